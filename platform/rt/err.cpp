@@ -1,0 +1,59 @@
+#include "err.h"
+
+namespace ov::rt {
+namespace {
+
+struct LastError {
+  Err code = Err::None;
+  std::string file;
+  std::string detail;
+};
+thread_local LastError t_last;
+
+}  // namespace
+
+std::string_view errorText(Err err) {
+  switch (err) {
+    case Err::None: return "No error";
+    case Err::NoFile: return "File Not Found";
+    case Err::NoPath: return "Path Not Found";
+    case Err::TooManyFiles: return "Too Many Open Files";
+    case Err::NoAccess: return "Access Denied";
+    case Err::NoMemory: return "Insufficient Memory";
+    case Err::IsLocked: return "File Is Already Locked";
+    case Err::NotAvailable: return "Record Not Available";
+    case Err::NotFound: return "Record Not Found";
+    case Err::BadName: return "Invalid Filename";
+    case Err::NotOpen: return "File Not Open";
+    case Err::DupKey: return "Creates Duplicate Key";
+    case Err::IsHeld: return "Record Is Already Held";
+    case Err::RebuildKey: return "Key Must Be Rebuilt";
+    case Err::BadRecordDecl: return "Invalid Record Declaration";
+    case Err::TxnFailed: return "Unable To Log Transaction";
+    case Err::AlreadyOpen: return "File Already Open";
+    case Err::LogoutActive: return "LOGOUT Already Active";
+    case Err::BadParameters: return "Invalid Number Of Parameters";
+    case Err::NotSupported: return "Function Not Supported";
+    case Err::Changed: return "Record Changed By Another Station";
+    case Err::FileSystem: return "File System Error";
+    case Err::NoLogout: return "No Logout Active";
+    case Err::BadExpression: return "Bad Expression Syntax";
+    case Err::UnknownName: return "Unknown Variable Or Function";
+    case Err::BadFunctionCall: return "Mismatched Function Arguments";
+  }
+  return "Unknown Error";
+}
+
+void setError(Err err, std::string_view file, std::string_view detail) {
+  t_last.code = err;
+  t_last.file.assign(file);
+  t_last.detail.assign(detail);
+}
+
+void clearError() { t_last = LastError{}; }
+int ERRORCODE() { return static_cast<int>(t_last.code); }
+std::string ERROR() { return t_last.code == Err::None ? std::string() : std::string(errorText(t_last.code)); }
+std::string ERRORFILE() { return t_last.file; }
+std::string FILEERROR() { return t_last.detail; }
+
+}  // namespace ov::rt

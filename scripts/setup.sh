@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build and the tests need (quick when they are present),
+# then configures and builds into build/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+export DEBIAN_FRONTEND=noninteractive
+PKGS=(
+  cmake g++ ninja-build pkg-config ccache mold                 # build
+  libgtest-dev libgmock-dev googletest libbenchmark-dev        # tests, benchmarks
+  qt6-base-dev fonts-dejavu-core fonts-liberation2             # windows
+  libsqlcipher-dev                                             # tables
+  libcurl4-openssl-dev                                         # mail, FTP, HTTP
+  libzip-dev zip unzip 7zip                                    # zip and its oracles
+  libx11-dev libxtst-dev xvfb xauth x11-utils openbox xdotool  # X11
+  libasound2-dev                                               # sound
+  python3-pyftpdlib python3-aiosmtpd dovecot-pop3d poppler-utils python3-dateutil python3-dbusmock
+)
+missing=()
+for p in "${PKGS[@]}"; do
+  dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q '^install ok installed$' || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO=sudo
+  echo "setup: installing ${missing[*]}"
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
+if [ ! -f build/build.ninja ]; then
+  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" \
+    -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache \
+    -DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=mold -DCMAKE_SHARED_LINKER_FLAGS=-fuse-ld=mold >/dev/null
+fi
+cmake --build build -j"$(nproc)"
