@@ -6,7 +6,7 @@
 #include "platform/rt/date_time.h"
 #include "platform/rt/text.h"
 
-namespace ov::datalib {
+namespace ov::files {
 namespace {
 
 constexpr int64_t kDay = rt::kCentisecondsPerDay;
@@ -215,4 +215,4 @@ void QVENCRYPT(std::span<char> field) {
   plain.copy(field.data(), field.size());
 }
 
-}  // namespace ov::datalib
+}  // namespace ov::files

@@ -14,7 +14,7 @@
 
 #include "platform/rt/fixed_string.h"
 
-namespace ov::datalib {
+namespace ov::files {
 
 // Normalises a date and time pair so that the time lies in 1..8640000, carrying whole days into
 // the date. A pair whose date reaches 0 stops there and keeps a time of 0 or below.
@@ -102,4 +102,4 @@ void QVENCRYPT(rt::String<N>& field) { QVENCRYPT(std::span<char>(field.data(), N
 template <size_t N>
 void QVDECRYPT(rt::String<N>& field) { QVDECRYPT(std::span<char>(field.data(), N)); }
 
-}  // namespace ov::datalib
+}  // namespace ov::files

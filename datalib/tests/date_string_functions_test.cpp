@@ -4,7 +4,7 @@
 
 #include "platform/rt/date_time.h"
 
-using namespace ov::datalib;
+using namespace ov::files;
 using ov::rt::String;
 
 namespace {
