@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "datalib/globals.h"
 #include "platform/rt/date_time.h"
 #include "platform/rt/text.h"
 
@@ -70,6 +71,11 @@ int32_t COMPAREDATE(int32_t date1, int32_t time1, int32_t date2, int32_t time2) 
 
 int32_t COMPAREDATEMINUTE(int32_t date1, int32_t time1, int32_t date2, int32_t time2, bool bySecond) {
   return compareMoments(date1, time1, date2, time2, bySecond ? 100 : 6000);
+}
+
+int32_t COMPAREDATEMINUTE(int32_t date1, int32_t time1, int32_t date2, int32_t time2) {
+  bool bySecond = rt::compareText(TASK.ROUNDING.view(), "Second", true) == 0;
+  return COMPAREDATEMINUTE(date1, time1, date2, time2, bySecond);
 }
 
 std::string FMTYYYYMMDD(int32_t date) {

@@ -24,9 +24,11 @@ void FIXDATE(int32_t& date, int32_t& time);
 // are compared normalised (the arguments are not changed).
 int32_t COMPAREDATE(int32_t date1, int32_t time1, int32_t date2, int32_t time2);
 
-// As COMPAREDATE, but equal dates compare whole minutes of the times, or whole seconds when
-// `bySecond` is set.
+// As COMPAREDATE, but equal dates compare whole minutes of the times (time / 6000), or whole
+// seconds (time / 100) when `bySecond` is set. The four-argument form takes the precision from the
+// setting TASK.ROUNDING ("Second", in any case, means seconds; anything else minutes).
 int32_t COMPAREDATEMINUTE(int32_t date1, int32_t time1, int32_t date2, int32_t time2, bool bySecond);
+int32_t COMPAREDATEMINUTE(int32_t date1, int32_t time1, int32_t date2, int32_t time2);
 
 // The year as a plain number, then month and day as two digits each: 9 March 2007 gives
 // "20070309"; date 0 gives "00000".

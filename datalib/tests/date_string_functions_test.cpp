@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "datalib/globals.h"
 #include "platform/rt/date_time.h"
+#include "platform/rt/process.h"
 
 using namespace ov::files;
 using ov::rt::String;
@@ -61,6 +63,16 @@ TEST(CompareDate, MinuteOrSecondPrecision) {
   }
   EXPECT_EQ(COMPAREDATEMINUTE(99, K + 6001, 100, 11999, false), 0);  // normalised first
   EXPECT_EQ(COMPAREDATEMINUTE(100, 6001, 101, 1, false), -1);
+}
+
+TEST(CompareDate, PrecisionFollowsTheRoundingSetting) {
+  struct Restore { ~Restore() { TASK.ROUNDING = "Minute"; } } restore;
+  const std::pair<const char*, int32_t> kSettings[] = {{"Minute", 0}, {"Second", -1}, {"second", -1}, {"", 0}};
+  for (auto [setting, want] : kSettings) {
+    SCOPED_TRACE(setting);
+    TASK.ROUNDING = setting;
+    EXPECT_EQ(COMPAREDATEMINUTE(100, 6001, 100, 11999), want);
+  }
 }
 
 TEST(FmtYYYYMMDD, YearMonthDayDigits) {
@@ -143,6 +155,20 @@ TEST(WrapQuotes, QuotesWhereTheCommandLineNeedsIt) {
     std::string s = c.in;
     EXPECT_EQ(WRAPQUOTES(s), c.want);
     EXPECT_EQ(s, c.after);
+  }
+}
+
+TEST(WrapQuotes, ProgramStartSplitsTheValueBackExactly) {
+  const char* kValues[] = {"abc", "a b", "C:\\Temp\\", "/tmp/My Files/", "say \"hi\"", "a\\\"b", "\\\\srv\\x y",
+                           "tab\there", "end\\\\", "", "x\"", "\"\"\"", "é ü/ß"};
+  for (const char* v : kValues) {
+    SCOPED_TRACE(v);
+    std::string value = v;
+    std::string line = "prog " + WRAPQUOTES(value) + " next";
+    std::vector<std::string> args = ov::rt::splitCommandLine(line);
+    ASSERT_EQ(args.size(), 3u);
+    EXPECT_EQ(args[1], value);
+    EXPECT_EQ(args[2], "next");
   }
 }
 
