@@ -9,7 +9,7 @@ namespace ov::rt {
 namespace {
 
 // Days since 1970-01-01 of a proleptic Gregorian date (H. Hinnant's algorithm).
-int64_t daysFromCivil(int64_t y, int64_t m, int64_t d) {
+constexpr int64_t daysFromCivil(int64_t y, int64_t m, int64_t d) {
   y -= m <= 2;
   const int64_t era = (y >= 0 ? y : y - 399) / 400;
   const int64_t yoe = y - era * 400;
@@ -30,8 +30,9 @@ void civilFromDays(int64_t z, int32_t& y, int32_t& m, int32_t& d) {
   y = static_cast<int32_t>(yoe + era * 400 + (m <= 2));
 }
 
-// Day number 4 is 1 January 1801.
-const int64_t kEpochOffset = daysFromCivil(1801, 1, 1) - 4;
+// Day number 4 is 1 January 1801. A constant, so that globals of other files may call DATE()
+// in their initialisers.
+constexpr int64_t kEpochOffset = daysFromCivil(1801, 1, 1) - 4;
 
 struct TestClock {
   std::mutex mutex;

@@ -29,29 +29,7 @@ void store(char* p, T v) {
   std::memcpy(p, &v, sizeof v);
 }
 
-std::string numberText(double v, int decimals) {
-  char buf[64];
-  if (decimals > 0) {
-    std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
-  } else if (v == std::floor(v) && std::fabs(v) < 1e15) {
-    std::snprintf(buf, sizeof buf, "%.0f", v);
-  } else {
-    std::snprintf(buf, sizeof buf, "%.15g", v);
-  }
-  return buf;
-}
-
-double textNumber(std::string_view s) {
-  std::string t(clipView(s));
-  size_t b = t.find_first_not_of(' ');
-  if (b == std::string::npos) return 0;
-  const char* start = t.c_str() + b;
-  char* end = nullptr;
-  double v = std::strtod(start, &end);
-  if (end == start) return 0;
-  while (*end == ' ') ++end;
-  return *end ? 0 : v;
-}
+std::string numberText(double v, int decimals) { return numberToText(v, decimals > 0 ? decimals : -1); }
 
 }  // namespace
 
@@ -82,7 +60,7 @@ double fieldNumber(const void* base, const FieldDesc& f, int index) {
     case FieldType::String:
     case FieldType::CString:
     case FieldType::Memo:
-    case FieldType::Blob: return textNumber(fieldText(base, f, index));
+    case FieldType::Blob: return textToNumber(fieldText(base, f, index));
   }
   return 0;
 }
@@ -137,7 +115,7 @@ void setFieldText(void* base, const FieldDesc& f, std::string_view text, int ind
       s->assign(text.substr(0, f.type == FieldType::Memo ? utf8CutLength(text, f.width) : f.width));
       break;
     }
-    default: setFieldNumber(base, f, textNumber(text), index); break;
+    default: setFieldNumber(base, f, textToNumber(text), index); break;
   }
 }
 

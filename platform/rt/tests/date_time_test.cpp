@@ -37,7 +37,12 @@ const Carry kCarry[] = {
     {"last valid date", 12, 31, 9999, "9999-12-31"},
 };
 
+// Initialised before main(), possibly before date_time.cpp's own globals.
+const int32_t kNewYear2000 = DATE(1, 1, 2000);
+
 }  // namespace
+
+TEST(Date, GlobalsMayCallDateInTheirInitialisers) { EXPECT_EQ(kNewYear2000, 72687); }
 
 TEST(Date, CarriesOutOfRangeValues) {
   for (const Carry& c : kCarry) {
