@@ -20,6 +20,7 @@ std::string_view errorText(Err err) {
     case Err::TooManyFiles: return "Too Many Open Files";
     case Err::NoAccess: return "Access Denied";
     case Err::NoMemory: return "Insufficient Memory";
+    case Err::EntryNotFound: return "Entry Not Found";
     case Err::IsLocked: return "File Is Already Locked";
     case Err::NotAvailable: return "Record Not Available";
     case Err::NotFound: return "Record Not Found";

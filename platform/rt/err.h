@@ -16,6 +16,7 @@ enum class Err : int {
   TooManyFiles = 4,        // Too Many Open Files
   NoAccess = 5,            // Access Denied
   NoMemory = 8,            // Insufficient Memory
+  EntryNotFound = 30,      // Entry Not Found (queue GET, PUT or DELETE found no entry)
   IsLocked = 32,           // File Is Already Locked
   NotAvailable = 33,       // Record Not Available (end of file, no current record)
   NotFound = 35,           // Record Not Found (GET by key or position found nothing)
