@@ -8,7 +8,7 @@ PKGS=(
   cmake g++ ninja-build pkg-config ccache mold                 # build
   libgtest-dev libgmock-dev googletest libbenchmark-dev        # tests, benchmarks
   qt6-base-dev fonts-dejavu-core fonts-liberation2             # windows
-  libsqlcipher-dev                                             # tables
+  libsqlcipher-dev libssl-dev                                  # tables
   libcurl4-openssl-dev                                         # mail, FTP, HTTP
   libzip-dev zip unzip 7zip                                    # zip and its oracles
   libx11-dev libxtst-dev xvfb xauth x11-utils openbox xdotool  # X11

@@ -1,0 +1,71 @@
+// What a driver does for a File: the storage-specific half of the file statements.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/files/file.h"
+
+namespace ov::db::detail {
+
+// A record as read: its position, the encoded value of the key it was read by, its image.
+struct Row {
+  int64_t rid = 0;
+  std::string key;
+  RecordImage image;
+};
+
+// Where a sequence stands, relative to which the next or previous record is found.
+struct Anchor {
+  enum Kind {
+    Unset,  // after SET: NEXT reads the first record, PREVIOUS the last
+    Begin,  // before the first record
+    End,    // after the last record
+    Value,  // SET(key, key) or SET(file, position): at `key` (or at `rid` in file order), inclusive
+    Row,    // on a record that was read: the records strictly after or before it
+  };
+  Kind kind = Unset;
+  std::string key;
+  int64_t rid = 0;
+};
+
+class Backend {
+ public:
+  virtual ~Backend() = default;
+  virtual rt::Err open(int mode, std::string& detail) = 0;
+  virtual rt::Err create(std::string& detail) = 0;
+  virtual void close() = 0;
+  virtual rt::Err removeFile(std::string& detail) = 0;
+  virtual std::string path() const = 0;
+  // Up to `limit` records in `order` (-1 file order, else a key index) after (or, when not
+  // `forward`, before) `from`.
+  virtual rt::Err scan(int order, const Anchor& from, bool forward, int limit, std::vector<Row>& out,
+                       std::string& detail) = 0;
+  virtual rt::Err getByKey(int key, const std::string& value, Row& out, std::string& detail) = 0;
+  virtual rt::Err getByRid(int64_t rid, Row& out, std::string& detail) = 0;
+  // Store the record buffer (and memos): a new record, or over the record `rid`.
+  virtual rt::Err insert(int64_t& rid, std::string& detail) = 0;
+  virtual rt::Err update(int64_t rid, std::string& detail) = 0;
+  virtual rt::Err erase(int64_t rid, std::string& detail) = 0;
+  virtual rt::Err count(int64_t& n, std::string& detail) = 0;
+  // Whether another record than `rid` has the buffer's value of unique key `key`.
+  virtual bool duplicate(int key, int64_t rid) = 0;
+  // Changes made through this process since open; read-ahead is valid while it stays the same.
+  virtual uint64_t generation() const = 0;
+  virtual std::string encodeKey(int key, const void* buffer) const = 0;
+  // Holds for other processes: take one on `rid` (43 when another live process holds it) or
+  // drop every hold of this File.
+  virtual rt::Err hold(int64_t rid, std::string& detail) = 0;
+  virtual void releaseHolds() = 0;
+  // The highest value of an auto-numbered key's numbered component among the records that
+  // share the buffer's leading components (all records for a whole-key number).
+  virtual rt::Err highestNumber(int key, double& value, std::string& detail) = 0;
+  // Transactions: the storage this backend writes to, or null for drivers without them.
+  virtual class Storage* storage() { return nullptr; }
+};
+
+std::unique_ptr<Backend> makeTableBackend(File& file);
+std::unique_ptr<Backend> makeTextBackend(File& file);
+
+}  // namespace ov::db::detail

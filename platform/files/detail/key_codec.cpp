@@ -1,0 +1,114 @@
+#include "platform/files/detail/key_codec.h"
+
+#include <cstring>
+
+#include "platform/rt/fixed_string.h"
+#include "platform/rt/text.h"
+
+namespace ov::db::detail {
+namespace {
+
+// Event bytes of the text encoding. At each position a text has either ended (it goes on as
+// blanks), or has k >= 0 blanks followed by a character d. Against the end, a run of blanks
+// followed by a character below the blank sorts lower, one above it sorts higher; among runs
+// followed by a higher character the longer run sorts lower, among runs followed by a lower
+// character the longer run sorts higher.
+constexpr unsigned char kLowRun = 0x01;   // then k (2 bytes), then d < ' '
+constexpr unsigned char kEnd = 0x02;
+constexpr unsigned char kHighRun = 0x20;  // then 0xFFFF - k (2 bytes), then d > ' '
+// A character above the blank with no blanks before it is written as itself (0x21..0xFF).
+
+void put16(std::string& out, unsigned v) {
+  out += static_cast<char>((v >> 8) & 0xFF);
+  out += static_cast<char>(v & 0xFF);
+}
+
+void invertFrom(std::string& out, size_t start) {
+  for (size_t i = start; i < out.size(); ++i) out[i] = static_cast<char>(~static_cast<unsigned char>(out[i]));
+}
+
+bool isText(rt::FieldType t) {
+  return t == rt::FieldType::String || t == rt::FieldType::CString || t == rt::FieldType::Memo ||
+         t == rt::FieldType::Blob;
+}
+
+void encodePart(const KeyLayout::Part& part, bool caseSensitive, const void* buffer, std::string& out) {
+  const rt::FieldDesc& f = *part.field;
+  if (isText(f.type)) {
+    const char* p = static_cast<const char*>(buffer) + f.memberOffset;
+    std::string_view raw = f.type == rt::FieldType::CString ? std::string_view(p, ::strnlen(p, f.width))
+                                                            : std::string_view(p, f.width);
+    encodeText(raw, caseSensitive, part.descending, out);
+  } else {
+    encodeNumber(rt::fieldNumber(buffer, f), part.descending, out);
+  }
+}
+
+}  // namespace
+
+void encodeText(std::string_view text, bool caseSensitive, bool descending, std::string& out) {
+  size_t start = out.size();
+  std::string upper;
+  text = rt::clipView(text);
+  if (!caseSensitive) {
+    upper = rt::UPPER(text);
+    text = rt::clipView(upper);
+  }
+  size_t i = 0;
+  while (i < text.size()) {
+    size_t k = 0;
+    while (i < text.size() && text[i] == ' ') ++k, ++i;
+    unsigned char d = static_cast<unsigned char>(text[i]);  // clipped: a run ends in a character
+    ++i;
+    if (k > 0xFFFF) k = 0xFFFF;
+    if (d < ' ') {
+      out += static_cast<char>(kLowRun);
+      put16(out, static_cast<unsigned>(k));
+      out += static_cast<char>(d);
+    } else if (k > 0) {
+      out += static_cast<char>(kHighRun);
+      put16(out, 0xFFFF - static_cast<unsigned>(k));
+      out += static_cast<char>(d);
+    } else {
+      out += static_cast<char>(d);
+    }
+  }
+  out += static_cast<char>(kEnd);
+  if (descending) invertFrom(out, start);
+}
+
+void encodeNumber(double value, bool descending, std::string& out) {
+  if (value == 0) value = 0;  // -0 sorts as 0
+  uint64_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  bits = (bits & (1ULL << 63)) ? ~bits : bits | (1ULL << 63);
+  size_t start = out.size();
+  for (int shift = 56; shift >= 0; shift -= 8) out += static_cast<char>((bits >> shift) & 0xFF);
+  if (descending) invertFrom(out, start);
+}
+
+bool resolveKey(const KeyDecl& key, const rt::RecordDesc& record, KeyLayout& out, std::string& missing) {
+  out.parts.clear();
+  out.caseSensitive = key.caseSensitive;
+  for (const KeyPart& part : key.parts) {
+    const rt::FieldDesc* f = record.find(part.field);
+    if (!f) {
+      missing = part.field;
+      return false;
+    }
+    out.parts.push_back({f, part.descending});
+  }
+  return true;
+}
+
+std::string encodeKey(const KeyLayout& key, const void* buffer) {
+  return encodeKeyPrefix(key, buffer, key.parts.size());
+}
+
+std::string encodeKeyPrefix(const KeyLayout& key, const void* buffer, size_t parts) {
+  std::string out;
+  for (size_t i = 0; i < parts && i < key.parts.size(); ++i) encodePart(key.parts[i], key.caseSensitive, buffer, out);
+  return out;
+}
+
+}  // namespace ov::db::detail

@@ -1,0 +1,97 @@
+// One SQLCipher database per storage file, shared by every table of it that the process has open.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "platform/rt/err.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace ov::db::detail {
+
+// Where a storage name ("RO97.ZEZ\!Contact", ".\OVTpl", "data/MSGLINK") points: the storage
+// file's absolute path, with an existing file of another case preferred when the exact name is
+// missing, and the table name (`label` when the name has no "\!" part).
+struct StorageName {
+  std::string path;
+  std::string table;
+};
+StorageName resolveStorageName(std::string_view name, std::string_view label);
+
+// A prepared statement that resets itself when the holder goes out of scope.
+class Stmt {
+ public:
+  explicit Stmt(sqlite3_stmt* s = nullptr) : m_s(s) {}
+  ~Stmt();
+  Stmt(Stmt&& o) noexcept : m_s(o.m_s) { o.m_s = nullptr; }
+  Stmt& operator=(Stmt&&) = delete;
+  sqlite3_stmt* get() const { return m_s; }
+  explicit operator bool() const { return m_s != nullptr; }
+
+ private:
+  sqlite3_stmt* m_s;
+};
+
+class Storage {
+ public:
+  ~Storage();
+
+  // Opens (or, with `create`, creates) the storage at `path` with `password` ("" = plain), or
+  // returns the one this process has open. `exclusive` asks that no other process has it open.
+  static rt::Err acquire(const std::string& path, const std::string& password, bool create, bool exclusive,
+                         std::shared_ptr<Storage>& out, std::string& detail);
+  // Every storage this process has open at `path` (or null).
+  static std::shared_ptr<Storage> find(const std::string& path);
+
+  sqlite3* db() const { return m_db; }
+  const std::string& path() const { return m_path; }
+
+  // A cached prepared statement, reset on release; null (with `detail`) when it does not compile.
+  Stmt prepare(const std::string& sql);
+  rt::Err exec(const std::string& sql, std::string* detail = nullptr);
+  // The error code for an SQLite result on this storage, with its detail text.
+  rt::Err mapError(int rc, std::string* detail) const;
+
+  // Write transactions. begin() opens one (or a savepoint inside the active one); end() commits
+  // or rolls back the innermost. The busy wait is `timeoutMs`.
+  rt::Err begin(int timeoutMs, std::string* detail = nullptr);
+  rt::Err end(bool commit, std::string* detail = nullptr);
+  int depth() const { return m_depth; }
+
+  // Changes made through this process to a table, counted so read-ahead can be dropped;
+  // touchAll() counts a change of every table (a rollback).
+  uint64_t generation(const std::string& table) const;
+  void touch(const std::string& table);
+  void touchAll() { ++m_epoch; }
+
+  int defaultTimeoutMs() const { return m_timeoutMs; }
+
+ private:
+  Storage() = default;
+  sqlite3* m_db = nullptr;
+  std::string m_path;
+  std::string m_password;
+  int m_lockFd = -1;
+  bool m_exclusive = false;
+  int m_depth = 0;
+  int m_timeoutMs = 10000;
+  uint64_t m_epoch = 0;
+  std::map<std::string, sqlite3_stmt*, std::less<>> m_stmts;
+  std::map<std::string, uint64_t, std::less<>> m_generations;
+  friend struct StorageAccess;
+};
+
+// The process-wide lock that every file operation holds.
+std::recursive_mutex& fileLock();
+
+// Seams for tests: the next `n` bytes written to storage files succeed, then writes fail as on a
+// full disk (negative: never). Applies to storages opened afterwards.
+void setWriteBudget(int64_t n);
+
+}  // namespace ov::db::detail

@@ -1,0 +1,810 @@
+// The Tps driver: a file is a table of a SQLCipher storage.
+//
+// Table layout: `_rid` (the row id: file order, and the tie-breaker of equal keys), a column per
+// field named without its prefix (arrays: a column per element, "Name_1", ...), a column per memo
+// or BLOB, and per key a column `_k_<key>` holding the encoded key (key_codec.h) with an index on
+// it (unique for unique keys). Strings are stored without trailing blanks. The catalogue table
+// `_ov_tables` keeps each table's label, layout name, version and key signature.
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#define SQLITE_HAS_CODEC
+#include <sqlcipher/sqlite3.h>
+
+#include "platform/files/detail/backend.h"
+#include "platform/files/detail/key_codec.h"
+#include "platform/files/detail/storage.h"
+#include "platform/rt/fixed_string.h"
+#include "platform/rt/text.h"
+
+namespace ov::db::detail {
+namespace {
+
+using rt::Err;
+using rt::FieldType;
+
+std::string quote(std::string_view name) {
+  std::string out = "\"";
+  for (char c : name) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  return out + "\"";
+}
+
+std::string literal(std::string_view text) {
+  std::string out = "'";
+  for (char c : text) {
+    if (c == '\'') out += '\'';
+    out += c;
+  }
+  return out + "'";
+}
+
+std::string withoutPrefix(const char* name) {
+  const char* colon = std::strchr(name, ':');
+  return colon ? std::string(colon + 1) : std::string(name);
+}
+
+bool isInteger(FieldType t) {
+  switch (t) {
+    case FieldType::Byte:
+    case FieldType::Short:
+    case FieldType::UShort:
+    case FieldType::Long:
+    case FieldType::ULong:
+    case FieldType::Date:
+    case FieldType::Time: return true;
+    default: return false;
+  }
+}
+
+bool isReal(FieldType t) { return t == FieldType::Real || t == FieldType::SReal || t == FieldType::Decimal; }
+
+struct Column {
+  const rt::FieldDesc* field;
+  int element;
+  std::string name;
+};
+
+// The lexicographic successor of every string that starts with `prefix`, or "" when none exists.
+std::string successor(std::string prefix) {
+  while (!prefix.empty() && static_cast<unsigned char>(prefix.back()) == 0xFF) prefix.pop_back();
+  if (prefix.empty()) return {};
+  prefix.back() = static_cast<char>(static_cast<unsigned char>(prefix.back()) + 1);
+  return prefix;
+}
+
+bool processAlive(int64_t pid) {
+  if (pid <= 0) return false;
+  return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+}
+
+class TableBackend final : public Backend {
+ public:
+  explicit TableBackend(File& file) : m_file(file), m_decl(file.decl()) {}
+  ~TableBackend() override { close(); }
+
+  std::string path() const override { return m_name.path; }
+  Storage* storage() override { return m_storage.get(); }
+  uint64_t generation() const override { return m_storage ? m_storage->generation(m_tableKey) : 0; }
+
+  Err open(int mode, std::string& detail) override {
+    if (Err err = prepareLayout(detail); err != Err::None) return err;
+    std::shared_ptr<Storage> s;
+    int share = mode & 0xF0;
+    if (Err err = Storage::acquire(m_name.path, password(), false, share == kDenyAll || share == kDenyWrite, s, detail);
+        err != Err::None)
+      return err;
+    m_storage = s;
+    m_readOnly = (mode & 0x0F) == kReadOnly;
+    Err err = attachTable(detail);
+    if (err != Err::None) m_storage.reset();
+    return err;
+  }
+
+  Err create(std::string& detail) override {
+    if (Err err = prepareLayout(detail); err != Err::None) return err;
+    std::shared_ptr<Storage> s;
+    if (Err err = Storage::acquire(m_name.path, password(), true, false, s, detail); err != Err::None) return err;
+    if (Err err = s->begin(s->defaultTimeoutMs(), &detail); err != Err::None) return err;
+    Err err = s->exec("DROP TABLE IF EXISTS " + quote(m_name.table), &detail);
+    if (err == Err::None) err = ensureCatalogue(*s, detail);
+    if (err == Err::None) err = s->exec(createSql(), &detail);
+    for (size_t k = 0; err == Err::None && k < m_keys.size(); ++k) err = s->exec(indexSql(k), &detail);
+    if (err == Err::None) err = writeCatalogue(*s, detail);
+    Err end = s->end(err == Err::None, err == Err::None ? &detail : nullptr);
+    s->touch(upper(m_name.table));
+    return err != Err::None ? err : end;
+  }
+
+  void close() override {
+    if (!m_storage) return;
+    releaseHolds();
+    m_storage.reset();
+  }
+
+  Err removeFile(std::string& detail) override {
+    if (Err err = prepareLayout(detail); err != Err::None) return err;
+    std::shared_ptr<Storage> s;
+    if (Err err = Storage::acquire(m_name.path, password(), false, false, s, detail); err != Err::None) return err;
+    if (!tableExists(*s, m_name.table)) {
+      detail = m_name.path + ": no table " + m_name.table;
+      return Err::NoFile;
+    }
+    if (Err err = s->begin(s->defaultTimeoutMs(), &detail); err != Err::None) return err;
+    Err err = s->exec("DROP TABLE " + quote(m_name.table), &detail);
+    if (err == Err::None)
+      err = s->exec("DELETE FROM _ov_tables WHERE name = " + literal(m_name.table), &detail);
+    Err end = s->end(err == Err::None);
+    s->touch(upper(m_name.table));
+    return err != Err::None ? err : end;
+  }
+
+  Err scan(int order, const Anchor& from, bool forward, int limit, std::vector<Row>& out,
+           std::string& detail) override {
+    out.clear();
+    if (from.kind == Anchor::End && forward) return Err::None;
+    if (from.kind == Anchor::Begin && !forward) return Err::None;
+    const std::string& table = m_quotedTable;
+    std::string kcol = order < 0 ? std::string("NULL") : quote(keyColumn(order));
+    std::string ord = order < 0 ? (forward ? " ORDER BY _rid" : " ORDER BY _rid DESC")
+                                : (forward ? " ORDER BY " + kcol + ", _rid" : " ORDER BY " + kcol + " DESC, _rid DESC");
+    std::string head = "SELECT _rid, " + kcol + m_selectCols + " FROM " + table;
+    const char* gt = forward ? " > " : " < ";
+    const char* ge = forward ? " >= " : " <= ";
+    if (from.kind == Anchor::Row && order >= 0) {
+      // Records equal in the key come in row-id order, then the ones beyond the key value.
+      Err err = runScan(head + " WHERE " + kcol + " = ?1 AND _rid" + gt + "?2" +
+                            (forward ? " ORDER BY _rid" : " ORDER BY _rid DESC") + " LIMIT ?3",
+                        &from.key, from.rid, limit, out, detail);
+      if (err != Err::None || static_cast<int>(out.size()) >= limit) return err;
+      std::vector<Row> more;
+      err = runScan(head + " WHERE " + kcol + gt + "?1" + ord + " LIMIT ?3", &from.key, 0,
+                    limit - static_cast<int>(out.size()), more, detail);
+      for (Row& r : more) out.push_back(std::move(r));
+      return err;
+    }
+    std::string sql;
+    switch (from.kind) {
+      case Anchor::Unset:
+      case Anchor::Begin:
+      case Anchor::End: sql = head + ord + " LIMIT ?3"; break;
+      case Anchor::Value:
+        sql = order < 0 ? head + " WHERE _rid" + ge + "?2" + ord + " LIMIT ?3"
+                        : head + " WHERE " + kcol + ge + "?1" + ord + " LIMIT ?3";
+        break;
+      case Anchor::Row: sql = head + " WHERE _rid" + gt + "?2" + ord + " LIMIT ?3"; break;
+    }
+    return runScan(sql, order >= 0 && from.kind == Anchor::Value ? &from.key : nullptr, from.rid, limit, out, detail);
+  }
+
+  Err getByKey(int key, const std::string& value, Row& out, std::string& detail) override {
+    std::vector<Row> rows;
+    std::string kcol = quote(keyColumn(key));
+    Err err = runScan("SELECT _rid, " + kcol + m_selectCols + " FROM " + m_quotedTable + " WHERE " + kcol +
+                          " = ?1 ORDER BY _rid LIMIT ?3",
+                      &value, 0, 1, rows, detail);
+    if (err != Err::None) return err;
+    if (rows.empty()) return Err::NotFound;
+    out = std::move(rows.front());
+    return Err::None;
+  }
+
+  Err getByRid(int64_t rid, Row& out, std::string& detail) override {
+    std::vector<Row> rows;
+    Err err = runScan("SELECT _rid, NULL" + m_selectCols + " FROM " + m_quotedTable + " WHERE _rid = ?2 LIMIT ?3",
+                      nullptr, rid, 1, rows, detail);
+    if (err != Err::None) return err;
+    if (rows.empty()) return Err::NotFound;
+    out = std::move(rows.front());
+    return Err::None;
+  }
+
+  Err insert(int64_t& rid, std::string& detail) override {
+    if (m_readOnly) return readOnly(detail);
+    Stmt st = m_storage->prepare(m_insertSql);
+    if (!st) return prepareFailed(detail);
+    bindRecord(st.get());
+    int rc = sqlite3_step(st.get());
+    if (rc != SQLITE_DONE) return writeFailed(rc, 0, detail);
+    rid = sqlite3_last_insert_rowid(m_storage->db());
+    m_storage->touch(m_tableKey);
+    return Err::None;
+  }
+
+  Err update(int64_t rid, std::string& detail) override {
+    if (m_readOnly) return readOnly(detail);
+    Stmt st = m_storage->prepare(m_updateSql);
+    if (!st) return prepareFailed(detail);
+    int n = bindRecord(st.get());
+    sqlite3_bind_int64(st.get(), n + 1, rid);
+    int rc = sqlite3_step(st.get());
+    if (rc != SQLITE_DONE) return writeFailed(rc, rid, detail);
+    m_storage->touch(m_tableKey);
+    if (sqlite3_changes(m_storage->db()) == 0) {
+      detail = m_name.path + ": the record was deleted by another program";
+      return Err::NotAvailable;
+    }
+    return Err::None;
+  }
+
+  Err erase(int64_t rid, std::string& detail) override {
+    if (m_readOnly) return readOnly(detail);
+    Stmt st = m_storage->prepare("DELETE FROM " + m_quotedTable + " WHERE _rid = ?1");
+    if (!st) return prepareFailed(detail);
+    sqlite3_bind_int64(st.get(), 1, rid);
+    int rc = sqlite3_step(st.get());
+    if (rc != SQLITE_DONE) return writeFailed(rc, rid, detail);
+    m_storage->touch(m_tableKey);
+    if (sqlite3_changes(m_storage->db()) == 0) {
+      detail = m_name.path + ": the record was deleted by another program";
+      return Err::NotAvailable;
+    }
+    return Err::None;
+  }
+
+  Err count(int64_t& n, std::string& detail) override {
+    Stmt st = m_storage->prepare("SELECT count(*) FROM " + m_quotedTable);
+    if (!st) return prepareFailed(detail);
+    int rc = sqlite3_step(st.get());
+    if (rc != SQLITE_ROW) return m_storage->mapError(rc, &detail);
+    n = sqlite3_column_int64(st.get(), 0);
+    return Err::None;
+  }
+
+  bool duplicate(int key, int64_t rid) override {
+    Stmt st = m_storage->prepare("SELECT 1 FROM " + m_quotedTable + " WHERE " + quote(keyColumn(key)) +
+                                 " = ?1 AND _rid <> ?2 LIMIT 1");
+    if (!st) return false;
+    std::string value = encodeKey(key, m_decl.buffer);
+    sqlite3_bind_blob(st.get(), 1, value.data(), static_cast<int>(value.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_int64(st.get(), 2, rid);
+    return sqlite3_step(st.get()) == SQLITE_ROW;
+  }
+
+  std::string encodeKey(int key, const void* buffer) const override {
+    return detail::encodeKey(m_keys[key], buffer);
+  }
+
+  Err hold(int64_t rid, std::string& detail) override {
+    int64_t me = ::getpid();
+    if (Err err = m_storage->exec("CREATE TABLE IF NOT EXISTS _ov_holds(tbl TEXT, rid INTEGER, pid INTEGER, "
+                                  "PRIMARY KEY(tbl, rid))",
+                                  &detail);
+        err != Err::None)
+      return err;
+    if (Err err = m_storage->begin(m_storage->defaultTimeoutMs(), &detail); err != Err::None) return err;
+    Err err = Err::None;
+    {
+      Stmt q = m_storage->prepare("SELECT pid FROM _ov_holds WHERE tbl = ?1 AND rid = ?2");
+      sqlite3_bind_text(q.get(), 1, m_tableKey.c_str(), -1, SQLITE_TRANSIENT);
+      sqlite3_bind_int64(q.get(), 2, rid);
+      if (sqlite3_step(q.get()) == SQLITE_ROW) {
+        int64_t pid = sqlite3_column_int64(q.get(), 0);
+        if (pid != me && processAlive(pid)) {
+          detail = m_name.path + ": the record is held by process " + std::to_string(pid);
+          err = Err::IsHeld;
+        }
+      }
+    }
+    if (err == Err::None) {
+      Stmt w = m_storage->prepare("INSERT OR REPLACE INTO _ov_holds(tbl, rid, pid) VALUES(?1, ?2, ?3)");
+      sqlite3_bind_text(w.get(), 1, m_tableKey.c_str(), -1, SQLITE_TRANSIENT);
+      sqlite3_bind_int64(w.get(), 2, rid);
+      sqlite3_bind_int64(w.get(), 3, me);
+      int rc = sqlite3_step(w.get());
+      if (rc != SQLITE_DONE) err = m_storage->mapError(rc, &detail);
+      else m_holding = true;
+    }
+    Err end = m_storage->end(err == Err::None);
+    return err != Err::None ? err : end;
+  }
+
+  void releaseHolds() override {
+    if (!m_holding || !m_storage) return;
+    m_holding = false;
+    Stmt st = m_storage->prepare("DELETE FROM _ov_holds WHERE tbl = ?1 AND pid = ?2");
+    if (!st) return;
+    sqlite3_bind_text(st.get(), 1, m_tableKey.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_int64(st.get(), 2, ::getpid());
+    (void)sqlite3_step(st.get());  // best effort: a hold of a dead process is ignored by others
+  }
+
+  Err highestNumber(int key, double& value, std::string& detail) override {
+    const KeyLayout& k = m_keys[key];
+    if (k.parts.empty()) return Err::BadRecordDecl;
+    const KeyLayout::Part& last = k.parts.back();
+    std::string col;
+    for (const Column& c : m_columns)
+      if (c.field == last.field && c.element == 0) col = c.name;
+    std::string prefix = encodeKeyPrefix(k, m_decl.buffer, k.parts.size() - 1);
+    std::string upperBound = successor(prefix);
+    std::string kcol = quote(keyColumn(key));
+    std::string sql = "SELECT " + quote(col) + " FROM " + m_quotedTable;
+    if (!prefix.empty()) sql += " WHERE " + kcol + " >= ?1" + (upperBound.empty() ? "" : " AND " + kcol + " < ?2");
+    sql += " ORDER BY " + kcol + (last.descending ? "" : " DESC") + " LIMIT 1";
+    Stmt st = m_storage->prepare(sql);
+    if (!st) return prepareFailed(detail);
+    if (!prefix.empty()) {
+      sqlite3_bind_blob(st.get(), 1, prefix.data(), static_cast<int>(prefix.size()), SQLITE_TRANSIENT);
+      if (!upperBound.empty())
+        sqlite3_bind_blob(st.get(), 2, upperBound.data(), static_cast<int>(upperBound.size()), SQLITE_TRANSIENT);
+    }
+    int rc = sqlite3_step(st.get());
+    if (rc == SQLITE_ROW) value = sqlite3_column_double(st.get(), 0);
+    else if (rc == SQLITE_DONE) value = 0;
+    else return m_storage->mapError(rc, &detail);
+    return Err::None;
+  }
+
+ private:
+  std::string password() const { return m_decl.owner ? m_decl.owner() : std::string(); }
+  static std::string upper(std::string_view s) { return rt::UPPER(s); }
+
+  std::string keyColumn(int key) const { return "_k_" + withoutPrefix(m_decl.keys[key].name); }
+
+  Err readOnly(std::string& detail) {
+    detail = m_name.path + ": opened for reading only";
+    return Err::NoAccess;
+  }
+  Err prepareFailed(std::string& detail) {
+    detail = m_name.path + ": " + sqlite3_errmsg(m_storage->db());
+    return Err::FileSystem;
+  }
+  Err writeFailed(int rc, int64_t rid, std::string& detail) {
+    Err err = m_storage->mapError(rc, &detail);
+    if (err == Err::DupKey) detail = m_name.path + ": " + duplicateKeyName(rid);
+    return err;
+  }
+  std::string duplicateKeyName(int64_t rid) {
+    for (size_t k = 0; k < m_keys.size(); ++k)
+      if (m_decl.keys[k].unique && duplicate(static_cast<int>(k), rid))
+        return std::string("duplicate value of the key ") + m_decl.keys[k].name;
+    return "duplicate key";
+  }
+
+  // Resolves the name, the columns and the keys; done at each open since the name may change.
+  Err prepareLayout(std::string& detail) {
+    m_name = resolveStorageName(m_file.name(), m_decl.label);
+    m_quotedTable = quote(m_name.table);
+    m_tableKey = upper(m_name.table);
+    if (!m_columns.empty()) return Err::None;
+    if (!m_decl.record || !m_decl.buffer) {
+      detail = std::string(m_decl.label) + ": no record declared";
+      return Err::BadRecordDecl;
+    }
+    for (const rt::FieldDesc& f : m_decl.record->fields) {
+      if (f.memberOffset + static_cast<size_t>(f.width) * f.dim > m_decl.bufferSize &&
+          f.type != FieldType::Memo && f.type != FieldType::Blob) {
+        detail = std::string(m_decl.label) + ": field " + f.name + " lies outside the record buffer";
+        return Err::BadRecordDecl;
+      }
+      if (f.type == FieldType::Memo || f.type == FieldType::Blob) continue;  // memos are declared beside
+      for (int e = 0; e < f.dim; ++e)
+        m_columns.push_back({&f, e, f.dim > 1 ? withoutPrefix(f.name) + "_" + std::to_string(e + 1) : withoutPrefix(f.name)});
+    }
+    m_keys.resize(m_decl.keys.size());
+    for (size_t k = 0; k < m_decl.keys.size(); ++k) {
+      std::string missing;
+      if (!resolveKey(m_decl.keys[k], *m_decl.record, m_keys[k], missing)) {
+        detail = std::string(m_decl.label) + ": key " + m_decl.keys[k].name + " names no field " + missing;
+        m_columns.clear();
+        return Err::BadRecordDecl;
+      }
+    }
+    std::string names, params, sets;
+    int n = 0;
+    auto add = [&](const std::string& col) {
+      ++n;
+      names += (names.empty() ? "" : ", ") + quote(col);
+      params += (params.empty() ? "?" : ", ?") + std::to_string(n);
+      sets += (sets.empty() ? "" : ", ") + quote(col) + " = ?" + std::to_string(n);
+      m_selectCols += ", " + quote(col);
+    };
+    for (const Column& c : m_columns) add(c.name);
+    for (const MemoDecl& m : m_decl.memos) add(withoutPrefix(m.name));
+    std::string selectCols = m_selectCols;
+    for (size_t k = 0; k < m_keys.size(); ++k) add(keyColumn(static_cast<int>(k)));
+    m_selectCols = selectCols;  // key columns are written, not read back
+    m_insertSql = "INSERT INTO %T (" + names + ") VALUES (" + params + ")";
+    m_updateSql = "UPDATE %T SET " + sets + " WHERE _rid = ?" + std::to_string(n + 1);
+    m_keySignature.clear();
+    for (const KeyDecl& k : m_decl.keys) {
+      m_keySignature += k.name;
+      m_keySignature += k.unique ? "|u" : "|d";
+      m_keySignature += k.caseSensitive ? "c" : "i";
+      for (const KeyPart& p : k.parts) m_keySignature += std::string("|") + p.field + (p.descending ? "-" : "+");
+      m_keySignature += ";";
+    }
+    m_insertTemplate = m_insertSql;
+    m_updateTemplate = m_updateSql;
+    return Err::None;
+  }
+
+  std::string columnType(const Column& c) const {
+    if (isInteger(c.field->type)) return "INTEGER NOT NULL DEFAULT 0";
+    if (isReal(c.field->type)) return "REAL NOT NULL DEFAULT 0";
+    return "TEXT NOT NULL DEFAULT ''";
+  }
+  std::string memoType(const MemoDecl& m) const { return m.isBlob ? "BLOB" : "TEXT NOT NULL DEFAULT ''"; }
+
+  std::string createSql() const {
+    std::string sql = "CREATE TABLE " + m_quotedTable + " (_rid INTEGER PRIMARY KEY AUTOINCREMENT";
+    for (const Column& c : m_columns) sql += ", " + quote(c.name) + " " + columnType(c);
+    for (const MemoDecl& m : m_decl.memos) sql += ", " + quote(withoutPrefix(m.name)) + " " + memoType(m);
+    for (size_t k = 0; k < m_keys.size(); ++k) sql += ", " + quote(keyColumn(static_cast<int>(k))) + " BLOB";
+    return sql + ")";
+  }
+
+  std::string indexName(size_t k) const { return "ix_" + m_name.table + "_" + withoutPrefix(m_decl.keys[k].name); }
+  std::string indexSql(size_t k) const {
+    return std::string("CREATE ") + (m_decl.keys[k].unique ? "UNIQUE " : "") + "INDEX " + quote(indexName(k)) +
+           " ON " + m_quotedTable + " (" + quote(keyColumn(static_cast<int>(k))) + ")";
+  }
+
+  static Err ensureCatalogue(Storage& s, std::string& detail) {
+    return s.exec("CREATE TABLE IF NOT EXISTS _ov_tables(name TEXT PRIMARY KEY COLLATE NOCASE, label TEXT, "
+                  "upgrade TEXT, version INTEGER, keys TEXT)",
+                  &detail);
+  }
+
+  Err writeCatalogue(Storage& s, std::string& detail) {
+    Stmt st = s.prepare("INSERT OR REPLACE INTO _ov_tables(name, label, upgrade, version, keys) VALUES(?1,?2,?3,?4,?5)");
+    if (!st) {
+      detail = s.path() + ": " + sqlite3_errmsg(s.db());
+      return Err::FileSystem;
+    }
+    sqlite3_bind_text(st.get(), 1, m_name.table.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(st.get(), 2, m_decl.label, -1, SQLITE_STATIC);
+    sqlite3_bind_text(st.get(), 3, m_decl.upgradeName ? m_decl.upgradeName : "", -1, SQLITE_STATIC);
+    sqlite3_bind_int(st.get(), 4, m_decl.version);
+    sqlite3_bind_text(st.get(), 5, m_keySignature.c_str(), -1, SQLITE_TRANSIENT);
+    int rc = sqlite3_step(st.get());
+    return rc == SQLITE_DONE ? Err::None : s.mapError(rc, &detail);
+  }
+
+  static bool tableExists(Storage& s, const std::string& table) {
+    Stmt st = s.prepare("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?1 COLLATE NOCASE");
+    if (!st) return false;
+    sqlite3_bind_text(st.get(), 1, table.c_str(), -1, SQLITE_TRANSIENT);
+    return sqlite3_step(st.get()) == SQLITE_ROW;
+  }
+
+  // Finds the table (moving it from an earlier name when needed), checks its layout against the
+  // declaration and upgrades an older one.
+  Err attachTable(std::string& detail) {
+    Storage& s = *m_storage;
+    std::string sub = "%T";
+    m_insertSql = m_insertTemplate;
+    m_updateSql = m_updateTemplate;
+    m_insertSql.replace(m_insertSql.find(sub), sub.size(), m_quotedTable);
+    m_updateSql.replace(m_updateSql.find(sub), sub.size(), m_quotedTable);
+    if (!tableExists(s, m_name.table)) {
+      Err err = moveFromEarlierName(detail);
+      if (err != Err::None) return err;
+      if (!tableExists(s, m_name.table)) {
+        detail = m_name.path + ": no table " + m_name.table;
+        return Err::NoFile;
+      }
+    }
+    int storedVersion = 0;
+    std::string storedKeys;
+    bool catalogued = false;
+    {
+      Stmt st = s.prepare("SELECT version, keys FROM _ov_tables WHERE name = ?1");
+      if (st) {
+        sqlite3_bind_text(st.get(), 1, m_name.table.c_str(), -1, SQLITE_TRANSIENT);
+        if (sqlite3_step(st.get()) == SQLITE_ROW) {
+          catalogued = true;
+          storedVersion = sqlite3_column_int(st.get(), 0);
+          const unsigned char* k = sqlite3_column_text(st.get(), 1);
+          storedKeys = k ? reinterpret_cast<const char*>(k) : "";
+        }
+      }
+    }
+    if (catalogued && storedVersion > m_decl.version) {
+      detail = m_name.path + ": table " + m_name.table + " has layout version " + std::to_string(storedVersion) +
+               ", newer than this program's " + std::to_string(m_decl.version);
+      return Err::BadRecordDecl;
+    }
+    std::vector<std::string> present;
+    {
+      Stmt st = s.prepare("PRAGMA table_info(" + m_quotedTable + ")");
+      if (!st) return prepareFailed(detail);
+      while (sqlite3_step(st.get()) == SQLITE_ROW) present.push_back(upper(reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 1))));
+    }
+    auto has = [&](const std::string& col) {
+      std::string u = upper(col);
+      for (const std::string& p : present)
+        if (p == u) return true;
+      return false;
+    };
+    std::vector<std::string> addColumns;
+    for (const Column& c : m_columns)
+      if (!has(c.name)) addColumns.push_back(quote(c.name) + " " + columnType(c));
+    for (const MemoDecl& m : m_decl.memos)
+      if (!has(withoutPrefix(m.name))) addColumns.push_back(quote(withoutPrefix(m.name)) + " " + memoType(m));
+    bool keysChanged = storedKeys != m_keySignature;
+    for (size_t k = 0; k < m_keys.size(); ++k)
+      if (!has(keyColumn(static_cast<int>(k)))) keysChanged = true;
+    if (!addColumns.empty() && catalogued && storedVersion == m_decl.version) {
+      detail = m_name.path + ": table " + m_name.table + " does not match its declaration (column " + addColumns[0] + ")";
+      return Err::BadRecordDecl;
+    }
+    if (addColumns.empty() && !keysChanged && storedVersion == m_decl.version) return Err::None;
+    if (m_readOnly) {
+      detail = m_name.path + ": table " + m_name.table + " needs an upgrade and is opened for reading only";
+      return Err::NoAccess;
+    }
+    // Upgrade: new columns with their blank defaults, keys rebuilt, the new version recorded;
+    // all or nothing.
+    if (Err err = s.begin(s.defaultTimeoutMs(), &detail); err != Err::None) return err;
+    Err err = ensureCatalogue(s, detail);
+    for (size_t i = 0; err == Err::None && i < addColumns.size(); ++i)
+      err = s.exec("ALTER TABLE " + m_quotedTable + " ADD COLUMN " + addColumns[i], &detail);
+    if (err == Err::None && keysChanged) err = rebuildKeys(has, detail);
+    if (err == Err::None) err = writeCatalogue(s, detail);
+    Err end = s.end(err == Err::None, err == Err::None ? &detail : nullptr);
+    s.touch(m_tableKey);
+    return err != Err::None ? err : end;
+  }
+
+  template <typename Has>
+  Err rebuildKeys(const Has& has, std::string& detail) {
+    Storage& s = *m_storage;
+    std::vector<std::string> old;
+    {
+      Stmt st = s.prepare("SELECT name FROM sqlite_master WHERE type = 'index' AND tbl_name = ?1 COLLATE NOCASE "
+                          "AND name LIKE 'ix\\_%' ESCAPE '\\'");
+      if (!st) return prepareFailed(detail);
+      sqlite3_bind_text(st.get(), 1, m_name.table.c_str(), -1, SQLITE_TRANSIENT);
+      while (sqlite3_step(st.get()) == SQLITE_ROW) old.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0)));
+    }
+    for (const std::string& ix : old)
+      if (Err err = s.exec("DROP INDEX " + quote(ix), &detail); err != Err::None) return err;
+    for (size_t k = 0; k < m_keys.size(); ++k) {
+      std::string col = keyColumn(static_cast<int>(k));
+      if (!has(col))
+        if (Err err = s.exec("ALTER TABLE " + m_quotedTable + " ADD COLUMN " + quote(col) + " BLOB", &detail);
+            err != Err::None)
+          return err;
+    }
+    // Recompute every record's keys from its fields.
+    std::string scratch(m_decl.bufferSize, '\0');
+    std::vector<std::pair<int64_t, std::vector<std::string>>> rows;
+    {
+      Stmt st = s.prepare("SELECT _rid" + m_selectCols + " FROM " + m_quotedTable);
+      if (!st) return prepareFailed(detail);
+      int rc;
+      while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
+        loadFields(st.get(), 1, scratch.data());
+        std::vector<std::string> keys;
+        for (size_t k = 0; k < m_keys.size(); ++k) keys.push_back(detail::encodeKey(m_keys[k], scratch.data()));
+        rows.emplace_back(sqlite3_column_int64(st.get(), 0), std::move(keys));
+      }
+      if (rc != SQLITE_DONE) return s.mapError(rc, &detail);
+    }
+    std::string sets;
+    for (size_t k = 0; k < m_keys.size(); ++k)
+      sets += (k ? ", " : "") + quote(keyColumn(static_cast<int>(k))) + " = ?" + std::to_string(k + 1);
+    if (!m_keys.empty()) {
+      Stmt st = s.prepare("UPDATE " + m_quotedTable + " SET " + sets + " WHERE _rid = ?" + std::to_string(m_keys.size() + 1));
+      if (!st) return prepareFailed(detail);
+      for (auto& [rid, keys] : rows) {
+        for (size_t k = 0; k < keys.size(); ++k)
+          sqlite3_bind_blob(st.get(), static_cast<int>(k + 1), keys[k].data(), static_cast<int>(keys[k].size()), SQLITE_STATIC);
+        sqlite3_bind_int64(st.get(), static_cast<int>(keys.size() + 1), rid);
+        int rc = sqlite3_step(st.get());
+        sqlite3_reset(st.get());
+        if (rc != SQLITE_DONE) return s.mapError(rc, &detail);
+      }
+    }
+    for (size_t k = 0; k < m_keys.size(); ++k) {
+      if (Err err = s.exec(indexSql(k), &detail); err != Err::None) {
+        if (err == Err::DupKey) {
+          detail = m_name.path + ": the records duplicate the unique key " + std::string(m_decl.keys[k].name);
+          return Err::RebuildKey;
+        }
+        return err;
+      }
+    }
+    return Err::None;
+  }
+
+  Err moveFromEarlierName(std::string& detail) {
+    for (const char* earlier : m_decl.earlierNames) {
+      StorageName from = resolveStorageName(earlier, m_decl.label);
+      if (upper(from.table) == m_tableKey && from.path == m_name.path) continue;
+      if (from.path == m_name.path) {
+        if (!tableExists(*m_storage, from.table)) continue;
+        Storage& s = *m_storage;
+        if (Err err = s.begin(s.defaultTimeoutMs(), &detail); err != Err::None) return err;
+        Err err = s.exec("ALTER TABLE " + quote(from.table) + " RENAME TO " + m_quotedTable, &detail);
+        if (err == Err::None)
+          err = s.exec("UPDATE _ov_tables SET name = " + literal(m_name.table) + " WHERE name = " + literal(from.table),
+                       &detail);
+        Err end = s.end(err == Err::None);
+        return err != Err::None ? err : end;
+      }
+      // Another storage file: copy the table's rows over, in one transaction of this storage.
+      std::shared_ptr<Storage> src;
+      std::string ignored;
+      if (Storage::acquire(from.path, password(), false, false, src, ignored) != Err::None) continue;
+      if (!tableExists(*src, from.table)) continue;
+      return copyTable(*src, from.table, detail);
+    }
+    return Err::None;
+  }
+
+  Err copyTable(Storage& src, const std::string& table, std::string& detail) {
+    Storage& s = *m_storage;
+    std::vector<std::string> cols;
+    {
+      Stmt st = src.prepare("PRAGMA table_info(" + quote(table) + ")");
+      while (st && sqlite3_step(st.get()) == SQLITE_ROW) cols.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 1)));
+    }
+    std::string list;
+    for (const std::string& c : cols) list += (list.empty() ? "" : ", ") + quote(c);
+    if (Err err = s.begin(s.defaultTimeoutMs(), &detail); err != Err::None) return err;
+    Err err = ensureCatalogue(s, detail);
+    if (err == Err::None) {
+      // The copy keeps the source's layout and version; the usual upgrade then runs on it.
+      Stmt info = src.prepare("SELECT sql FROM sqlite_master WHERE type IN ('table', 'index') AND tbl_name = ?1 "
+                              "COLLATE NOCASE AND sql IS NOT NULL ORDER BY type DESC");
+      sqlite3_bind_text(info.get(), 1, table.c_str(), -1, SQLITE_TRANSIENT);
+      std::vector<std::string> ddl;
+      while (sqlite3_step(info.get()) == SQLITE_ROW) ddl.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(info.get(), 0)));
+      for (std::string sql : ddl) {
+        if (err != Err::None) break;
+        if (sql.compare(0, 12, "CREATE TABLE") == 0)
+          sql = "CREATE TABLE " + m_quotedTable + sql.substr(sql.find('('));
+        else if (sql.find(" ON ") != std::string::npos)
+          sql = sql.substr(0, sql.find(" ON ")) + " ON " + m_quotedTable + sql.substr(sql.find('(', sql.find(" ON ")));
+        err = s.exec(sql, &detail);
+      }
+    }
+    if (err == Err::None) {
+      Stmt rd = src.prepare("SELECT " + list + " FROM " + quote(table));
+      std::string params;
+      for (size_t i = 0; i < cols.size(); ++i) params += (i ? ", ?" : "?") + std::to_string(i + 1);
+      Stmt wr = s.prepare("INSERT INTO " + m_quotedTable + " (" + list + ") VALUES (" + params + ")");
+      if (!rd || !wr) err = prepareFailed(detail);
+      int rc;
+      while (err == Err::None && (rc = sqlite3_step(rd.get())) == SQLITE_ROW) {
+        for (int i = 0; i < static_cast<int>(cols.size()); ++i) sqlite3_bind_value(wr.get(), i + 1, sqlite3_column_value(rd.get(), i));
+        rc = sqlite3_step(wr.get());
+        sqlite3_reset(wr.get());
+        if (rc != SQLITE_DONE) err = s.mapError(rc, &detail);
+      }
+    }
+    if (err == Err::None) {
+      Stmt ver = src.prepare("SELECT version, keys FROM _ov_tables WHERE name = ?1");
+      int version = 0;
+      std::string keys;
+      if (ver) {
+        sqlite3_bind_text(ver.get(), 1, table.c_str(), -1, SQLITE_TRANSIENT);
+        if (sqlite3_step(ver.get()) == SQLITE_ROW) {
+          version = sqlite3_column_int(ver.get(), 0);
+          const unsigned char* k = sqlite3_column_text(ver.get(), 1);
+          keys = k ? reinterpret_cast<const char*>(k) : "";
+        }
+      }
+      err = s.exec("INSERT OR REPLACE INTO _ov_tables(name, label, upgrade, version, keys) VALUES(" +
+                       literal(m_name.table) + ", " + literal(m_decl.label) + ", '', " + std::to_string(version) +
+                       ", " + literal(keys) + ")",
+                   &detail);
+    }
+    Err end = s.end(err == Err::None);
+    return err != Err::None ? err : end;
+  }
+
+  Err runScan(const std::string& sql, const std::string* key, int64_t rid, int limit, std::vector<Row>& out,
+              std::string& detail) {
+    Stmt st = m_storage->prepare(sql);
+    if (!st) return prepareFailed(detail);
+    if (key) sqlite3_bind_blob(st.get(), 1, key->data(), static_cast<int>(key->size()), SQLITE_STATIC);
+    if (sqlite3_bind_parameter_count(st.get()) >= 2) sqlite3_bind_int64(st.get(), 2, rid);
+    sqlite3_bind_int(st.get(), 3, limit);
+    int rc;
+    while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
+      Row& row = out.emplace_back();
+      row.rid = sqlite3_column_int64(st.get(), 0);
+      if (const void* k = sqlite3_column_blob(st.get(), 1))
+        row.key.assign(static_cast<const char*>(k), static_cast<size_t>(sqlite3_column_bytes(st.get(), 1)));
+      row.image.bytes.assign(static_cast<const char*>(m_decl.buffer), m_decl.bufferSize);
+      int next = loadFields(st.get(), 2, row.image.bytes.data());
+      row.image.memos.resize(m_decl.memos.size());
+      for (size_t m = 0; m < m_decl.memos.size(); ++m, ++next) {
+        const void* p = sqlite3_column_blob(st.get(), next);
+        size_t n = static_cast<size_t>(sqlite3_column_bytes(st.get(), next));
+        row.image.memos[m].assign(p ? static_cast<const char*>(p) : "", std::min<size_t>(n, m_decl.memos[m].size));
+      }
+    }
+    return rc == SQLITE_DONE ? Err::None : m_storage->mapError(rc, &detail);
+  }
+
+  // Reads the field columns starting at column `col` into the record at `base`; returns the
+  // column after them.
+  int loadFields(sqlite3_stmt* st, int col, char* base) const {
+    for (const Column& c : m_columns) {
+      const rt::FieldDesc& f = *c.field;
+      char* p = base + f.memberOffset + static_cast<size_t>(c.element) * f.width;
+      int type = sqlite3_column_type(st, col);
+      switch (f.type) {
+        case FieldType::String:
+        case FieldType::CString: {
+          const char* t = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
+          std::string_view v(t ? t : "", static_cast<size_t>(sqlite3_column_bytes(st, col)));
+          size_t room = f.type == FieldType::String ? f.width : f.width - 1;
+          size_t n = rt::utf8CutLength(v, room);
+          std::memcpy(p, v.data(), n);
+          std::memset(p + n, f.type == FieldType::String ? ' ' : '\0', f.width - n);
+          break;
+        }
+        default:
+          if (type == SQLITE_TEXT) rt::setFieldText(base, f, reinterpret_cast<const char*>(sqlite3_column_text(st, col)), c.element);
+          else if (isInteger(f.type)) rt::setFieldNumber(base, f, static_cast<double>(sqlite3_column_int64(st, col)), c.element);
+          else rt::setFieldNumber(base, f, sqlite3_column_double(st, col), c.element);
+          break;
+      }
+      ++col;
+    }
+    return col;
+  }
+
+  // Binds the buffer's fields, memos and encoded keys to ?1...; returns the last index used.
+  int bindRecord(sqlite3_stmt* st) {
+    const char* base = static_cast<const char*>(m_decl.buffer);
+    int i = 0;
+    for (const Column& c : m_columns) {
+      ++i;
+      const rt::FieldDesc& f = *c.field;
+      const char* p = base + f.memberOffset + static_cast<size_t>(c.element) * f.width;
+      if (f.type == FieldType::String) {
+        std::string_view v = rt::clipView(std::string_view(p, f.width));
+        sqlite3_bind_text(st, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
+      } else if (f.type == FieldType::CString) {
+        sqlite3_bind_text(st, i, p, static_cast<int>(::strnlen(p, f.width)), SQLITE_TRANSIENT);
+      } else if (isInteger(f.type)) {
+        sqlite3_bind_int64(st, i, static_cast<int64_t>(rt::fieldNumber(base, f, c.element)));
+      } else {
+        sqlite3_bind_double(st, i, rt::fieldNumber(base, f, c.element));
+      }
+    }
+    for (const MemoDecl& m : m_decl.memos) {
+      ++i;
+      const std::string& v = *m.value;
+      size_t n = m.isBlob ? std::min<size_t>(v.size(), m.size) : rt::utf8CutLength(v, m.size);
+      if (m.isBlob) sqlite3_bind_blob(st, i, v.data(), static_cast<int>(n), SQLITE_TRANSIENT);
+      else sqlite3_bind_text(st, i, v.data(), static_cast<int>(n), SQLITE_TRANSIENT);
+    }
+    for (const KeyLayout& k : m_keys) {
+      ++i;
+      std::string v = detail::encodeKey(k, base);
+      sqlite3_bind_blob(st, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
+    }
+    return i;
+  }
+
+  File& m_file;
+  const FileDecl& m_decl;
+  StorageName m_name;
+  std::string m_quotedTable, m_tableKey;
+  std::shared_ptr<Storage> m_storage;
+  std::vector<Column> m_columns;
+  std::vector<KeyLayout> m_keys;
+  std::string m_selectCols, m_insertSql, m_updateSql, m_insertTemplate, m_updateTemplate, m_keySignature;
+  bool m_readOnly = false;
+  bool m_holding = false;
+};
+
+}  // namespace
+
+std::unique_ptr<Backend> makeTableBackend(File& file) { return std::make_unique<TableBackend>(file); }
+
+}  // namespace ov::db::detail

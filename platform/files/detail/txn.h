@@ -1,0 +1,36 @@
+// Write scopes over the storages of several files: one transaction, or savepoints inside the
+// active one, committed or rolled back together.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "platform/files/file.h"
+
+namespace ov::db::detail {
+
+class Storage;
+
+class WriteScope {
+ public:
+  WriteScope() = default;
+  ~WriteScope();  // rolls back what was not finished
+  WriteScope(const WriteScope&) = delete;
+  WriteScope& operator=(const WriteScope&) = delete;
+
+  // Begins on the storages of `files` (files of text drivers take no part). 32 when a storage
+  // stays busy for `timeoutMs`.
+  rt::Err begin(const std::vector<File*>& files, int timeoutMs, std::string* detail = nullptr);
+  // Adds the storage of `file` to a begun scope.
+  rt::Err join(File& file, std::string* detail = nullptr);
+  rt::Err finish(bool commit, std::string* detail = nullptr);
+  bool isActive() const { return !m_storages.empty(); }
+
+ private:
+  std::vector<std::shared_ptr<Storage>> m_storages;
+  int m_timeoutMs = 10000;
+};
+
+std::shared_ptr<Storage> storageOf(File& file);
+
+}  // namespace ov::db::detail

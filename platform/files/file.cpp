@@ -1,0 +1,501 @@
+#include "platform/files/file.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <cstring>
+
+#include "platform/files/detail/backend.h"
+#include "platform/files/detail/storage.h"
+#include "platform/files/detail/txn.h"
+#include "platform/rt/text.h"
+
+namespace ov::db {
+
+using rt::Err;
+using detail::Anchor;
+using detail::Row;
+
+namespace {
+constexpr int kMaxReadAhead = 64;
+}
+
+struct File::Impl {
+  explicit Impl(File& f) : self(f) {}
+
+  File& self;
+  std::unique_ptr<detail::Backend> backend;
+  bool isOpen = false;
+  int mode = 0;
+  // The sequence: its order (-1 file order, else a key) and where it stands.
+  int order = -1;
+  Anchor anchor;
+  // Records read ahead in the sequence's direction; valid while nothing was written through
+  // this process (the backend's generation) and the direction holds.
+  std::vector<Row> ahead;
+  size_t aheadPos = 0;
+  bool aheadForward = true;
+  uint64_t aheadGeneration = 0;
+  int aheadSize = 1;
+  int64_t current = 0;  // row id of the current record, 0 none
+  bool holdNext = false;
+
+  detail::Backend& drv() {
+    if (!backend)
+      backend = self.m_decl.driver == Driver::Tps ? detail::makeTableBackend(self) : detail::makeTextBackend(self);
+    return *backend;
+  }
+
+  Err done(Err err, const std::string& detail = {}) {
+    rt::setError(err, err == Err::None ? std::string() : self.name(), detail);
+    return err;
+  }
+
+  void resetSequence(int newOrder, Anchor a) {
+    order = newOrder;
+    anchor = std::move(a);
+    ahead.clear();
+    aheadPos = 0;
+    aheadSize = 1;
+  }
+
+  void load(const Row& row) {
+    std::memcpy(self.m_decl.buffer, row.image.bytes.data(), std::min(row.image.bytes.size(), self.m_decl.bufferSize));
+    for (size_t m = 0; m < self.m_decl.memos.size() && m < row.image.memos.size(); ++m)
+      *self.m_decl.memos[m].value = row.image.memos[m];
+    current = row.rid;
+  }
+
+  // Takes a hold on the record about to be read when HOLD asked for one, and reads it afresh.
+  Err holdIfAsked(Row& row, std::string& detail) {
+    if (!holdNext) return Err::None;
+    if (Err err = drv().hold(row.rid, detail); err != Err::None) return err;
+    holdNext = false;
+    std::string key = std::move(row.key);
+    Err err = drv().getByRid(row.rid, row, detail);
+    row.key = std::move(key);
+    return err;
+  }
+
+  Err step(bool forward) {
+    if (!isOpen) return done(Err::NotOpen);
+    std::string detail;
+    detail::Backend& b = drv();
+    bool valid = aheadForward == forward && aheadGeneration == b.generation() && aheadPos < ahead.size();
+    if (!valid) {
+      ahead.clear();
+      aheadPos = 0;
+      if (aheadForward != forward) aheadSize = 1;
+      aheadForward = forward;
+      aheadGeneration = b.generation();
+      if (Err err = b.scan(order, anchor, forward, aheadSize, ahead, detail); err != Err::None) return done(err, detail);
+      aheadSize = std::min(aheadSize * 4, kMaxReadAhead);
+      if (ahead.empty()) {
+        anchor = Anchor{forward ? Anchor::End : Anchor::Begin, {}, 0};
+        return done(Err::NotAvailable);
+      }
+    }
+    Row& row = ahead[aheadPos];
+    if (Err err = holdIfAsked(row, detail); err != Err::None) return done(err, detail);
+    ++aheadPos;
+    load(row);
+    anchor = Anchor{Anchor::Row, row.key, row.rid};
+    return done(Err::None);
+  }
+};
+
+const KeyDecl& Key::decl() const { return m_file->decl().keys[static_cast<size_t>(m_index)]; }
+
+File::File(FileDecl decl) : m_decl(std::move(decl)), m_impl(std::make_unique<Impl>(*this)) {}
+
+File::~File() {
+  std::lock_guard lock(detail::fileLock());
+  m_impl.reset();
+}
+
+Key File::key(std::string_view name) {
+  std::string want = rt::UPPER(name);
+  for (size_t i = 0; i < m_decl.keys.size(); ++i) {
+    std::string full = rt::UPPER(m_decl.keys[i].name);
+    size_t colon = full.find(':');
+    if (full == want || (colon != std::string::npos && full.compare(colon + 1, std::string::npos, want) == 0))
+      return Key(this, static_cast<int>(i));
+  }
+  return Key();
+}
+
+Key File::primaryKey() {
+  for (size_t i = 0; i < m_decl.keys.size(); ++i)
+    if (m_decl.keys[i].primary) return Key(this, static_cast<int>(i));
+  return Key();
+}
+
+std::string File::name() const {
+  if (m_decl.nameFrom) {
+    std::string n = m_decl.nameFrom();
+    while (!n.empty() && n.back() == ' ') n.pop_back();
+    if (!n.empty()) return n;
+  }
+  return m_decl.name ? m_decl.name : m_decl.label;
+}
+
+std::string File::path() const {
+  std::lock_guard lock(detail::fileLock());
+  return m_impl->drv().path();
+}
+
+Err File::open(int mode) {
+  std::lock_guard lock(detail::fileLock());
+  if (m_impl->isOpen) return m_impl->done(Err::AlreadyOpen);
+  std::string detail;
+  if (Err err = m_impl->drv().open(mode, detail); err != Err::None) return m_impl->done(err, detail);
+  m_impl->isOpen = true;
+  m_impl->mode = mode;
+  m_impl->current = 0;
+  m_impl->holdNext = false;
+  m_impl->resetSequence(-1, Anchor{});
+  return m_impl->done(Err::None);
+}
+
+Err File::create() {
+  std::lock_guard lock(detail::fileLock());
+  if (m_impl->isOpen) return m_impl->done(Err::AlreadyOpen);
+  std::string detail;
+  return m_impl->done(m_impl->drv().create(detail), detail);
+}
+
+Err File::close() {
+  std::lock_guard lock(detail::fileLock());
+  if (!m_impl->isOpen) return m_impl->done(Err::NotOpen);
+  m_impl->drv().close();
+  m_impl->isOpen = false;
+  m_impl->current = 0;
+  m_impl->resetSequence(-1, Anchor{});
+  return m_impl->done(Err::None);
+}
+
+bool File::isOpen() const {
+  std::lock_guard lock(detail::fileLock());
+  return m_impl->isOpen;
+}
+
+int File::openMode() const { return m_impl->mode; }
+
+Err File::removeFile() {
+  std::lock_guard lock(detail::fileLock());
+  if (m_impl->isOpen) return m_impl->done(Err::AlreadyOpen);
+  std::string detail;
+  return m_impl->done(m_impl->drv().removeFile(detail), detail);
+}
+
+Err File::set() {
+  std::lock_guard lock(detail::fileLock());
+  if (!m_impl->isOpen) return m_impl->done(Err::NotOpen);
+  m_impl->resetSequence(-1, Anchor{});
+  return m_impl->done(Err::None);
+}
+
+Err File::set(Key key) {
+  std::lock_guard lock(detail::fileLock());
+  if (!m_impl->isOpen) return m_impl->done(Err::NotOpen);
+  if (key.file() != this || key.index() >= keyCount()) return m_impl->done(Err::BadParameters);
+  m_impl->resetSequence(key.index(), Anchor{});
+  return m_impl->done(Err::None);
+}
+
+Err File::setFrom(Key key) {
+  std::lock_guard lock(detail::fileLock());
+  if (!m_impl->isOpen) return m_impl->done(Err::NotOpen);
+  if (key.file() != this || key.index() >= keyCount()) return m_impl->done(Err::BadParameters);
+  m_impl->resetSequence(key.index(), Anchor{Anchor::Value, m_impl->drv().encodeKey(key.index(), m_decl.buffer), 0});
+  return m_impl->done(Err::None);
+}
+
+Err File::setPosition(int64_t position) {
+  std::lock_guard lock(detail::fileLock());
+  if (!m_impl->isOpen) return m_impl->done(Err::NotOpen);
+  m_impl->resetSequence(-1, Anchor{Anchor::Value, {}, position});
+  return m_impl->done(Err::None);
+}
+
+Err File::next() {
+  std::lock_guard lock(detail::fileLock());
+  return m_impl->step(true);
+}
+
+Err File::previous() {
+  std::lock_guard lock(detail::fileLock());
+  return m_impl->step(false);
+}
+
+Err File::get(Key key) {
+  std::lock_guard lock(detail::fileLock());
+  if (!m_impl->isOpen) return m_impl->done(Err::NotOpen);
+  if (key.file() != this || key.index() >= keyCount()) return m_impl->done(Err::BadParameters);
+  std::string detail;
+  Row row;
+  detail::Backend& b = m_impl->drv();
+  if (Err err = b.getByKey(key.index(), b.encodeKey(key.index(), m_decl.buffer), row, detail); err != Err::None)
+    return m_impl->done(err, detail);
+  if (Err err = m_impl->holdIfAsked(row, detail); err != Err::None) return m_impl->done(err, detail);
+  m_impl->load(row);
+  return m_impl->done(Err::None);
+}
+
+Err File::getPosition(int64_t position) {
+  std::lock_guard lock(detail::fileLock());
+  if (!m_impl->isOpen) return m_impl->done(Err::NotOpen);
+  std::string detail;
+  Row row;
+  if (Err err = m_impl->drv().getByRid(position, row, detail); err != Err::None) return m_impl->done(err, detail);
+  if (Err err = m_impl->holdIfAsked(row, detail); err != Err::None) return m_impl->done(err, detail);
+  m_impl->load(row);
+  return m_impl->done(Err::None);
+}
+
+Err File::reget() {
+  std::lock_guard lock(detail::fileLock());
+  if (!m_impl->isOpen) return m_impl->done(Err::NotOpen);
+  if (m_impl->current == 0) return m_impl->done(Err::NotAvailable);
+  std::string detail;
+  Row row;
+  if (Err err = m_impl->drv().getByRid(m_impl->current, row, detail); err != Err::None)
+    return m_impl->done(err == Err::NotFound ? Err::NotAvailable : err, detail);
+  m_impl->load(row);
+  return m_impl->done(Err::None);
+}
+
+Err File::add() {
+  std::lock_guard lock(detail::fileLock());
+  if (!m_impl->isOpen) return m_impl->done(Err::NotOpen);
+  std::string detail;
+  int64_t rid = 0;
+  if (Err err = m_impl->drv().insert(rid, detail); err != Err::None) return m_impl->done(err, detail);
+  m_impl->current = rid;
+  return m_impl->done(Err::None);
+}
+
+Err File::put() {
+  std::lock_guard lock(detail::fileLock());
+  if (!m_impl->isOpen) return m_impl->done(Err::NotOpen);
+  if (m_impl->current == 0) return m_impl->done(Err::NotAvailable);
+  std::string detail;
+  return m_impl->done(m_impl->drv().update(m_impl->current, detail), detail);
+}
+
+Err File::deleteRecord() {
+  std::lock_guard lock(detail::fileLock());
+  if (!m_impl->isOpen) return m_impl->done(Err::NotOpen);
+  if (m_impl->current == 0) return m_impl->done(Err::NotAvailable);
+  std::string detail;
+  Err err = m_impl->drv().erase(m_impl->current, detail);
+  if (err == Err::None) m_impl->current = 0;
+  return m_impl->done(err, detail);
+}
+
+int64_t File::records() {
+  std::lock_guard lock(detail::fileLock());
+  if (!m_impl->isOpen) {
+    m_impl->done(Err::NotOpen);
+    return -1;
+  }
+  std::string detail;
+  int64_t n = 0;
+  if (Err err = m_impl->drv().count(n, detail); err != Err::None) {
+    m_impl->done(err, detail);
+    return -1;
+  }
+  m_impl->done(Err::None);
+  return n;
+}
+
+void File::clear(int how) {
+  std::lock_guard lock(detail::fileLock());
+  char* base = static_cast<char*>(m_decl.buffer);
+  for (const rt::FieldDesc& f : m_decl.record->fields) {
+    for (int e = 0; e < f.dim; ++e) {
+      char* p = base + f.memberOffset + static_cast<size_t>(e) * f.width;
+      switch (f.type) {
+        case rt::FieldType::String: std::memset(p, how == 0 ? ' ' : how < 0 ? '\0' : '\xFF', f.width); break;
+        case rt::FieldType::CString:
+          std::memset(p, how > 0 ? '\xFF' : '\0', f.width);
+          if (how > 0) p[f.width - 1] = '\0';
+          break;
+        case rt::FieldType::Memo:
+        case rt::FieldType::Blob: break;
+        case rt::FieldType::Real:
+        case rt::FieldType::Decimal:
+        case rt::FieldType::SReal: rt::setFieldNumber(base, f, how == 0 ? 0 : how < 0 ? -DBL_MAX : DBL_MAX, e); break;
+        default: rt::setFieldNumber(base, f, how == 0 ? 0 : how < 0 ? -1e300 : 1e300, e); break;  // clamped
+      }
+    }
+  }
+  for (const MemoDecl& m : m_decl.memos) m.value->clear();
+}
+
+Err File::hold() {
+  std::lock_guard lock(detail::fileLock());
+  if (!m_impl->isOpen) return m_impl->done(Err::NotOpen);
+  m_impl->drv().releaseHolds();
+  m_impl->holdNext = true;
+  return m_impl->done(Err::None);
+}
+
+void File::release() {
+  std::lock_guard lock(detail::fileLock());
+  m_impl->holdNext = false;
+  if (m_impl->isOpen) m_impl->drv().releaseHolds();
+}
+
+int64_t File::position() const {
+  std::lock_guard lock(detail::fileLock());
+  return m_impl->current;
+}
+
+bool File::duplicate(Key key) {
+  std::lock_guard lock(detail::fileLock());
+  if (!m_impl->isOpen || key.file() != this || key.index() >= keyCount() || !key.decl().unique) return false;
+  return m_impl->drv().duplicate(key.index(), m_impl->current);
+}
+
+bool File::duplicate() {
+  for (int k = 0; k < keyCount(); ++k)
+    if (m_decl.keys[static_cast<size_t>(k)].unique && duplicate(Key(this, k))) return true;
+  return false;
+}
+
+std::string File::send(std::string_view) { return {}; }
+
+RecordImage File::saveBuffer() const {
+  RecordImage image;
+  image.bytes.assign(static_cast<const char*>(m_decl.buffer), m_decl.bufferSize);
+  for (const MemoDecl& m : m_decl.memos) image.memos.push_back(*m.value);
+  return image;
+}
+
+void File::restoreBuffer(const RecordImage& image) {
+  std::memcpy(m_decl.buffer, image.bytes.data(), std::min(image.bytes.size(), m_decl.bufferSize));
+  for (size_t m = 0; m < m_decl.memos.size() && m < image.memos.size(); ++m) *m_decl.memos[m].value = image.memos[m];
+}
+
+// ---- transactions ----
+
+namespace detail {
+
+std::shared_ptr<Storage> storageOf(File& file) {
+  if (!file.isOpen() || file.decl().driver != Driver::Tps) return nullptr;
+  Storage* s = file.impl().drv().storage();
+  return s ? Storage::find(s->path()) : nullptr;
+}
+
+WriteScope::~WriteScope() { (void)finish(false); }
+
+Err WriteScope::begin(const std::vector<File*>& files, int timeoutMs, std::string* detail) {
+  m_timeoutMs = timeoutMs;
+  for (File* f : files) {
+    if (Err err = join(*f, detail); err != Err::None) {
+      (void)finish(false);
+      return err;
+    }
+  }
+  return Err::None;
+}
+
+Err WriteScope::join(File& file, std::string* detail) {
+  std::shared_ptr<Storage> s = storageOf(file);
+  if (!s) return file.isOpen() ? Err::None : Err::NotOpen;
+  for (const auto& have : m_storages)
+    if (have == s) return Err::None;
+  if (Err err = s->begin(m_timeoutMs, detail); err != Err::None) return err;
+  m_storages.push_back(std::move(s));
+  return Err::None;
+}
+
+Err WriteScope::finish(bool commit, std::string* detail) {
+  Err result = Err::None;
+  // Commit in reverse order of joining, so the storage that began the change commits last.
+  for (auto it = m_storages.rbegin(); it != m_storages.rend(); ++it) {
+    Err err = (*it)->end(commit && result == Err::None, detail);
+    if (err != Err::None && result == Err::None) result = err;
+    (*it)->touchAll();
+  }
+  m_storages.clear();
+  return result;
+}
+
+}  // namespace detail
+
+namespace {
+
+struct LogoutState {
+  std::unique_ptr<detail::WriteScope> scope;
+};
+LogoutState& logoutState() {
+  static LogoutState s;
+  return s;
+}
+
+}  // namespace
+
+Err LOGOUT(int timeoutSeconds, std::initializer_list<File*> files) {
+  return LOGOUT(timeoutSeconds, std::vector<File*>(files));
+}
+
+Err LOGOUT(int timeoutSeconds, const std::vector<File*>& files) {
+  std::lock_guard lock(detail::fileLock());
+  LogoutState& st = logoutState();
+  if (st.scope) {
+    rt::setError(Err::LogoutActive);
+    return Err::LogoutActive;
+  }
+  for (File* f : files) {
+    if (!f->isOpen()) {
+      rt::setError(Err::NotOpen, f->name());
+      return Err::NotOpen;
+    }
+  }
+  auto scope = std::make_unique<detail::WriteScope>();
+  std::string detail;
+  Err err = scope->begin(files, std::max(0, timeoutSeconds) * 1000, &detail);
+  if (err != Err::None) {
+    rt::setError(err, files.empty() ? std::string() : files.front()->name(), detail);
+    return err;
+  }
+  st.scope = std::move(scope);
+  rt::setError(Err::None);
+  return Err::None;
+}
+
+Err COMMIT() {
+  std::lock_guard lock(detail::fileLock());
+  LogoutState& st = logoutState();
+  if (!st.scope) {
+    rt::setError(Err::NoLogout);
+    return Err::NoLogout;
+  }
+  std::string detail;
+  Err err = st.scope->finish(true, &detail);
+  st.scope.reset();
+  rt::setError(err, {}, detail);
+  return err;
+}
+
+Err ROLLBACK() {
+  std::lock_guard lock(detail::fileLock());
+  LogoutState& st = logoutState();
+  if (!st.scope) {
+    rt::setError(Err::NoLogout);
+    return Err::NoLogout;
+  }
+  std::string detail;
+  Err err = st.scope->finish(false, &detail);
+  st.scope.reset();
+  rt::setError(err, {}, detail);
+  return err;
+}
+
+bool isLoggedOut() {
+  std::lock_guard lock(detail::fileLock());
+  return logoutState().scope != nullptr;
+}
+
+}  // namespace ov::db

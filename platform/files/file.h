@@ -1,0 +1,157 @@
+// A data file and its keys, with the runtime's file statements.
+//
+// A File is the file block of one declared data file (decl.h). Its operations act on the record
+// buffer that the declaration names, as the runtime's statements do: SET/NEXT/PREVIOUS read
+// records into the buffer in key order or file order, GET reads by key or position, ADD/PUT/
+// DELETE write the buffer. Each operation returns its error code and leaves it for ERRORCODE()/
+// ERROR()/ERRORFILE()/FILEERROR() (platform/rt/err.h); rt::Err::None is success.
+//
+// Storage: a Tps file is a table of a SQLCipher database (one per storage file, shared by every
+// table in it); text drivers read and write plain files. File order is the hidden row id (the
+// order records were added in) and breaks ties between equal key values.
+//
+// Threads: the record buffers are process-wide; the operations serialise on one process-wide
+// lock, so any thread may call them, but a sequence (SET then NEXT...) belongs to the File, not
+// to the caller, as in the runtime.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/files/decl.h"
+#include "platform/rt/err.h"
+
+namespace ov::db {
+
+class File;
+
+// A key of a file: a cheap handle, valid as long as its File lives.
+class Key {
+ public:
+  Key() = default;
+  Key(File* file, int index) : m_file(file), m_index(index) {}
+  bool isValid() const { return m_file != nullptr && m_index >= 0; }
+  File* file() const { return m_file; }
+  int index() const { return m_index; }
+  const KeyDecl& decl() const;
+  friend bool operator==(const Key&, const Key&) = default;
+
+ private:
+  File* m_file = nullptr;
+  int m_index = -1;
+};
+
+// A copy of the record buffer and its memos (the class library's SaveBuffer/RestoreBuffer).
+struct RecordImage {
+  std::string bytes;
+  std::vector<std::string> memos;
+};
+
+class File {
+ public:
+  explicit File(FileDecl decl);
+  ~File();
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+
+  const FileDecl& decl() const { return m_decl; }
+  const char* label() const { return m_decl.label; }
+  const rt::RecordDesc& record() const { return *m_decl.record; }
+  void* buffer() const { return m_decl.buffer; }
+  // The key named `name` ("SCH:KeyID", case ignored, prefix optional); invalid when none is.
+  Key key(std::string_view name);
+  Key key(int index) { return Key(this, index); }
+  int keyCount() const { return static_cast<int>(m_decl.keys.size()); }
+  Key primaryKey();
+  // The storage name the next open uses, as declared ("RO97.ZEZ\!s").
+  std::string name() const;
+  // The storage file on disk that the name resolves to in the current folder.
+  std::string path() const;
+
+  // OPEN: 2 when the file (or its table) does not exist, 52 when this File is already open,
+  // 5 for a wrong owner password, 90 when the storage is not a data file, 47 when the stored
+  // layout is newer than the declaration. A table of an older layout version is upgraded.
+  [[nodiscard]] rt::Err open(int mode = kSharedReadWrite);
+  // CREATE: makes the file (or its table) empty, replacing one that exists; the File stays closed.
+  [[nodiscard]] rt::Err create();
+  rt::Err close();
+  bool isOpen() const;
+  int openMode() const;
+  // REMOVE: deletes the table (or the text file); the File must be closed.
+  [[nodiscard]] rt::Err removeFile();
+
+  // SET(file): file order from the first record.
+  rt::Err set();
+  // SET(key): key order from the first record.
+  rt::Err set(Key key);
+  // SET(key, key): key order from the first record whose key is at or after the key values in the
+  // buffer (NEXT), or at or before them (PREVIOUS).
+  rt::Err setFrom(Key key);
+  // SET(file, position): file order from the record at `position` (see position()).
+  rt::Err setPosition(int64_t position);
+  // Read the next or previous record of the sequence into the buffer; 33 past either end.
+  rt::Err next();
+  rt::Err previous();
+
+  // GET(file, key): the first record whose key equals the key values in the buffer; 35 when none.
+  // GET leaves the sequence where it was.
+  rt::Err get(Key key);
+  // GET(file, position): the record at a position that position() gave; 35 when it is gone.
+  rt::Err getPosition(int64_t position);
+  // Reads the current record again (REGET); 33 when there is none.
+  rt::Err reget();
+
+  // ADD: stores the buffer as a new record; 40 when a unique key would be duplicated. The new
+  // record becomes the current one.
+  rt::Err add();
+  // PUT: writes the buffer over the current record; 33 without one, 40 on a duplicate.
+  rt::Err put();
+  // DELETE: removes the current record; the sequence goes on after it. 33 without one.
+  rt::Err deleteRecord();
+  // RECORDS: the number of records; -1 when the file is not open (error 37).
+  int64_t records();
+
+  // CLEAR(record): 0 blanks every field, -1 puts the lowest and 1 the highest values in
+  // (for SET(key, key) from either end of a key).
+  void clear(int how = 0);
+
+  // HOLD: the next record read is held for this process until RELEASE, the next HOLD or close;
+  // reading a record that another live process holds fails with 43.
+  rt::Err hold();
+  void release();
+
+  // Position of the current record (its row id, or the byte offset of a text record); 0 none.
+  int64_t position() const;
+  // DUPLICATE(key): true when storing the buffer would duplicate `key` (a unique key) in
+  // another record than the current one. DUPLICATE(): the same for any unique key.
+  bool duplicate(Key key);
+  bool duplicate();
+  // SEND: driver options; recovery and quick-scan switches are accepted and do nothing.
+  std::string send(std::string_view option);
+
+  RecordImage saveBuffer() const;
+  void restoreBuffer(const RecordImage& image);
+
+  struct Impl;
+  Impl& impl() { return *m_impl; }
+
+ private:
+  FileDecl m_decl;
+  std::unique_ptr<Impl> m_impl;
+};
+
+// Transactions over one or more files (of one or more storage files). LOGOUT waits up to
+// `timeoutSeconds` for the storages to become free and fails with 32 when they don't; 56 while
+// one is active, 37 when a file is not open. COMMIT makes every change since LOGOUT permanent;
+// ROLLBACK undoes it; both give 91 without an active LOGOUT.
+rt::Err LOGOUT(int timeoutSeconds, std::initializer_list<File*> files);
+rt::Err LOGOUT(int timeoutSeconds, const std::vector<File*>& files);
+rt::Err COMMIT();
+rt::Err ROLLBACK();
+bool isLoggedOut();
+
+}  // namespace ov::db

@@ -1,0 +1,87 @@
+// Small records and a temporary data folder shared by the table tests.
+#pragma once
+
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "platform/files/file.h"
+#include "platform/rt/fixed_string.h"
+#include "platform/rt/record.h"
+
+namespace ov::db::testing {
+
+// A folder of its own for each test, removed afterwards.
+class TempDir {
+ public:
+  TempDir() {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "ov_db_XXXXXX").string();
+    m_path = ::mkdtemp(tmpl.data());
+  }
+  ~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(m_path, ec);
+  }
+  const std::string& path() const { return m_path; }
+  std::string operator/(const std::string& name) const { return m_path + "/" + name; }
+
+ private:
+  std::string m_path;
+};
+
+// A person: an id, a name, a city, a flag and a date.
+struct Person {
+  int32_t id = 0;
+  rt::String<20> name;
+  rt::String<12> city;
+  uint8_t flag = 0;
+  int32_t date = 0;
+};
+
+inline const rt::FieldDesc kPersonFields[] = {
+    {"PER:ID", rt::FieldType::Long, 4, 0, offsetof(Person, id)},
+    {"PER:Name", rt::FieldType::String, 20, 4, offsetof(Person, name)},
+    {"PER:City", rt::FieldType::String, 12, 24, offsetof(Person, city)},
+    {"PER:Flag", rt::FieldType::Byte, 1, 36, offsetof(Person, flag)},
+    {"PER:Date", rt::FieldType::Date, 4, 37, offsetof(Person, date)},
+};
+inline const rt::RecordDesc kPersonRecord{"PER", kPersonFields, 41};
+
+// A person file named `name`, with its keys: by id (unique, whole auto-number), by name (case
+// ignored), by city and name, and by flag, date and name.
+inline FileDecl personDecl(Person& buffer, std::string name, std::string password = "secret-01",
+                           const char* label = "PERSON") {
+  FileDecl d;
+  d.label = label;
+  d.prefix = "PER";
+  d.name = label;
+  d.nameFrom = [name] { return name; };
+  d.record = &kPersonRecord;
+  d.buffer = &buffer;
+  d.bufferSize = sizeof buffer;
+  if (!password.empty()) d.owner = [password] { return password; };
+  d.keys = {
+      {.name = "PER:KeyID", .description = "By ID", .parts = {{"PER:ID"}}, .unique = true, .primary = true,
+       .autoNumber = AutoNumber::Whole},
+      {.name = "PER:KeyName", .description = "Name", .parts = {{"PER:Name"}}},
+      {.name = "PER:KeyCity", .description = "City", .parts = {{"PER:City"}, {"PER:Name"}}},
+      {.name = "PER:KeyFlagDate", .description = "Flag/Date", .parts = {{"PER:Flag"}, {"PER:Date"}, {"PER:Name"}}},
+  };
+  d.errorLabel = "People [Person]";
+  d.upgradeName = "Person";
+  d.version = 1;
+  return d;
+}
+
+inline void setPerson(Person& p, int id, const char* name, const char* city, int flag = 0, int date = 0) {
+  p.id = id;
+  p.name = name;
+  p.city = city;
+  p.flag = static_cast<uint8_t>(flag);
+  p.date = date;
+}
+
+}  // namespace ov::db::testing
