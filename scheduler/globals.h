@@ -1,0 +1,17 @@
+// Globals of the main program that the scheduler core shares with it (one instance per process).
+#pragma once
+
+#include <cstdint>
+
+#include "platform/rt/fixed_string.h"
+
+namespace ov::scheduler {
+
+// The program's own scheduler runs (1 minus the configuration's StartupActive, 0 under "/I").
+// While it is 0 the event log goes to OV_TEST.LOG and the log is not trimmed.
+extern uint8_t SchedulerActive;
+
+// GLO:Feedback: a text waiting to be logged with the next event-log line.
+extern rt::String<128> Feedback;
+
+}  // namespace ov::scheduler
