@@ -38,6 +38,7 @@ struct File::Impl {
   int aheadSize = 1;
   int64_t current = 0;  // row id of the current record, 0 none
   bool holdNext = false;
+  std::vector<detail::MemoSlot> memos;
 
   detail::Backend& drv() {
     if (!backend)
@@ -59,9 +60,7 @@ struct File::Impl {
   }
 
   void load(const Row& row) {
-    std::memcpy(self.m_decl.buffer, row.image.bytes.data(), std::min(row.image.bytes.size(), self.m_decl.bufferSize));
-    for (size_t m = 0; m < self.m_decl.memos.size() && m < row.image.memos.size(); ++m)
-      *self.m_decl.memos[m].value = row.image.memos[m];
+    self.restoreBuffer(row.image);
     current = row.rid;
   }
 
@@ -91,6 +90,7 @@ struct File::Impl {
       aheadSize = std::min(aheadSize * 4, kMaxReadAhead);
       if (ahead.empty()) {
         anchor = Anchor{forward ? Anchor::End : Anchor::Begin, {}, 0};
+        current = 0;  // a PUT or DELETE now must not hit the record read before
         return done(Err::NotAvailable);
       }
     }
@@ -105,7 +105,9 @@ struct File::Impl {
 
 const KeyDecl& Key::decl() const { return m_file->decl().keys[static_cast<size_t>(m_index)]; }
 
-File::File(FileDecl decl) : m_decl(std::move(decl)), m_impl(std::make_unique<Impl>(*this)) {}
+File::File(FileDecl decl) : m_decl(std::move(decl)), m_impl(std::make_unique<Impl>(*this)) {
+  m_impl->memos = detail::memoSlots(m_decl);
+}
 
 File::~File() {
   std::lock_guard lock(detail::fileLock());
@@ -234,8 +236,10 @@ Err File::get(Key key) {
   std::string detail;
   Row row;
   detail::Backend& b = m_impl->drv();
-  if (Err err = b.getByKey(key.index(), b.encodeKey(key.index(), m_decl.buffer), row, detail); err != Err::None)
+  if (Err err = b.getByKey(key.index(), b.encodeKey(key.index(), m_decl.buffer), row, detail); err != Err::None) {
+    m_impl->current = 0;
     return m_impl->done(err, detail);
+  }
   if (Err err = m_impl->holdIfAsked(row, detail); err != Err::None) return m_impl->done(err, detail);
   m_impl->load(row);
   return m_impl->done(Err::None);
@@ -246,7 +250,10 @@ Err File::getPosition(int64_t position) {
   if (!m_impl->isOpen) return m_impl->done(Err::NotOpen);
   std::string detail;
   Row row;
-  if (Err err = m_impl->drv().getByRid(position, row, detail); err != Err::None) return m_impl->done(err, detail);
+  if (Err err = m_impl->drv().getByRid(position, row, detail); err != Err::None) {
+    m_impl->current = 0;
+    return m_impl->done(err, detail);
+  }
   if (Err err = m_impl->holdIfAsked(row, detail); err != Err::None) return m_impl->done(err, detail);
   m_impl->load(row);
   return m_impl->done(Err::None);
@@ -321,7 +328,7 @@ void File::clear(int how) {
           if (how > 0) p[f.width - 1] = '\0';
           break;
         case rt::FieldType::Memo:
-        case rt::FieldType::Blob: break;
+        case rt::FieldType::Blob: reinterpret_cast<std::string*>(p)->clear(); break;
         case rt::FieldType::Real:
         case rt::FieldType::Decimal:
         case rt::FieldType::SReal: rt::setFieldNumber(base, f, how == 0 ? 0 : how < 0 ? -DBL_MAX : DBL_MAX, e); break;
@@ -331,6 +338,28 @@ void File::clear(int how) {
   }
   for (const MemoDecl& m : m_decl.memos) m.value->clear();
 }
+
+namespace detail {
+
+std::vector<MemoSlot> memoSlots(const FileDecl& decl) {
+  std::vector<MemoSlot> out;
+  if (decl.record)
+    for (const rt::FieldDesc& f : decl.record->fields)
+      if (f.type == rt::FieldType::Memo || f.type == rt::FieldType::Blob)
+        out.push_back({f.name, f.width, f.type == rt::FieldType::Blob, &f, nullptr});
+  for (const MemoDecl& m : decl.memos) out.push_back({m.name, m.size, m.isBlob, nullptr, m.value});
+  return out;
+}
+
+void copyFields(const rt::RecordDesc& record, void* dst, const void* src) {
+  for (const rt::FieldDesc& f : record.fields) {
+    if (f.type == rt::FieldType::Memo || f.type == rt::FieldType::Blob) continue;
+    std::memcpy(static_cast<char*>(dst) + f.memberOffset, static_cast<const char*>(src) + f.memberOffset,
+                static_cast<size_t>(f.width) * f.dim);
+  }
+}
+
+}  // namespace detail
 
 Err File::hold() {
   std::lock_guard lock(detail::fileLock());
@@ -368,13 +397,15 @@ std::string File::send(std::string_view) { return {}; }
 RecordImage File::saveBuffer() const {
   RecordImage image;
   image.bytes.assign(static_cast<const char*>(m_decl.buffer), m_decl.bufferSize);
-  for (const MemoDecl& m : m_decl.memos) image.memos.push_back(*m.value);
+  for (const detail::MemoSlot& m : m_impl->memos) image.memos.push_back(m.ref(m_decl.buffer));
   return image;
 }
 
 void File::restoreBuffer(const RecordImage& image) {
-  std::memcpy(m_decl.buffer, image.bytes.data(), std::min(image.bytes.size(), m_decl.bufferSize));
-  for (size_t m = 0; m < m_decl.memos.size() && m < image.memos.size(); ++m) *m_decl.memos[m].value = image.memos[m];
+  if (image.bytes.size() != m_decl.bufferSize) return;
+  detail::copyFields(*m_decl.record, m_decl.buffer, image.bytes.data());
+  for (size_t m = 0; m < m_impl->memos.size() && m < image.memos.size(); ++m)
+    m_impl->memos[m].ref(m_decl.buffer) = image.memos[m];
 }
 
 // ---- transactions ----

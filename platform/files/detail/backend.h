@@ -9,6 +9,25 @@
 
 namespace ov::db::detail {
 
+// A memo or BLOB of a file: a Memo/Blob field of the record descriptor (a std::string member of
+// the record buffer) or one declared beside the record (MemoDecl).
+struct MemoSlot {
+  const char* name;
+  uint32_t size;
+  bool isBlob;
+  const rt::FieldDesc* field;  // set for a descriptor field
+  std::string* value;          // set for a MemoDecl
+  std::string& ref(void* buffer) const {
+    return field ? *reinterpret_cast<std::string*>(static_cast<char*>(buffer) + field->memberOffset) : *value;
+  }
+  const std::string& ref(const void* buffer) const { return ref(const_cast<void*>(buffer)); }
+};
+std::vector<MemoSlot> memoSlots(const FileDecl& decl);
+
+// Copies the values of the record's fixed fields (not its memos) from `src` to `dst`; a record
+// buffer holds std::string members, so it is never copied as a whole.
+void copyFields(const rt::RecordDesc& record, void* dst, const void* src);
+
 // A record as read: its position, the encoded value of the key it was read by, its image.
 struct Row {
   int64_t rid = 0;

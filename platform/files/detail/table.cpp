@@ -86,7 +86,7 @@ bool processAlive(int64_t pid) {
 
 class TableBackend final : public Backend {
  public:
-  explicit TableBackend(File& file) : m_file(file), m_decl(file.decl()) {}
+  explicit TableBackend(File& file) : m_file(file), m_decl(file.decl()), m_memos(memoSlots(file.decl())) {}
   ~TableBackend() override { close(); }
 
   std::string path() const override { return m_name.path; }
@@ -407,7 +407,7 @@ class TableBackend final : public Backend {
       m_selectCols += ", " + quote(col);
     };
     for (const Column& c : m_columns) add(c.name);
-    for (const MemoDecl& m : m_decl.memos) add(withoutPrefix(m.name));
+    for (const MemoSlot& m : m_memos) add(withoutPrefix(m.name));
     std::string selectCols = m_selectCols;
     for (size_t k = 0; k < m_keys.size(); ++k) add(keyColumn(static_cast<int>(k)));
     m_selectCols = selectCols;  // key columns are written, not read back
@@ -431,12 +431,12 @@ class TableBackend final : public Backend {
     if (isReal(c.field->type)) return "REAL NOT NULL DEFAULT 0";
     return "TEXT NOT NULL DEFAULT ''";
   }
-  std::string memoType(const MemoDecl& m) const { return m.isBlob ? "BLOB" : "TEXT NOT NULL DEFAULT ''"; }
+  std::string memoType(const MemoSlot& m) const { return m.isBlob ? "BLOB" : "TEXT NOT NULL DEFAULT ''"; }
 
   std::string createSql() const {
     std::string sql = "CREATE TABLE " + m_quotedTable + " (_rid INTEGER PRIMARY KEY AUTOINCREMENT";
     for (const Column& c : m_columns) sql += ", " + quote(c.name) + " " + columnType(c);
-    for (const MemoDecl& m : m_decl.memos) sql += ", " + quote(withoutPrefix(m.name)) + " " + memoType(m);
+    for (const MemoSlot& m : m_memos) sql += ", " + quote(withoutPrefix(m.name)) + " " + memoType(m);
     for (size_t k = 0; k < m_keys.size(); ++k) sql += ", " + quote(keyColumn(static_cast<int>(k))) + " BLOB";
     return sql + ")";
   }
@@ -527,7 +527,7 @@ class TableBackend final : public Backend {
     std::vector<std::string> addColumns;
     for (const Column& c : m_columns)
       if (!has(c.name)) addColumns.push_back(quote(c.name) + " " + columnType(c));
-    for (const MemoDecl& m : m_decl.memos)
+    for (const MemoSlot& m : m_memos)
       if (!has(withoutPrefix(m.name))) addColumns.push_back(quote(withoutPrefix(m.name)) + " " + memoType(m));
     bool keysChanged = storedKeys != m_keySignature;
     for (size_t k = 0; k < m_keys.size(); ++k)
@@ -718,11 +718,13 @@ class TableBackend final : public Backend {
         row.key.assign(static_cast<const char*>(k), static_cast<size_t>(sqlite3_column_bytes(st.get(), 1)));
       row.image.bytes.assign(static_cast<const char*>(m_decl.buffer), m_decl.bufferSize);
       int next = loadFields(st.get(), 2, row.image.bytes.data());
-      row.image.memos.resize(m_decl.memos.size());
-      for (size_t m = 0; m < m_decl.memos.size(); ++m, ++next) {
+      row.image.memos.resize(m_memos.size());
+      for (size_t m = 0; m < m_memos.size(); ++m, ++next) {
         const void* p = sqlite3_column_blob(st.get(), next);
         size_t n = static_cast<size_t>(sqlite3_column_bytes(st.get(), next));
-        row.image.memos[m].assign(p ? static_cast<const char*>(p) : "", std::min<size_t>(n, m_decl.memos[m].size));
+        std::string_view v(p ? static_cast<const char*>(p) : "", n);
+        row.image.memos[m].assign(v.substr(0, m_memos[m].isBlob ? std::min<size_t>(n, m_memos[m].size)
+                                                                 : rt::utf8CutLength(v, m_memos[m].size)));
       }
     }
     return rc == SQLITE_DONE ? Err::None : m_storage->mapError(rc, &detail);
@@ -776,9 +778,9 @@ class TableBackend final : public Backend {
         sqlite3_bind_double(st, i, rt::fieldNumber(base, f, c.element));
       }
     }
-    for (const MemoDecl& m : m_decl.memos) {
+    for (const MemoSlot& m : m_memos) {
       ++i;
-      const std::string& v = *m.value;
+      const std::string& v = m.ref(m_decl.buffer);
       size_t n = m.isBlob ? std::min<size_t>(v.size(), m.size) : rt::utf8CutLength(v, m.size);
       if (m.isBlob) sqlite3_bind_blob(st, i, v.data(), static_cast<int>(n), SQLITE_TRANSIENT);
       else sqlite3_bind_text(st, i, v.data(), static_cast<int>(n), SQLITE_TRANSIENT);
@@ -793,6 +795,7 @@ class TableBackend final : public Backend {
 
   File& m_file;
   const FileDecl& m_decl;
+  std::vector<MemoSlot> m_memos;
   StorageName m_name;
   std::string m_quotedTable, m_tableKey;
   std::shared_ptr<Storage> m_storage;

@@ -312,7 +312,7 @@ class TextBackend final : public Backend {
 
   void decode(const std::string& raw, RecordImage& image) const {
     image.bytes.assign(static_cast<const char*>(m_decl.buffer), m_decl.bufferSize);
-    image.memos.assign(m_decl.memos.size(), std::string());
+    image.memos.assign(memoSlots(m_decl).size(), std::string());
     char* base = image.bytes.data();
     if (m_decl.driver == Driver::Basic) {
       std::vector<std::string> values = splitCsv(raw);

@@ -62,5 +62,189 @@ TEST(File, StatementsOnAClosedFileReportFileNotOpen) {
     EXPECT_EQ(err, Err::NotOpen);
 }
 
+// A person file in a fresh folder, open, with the given people added in this order.
+struct PeopleFile {
+  struct Entry {
+    int id;
+    const char* name;
+    const char* city;
+    int flag = 0;
+    int date = 0;
+  };
+  explicit PeopleFile(std::initializer_list<Entry> people, std::string password = "secret-01")
+      : file(personDecl(rec, dir / "RO97.ZEZ\\!People", password)) {
+    EXPECT_EQ(file.create(), Err::None);
+    EXPECT_EQ(file.open(), Err::None);
+    for (const Entry& e : people) {
+      setPerson(rec, e.id, e.name, e.city, e.flag, e.date);
+      EXPECT_EQ(file.add(), Err::None) << e.name;
+    }
+  }
+  // Ids read by repeating `step` until it fails, and the error that ended it.
+  template <typename Step>
+  std::vector<int> read(Step step, Err* end = nullptr) {
+    std::vector<int> ids;
+    Err err;
+    while ((err = step()) == Err::None) ids.push_back(rec.id);
+    if (end) *end = err;
+    return ids;
+  }
+  std::vector<int> forward() {
+    return read([&] { return file.next(); });
+  }
+  std::vector<int> backward() {
+    return read([&] { return file.previous(); });
+  }
+
+  TempDir dir;
+  Person rec;
+  File file;
+};
+
+using Ids = std::vector<int>;
+
+TEST(File, KeyOrderIgnoresCaseAndTrailingBlanksAndKeepsDuplicatesInFileOrder) {
+  PeopleFile f({{1, "bob", "Oslo"}, {2, "Alice", "Rome"}, {3, "alice ", "Oslo"}, {4, "\xC3\x89mile", "Kyiv"},
+                {5, "carl", "Rome"}, {6, "ALICE", "Kyiv"}});
+  ASSERT_EQ(f.file.set(f.file.key("PER:KeyName")), Err::None);
+  Err end;
+  EXPECT_EQ(f.read([&] { return f.file.next(); }, &end), (Ids{2, 3, 6, 1, 5, 4}));
+  EXPECT_EQ(end, Err::NotAvailable);
+  EXPECT_EQ(rt::ERRORCODE(), 33);
+  ASSERT_EQ(f.file.set(f.file.key("PER:KeyName")), Err::None);
+  EXPECT_EQ(f.backward(), (Ids{4, 5, 1, 6, 3, 2}));
+  ASSERT_EQ(f.file.set(), Err::None);
+  EXPECT_EQ(f.forward(), (Ids{1, 2, 3, 4, 5, 6}));
+}
+
+TEST(File, CursorTurnsAroundInsideDuplicates) {
+  PeopleFile f({{1, "Ann", "Oslo"}, {2, "Ann", "Oslo"}, {3, "Ann", "Oslo"}, {4, "Ann", "Oslo"}, {5, "Bea", "Oslo"}});
+  ASSERT_EQ(f.file.set(f.file.key("PER:KeyCity")), Err::None);
+  ASSERT_EQ(f.file.next(), Err::None);
+  ASSERT_EQ(f.file.next(), Err::None);
+  ASSERT_EQ(f.file.next(), Err::None);
+  EXPECT_EQ(f.rec.id, 3);
+  EXPECT_EQ(f.backward(), (Ids{2, 1}));
+  EXPECT_EQ(f.forward(), (Ids{1, 2, 3, 4, 5}));  // past the start, NEXT begins again at the first
+  EXPECT_EQ(f.backward(), (Ids{5, 4, 3, 2, 1}));  // past the end, PREVIOUS begins at the last
+}
+
+TEST(File, SetFromKeyValuesStartsAtOrAfterThemForwardAndAtOrBeforeThemBackward) {
+  PeopleFile f({{1, "Ann", "Oslo"}, {2, "Cid", "Oslo"}, {3, "Bea", "Oslo"}, {4, "Bea", "Oslo"}, {5, "Abe", "Rome"}});
+  struct Case {
+    const char* name;
+    const char* city;
+    const char* person;
+    Ids forward, backward;
+  };
+  const Case cases[] = {
+      {"exact duplicates: the first of them forward, the last backward", "oslo", "bea", {3, 4, 2, 5}, {4, 3, 1}},
+      {"between two values", "Oslo", "Bz", {2, 5}, {4, 3, 1}},
+      {"before everything", "", "", {1, 3, 4, 2, 5}, {}},
+      {"after everything", "Zurich", "", {}, {5, 2, 4, 3, 1}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    f.rec.city = c.city;
+    f.rec.name = c.person;
+    ASSERT_EQ(f.file.setFrom(f.file.key("PER:KeyCity")), Err::None);
+    EXPECT_EQ(f.forward(), c.forward);
+    f.rec.city = c.city;
+    f.rec.name = c.person;
+    ASSERT_EQ(f.file.setFrom(f.file.key("PER:KeyCity")), Err::None);
+    EXPECT_EQ(f.backward(), c.backward);
+  }
+}
+
+TEST(File, ClearToLowestOrHighestValuesReachesEitherEndOfAKey) {
+  PeopleFile f({{1, "Ann", "Oslo", 1, 100}, {2, "Bea", "Rome", 0, 300}, {3, "Cid", "Kyiv", 0, 200}});
+  f.file.clear(-1);
+  ASSERT_EQ(f.file.setFrom(f.file.key("PER:KeyFlagDate")), Err::None);
+  EXPECT_EQ(f.forward(), (Ids{3, 2, 1}));
+  f.file.clear(1);
+  ASSERT_EQ(f.file.setFrom(f.file.key("PER:KeyFlagDate")), Err::None);
+  EXPECT_EQ(f.backward(), (Ids{1, 2, 3}));
+}
+
+TEST(File, WritesDuringATraversalAreSeenAndDeletingGoesOnAfterTheDeletedRecord) {
+  PeopleFile f({{1, "A", "X"}, {2, "B", "X"}, {3, "C", "X"}, {4, "D", "X"}});
+  ASSERT_EQ(f.file.set(f.file.key("PER:KeyName")), Err::None);
+  ASSERT_EQ(f.file.next(), Err::None);
+  ASSERT_EQ(f.file.next(), Err::None);  // B, with C and D read ahead
+  ASSERT_EQ(f.file.deleteRecord(), Err::None);
+  EXPECT_EQ(f.file.put(), Err::NotAvailable);  // no current record after DELETE
+  Person keep = f.rec;
+  setPerson(f.rec, 9, "BB", "X");
+  ASSERT_EQ(f.file.add(), Err::None);  // sorts right after the deleted B
+  f.rec = keep;
+  EXPECT_EQ(f.forward(), (Ids{9, 3, 4}));
+  EXPECT_EQ(f.file.records(), 4);
+}
+
+TEST(File, UniqueKeysRefuseDuplicatesWithCode40AndTheStoredRecordStays) {
+  PeopleFile f({{1, "Ann", "Oslo"}, {2, "Bea", "Rome"}});
+  setPerson(f.rec, 1, "Other", "Kyiv");
+  EXPECT_EQ(f.file.add(), Err::DupKey);
+  EXPECT_EQ(rt::ERRORCODE(), 40);
+  EXPECT_NE(rt::FILEERROR().find("PER:KeyID"), std::string::npos) << rt::FILEERROR();
+  f.rec.id = 2;
+  ASSERT_EQ(f.file.get(f.file.key("PER:KeyID")), Err::None);
+  EXPECT_FALSE(f.file.duplicate());
+  f.rec.id = 1;
+  EXPECT_TRUE(f.file.duplicate(f.file.key("PER:KeyID")));
+  EXPECT_EQ(f.file.put(), Err::DupKey);
+  f.rec.id = 1;
+  ASSERT_EQ(f.file.get(f.file.key("PER:KeyID")), Err::None);
+  EXPECT_EQ(f.rec.name.str(), "Ann");
+  f.rec.id = 2;
+  ASSERT_EQ(f.file.get(f.file.key("PER:KeyID")), Err::None);
+  EXPECT_EQ(f.rec.name.str(), "Bea");
+}
+
+TEST(File, PositionsReadAndRestartFileOrder) {
+  PeopleFile f({{1, "A", "X"}, {2, "B", "X"}, {3, "C", "X"}});
+  ASSERT_EQ(f.file.set(), Err::None);
+  ASSERT_EQ(f.file.next(), Err::None);
+  ASSERT_EQ(f.file.next(), Err::None);
+  int64_t second = f.file.position();
+  ASSERT_EQ(f.file.getPosition(second), Err::None);
+  EXPECT_EQ(f.rec.id, 2);
+  ASSERT_EQ(f.file.setPosition(second), Err::None);
+  EXPECT_EQ(f.forward(), (Ids{2, 3}));
+  ASSERT_EQ(f.file.deleteRecord(), Err::NotAvailable);  // the failed NEXT left none current
+  ASSERT_EQ(f.file.getPosition(second), Err::None);
+  ASSERT_EQ(f.file.deleteRecord(), Err::None);
+  EXPECT_EQ(f.file.getPosition(second), Err::NotFound);
+}
+
+TEST(File, MemosAndBlobsAreStoredBesideTheRecordAndCutToTheirSize) {
+  TempDir dir;
+  testing::Note n;
+  File notes(testing::noteDecl(n, dir / "NOTES.TPS"));
+  ASSERT_EQ(notes.create(), Err::None);
+  ASSERT_EQ(notes.open(), Err::None);
+  n.id = 1;
+  n.title = "first";
+  n.text = "caf\xC3\xA9 au lait!";  // "café au lai" is the first 12 bytes
+  n.data = std::string("\0\1\2\3\4\5\6\7\x08\x09", 10);
+  ASSERT_EQ(notes.add(), Err::None);
+  n.id = 2;
+  n.title = "second";
+  n.text = "\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9";  // 14 bytes: cut at 12
+  n.data.clear();
+  ASSERT_EQ(notes.add(), Err::None);
+  notes.clear();
+  EXPECT_TRUE(n.text.empty());
+  n.id = 1;
+  ASSERT_EQ(notes.get(notes.key(0)), Err::None);
+  EXPECT_EQ(n.text, "caf\xC3\xA9 au lai");
+  EXPECT_EQ(n.data, std::string("\0\1\2\3\4\5\6\7", 8));
+  n.id = 2;
+  ASSERT_EQ(notes.get(notes.key(0)), Err::None);
+  EXPECT_EQ(n.text, "\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9");
+  EXPECT_TRUE(n.data.empty());
+  EXPECT_EQ(n.title.str(), "second");
+}
+
 }  // namespace
 }  // namespace ov::db

@@ -76,6 +76,36 @@ inline FileDecl personDecl(Person& buffer, std::string name, std::string passwor
   return d;
 }
 
+// A note with a memo and a BLOB held in the record buffer.
+struct Note {
+  int32_t id = 0;
+  rt::String<10> title;
+  std::string text;
+  std::string data;
+};
+
+inline const rt::FieldDesc kNoteFields[] = {
+    {"NOT:ID", rt::FieldType::Long, 4, 0, offsetof(Note, id)},
+    {"NOT:Title", rt::FieldType::String, 10, 4, offsetof(Note, title)},
+    {"NOT:Text", rt::FieldType::Memo, 12, 14, offsetof(Note, text)},
+    {"NOT:Data", rt::FieldType::Blob, 8, 14, offsetof(Note, data)},
+};
+inline const rt::RecordDesc kNoteRecord{"NOT", kNoteFields, 14};
+
+inline FileDecl noteDecl(Note& buffer, std::string name) {
+  FileDecl d;
+  d.label = "NOTES";
+  d.prefix = "NOT";
+  d.name = "NOTES";
+  d.nameFrom = [name] { return name; };
+  d.record = &kNoteRecord;
+  d.buffer = &buffer;
+  d.bufferSize = sizeof buffer;
+  d.keys = {{.name = "NOT:KeyID", .description = "ID", .parts = {{"NOT:ID"}}, .unique = true, .primary = true}};
+  d.errorLabel = "Notes";
+  return d;
+}
+
 inline void setPerson(Person& p, int id, const char* name, const char* city, int flag = 0, int date = 0) {
   p.id = id;
   p.name = name;

@@ -1,0 +1,86 @@
+// Encoded keys must order as the runtime compares: blank-padded text, case ignored by default
+// (Unicode upper-casing), numbers by value, descending components reversed.
+#include "platform/files/detail/key_codec.h"
+
+#include <gtest/gtest.h>
+
+namespace ov::db::detail {
+namespace {
+
+int sign(int v) { return v < 0 ? -1 : v > 0 ? 1 : 0; }
+
+int compareTexts(std::string_view a, std::string_view b, bool caseSensitive, bool descending = false) {
+  std::string ea, eb;
+  encodeText(a, caseSensitive, descending, ea);
+  encodeText(b, caseSensitive, descending, eb);
+  return sign(ea.compare(eb));
+}
+
+struct TextCase {
+  const char* name;
+  const char* a;
+  const char* b;
+  bool caseSensitive;
+  int want;  // sign of a compared with b
+};
+
+const TextCase kTexts[] = {
+    {"trailing blanks do not count", "abc", "abc   ", false, 0},
+    {"empty equals blanks", "", "   ", false, 0},
+    {"case ignored", "abc", "ABC", false, 0},
+    {"case significant: capitals first", "abc", "ABC", true, 1},
+    {"shorter text is padded with blanks", "ab", "ab c", false, -1},
+    {"a tab sorts below the padding blank", "ab", "ab\t", false, 1},
+    {"a control character below the padding", "a", "a\x01", false, 1},
+    {"one blank then a letter above two blanks", "a b", "a  b", false, 1},
+    {"inner blanks against the end", "a b", "a", false, 1},
+    {"blank run before a tab", "a \t", "a", false, -1},
+    {"blank run before a tab against a letter", "a \t", "a b", false, -1},
+    {"accented letters ignore case", "\xC3\xA9t\xC3\xA9", "\xC3\x89T\xC3\x89", false, 0},  // été / ÉTÉ
+    {"accented letters keep case when significant", "\xC3\xA9", "\xC3\x89", true, 1},
+    {"an accented letter after every ASCII letter", "zoe", "Zo\xC3\xAB", false, -1},  // zoe / Zoë
+    {"prefix sorts first", "Smith", "Smithson", false, -1},
+    {"digits before letters", "9", "A", false, -1},
+};
+
+TEST(KeyCodec, TextOrdersAsBlankPaddedCompare) {
+  for (const TextCase& c : kTexts) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(compareTexts(c.a, c.b, c.caseSensitive), c.want);
+    EXPECT_EQ(compareTexts(c.a, c.b, c.caseSensitive, true), -c.want) << "descending";
+  }
+}
+
+TEST(KeyCodec, NumbersOrderByValue) {
+  const double ordered[] = {-1e300, -2147483648.0, -1e9, -2.5, -1, 0, 0.25, 1, 2, 2.5, 255, 2147483647.0, 1e300};
+  for (size_t i = 0; i + 1 < std::size(ordered); ++i) {
+    std::string a, b, da, db;
+    encodeNumber(ordered[i], false, a);
+    encodeNumber(ordered[i + 1], false, b);
+    encodeNumber(ordered[i], true, da);
+    encodeNumber(ordered[i + 1], true, db);
+    EXPECT_LT(a, b) << ordered[i] << " < " << ordered[i + 1];
+    EXPECT_GT(da, db) << "descending " << ordered[i];
+  }
+  std::string zero, negZero;
+  encodeNumber(0.0, false, zero);
+  encodeNumber(-0.0, false, negZero);
+  EXPECT_EQ(zero, negZero);
+}
+
+// Components follow one another: the first decides unless equal, however long the texts.
+TEST(KeyCodec, ComponentsCompareInOrder) {
+  auto key = [](std::string_view text, double n, bool descText) {
+    std::string out;
+    encodeText(text, false, descText, out);
+    encodeNumber(n, false, out);
+    return out;
+  };
+  EXPECT_LT(key("ab", 9, false), key("ab c", 1, false));
+  EXPECT_LT(key("AB ", 1, false), key("ab", 2, false));
+  EXPECT_GT(key("ab", 9, true), key("ab c", 1, true));
+  EXPECT_LT(key("ab", 1, true), key("ab  ", 2, true));
+}
+
+}  // namespace
+}  // namespace ov::db::detail
