@@ -12,6 +12,7 @@ PKGS=(
   libcurl4-openssl-dev                                         # mail, FTP, HTTP
   libzip-dev zip unzip 7zip                                    # zip and its oracles
   libx11-dev libxtst-dev xvfb xauth x11-utils openbox xdotool  # X11
+  libxkbcommon-dev x11-xkb-utils                               # X11 key symbols, layouts in tests
   libasound2-dev                                               # sound
   python3-pyftpdlib python3-aiosmtpd dovecot-pop3d poppler-utils python3-dateutil python3-dbusmock
 )

@@ -1,0 +1,57 @@
+#include "platform/os/instance_lock.h"
+
+#include "platform/os/win_msg.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+namespace ov::os {
+
+std::string InstanceLock::lockPath(const std::string& name) {
+  std::string dir;
+  if (const char* run = std::getenv("XDG_RUNTIME_DIR"); run && *run)
+    dir = std::string(run) + "/orvane";
+  else
+    dir = "/tmp/orvane-" + std::to_string(getuid());
+  std::string file;
+  for (unsigned char c : name) {
+    bool fit = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+               c == '-' || c == '_' || c == '.' || c == '{' || c == '}' || c >= 0x80;
+    file += fit ? static_cast<char>(c) : '_';
+  }
+  if (file.empty() || file == "." || file == "..") file = "_" + file;
+  return dir + "/" + file + ".lock";
+}
+
+InstanceLock::~InstanceLock() { release(); }
+
+int InstanceLock::acquire(const std::string& name) {
+  release();
+  std::string path = lockPath(name);
+  std::string dir = path.substr(0, path.rfind('/'));
+  if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return winErrorFromErrno(errno);
+  // Never unlinked: removing a lock file while another process waits on it would let two
+  // processes hold "the" lock on two different files.
+  int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (fd < 0) return winErrorFromErrno(errno);
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    int err = errno;
+    close(fd);
+    return err == EWOULDBLOCK ? winerr::kAlreadyExists : winErrorFromErrno(err);
+  }
+  m_fd = fd;
+  return winerr::kSuccess;
+}
+
+void InstanceLock::release() {
+  if (m_fd < 0) return;
+  close(m_fd);  // drops the flock
+  m_fd = -1;
+}
+
+}  // namespace ov::os

@@ -1,0 +1,83 @@
+#include "platform/os/instance_lock.h"
+
+#include "platform/os/tests/support.h"
+#include "platform/os/win_msg.h"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+namespace ov::os {
+namespace {
+
+using test::Child;
+using test::EnvGuard;
+using test::TempDir;
+
+TEST(InstanceLock, HeldByOneProcessAtATime) {
+  TempDir run;
+  EnvGuard env("XDG_RUNTIME_DIR", run.path().string());
+  const std::string name = "{0123ABCD-0000-1111-2222-333344445555}";
+
+  Child holder({OV_OS_HELPER, "lock", name});
+  std::string line;
+  ASSERT_TRUE(holder.readLine(line, 5000));
+  ASSERT_EQ(line, "locked");
+
+  InstanceLock mine;
+  EXPECT_EQ(mine.acquire(name), winerr::kAlreadyExists);
+  EXPECT_FALSE(mine.held());
+
+  // Another name is another lock.
+  InstanceLock other;
+  EXPECT_EQ(other.acquire(name + "x"), winerr::kSuccess);
+
+  holder.closeStdin();  // the holder lets go and ends
+  ASSERT_EQ(holder.wait(5000), 0);
+  EXPECT_EQ(mine.acquire(name), winerr::kSuccess);
+
+  Child second({OV_OS_HELPER, "lock", name});
+  ASSERT_TRUE(second.readLine(line, 5000));
+  EXPECT_EQ(line, "busy");
+}
+
+TEST(InstanceLock, EndsWithAKilledHolder) {
+  TempDir run;
+  EnvGuard env("XDG_RUNTIME_DIR", run.path().string());
+  Child holder({OV_OS_HELPER, "lock", "killed"});
+  std::string line;
+  ASSERT_TRUE(holder.readLine(line, 5000));
+  ASSERT_EQ(line, "locked");
+  holder.kill();
+  InstanceLock mine;
+  EXPECT_EQ(mine.acquire("killed"), winerr::kSuccess);
+}
+
+TEST(InstanceLock, ProgramsStartedByTheHolderDoNotKeepIt) {
+  TempDir run;
+  EnvGuard env("XDG_RUNTIME_DIR", run.path().string());
+  Child holder({OV_OS_HELPER, "lockspawn", "spawner"});
+  std::string line;
+  ASSERT_TRUE(holder.readLine(line, 5000));
+  ASSERT_EQ(line, "locked");
+  ASSERT_TRUE(holder.waitForLine("spawned ", line, 5000));
+  pid_t sleeper = std::stoi(line.substr(8));
+  ASSERT_EQ(holder.wait(5000), 0);
+
+  InstanceLock mine;
+  EXPECT_EQ(mine.acquire("spawner"), winerr::kSuccess) << "the started program inherited the lock";
+  kill(sleeper, SIGKILL);
+}
+
+TEST(InstanceLock, NamesWithSeparatorsStayInsideTheLockFolder) {
+  TempDir run;
+  EnvGuard env("XDG_RUNTIME_DIR", run.path().string());
+  EXPECT_EQ(InstanceLock::lockPath("Global\\a/../b"), run.path().string() + "/orvane/Global_a_.._b.lock");
+  EXPECT_EQ(InstanceLock::lockPath(".."), run.path().string() + "/orvane/_...lock");
+  InstanceLock a, b;
+  EXPECT_EQ(a.acquire("a/b"), winerr::kSuccess);
+  EXPECT_EQ(b.acquire("a\\b"), winerr::kAlreadyExists);  // both spell the same file
+}
+
+}  // namespace
+}  // namespace ov::os
