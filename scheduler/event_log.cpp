@@ -13,6 +13,8 @@
 #include "datalib/globals.h"
 #include "datalib/records.h"
 #include "platform/rt/date_time.h"
+#include "platform/rt/ini.h"
+#include "platform/rt/paths.h"
 #include "platform/rt/picture.h"
 #include "platform/rt/text.h"
 #include "scheduler/detail/user_date.h"
@@ -123,7 +125,7 @@ void WriteLog(std::string_view text, std::string_view label) {
     if (s.fd >= 0 && !containsTestLog(files::GLO.LOGFILENAME.clipped())) closeLocked(s);
     files::GLO.LOGFILENAME = std::string(files::GLO.DATAPATH.clipped()) + std::string(kTestLogName);
   }
-  const std::string path(files::GLO.LOGFILENAME.clipped());
+  const std::string path = rt::normalizePath(files::GLO.LOGFILENAME.clipped());
   if (s.fd >= 0 && s.openPath != path) closeLocked(s);
   if (s.counter == 0) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
@@ -170,6 +172,89 @@ void WriteLog(std::string_view text, std::string_view label) {
   Feedback.clear();
   if (s.reportedPath == path) s.reportedPath.clear();
   if (s.counter >= kLinesPerOpen) closeLocked(s);
+}
+
+namespace {
+
+// Trimming errors never stop the program; they are noted for whoever looks into DEBUG.INI.
+void noteTrimError(std::string_view step, int error) {
+  (void)rt::PUTINI("Log", "Error", std::string(step) + std::strerror(error), ".\\DEBUG.INI");  // best effort
+}
+
+bool readWhole(const std::string& path, std::string& out) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno != ENOENT) noteTrimError("Open: ", errno);
+    return false;
+  }
+  char buf[18200];
+  int errors = 0;
+  for (;;) {
+    const ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n > 0) {
+      out.append(buf, size_t(n));
+    } else if (n == 0) {
+      break;
+    } else if (errno != EINTR) {
+      noteTrimError("Next: ", errno);
+      if (++errors >= 4) break;
+    }
+  }
+  (void)::close(fd);
+  return errors < 4;
+}
+
+// Writes `data` beside `path` and renames it over `path`: the log is replaced whole or not at all.
+void replaceAtomically(const std::string& path, const std::string& data) {
+  const std::string temp = path + ".trim";
+  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    noteTrimError("Create: ", errno);
+    return;
+  }
+  bool ok = writeAll(fd, data) && ::fsync(fd) == 0;
+  const int writeError = errno;
+  ok = ::close(fd) == 0 && ok;
+  if (!ok) {
+    noteTrimError("Open: ", writeError);
+    (void)::unlink(temp.c_str());  // best effort: the log itself is untouched
+    return;
+  }
+  if (::rename(temp.c_str(), path.c_str()) != 0) {
+    noteTrimError("Remove: ", errno);
+    (void)::unlink(temp.c_str());
+  }
+}
+
+}  // namespace
+
+void TrimEventLog() {
+  if (!SchedulerActive || !files::LOG.ACTIVE || files::LOG.MAXSIZE == 0 || files::LOG.USENTEVENT) return;
+  bool corrupt = false;
+  {
+    LogState& s = state();
+    std::lock_guard lock(s.mutex);
+    closeLocked(s);
+    const double maxSize = files::LOG.MAXSIZE;
+    if (0.95 * maxSize < 18200) return;  // 95 % must hold at least 100 lines
+    const std::string path = rt::normalizePath(files::GLO.LOGFILENAME.clipped());
+    std::string log;
+    if (!readWhole(path, log) || double(log.size()) < 1.05 * maxSize) return;
+    // Drop the oldest lines until what is left is below 95 %.
+    double remaining = double(log.size());
+    size_t keepFrom = 0;
+    while (keepFrom < log.size() && remaining >= 0.95 * maxSize) {
+      size_t end = log.find('\n', keepFrom);
+      end = end == std::string::npos ? log.size() : end + 1;
+      remaining -= double(end - keepFrom);
+      keepFrom = end;
+    }
+    if (keepFrom < log.size())
+      replaceAtomically(path, log.substr(keepFrom));
+    else
+      corrupt = true;
+  }
+  if (corrupt) WriteLog("Unable to reduce log size", "File corruption");
 }
 
 void closeEventLog() {

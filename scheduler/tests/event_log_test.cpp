@@ -10,6 +10,7 @@
 
 #include "datalib/globals.h"
 #include "platform/rt/date_time.h"
+#include "platform/rt/ini.h"
 #include "platform/rt/picture.h"
 #include "scheduler/globals.h"
 #include "scheduler/message_hook.h"
@@ -128,4 +129,84 @@ TEST_F(EventLogFile, UnwritableLogIsReportedOnceAndLosesOnlyTheLine) {
   setMessageHook(previous);
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_NE(boxes[0].find("missing-folder"), std::string::npos);
+}
+
+namespace {
+
+// Writes `count` numbered lines of the log's width straight into the file.
+void fillLog(const fs::path& path, int count) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  for (int i = 1; i <= count; ++i) {
+    std::string line = "line " + std::to_string(i);
+    line.resize(kLogLineWidth, ' ');
+    out << line << '\n';
+  }
+}
+
+std::string firstLineText(const std::vector<std::string>& lines) {
+  return lines.empty() ? "" : std::string(rt::clipView(lines.front()));
+}
+
+}  // namespace
+
+TEST_F(EventLogFile, TrimsFrom105PercentToBelow95Percent) {
+  // Lines are 183 bytes with their line feed. With LOG.MAXSIZE 100000, 574 lines (105042 bytes)
+  // reach 105 %; dropping 55 of them leaves 519 lines, 94977 bytes, the first below 95000.
+  files::LOG.MAXSIZE = 100000;
+  fillLog(logPath(), 573);
+  TrimEventLog();
+  EXPECT_EQ(fs::file_size(logPath()), 573u * 183) << "104859 bytes are below 105 %";
+  fillLog(logPath(), 574);
+  TrimEventLog();
+  const std::vector<std::string> lines = readLines(logPath());
+  EXPECT_EQ(lines.size(), 519u);
+  EXPECT_EQ(firstLineText(lines), "line 56");
+  EXPECT_EQ(fs::file_size(logPath()), 94977u);
+}
+
+TEST_F(EventLogFile, TrimsOnlyWhenItsConditionsHold) {
+  struct Row {
+    const char* name;
+    int32_t maxSize;
+    bool active, ntEvent, scheduler;
+    bool wantTrimmed;
+  };
+  const Row rows[] = {
+      {"maximum 19158: 95 % holds 100 lines", 19158, true, false, true, true},
+      {"maximum 19157: never trimmed", 19157, true, false, true, false},
+      {"maximum 0: no limit", 0, true, false, true, false},
+      {"logging off", 19158, false, false, true, false},
+      {"system event log in use", 19158, true, true, true, false},
+      {"own scheduler off (test log)", 19158, true, false, false, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    files::LOG.MAXSIZE = row.maxSize;
+    files::LOG.ACTIVE = row.active;
+    files::LOG.USENTEVENT = row.ntEvent;
+    SchedulerActive = row.scheduler;
+    fillLog(logPath(), 400);  // 73200 bytes
+    TrimEventLog();
+    EXPECT_EQ(readLines(logPath()).size() < 400, row.wantTrimmed);
+  }
+}
+
+TEST_F(EventLogFile, FailedTrimLeavesTheLogWholeAndNotesWhy) {
+  files::LOG.MAXSIZE = 100000;
+  fillLog(logPath(), 600);
+  fs::create_directory(dir() / "OV_EVENT.LOG.trim");  // the trimmed copy can't be created
+  TrimEventLog();
+  EXPECT_EQ(readLines(logPath()).size(), 600u);
+  EXPECT_EQ(rt::GETINI("Log", "Error", "", ".\\DEBUG.INI").rfind("Create: ", 0), 0u);
+}
+
+TEST_F(EventLogFile, LogWithoutLinesToKeepIsReported) {
+  files::LOG.MAXSIZE = 100000;
+  { std::ofstream(logPath(), std::ios::binary) << std::string(120000, 'x') << '\n'; }  // one huge line
+  TrimEventLog();
+  EXPECT_EQ(fs::file_size(logPath()), 120001u + kLogLineWidth + 1);
+  const std::string last = readLines(logPath()).back();
+  ASSERT_EQ(last.size(), kLogLineWidth);
+  EXPECT_EQ(rt::clipView(last.substr(22, 32)), "File corruption");
+  EXPECT_EQ(rt::clipView(last.substr(54)), "Unable to reduce log size");
 }
