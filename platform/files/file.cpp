@@ -299,6 +299,34 @@ Err File::deleteRecord() {
   return m_impl->done(err, detail);
 }
 
+Err File::putAt(int64_t position) {
+  std::lock_guard lock(detail::fileLock());
+  if (!m_impl->isOpen) return m_impl->done(Err::NotOpen);
+  std::string detail;
+  Err err = m_impl->drv().update(position, detail);
+  if (err == Err::None) m_impl->current = position;
+  return m_impl->done(err, detail);
+}
+
+Err File::deleteAt(int64_t position) {
+  std::lock_guard lock(detail::fileLock());
+  if (!m_impl->isOpen) return m_impl->done(Err::NotOpen);
+  std::string detail;
+  Err err = m_impl->drv().erase(position, detail);
+  if (err == Err::None && m_impl->current == position) m_impl->current = 0;
+  return m_impl->done(err, detail);
+}
+
+Err File::readAt(int64_t position, RecordImage& image) {
+  std::lock_guard lock(detail::fileLock());
+  if (!m_impl->isOpen) return m_impl->done(Err::NotOpen);
+  std::string detail;
+  Row row;
+  Err err = m_impl->drv().getByRid(position, row, detail);
+  if (err == Err::None) image = std::move(row.image);
+  return m_impl->done(err, detail);
+}
+
 int64_t File::records() {
   std::lock_guard lock(detail::fileLock());
   if (!m_impl->isOpen) {
@@ -340,6 +368,25 @@ void File::clear(int how) {
 }
 
 namespace detail {
+
+Err highestNumber(File& file, Key key, double& value) {
+  std::lock_guard lock(fileLock());
+  if (!file.isOpen()) return Err::NotOpen;
+  std::string detail;
+  Err err = file.impl().drv().highestNumber(key.index(), value, detail);
+  rt::setError(err, err == Err::None ? std::string() : file.name(), detail);
+  return err;
+}
+
+bool duplicateAny(File& file, Key key) {
+  std::lock_guard lock(fileLock());
+  return file.isOpen() && file.impl().drv().duplicate(key.index(), 0);
+}
+
+std::string encodeKeyOf(File& file, Key key, const void* buffer) {
+  std::lock_guard lock(fileLock());
+  return file.impl().drv().encodeKey(key.index(), buffer);
+}
 
 std::vector<MemoSlot> memoSlots(const FileDecl& decl) {
   std::vector<MemoSlot> out;

@@ -112,6 +112,12 @@ class File {
   rt::Err put();
   // DELETE: removes the current record; the sequence goes on after it. 33 without one.
   rt::Err deleteRecord();
+  // PUT and DELETE of the record at `position` (one a file manager reserved), whatever record is
+  // current; the record written becomes the current one.
+  rt::Err putAt(int64_t position);
+  rt::Err deleteAt(int64_t position);
+  // Reads the record at `position` into `image`, leaving the buffer and the sequence as they are.
+  rt::Err readAt(int64_t position, RecordImage& image);
   // RECORDS: the number of records; -1 when the file is not open (error 37).
   int64_t records();
 

@@ -268,7 +268,7 @@ class TableBackend final : public Backend {
   }
 
   std::string encodeKey(int key, const void* buffer) const override {
-    return detail::encodeKey(m_keys[key], buffer);
+    return key >= 0 && static_cast<size_t>(key) < m_keys.size() ? detail::encodeKey(m_keys[key], buffer) : std::string();
   }
 
   Err hold(int64_t rid, std::string& detail) override {

@@ -33,4 +33,12 @@ class WriteScope {
 
 std::shared_ptr<Storage> storageOf(File& file);
 
+// The highest value of the numbered component of auto-numbered `key` among the records that
+// share the buffer's leading components.
+rt::Err highestNumber(File& file, Key key, double& value);
+// Whether any stored record has the buffer's value of unique `key`.
+bool duplicateAny(File& file, Key key);
+// The encoded value of `key` for the record at `buffer` (a buffer of `file`'s layout).
+std::string encodeKeyOf(File& file, Key key, const void* buffer);
+
 }  // namespace ov::db::detail

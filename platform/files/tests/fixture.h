@@ -106,6 +106,39 @@ inline FileDecl noteDecl(Note& buffer, std::string name) {
   return d;
 }
 
+// A script step of a task: numbered 1, 2, 3... within its task.
+struct Step {
+  int32_t task = 0;
+  int32_t seq = 0;
+  rt::String<20> action;
+};
+
+inline const rt::FieldDesc kStepFields[] = {
+    {"STP:Task", rt::FieldType::Long, 4, 0, offsetof(Step, task)},
+    {"STP:Seq", rt::FieldType::Long, 4, 4, offsetof(Step, seq)},
+    {"STP:Action", rt::FieldType::String, 20, 8, offsetof(Step, action)},
+};
+inline const rt::RecordDesc kStepRecord{"STP", kStepFields, 28};
+
+inline FileDecl stepDecl(Step& buffer, std::string name, std::string password = "secret-01") {
+  FileDecl d;
+  d.label = "STEPS";
+  d.prefix = "STP";
+  d.name = "STEPS";
+  d.nameFrom = [name] { return name; };
+  d.record = &kStepRecord;
+  d.buffer = &buffer;
+  d.bufferSize = sizeof buffer;
+  if (!password.empty()) d.owner = [password] { return password; };
+  d.keys = {{.name = "STP:KeyID", .description = "Sequence", .parts = {{"STP:Task"}, {"STP:Seq"}}, .unique = true,
+             .primary = true, .autoNumber = AutoNumber::Last},
+            {.name = "STP:KeyAction", .description = "Action", .parts = {{"STP:Action"}}}};
+  d.errorLabel = "Steps [Steps]";
+  d.upgradeName = "Steps";
+  d.version = 1;
+  return d;
+}
+
 inline void setPerson(Person& p, int id, const char* name, const char* city, int flag = 0, int date = 0) {
   p.id = id;
   p.name = name;
