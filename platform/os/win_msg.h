@@ -65,6 +65,7 @@ constexpr int kInvalidParameter = 87;
 constexpr int kDiskFull = 112;
 constexpr int kAlreadyExists = 183;
 constexpr int kNoMoreItems = 259;
+constexpr int kDirectory = 267;        // ERROR_DIRECTORY: the name is not a folder
 constexpr int kBadDatabase = 1009;     // ERROR_BADDB: the registry file cannot be read
 constexpr int kCancelled = 1223;
 constexpr int kHotKeyAlreadyRegistered = 1409;
