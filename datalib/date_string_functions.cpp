@@ -2,9 +2,13 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <set>
 
 #include "datalib/globals.h"
 #include "platform/rt/date_time.h"
+#include "platform/rt/paths.h"
+#include "platform/rt/picture.h"
 #include "platform/rt/text.h"
 
 namespace ov::files {
@@ -78,6 +82,18 @@ int32_t COMPAREDATEMINUTE(int32_t date1, int32_t time1, int32_t date2, int32_t t
   return COMPAREDATEMINUTE(date1, time1, date2, time2, bySecond);
 }
 
+std::string FMTDATE(int32_t date) {
+  if (date == 0) return {};
+  std::string_view setting = FORMAT.DATE.view().substr(1, 2);
+  int n = 0;
+  for (char c : setting) {
+    if (c < '0' || c > '9') break;
+    n = n * 10 + (c - '0');
+  }
+  if (n < 1 || n > 18) n = 3;
+  return rt::FORMAT(static_cast<double>(date), "@d" + std::to_string(n));
+}
+
 std::string FMTYYYYMMDD(int32_t date) {
   char buf[32];
   std::snprintf(buf, sizeof buf, "%d%02d%02d", rt::YEAR(date), rt::MONTH(date), rt::DAY(date));
@@ -132,6 +148,51 @@ std::string WRAPQUOTES(std::string& text) {
   out.append(2 * backslashes, '\\');
   out += '"';
   return out;
+}
+
+void GETFILEQ(std::string_view list, std::vector<std::string>& queue, bool clearFirst, bool withDetails) {
+  if (clearFirst) queue.clear();
+  std::set<std::string> seen(queue.begin(), queue.end());
+  auto add = [&](std::string entry) {
+    if (seen.insert(entry).second) queue.push_back(std::move(entry));
+  };
+
+  // Line breaks separate specifications as ";" does (a lone line feed too: Linux text boxes
+  // write nothing else).
+  std::string text(list);
+  FREPLACE(text, "\r\n", ";", false);
+  FREPLACE(text, "\r", ";", false);
+  FREPLACE(text, "\n", ";", false);
+
+  std::vector<std::string> specs;
+  for (size_t start = 0; start <= text.size();) {
+    size_t end = std::min(text.find(';', start), text.size());
+    std::string_view spec = std::string_view(text).substr(start, end - start);
+    while (!spec.empty() && spec.front() == ' ') spec.remove_prefix(1);
+    spec = rt::clipView(spec);
+    if (!spec.empty() && std::find(specs.begin(), specs.end(), spec) == specs.end()) specs.emplace_back(spec);
+    start = end + 1;
+  }
+
+  for (const std::string& spec : specs) {
+    size_t cut = spec.find_last_of("\\/:");
+    std::string folder = cut == std::string::npos ? std::string() : spec.substr(0, cut + 1);
+    std::vector<rt::DirEntry> found;
+    (void)rt::DIRECTORY(found, spec);  // a missing folder lists nothing
+    bool added = false;
+    for (const rt::DirEntry& e : found) {
+      if (e.attrib & rt::ffDirectory) continue;
+      std::string entry = folder + e.name;
+      if (withDetails) {
+        entry += "|" + rt::FORMAT(static_cast<double>(e.date), "@d17") + "|" +
+                 rt::FORMAT(static_cast<double>(e.time), "@t7") + "|" + std::to_string(e.size) + "|";
+      }
+      add(std::move(entry));
+      added = true;
+    }
+    std::error_code ec;
+    if (!added && std::filesystem::is_regular_file(rt::resolvePath(spec), ec)) add(spec);
+  }
 }
 
 std::string EXTRACTFILENAME(std::string_view commandLine) {

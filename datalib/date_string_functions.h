@@ -30,6 +30,11 @@ int32_t COMPAREDATE(int32_t date1, int32_t time1, int32_t date2, int32_t time2);
 int32_t COMPAREDATEMINUTE(int32_t date1, int32_t time1, int32_t date2, int32_t time2, bool bySecond);
 int32_t COMPAREDATEMINUTE(int32_t date1, int32_t time1, int32_t date2, int32_t time2);
 
+// The date in the user's picture: FORMAT.DATE holds it without its "@" ("d7"); the number in its
+// second and third characters picks the date picture @d1..@d18, any other number @d3. Date 0
+// gives an empty text. Reads the setting FORMAT.DATE.
+std::string FMTDATE(int32_t date);
+
 // The year as a plain number, then month and day as two digits each: 9 March 2007 gives
 // "20070309"; date 0 gives "00000".
 std::string FMTYYYYMMDD(int32_t date);
@@ -71,6 +76,14 @@ std::string WRAPQUOTES(rt::String<N>& text) {
   text = s;
   return out;
 }
+
+// Fills `queue` with the files that `list` names: specifications separated by ";" or line breaks,
+// each a path or a pattern ("*" and "?", case ignored). Each entry is the specification's folder
+// part as written followed by a file's name; `withDetails` appends "|" date "|" time "|" size "|"
+// (date picture @d17, time picture @t7). A specification that matches nothing but names an
+// existing file (a hidden one, say) is added as it stands. No entry is added twice; `clearFirst`
+// empties the queue first, else its entries are kept and not repeated.
+void GETFILEQ(std::string_view list, std::vector<std::string>& queue, bool clearFirst, bool withDetails);
 
 // The name of the program a command line starts, without folder and extension, in its given case
 // ("\"/opt/My Tools/Edit.bin\" a.txt" gives "Edit"); "UNKNOWN" for an empty command line.

@@ -2,8 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+
 #include "datalib/globals.h"
 #include "platform/rt/date_time.h"
+#include "platform/rt/picture.h"
 #include "platform/rt/process.h"
 
 using namespace ov::files;
@@ -72,6 +80,28 @@ TEST(CompareDate, PrecisionFollowsTheRoundingSetting) {
     SCOPED_TRACE(setting);
     TASK.ROUNDING = setting;
     EXPECT_EQ(COMPAREDATEMINUTE(100, 6001, 100, 11999), want);
+  }
+}
+
+TEST(FmtDate, UsesThePictureNumberOfTheSetting) {
+  struct Restore {
+    ov::rt::SystemFormats saved = ov::rt::systemFormats();
+    ~Restore() { FORMAT.DATE = "d7"; ov::rt::setSystemFormats(saved); }
+  } restore;
+  ov::rt::setSystemFormats({"dd.MM.yyyy", "dddd, d. MMMM yyyy", "HH:mm", "HH:mm:ss"});
+  const int32_t d = ov::rt::DATE(3, 9, 2007);
+  struct Case { const char* setting; const char* want; };
+  const Case kCases[] = {
+      {"d12", "20070309"},          {"d10", "2007/03/09"},  {"D10", "2007/03/09"},
+      {"d17", "09.03.2007"},        {"d7b", " 9 MAR 07"},   {"d7", " 9 MAR 07"},
+      {"x", "MAR  9,2007"},         {"d19", "MAR  9,2007"}, {"d0", "MAR  9,2007"},
+      {"", "MAR  9,2007"},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.setting);
+    FORMAT.DATE = c.setting;
+    EXPECT_EQ(FMTDATE(d), c.want);
+    EXPECT_EQ(FMTDATE(0), "");
   }
 }
 
@@ -283,4 +313,59 @@ TEST(Scramble, EachDirectionLeavesTheOtherFormAlone) {
   String<64> twice = once;
   QVDECRYPT(twice);
   EXPECT_EQ(twice.view(), once.view());
+}
+
+namespace {
+struct TempDir {
+  std::string path;
+  TempDir() {
+    char tmpl[] = "/tmp/ov_fileq_XXXXXX";
+    path = ::mkdtemp(tmpl);
+  }
+  ~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path, ec);
+  }
+  std::string make(const char* name, std::string_view content) const {
+    std::string p = path + "/" + name;
+    std::ofstream(p, std::ios::binary) << content;
+    return p;
+  }
+};
+}  // namespace
+
+TEST(GetFileQ, ListsEachMatchingFileOnce) {
+  TempDir dir;
+  for (const char* name : {"a.txt", "b.TXT", "c.log", ".hidden"}) dir.make(name, "x");
+  std::filesystem::create_directory(dir.path + "/sub.txt");
+  const std::string d = dir.path + "/";
+  std::vector<std::string> q;
+  GETFILEQ(d + "*.txt;" + d + "*.TXT\r\n" + d + "c.log\r" + d + ".hidden\n  " + d + "none.*;" + d + "a.txt;" +
+               dir.path + "/nofolder/*.*;" + d + "sub.txt",
+           q, true, false);
+  EXPECT_EQ(q, (std::vector<std::string>{d + "a.txt", d + "b.TXT", d + "c.log", d + ".hidden"}));
+
+  // Kept entries are not repeated; a cleared queue starts afresh.
+  q = {"other", d + "c.log"};
+  GETFILEQ(d + "*.log", q, false, false);
+  EXPECT_EQ(q, (std::vector<std::string>{"other", d + "c.log"}));
+  GETFILEQ(d + "*.log", q, true, false);
+  EXPECT_EQ(q, (std::vector<std::string>{d + "c.log"}));
+}
+
+TEST(GetFileQ, DetailsGiveDateTimeAndSize) {
+  struct Restore {
+    ov::rt::SystemFormats saved = ov::rt::systemFormats();
+    ~Restore() { ov::rt::setSystemFormats(saved); }
+  } restore;
+  ov::rt::setSystemFormats({"dd.MM.yyyy", "dddd, d. MMMM yyyy", "HH:mm", "HH:mm:ss"});
+  TempDir dir;
+  std::string file = dir.make("report.csv", "12345");
+  // 9 March 2007, 14:05:30 local time (runtime time = centiseconds + 1).
+  int64_t unixTime = ov::rt::toUnixTime(ov::rt::DATE(3, 9, 2007), (14 * 3600 + 5 * 60 + 30) * 100 + 1);
+  timespec times[2] = {{unixTime, 0}, {unixTime, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+  std::vector<std::string> q;
+  GETFILEQ(dir.path + "/REPORT.*", q, true, true);
+  EXPECT_EQ(q, (std::vector<std::string>{dir.path + "/report.csv|09.03.2007|14:05|5|"}));
 }
