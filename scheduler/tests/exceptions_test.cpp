@@ -9,6 +9,7 @@
 
 #include "scheduler/message_hook.h"
 #include "scheduler/occurrence.h"
+#include "scheduler/tests/memory_store.h"
 #include "scheduler/tests/test_tasks.h"
 
 using namespace ov;
@@ -16,40 +17,6 @@ using namespace ov::scheduler;
 using namespace ov::scheduler::testing;
 
 namespace {
-
-// Tasks, their script items and holidays in memory, numbered like the SCHEDULE file.
-struct MemoryStore : ExceptionStore {
-  std::map<int32_t, ScheduleRecord> tasks;
-  std::map<int32_t, int> scriptItems;  // task ID -> number of items
-  std::set<int32_t> holidays;
-  bool failInserts = false;
-
-  bool isHoliday(int32_t date) override { return holidays.count(date) != 0; }
-  bool fetchTask(int32_t id, ScheduleRecord& out) override {
-    auto it = tasks.find(id);
-    if (it == tasks.end()) return false;
-    out = it->second;
-    return true;
-  }
-  void deleteTask(int32_t id) override {
-    tasks.erase(id);
-    scriptItems.erase(id);
-  }
-  int32_t insertCopy(const ScheduleRecord& copy, int32_t sourceId) override {
-    if (failInserts) return 0;
-    const int32_t id = tasks.empty() ? 1 : tasks.rbegin()->first + 1;
-    tasks[id] = copy;
-    tasks[id].ID = id;
-    if (scriptItems.count(sourceId)) scriptItems[id] = scriptItems[sourceId];
-    return id;
-  }
-  std::vector<const ScheduleRecord*> onceCopies() const {
-    std::vector<const ScheduleRecord*> out;
-    for (const auto& [id, t] : tasks)
-      if (t.ScheduleType == "Once") out.push_back(&t);
-    return out;
-  }
-};
 
 ScheduleRecord withWindow(ScheduleRecord t, int32_t begin, int32_t end) {
   t.ExceptTime = 1;
