@@ -20,6 +20,7 @@
 #include <unordered_map>
 
 #include "err.h"
+#include "paths.h"
 #include "text.h"
 
 extern char** environ;
@@ -31,13 +32,6 @@ bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
 bool endsWithExe(std::string_view s) {
   return s.size() > 4 && UPPER(s.substr(s.size() - 4)) == ".EXE";
-}
-
-std::string withSlashes(std::string_view s) {
-  std::string out(s);
-  for (char& c : out)
-    if (c == '\\') c = '/';
-  return out;
 }
 
 bool statPath(const std::string& path, struct stat& st) { return ::stat(path.c_str(), &st) == 0; }
@@ -52,47 +46,16 @@ std::string join(const std::string& folder, std::string_view name) {
   return folder.ends_with('/') ? folder + std::string(name) : folder + "/" + std::string(name);
 }
 
-// `name` in `folder` (empty: the current folder): the exact name when it exists, else the first
-// entry whose name matches ignoring case. Empty when neither exists.
-std::string entryIgnoringCase(const std::string& folder, const std::string& name) {
-  std::string exact = join(folder, name);
-  if (::access(exact.c_str(), F_OK) == 0) return exact;
-  DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
-  if (!dir) return {};
-  std::string want = UPPER(name), found;
-  while (dirent* e = ::readdir(dir)) {
-    if (UPPER(e->d_name) == want) {
-      found = join(folder, e->d_name);
-      break;
-    }
+// The file or folder `name` names, looked up ignoring case as resolvePath does; empty when there
+// is none, with `missingFolder` telling whether a folder on the way is missing.
+std::string existing(const std::string& name, bool* missingFolder = nullptr) {
+  std::string p = resolvePath(name);
+  if (!p.empty() && ::access(p.c_str(), F_OK) == 0) return p;
+  if (missingFolder) {
+    std::string folder = splitPath(p).folder;
+    *missingFolder = !folder.empty() && !isDirectory(folder);
   }
-  ::closedir(dir);
-  return found;
-}
-
-// A path whose every part is taken as it exists, or else matched ignoring case. Empty when a part
-// is missing; `missingFolder` tells whether that part was a folder on the way.
-std::string resolveIgnoringCase(const std::string& path, bool& missingFolder) {
-  missingFolder = false;
-  if (::access(path.c_str(), F_OK) == 0) return path;
-  std::vector<std::string> parts;
-  for (size_t pos = 0; pos <= path.size();) {
-    size_t slash = path.find('/', pos);
-    if (slash == std::string::npos) slash = path.size();
-    std::string part = path.substr(pos, slash - pos);
-    if (!part.empty() && part != ".") parts.push_back(std::move(part));
-    pos = slash + 1;
-  }
-  std::string done = path.starts_with('/') ? "/" : "";
-  for (size_t i = 0; i < parts.size(); ++i) {
-    std::string next = parts[i] == ".." ? join(done, "..") : entryIgnoringCase(done, parts[i]);
-    if (next.empty()) {
-      missingFolder = i + 1 < parts.size();
-      return {};
-    }
-    done = std::move(next);
-  }
-  return done.empty() ? "." : done;
+  return {};
 }
 
 bool isProgramFile(const std::string& path) {
@@ -349,7 +312,7 @@ std::string findProgram(std::string_view nameIn, int* error) {
     return std::string();
   };
   if (error) *error = 0;
-  std::string name = withSlashes(trimmed(nameIn));
+  std::string name = normalizePath(trimmed(nameIn));
   if (name.empty()) return fail(winerr::FileNotFound);
 
   if (name.find('/') != std::string::npos) {
@@ -358,7 +321,7 @@ std::string findProgram(std::string_view nameIn, int* error) {
     std::string other;
     for (const std::string& candidate : programNames(name)) {
       bool missing = false;
-      std::string found = resolveIgnoringCase(candidate, missing);
+      std::string found = existing(candidate, &missing);
       missingFolder = missingFolder || missing;
       if (found.empty()) continue;
       if (isProgramFile(found)) return found.starts_with('/') ? found : join(currentFolder(), found);
@@ -381,7 +344,7 @@ std::string findProgram(std::string_view nameIn, int* error) {
   bool sawFile = false;
   for (const std::string& folder : folders) {
     for (const std::string& candidate : programNames(name)) {
-      std::string found = entryIgnoringCase(folder, candidate);
+      std::string found = existing(join(folder, candidate));
       if (found.empty()) continue;
       if (isProgramFile(found)) return found.starts_with('/') ? found : join(currentFolder(), found);
       sawFile = true;
@@ -435,7 +398,7 @@ Started shellOpen(std::string_view fileIn, std::string_view parameters, std::str
     return result;
   }
   std::string_view file = trimmed(fileIn);
-  std::string folder = withSlashes(trimmed(folderIn));
+  std::string folder = normalizePath(trimmed(folderIn));
   StartOptions options;
   options.folder = folder;
   if (file.empty()) {
@@ -451,13 +414,13 @@ Started shellOpen(std::string_view fileIn, std::string_view parameters, std::str
   if (isAddress(file)) {
     target = std::string(file);
   } else {
-    std::string name = withSlashes(file);
+    std::string name = normalizePath(file);
     bool missingFolder = false;
     std::string found;
     if (name.find('/') == std::string::npos) {
       // A bare name: a document in the folder given, or a program found as startProgram finds it.
-      if (!folder.empty()) found = entryIgnoringCase(folder, name);
-      if (found.empty()) found = entryIgnoringCase("", name);
+      if (!folder.empty()) found = existing(join(folder, name));
+      if (found.empty()) found = existing(name);
       if (found.empty()) {
         int error = 0;
         found = findProgram(name, &error);
@@ -467,8 +430,8 @@ Started shellOpen(std::string_view fileIn, std::string_view parameters, std::str
         }
       }
     } else {
-      if (!folder.empty() && !name.starts_with('/')) found = resolveIgnoringCase(folder + "/" + name, missingFolder);
-      if (found.empty()) found = resolveIgnoringCase(name, missingFolder);
+      if (!folder.empty() && !name.starts_with('/')) found = existing(join(folder, name), &missingFolder);
+      if (found.empty()) found = existing(name, &missingFolder);
       if (found.empty() && endsWithExe(name)) found = findProgram(name);
       if (found.empty()) {
         result.error = missingFolder ? winerr::PathNotFound : winerr::FileNotFound;
