@@ -383,6 +383,24 @@ bool duplicateAny(File& file, Key key) {
   return file.isOpen() && file.impl().drv().duplicate(key.index(), 0);
 }
 
+std::string encodeKeyPrefixOf(File& file, Key key, const void* buffer, size_t parts) {
+  std::lock_guard lock(fileLock());
+  return file.impl().drv().encodeKeyPrefix(key.index(), buffer, parts);
+}
+
+CursorState saveCursor(File& file) {
+  std::lock_guard lock(fileLock());
+  File::Impl& i = file.impl();
+  return CursorState{i.order, i.anchor, i.current};
+}
+
+void restoreCursor(File& file, const CursorState& state) {
+  std::lock_guard lock(fileLock());
+  File::Impl& i = file.impl();
+  i.resetSequence(state.order, state.anchor);
+  i.current = state.current;
+}
+
 std::string encodeKeyOf(File& file, Key key, const void* buffer) {
   std::lock_guard lock(fileLock());
   return file.impl().drv().encodeKey(key.index(), buffer);

@@ -73,6 +73,7 @@ class Backend {
   // Changes made through this process since open; read-ahead is valid while it stays the same.
   virtual uint64_t generation() const = 0;
   virtual std::string encodeKey(int key, const void* buffer) const = 0;
+  virtual std::string encodeKeyPrefix(int key, const void* buffer, size_t parts) const = 0;
   // Holds for other processes: take one on `rid` (43 when another live process holds it) or
   // drop every hold of this File.
   virtual rt::Err hold(int64_t rid, std::string& detail) = 0;

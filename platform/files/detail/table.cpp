@@ -271,6 +271,11 @@ class TableBackend final : public Backend {
     return key >= 0 && static_cast<size_t>(key) < m_keys.size() ? detail::encodeKey(m_keys[key], buffer) : std::string();
   }
 
+  std::string encodeKeyPrefix(int key, const void* buffer, size_t parts) const override {
+    return key >= 0 && static_cast<size_t>(key) < m_keys.size() ? detail::encodeKeyPrefix(m_keys[key], buffer, parts)
+                                                                 : std::string();
+  }
+
   Err hold(int64_t rid, std::string& detail) override {
     int64_t me = ::getpid();
     if (Err err = m_storage->exec("CREATE TABLE IF NOT EXISTS _ov_holds(tbl TEXT, rid INTEGER, pid INTEGER, "
@@ -322,7 +327,7 @@ class TableBackend final : public Backend {
     std::string col;
     for (const Column& c : m_columns)
       if (c.field == last.field && c.element == 0) col = c.name;
-    std::string prefix = encodeKeyPrefix(k, m_decl.buffer, k.parts.size() - 1);
+    std::string prefix = detail::encodeKeyPrefix(k, m_decl.buffer, k.parts.size() - 1);
     std::string upperBound = successor(prefix);
     std::string kcol = quote(keyColumn(key));
     std::string sql = "SELECT " + quote(col) + " FROM " + m_quotedTable;

@@ -242,6 +242,7 @@ class TextBackend final : public Backend {
   bool duplicate(int, int64_t) override { return false; }
   uint64_t generation() const override { return m_generation; }
   std::string encodeKey(int, const void*) const override { return {}; }
+  std::string encodeKeyPrefix(int, const void*, size_t) const override { return {}; }
   Err hold(int64_t, std::string&) override { return Err::None; }
   void releaseHolds() override {}
   Err highestNumber(int, double& value, std::string&) override {

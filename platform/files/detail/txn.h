@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/files/detail/backend.h"
 #include "platform/files/file.h"
 
 namespace ov::db::detail {
@@ -38,6 +39,18 @@ std::shared_ptr<Storage> storageOf(File& file);
 rt::Err highestNumber(File& file, Key key, double& value);
 // Whether any stored record has the buffer's value of unique `key`.
 bool duplicateAny(File& file, Key key);
+std::string encodeKeyPrefixOf(File& file, Key key, const void* buffer, size_t parts);
+
+// Where a file's sequence stands and which record is current, to be put back after a
+// cascade has read the file.
+struct CursorState {
+  int order = -1;
+  Anchor anchor;
+  int64_t current = 0;
+};
+CursorState saveCursor(File& file);
+void restoreCursor(File& file, const CursorState& state);
+
 // The encoded value of `key` for the record at `buffer` (a buffer of `file`'s layout).
 std::string encodeKeyOf(File& file, Key key, const void* buffer);
 

@@ -139,6 +139,35 @@ inline FileDecl stepDecl(Step& buffer, std::string name, std::string password = 
   return d;
 }
 
+// A city: the parent of the people who live there.
+struct City {
+  rt::String<12> name;
+  int32_t size = 0;
+};
+
+inline const rt::FieldDesc kCityFields[] = {
+    {"CIT:Name", rt::FieldType::String, 12, 0, offsetof(City, name)},
+    {"CIT:Size", rt::FieldType::Long, 4, 12, offsetof(City, size)},
+};
+inline const rt::RecordDesc kCityRecord{"CIT", kCityFields, 16};
+
+inline FileDecl cityDecl(City& buffer, std::string name, std::string password = "secret-01") {
+  FileDecl d;
+  d.label = "CITIES";
+  d.prefix = "CIT";
+  d.name = "CITIES";
+  d.nameFrom = [name] { return name; };
+  d.record = &kCityRecord;
+  d.buffer = &buffer;
+  d.bufferSize = sizeof buffer;
+  if (!password.empty()) d.owner = [password] { return password; };
+  d.keys = {{.name = "CIT:KeyName", .description = "Name", .parts = {{"CIT:Name"}}, .unique = true, .primary = true}};
+  d.errorLabel = "Cities [Cities]";
+  d.version = 1;
+  d.upgradeName = "Cities";
+  return d;
+}
+
 inline void setPerson(Person& p, int id, const char* name, const char* city, int flag = 0, int date = 0) {
   p.id = id;
   p.name = name;
