@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "datalib/globals.h"
+#include "platform/rt/date_time.h"
 
 // The declarations below name only the members that differ from their defaults.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
@@ -393,5 +394,121 @@ db::Key SUS_KeyID = SYNCOVUSD.key("SUS:KeyID");
 db::Key SUS_KeyUser = SYNCOVUSD.key("SUS:KeyUser");
 db::Key SUS_KeyAdvanced = SYNCOVUSD.key("SUS:KeyAdvanced");
 db::Key SUS_KeyCompleted = SYNCOVUSD.key("SUS:KeyCompleted");
+
+
+// ---- file managers ----
+
+namespace {
+
+using db::FileManager;
+using db::Level;
+
+// A file manager whose new records start with primed values.
+class PrimedManager : public FileManager {
+ public:
+  PrimedManager(db::File& file, void (*prime)()) : FileManager(file), m_prime(prime) {}
+  void PrimeFields() override { m_prime(); }
+
+ private:
+  void (*m_prime)();
+};
+
+// TODO and SYNCTODO: a priority outside 1..10 is refused.
+class TodoManager : public FileManager {
+ public:
+  TodoManager(db::File& file, TodoRec& rec, const char* priorityText)
+      : FileManager(file), m_rec(rec), m_priorityText(priorityText) {}
+  Level ValidateField(const rt::FieldDesc& field) override {
+    std::string_view name(field.name);
+    if (name.substr(name.find(':') + 1) == "Priority")
+      return ValidateRange(m_priorityText, m_rec.Priority, 1, 10, "1 and 10");
+    return Level::Benign;
+  }
+
+ private:
+  TodoRec& m_rec;
+  const char* m_priorityText;
+};
+
+PrimedManager g_schedule(SCHEDULE, [] {
+  SCH.User = GLO.USER.view();
+  SCH.Disabled = 1;
+  SCH.LastChangeDate = rt::TODAY();
+  SCH.LastChangeTime = rt::CLOCK();
+});
+PrimedManager g_scripting(SCRIPTING, [] { SCR.ID = SCH.ID; });
+PrimedManager g_ovusd(OVUSD, [] { US.Disabled = 1; });
+FileManager g_ovscd(OVSCD);
+FileManager g_categories(CATEGORIES);
+FileManager g_configuration(CONFIGURATION);
+PrimedManager g_contact(CONTACT, [] { C_.DefaultContact = "None"; });
+FileManager g_contactCategories(CONTACTCATEGORIES);
+PrimedManager g_contactDetails(CONTACTDETAILS, [] { CDT.ClientID = C_.ClientID; });
+TodoManager g_todo(TODO, TDO, "Priority");
+PrimedManager g_holidays(HOLIDAYS, [] {
+  HOL.HolidayDate = rt::TODAY();
+  HOL.HolidayType = "Annual";
+});
+PrimedManager g_messages(MESSAGES, [] {
+  M_.MailType = "E-mail";
+  M_.MailFormat = "Text";
+});
+// The trigger's own number is primed too but then given by its auto-numbered key.
+PrimedManager g_triggers(TRIGGERS, [] {
+  TRI.TRI_ID = SCH.ID;
+  TRI.ID = SCH.ID;
+  TRI.TriggerType = "File creation";
+  TRI.EventSpec = "Low battery";
+  TRI.Active = 1;
+});
+PrimedManager g_sysHotKeys(SYSHOTKEYS, [] {
+  HOT.ID = SCH.ID;
+  HOT.HotKey = "CtrlShift";
+  HOT.Active = 1;
+  HOT.Action = "Text";
+  HOT.TextType = "Type";
+});
+FileManager g_users(USERS);
+FileManager g_clipboardCategories(CLIPBOARDCATEGORIES);
+PrimedManager g_clipboard(CLIPBOARD, [] {
+  CLI.MRUDate = rt::TODAY() - 365;
+  CLI.MRUTime = rt::CLOCK();
+});
+FileManager g_scriptTemplates(SCRIPTTEMPLATES);
+PrimedManager g_scriptTemplateDetails(SCRIPTTEMPLATEDETAILS, [] { OVD.WIZ_ID = OVT.WIZ_ID; });
+FileManager g_actions(ACTIONS);
+PrimedManager g_msgLink(MSGLINK, [] { ML.Category = SCH.Category.view(); });
+FileManager g_scheduleWorkFile(SCHEDULEWORKFILE);
+PrimedManager g_syncSchedule(SYNCSCHEDULE, [] { SSCH.User = GLO.USER.view(); });
+PrimedManager g_syncScripting(SYNCSCRIPTING, [] { SSCR.ID = SCH.ID; });
+TodoManager g_syncTodo(SYNCTODO, STDO, "STdo:Priority");
+PrimedManager g_syncOvusd(SYNCOVUSD, [] { SUS.Disabled = 1; });
+FileManager g_export(EXPORT);
+FileManager g_ovLog(OV_LOG);
+
+FileManager* const kManagers[] = {
+    &g_schedule, &g_scripting, &g_ovusd, &g_ovscd, &g_categories, &g_configuration, &g_contact,
+    &g_contactCategories, &g_contactDetails, &g_todo, &g_holidays, &g_messages, &g_triggers,
+    &g_sysHotKeys, &g_users, &g_clipboardCategories, &g_clipboard, &g_scriptTemplates,
+    &g_scriptTemplateDetails, &g_actions, &g_msgLink, &g_scheduleWorkFile, &g_syncSchedule,
+    &g_syncScripting, &g_syncTodo, &g_syncOvusd, &g_export, &g_ovLog};
+
+}  // namespace
+
+FileManager &Access_SCHEDULE = g_schedule, &Access_SCRIPTING = g_scripting, &Access_OVUSD = g_ovusd,
+            &Access_OVSCD = g_ovscd, &Access_CATEGORIES = g_categories,
+            &Access_CONFIGURATION = g_configuration, &Access_CONTACT = g_contact,
+            &Access_CONTACTCATEGORIES = g_contactCategories, &Access_CONTACTDETAILS = g_contactDetails,
+            &Access_TODO = g_todo, &Access_HOLIDAYS = g_holidays, &Access_MESSAGES = g_messages,
+            &Access_TRIGGERS = g_triggers, &Access_SYSHOTKEYS = g_sysHotKeys, &Access_USERS = g_users,
+            &Access_CLIPBOARDCATEGORIES = g_clipboardCategories, &Access_CLIPBOARD = g_clipboard,
+            &Access_SCRIPTTEMPLATES = g_scriptTemplates,
+            &Access_SCRIPTTEMPLATEDETAILS = g_scriptTemplateDetails, &Access_ACTIONS = g_actions,
+            &Access_MSGLINK = g_msgLink, &Access_SCHEDULEWORKFILE = g_scheduleWorkFile,
+            &Access_SYNCSCHEDULE = g_syncSchedule, &Access_SYNCSCRIPTING = g_syncScripting,
+            &Access_SYNCTODO = g_syncTodo, &Access_SYNCOVUSD = g_syncOvusd, &Access_EXPORT = g_export,
+            &Access_OV_LOG = g_ovLog;
+
+std::span<FileManager* const> fileManagers() { return kManagers; }
 
 }  // namespace ov::files

@@ -10,6 +10,7 @@
 
 #include "datalib/records.h"
 #include "platform/files/file.h"
+#include "platform/files/file_manager.h"
 
 namespace ov::files {
 
@@ -21,8 +22,20 @@ extern db::File SCHEDULE, SCRIPTING, OVUSD, OVSCD, CATEGORIES, CONFIGURATION, CO
     CLIPBOARDCATEGORIES, CLIPBOARD, SCRIPTTEMPLATES, SCRIPTTEMPLATEDETAILS, ACTIONS, MSGLINK,
     SCHEDULEWORKFILE, SYNCSCHEDULE, SYNCSCRIPTING, SYNCTODO, SYNCOVUSD, EXPORT, OV_LOG;
 
+// The file managers, one per file: open counts, primed values of new records, auto-numbers and
+// field checks (the to-do priority lies in 1..10).
+extern db::FileManager &Access_SCHEDULE, &Access_SCRIPTING, &Access_OVUSD, &Access_OVSCD,
+    &Access_CATEGORIES, &Access_CONFIGURATION, &Access_CONTACT, &Access_CONTACTCATEGORIES,
+    &Access_CONTACTDETAILS, &Access_TODO, &Access_HOLIDAYS, &Access_MESSAGES, &Access_TRIGGERS,
+    &Access_SYSHOTKEYS, &Access_USERS, &Access_CLIPBOARDCATEGORIES, &Access_CLIPBOARD,
+    &Access_SCRIPTTEMPLATES, &Access_SCRIPTTEMPLATEDETAILS, &Access_ACTIONS, &Access_MSGLINK,
+    &Access_SCHEDULEWORKFILE, &Access_SYNCSCHEDULE, &Access_SYNCSCRIPTING, &Access_SYNCTODO,
+    &Access_SYNCOVUSD, &Access_EXPORT, &Access_OV_LOG;
+
 // Every file above, in catalogue order.
 std::span<db::File* const> dataFiles();
+// Their file managers, in the same order.
+std::span<db::FileManager* const> fileManagers();
 
 extern db::Key SCH_KeyID, SCH_KeyDate, SCH_KeyCategory, SCH_KeyCategoryDate, SCH_KeyTaskName,
     SCH_KeyTaskType, SCH_KeyTaskDate, SCH_KeyDateEnabled, SCH_KeyAdvanced, SCH_KeyExpiryDate,
