@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -156,7 +158,15 @@ struct Value {
 
 double toNumber(const Value& v) { return v.isText ? textToNumber(v.str()) : v.num; }
 
-std::string toText(const Value& v) { return v.isText ? std::string(v.str()) : numberToText(v.num); }
+// A number as text, to 15 significant digits: what binary fractions add on beyond them is noise
+// the user never typed ("0.1+0.2" shows 0.3).
+std::string numberText(double v) {
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%.15g", v);
+  return numberToText(std::strtod(buf, nullptr));
+}
+
+std::string toText(const Value& v) { return v.isText ? std::string(v.str()) : numberText(v.num); }
 
 bool isTrue(const Value& v) { return v.isText ? !clipView(v.str()).empty() : v.num != 0; }
 
@@ -262,7 +272,7 @@ Value call(const Expression::Program& p, const Node& n) {
   for (size_t i = 0; i < count; ++i) a[i] = evaluate(p, n.kids[i]);
   auto num = [&](size_t i) { return toNumber(a[i]); };
   auto str = [&](size_t i) -> std::string_view {
-    if (!a[i].isText) a[i] = Value::text(numberToText(a[i].num));
+    if (!a[i].isText) a[i] = Value::text(numberText(a[i].num));
     return a[i].str();
   };
   switch (n.fn) {
@@ -343,7 +353,7 @@ Value evaluate(const Expression::Program& p, int index) {
         if (v.isText) {
           s += v.str();
         } else {
-          s += numberToText(v.num);
+          s += numberText(v.num);
         }
       }
       return Value::text(std::move(s));

@@ -189,6 +189,9 @@ TEST(Expression, OperatorsAndPrecedence) {
       {"'10' < 9", "0"},            // a number makes it numeric
       {"'' = 0", "1"},
       {"0.1+0.2=0.3", "1"},
+      {"0.1+0.2", "0.3"},           // 15 significant digits, no binary noise
+      {"10/3", "3.33333333333333"},
+      {"'x' & 0.1*3", "x0.3"},
       {"'It''s'", "It's"},
       {".5*4", "2"},
       {"-'3'+1", "-2"},
