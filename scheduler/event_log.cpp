@@ -17,7 +17,7 @@
 #include "platform/rt/paths.h"
 #include "platform/rt/picture.h"
 #include "platform/rt/text.h"
-#include "scheduler/detail/user_date.h"
+#include "datalib/date_string_functions.h"
 #include "scheduler/globals.h"
 #include "scheduler/message_hook.h"
 
@@ -151,7 +151,7 @@ void WriteLog(std::string_view text, std::string_view label) {
     line.LogData = cleanText;
   }
   const int32_t today = rt::TODAY();
-  std::string dateText = detail::userDateText(today);
+  std::string dateText = files::FMTDATE(today);
   if (dateText.size() > line.LogDate.size()) dateText = rt::FORMAT(double(today), "@d3");
   line.LogDate = dateText;
   line.LogTime = rt::FORMAT(double(rt::CLOCK()), "@t7");

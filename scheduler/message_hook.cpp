@@ -19,4 +19,15 @@ Answer showMessage(const MessageBox& box) {
 
 MessageHook setMessageHook(MessageHook h) { return std::exchange(hook(), std::move(h)); }
 
+namespace {
+PopupHook& popupHook() {
+  static PopupHook h;
+  return h;
+}
+}  // namespace
+
+int showPopup(std::string_view items) { return popupHook() ? popupHook()(items) : 0; }
+
+PopupHook setPopupHook(PopupHook h) { return std::exchange(popupHook(), std::move(h)); }
+
 }  // namespace ov::scheduler

@@ -29,4 +29,11 @@ Answer showMessage(const MessageBox& box);
 // Installs `hook` (an empty function restores the default) and returns the previous one.
 MessageHook setMessageHook(MessageHook hook);
 
+// A popup menu: items separated by "|", "-" for a separator line. Returns the number of the chosen
+// item counting the items that are not separators (1 for the first), or 0 when none was chosen.
+// With no hook installed nothing is chosen.
+using PopupHook = std::function<int(std::string_view items)>;
+int showPopup(std::string_view items);
+PopupHook setPopupHook(PopupHook hook);
+
 }  // namespace ov::scheduler

@@ -5,7 +5,7 @@
 #include "datalib/globals.h"
 #include "platform/rt/date_time.h"
 #include "platform/rt/text.h"
-#include "scheduler/detail/user_date.h"
+#include "datalib/date_string_functions.h"
 
 namespace ov::scheduler {
 
@@ -19,7 +19,7 @@ void PrepareTaskRecord(ScheduleRecord& t, ExceptionStore& store) {
     } else if (t.TaskType == "Display Message") {
       t.Description = "Message: " + t.Message.str();
     } else if (t.TaskType == "Run Program") {
-      t.Description = rt::UPPER(t.Command.clipped()) == "N/A" ? "Script: " + detail::userDateText(rt::TODAY())
+      t.Description = rt::UPPER(t.Command.clipped()) == "N/A" ? "Script: " + files::FMTDATE(rt::TODAY())
                                                               : "Run: " + t.Command.str();
     } else if (t.TaskType == "Hot Key") {
       t.Description = "Hot Key " + std::to_string(t.ID);
