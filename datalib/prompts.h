@@ -15,10 +15,10 @@ namespace ov::files {
 
 struct Prompts {
   // Shows `text` under `title` with an OK button and returns when it is dismissed.
-  std::function<void(std::string_view text, std::string_view title)> message;
+  std::function<void(std::string_view text, std::string_view title)> message{};
   // Offers a folder dialog titled `title` opened at `start`; the chosen folder, or nothing when
   // the user cancelled.
-  std::function<std::optional<std::string>(std::string_view title, std::string_view start)> chooseFolder;
+  std::function<std::optional<std::string>(std::string_view title, std::string_view start)> chooseFolder{};
 };
 
 // Installs `prompts` (an empty member restores the default) and returns the previous set.

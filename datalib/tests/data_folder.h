@@ -25,6 +25,8 @@ class DataFolder {
     ::setenv("XDG_DATA_HOME", (m_root / "share").c_str(), 1);
   }
   ~DataFolder() {
+    for (db::FileManager* m : fileManagers())
+      while (m->openCount() > 0) (void)m->Close();
     for (db::File* f : dataFiles()) (void)f->close();
     std::error_code ec;
     std::filesystem::current_path(m_old, ec);

@@ -26,8 +26,6 @@ struct Session {
     rt::setTestClock(rt::DATE(3, 15, 2024), 4500001);
   }
   ~Session() {
-    for (db::FileManager* m : fileManagers())
-      while (m->openCount() > 0) (void)m->Close();
     db::setGlobalErrors(nullptr);
     rt::clearTestClock();
   }
