@@ -264,3 +264,22 @@ TEST(PrepareScriptRecord, RewrittenMailStepShowsNoPassword) {
   // The status is the command and the step's folder field, which still holds the user name.
   EXPECT_EQ(SCRIPTSTATUS(r), fx.dir() + "ov_pop SERVER=pop USER=bob PASSWORD=******* bob");
 }
+
+TEST(PrepareScriptRecord, CompanionStartsWithExactlyItsArguments) {
+  Fixture fx;
+  // A stand-in companion that writes each argument it receives on a line of its own.
+  const std::string out = fx.exe.path + "/args.txt";
+  std::ofstream(fx.exe.path + "/ov_pop") << "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" << out << "'\n";
+  std::filesystem::permissions(fx.exe.path + "/ov_pop", std::filesystem::perms::owner_all);
+  ScriptingRec r = step("Get Email", [](auto& s) {
+    s.Command = "pop x.org"; s.Path = "C:\\Mail\\"; s.DDECommand = "a\"b c"; s.WindowTitleToCheckFor = "/F"; s.EmailID = 1;
+  });
+  ASSERT_EQ(PREPARESCRIPTRECORD(r, 100, 1), 0);
+  int exitCode = -1;
+  ASSERT_EQ(ov::rt::runProgram(r.Command.clipped(), exitCode, {}, 10000), 0) << r.Command.clipped();
+  EXPECT_EQ(exitCode, 0);
+  std::ifstream in(out);
+  Args got;
+  for (std::string line; std::getline(in, line);) got.push_back(line);
+  EXPECT_EQ(got, (Args{"SERVER=pop x.org", "USER=C:\\Mail\\", "PASSWORD=a\"b c", "/F", "/DELETE"}));
+}
