@@ -511,4 +511,123 @@ FileManager &Access_SCHEDULE = g_schedule, &Access_SCRIPTING = g_scripting, &Acc
 
 std::span<FileManager* const> fileManagers() { return kManagers; }
 
+
+// ---- relation managers ----
+
+namespace {
+
+using db::RelationManager;
+using db::Rule;
+
+RelationManager g_relSCHEDULE(Access_SCHEDULE);
+RelationManager g_relSCRIPTING(Access_SCRIPTING);
+RelationManager g_relOVUSD(Access_OVUSD);
+RelationManager g_relOVSCD(Access_OVSCD);
+RelationManager g_relCATEGORIES(Access_CATEGORIES);
+RelationManager g_relCONFIGURATION(Access_CONFIGURATION);
+RelationManager g_relCONTACT(Access_CONTACT);
+RelationManager g_relCONTACTCATEGORIES(Access_CONTACTCATEGORIES);
+RelationManager g_relCONTACTDETAILS(Access_CONTACTDETAILS);
+RelationManager g_relTODO(Access_TODO);
+RelationManager g_relHOLIDAYS(Access_HOLIDAYS);
+RelationManager g_relMESSAGES(Access_MESSAGES);
+RelationManager g_relTRIGGERS(Access_TRIGGERS);
+RelationManager g_relSYSHOTKEYS(Access_SYSHOTKEYS);
+RelationManager g_relUSERS(Access_USERS);
+RelationManager g_relCLIPBOARDCATEGORIES(Access_CLIPBOARDCATEGORIES);
+RelationManager g_relCLIPBOARD(Access_CLIPBOARD);
+RelationManager g_relSCRIPTTEMPLATES(Access_SCRIPTTEMPLATES);
+RelationManager g_relSCRIPTTEMPLATEDETAILS(Access_SCRIPTTEMPLATEDETAILS);
+RelationManager g_relACTIONS(Access_ACTIONS);
+RelationManager g_relMSGLINK(Access_MSGLINK);
+RelationManager g_relSCHEDULEWORKFILE(Access_SCHEDULEWORKFILE);
+RelationManager g_relSYNCSCHEDULE(Access_SYNCSCHEDULE);
+RelationManager g_relSYNCSCRIPTING(Access_SYNCSCRIPTING);
+RelationManager g_relSYNCTODO(Access_SYNCTODO);
+RelationManager g_relSYNCOVUSD(Access_SYNCOVUSD);
+RelationManager g_relEXPORT(Access_EXPORT);
+RelationManager g_relOV_LOG(Access_OV_LOG);
+
+// The rules, in the order given for each parent; every child also opens its parents as lookups.
+struct Relations {
+  Relations() {
+    g_relSCHEDULE.AddRelation(g_relSCRIPTING, Rule::None, Rule::Cascade, SCR_KeyID, {{"SCH:ID", "SCR:ID"}});
+    g_relSCHEDULE.AddRelation(g_relOVUSD, Rule::Cascade, Rule::Cascade, US_KeyID, {{"SCH:ID", "US:ID"}});
+    g_relSCHEDULE.AddRelation(g_relOVSCD, Rule::Cascade, Rule::Cascade, SCD_KeyID, {{"SCH:ID", "SCD:ID"}});
+    g_relSCHEDULE.AddRelation(g_relTRIGGERS);
+    g_relSCHEDULE.AddRelation(g_relSYSHOTKEYS);
+    g_relSCHEDULE.AddRelation(g_relCATEGORIES);
+    g_relTRIGGERS.AddRelation(g_relSCHEDULE, Rule::None, Rule::Cascade, SCH_KeyID, {{"TRI:ID", "SCH:ID"}});
+    g_relSYSHOTKEYS.AddRelation(g_relSCHEDULE, Rule::None, Rule::Cascade, SCH_KeyID, {{"HOT:ID", "SCH:ID"}});
+    g_relCATEGORIES.AddRelation(g_relSCHEDULE, Rule::Restrict, Rule::Restrict, SCH_KeyCategory,
+                                {{"CAT:Category", "SCH:Category"}});
+    g_relCATEGORIES.AddRelation(g_relTODO, Rule::None, Rule::None, TDO_KeyCategory, {{"CAT:Category", "TDO:Category"}});
+    g_relTODO.AddRelation(g_relCATEGORIES);
+    g_relMESSAGES.AddRelation(g_relSCRIPTING, Rule::Restrict, Rule::Restrict, SCR_KeyEmail,
+                              {{"M_:EmailID", "SCR:EmailID"}});
+    g_relMESSAGES.AddRelation(g_relSCRIPTTEMPLATEDETAILS);
+    g_relSCRIPTING.AddRelation(g_relMESSAGES);
+    g_relSCRIPTING.AddRelation(g_relSCHEDULE);
+    g_relSCRIPTTEMPLATES.AddRelation(g_relSCRIPTTEMPLATEDETAILS, Rule::None, Rule::Cascade, OVD_K_WIZ_ID,
+                                     {{"OVT:WIZ_ID", "OVD:WIZ_ID"}});
+    g_relSCRIPTTEMPLATEDETAILS.AddRelation(g_relMESSAGES, Rule::None, Rule::None, M_KeyEmailID,
+                                           {{"OVD:EmailID", "M_:EmailID"}});
+    g_relSCRIPTTEMPLATEDETAILS.AddRelation(g_relSCRIPTTEMPLATES);
+    g_relUSERS.AddRelation(g_relOVUSD, Rule::Cascade, Rule::Cascade, US_KeyUser, {{"U_:User", "US:User"}});
+    g_relUSERS.AddRelation(g_relCONTACT, Rule::None, Rule::None, C_KeyUserClientID, {{"U_:User", "C_:User"}});
+    g_relOVUSD.AddRelation(g_relUSERS);
+    g_relOVUSD.AddRelation(g_relSCHEDULE);
+    g_relCONTACTCATEGORIES.AddRelation(g_relCONTACT, Rule::Restrict, Rule::Restrict, C_KeyCategory,
+                                       {{"CC:ContactCategory", "C_:ContactCategory"}});
+    g_relCONTACT.AddRelation(g_relCONTACTDETAILS, Rule::None, Rule::Cascade, CDT_K_Contact,
+                             {{"C_:ClientID", "CDT:ClientID"}});
+    g_relCONTACT.AddRelation(g_relOVSCD, Rule::Cascade, Rule::Cascade, SCD_KeyContact,
+                             {{"C_:ClientID", "SCD:ClientID"}});
+    g_relCONTACT.AddRelation(g_relUSERS);
+    g_relCONTACT.AddRelation(g_relCONTACTCATEGORIES);
+    g_relCONTACTDETAILS.AddRelation(g_relCONTACT);
+    g_relOVSCD.AddRelation(g_relCONTACT);
+    g_relOVSCD.AddRelation(g_relSCHEDULE);
+    g_relCLIPBOARDCATEGORIES.AddRelation(g_relCLIPBOARD, Rule::Cascade, Rule::Restrict, CLI_K_Category,
+                                         {{"CLC:Category", "CLI:Category"}});
+    g_relCLIPBOARD.AddRelation(g_relCLIPBOARDCATEGORIES);
+  }
+} g_relations;
+
+RelationManager* const kRelationManagers[] = {
+    &g_relSCHEDULE, &g_relSCRIPTING, &g_relOVUSD, &g_relOVSCD, &g_relCATEGORIES, &g_relCONFIGURATION, &g_relCONTACT, &g_relCONTACTCATEGORIES, &g_relCONTACTDETAILS, &g_relTODO, &g_relHOLIDAYS, &g_relMESSAGES, &g_relTRIGGERS, &g_relSYSHOTKEYS, &g_relUSERS, &g_relCLIPBOARDCATEGORIES, &g_relCLIPBOARD, &g_relSCRIPTTEMPLATES, &g_relSCRIPTTEMPLATEDETAILS, &g_relACTIONS, &g_relMSGLINK, &g_relSCHEDULEWORKFILE, &g_relSYNCSCHEDULE, &g_relSYNCSCRIPTING, &g_relSYNCTODO, &g_relSYNCOVUSD, &g_relEXPORT, &g_relOV_LOG};
+
+}  // namespace
+
+RelationManager &Relate_SCHEDULE = g_relSCHEDULE,
+    &Relate_SCRIPTING = g_relSCRIPTING,
+    &Relate_OVUSD = g_relOVUSD,
+    &Relate_OVSCD = g_relOVSCD,
+    &Relate_CATEGORIES = g_relCATEGORIES,
+    &Relate_CONFIGURATION = g_relCONFIGURATION,
+    &Relate_CONTACT = g_relCONTACT,
+    &Relate_CONTACTCATEGORIES = g_relCONTACTCATEGORIES,
+    &Relate_CONTACTDETAILS = g_relCONTACTDETAILS,
+    &Relate_TODO = g_relTODO,
+    &Relate_HOLIDAYS = g_relHOLIDAYS,
+    &Relate_MESSAGES = g_relMESSAGES,
+    &Relate_TRIGGERS = g_relTRIGGERS,
+    &Relate_SYSHOTKEYS = g_relSYSHOTKEYS,
+    &Relate_USERS = g_relUSERS,
+    &Relate_CLIPBOARDCATEGORIES = g_relCLIPBOARDCATEGORIES,
+    &Relate_CLIPBOARD = g_relCLIPBOARD,
+    &Relate_SCRIPTTEMPLATES = g_relSCRIPTTEMPLATES,
+    &Relate_SCRIPTTEMPLATEDETAILS = g_relSCRIPTTEMPLATEDETAILS,
+    &Relate_ACTIONS = g_relACTIONS,
+    &Relate_MSGLINK = g_relMSGLINK,
+    &Relate_SCHEDULEWORKFILE = g_relSCHEDULEWORKFILE,
+    &Relate_SYNCSCHEDULE = g_relSYNCSCHEDULE,
+    &Relate_SYNCSCRIPTING = g_relSYNCSCRIPTING,
+    &Relate_SYNCTODO = g_relSYNCTODO,
+    &Relate_SYNCOVUSD = g_relSYNCOVUSD,
+    &Relate_EXPORT = g_relEXPORT,
+    &Relate_OV_LOG = g_relOV_LOG;
+
+std::span<RelationManager* const> relationManagers() { return kRelationManagers; }
+
 }  // namespace ov::files

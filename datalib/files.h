@@ -11,6 +11,7 @@
 #include "datalib/records.h"
 #include "platform/files/file.h"
 #include "platform/files/file_manager.h"
+#include "platform/files/relation_manager.h"
 
 namespace ov::files {
 
@@ -32,10 +33,23 @@ extern db::FileManager &Access_SCHEDULE, &Access_SCRIPTING, &Access_OVUSD, &Acce
     &Access_SCHEDULEWORKFILE, &Access_SYNCSCHEDULE, &Access_SYNCSCRIPTING, &Access_SYNCTODO,
     &Access_SYNCOVUSD, &Access_EXPORT, &Access_OV_LOG;
 
+// The relation managers, one per file, with the rules between the files: deleting a task takes
+// its script, per-user details and contact links with it; a category, contact category or
+// message in use cannot be deleted or renamed; renaming a clipboard category carries the new
+// name into its entries; deleting a trigger or hot key deletes its task.
+extern db::RelationManager &Relate_SCHEDULE, &Relate_SCRIPTING, &Relate_OVUSD, &Relate_OVSCD,
+    &Relate_CATEGORIES, &Relate_CONFIGURATION, &Relate_CONTACT, &Relate_CONTACTCATEGORIES,
+    &Relate_CONTACTDETAILS, &Relate_TODO, &Relate_HOLIDAYS, &Relate_MESSAGES, &Relate_TRIGGERS,
+    &Relate_SYSHOTKEYS, &Relate_USERS, &Relate_CLIPBOARDCATEGORIES, &Relate_CLIPBOARD,
+    &Relate_SCRIPTTEMPLATES, &Relate_SCRIPTTEMPLATEDETAILS, &Relate_ACTIONS, &Relate_MSGLINK,
+    &Relate_SCHEDULEWORKFILE, &Relate_SYNCSCHEDULE, &Relate_SYNCSCRIPTING, &Relate_SYNCTODO,
+    &Relate_SYNCOVUSD, &Relate_EXPORT, &Relate_OV_LOG;
+
 // Every file above, in catalogue order.
 std::span<db::File* const> dataFiles();
 // Their file managers, in the same order.
 std::span<db::FileManager* const> fileManagers();
+std::span<db::RelationManager* const> relationManagers();
 
 extern db::Key SCH_KeyID, SCH_KeyDate, SCH_KeyCategory, SCH_KeyCategoryDate, SCH_KeyTaskName,
     SCH_KeyTaskType, SCH_KeyTaskDate, SCH_KeyDateEnabled, SCH_KeyAdvanced, SCH_KeyExpiryDate,
