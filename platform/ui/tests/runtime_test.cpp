@@ -1,0 +1,226 @@
+// Logical threads, posted events, modal calls and waits for workers.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTimer>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/ui/event.h"
+#include "platform/ui/runtime.h"
+#include "platform/ui/testing/driver.h"
+#include "platform/ui/testing/scripted_host.h"
+#include "platform/ui/window_manager.h"
+
+using namespace ov::ui;
+using ov::ui::test::Driver;
+using ov::ui::test::runScript;
+using ov::ui::test::WindowDriver;
+
+namespace {
+
+// A window procedure that records every event it gets as "event" or "event:control".
+class Probe : public WindowManager {
+ public:
+  explicit Probe(std::string name, std::vector<std::string>* log = nullptr)
+      : WindowManager(std::move(name)), m_log(log) {}
+  Level Init() override {
+    window().setTitle(procedureName());
+    m_ok = window().button("?OK", "OK").at(4, 4, 40, 14).feq();
+    Open();
+    if (m_postInInit) POST(EVENT::User + 7);
+    return Level::Benign;
+  }
+  Level TakeEvent() override {
+    int e = EVENT();
+    events.push_back(FIELD() ? std::to_string(e) + ":" + std::to_string(FIELD()) : std::to_string(e));
+    if (m_log) m_log->push_back(procedureName() + " " + events.back());
+    if (onEvent) onEvent(e);
+    return WindowManager::TakeEvent();
+  }
+  std::vector<std::string> events;
+  std::function<void(int)> onEvent;
+  bool m_postInInit = false;
+  int m_ok = 0;
+
+ private:
+  std::vector<std::string>* m_log;
+};
+
+bool has(const std::vector<std::string>& v, const std::string& s) {
+  return std::find(v.begin(), v.end(), s) != v.end();
+}
+
+class Runtime : public ::testing::Test {
+ protected:
+  void SetUp() override { ov::ui::test::application(); }
+  void TearDown() override {
+    closeAllWindows();
+    processEvents();
+  }
+};
+
+TEST_F(Runtime, StartTakesTheLowestFreeNumberAndRunsSetUpOnTheNextPass) {
+  bool initRan = false;
+  struct Flagged : Probe {
+    Flagged(bool* f) : Probe("Flagged"), flag(f) {}
+    Level Init() override {
+      *flag = true;
+      return Probe::Init();
+    }
+    bool* flag;
+  };
+  int first = START([&] { return std::make_unique<Flagged>(&initRan); });
+  EXPECT_EQ(first, 2);
+  EXPECT_FALSE(initRan) << "set-up must wait for the next pass of the event loop";
+  processEvents();
+  EXPECT_TRUE(initRan);
+
+  std::vector<int> numbers{first};
+  for (int i = 3; i <= kMaxThreads; ++i) numbers.push_back(START([] { return std::make_unique<Probe>("P"); }));
+  EXPECT_EQ(numbers.back(), kMaxThreads);
+  EXPECT_EQ(START([] { return std::make_unique<Probe>("P"); }), 0) << "all of 2..64 are taken";
+  processEvents();
+
+  // Closing thread 5 frees its number for the next START.
+  POST(EVENT::CloseWindow, 0, 5);
+  processEvents();
+  EXPECT_FALSE(isThreadRunning(5));
+  EXPECT_EQ(START([] { return std::make_unique<Probe>("P"); }), 5);
+}
+
+TEST_F(Runtime, StartCopiesItsArgumentsAtOnce) {
+  std::string text = "before";
+  struct Titled : Probe {
+    explicit Titled(std::string t) : Probe("Titled"), title(std::move(t)) {}
+    std::string title;
+  };
+  Titled* made = nullptr;
+  int t = START([&] {
+    auto p = std::make_unique<Titled>(text);
+    made = p.get();
+    return p;
+  });
+  text = "after";
+  processEvents();
+  ASSERT_NE(t, 0);
+  ASSERT_NE(made, nullptr);
+  EXPECT_EQ(made->title, "before");
+}
+
+TEST_F(Runtime, PostRoutesByThreadAndDropsEventsOfEndedThreads) {
+  std::vector<std::string> log;
+  Probe* a = nullptr;
+  int ta = START([&] {
+    auto p = std::make_unique<Probe>("A", &log);
+    a = p.get();
+    p->m_postInInit = true;  // posted before anyone could deliver it: the window gets it
+    return p;
+  });
+  int tb = START([&] { return std::make_unique<Probe>("B", &log); });
+  processEvents();
+  EXPECT_TRUE(has(log, "A 1031")) << "an event posted during set-up reaches the window";
+
+  POST(EVENT::User + 1, 0, ta);
+  POST(EVENT::User + 2, 0, tb);
+  processEvents();
+  EXPECT_TRUE(has(log, "A 1025"));
+  EXPECT_TRUE(has(log, "B 1026"));
+  EXPECT_FALSE(has(log, "A 1026"));
+
+  // A's own handler posting without a thread reaches A itself.
+  a->onEvent = [](int e) {
+    if (e == EVENT::User + 3) POST(EVENT::User + 4);
+  };
+  POST(EVENT::User + 3, 0, ta);
+  processEvents();
+  EXPECT_TRUE(has(log, "A 1028"));
+
+  POST(EVENT::CloseWindow, 0, tb);
+  processEvents();
+  EXPECT_FALSE(isThreadRunning(tb));
+  size_t before = log.size();
+  POST(EVENT::User + 5, 0, tb);
+  processEvents();
+  EXPECT_EQ(log.size(), before) << "an event for an ended thread is dropped";
+}
+
+TEST_F(Runtime, CalledWindowHoldsBackTheThreadsEventsButTakesCloseEvents) {
+  std::vector<std::string> log;
+  int depthInChild = -1;
+  runScript([&](Driver& d) {
+    int tb = 0;
+    Probe* base = nullptr;
+    tb = d.start([&] {
+      auto p = std::make_unique<Probe>("Base", &log);
+      base = p.get();
+      return p;
+    });
+    ASSERT_NE(tb, 0);
+    // The base window calls a child on its own thread when asked.
+    d.gui([&] {
+      base->onEvent = [&](int e) {
+        if (e != EVENT::User) return;
+        Probe child("Child", &log);
+        child.onEvent = [&](int ce) {
+          if (ce == EVENT::OpenWindow) depthInChild = modalDepth(THREAD());
+        };
+        child.Run();
+      };
+      POST(EVENT::User, 0, tb);
+    });
+    WindowDriver child = d.waitWindow("Child");
+    // From the frame's thread: an ordinary event waits for the base window, a close event
+    // goes to the innermost (the called child).
+    d.gui([&] { POST(EVENT::User + 9, 0, tb); });
+    d.settle();
+    EXPECT_FALSE(has(log, "Base 1033")) << "the base window's loop does not run while its child is open";
+    EXPECT_FALSE(has(log, "Child 1033"));
+    d.gui([&] { POST(EVENT::CloseWindow, 0, tb); });
+    d.waitClosed(child);
+    d.settle();
+    EXPECT_TRUE(has(log, "Base 1033")) << "the held event arrives once the child closed";
+    EXPECT_TRUE(d.waitUntil([&] { return isThreadRunning(tb) && modalDepth(tb) == 0; }));
+  });
+  EXPECT_EQ(depthInChild, 1);
+}
+
+TEST_F(Runtime, TimerEventsDoNotPileUpWhileAHandlerIsBusy) {
+  // A window whose handler sits in a worker wait receives none of its events meanwhile; the
+  // window's own timer queues one Timer event at most.
+  std::vector<std::string> log;
+  Probe* p = nullptr;
+  std::thread::id workerId;
+  int ticksDuringWait = -1;
+  runScript([&](Driver& d) {
+    d.start([&] {
+      auto pr = std::make_unique<Probe>("Timed", &log);
+      p = pr.get();
+      return pr;
+    });
+    d.waitWindow("Timed");
+    d.gui([&] {
+      p->window().timer(1);  // 10 ms
+      p->onEvent = [&](int e) {
+        if (e != EVENT::User) return;
+        waitForWorker([&] {
+          workerId = std::this_thread::get_id();
+          std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        });
+        p->window().timer(0);
+        ticksDuringWait = static_cast<int>(std::count(p->events.begin(), p->events.end(), "523"));
+      };
+    });
+    d.gui([&] { p->window().post(EVENT::User); });
+    EXPECT_TRUE(d.waitUntil([&] { return ticksDuringWait >= 0; }));
+    d.settle();
+    int ticksAfter = 0;
+    d.gui([&] { ticksAfter = static_cast<int>(std::count(p->events.begin(), p->events.end(), "523")); });
+    EXPECT_EQ(ticksAfter - ticksDuringWait, 1) << "150 ms of 10 ms ticks collapse into one held event";
+  });
+  EXPECT_NE(workerId, std::this_thread::get_id());
+}
+
+}  // namespace

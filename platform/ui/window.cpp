@@ -1,0 +1,1222 @@
+#include "platform/ui/window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFontMetricsF>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPointer>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QWheelEvent>
+
+#include <algorithm>
+
+#include "platform/rt/fixed_string.h"
+#include "platform/ui/detail/runtime_impl.h"
+#include "platform/ui/detail/view_util.h"
+#include "platform/ui/event.h"
+#include "platform/ui/window_manager.h"
+
+namespace ov::ui {
+
+using detail::q;
+using detail::Runtime;
+using detail::s8;
+
+namespace detail {
+void markRootReached();
+LRESULT sendMessage(Handle hwnd, uint32_t msg, WPARAM wParam, LPARAM lParam, bool* reachedRoot);
+}  // namespace detail
+
+namespace {
+
+// The top-level widget of a window: turns Qt's window notifications into messages and events.
+class WindowWidget : public QMainWindow {
+ public:
+  explicit WindowWidget(Window* w) : m_window(w) {}
+  Window* window() const { return m_window; }
+  bool suppressState = false;
+
+ protected:
+  void closeEvent(QCloseEvent* e) override {
+    e->ignore();  // the window closes when its procedure ends its accept loop
+    if (m_window->isOpen()) SendMessage(m_window->handle(), WM::Close, 0, 0);
+  }
+  void changeEvent(QEvent* e) override {
+    QMainWindow::changeEvent(e);
+    if (e->type() != QEvent::WindowStateChange || suppressState || !m_window->isOpen()) return;
+    auto* se = static_cast<QWindowStateChangeEvent*>(e);
+    bool wasMin = se->oldState() & Qt::WindowMinimized;
+    bool isMin = windowState() & Qt::WindowMinimized;
+    if (isMin && !wasMin) SendMessage(m_window->handle(), WM::SysCommand, SC::Minimize, 0);
+    else if (!isMin && wasMin) SendMessage(m_window->handle(), WM::SysCommand, SC::Restore, 0);
+    else if ((windowState() & Qt::WindowMaximized) && !(se->oldState() & Qt::WindowMaximized))
+      SendMessage(m_window->handle(), WM::SysCommand, SC::Maximize, 0);
+  }
+  void moveEvent(QMoveEvent* e) override {
+    QMainWindow::moveEvent(e);
+    if (m_window->isOpen() && isVisible()) m_window->post(EVENT::Moved);
+  }
+  void resizeEvent(QResizeEvent* e) override {
+    QMainWindow::resizeEvent(e);
+    if (m_window->isOpen() && isVisible()) m_window->post(EVENT::Sized);
+  }
+  bool event(QEvent* e) override {
+    if (m_window->isOpen()) {
+      if (e->type() == QEvent::WindowActivate) m_window->post(EVENT::GainFocus);
+      if (e->type() == QEvent::WindowDeactivate) m_window->post(EVENT::LoseFocus);
+    }
+    return QMainWindow::event(e);
+  }
+
+ private:
+  Window* m_window;
+};
+
+// Windows virtual-key code of a Qt key, 0 when it has none.
+int virtualKey(const QKeyEvent& e) {
+  int k = e.key();
+  bool keypad = e.modifiers() & Qt::KeypadModifier;
+  if (keypad && k >= Qt::Key_0 && k <= Qt::Key_9) return 96 + (k - Qt::Key_0);
+  if (k >= Qt::Key_A && k <= Qt::Key_Z) return 65 + (k - Qt::Key_A);
+  if (k >= Qt::Key_0 && k <= Qt::Key_9) return 48 + (k - Qt::Key_0);
+  if (k >= Qt::Key_F1 && k <= Qt::Key_F24) return Key::F1 + (k - Qt::Key_F1);
+  switch (k) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter: return Key::Enter;
+    case Qt::Key_Escape: return Key::Esc;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab: return Key::Tab;
+    case Qt::Key_Backspace: return Key::Backspace;
+    case Qt::Key_Space: return Key::Space;
+    case Qt::Key_PageUp: return Key::PgUp;
+    case Qt::Key_PageDown: return Key::PgDn;
+    case Qt::Key_End: return Key::End;
+    case Qt::Key_Home: return Key::Home;
+    case Qt::Key_Left: return Key::Left;
+    case Qt::Key_Up: return Key::Up;
+    case Qt::Key_Right: return Key::Right;
+    case Qt::Key_Down: return Key::Down;
+    case Qt::Key_Insert: return Key::Insert;
+    case Qt::Key_Delete: return Key::Delete;
+    case Qt::Key_Pause: return Key::Pause;
+    case Qt::Key_CapsLock: return Key::CapsLock;
+    case Qt::Key_Asterisk: return keypad ? 106 : 56;
+    case Qt::Key_Plus: return keypad ? 107 : 187;
+    case Qt::Key_Minus: return keypad ? 109 : 189;
+    case Qt::Key_Period: return keypad ? 110 : 190;
+    case Qt::Key_Slash: return keypad ? 111 : 191;
+    case Qt::Key_Equal: return 187;
+    case Qt::Key_Comma:
+    case Qt::Key_Less: return 188;
+    case Qt::Key_Greater: return 190;
+    case Qt::Key_Question: return 191;
+    case Qt::Key_Semicolon:
+    case Qt::Key_Colon: return 186;
+    case Qt::Key_QuoteLeft:
+    case Qt::Key_AsciiTilde: return Key::Backquote;
+    case Qt::Key_Apostrophe:
+    case Qt::Key_QuoteDbl: return Key::Quote;
+    case Qt::Key_BracketLeft:
+    case Qt::Key_BraceLeft: return 219;
+    case Qt::Key_Backslash:
+    case Qt::Key_Bar: return 220;
+    case Qt::Key_BracketRight:
+    case Qt::Key_BraceRight: return 221;
+    case Qt::Key_Underscore: return 189;
+    case Qt::Key_Exclam: return 49;
+    case Qt::Key_At: return 50;
+    case Qt::Key_NumberSign: return 51;
+    case Qt::Key_Dollar: return 52;
+    case Qt::Key_Percent: return 53;
+    case Qt::Key_AsciiCircum: return 54;
+    case Qt::Key_Ampersand: return 55;
+    case Qt::Key_ParenLeft: return 57;
+    case Qt::Key_ParenRight: return 48;
+    default: return 0;
+  }
+}
+
+int runtimeKeycode(const QKeyEvent& e) {
+  int vk = virtualKey(e);
+  if (!vk) return 0;
+  Qt::KeyboardModifiers m = e.modifiers();
+  if (m & Qt::ShiftModifier) vk |= Key::Shift;
+  if (m & Qt::ControlModifier) vk |= Key::Ctrl;
+  if (m & Qt::AltModifier) vk |= Key::Alt;
+  return vk;
+}
+
+WPARAM mouseKeyState(Qt::MouseButtons b, Qt::KeyboardModifiers m) {
+  WPARAM w = 0;
+  if (b & Qt::LeftButton) w |= MK::LButton;
+  if (b & Qt::RightButton) w |= MK::RButton;
+  if (b & Qt::MiddleButton) w |= MK::MButton;
+  if (m & Qt::ShiftModifier) w |= MK::Shift;
+  if (m & Qt::ControlModifier) w |= MK::Control;
+  return w;
+}
+
+// One filter for the whole application: input to windows whose thread has a called window open
+// is refused, alert keys become EVENT:AlertKey, and input is offered to the message hooks.
+class InputFilter : public QObject {
+ public:
+  bool eventFilter(QObject* obj, QEvent* ev) override {
+    QEvent::Type t = ev->type();
+    bool mouse = t == QEvent::MouseButtonPress || t == QEvent::MouseButtonRelease ||
+                 t == QEvent::MouseButtonDblClick || t == QEvent::MouseMove;
+    bool input = mouse || t == QEvent::Wheel || t == QEvent::KeyPress || t == QEvent::KeyRelease;
+    if (!input || !obj->isWidgetType()) return false;
+    // Qt offers an input event again to each parent it propagates to; it is handled once.
+    auto* ie = static_cast<QInputEvent*>(ev);
+    auto* widget = static_cast<QWidget*>(obj);
+    if (ev == m_last && t == m_lastType && m_lastWidget && widget != m_lastWidget &&
+        widget->isAncestorOf(m_lastWidget))
+      return false;
+    m_last = ev;
+    m_lastType = t;
+    m_lastWidget = widget;
+
+    int feq = 0;
+    Window* w = detail::windowOfWidget(widget, &feq);
+    if (!w || !w->isOpen()) return false;
+    Runtime& r = Runtime::get();
+    detail::ThreadSlot& slot = r.slot(w->thread());
+    if (!slot.stack.empty() && slot.stack.back() != w && t != QEvent::MouseMove) {
+      if (QWidget* top = slot.stack.back()->view()) {
+        top->raise();
+        top->activateWindow();
+      }
+      return true;  // a called window of the same thread is open above this one
+    }
+    Control* c = feq ? w->control(feq) : nullptr;
+
+    if (t == QEvent::KeyPress) {
+      int code = runtimeKeycode(*static_cast<QKeyEvent*>(ev));
+      if (code) {
+        slot.lastKeycode = code;
+        const auto& wa = detail::WindowAccess::alerts(*w);
+        bool alerted = std::find(wa.begin(), wa.end(), code) != wa.end();
+        if (c) {
+          const auto& ca = detail::WindowAccess::alerts(*c);
+          alerted = alerted || std::find(ca.begin(), ca.end(), code) != ca.end();
+        }
+        if (alerted) {
+          w->post(EVENT::AlertKey, feq ? feq : w->focus(), code);
+          return true;
+        }
+      }
+    }
+
+    bool controlHooked = c && c->wndProc() != detail::WindowAccess::rootProc(*c);
+    bool windowHooked = w->wndProc() != detail::WindowAccess::rootProc(*w);
+    if (!controlHooked && !windowHooked) return false;
+    if (controlHooked && (mouse || t == QEvent::Wheel)) {
+      if (!offer(*ie, t, c->handle(), c->view() ? c->view() : widget, widget)) return true;
+    }
+    if (windowHooked) {
+      QWidget* client = w->clientView() ? w->clientView() : w->view();
+      if (!offer(*ie, t, w->handle(), client, widget)) return true;
+    }
+    return false;
+  }
+
+ private:
+  // Sends the message for a Qt input event to a chain; false when a hook swallowed it.
+  static bool offer(QInputEvent& ev, QEvent::Type t, Handle h, QWidget* origin, QWidget* widget) {
+    uint32_t msg = 0;
+    WPARAM wp = 0;
+    LPARAM lp = 0;
+    if (t == QEvent::Wheel) {
+      auto& we = static_cast<QWheelEvent&>(ev);
+      int delta = we.angleDelta().y();
+      wp = (static_cast<WPARAM>(static_cast<uint16_t>(delta)) << 16) | mouseKeyState(we.buttons(), we.modifiers());
+      QPoint g = we.globalPosition().toPoint();
+      lp = MAKELPARAM(g.x(), g.y());
+      msg = WM::MouseWheel;
+    } else if (t == QEvent::KeyPress || t == QEvent::KeyRelease) {
+      auto& ke = static_cast<QKeyEvent&>(ev);
+      int vk = virtualKey(ke);
+      if (!vk) return true;
+      bool alt = ke.modifiers() & Qt::AltModifier;
+      msg = t == QEvent::KeyPress ? (alt ? WM::SysKeyDown : WM::KeyDown) : (alt ? WM::SysKeyUp : WM::KeyUp);
+      wp = static_cast<WPARAM>(vk);
+      lp = 1 | (t == QEvent::KeyRelease ? (LPARAM(3) << 30) : 0);
+    } else {
+      auto& me = static_cast<QMouseEvent&>(ev);
+      QPoint p = widget->mapTo(origin->window(), me.position().toPoint());
+      p = origin->mapFrom(origin->window(), p);
+      lp = MAKELPARAM(p.x(), p.y());
+      wp = mouseKeyState(me.buttons(), me.modifiers());
+      Qt::MouseButton b = me.button();
+      switch (t) {
+        case QEvent::MouseMove: msg = WM::MouseMove; break;
+        case QEvent::MouseButtonPress:
+          msg = b == Qt::RightButton ? WM::RButtonDown : b == Qt::MiddleButton ? WM::MButtonDown : WM::LButtonDown;
+          break;
+        case QEvent::MouseButtonRelease:
+          msg = b == Qt::RightButton ? WM::RButtonUp : b == Qt::MiddleButton ? WM::MButtonUp : WM::LButtonUp;
+          break;
+        default:
+          msg = b == Qt::RightButton   ? WM::RButtonDblClk
+                : b == Qt::MiddleButton ? WM::MButtonDblClk
+                                        : WM::LButtonDblClk;
+          break;
+      }
+    }
+    bool reached = true;
+    detail::sendMessage(h, msg, wp, lp, &reached);
+    return reached;
+  }
+
+  const QEvent* m_last = nullptr;
+  QEvent::Type m_lastType = QEvent::None;
+  QPointer<QWidget> m_lastWidget;
+};
+
+int64_t dluOrPx(const Window& w, bool pixels, int px, bool horizontal) {
+  if (pixels) return px;
+  return horizontal ? w.pxToDluX(px) : w.pxToDluY(px);
+}
+
+}  // namespace
+
+struct Window::View {
+  WindowWidget* main = nullptr;
+  QMdiSubWindow* sub = nullptr;
+  QWidget* client = nullptr;
+  QMdiArea* mdi = nullptr;
+  QToolBar* toolBar = nullptr;
+  std::vector<QLabel*> zones;
+  QTimer* timer = nullptr;
+  double cx = 1.5, cy = 1.625;  // pixels per dialog unit
+  std::map<int, QMenu*> menus;
+};
+
+namespace detail {
+
+Window* windowOfWidget(const QWidget* widget, int* feq) {
+  if (feq) *feq = 0;
+  for (const QWidget* w = widget; w; w = w->parentWidget()) {
+    if (feq && !*feq) {
+      QVariant v = w->property("ovFeq");
+      if (v.isValid() && !w->property("ovTabPage").isValid()) *feq = v.toInt();
+    }
+    if (auto* ww = dynamic_cast<const WindowWidget*>(w)) return ww->window();
+  }
+  return nullptr;
+}
+
+Window* frameWindow() {
+  for (Window* w : openWindows())
+    if (w->windowKind() == WindowKind::Frame) return w;
+  return nullptr;
+}
+
+void installInputFilter() {
+  static bool installed = false;
+  if (installed || !qApp) return;
+  installed = true;
+  qApp->installEventFilter(new InputFilter);
+  QObject::connect(qApp, &QApplication::focusChanged, qApp, [](QWidget*, QWidget* now) {
+    if (!now) return;
+    int feq = 0;
+    Window* w = windowOfWidget(now, &feq);
+    if (!w || !w->isOpen() || !feq) return;
+    Control* c = w->control(feq);
+    if (!c || w->focus() == feq) return;
+    w->select(feq);
+    w->post(EVENT::Selected, feq);
+  });
+}
+
+void WindowAccess::autoDisplay(Window& w) {
+  for (int feq : w.allControls()) {
+    Control* c = w.control(feq);
+    if (c->binding().isBound() && !c->isTouched()) c->display();
+  }
+}
+
+bool isTrue(std::string_view v) {
+  std::string_view t = rt::clipView(v);
+  while (!t.empty() && t.front() == ' ') t.remove_prefix(1);
+  if (t.empty()) return false;
+  char* end = nullptr;
+  std::string s(t);
+  double d = std::strtod(s.c_str(), &end);
+  if (end && *end == '\0') return d != 0;
+  return true;
+}
+
+int64_t toInt(std::string_view v, int64_t fallback) {
+  std::string s(rt::clipView(v));
+  if (s.empty()) return fallback;
+  char* end = nullptr;
+  double d = std::strtod(s.c_str(), &end);
+  if (end == s.c_str()) return fallback;
+  return static_cast<int64_t>(d);
+}
+
+double toDouble(std::string_view v) {
+  std::string s(rt::clipView(v));
+  char* end = nullptr;
+  double d = std::strtod(s.c_str(), &end);
+  return end == s.c_str() ? 0 : d;
+}
+
+std::string numberText(double v) {
+  char buf[64];
+  if (v == static_cast<double>(static_cast<int64_t>(v)))
+    std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(v));
+  else
+    std::snprintf(buf, sizeof buf, "%.15g", v);
+  return buf;
+}
+
+void applyCommon(const Control& c, QWidget& view) {
+  const Window& w = c.window();
+  auto* toolbar = qobject_cast<QToolBar*>(view.parentWidget());
+  if (toolbar) {
+    // On a toolbar the toolbar lays the control out; its action shows and hides it.
+    for (QAction* a : toolbar->actions())
+      if (toolbar->widgetForAction(a) == &view) a->setVisible(w.isShown(c.feq()));
+  } else {
+    Rect r = c.rect();
+    QSize hint = view.sizeHint();
+    int width = r.w > 0 ? w.dluToPxX(r.w) : hint.width();
+    int height = r.h > 0 ? w.dluToPxY(r.h) : hint.height();
+    view.setGeometry(w.dluToPxX(r.x), w.dluToPxY(r.y), width, height);
+    view.setVisible(w.isShown(c.feq()));
+  }
+  view.setToolTip(q(c.prop(Prop::Tip)));
+  view.setEnabled(w.isEnabled(c.feq()));
+  std::string face = c.prop(Prop::FontName);
+  int64_t size = toInt(c.prop(Prop::FontSize));
+  int64_t style = toInt(c.prop(Prop::FontStyle));
+  if (!face.empty() || size || style) {
+    QFont f = view.parentWidget() ? view.parentWidget()->font() : view.font();
+    if (!face.empty()) f.setFamily(q(face));
+    if (size > 0) f.setPointSize(static_cast<int>(size));
+    if (style) {
+      if (style % 4096) f.setWeight(static_cast<QFont::Weight>(std::clamp<int64_t>(style % 4096, 100, 900)));
+      f.setItalic(style & 4096);
+      f.setUnderline(style & 8192);
+    }
+    view.setFont(f);
+  }
+  int64_t color = toInt(c.prop(Prop::Color), -1);
+  int64_t fontColor = toInt(c.prop(Prop::FontColor), -1);
+  if (color >= 0 || fontColor >= 0) {
+    QPalette pal = view.palette();
+    auto qc = [](int64_t ref) { return QColor(ref & 0xFF, (ref >> 8) & 0xFF, (ref >> 16) & 0xFF); };
+    if (color >= 0) {
+      pal.setColor(QPalette::Window, qc(color));
+      pal.setColor(QPalette::Base, qc(color));
+      pal.setColor(QPalette::Button, qc(color));
+      view.setAutoFillBackground(true);
+    }
+    if (fontColor >= 0) {
+      pal.setColor(QPalette::WindowText, qc(fontColor));
+      pal.setColor(QPalette::Text, qc(fontColor));
+      pal.setColor(QPalette::ButtonText, qc(fontColor));
+    }
+    view.setPalette(pal);
+  }
+}
+
+}  // namespace detail
+
+// ---- declaring ---------------------------------------------------------------------------------
+
+Window::Window(std::string title) : m_title(std::move(title)) {}
+
+Window::~Window() {
+  if (m_open) destroy();
+}
+
+Window& Window::at(int x, int y, int w, int h) {
+  m_rect = Rect{x, y, w, h};
+  return *this;
+}
+Window& Window::kind(WindowKind k) {
+  m_kind = k;
+  return *this;
+}
+Window& Window::resizable(bool on) {
+  m_resizable = on;
+  return *this;
+}
+Window& Window::timer(int hundredths) {
+  setProp(0, Prop::Timer, hundredths);
+  return *this;
+}
+Window& Window::alert(int keycode) {
+  if (std::find(m_alerts.begin(), m_alerts.end(), keycode) == m_alerts.end()) m_alerts.push_back(keycode);
+  return *this;
+}
+Window& Window::font(std::string_view face, int points) {
+  m_fontName = face;
+  m_fontSize = points;
+  return *this;
+}
+Window& Window::statusZones(std::vector<int> widths) {
+  m_zoneWidths = std::move(widths);
+  m_zoneTexts.resize(m_zoneWidths.size());
+  return *this;
+}
+Window& Window::minSize(int w, int h) {
+  m_minW = w;
+  m_minH = h;
+  if (m_open) syncWindowView();
+  return *this;
+}
+Window& Window::iconized(bool on) {
+  m_iconized = on;
+  return *this;
+}
+Window& Window::hiddenAtOpen(bool on) {
+  m_hidden = on;
+  return *this;
+}
+
+void Window::adopt(std::unique_ptr<Control> c, int feq) {
+  if (feq == 0) {
+    while (m_controls.count(m_nextFeq)) ++m_nextFeq;
+    feq = m_nextFeq++;
+  }
+  c->m_feq = feq;
+  c->m_window = this;
+  m_order.erase(std::remove(m_order.begin(), m_order.end(), feq), m_order.end());
+  m_order.push_back(feq);
+  Control& ref = *c;
+  m_controls[feq] = std::move(c);
+  if (m_open) {
+    Runtime& r = Runtime::get();
+    ref.m_handle = r.newHandle(this, feq);
+    ref.m_rootProc = r.registerProc([](Handle, uint32_t, WPARAM, LPARAM) -> LRESULT {
+      detail::markRootReached();
+      return 0;
+    });
+    ref.m_wndProc = ref.m_rootProc;
+    placeControl(ref);
+  }
+}
+
+Label& Window::string(std::string name, std::string_view text, int feq) {
+  Label& l = add<Label>(feq, std::move(name), Kind::String);
+  l.text(text);
+  return l;
+}
+Label& Window::sstring(std::string name, std::string_view picture, int feq) {
+  Label& l = add<Label>(feq, std::move(name), Kind::SString);
+  l.picture(picture);
+  return l;
+}
+Prompt& Window::prompt(std::string name, std::string_view text, int feq) {
+  Prompt& p = add<Prompt>(feq, std::move(name));
+  p.text(text);
+  return p;
+}
+Entry& Window::entry(std::string name, std::string_view picture, int feq) {
+  return add<Entry>(feq, std::move(name), std::string(picture));
+}
+Spin& Window::spin(std::string name, std::string_view picture, int feq) {
+  return add<Spin>(feq, std::move(name), std::string(picture));
+}
+TextBox& Window::textBox(std::string name, int feq) { return add<TextBox>(feq, std::move(name)); }
+Check& Window::check(std::string name, std::string_view text, int feq) {
+  Check& c = add<Check>(feq, std::move(name));
+  c.text(text);
+  return c;
+}
+Option& Window::option(std::string name, std::string_view text, int feq) {
+  Option& o = add<Option>(feq, std::move(name));
+  o.text(text);
+  return o;
+}
+Radio& Window::radio(std::string name, std::string_view text, int optionFeq, int feq) {
+  Radio& r = add<Radio>(feq, std::move(name));
+  r.text(text);
+  r.on(optionFeq);
+  return r;
+}
+ListChoice& Window::dropList(std::string name, std::string_view from, int feq) {
+  return add<ListChoice>(feq, std::move(name), Kind::DropList).from(from);
+}
+ListChoice& Window::combo(std::string name, std::string_view from, int feq) {
+  return add<ListChoice>(feq, std::move(name), Kind::Combo).from(from);
+}
+ListChoice& Window::dropCombo(std::string name, std::string_view from, int feq) {
+  return add<ListChoice>(feq, std::move(name), Kind::DropCombo).from(from);
+}
+Sheet& Window::sheet(std::string name, int feq) { return add<Sheet>(feq, std::move(name)); }
+Tab& Window::tab(std::string name, std::string_view text, int sheetFeq, int feq) {
+  Tab& t = add<Tab>(feq, std::move(name));
+  t.text(text);
+  t.on(sheetFeq);
+  return t;
+}
+Group& Window::group(std::string name, std::string_view text, int feq) {
+  Group& g = add<Group>(feq, std::move(name));
+  g.text(text);
+  return g;
+}
+Button& Window::button(std::string name, std::string_view text, int feq) {
+  Button& b = add<Button>(feq, std::move(name));
+  b.text(text);
+  return b;
+}
+Image& Window::image(std::string name, std::string_view file, int feq) {
+  Image& i = add<Image>(feq, std::move(name));
+  i.text(file);
+  return i;
+}
+ProgressBar& Window::progress(std::string name, int feq) { return add<ProgressBar>(feq, std::move(name)); }
+Region& Window::region(std::string name, int feq) { return add<Region>(feq, std::move(name)); }
+MenuControl& Window::menu(std::string name, std::string_view text, int parentMenu, int feq) {
+  MenuControl& m = add<MenuControl>(feq, std::move(name), Kind::Menu);
+  m.text(text);
+  m.on(parentMenu);
+  return m;
+}
+MenuControl& Window::item(std::string name, std::string_view text, int menuFeq, int feq) {
+  MenuControl& m = add<MenuControl>(feq, std::move(name), Kind::Item);
+  m.text(text);
+  m.on(menuFeq);
+  return m;
+}
+MenuControl& Window::separator(int menuFeq) {
+  int feq = -10000;  // separators take numbers of their own, below the program's
+  while (m_controls.count(feq)) --feq;
+  return item("", "-", menuFeq, feq);
+}
+MenuControl& Window::toolbar(std::string name, int feq) {
+  return add<MenuControl>(feq ? feq : 128, std::move(name), Kind::Toolbar);
+}
+
+// ---- finding -----------------------------------------------------------------------------------
+
+Control* Window::control(int feq) const {
+  auto it = m_controls.find(feq);
+  return it == m_controls.end() ? nullptr : it->second.get();
+}
+
+Control* Window::control(std::string_view name) const {
+  for (int feq : m_order) {
+    Control* c = m_controls.at(feq).get();
+    if (!c->name().empty() && rt::compareText(c->name(), name, true) == 0) return c;
+  }
+  return nullptr;
+}
+
+int Window::feq(std::string_view name) const {
+  Control* c = control(name);
+  return c ? c->feq() : 0;
+}
+
+std::vector<int> Window::fields() const {
+  std::vector<int> out;
+  for (int feq : m_order)
+    if (feq > 0 && m_controls.at(feq)->kind() != Kind::Toolbar) out.push_back(feq);
+  return out;
+}
+
+std::vector<int> Window::allControls() const { return m_order; }
+
+// ---- properties --------------------------------------------------------------------------------
+
+std::string Window::prop(int feq, int p) const {
+  using detail::flag;
+  if (feq != 0) {
+    Control* c = control(feq);
+    if (!c) return {};
+    switch (p) {
+      case Prop::Xpos:
+      case Prop::Ypos:
+      case Prop::Width:
+      case Prop::Height: {
+        Rect r = c->rect();
+        if (m_open && c->view()) {
+          QRect g = c->view()->geometry();
+          if (p == Prop::Xpos) return std::to_string(dluOrPx(*this, m_pixels, g.x(), true));
+          if (p == Prop::Ypos) return std::to_string(dluOrPx(*this, m_pixels, g.y(), false));
+          if (p == Prop::Width) return std::to_string(dluOrPx(*this, m_pixels, g.width(), true));
+          return std::to_string(dluOrPx(*this, m_pixels, g.height(), false));
+        }
+        int v = p == Prop::Xpos ? r.x : p == Prop::Ypos ? r.y : p == Prop::Width ? r.w : r.h;
+        if (m_pixels) v = (p == Prop::Xpos || p == Prop::Width) ? dluToPxX(v) : dluToPxY(v);
+        return std::to_string(v);
+      }
+      case Prop::NextField: {
+        std::vector<int> f = fields();
+        auto it = std::find(f.begin(), f.end(), feq);
+        return it == f.end() || it + 1 == f.end() ? "0" : std::to_string(*(it + 1));
+      }
+      default: return c->prop(p);
+    }
+  }
+  switch (p) {
+    case Prop::Text: return m_title;
+    case Prop::Xpos:
+    case Prop::Ypos:
+    case Prop::Width:
+    case Prop::Height: {
+      if (m_open && m_view) {
+        QWidget* top = view();
+        QWidget* client = clientView() ? clientView() : top;
+        if (p == Prop::Xpos) return std::to_string(dluOrPx(*this, m_pixels, top->x(), true));
+        if (p == Prop::Ypos) return std::to_string(dluOrPx(*this, m_pixels, top->y(), false));
+        if (p == Prop::Width) return std::to_string(dluOrPx(*this, m_pixels, client->width(), true));
+        return std::to_string(dluOrPx(*this, m_pixels, client->height(), false));
+      }
+      int v = p == Prop::Xpos ? m_rect.x : p == Prop::Ypos ? m_rect.y : p == Prop::Width ? m_rect.w : m_rect.h;
+      return std::to_string(v);
+    }
+    case Prop::Hide: return flag(m_hidden);
+    case Prop::Iconize: return flag(m_iconized);
+    case Prop::Maximize: return flag(m_maximized);
+    case Prop::Resize: return flag(m_resizable);
+    case Prop::Handle: return std::to_string(m_handle);
+    case Prop::WndProc: return std::to_string(m_wndProc);
+    case Prop::Timer: return std::to_string(m_timer);
+    case Prop::MinWidth: return std::to_string(m_minW);
+    case Prop::MinHeight: return std::to_string(m_minH);
+    case Prop::MaxWidth: return std::to_string(m_maxW);
+    case Prop::MaxHeight: return std::to_string(m_maxH);
+    case Prop::Pixels: return flag(m_pixels);
+    case Prop::FontName: return m_fontName;
+    case Prop::FontSize: return m_fontSize ? std::to_string(m_fontSize) : std::string();
+    case Prop::Icon: return m_icon;
+    case Prop::Mdi: return flag(m_kind == WindowKind::Mdi);
+    case Prop::Active: return flag(m_open && view() && view()->isActiveWindow());
+    case Prop::Visible: return flag(m_open && view() && view()->isVisible());
+    case Prop::FirstField: {
+      std::vector<int> f = fields();
+      return f.empty() ? "0" : std::to_string(f.front());
+    }
+    case Prop::LastField: {
+      std::vector<int> f = fields();
+      return f.empty() ? "0" : std::to_string(f.back());
+    }
+    default:
+      if (p > Prop::StatusText && p <= Prop::StatusText + 16) return statusText(p - Prop::StatusText);
+      auto it = m_extraProps.find(p);
+      return it == m_extraProps.end() ? std::string() : it->second;
+  }
+}
+
+int64_t Window::propInt(int feq, int p) const { return detail::toInt(prop(feq, p)); }
+
+void Window::setProp(int feq, int p, int64_t value) { setProp(feq, p, std::to_string(value)); }
+
+void Window::setProp(int feq, int p, std::string_view v) {
+  using detail::isTrue;
+  using detail::toInt;
+  if (feq != 0) {
+    Control* c = control(feq);
+    if (!c) return;
+    switch (p) {
+      case Prop::Xpos:
+      case Prop::Ypos:
+      case Prop::Width:
+      case Prop::Height: {
+        int n = static_cast<int>(toInt(v));
+        if (m_pixels) n = (p == Prop::Xpos || p == Prop::Width) ? pxToDluX(n) : pxToDluY(n);
+        Rect r = c->rect();
+        (p == Prop::Xpos ? r.x : p == Prop::Ypos ? r.y : p == Prop::Width ? r.w : r.h) = n;
+        c->at(r.x, r.y, r.w, r.h);
+        return;
+      }
+      default:
+        if (!c->setProp(p, v)) m_extraProps[(static_cast<int64_t>(feq) << 32) | static_cast<uint32_t>(p)] = v;
+        return;
+    }
+  }
+  switch (p) {
+    case Prop::Text: setTitle(v); return;
+    case Prop::Xpos:
+    case Prop::Ypos:
+    case Prop::Width:
+    case Prop::Height: {
+      int n = static_cast<int>(toInt(v));
+      if (m_open && m_view) {
+        QWidget* top = view();
+        QWidget* client = clientView() ? clientView() : top;
+        bool horizontal = p == Prop::Xpos || p == Prop::Width;
+        int px = m_pixels ? n : (horizontal ? dluToPxX(n) : dluToPxY(n));
+        if (p == Prop::Xpos) top->move(px, top->y());
+        if (p == Prop::Ypos) top->move(top->x(), px);
+        if (p == Prop::Width) top->resize(top->width() - client->width() + px, top->height());
+        if (p == Prop::Height) top->resize(top->width(), top->height() - client->height() + px);
+        if (!m_pixels) (p == Prop::Xpos ? m_rect.x : p == Prop::Ypos ? m_rect.y : p == Prop::Width ? m_rect.w : m_rect.h) = n;
+        return;
+      }
+      (p == Prop::Xpos ? m_rect.x : p == Prop::Ypos ? m_rect.y : p == Prop::Width ? m_rect.w : m_rect.h) = n;
+      return;
+    }
+    case Prop::Hide: m_hidden = isTrue(v); break;
+    case Prop::Iconize:
+      m_iconized = isTrue(v);
+      if (m_iconized) m_maximized = false;
+      break;
+    case Prop::Maximize:
+      m_maximized = isTrue(v);
+      if (m_maximized) m_iconized = false;
+      break;
+    case Prop::Resize: m_resizable = isTrue(v); break;
+    case Prop::WndProc: m_wndProc = static_cast<ProcNumber>(toInt(v)); return;
+    case Prop::Timer: {
+      m_timer = static_cast<int>(toInt(v));
+      if (m_view && m_view->timer) {
+        if (m_timer > 0)
+          m_view->timer->start(m_timer * 10);
+        else
+          m_view->timer->stop();
+      }
+      return;
+    }
+    case Prop::MinWidth: m_minW = static_cast<int>(toInt(v)); break;
+    case Prop::MinHeight: m_minH = static_cast<int>(toInt(v)); break;
+    case Prop::MaxWidth: m_maxW = static_cast<int>(toInt(v)); break;
+    case Prop::MaxHeight: m_maxH = static_cast<int>(toInt(v)); break;
+    case Prop::Pixels: m_pixels = isTrue(v); return;
+    case Prop::Icon: m_icon = v; break;
+    case Prop::Alrt: {
+      int64_t code = toInt(v);
+      if (code < 0)
+        std::erase(m_alerts, static_cast<int>(-code));
+      else if (code > 0)
+        alert(static_cast<int>(code));
+      else
+        m_alerts.clear();
+      return;
+    }
+    case Prop::Active:
+      if (isTrue(v) && m_view) {
+        view()->raise();
+        view()->activateWindow();
+      }
+      return;
+    default:
+      if (p > Prop::StatusText && p <= Prop::StatusText + 16) {
+        setStatusText(p - Prop::StatusText, v);
+        return;
+      }
+      m_extraProps[p] = v;
+      return;
+  }
+  if (m_open) syncWindowView();
+}
+
+void Window::setTitle(std::string_view t) {
+  m_title = t;
+  if (m_open && m_view) {
+    m_view->main->setWindowTitle(q(m_title));
+    if (m_view->sub) m_view->sub->setWindowTitle(q(m_title));
+  }
+}
+
+// ---- statements --------------------------------------------------------------------------------
+
+void Window::display(int feq) {
+  if (feq) {
+    if (Control* c = control(feq)) c->display();
+    return;
+  }
+  for (int f : m_order) m_controls[f]->display();
+}
+
+bool Window::update(int feq) {
+  if (feq) {
+    Control* c = control(feq);
+    return !c || c->update();
+  }
+  bool ok = true;
+  for (int f : m_order) {
+    Control* c = m_controls[f].get();
+    if (c->takesInput() && !c->update()) ok = false;
+  }
+  return ok;
+}
+
+void Window::select(int feq) {
+  Control* c = control(feq);
+  if (!c) return;
+  if (m_manager && detail::WindowAccess::acceptAllRunning(*m_manager))
+    detail::WindowAccess::acceptAllStopped(*m_manager) = true;
+  if (c->kind() == Kind::Tab) {
+    if (auto* s = dynamic_cast<Sheet*>(control(c->parentFeq()))) {
+      std::vector<int> tabs = s->tabs();
+      auto it = std::find(tabs.begin(), tabs.end(), feq);
+      if (it != tabs.end()) s->setProp(Prop::Selected, std::to_string(it - tabs.begin() + 1));
+    }
+    return;
+  }
+  // A control on a tab brings its tab forward.
+  for (Control* p = control(c->parentFeq()); p; p = control(p->parentFeq())) {
+    if (p->kind() == Kind::Tab) select(p->feq());
+  }
+  m_focus = feq;
+  if (m_open && c->view()) c->view()->setFocus(Qt::OtherFocusReason);
+}
+
+int Window::focus() const { return m_focus; }
+
+int Window::choice(int feq) const { return static_cast<int>(detail::toInt(prop(feq, Prop::Selected))); }
+
+void Window::post(int event, int feq, int keycode) {
+  if (!m_manager) return;
+  int thread = m_thread ? m_thread : THREAD();
+  Runtime::get().post(detail::Posted{event, feq, keycode, detail::TargetKind::Manager,
+                                     detail::WindowAccess::id(*m_manager)},
+                      thread);
+}
+
+void Window::setStatusText(int zone, std::string_view text) {
+  if (zone < 1) return;
+  if (static_cast<size_t>(zone) > m_zoneTexts.size()) m_zoneTexts.resize(static_cast<size_t>(zone));
+  m_zoneTexts[static_cast<size_t>(zone) - 1] = text;
+  if (m_view && static_cast<size_t>(zone) <= m_view->zones.size())
+    m_view->zones[static_cast<size_t>(zone) - 1]->setText(q(text));
+}
+
+std::string Window::statusText(int zone) const {
+  if (zone < 1 || static_cast<size_t>(zone) > m_zoneTexts.size()) return {};
+  return m_zoneTexts[static_cast<size_t>(zone) - 1];
+}
+
+bool Window::isShown(int feq) const {
+  for (Control* c = control(feq); c; c = control(c->parentFeq())) {
+    if (c->isHidden()) return false;
+    if (c->kind() == Kind::Tab) {
+      auto* s = dynamic_cast<Sheet*>(control(c->parentFeq()));
+      if (s && s->selectedTab() != c->feq()) return false;
+    }
+    if (c->parentFeq() == c->feq()) break;
+  }
+  return true;
+}
+
+bool Window::isEnabled(int feq) const {
+  for (Control* c = control(feq); c; c = control(c->parentFeq())) {
+    if (c->isDisabled()) return false;
+    if (c->parentFeq() == c->feq()) break;
+  }
+  return true;
+}
+
+int Window::registerEventHandler(int event, std::function<int()> handler) {
+  int id = m_nextHandler++;
+  m_handlers[id] = {event, std::move(handler)};
+  return id;
+}
+
+void Window::unregisterEventHandler(int id) { m_handlers.erase(id); }
+
+int Window::callEventHandlers(int event) {
+  std::vector<std::function<int()>> handlers;
+  for (auto& [id, h] : m_handlers)
+    if (h.first == event) handlers.push_back(h.second);
+  for (auto& h : handlers)
+    if (h() == 5) return 5;
+  return 0;
+}
+
+QWidget* Window::view() const {
+  if (!m_view) return nullptr;
+  return m_view->sub ? static_cast<QWidget*>(m_view->sub) : m_view->main;
+}
+
+QWidget* Window::clientView() const { return m_view ? m_view->client : nullptr; }
+
+int Window::dluToPxX(int dlu) const {
+  double cx = m_view ? m_view->cx : 1.5;
+  return static_cast<int>(dlu * cx + (dlu >= 0 ? 0.5 : -0.5));
+}
+int Window::dluToPxY(int dlu) const {
+  double cy = m_view ? m_view->cy : 1.625;
+  return static_cast<int>(dlu * cy + (dlu >= 0 ? 0.5 : -0.5));
+}
+int Window::pxToDluX(int px) const {
+  double cx = m_view ? m_view->cx : 1.5;
+  return static_cast<int>(px / cx + (px >= 0 ? 0.5 : -0.5));
+}
+int Window::pxToDluY(int px) const {
+  double cy = m_view ? m_view->cy : 1.625;
+  return static_cast<int>(px / cy + (px >= 0 ? 0.5 : -0.5));
+}
+
+// ---- opening and closing -----------------------------------------------------------------------
+
+void Window::open(WindowManager* manager, int thread) {
+  if (m_open) return;
+  Runtime& r = Runtime::get();
+  m_manager = manager;
+  m_thread = thread;
+  m_open = true;
+  m_handle = r.newHandle(this, 0);
+  m_rootProc = r.registerProc([this](Handle, uint32_t msg, WPARAM wParam, LPARAM) -> LRESULT {
+    detail::markRootReached();
+    if (msg == WM::Close) {
+      post(EVENT::CloseWindow);
+    } else if (msg == WM::SysCommand) {
+      WPARAM cmd = wParam & 0xFFF0;
+      auto* main = m_view ? m_view->main : nullptr;
+      if (cmd == SC::Close) {
+        post(EVENT::CloseWindow);
+      } else if (cmd == SC::Minimize) {
+        if (callEventHandlers(EVENT::Iconize) == 5) return 0;
+        m_iconized = true;
+        m_maximized = false;
+        if (main && !(main->windowState() & Qt::WindowMinimized)) syncWindowView();
+        post(EVENT::Iconize);
+        if (callEventHandlers(EVENT::Iconized) != 5) post(EVENT::Iconized);
+      } else if (cmd == SC::Restore) {
+        if (callEventHandlers(EVENT::Restore) == 5) return 0;
+        m_iconized = false;
+        m_maximized = false;
+        if (main && (main->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized))) syncWindowView();
+        post(EVENT::Restored);
+      } else if (cmd == SC::Maximize) {
+        m_maximized = true;
+        m_iconized = false;
+        if (main && !(main->windowState() & Qt::WindowMaximized)) syncWindowView();
+        post(EVENT::Maximized);
+      }
+    }
+    return 0;
+  });
+  m_wndProc = m_rootProc;
+  for (int feq : m_order) {
+    Control& c = *m_controls[feq];
+    c.m_handle = r.newHandle(this, feq);
+    c.m_rootProc = r.registerProc([](Handle, uint32_t, WPARAM, LPARAM) -> LRESULT {
+      detail::markRootReached();
+      return 0;
+    });
+    c.m_wndProc = c.m_rootProc;
+  }
+  detail::installInputFilter();
+  r.windowOpened(*this);
+  buildView();
+  post(EVENT::OpenWindow);
+  display();
+  for (int feq : m_order) m_controls[feq]->syncView();
+  syncWindowView();
+}
+
+void Window::buildView() {
+  m_view = std::make_unique<View>();
+  View& v = *m_view;
+  v.main = new WindowWidget(this);
+  v.main->setAttribute(Qt::WA_DeleteOnClose, false);
+  if (!m_fontName.empty() || m_fontSize) {
+    QFont f = v.main->font();
+    if (!m_fontName.empty()) f.setFamily(q(m_fontName));
+    if (m_fontSize > 0) f.setPointSize(m_fontSize);
+    v.main->setFont(f);
+  }
+  QFontMetricsF fm(v.main->font());
+  v.cx = fm.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) / 52.0 / 4.0;
+  v.cy = fm.height() / 8.0;
+  v.main->setWindowTitle(q(m_title));
+  if (m_kind == WindowKind::Frame) {
+    v.mdi = new QMdiArea(v.main);
+    v.main->setCentralWidget(v.mdi);
+    v.client = v.mdi;
+  } else {
+    v.client = new QWidget(v.main);
+    v.main->setCentralWidget(v.client);
+  }
+  // Menus, then the toolbar, then every other control in declaration order.
+  for (int feq : m_order) {
+    Control& c = *m_controls[feq];
+    if (c.kind() == Kind::Menu) {
+      auto& m = static_cast<MenuControl&>(c);
+      QMenu* parentMenu = v.menus.count(c.parentFeq()) ? v.menus[c.parentFeq()] : nullptr;
+      QMenu* menu = parentMenu ? parentMenu->addMenu(q(c.textProp())) : v.main->menuBar()->addMenu(q(c.textProp()));
+      v.menus[feq] = menu;
+      m.m_action = menu->menuAction();
+    } else if (c.kind() == Kind::Item) {
+      auto& m = static_cast<MenuControl&>(c);
+      QMenu* menu = v.menus.count(c.parentFeq()) ? v.menus[c.parentFeq()] : nullptr;
+      QAction* a = nullptr;
+      if (c.textProp() == "-") {
+        a = menu ? menu->addSeparator() : v.main->menuBar()->addSeparator();
+      } else {
+        a = menu ? menu->addAction(q(c.textProp())) : v.main->menuBar()->addAction(q(c.textProp()));
+        QObject::connect(a, &QAction::triggered, a, [&m] { m.userChoose(); });
+      }
+      m.m_action = a;
+    } else if (c.kind() == Kind::Toolbar) {
+      v.toolBar = v.main->addToolBar(q(c.name()));
+      v.toolBar->setMovable(false);
+      static_cast<MenuControl&>(c).m_action = v.toolBar->toggleViewAction();
+    }
+  }
+  for (int feq : m_order) {
+    Control& c = *m_controls[feq];
+    if (c.kind() == Kind::Menu || c.kind() == Kind::Item || c.kind() == Kind::Toolbar) continue;
+    placeControl(c);
+  }
+  if (!m_zoneWidths.empty()) {
+    QStatusBar* bar = v.main->statusBar();
+    for (size_t i = 0; i < m_zoneWidths.size(); ++i) {
+      auto* label = new QLabel(q(i < m_zoneTexts.size() ? m_zoneTexts[i] : std::string()));
+      if (m_zoneWidths[i] > 0) label->setMinimumWidth(dluToPxX(m_zoneWidths[i]));
+      bar->addWidget(label, m_zoneWidths[i] < 0 ? 1 : 0);
+      v.zones.push_back(label);
+    }
+  }
+  v.timer = new QTimer(v.main);
+  QObject::connect(v.timer, &QTimer::timeout, v.main, [this] {
+    // Timer events do not pile up: one waits at most.
+    auto& queue = Runtime::get().slot(m_thread).queue;
+    uint64_t id = detail::WindowAccess::id(*m_manager);
+    for (const detail::Posted& p : queue)
+      if (p.event == EVENT::Timer && p.kind == detail::TargetKind::Manager && p.manager == id) return;
+    post(EVENT::Timer);
+  });
+  if (m_timer > 0) v.timer->start(m_timer * 10);
+
+  // Size: the declared one, or what the controls need.
+  int w = m_rect.w, h = m_rect.h;
+  if (w <= 0 || h <= 0) {
+    int right = 0, bottom = 0;
+    for (int feq : m_order) {
+      Rect r = m_controls[feq]->rect();
+      right = std::max(right, r.x + r.w);
+      bottom = std::max(bottom, r.y + r.h);
+    }
+    if (w <= 0) w = std::max(right + 6, 60);
+    if (h <= 0) h = std::max(bottom + 6, 30);
+  }
+  v.client->setMinimumSize(0, 0);
+  v.main->resize(v.main->sizeHint());
+  QSize extra = v.main->size() - v.client->size();
+  if (extra.width() < 0 || extra.height() < 0) extra = QSize(0, 0);
+  v.main->resize(dluToPxX(w) + std::max(0, extra.width()), dluToPxY(h) + std::max(0, extra.height()));
+
+  Window* frame = detail::frameWindow();
+  if (m_kind == WindowKind::Mdi && frame && frame != this && frame->m_view && frame->m_view->mdi) {
+    v.sub = frame->m_view->mdi->addSubWindow(v.main);
+    v.sub->setAttribute(Qt::WA_DeleteOnClose, false);
+    v.sub->resize(v.main->size());
+    if (m_rect.x >= 0 && m_rect.y >= 0) v.sub->move(dluToPxX(m_rect.x), dluToPxY(m_rect.y));
+  } else if (m_rect.x >= 0 && m_rect.y >= 0) {
+    v.main->move(dluToPxX(m_rect.x), dluToPxY(m_rect.y));
+  }
+}
+
+void Window::placeControl(Control& c) {
+  View& v = *m_view;
+  QWidget* parent = v.client;
+  Control* p = control(c.parentFeq());
+  bool onToolbar = p && p->kind() == Kind::Toolbar && v.toolBar;
+  if (onToolbar) parent = v.toolBar;
+  QWidget* view = c.createView(parent);
+  if (!view) return;
+  view->setProperty("ovFeq", c.feq());
+  if (onToolbar) {
+    v.toolBar->addWidget(view);
+  } else if (c.kind() == Kind::Sheet || c.kind() == Kind::Group || c.kind() == Kind::Option) {
+    view->lower();  // containers lie under the controls on them
+  }
+  c.syncView();
+}
+
+void Window::controlChanged(Control& c) {
+  if (!m_open) return;
+  c.syncView();
+  Kind k = c.kind();
+  if (k == Kind::Sheet || k == Kind::Tab || k == Kind::Group || k == Kind::Option || k == Kind::Toolbar ||
+      k == Kind::Menu) {
+    updateTabVisibility();
+  }
+}
+
+void Window::updateTabVisibility() {
+  for (int feq : m_order) {
+    Control& c = *m_controls[feq];
+    if (QWidget* view = c.view()) {
+      if (qobject_cast<QToolBar*>(view->parentWidget())) {
+        c.syncView();
+        continue;
+      }
+      bool shown = isShown(feq);
+      if (view->isVisibleTo(view->parentWidget()) != shown) view->setVisible(shown);
+      view->setEnabled(isEnabled(feq));
+    } else if (c.kind() == Kind::Item || c.kind() == Kind::Menu) {
+      c.syncView();
+    }
+  }
+}
+
+void Window::syncWindowView() {
+  if (!m_view) return;
+  View& v = *m_view;
+  QWidget* top = view();
+  if (m_minW > 0 || m_minH > 0)
+    v.client->setMinimumSize(m_minW > 0 ? dluToPxX(m_minW) : 0, m_minH > 0 ? dluToPxY(m_minH) : 0);
+  if (m_maxW > 0 || m_maxH > 0)
+    v.client->setMaximumSize(m_maxW > 0 ? dluToPxX(m_maxW) : QWIDGETSIZE_MAX,
+                             m_maxH > 0 ? dluToPxY(m_maxH) : QWIDGETSIZE_MAX);
+  v.main->setWindowIcon(detail::loadIcon(m_icon));
+  v.main->suppressState = true;
+  if (m_hidden) {
+    top->hide();
+  } else {
+    if (m_iconized)
+      top->showMinimized();
+    else if (m_maximized)
+      top->showMaximized();
+    else if (top->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized))
+      top->showNormal();
+    else
+      top->show();
+    if (v.sub) v.main->show();
+  }
+  v.main->suppressState = false;
+}
+
+void Window::destroy() {
+  if (!m_open) return;
+  Runtime& r = Runtime::get();
+  m_open = false;
+  r.windowClosed(*this);
+  for (int feq : m_order) {
+    Control& c = *m_controls[feq];
+    c.destroyView();
+    if (auto* m = dynamic_cast<MenuControl*>(&c)) m->m_action = nullptr;
+    r.releaseHandle(c.m_handle);
+    r.unregisterProc(c.m_rootProc);
+    c.m_handle = 0;
+    c.m_wndProc = c.m_rootProc = 0;
+  }
+  r.releaseHandle(m_handle);
+  r.unregisterProc(m_rootProc);
+  m_handle = 0;
+  m_wndProc = m_rootProc = 0;
+  if (m_view) {
+    View& v = *m_view;
+    if (v.timer) v.timer->stop();
+    QWidget* top = v.sub ? static_cast<QWidget*>(v.sub) : v.main;
+    top->hide();
+    if (v.sub) {
+      if (QMdiArea* area = v.sub->mdiArea()) area->removeSubWindow(v.sub);
+    }
+    top->deleteLater();
+    if (v.sub && v.sub != top) v.main->deleteLater();
+    m_view.reset();
+  }
+}
+
+}  // namespace ov::ui
