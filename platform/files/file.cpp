@@ -67,8 +67,8 @@ struct File::Impl {
   // Takes a hold on the record about to be read when HOLD asked for one, and reads it afresh.
   Err holdIfAsked(Row& row, std::string& detail) {
     if (!holdNext) return Err::None;
+    holdNext = false;  // HOLD asks for the next read only, whether it gets the hold or not
     if (Err err = drv().hold(row.rid, detail); err != Err::None) return err;
-    holdNext = false;
     std::string key = std::move(row.key);
     Err err = drv().getByRid(row.rid, row, detail);
     row.key = std::move(key);

@@ -6,6 +6,7 @@
 // it (unique for unique keys). Strings are stored without trailing blanks. The catalogue table
 // `_ov_tables` keeps each table's label, layout name, version and key signature.
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -97,12 +98,14 @@ class TableBackend final : public Backend {
     if (Err err = prepareLayout(detail); err != Err::None) return err;
     std::shared_ptr<Storage> s;
     int share = mode & 0xF0;
-    if (Err err = Storage::acquire(m_name.path, password(), false, share == kDenyAll || share == kDenyWrite, s, detail);
-        err != Err::None)
-      return err;
+    bool exclusive = share == kDenyAll || share == kDenyWrite;
+    Err err = Storage::acquire(m_name.path, password(), false, exclusive, s, detail);
+    if (err == Err::NoFile && earlierStorageExists())  // the table moves into a new storage file
+      err = Storage::acquire(m_name.path, password(), true, exclusive, s, detail);
+    if (err != Err::None) return err;
     m_storage = s;
     m_readOnly = (mode & 0x0F) == kReadOnly;
-    Err err = attachTable(detail);
+    err = attachTable(detail);
     if (err != Err::None) m_storage.reset();
     return err;
   }
@@ -619,6 +622,15 @@ class TableBackend final : public Backend {
       }
     }
     return Err::None;
+  }
+
+  bool earlierStorageExists() const {
+    for (const char* earlier : m_decl.earlierNames) {
+      struct stat st;
+      StorageName from = resolveStorageName(earlier, m_decl.label);
+      if (from.path != m_name.path && ::stat(from.path.c_str(), &st) == 0) return true;
+    }
+    return false;
   }
 
   Err moveFromEarlierName(std::string& detail) {
