@@ -1,0 +1,109 @@
+#include "scheduler/reschedule.h"
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "datalib/date_string_functions.h"
+#include "datalib/files.h"
+#include "datalib/records.h"
+#include "platform/rt/date_time.h"
+#include "platform/rt/picture.h"
+#include "scheduler/event_log.h"
+#include "scheduler/occurrence.h"
+
+namespace ov::scheduler {
+
+using files::SCH;
+using rt::Err;
+
+namespace {
+
+constexpr int32_t kOfferAhead = 12000;   // two minutes
+constexpr int32_t kAcceptAhead = 6000;   // one minute
+
+struct ChosenMoment {
+  std::mutex mutex;
+  int32_t date = 0, time = 0;
+};
+ChosenMoment& chosen() {
+  static ChosenMoment c;
+  return c;
+}
+
+bool isLeftAlone(const ScheduleRecord& t) {
+  return t.Time == 0 || t.Date == 0 || t.Completed || t.TaskType == "Hot Key" ||
+         scheduleKind(t) == ScheduleKind::Once;
+}
+
+void logGivenUp(const ScheduleRecord& t) {
+  WriteLog("Failed on " + t.ScheduleType.str() + "(" + t.EveryType.str() + "," + rt::FORMAT(double(t.Date), "@d17") +
+               "," + rt::FORMAT(double(t.Time), "@t7") + ") " + t.Description.str(),
+           "Debug Previous");
+}
+
+}  // namespace
+
+Err RescheduleAllTasks(int32_t date, int32_t time, const std::function<void(int percent)>& progress) {
+  db::File& file = files::SCHEDULE;
+  if (Err err = files::Access_SCHEDULE.Open(); err != Err::None) return err;
+  const bool inTransaction = db::LOGOUT(1, {&file}) == Err::None;
+  if (progress) progress(0);
+
+  // First the tasks to move, in SCH:KeyID order; then each is read again by its position and
+  // written back. Writing while reading in key order would make every read start afresh.
+  std::vector<int64_t> positions;
+  Err err = file.set(files::SCH_KeyID);
+  while (err == Err::None && (err = file.next()) == Err::None)
+    if (!isLeftAlone(SCH)) positions.push_back(file.position());
+  if (err == Err::NotAvailable) err = Err::None;  // the end of the file
+
+  int lastPercent = 0;
+  for (size_t i = 0; err == Err::None && i < positions.size(); ++i) {
+    if ((err = file.getPosition(positions[i])) != Err::None) break;
+    {
+      CalculationScope calculation;  // one "Invalid Units" message per task
+      if (!ReschedulePreviousOccurrence(SCH, date, time)) {
+        logGivenUp(SCH);
+        continue;
+      }
+      NextOccurrence(SCH, date, time);
+    }
+    if ((err = files::Access_SCHEDULE.Update()) != Err::None) break;  // reported by the error manager
+    const int percent = int((i + 1) * 100 / positions.size());
+    if (progress && percent != lastPercent) progress(lastPercent = percent);
+  }
+  if (inTransaction) {
+    if (err == Err::None)
+      err = db::COMMIT();
+    else
+      (void)db::ROLLBACK();  // a failed write undoes the whole pass
+  }
+  (void)files::Access_SCHEDULE.Close();
+  return err;
+}
+
+void rescheduleMomentOffered(int32_t& date, int32_t& time) {
+  ChosenMoment& c = chosen();
+  std::lock_guard lock(c.mutex);
+  int32_t soonDate = rt::TODAY(), soonTime = rt::CLOCK() + kOfferAhead;
+  files::FIXDATE(soonDate, soonTime);
+  if (files::COMPAREDATE(c.date, c.time, soonDate, soonTime) < 0) {
+    c.date = soonDate;
+    c.time = soonTime;
+  }
+  date = c.date;
+  time = c.time;
+}
+
+bool acceptRescheduleMoment(int32_t date, int32_t time) {
+  const int32_t today = rt::TODAY();
+  if (!(date > today || (date == today && time >= int64_t(rt::CLOCK()) + kAcceptAhead))) return false;
+  ChosenMoment& c = chosen();
+  std::lock_guard lock(c.mutex);
+  c.date = date;
+  c.time = time;
+  return true;
+}
+
+}  // namespace ov::scheduler
