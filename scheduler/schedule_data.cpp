@@ -48,7 +48,7 @@ int32_t DataFileExceptionStore::insertCopy(const ScheduleRecord& copy, int32_t s
     if (files::Access_SCHEDULE.TryInsert() != Err::None) return 0;
     newId = SCH.ID;
   }
-  if (sourceId != 0) (void)copyScriptItems(sourceId, newId);
+  if (sourceId != 0) (void)copyScriptItems(sourceId, newId);  // a copy without its script still reminds
   return newId;
 }
 
