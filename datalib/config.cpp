@@ -6,10 +6,10 @@
 
 #include "datalib/files.h"
 #include "datalib/globals.h"
-#include "datalib/prompts.h"
 #include "datalib/records.h"
 #include "platform/rt/ini.h"
 #include "platform/rt/text.h"
+#include "platform/ui/host.h"
 
 namespace ov::files {
 namespace {
@@ -118,14 +118,14 @@ std::string GETCONFIG(std::string_view key, std::string_view deflt, std::optiona
     if (!CF.DataValue.isBlank()) {
       CF.DataType = key;
       if (rt::Err added = g_file->add(); added != rt::Err::None) {
-        showMessage("Error writing configuration information.  Code " + std::string(key) + " - " +
+        ui::MESSAGE("Error writing configuration information.  Code " + std::string(key) + " - " +
                         std::string(rt::errorText(added)),
                     "Error!");
       }
     }
   } else if (err != rt::Err::None) {
     // The buffer may hold another key's value here: the caller gets its own default instead.
-    showMessage("Error retrieving configuration information code " + std::string(String<40>(key).view()) +
+    ui::MESSAGE("Error retrieving configuration information code " + std::string(String<40>(key).view()) +
                     " - " + std::string(rt::errorText(err)),
                 "Error!");
     return std::string(rt::clipView(deflt));
@@ -146,7 +146,7 @@ void PUTCONFIG(std::string_view key, std::string_view value, std::optional<std::
     err = g_file->put();
   }
   if (err != rt::Err::None) {
-    showMessage("Error writing configuration information.  Code " + std::string(key) + " - " +
+    ui::MESSAGE("Error writing configuration information.  Code " + std::string(key) + " - " +
                     std::string(rt::errorText(err)),
                 "Error!");
   }

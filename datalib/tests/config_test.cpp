@@ -8,27 +8,22 @@
 
 #include "datalib/files.h"
 #include "datalib/globals.h"
-#include "datalib/prompts.h"
 #include "datalib/tests/data_folder.h"
 #include "platform/rt/ini.h"
+#include "platform/ui/testing/scripted_host.h"
 
 namespace ov::files {
 namespace {
 
 using rt::Err;
 
-struct Shown { std::string text, title; };
-
-// A fresh data folder, the settings globals cleared, messages recorded.
+// A fresh data folder, the settings globals cleared; a message box that the test does not
+// expect fails it.
 struct Session {
   Session() {
     clearGlobals();
     INI.FILENAME = "ov98.INI";
-    old = setPrompts({.message = [this](std::string_view text, std::string_view title) {
-      shown.push_back({std::string(text), std::string(title)});
-    }});
   }
-  ~Session() { setPrompts(old); }
 
   // Every stored setting, key to value.
   std::map<std::string, std::string> table() {
@@ -39,8 +34,7 @@ struct Session {
   }
 
   testing::DataFolder dir;
-  Prompts old;
-  std::vector<Shown> shown;
+  ui::test::ScriptedHost host;
 };
 
 TEST(Configuration, FreshFolderStoresOnlyTheKeysWithADefault) {
@@ -63,7 +57,6 @@ TEST(Configuration, FreshFolderStoresOnlyTheKeysWithADefault) {
   EXPECT_EQ(START.SCHEDULE, 1);  // a missing "StartUpSchedule" opens the schedule
   EXPECT_EQ(KEYS.MAXCHARSPERSEND, 7);
   EXPECT_EQ(SCRIPT.DELAYLEN, 10);
-  EXPECT_TRUE(s.shown.empty());
 }
 
 TEST(Configuration, StoredValuesLoadWithFloorsInversionAndClamping) {
@@ -90,8 +83,7 @@ TEST(Configuration, StoredValuesLoadWithFloorsInversionAndClamping) {
     const GlobalEntry* g = findGlobal(c.global);
     ASSERT_NE(g, nullptr);
     EXPECT_EQ(rt::fieldNumber(g->address, g->desc), c.want);
-    EXPECT_TRUE(s.shown.empty());
-  }
+    }
 }
 
 TEST(Configuration, TextSettingsAreCutToTheirGlobal) {
@@ -137,7 +129,6 @@ TEST(Configuration, PutAddsOnceThenUpdatesAndKeysIgnoreCase) {
   EXPECT_EQ(CONFIGURATION.records(), 1);
   EXPECT_EQ(GETCONFIG("BirthdayCategory", "Birthdays"), "Birthdays");
   EXPECT_EQ(CONFIGURATION.records(), 2);
-  EXPECT_TRUE(s.shown.empty());
 }
 
 // Stands in for the table to give the errors a healthy table never gives.
@@ -167,10 +158,11 @@ TEST(Configuration, AReadErrorGivesTheCallersDefaultNotAnotherKeysValue) {
   Replaced r(&f);
   CF.DataValue = "value of another key";
   f.gets = {Err::FileSystem};
+  s.host.expectMessage("Error retrieving configuration information", ui::BUTTON::Ok);
   EXPECT_EQ(GETCONFIG("Host", "fallback"), "fallback");
-  ASSERT_EQ(s.shown.size(), 1u);
-  EXPECT_EQ(s.shown[0].title, "Error!");
-  EXPECT_EQ(s.shown[0].text, "Error retrieving configuration information code Host" + std::string(36, ' ') +
+  ASSERT_EQ(s.host.messages().size(), 1u);
+  EXPECT_EQ(s.host.messages()[0].title, "Error!");
+  EXPECT_EQ(s.host.messages()[0].text, "Error retrieving configuration information code Host" + std::string(36, ' ') +
                                  " - " + std::string(rt::errorText(Err::FileSystem)));
   EXPECT_EQ(f.adds, 0);
 }
@@ -183,24 +175,25 @@ TEST(Configuration, AClosedFileIsOpenedOnceAndTheReadRepeated) {
   f.gets = {Err::NotOpen};
   EXPECT_EQ(GETCONFIG("Host"), "stored");
   EXPECT_EQ(f.opens, 1);
-  EXPECT_TRUE(s.shown.empty());
 }
 
 TEST(Configuration, AFailedWriteIsReported) {
   Session s;
   FailingFile f;
   Replaced r(&f);
+  s.host.expectMessage("Error writing configuration information", ui::BUTTON::Ok)
+      .expectMessage("Error writing configuration information", ui::BUTTON::Ok);
   f.gets = {Err::NotFound};
   f.addResult = Err::NoAccess;
   PUTCONFIG("Host", "x");
   f.gets = {};
   f.putResult = Err::IsLocked;
   PUTCONFIG("Host", "y");
-  ASSERT_EQ(s.shown.size(), 2u);
-  EXPECT_EQ(s.shown[0].title, "Error!");
-  EXPECT_EQ(s.shown[0].text, "Error writing configuration information.  Code Host - " +
+  ASSERT_EQ(s.host.messages().size(), 2u);
+  EXPECT_EQ(s.host.messages()[0].title, "Error!");
+  EXPECT_EQ(s.host.messages()[0].text, "Error writing configuration information.  Code Host - " +
                                  std::string(rt::errorText(Err::NoAccess)));
-  EXPECT_EQ(s.shown[1].text, "Error writing configuration information.  Code Host - " +
+  EXPECT_EQ(s.host.messages()[1].text, "Error writing configuration information.  Code Host - " +
                                  std::string(rt::errorText(Err::IsLocked)));
   EXPECT_EQ(f.adds, 1);
   EXPECT_EQ(f.puts, 1);
