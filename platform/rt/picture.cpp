@@ -330,8 +330,8 @@ Moment dateMoment(int32_t date) {
 
 Moment timeMoment(double value) {
   Moment m;
-  int64_t c = value > 0 ? static_cast<int64_t>(value) - 1 : 0;
-  c %= kCentisecondsPerDay;
+  double wrapped = value > 0 && std::isfinite(value) ? std::fmod(std::floor(value) - 1, kCentisecondsPerDay) : 0;
+  int64_t c = static_cast<int64_t>(wrapped);
   m.hour = static_cast<int>(c / 360000);
   m.minute = static_cast<int>(c / 6000 % 60);
   m.second = static_cast<int>(c / 100 % 60);
