@@ -25,7 +25,7 @@ TEST(DirWatch, KindsOfChange) {
     const char* name;
     unsigned filter;
     std::function<void(const fs::path&)> change;
-    bool signals;
+    bool fires;
   };
   const unsigned kSizeWrite = notify::kSize | notify::kLastWrite;
   const Case kCases[] = {
@@ -50,7 +50,7 @@ TEST(DirWatch, KindsOfChange) {
     ASSERT_EQ(watch.open(dir.path().string(), false, c.filter), winerr::kSuccess);
     EXPECT_FALSE(watch.signalled());
     c.change(dir.path());
-    EXPECT_EQ(watch.signalled(), c.signals);
+    EXPECT_EQ(watch.signalled(), c.fires);
   }
 }
 

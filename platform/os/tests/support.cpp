@@ -65,9 +65,9 @@ bool Child::readLine(std::string& line, int timeoutMs) {
       return true;
     }
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0 || m_out < 0) return false;
-    pollfd p{m_out, POLLIN, 0};
-    if (poll(&p, 1, static_cast<int>(left.count())) <= 0) return false;
+    if (m_out < 0) return false;
+    pollfd p{m_out, POLLIN, 0};  // looks once even when the time is up
+    if (poll(&p, 1, static_cast<int>(std::max<long>(left.count(), 0))) <= 0) return false;
     char buf[4096];
     ssize_t n = read(m_out, buf, sizeof buf);
     if (n <= 0) return false;
@@ -226,6 +226,74 @@ std::string Probe::typedText(const std::string& expected, int timeoutMs) {
 
 bool Probe::next(const std::string& prefix, std::string& line, int timeoutMs) {
   return m_child.waitForLine(prefix, line, timeoutMs);
+}
+
+}  // namespace ov::os::test
+
+#include <QDBusArgument>
+#include <QDBusConnectionInterface>
+#include <QDBusVariant>
+
+namespace ov::os::test {
+
+MockSystemBus* MockSystemBus::get(std::string* why) {
+  static MockSystemBus* instance = nullptr;
+  static std::string failure;
+  if (instance || !failure.empty()) {
+    if (why) *why = failure;
+    return instance;
+  }
+  ensureApp();
+  auto bus = std::make_unique<MockSystemBus>();
+  bus->m_daemon = std::make_unique<Child>(std::vector<std::string>{
+      "dbus-daemon", "--config-file=/usr/share/dbus-1/session.conf", "--nofork", "--print-address=1"});
+  std::string line;
+  if (!bus->m_daemon->readLine(line, 10000) || line.empty()) {
+    failure = "dbus-daemon did not start";
+    if (why) *why = failure;
+    return nullptr;
+  }
+  bus->m_address = line;
+  setenv("DBUS_SYSTEM_BUS_ADDRESS", line.c_str(), 1);
+  bus->m_logind = std::make_unique<Child>(
+      std::vector<std::string>{"/usr/bin/python3", "-m", "dbusmock", "--system", "--template", "logind"});
+  bus->m_upower = std::make_unique<Child>(
+      std::vector<std::string>{"/usr/bin/python3", "-m", "dbusmock", "--system", "--template", "upower"});
+  QDBusConnection conn = bus->bus();
+  bool up = waitUntil(
+      [&] {
+        return conn.isConnected() && conn.interface()->isServiceRegistered("org.freedesktop.login1") &&
+               conn.interface()->isServiceRegistered("org.freedesktop.UPower");
+      },
+      20000);
+  if (!up) {
+    failure = "python3-dbusmock did not come up on the private bus";
+    if (why) *why = failure;
+    return nullptr;
+  }
+  instance = bus.release();  // lives to the end of the program; its children die with the guards
+  std::atexit([] { delete instance; });
+  return instance;
+}
+
+QDBusConnection MockSystemBus::bus() const {
+  return QDBusConnection::connectToBus(QString::fromStdString(m_address), "ov_os_test_system_bus");
+}
+
+QDBusMessage MockSystemBus::call(const QString& service, const QString& path, const QString& iface,
+                                 const QString& method, const QVariantList& args) {
+  QDBusMessage msg = QDBusMessage::createMethodCall(service, path, iface, method);
+  msg.setArguments(args);
+  return bus().call(msg, QDBus::Block, 10000);
+}
+
+bool MockSystemBus::emitSignal(const QString& service, const QString& path, const QString& iface,
+                               const QString& name, const QString& signature, const QVariantList& args) {
+  QVariantList wrapped;
+  for (const QVariant& a : args) wrapped << QVariant::fromValue(QDBusVariant(a));
+  QDBusMessage reply = call(service, path, "org.freedesktop.DBus.Mock", "EmitSignal",
+                            {iface, name, signature, QVariant::fromValue(wrapped)});
+  return reply.type() == QDBusMessage::ReplyMessage;
 }
 
 }  // namespace ov::os::test

@@ -103,3 +103,33 @@ class Probe {
 std::string unhex(const std::string& hex);
 
 }  // namespace ov::os::test
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QVariant>
+
+#include <memory>
+
+namespace ov::os::test {
+
+// A private D-Bus daemon in place of the system bus ($DBUS_SYSTEM_BUS_ADDRESS points at it),
+// with logind and UPower played by python3-dbusmock. Started once per test program.
+class MockSystemBus {
+ public:
+  // nullptr (with the reason in `why`) when it could not be started.
+  static MockSystemBus* get(std::string* why = nullptr);
+
+  QDBusConnection bus() const;
+  // A call on the bus; the reply (an error reply when it failed).
+  QDBusMessage call(const QString& service, const QString& path, const QString& iface, const QString& method,
+                    const QVariantList& args = {});
+  // Emits a signal from a mocked object, through dbusmock's EmitSignal.
+  bool emitSignal(const QString& service, const QString& path, const QString& iface, const QString& name,
+                  const QString& signature, const QVariantList& args);
+
+ private:
+  std::unique_ptr<Child> m_daemon, m_logind, m_upower;
+  std::string m_address;
+};
+
+}  // namespace ov::os::test
