@@ -292,25 +292,29 @@ bool bringToFront(WindowId window, int waitMs) {
   if (!x || !windowExists(window)) return false;
   restoreWindow(window);
   bool managed = x->hasWindowManager();
-  if (managed) {
-    // Source 2 (a pager): the request comes from the user's side, so no focus-stealing guard.
-    WindowId current = foregroundWindow();
-    sendToRoot(*x, window, x->atom("_NET_ACTIVE_WINDOW"), 2, CurrentTime, static_cast<long>(current));
-  } else {
-    XMapRaised(x->dpy(), window);
-  }
-  XFlush(x->dpy());
   auto start = std::chrono::steady_clock::now();
   auto deadline = start + std::chrono::milliseconds(waitMs);
+  auto nextAsk = start;
   bool forced = false;
   while (true) {
     if (hasFocus(window)) return true;
     auto now = std::chrono::steady_clock::now();
     if (now >= deadline) return false;
-    // No window manager, or one that ignored the request: set the focus ourselves once the
+    if (now >= nextAsk) {
+      // Asked again now and then: a window manager ignores a window it does not manage yet.
+      if (managed) {
+        // Source 2 (a pager): the request comes from the user's side, so no focus-stealing guard.
+        WindowId current = foregroundWindow();
+        sendToRoot(*x, window, x->atom("_NET_ACTIVE_WINDOW"), 2, CurrentTime, static_cast<long>(current));
+      } else {
+        XMapRaised(x->dpy(), window);
+      }
+      XFlush(x->dpy());
+      nextAsk = now + std::chrono::milliseconds(100);
+    }
+    // No window manager, or one that ignores the request: set the focus ourselves once the
     // window is on the screen.
-    if (!forced && (!managed || now - start > std::chrono::milliseconds(waitMs / 2)) &&
-        viewable(*x, window)) {
+    if (!forced && (!managed || now - start > std::chrono::milliseconds(waitMs / 2)) && viewable(*x, window)) {
       XErrorTrap trap(*x);
       XRaiseWindow(x->dpy(), window);
       XSetInputFocus(x->dpy(), window, RevertToParent, CurrentTime);

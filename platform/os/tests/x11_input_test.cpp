@@ -21,6 +21,7 @@ class FocusedProbe : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(haveDisplay());
     ASSERT_TRUE(probe.ready());
+    ASSERT_TRUE(waitUntil([&] { return isWindowVisible(probe.id()); }));
     ASSERT_TRUE(bringToFront(probe.id()));
     std::string line;
     ASSERT_TRUE(probe.next("focus in", line));
