@@ -39,8 +39,10 @@ void encodePart(const KeyLayout::Part& part, bool caseSensitive, const void* buf
     std::string_view raw = f.type == rt::FieldType::CString ? std::string_view(p, ::strnlen(p, f.width))
                                                             : std::string_view(p, f.width);
     encodeText(raw, caseSensitive, part.descending, out);
-  } else {
+  } else if (f.type == rt::FieldType::Real || f.type == rt::FieldType::SReal || f.type == rt::FieldType::Decimal) {
     encodeNumber(rt::fieldNumber(buffer, f), part.descending, out);
+  } else {
+    encodeInteger(static_cast<int64_t>(rt::fieldNumber(buffer, f)), part.descending, out);
   }
 }
 
@@ -51,7 +53,15 @@ void encodeText(std::string_view text, bool caseSensitive, bool descending, std:
   std::string upper;
   text = rt::clipView(text);
   if (!caseSensitive) {
-    upper = rt::UPPER(text);
+    bool ascii = true;
+    for (char c : text) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    if (ascii) {  // the common case, without the Unicode tables
+      upper.assign(text);
+      for (char& c : upper)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    } else {
+      upper = rt::UPPER(text);
+    }
     text = rt::clipView(upper);
   }
   size_t i = 0;
@@ -84,6 +94,20 @@ void encodeNumber(double value, bool descending, std::string& out) {
   bits = (bits & (1ULL << 63)) ? ~bits : bits | (1ULL << 63);
   size_t start = out.size();
   for (int shift = 56; shift >= 0; shift -= 8) out += static_cast<char>((bits >> shift) & 0xFF);
+  if (descending) invertFrom(out, start);
+}
+
+void encodeInteger(int64_t value, bool descending, std::string& out) {
+  // A length byte orders the sizes: negatives below 0x80, the longer the lower; non-negatives
+  // from 0x80, the longer the higher. The value's bytes follow big-endian, a negative's as they
+  // are in two's complement: -257 is 7D FE FF, -256 7E 00, -2 7E FE, -1 7F, 0 80, 256 82 01 00.
+  size_t start = out.size();
+  uint64_t magnitude = value < 0 ? ~static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
+  int len = 0;
+  while (len < 8 && (magnitude >> (8 * len)) != 0) ++len;
+  out += static_cast<char>(value < 0 ? 0x7F - len : 0x80 + len);
+  uint64_t bits = value < 0 ? ~magnitude : magnitude;
+  for (int i = len - 1; i >= 0; --i) out += static_cast<char>((bits >> (8 * i)) & 0xFF);
   if (descending) invertFrom(out, start);
 }
 

@@ -17,8 +17,10 @@ namespace ov::db::detail {
 
 // Appends the encoding of one text component.
 void encodeText(std::string_view text, bool caseSensitive, bool descending, std::string& out);
-// Appends the encoding of one numeric component (integers, dates, times, reals).
+// Appends the encoding of one numeric component: reals in 8 bytes; integers (whole numbers of
+// integer fields: bytes, longs, dates, times) in a length byte and as few bytes as they need.
 void encodeNumber(double value, bool descending, std::string& out);
+void encodeInteger(int64_t value, bool descending, std::string& out);
 
 // A key's parts resolved against the record descriptor.
 struct KeyLayout {

@@ -1,10 +1,11 @@
 // The Tps driver: a file is a table of a SQLCipher storage.
 //
 // Table layout: `_rid` (the row id: file order, and the tie-breaker of equal keys), a column per
-// field named without its prefix (arrays: a column per element, "Name_1", ...), a column per memo
-// or BLOB, and per key a column `_k_<key>` holding the encoded key (key_codec.h) with an index on
-// it (unique for unique keys). Strings are stored without trailing blanks. The catalogue table
-// `_ov_tables` keeps each table's label, layout name, version and key signature.
+// field named without its prefix (arrays: a column per element, "Name_1", ...) and a column per
+// memo or BLOB. Strings are stored without trailing blanks. Each key is an index on the
+// expression ov_key('<spec>', columns...), which gives the encoded key (key_codec.h); it is
+// unique for unique keys. The catalogue table `_ov_tables` keeps each table's label, layout
+// name, version and key signature.
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -65,6 +66,20 @@ bool isInteger(FieldType t) {
 }
 
 bool isReal(FieldType t) { return t == FieldType::Real || t == FieldType::SReal || t == FieldType::Decimal; }
+
+// The length of a fixed text without its trailing blanks and zeros, eight bytes at a time: wide
+// fields (a 4096-byte message) are mostly padding.
+size_t clippedLength(const char* p, size_t n) {
+  constexpr uint64_t kBlanks = 0x2020202020202020ULL;
+  while (n >= 8) {
+    uint64_t w;
+    std::memcpy(&w, p + n - 8, 8);
+    if (w != kBlanks && w != 0) break;
+    n -= 8;
+  }
+  while (n > 0 && (p[n - 1] == ' ' || p[n - 1] == '\0')) --n;
+  return n;
+}
 
 struct Column {
   const rt::FieldDesc* field;
@@ -154,7 +169,7 @@ class TableBackend final : public Backend {
     if (from.kind == Anchor::End && forward) return Err::None;
     if (from.kind == Anchor::Begin && !forward) return Err::None;
     const std::string& table = m_quotedTable;
-    std::string kcol = order < 0 ? std::string("NULL") : quote(keyColumn(order));
+    std::string kcol = order < 0 ? std::string("NULL") : keyExpr(order);
     std::string ord = order < 0 ? (forward ? " ORDER BY _rid" : " ORDER BY _rid DESC")
                                 : (forward ? " ORDER BY " + kcol + ", _rid" : " ORDER BY " + kcol + " DESC, _rid DESC");
     std::string head = "SELECT _rid, " + kcol + m_selectCols + " FROM " + table;
@@ -188,7 +203,7 @@ class TableBackend final : public Backend {
 
   Err getByKey(int key, const std::string& value, Row& out, std::string& detail) override {
     std::vector<Row> rows;
-    std::string kcol = quote(keyColumn(key));
+    std::string kcol = keyExpr(key);
     Err err = runScan("SELECT _rid, " + kcol + m_selectCols + " FROM " + m_quotedTable + " WHERE " + kcol +
                           " = ?1 ORDER BY _rid LIMIT ?3",
                       &value, 0, 1, rows, detail);
@@ -261,7 +276,7 @@ class TableBackend final : public Backend {
   }
 
   bool duplicate(int key, int64_t rid) override {
-    Stmt st = m_storage->prepare("SELECT 1 FROM " + m_quotedTable + " WHERE " + quote(keyColumn(key)) +
+    Stmt st = m_storage->prepare("SELECT 1 FROM " + m_quotedTable + " WHERE " + keyExpr(key) +
                                  " = ?1 AND _rid <> ?2 LIMIT 1");
     if (!st) return false;
     std::string value = encodeKey(key, m_decl.buffer);
@@ -332,7 +347,7 @@ class TableBackend final : public Backend {
       if (c.field == last.field && c.element == 0) col = c.name;
     std::string prefix = detail::encodeKeyPrefix(k, m_decl.buffer, k.parts.size() - 1);
     std::string upperBound = successor(prefix);
-    std::string kcol = quote(keyColumn(key));
+    std::string kcol = keyExpr(key);
     std::string sql = "SELECT " + quote(col) + " FROM " + m_quotedTable;
     if (!prefix.empty()) sql += " WHERE " + kcol + " >= ?1" + (upperBound.empty() ? "" : " AND " + kcol + " < ?2");
     sql += " ORDER BY " + kcol + (last.descending ? "" : " DESC") + " LIMIT 1";
@@ -354,7 +369,7 @@ class TableBackend final : public Backend {
   std::string password() const { return m_decl.owner ? m_decl.owner() : std::string(); }
   static std::string upper(std::string_view s) { return rt::UPPER(s); }
 
-  std::string keyColumn(int key) const { return "_k_" + withoutPrefix(m_decl.keys[key].name); }
+  std::string keyExpr(int key) const { return m_keyExprs[static_cast<size_t>(key)]; }
 
   Err readOnly(std::string& detail) {
     detail = m_name.path + ": opened for reading only";
@@ -416,9 +431,18 @@ class TableBackend final : public Backend {
     };
     for (const Column& c : m_columns) add(c.name);
     for (const MemoSlot& m : m_memos) add(withoutPrefix(m.name));
-    std::string selectCols = m_selectCols;
-    for (size_t k = 0; k < m_keys.size(); ++k) add(keyColumn(static_cast<int>(k)));
-    m_selectCols = selectCols;  // key columns are written, not read back
+    m_keyExprs.clear();
+    for (size_t k = 0; k < m_keys.size(); ++k) {
+      std::string spec, cols;
+      for (const KeyLayout::Part& part : m_keys[k].parts) {
+        FieldType t = part.field->type;
+        spec += isInteger(t) ? 'i' : isReal(t) ? 'r' : m_keys[k].caseSensitive ? 'T' : 't';
+        spec += part.descending ? '-' : '+';
+        for (const Column& c : m_columns)
+          if (c.field == part.field && c.element == 0) cols += ", " + quote(c.name);
+      }
+      m_keyExprs.push_back("ov_key('" + spec + "'" + cols + ")");
+    }
     m_insertSql = "INSERT INTO %T (" + names + ") VALUES (" + params + ")";
     m_updateSql = "UPDATE %T SET " + sets + " WHERE _rid = ?" + std::to_string(n + 1);
     m_keySignature.clear();
@@ -445,14 +469,13 @@ class TableBackend final : public Backend {
     std::string sql = "CREATE TABLE " + m_quotedTable + " (_rid INTEGER PRIMARY KEY AUTOINCREMENT";
     for (const Column& c : m_columns) sql += ", " + quote(c.name) + " " + columnType(c);
     for (const MemoSlot& m : m_memos) sql += ", " + quote(withoutPrefix(m.name)) + " " + memoType(m);
-    for (size_t k = 0; k < m_keys.size(); ++k) sql += ", " + quote(keyColumn(static_cast<int>(k))) + " BLOB";
     return sql + ")";
   }
 
   std::string indexName(size_t k) const { return "ix_" + m_name.table + "_" + withoutPrefix(m_decl.keys[k].name); }
   std::string indexSql(size_t k) const {
     return std::string("CREATE ") + (m_decl.keys[k].unique ? "UNIQUE " : "") + "INDEX " + quote(indexName(k)) +
-           " ON " + m_quotedTable + " (" + quote(keyColumn(static_cast<int>(k))) + ")";
+           " ON " + m_quotedTable + " (" + keyExpr(static_cast<int>(k)) + ")";
   }
 
   static Err ensureCatalogue(Storage& s, std::string& detail) {
@@ -538,8 +561,6 @@ class TableBackend final : public Backend {
     for (const MemoSlot& m : m_memos)
       if (!has(withoutPrefix(m.name))) addColumns.push_back(quote(withoutPrefix(m.name)) + " " + memoType(m));
     bool keysChanged = storedKeys != m_keySignature;
-    for (size_t k = 0; k < m_keys.size(); ++k)
-      if (!has(keyColumn(static_cast<int>(k)))) keysChanged = true;
     if (!addColumns.empty() && catalogued && storedVersion == m_decl.version) {
       detail = m_name.path + ": table " + m_name.table + " does not match its declaration (column " + addColumns[0] + ")";
       return Err::BadRecordDecl;
@@ -555,15 +576,15 @@ class TableBackend final : public Backend {
     Err err = ensureCatalogue(s, detail);
     for (size_t i = 0; err == Err::None && i < addColumns.size(); ++i)
       err = s.exec("ALTER TABLE " + m_quotedTable + " ADD COLUMN " + addColumns[i], &detail);
-    if (err == Err::None && keysChanged) err = rebuildKeys(has, detail);
+    if (err == Err::None && keysChanged) err = rebuildKeys(detail);
     if (err == Err::None) err = writeCatalogue(s, detail);
     Err end = s.end(err == Err::None, err == Err::None ? &detail : nullptr);
     s.touch(m_tableKey);
     return err != Err::None ? err : end;
   }
 
-  template <typename Has>
-  Err rebuildKeys(const Has& has, std::string& detail) {
+  // Drops the keys of the stored layout and builds the declared ones from the records.
+  Err rebuildKeys(std::string& detail) {
     Storage& s = *m_storage;
     std::vector<std::string> old;
     {
@@ -575,43 +596,6 @@ class TableBackend final : public Backend {
     }
     for (const std::string& ix : old)
       if (Err err = s.exec("DROP INDEX " + quote(ix), &detail); err != Err::None) return err;
-    for (size_t k = 0; k < m_keys.size(); ++k) {
-      std::string col = keyColumn(static_cast<int>(k));
-      if (!has(col))
-        if (Err err = s.exec("ALTER TABLE " + m_quotedTable + " ADD COLUMN " + quote(col) + " BLOB", &detail);
-            err != Err::None)
-          return err;
-    }
-    // Recompute every record's keys from its fields.
-    std::string scratch(m_decl.bufferSize, '\0');
-    std::vector<std::pair<int64_t, std::vector<std::string>>> rows;
-    {
-      Stmt st = s.prepare("SELECT _rid" + m_selectCols + " FROM " + m_quotedTable);
-      if (!st) return prepareFailed(detail);
-      int rc;
-      while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
-        loadFields(st.get(), 1, scratch.data());
-        std::vector<std::string> keys;
-        for (size_t k = 0; k < m_keys.size(); ++k) keys.push_back(detail::encodeKey(m_keys[k], scratch.data()));
-        rows.emplace_back(sqlite3_column_int64(st.get(), 0), std::move(keys));
-      }
-      if (rc != SQLITE_DONE) return s.mapError(rc, &detail);
-    }
-    std::string sets;
-    for (size_t k = 0; k < m_keys.size(); ++k)
-      sets += (k ? ", " : "") + quote(keyColumn(static_cast<int>(k))) + " = ?" + std::to_string(k + 1);
-    if (!m_keys.empty()) {
-      Stmt st = s.prepare("UPDATE " + m_quotedTable + " SET " + sets + " WHERE _rid = ?" + std::to_string(m_keys.size() + 1));
-      if (!st) return prepareFailed(detail);
-      for (auto& [rid, keys] : rows) {
-        for (size_t k = 0; k < keys.size(); ++k)
-          sqlite3_bind_blob(st.get(), static_cast<int>(k + 1), keys[k].data(), static_cast<int>(keys[k].size()), SQLITE_STATIC);
-        sqlite3_bind_int64(st.get(), static_cast<int>(keys.size() + 1), rid);
-        int rc = sqlite3_step(st.get());
-        sqlite3_reset(st.get());
-        if (rc != SQLITE_DONE) return s.mapError(rc, &detail);
-      }
-    }
     for (size_t k = 0; k < m_keys.size(); ++k) {
       if (Err err = s.exec(indexSql(k), &detail); err != Err::None) {
         if (err == Err::DupKey) {
@@ -784,11 +768,11 @@ class TableBackend final : public Backend {
       ++i;
       const rt::FieldDesc& f = *c.field;
       const char* p = base + f.memberOffset + static_cast<size_t>(c.element) * f.width;
+      // The buffer stays as it is until the statement has run: no copies needed.
       if (f.type == FieldType::String) {
-        std::string_view v = rt::clipView(std::string_view(p, f.width));
-        sqlite3_bind_text(st, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, i, p, static_cast<int>(clippedLength(p, f.width)), SQLITE_STATIC);
       } else if (f.type == FieldType::CString) {
-        sqlite3_bind_text(st, i, p, static_cast<int>(::strnlen(p, f.width)), SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, i, p, static_cast<int>(::strnlen(p, f.width)), SQLITE_STATIC);
       } else if (isInteger(f.type)) {
         sqlite3_bind_int64(st, i, static_cast<int64_t>(rt::fieldNumber(base, f, c.element)));
       } else {
@@ -799,13 +783,8 @@ class TableBackend final : public Backend {
       ++i;
       const std::string& v = m.ref(m_decl.buffer);
       size_t n = m.isBlob ? std::min<size_t>(v.size(), m.size) : rt::utf8CutLength(v, m.size);
-      if (m.isBlob) sqlite3_bind_blob(st, i, v.data(), static_cast<int>(n), SQLITE_TRANSIENT);
-      else sqlite3_bind_text(st, i, v.data(), static_cast<int>(n), SQLITE_TRANSIENT);
-    }
-    for (const KeyLayout& k : m_keys) {
-      ++i;
-      std::string v = detail::encodeKey(k, base);
-      sqlite3_bind_blob(st, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
+      if (m.isBlob) sqlite3_bind_blob(st, i, v.data(), static_cast<int>(n), SQLITE_STATIC);
+      else sqlite3_bind_text(st, i, v.data(), static_cast<int>(n), SQLITE_STATIC);
     }
     return i;
   }
@@ -819,6 +798,7 @@ class TableBackend final : public Backend {
   std::vector<Column> m_columns;
   std::vector<KeyLayout> m_keys;
   std::string m_selectCols, m_insertSql, m_updateSql, m_insertTemplate, m_updateTemplate, m_keySignature;
+  std::vector<std::string> m_keyExprs;  // per key: the SQL expression its index is on
   bool m_readOnly = false;
   bool m_holding = false;
 };

@@ -217,6 +217,43 @@ TEST(File, PositionsReadAndRestartFileOrder) {
   EXPECT_EQ(f.file.getPosition(second), Err::NotFound);
 }
 
+TEST(File, TransactionsOverTwoStorageFilesCommitOrRollBackTogether) {
+  TempDir dir;
+  Person a, b;
+  File one(personDecl(a, dir / "ONE.TPS")), two(personDecl(b, dir / "TWO.TPS"));
+  ASSERT_EQ(one.create(), Err::None);
+  ASSERT_EQ(two.create(), Err::None);
+  EXPECT_EQ(LOGOUT(1, {&one, &two}), Err::NotOpen);
+  ASSERT_EQ(one.open(), Err::None);
+  ASSERT_EQ(two.open(), Err::None);
+  EXPECT_EQ(COMMIT(), Err::NoLogout);
+  EXPECT_EQ(rt::ERRORCODE(), 91);
+  EXPECT_EQ(ROLLBACK(), Err::NoLogout);
+
+  ASSERT_EQ(LOGOUT(1, {&one, &two}), Err::None);
+  EXPECT_EQ(LOGOUT(1, {&one}), Err::LogoutActive);
+  EXPECT_EQ(rt::ERRORCODE(), 56);
+  setPerson(a, 1, "Ann", "Oslo");
+  ASSERT_EQ(one.add(), Err::None);
+  setPerson(b, 1, "Bob", "Rome");
+  ASSERT_EQ(two.add(), Err::None);
+  ASSERT_EQ(one.set(), Err::None);
+  ASSERT_EQ(one.next(), Err::None) << "the transaction sees its own changes";
+  ASSERT_EQ(ROLLBACK(), Err::None);
+  EXPECT_FALSE(isLoggedOut());
+  EXPECT_EQ(one.records(), 0);
+  EXPECT_EQ(two.records(), 0);
+  ASSERT_EQ(one.set(), Err::None);
+  EXPECT_EQ(one.next(), Err::NotAvailable) << "nothing read ahead survives the rollback";
+
+  ASSERT_EQ(LOGOUT(1, {&one, &two}), Err::None);
+  ASSERT_EQ(one.add(), Err::None);
+  ASSERT_EQ(two.add(), Err::None);
+  ASSERT_EQ(COMMIT(), Err::None);
+  EXPECT_EQ(one.records(), 1);
+  EXPECT_EQ(two.records(), 1);
+}
+
 TEST(File, MemosAndBlobsAreStoredBesideTheRecordAndCutToTheirSize) {
   TempDir dir;
   testing::Note n;

@@ -68,6 +68,25 @@ TEST(KeyCodec, NumbersOrderByValue) {
   EXPECT_EQ(zero, negZero);
 }
 
+TEST(KeyCodec, IntegersOrderByValueInFewBytes) {
+  const int64_t ordered[] = {-2147483648LL, -65536, -257, -256, -255, -2, -1, 0, 1, 2, 255, 256, 65535, 80000,
+                             8640000, 2147483647LL, INT64_MAX};
+  for (size_t i = 0; i + 1 < std::size(ordered); ++i) {
+    std::string a, b, da, db;
+    encodeInteger(ordered[i], false, a);
+    encodeInteger(ordered[i + 1], false, b);
+    encodeInteger(ordered[i], true, da);
+    encodeInteger(ordered[i + 1], true, db);
+    EXPECT_LT(a, b) << ordered[i] << " < " << ordered[i + 1];
+    EXPECT_GT(da, db) << "descending " << ordered[i];
+  }
+  std::string flag, date;
+  encodeInteger(1, false, flag);
+  encodeInteger(80000, false, date);
+  EXPECT_EQ(flag.size(), 2u);
+  EXPECT_EQ(date.size(), 4u);
+}
+
 // Components follow one another: the first decides unless equal, however long the texts.
 TEST(KeyCodec, ComponentsCompareInOrder) {
   auto key = [](std::string_view text, double n, bool descText) {
