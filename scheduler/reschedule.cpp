@@ -61,6 +61,7 @@ Err RescheduleAllTasks(int32_t date, int32_t time, const std::function<void(int 
   int lastPercent = 0;
   for (size_t i = 0; err == Err::None && i < positions.size(); ++i) {
     if ((err = file.getPosition(positions[i])) != Err::None) break;
+    const int32_t oldDate = SCH.Date, oldTime = SCH.Time, oldEvery = SCH.Every;
     {
       CalculationScope calculation;  // one "Invalid Units" message per task
       if (!ReschedulePreviousOccurrence(SCH, date, time)) {
@@ -69,7 +70,8 @@ Err RescheduleAllTasks(int32_t date, int32_t time, const std::function<void(int 
       }
       NextOccurrence(SCH, date, time);
     }
-    if ((err = files::Access_SCHEDULE.Update()) != Err::None) break;  // reported by the error manager
+    const bool moved = SCH.Date != oldDate || SCH.Time != oldTime || SCH.Every != oldEvery || SCH.Completed;
+    if (moved && (err = files::Access_SCHEDULE.Update()) != Err::None) break;  // reported by the error manager
     const int percent = int((i + 1) * 100 / positions.size());
     if (progress && percent != lastPercent) progress(lastPercent = percent);
   }
