@@ -19,7 +19,7 @@
 #include "platform/rt/text.h"
 #include "datalib/date_string_functions.h"
 #include "scheduler/globals.h"
-#include "scheduler/message_hook.h"
+#include "platform/ui/host.h"
 
 namespace ov::scheduler {
 namespace {
@@ -81,8 +81,8 @@ bool writeAll(int fd, const std::string& data) {
 void reportFailure(LogState& s, const std::string& path, int error) {
   if (s.reportedPath == path) return;
   s.reportedPath = path;
-  showMessage({"The event log " + path + " cannot be written: " + std::strerror(error), "Event Log",
-               Icon::Exclamation, Buttons::Ok, Answer::Ok});
+  ui::MESSAGE("The event log " + path + " cannot be written: " + std::strerror(error), "Event Log",
+              ui::Icon::Exclamation);
 }
 
 }  // namespace

@@ -12,7 +12,7 @@
 #include "platform/rt/paths.h"
 #include "scheduler/detail/keep_place.h"
 #include "scheduler/event_log.h"
-#include "scheduler/message_hook.h"
+#include "platform/ui/host.h"
 #include "scheduler/schedule_data.h"
 #include "scheduler/services.h"
 
@@ -28,8 +28,7 @@ constexpr int kMaxHistoryTasks = 10000;
 std::atomic<int32_t> g_historyCheckedOn{0};
 
 void cannotRemoveHistory() {
-  showMessage({rt::ERROR() + " error while removing history", "Cannot Remove History", Icon::Exclamation,
-               Buttons::Ok, Answer::Ok});
+  ui::MESSAGE(rt::ERROR() + " error while removing history", "Cannot Remove History", ui::Icon::Exclamation);
 }
 
 // Ends a pass: commits what it did, or undoes all of it after a failure.

@@ -7,7 +7,7 @@
 #include "platform/rt/date_time.h"
 #include "platform/rt/text.h"
 #include "scheduler/detail/calendar.h"
-#include "scheduler/message_hook.h"
+#include "platform/ui/host.h"
 
 namespace ov::scheduler {
 
@@ -21,8 +21,7 @@ thread_local bool t_unitsWarned = false;
 void warnInvalidUnits() {
   if (t_scopeDepth > 0 && t_unitsWarned) return;
   t_unitsWarned = true;
-  showMessage({"Custom repetition is not set up properly.  Select units.", "Invalid Units",
-               Icon::Exclamation, Buttons::Ok, Answer::Ok});
+  ui::MESSAGE("Custom repetition is not set up properly.  Select units.", "Invalid Units", ui::Icon::Exclamation);
 }
 
 bool isSemiMonthlyToLast(const ScheduleRecord& t) {

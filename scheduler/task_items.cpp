@@ -15,7 +15,7 @@
 #include "platform/rt/text.h"
 #include "scheduler/detail/keep_place.h"
 #include "scheduler/event_log.h"
-#include "scheduler/message_hook.h"
+#include "platform/ui/host.h"
 #include "scheduler/schedule_data.h"
 #include "scheduler/services.h"
 
@@ -126,7 +126,7 @@ void ToggleSkipNextOccurrence() {
 
 int32_t SnoozeTask() {
   static constexpr int32_t kDelays[] = {30000, 60000, 180000, 360000, 720000, 1080000};
-  const int choice = showPopup("5 minutes|10 minutes|30 minutes|1 hour|2 hours|3 hours|-|Cancel");
+  const int choice = ui::POPUP("5 minutes|10 minutes|30 minutes|1 hour|2 hours|3 hours|-|Cancel");
   if (choice < 1 || choice > 6) return 0;
   if (files::Access_SCHEDULE.Open() != Err::None) return 0;
   int32_t newId = 0;
@@ -175,7 +175,7 @@ void ShowTaskMessage() {
   }
   const int threads = services().threadCount ? services().threadCount() : 0;
   if (threads >= kMaxMessageThreads || !services().showReminder) {
-    showMessage({message, title, Icon::None, Buttons::Ok, Answer::Ok});
+    ui::MESSAGE(message, title);
     return;
   }
   ReminderText reminder;
@@ -188,9 +188,9 @@ void ShowTaskMessage() {
 
 bool CheckScheduleLink(std::string_view what, int32_t idPresent) {
   if (idPresent != 0) return true;
-  showMessage({"Unable to attach " + std::string(what) + " to scheduled item.  Schedule ID is " +
-                   std::to_string(SCH.ID) + ".",
-               "Internal Error", Icon::Hand, Buttons::Ok, Answer::Ok});
+  ui::MESSAGE("Unable to attach " + std::string(what) + " to scheduled item.  Schedule ID is " +
+                  std::to_string(SCH.ID) + ".",
+              "Internal Error", ui::Icon::Hand);
   return false;
 }
 
@@ -206,7 +206,7 @@ void showNotice(const Notice& n) {
   const std::string title = "Advanced Warning: " + expand(n.description);
   if (files::MSG.USEEXTERNAL && showThroughMessageProgram(title, expanded, n.alarm ? n.alarmFile : std::string()))
     return;
-  showMessage({expanded, title, Icon::Exclamation, Buttons::Ok, Answer::Ok});
+  ui::MESSAGE(expanded, title, ui::Icon::Exclamation);
 }
 
 }  // namespace

@@ -19,7 +19,7 @@
 #include "platform/rt/picture.h"
 #include "scheduler/event_log.h"
 #include "scheduler/globals.h"
-#include "scheduler/message_hook.h"
+#include "scheduler/tests/recording_host.h"
 #include "scheduler/services.h"
 
 namespace ov::scheduler::testing {
@@ -45,17 +45,6 @@ class DataFixture : public ::testing::Test {
     m_savedServices = services();
     services() = Services{};
     services().post = [this](int event, int thread) { posted.push_back({event, thread}); };
-    m_savedMessages = setMessageHook([this](const MessageBox& b) {
-      boxes.push_back(b);
-      return b.defaultAnswer;
-    });
-    m_savedPopup = setPopupHook([this](std::string_view items) {
-      popups.emplace_back(items);
-      if (popupAnswers.empty()) return 0;
-      const int answer = popupAnswers.front();
-      popupAnswers.pop_front();
-      return answer;
-    });
   }
 
   void TearDown() override {
@@ -63,8 +52,6 @@ class DataFixture : public ::testing::Test {
     for (db::FileManager* m : files::fileManagers())
       while (m->openCount() > 0) (void)m->Close();
     for (db::File* f : files::dataFiles()) (void)f->close();
-    setMessageHook(m_savedMessages);
-    setPopupHook(m_savedPopup);
     services() = m_savedServices;
     rt::clearTestClock();
     std::error_code ec;
@@ -148,16 +135,12 @@ class DataFixture : public ::testing::Test {
     return out;
   }
 
-  std::vector<MessageBox> boxes;
-  std::vector<std::string> popups;
-  std::deque<int> popupAnswers;
+  RecordingHost host;  // message boxes and popups shown, popup answers
   std::vector<std::pair<int, int>> posted;
 
  private:
   std::filesystem::path m_dir, m_cwd;
   Services m_savedServices;
-  MessageHook m_savedMessages;
-  PopupHook m_savedPopup;
 };
 
 }  // namespace ov::scheduler::testing

@@ -13,7 +13,7 @@
 #include "platform/rt/ini.h"
 #include "platform/rt/picture.h"
 #include "scheduler/globals.h"
-#include "scheduler/message_hook.h"
+#include "scheduler/tests/recording_host.h"
 #include "scheduler/tests/log_fixture.h"
 
 using namespace ov;
@@ -119,16 +119,11 @@ TEST_F(EventLogFile, InactiveSchedulerWritesToTheTestLog) {
 
 TEST_F(EventLogFile, UnwritableLogIsReportedOnceAndLosesOnlyTheLine) {
   files::GLO.LOGFILENAME = (dir() / "missing-folder" / "OV_EVENT.LOG").string();
-  std::vector<std::string> boxes;
-  MessageHook previous = setMessageHook([&](const MessageBox& b) {
-    boxes.push_back(b.text);
-    return b.defaultAnswer;
-  });
+  ov::scheduler::testing::RecordingHost host;
   WriteLog("one", "x");
   WriteLog("two", "x");
-  setMessageHook(previous);
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_NE(boxes[0].find("missing-folder"), std::string::npos);
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_NE(host.messages[0].text.find("missing-folder"), std::string::npos);
 }
 
 namespace {

@@ -60,7 +60,7 @@ TEST_F(Housekeeping, HistoryExpiresAfterItsDays) {
   files::TASK.REMOVEUNCOMPLETED = 1;
   EXPECT_TRUE(RemoveExpiredHistory());
   EXPECT_EQ(ids(), (std::vector<int32_t>{enabled}));
-  EXPECT_TRUE(boxes.empty());
+  EXPECT_TRUE(host.messages.empty());
 }
 
 TEST_F(Housekeeping, NoHistoryExpiryWhenItsDaysAreZero) {

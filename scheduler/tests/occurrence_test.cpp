@@ -4,26 +4,13 @@
 
 #include <vector>
 
-#include "scheduler/message_hook.h"
+#include "scheduler/tests/recording_host.h"
 #include "scheduler/tests/test_tasks.h"
 
 using namespace ov::scheduler;
 using namespace ov::scheduler::testing;
 
 namespace {
-
-// Records every message box and answers it with its default.
-struct RecordedMessages {
-  std::vector<MessageBox> boxes;
-  MessageHook previous;
-  RecordedMessages() {
-    previous = setMessageHook([this](const MessageBox& b) {
-      boxes.push_back(b);
-      return b.defaultAnswer;
-    });
-  }
-  ~RecordedMessages() { setMessageHook(previous); }
-};
 
 struct Step {
   const char* name;
@@ -258,29 +245,29 @@ TEST(NextOccurrence, UnknownUnitShowsInvalidUnitsAndMovesPastTheReferenceDate) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    RecordedMessages messages;
+    RecordingHost messages;
     ScheduleRecord t = custom(1, row.unit, row.date, at(10, 0));
     NextOccurrence(t, row.refDate, at(12, 0));
     EXPECT_EQ(t.Date, row.wantDate);
     EXPECT_EQ(t.Time, at(10, 0));
-    ASSERT_EQ(messages.boxes.size(), 1u);
-    EXPECT_EQ(messages.boxes[0].title, "Invalid Units");
-    EXPECT_EQ(messages.boxes[0].text, "Custom repetition is not set up properly.  Select units.");
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].title, "Invalid Units");
+    EXPECT_EQ(messages.messages[0].text, "Custom repetition is not set up properly.  Select units.");
   }
 }
 
 TEST(NextOccurrence, InvalidUnitsShownOncePerCalculation) {
-  RecordedMessages messages;
+  RecordingHost messages;
   {
     CalculationScope calculation;
     ScheduleRecord t = custom(1, "sec", ymd(2024, 3, 1), at(10, 0));
     for (int i = 0; i < 5; ++i) NextOccurrence(t, t.Date, t.Time + 1);
     EXPECT_EQ(t.Date, ymd(2024, 3, 6));
   }
-  EXPECT_EQ(messages.boxes.size(), 1u);
+  EXPECT_EQ(messages.messages.size(), 1u);
   ScheduleRecord t = custom(1, "sec", ymd(2024, 3, 1), at(10, 0));
   NextOccurrence(t, t.Date, t.Time);  // a new calculation warns again
-  EXPECT_EQ(messages.boxes.size(), 2u);
+  EXPECT_EQ(messages.messages.size(), 2u);
 }
 
 TEST(NextOccurrence, Expiry) {
@@ -458,7 +445,7 @@ TEST(Reschedule, TooManyBackwardStepsGivesUpAndLeavesTheTask) {
 }
 
 TEST(Reschedule, UnknownUnitGoesToTheDayBeforeTheMomentWithOneMessage) {
-  RecordedMessages messages;
+  RecordingHost messages;
   ScheduleRecord t = custom(1, "sec", ymd(2024, 3, 20), at(10, 0));
   {
     CalculationScope calculation;
@@ -467,5 +454,5 @@ TEST(Reschedule, UnknownUnitGoesToTheDayBeforeTheMomentWithOneMessage) {
     NextOccurrence(t, ymd(2024, 3, 10), at(9, 0));
   }
   EXPECT_EQ(t.Date, ymd(2024, 3, 11));
-  EXPECT_EQ(messages.boxes.size(), 1u);
+  EXPECT_EQ(messages.messages.size(), 1u);
 }

@@ -59,10 +59,12 @@ TEST_F(TaskItems, SnoozeAddsAOneTimeCopyWithTheScript) {
   addScriptItems(id, 2);
   SCH = storedTask(id);
   SCH.SkipNextTime = 1;
-  popupAnswers = {4};  // "1 hour"
+  host.popupAnswers = {"1 hour"};
   const int32_t copy = SnoozeTask();
   ASSERT_NE(copy, 0);
-  EXPECT_EQ(popups, std::vector<std::string>{"5 minutes|10 minutes|30 minutes|1 hour|2 hours|3 hours|-|Cancel"});
+  ASSERT_EQ(host.popups.size(), 1u);
+  EXPECT_EQ(host.popups[0], (std::vector<std::string>{"5 minutes", "10 minutes", "30 minutes", "1 hour", "2 hours",
+                                                      "3 hours", "-", "Cancel"}));
   const files::ScheduleRec c = storedTask(copy);
   EXPECT_EQ(moment(c.Date, c.Time), moment(ymd(2024, 3, 11), at(0, 30, 1)));
   EXPECT_EQ(c.ScheduleType.str(), "Once");
@@ -72,7 +74,7 @@ TEST_F(TaskItems, SnoozeAddsAOneTimeCopyWithTheScript) {
   EXPECT_EQ(storedTask(id).ScheduleType.str(), "Custom") << "the snoozed task is not changed";
   EXPECT_EQ(SCH.ID, id) << "the buffer still holds the task";
 
-  popupAnswers = {7};  // Cancel
+  host.popupAnswers = {"Cancel"};
   EXPECT_EQ(SnoozeTask(), 0);
   EXPECT_EQ(SnoozeTask(), 0) << "nothing chosen";
   EXPECT_EQ(storedTasks().size(), 2u);
@@ -131,11 +133,11 @@ TEST_F(TaskItems, MissingMessageProgramFallsBackToTheOwnDisplay) {
 TEST_F(TaskItems, CheckScheduleLink) {
   SCH.ID = 12;
   EXPECT_TRUE(CheckScheduleLink("contact", 5));
-  EXPECT_TRUE(boxes.empty());
+  EXPECT_TRUE(host.messages.empty());
   EXPECT_FALSE(CheckScheduleLink("contact", 0));
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].text, "Unable to attach contact to scheduled item.  Schedule ID is 12.");
-  EXPECT_EQ(boxes[0].title, "Internal Error");
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_EQ(host.messages[0].text, "Unable to attach contact to scheduled item.  Schedule ID is 12.");
+  EXPECT_EQ(host.messages[0].title, "Internal Error");
 }
 
 TEST_F(TaskItems, AdvanceWarnings) {
@@ -168,9 +170,9 @@ TEST_F(TaskItems, AdvanceWarnings) {
     addTask(t);
   }
   CheckAdvanceWarnings();
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].title, "Advanced Warning: due warning");
-  EXPECT_EQ(boxes[0].text, "MAR 12,2024  9:00AM\r\n\r\nBring the slides");
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_EQ(host.messages[0].title, "Advanced Warning: due warning");
+  EXPECT_EQ(host.messages[0].text, "MAR 12,2024  9:00AM\r\n\r\nBring the slides");
   // In the order of the warning moments: 22:00 before 23:00.
   EXPECT_EQ(logLines(), (std::vector<std::pair<std::string, std::string>>{
                             {"Advanced Warning", "Skipped:  skipping task"}, {"Advanced Warning", "due warning"}}));
@@ -184,5 +186,5 @@ TEST_F(TaskItems, AdvanceWarnings) {
   EXPECT_EQ(moment(date, time), moment(ymd(2024, 3, 11), at(8, 0)));
 
   CheckAdvanceWarnings();
-  EXPECT_EQ(boxes.size(), 1u) << "each warning is given once";
+  EXPECT_EQ(host.messages.size(), 1u) << "each warning is given once";
 }
