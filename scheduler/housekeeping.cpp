@@ -13,7 +13,6 @@
 #include "scheduler/detail/keep_place.h"
 #include "scheduler/event_log.h"
 #include "platform/ui/host.h"
-#include "scheduler/schedule_data.h"
 #include "scheduler/services.h"
 
 namespace ov::scheduler {
@@ -46,12 +45,8 @@ Err setToDisabledTasks() {
   return files::SCHEDULE.setFrom(files::SCH_KeyDateEnabled);
 }
 
-// Deletes the current task and its script items.
-Err deleteCurrentTask() {
-  const int32_t id = SCH.ID;
-  if (Err err = files::Access_SCHEDULE.Delete(); err != Err::None) return err;
-  return deleteScriptItems(id);
-}
+// Deletes the current task with its script items, per-user details and contact links.
+Err deleteCurrentTask() { return files::Relate_SCHEDULE.Delete(); }
 
 }  // namespace
 
@@ -62,8 +57,7 @@ bool RemoveExpiredHistory() {
   const int32_t days = files::TASK.HISTORYEXPIRES;
   if (days == 0 || g_historyCheckedOn.exchange(today) == today) return false;
 
-  if (files::Access_SCHEDULE.Open() == Err::None) {
-    (void)files::Access_SCRIPTING.Open();
+  if (files::Relate_SCHEDULE.Open() == Err::None) {
     {
       detail::KeepPlace keep(files::SCHEDULE);
       const bool inTransaction = db::LOGOUT(1, {&files::SCHEDULE, &files::SCRIPTING}) == Err::None;
@@ -80,8 +74,7 @@ bool RemoveExpiredHistory() {
       // What was removed before an error stays removed, as each removal stands on its own.
       (void)finish(inTransaction, Err::None);
     }
-    (void)files::Access_SCRIPTING.Close();
-    (void)files::Access_SCHEDULE.Close();
+    (void)files::Relate_SCHEDULE.Close();
   } else {
     cannotRemoveHistory();
   }
@@ -90,8 +83,7 @@ bool RemoveExpiredHistory() {
 }
 
 Err removeDisabledTasks(bool completedOnly) {
-  if (Err err = files::Access_SCHEDULE.Open(); err != Err::None) return err;
-  (void)files::Access_SCRIPTING.Open();
+  if (Err err = files::Relate_SCHEDULE.Open(); err != Err::None) return err;
   Err err;
   {
     detail::KeepPlace keep(files::SCHEDULE);
@@ -102,8 +94,7 @@ Err removeDisabledTasks(bool completedOnly) {
     if (err == Err::NotAvailable) err = Err::None;
     err = finish(inTransaction, err);
   }
-  (void)files::Access_SCRIPTING.Close();
-  (void)files::Access_SCHEDULE.Close();
+  (void)files::Relate_SCHEDULE.Close();
   return err;
 }
 

@@ -28,14 +28,14 @@ bool DataFileExceptionStore::fetchTask(int32_t id, ScheduleRecord& out) {
 }
 
 void DataFileExceptionStore::deleteTask(int32_t id) {
-  if (files::Access_SCHEDULE.UseFile() != Err::None) return;
+  if (files::Relate_SCHEDULE.Open() != Err::None) return;
   {
     detail::KeepPlace keep(files::SCHEDULE);
     SCH.ID = id;
-    if (files::SCHEDULE.get(files::SCH_KeyID) != Err::None) return;
-    if (files::Access_SCHEDULE.TryDelete() != Err::None) return;  // reported by nobody, as before
+    // With its script items; a failure is reported by the relation manager.
+    if (files::SCHEDULE.get(files::SCH_KeyID) == Err::None) (void)files::Relate_SCHEDULE.Delete();
   }
-  (void)deleteScriptItems(id);  // the copy's own items; a failure leaves stray items only
+  (void)files::Relate_SCHEDULE.Close();
 }
 
 int32_t DataFileExceptionStore::insertCopy(const ScheduleRecord& copy, int32_t sourceId) {
