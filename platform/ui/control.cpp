@@ -26,6 +26,7 @@
 #include "platform/ui/detail/runtime_impl.h"
 #include "platform/ui/detail/view_util.h"
 #include "platform/ui/event.h"
+#include "platform/ui/toolbar_class.h"
 #include "platform/ui/window.h"
 
 namespace ov::ui {
@@ -948,7 +949,16 @@ bool Button::setProp(int p, std::string_view v) {
   return Control::setProp(p, v);
 }
 
-void Button::userPress(int keycode) { postEvent(EVENT::Accepted, keycode); }
+void Button::userPress(int keycode) {
+  // The frame's standard toolbar buttons act on the active MDI child.
+  if (Toolbar::isStandard(m_feq) && m_window && m_window->windowKind() == WindowKind::Frame &&
+      activeMdiThread() != m_window->thread()) {
+    detail::Runtime::get().post(
+        detail::Posted{EVENT::Accepted, m_feq, keycode, detail::TargetKind::Innermost, 0}, activeMdiThread());
+    return;
+  }
+  postEvent(EVENT::Accepted, keycode);
+}
 
 QWidget* Button::createView(QWidget* parent) {
   auto* b = new QPushButton(parent);

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "platform/ui/binding.h"
+#include "platform/ui/prop.h"
 #include "platform/ui/window_proc.h"
 
 class QWidget;
@@ -260,6 +261,7 @@ class Check : public Control {
 class Option : public Control {
  public:
   explicit Option(std::string name) : Control(Kind::Option, std::move(name)) {}
+  std::string screenText() const override { return prop(Prop::ScreenText); }  // the chosen value
   std::string prop(int p) const override;
   bool setProp(int p, std::string_view value) override;
   void display() override;

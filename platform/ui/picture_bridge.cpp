@@ -16,10 +16,7 @@ std::string formatValue(const Binding& b, std::string_view picture) {
     return std::string(rt::clipView(rt::FORMAT(b.text(), picture)));
   }
   if (kind == rt::PictureKind::Pattern && !b.isNumeric()) return rt::FORMAT(b.text(), picture);
-  std::string t = rt::FORMAT(b.number(), picture);
-  // Numbers are right-justified in their width; an entry shows them without the leading blanks.
-  size_t first = t.find_first_not_of(' ');
-  return first == std::string::npos ? std::string() : std::string(rt::clipView(t.substr(first)));
+  return rt::FORMAT(b.number(), picture);
 }
 
 bool deformatValue(Binding& b, std::string_view text, std::string_view picture) {

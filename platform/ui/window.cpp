@@ -23,6 +23,7 @@
 #include "platform/ui/detail/runtime_impl.h"
 #include "platform/ui/detail/view_util.h"
 #include "platform/ui/event.h"
+#include "platform/ui/toolbar_class.h"
 #include "platform/ui/window_manager.h"
 
 namespace ov::ui {
@@ -433,6 +434,17 @@ void applyCommon(const Control& c, QWidget& view) {
 }
 
 }  // namespace detail
+
+int activeMdiThread() {
+  Window* frame = detail::frameWindow();
+  if (!frame) return kFrameThread;
+  if (frame->m_view && frame->m_view->mdi) {
+    if (QMdiSubWindow* sub = frame->m_view->mdi->activeSubWindow()) {
+      if (auto* ww = dynamic_cast<WindowWidget*>(sub->widget())) return ww->window()->thread();
+    }
+  }
+  return frame->thread();
+}
 
 // ---- declaring ---------------------------------------------------------------------------------
 

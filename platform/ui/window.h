@@ -117,6 +117,7 @@ class Window {
   void setProp(int feq, int p, std::string_view value);
   void setProp(int feq, int p, int64_t value);
   void setProp(int feq, int p, const char* value) { setProp(feq, p, std::string_view(value)); }
+  void setProp(int feq, int p, int value) { setProp(feq, p, static_cast<int64_t>(value)); }
 
   const std::string& title() const { return m_title; }
   void setTitle(std::string_view t);
@@ -163,6 +164,7 @@ class Window {
   friend struct detail::WindowAccess;
   friend class Control;
   friend class WindowManager;
+  friend int activeMdiThread();
   void adopt(std::unique_ptr<Control> c, int feq);
   void open(WindowManager* manager, int thread);
   void destroy();

@@ -50,7 +50,7 @@ Control* findControl(const Window& w, std::string_view name) {
   if (Control* c = w.control(name)) return c;
   for (int feq : w.allControls()) {
     Control* c = w.control(feq);
-    if (!c->textProp().empty() && plain(c->textProp()) == name) return c;
+    if (!c->textProp().empty() && plain(c->textProp()) == plain(name)) return c;
   }
   return nullptr;
 }
