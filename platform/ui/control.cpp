@@ -299,9 +299,15 @@ void Entry::userAccept(int keycode) {
 QWidget* Entry::createView(QWidget* parent) {
   auto* e = new QLineEdit(parent);
   QObject::connect(e, &QLineEdit::textEdited, e, [this](const QString& t) { userEdit(s8(t)); });
-  QObject::connect(e, &QLineEdit::returnPressed, e, [this] { userAccept(Key::Enter); });
+  // Enter gives returnPressed and then editingFinished: one Accepted (or Rejected) for both.
+  QObject::connect(e, &QLineEdit::returnPressed, e, [this] {
+    m_enterPressed = true;
+    userAccept(Key::Enter);
+  });
   QObject::connect(e, &QLineEdit::editingFinished, e, [this] {
-    if (m_touched) userAccept(Key::Tab);
+    bool enter = m_enterPressed;
+    m_enterPressed = false;
+    if (m_touched && !enter) userAccept(Key::Tab);
   });
   m_view = e;
   return e;
@@ -374,10 +380,15 @@ QWidget* Spin::createView(QWidget* parent) {
   QLineEdit* e = s->findChild<QLineEdit*>();
   if (e) {
     QObject::connect(e, &QLineEdit::textEdited, s, [this](const QString& t) { userEdit(s8(t)); });
-    QObject::connect(e, &QLineEdit::returnPressed, s, [this] { userAccept(Key::Enter); });
+    QObject::connect(e, &QLineEdit::returnPressed, s, [this] {
+      m_enterPressed = true;
+      userAccept(Key::Enter);
+    });
   }
   QObject::connect(s, &QAbstractSpinBox::editingFinished, s, [this] {
-    if (m_touched) userAccept(Key::Tab);
+    bool enter = m_enterPressed;
+    m_enterPressed = false;
+    if (m_touched && !enter) userAccept(Key::Tab);
   });
   m_view = s;
   return s;

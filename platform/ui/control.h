@@ -197,6 +197,7 @@ class Entry : public Control {
  protected:
   std::string m_screen;
   bool m_password = false, m_upper = false;
+  bool m_enterPressed = false;
 };
 
 // A spin box: an entry whose value steps between a low and a high bound; dates step by days.

@@ -439,7 +439,7 @@ int activeMdiThread() {
   Window* frame = detail::frameWindow();
   if (!frame) return kFrameThread;
   if (frame->m_view && frame->m_view->mdi) {
-    if (QMdiSubWindow* sub = frame->m_view->mdi->activeSubWindow()) {
+    if (QMdiSubWindow* sub = frame->m_view->mdi->currentSubWindow()) {
       if (auto* ww = dynamic_cast<WindowWidget*>(sub->widget())) return ww->window()->thread();
     }
   }
@@ -908,7 +908,8 @@ std::string Window::statusText(int zone) const {
 bool Window::isShown(int feq) const {
   for (Control* c = control(feq); c; c = control(c->parentFeq())) {
     if (c->isHidden()) return false;
-    if (c->kind() == Kind::Tab) {
+    // Controls on a tab show while it is the chosen one; the tab itself shows in the tab row.
+    if (c->kind() == Kind::Tab && c->feq() != feq) {
       auto* s = dynamic_cast<Sheet*>(control(c->parentFeq()));
       if (s && s->selectedTab() != c->feq()) return false;
     }
@@ -1079,6 +1080,12 @@ void Window::buildView() {
     if (c.kind() == Kind::Menu || c.kind() == Kind::Item || c.kind() == Kind::Toolbar) continue;
     placeControl(c);
   }
+  // Sheets, groups and options lie under every other control, one above the other in the order
+  // they were declared.
+  auto isContainer = [](Kind k) { return k == Kind::Sheet || k == Kind::Group || k == Kind::Option; };
+  for (bool containers : {true, false})
+    for (int feq : m_order)
+      if (QWidget* w = m_controls[feq]->view(); w && isContainer(m_controls[feq]->kind()) == containers) w->raise();
   if (!m_zoneWidths.empty()) {
     QStatusBar* bar = v.main->statusBar();
     for (size_t i = 0; i < m_zoneWidths.size(); ++i) {
@@ -1137,11 +1144,7 @@ void Window::placeControl(Control& c) {
   QWidget* view = c.createView(parent);
   if (!view) return;
   view->setProperty("ovFeq", c.feq());
-  if (onToolbar) {
-    v.toolBar->addWidget(view);
-  } else if (c.kind() == Kind::Sheet || c.kind() == Kind::Group || c.kind() == Kind::Option) {
-    view->lower();  // containers lie under the controls on them
-  }
+  if (onToolbar) v.toolBar->addWidget(view);
   c.syncView();
 }
 

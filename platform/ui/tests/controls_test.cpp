@@ -1,0 +1,242 @@
+// Controls: USE variables through pictures, the choice controls, properties by number, tabs and
+// the layer's Hide and Disable up the parent chain.
+#include <gtest/gtest.h>
+#include <gtest/gtest-spi.h>
+
+#include <QWidget>
+
+#include <string>
+
+#include "platform/rt/date_time.h"
+#include "platform/rt/fixed_string.h"
+#include "platform/ui/event.h"
+#include "platform/ui/runtime.h"
+#include "platform/ui/testing/driver.h"
+#include "platform/ui/testing/scripted_host.h"
+#include "platform/ui/window_manager.h"
+
+using namespace ov::ui;
+using ov::rt::DATE;
+using ov::ui::test::Driver;
+using ov::ui::test::runScript;
+using ov::ui::test::ScriptedHost;
+using ov::ui::test::WindowDriver;
+
+namespace {
+
+// A window procedure whose window the test declares; it records the events it gets.
+class Declared : public WindowManager {
+ public:
+  explicit Declared(std::function<void(Window&)> declare) : WindowManager("Declared"), m_declare(std::move(declare)) {}
+  Level Init() override {
+    m_declare(window());
+    Open();
+    return Level::Benign;
+  }
+  Level TakeEvent() override {
+    events.push_back({EVENT(), FIELD()});
+    return WindowManager::TakeEvent();
+  }
+  int count(int event, int field) const {
+    return static_cast<int>(std::count(events.begin(), events.end(), std::pair<int, int>{event, field}));
+  }
+  std::vector<std::pair<int, int>> events;
+
+ private:
+  std::function<void(Window&)> m_declare;
+};
+
+class Controls : public ::testing::Test {
+ protected:
+  void SetUp() override { ov::ui::test::application(); }
+  // Starts a Declared window and waits for it.
+  WindowDriver open(Driver& d, std::function<void(Window&)> declare, Declared** proc = nullptr) {
+    d.start([&, declare] {
+      auto p = std::make_unique<Declared>(declare);
+      if (proc) *proc = p.get();
+      return p;
+    });
+    return d.waitWindow("Declared");
+  }
+};
+
+struct PictureCase {
+  const char* name;
+  const char* picture;
+  const char* typed;
+  bool rejected;
+  double number;       // the variable afterwards (numeric cases)
+  const char* text;    // the variable afterwards (text cases), nullptr for numeric ones
+  const char* shown;   // what the entry shows once displayed again
+};
+const PictureCase kPictures[] = {
+    {"date in M/DD/YYYY", "@d2", "3/15/2026", false, static_cast<double>(DATE(3, 15, 2026)), nullptr, " 3/15/2026"},
+    {"impossible date is refused", "@d2", "4/31/2026", true, 77, nullptr, "4/31/2026"},
+    {"time with seconds", "@t4", "17:30:05", false, 6300501, nullptr, "17:30:05"},
+    {"signed number with grouping", "@n-10.2", "-1,234.5", false, -1234.5, nullptr, " -1,234.50"},
+    {"letters in a number are refused", "@n3", "abc", true, 77, nullptr, "abc"},
+    {"blank number is zero", "@n3", "", false, 0, nullptr, "  0"},
+    {"string cut to its field", "@s20", "abcdefgh", false, 0, "abcde", "abcde"},
+    {"pattern keeps its digits", "@p(###)###-####p", "(555)123-4567", false, 0, "5551234567", "(555)123-4567"},
+};
+
+TEST_F(Controls, EntriesReadAndShowTheirVariablesThroughPictures) {
+  ScriptedHost host;
+  for (const PictureCase& c : kPictures) {
+    SCOPED_TRACE(c.name);
+    double number = 77;
+    ov::rt::String<5> shortText;
+    ov::rt::String<12> digits;
+    bool numeric = c.text == nullptr;
+    runScript([&](Driver& d) {
+      Declared* proc = nullptr;
+      WindowDriver w = open(
+          d,
+          [&](Window& win) {
+            Entry& e = win.entry("?Field", c.picture);
+            e.at(4, 4, 100, 12);
+            if (numeric)
+              e.use(number);
+            else if (std::string(c.picture).rfind("@p", 0) == 0)
+              e.use(digits);
+            else
+              e.use(shortText);
+          },
+          &proc);
+      w.enter("?Field", c.typed);
+      int field = 0;
+      w.with([&](Window& win) { field = win.feq("?Field"); });
+      d.gui([&] {
+        EXPECT_EQ(proc->count(EVENT::Rejected, field), c.rejected ? 1 : 0);
+        EXPECT_EQ(proc->count(EVENT::Accepted, field), c.rejected ? 0 : 1);
+      });
+      if (numeric) {
+        EXPECT_DOUBLE_EQ(number, c.number);
+      } else if (std::string(c.picture).rfind("@p", 0) == 0) {
+        EXPECT_EQ(digits.str(), c.text);
+      } else {
+        EXPECT_EQ(shortText.str(), c.text);
+      }
+      EXPECT_EQ(w.text("?Field"), c.shown);
+    });
+  }
+  EXPECT_EQ(host.beeps(), 2) << "each refused text beeps";
+}
+
+TEST_F(Controls, ChoiceControlsHoldTheValuesOfTheirEntries) {
+  ScriptedHost host;
+  ov::rt::String<1> rounding = "M";
+  ov::rt::String<1> flag = "N";
+  ov::rt::String<20> title;
+  int32_t priority = 2;
+  runScript([&](Driver& d) {
+    WindowDriver w = open(d, [&](Window& win) {
+      win.dropList("?Rounding", "Minute|#M|Second|#S").at(4, 4, 60, 12).use(rounding);
+      win.check("?Flag", "&Keep").values("Y", "N").at(4, 20, 60, 10).use(flag);
+      win.combo("?Title", "Untitled - Notepad|Calculator").at(4, 34, 100, 12).use(title);
+      int opt = win.option("?Priority", "Priority").at(4, 50, 120, 30).use(priority).feq();
+      win.radio("?Low", "&Low", opt).value("1").at(8, 60, 30, 10);
+      win.radio("?Normal", "&Normal", opt).value("2").at(40, 60, 40, 10);
+      win.radio("?High", "&High", opt).value("3").at(82, 60, 30, 10);
+    });
+    EXPECT_EQ(w.text("?Rounding"), "Minute") << "the variable's value picks the entry";
+    EXPECT_EQ(w.choice("?Priority"), 2);
+    w.choose("?Rounding", "Second");
+    w.check("?Flag", true);
+    w.choose("?Priority", "High");
+    w.type("?Title", "Inbox - Mail");
+    w.accept("?Title");
+    EXPECT_EQ(rounding.str(), "S");
+    EXPECT_EQ(flag.str(), "Y");
+    EXPECT_EQ(priority, 3);
+    EXPECT_EQ(title.str(), "Inbox - Mail");
+    w.choose("?Title", "Calculator");
+    EXPECT_EQ(title.str(), "Calculator");
+
+    // The program changes the variables; the window shows them after the next event.
+    d.gui([&] {
+      rounding = "M";
+      priority = 1;
+      flag = "N";
+    });
+    w.post(EVENT::User);
+    EXPECT_EQ(w.text("?Rounding"), "Minute");
+    EXPECT_EQ(w.choice("?Priority"), 1);
+    EXPECT_EQ(w.prop("?Flag", Prop::Checked), "");
+  });
+}
+
+TEST_F(Controls, HiddenAndDisabledFollowTheParentChainAndTabs) {
+  ScriptedHost host;
+  runScript([&](Driver& d) {
+    WindowDriver w = open(d, [](Window& win) {
+      int sheet = win.sheet("?Sheet").at(2, 2, 200, 100).feq();
+      int a = win.tab("?TabA", "&First", sheet).feq();
+      int b = win.tab("?TabB", "&Second", sheet).feq();
+      win.tab("?TabC", "&Third", sheet).hidden();
+      int group = win.group("?Group", "Options", 0).at(6, 20, 120, 40).on(a).feq();
+      win.check("?Inner", "Inner", 0).at(10, 30, 60, 10).on(group);
+      win.entry("?OnB", "@s10").at(10, 20, 60, 12).on(b);
+    });
+    EXPECT_EQ(w.tabs("?Sheet"), (std::vector<std::string>{"&First", "&Second"})) << "a hidden tab is not shown";
+    EXPECT_TRUE(w.shown("?Inner"));
+    EXPECT_FALSE(w.shown("?OnB")) << "a control on a tab that is not chosen";
+    w.selectTab("Second");
+    EXPECT_TRUE(w.shown("?OnB"));
+    EXPECT_FALSE(w.shown("?Inner"));
+    EXPECT_EQ(w.choice("?Sheet"), 2);
+
+    w.selectTab("First");
+    w.with([](Window& win) {
+      win.setProp(win.feq("?Group"), Prop::Hide, 1);
+      win.setProp(win.feq("?Group"), Prop::Disable, 1);
+    });
+    EXPECT_FALSE(w.shown("?Inner"));
+    EXPECT_FALSE(w.enabled("?Inner"));
+    EXPECT_EQ(w.prop("?Inner", Prop::Hide), "") << "its own Hide is untouched";
+    w.with([](Window& win) {
+      QWidget* v = win.control(win.feq("?Inner"))->view();
+      EXPECT_FALSE(v->isVisibleTo(win.clientView()));
+      EXPECT_FALSE(v->isEnabled());
+    });
+
+    // Selecting a control on another tab brings its tab forward.
+    w.with([](Window& win) { win.select(win.feq("?OnB")); });
+    EXPECT_EQ(w.choice("?Sheet"), 2);
+
+    // A wizard shows no tab row: the user cannot choose tabs, the program can.
+    w.with([](Window& win) { win.setProp(win.feq("?Sheet"), Prop::Wizard, 1); });
+    EXPECT_NONFATAL_FAILURE_ON_ALL_THREADS(w.selectTab("First"), "cannot be chosen by the user");
+  });
+}
+
+TEST_F(Controls, WindowPropertiesByNumberInDialogUnitsOrPixels) {
+  ScriptedHost host;
+  runScript([&](Driver& d) {
+    WindowDriver w = open(d, [](Window& win) {
+      win.setTitle("Sizes");
+      win.at(10, 10, 200, 100).resizable();
+      win.button("?B", "B").at(20, 30, 40, 14);
+    });
+    w.with([](Window& win) {
+      EXPECT_EQ(win.propInt(0, 0x7C04), 200);
+      EXPECT_EQ(win.propInt(0, 0x7C05), 100);
+      EXPECT_EQ(win.prop(0, 0x7C8A), "1");
+      EXPECT_EQ(win.propInt(win.feq("?B"), 0x7C02), 20);
+      win.setProp(0, 0x7C04, 240);
+      EXPECT_EQ(win.propInt(0, 0x7C04), 240);
+      EXPECT_EQ(win.clientView()->width(), win.dluToPxX(240));
+      win.setProp(0, Prop::Pixels, 1);
+      EXPECT_EQ(win.propInt(0, 0x7C04), win.dluToPxX(240));
+      EXPECT_EQ(win.propInt(win.feq("?B"), 0x7C02), win.dluToPxX(20));
+      win.setProp(0, Prop::Pixels, 0);
+      win.setProp(0, 0x7C65, 1);
+      EXPECT_FALSE(win.view()->isVisible());
+      win.setProp(0, 0x7C65, 0);
+      EXPECT_TRUE(win.view()->isVisible());
+      EXPECT_EQ(win.prop(0, Prop::Text), "Sizes");
+    });
+  });
+}
+
+}  // namespace

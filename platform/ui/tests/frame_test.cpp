@@ -1,0 +1,205 @@
+// The application frame: menus, toolbar, status zones and title; MDI children; the standard
+// toolbar buttons acting on the active child; the resizer and the translator.
+#include <gtest/gtest.h>
+
+#include <QMdiSubWindow>
+#include <QWidget>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/ui/event.h"
+#include "platform/ui/runtime.h"
+#include "platform/ui/testing/driver.h"
+#include "platform/ui/testing/scripted_host.h"
+#include "platform/ui/toolbar_class.h"
+#include "platform/ui/translator_class.h"
+#include "platform/ui/window_manager.h"
+#include "platform/ui/window_resize_class.h"
+
+using namespace ov::ui;
+using ov::ui::test::Driver;
+using ov::ui::test::runScript;
+using ov::ui::test::ScriptedHost;
+using ov::ui::test::WindowDriver;
+
+namespace {
+
+class Frame : public WindowManager {
+ public:
+  Frame() : WindowManager("Main") {}
+  Level Init() override {
+    Window& w = window();
+    w.setTitle("Orvane 2003 3.42");
+    w.kind(WindowKind::Frame).at(-1, -1, 400, 260);
+    int file = w.menu("?FileMenu", "&File").feq();
+    w.item("?Options", "&Options...", file, -114);
+    w.separator(file);
+    w.item("?Exit", "E&xit", file, -33);
+    int tb = w.toolbar().feq();
+    w.button("?TbInsert", "Insert", Toolbar::Insert).on(tb).tip("Insert a record");
+    w.button("?TbDelete", "Delete", Toolbar::Delete).on(tb);
+    w.button("?TbOptions", "Options", -135).on(tb);
+    w.statusZones({-1, 90, 60});
+    Open();
+    w.setStatusText(3, "Tuesday, 3/17/26");
+    return Level::Benign;
+  }
+  Level TakeAccepted() override {
+    accepted.push_back(ACCEPTED());
+    if (ACCEPTED() == -33) POST(EVENT::CloseWindow);
+    return WindowManager::TakeAccepted();
+  }
+  std::vector<int> accepted;
+};
+
+// A list in the frame that takes the standard toolbar buttons.
+class Child : public WindowManager, public ToolbarTarget {
+ public:
+  Child() : WindowManager("Child") {}
+  Level Init() override {
+    Window& w = window();
+    w.setTitle("Child");
+    w.kind(WindowKind::Mdi).at(4, 4, 160, 80);
+    m_list = w.entry("?List", "@s20").at(4, 4, 100, 12).feq();
+    Open();
+    m_toolbar.Init(*this);
+    m_toolbar.AddTarget(*this, m_list);
+    AddItem(m_toolbar);
+    return Level::Benign;
+  }
+  void TakeToolbar(int control) override { taken.push_back(control); }
+  bool ToolbarEnabled(int control) const override { return control == Toolbar::Insert; }
+  std::vector<int> taken;
+
+ private:
+  ToolbarClass m_toolbar;
+  int m_list = 0;
+};
+
+class Frames : public ::testing::Test {
+ protected:
+  void SetUp() override { ov::ui::test::application(); }
+};
+
+TEST_F(Frames, MenusToolbarAndStatusOfTheFrameAndItsMdiChildren) {
+  ScriptedHost host;
+  Frame frame;
+  Child* child = nullptr;
+  runScript([&](Driver& d) {
+    d.later([&] { frame.Run(); });
+    WindowDriver main = d.waitWindow("Main");
+    EXPECT_EQ(main.title(), "Orvane 2003 3.42");
+    EXPECT_EQ(main.prop("", Prop::StatusText + 3), "Tuesday, 3/17/26");
+    EXPECT_EQ(main.tip("?TbInsert"), "Insert a record");
+
+    main.press("?Options");
+    main.press("?TbInsert");  // no child open: the frame takes it
+    main.press("?TbOptions");
+    d.gui([&] { EXPECT_EQ(frame.accepted, (std::vector<int>{-114, Toolbar::Insert, -135})); });
+
+    d.start([&] {
+      auto c = std::make_unique<Child>();
+      child = c.get();
+      return c;
+    });
+    WindowDriver kid = d.waitWindow("Child");
+    kid.with([](Window& w) {
+      EXPECT_NE(qobject_cast<QMdiSubWindow*>(w.view()), nullptr) << "an MDI child lies in the frame";
+    });
+    EXPECT_TRUE(d.waitUntil([&] { return activeMdiThread() == child->window().thread(); }));
+    main.press("?TbInsert");
+    d.gui([&] {
+      EXPECT_EQ(child->taken, (std::vector<int>{Toolbar::Insert})) << "the active child takes the button";
+      EXPECT_EQ(frame.accepted.size(), 3u);
+    });
+    EXPECT_TRUE(main.enabled("?TbInsert"));
+    EXPECT_FALSE(main.enabled("?TbDelete")) << "the target cannot delete";
+
+    main.with([](Window& w) { w.setProp(w.feq("?Toolbar"), Prop::Hide, 1); });
+    main.with([](Window& w) {
+      EXPECT_FALSE(w.control(Toolbar::Insert)->view()->isVisible());
+    });
+
+    main.press("?Exit");
+    d.waitClosed(main);
+    EXPECT_TRUE(d.waitUntil([&] { return openWindows().empty(); })) << "closing the frame closes its children";
+  });
+}
+
+TEST_F(Frames, TheResizerMovesButtonsAndStretchesTextBoxes) {
+  ScriptedHost host;
+  struct Sized : WindowManager {
+    Sized() : WindowManager("Sized") {}
+    Level Init() override {
+      Window& w = window();
+      w.at(-1, -1, 200, 120).resizable();
+      text = w.textBox("?Text").at(4, 4, 150, 80).feq();
+      ok = w.button("?OK", "OK").at(150, 100, 40, 14).feq();
+      label = w.string("?Label", "Notes").at(4, 100, 40, 10).feq();
+      Open();
+      m_resizer.Init(*this, WindowResizeClass::AppStrategy::Surface);
+      m_resizer.SetMinSize(180, 100);
+      AddItem(m_resizer);
+      return Level::Benign;
+    }
+    WindowResizeClass m_resizer;
+    int text = 0, ok = 0, label = 0;
+  };
+  Sized* s = nullptr;
+  runScript([&](Driver& d) {
+    d.start([&] {
+      auto p = std::make_unique<Sized>();
+      s = p.get();
+      return p;
+    });
+    d.waitWindow("Sized");
+    d.gui([&] {
+      s->window().setProp(0, Prop::Width, 240);
+      s->window().setProp(0, Prop::Height, 150);
+    });
+    d.settle();
+    d.gui([&] {
+      Window& win = s->window();
+      EXPECT_EQ(win.control(s->ok)->rect().x, 190);
+      EXPECT_EQ(win.control(s->ok)->rect().y, 130);
+      EXPECT_EQ(win.control(s->text)->rect().w, 190);
+      EXPECT_EQ(win.control(s->text)->rect().h, 110);
+      EXPECT_EQ(win.control(s->label)->rect().x, 4) << "other controls stay in place";
+      EXPECT_EQ(win.propInt(0, Prop::MinWidth), 180);
+    });
+  });
+}
+
+TEST_F(Frames, TheTranslatorReplacesCaptionsTipsAndTitle) {
+  ScriptedHost host;
+  TranslatorClass t;
+  t.AddTranslation("Holidays", "Feiertage");
+  t.AddTranslation("&Close", "&Schliessen");
+  t.AddTranslation("Closes the list", "Schliesst die Liste");
+  struct Plain : WindowManager {
+    explicit Plain(TranslatorClass& t) : WindowManager("Plain"), tr(t) {}
+    Level Init() override {
+      window().setTitle("Holidays");
+      window().button("?Close", "&Close").at(4, 4, 40, 14).tip("Closes the list");
+      window().entry("?Date", "@d2").at(4, 20, 60, 12);
+      window().button("?Help", "&Help").at(50, 4, 40, 14);
+      Open();
+      tr.TranslateWindow(window());
+      return Level::Benign;
+    }
+    TranslatorClass& tr;
+  };
+  runScript([&](Driver& d) {
+    d.start([&] { return std::make_unique<Plain>(t); });
+    WindowDriver w = d.waitWindow("Plain");
+    EXPECT_EQ(w.title(), "Feiertage");
+    EXPECT_EQ(w.text("?Close"), "&Schliessen");
+    EXPECT_EQ(w.tip("?Close"), "Schliesst die Liste");
+    EXPECT_EQ(w.prop("?Date", Prop::Text), "@d2") << "an entry's picture is not a text to translate";
+  });
+  EXPECT_EQ(t.Untranslated(), (std::set<std::string>{"&Help"}));
+}
+
+}  // namespace
