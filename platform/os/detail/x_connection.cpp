@@ -130,11 +130,13 @@ void XConnection::watchInEventLoop() {
                                    QCoreApplication::instance());
   QObject::connect(m_notifier, &QSocketNotifier::activated, [this] { pump(); });
   // Xlib reads events into its own queue during any round trip, after which the socket stays
-  // quiet; look at that queue each time the loop is about to sleep.
+  // quiet; look at that queue (a local check) on every pass of the loop.
   if (auto* dispatcher = QAbstractEventDispatcher::instance()) {
-    QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, m_notifier, [this] {
+    auto queued = [this] {
       if (XEventsQueued(m_dpy, QueuedAlready) > 0) pump();
-    });
+    };
+    QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, m_notifier, queued);
+    QObject::connect(dispatcher, &QAbstractEventDispatcher::awake, m_notifier, queued);
   }
 }
 

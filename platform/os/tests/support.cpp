@@ -2,6 +2,8 @@
 
 #include <QApplication>
 
+#include "platform/ui/testing/driver.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -183,12 +185,9 @@ std::string readFile(const std::filesystem::path& p) {
 }
 
 void ensureApp() {
-  if (QCoreApplication::instance()) return;
-  static int argc = 1;
-  static char name[] = "os_tests";
-  static char* argv[] = {name, nullptr};
-  if (!std::getenv("DISPLAY") && !std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  new QApplication(argc, argv);  // lives to the end of the test program
+  // The window layer's test application, so that tests of both layers share one.
+  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", std::getenv("DISPLAY") ? "xcb" : "offscreen", 1);
+  ov::ui::test::application();
 }
 
 }  // namespace ov::os::test

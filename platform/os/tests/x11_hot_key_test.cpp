@@ -3,7 +3,10 @@
 #include "platform/os/input.h"
 #include "platform/os/window_list.h"
 
+#include "platform/os/window_sink.h"
+
 #include "platform/os/tests/support.h"
+#include "platform/os/tests/support_ui.h"
 
 #include <gtest/gtest.h>
 
@@ -76,6 +79,20 @@ TEST(X11HotKeys, APressArrivesOnceInEveryLockState) {
   keys.dispatchPending();
   EXPECT_TRUE(got.messages.empty());
   EXPECT_EQ(keys.unregisterHotKey(7), winerr::kHotKeyNotRegistered);
+}
+
+TEST(X11HotKeys, APressReachesTheHooksOfTheOwningWindow) {
+  test::HookedWindow w;
+  ASSERT_TRUE(w.open());
+  HotKeys keys(sendTo(w.handle()));
+  ASSERT_EQ(keys.registerHotKey(4, hotmod::kControl | hotmod::kAlt, 'T'), winerr::kSuccess);
+  press({kCtrl, kAlt}, 'T');
+  ASSERT_TRUE(test::waitUntil([&] { return !w.of(wm::kHotKey).empty(); }));
+  keys.dispatchPending();
+  auto seen = w.of(wm::kHotKey);
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].wParam, 4u);
+  EXPECT_EQ(seen[0].lParam, ui::MAKELPARAM(hotmod::kControl | hotmod::kAlt, 'T'));
 }
 
 TEST(X11HotKeys, ArrivesThroughTheEventLoopFromAnotherProgram) {
