@@ -297,7 +297,8 @@ bool bringToFront(WindowId window, int waitMs) {
   auto nextAsk = start;
   bool forced = false;
   while (true) {
-    if (hasFocus(window)) return true;
+    // In front means shown and focused: an iconic window may keep the focus for a moment.
+    if (hasFocus(window) && viewable(*x, window) && !isWindowMinimized(window)) return true;
     auto now = std::chrono::steady_clock::now();
     if (now >= deadline) return false;
     if (now >= nextAsk) {

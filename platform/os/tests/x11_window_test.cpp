@@ -92,7 +92,7 @@ TEST(X11Windows, FocusMinimiseRestoreAndClose) {
   ASSERT_TRUE(waitUntil([&] { return isWindowMinimized(p.id()); }));
   EXPECT_TRUE(isWindowVisible(p.id())) << "a minimised window still counts as visible";
   EXPECT_TRUE(listed(p.id()));
-  EXPECT_FALSE(hasFocus(p.id()));
+  EXPECT_TRUE(waitUntil([&] { return !hasFocus(p.id()); })) << "the focus leaves a minimised window";
 
   ASSERT_TRUE(bringToFront(p.id()));  // restores it, then activates it
   EXPECT_FALSE(isWindowMinimized(p.id()));
