@@ -38,6 +38,7 @@ struct File::Impl {
   int aheadSize = 1;
   int64_t current = 0;  // row id of the current record, 0 none
   bool holdNext = false;
+  bool recover = false;  // reads drop holds (SEND "RECOVER=1")
   std::vector<detail::MemoSlot> memos;
 
   detail::Backend& drv() {
@@ -66,6 +67,7 @@ struct File::Impl {
 
   // Takes a hold on the record about to be read when HOLD asked for one, and reads it afresh.
   Err holdIfAsked(Row& row, std::string& detail) {
+    if (recover) drv().dropHold(row.rid);
     if (!holdNext) return Err::None;
     holdNext = false;  // HOLD asks for the next read only, whether it gets the hold or not
     if (Err err = drv().hold(row.rid, detail); err != Err::None) return err;
@@ -457,7 +459,34 @@ bool File::duplicate() {
   return false;
 }
 
-std::string File::send(std::string_view) { return {}; }
+std::string File::send(std::string_view option) {
+  std::lock_guard lock(detail::fileLock());
+  std::string o = rt::UPPER(option);
+  o.erase(std::remove(o.begin(), o.end(), ' '), o.end());
+  if (o == "HELD") return held() ? "ON" : "OFF";
+  if (o == "RECOVER=1") m_impl->recover = true;
+  if (o == "RECOVER=0") m_impl->recover = false;
+  return {};
+}
+
+bool File::held() {
+  std::lock_guard lock(detail::fileLock());
+  return m_impl->isOpen && m_impl->current != 0 && m_impl->drv().isHeld(m_impl->current);
+}
+
+Err File::pack() {
+  std::lock_guard lock(detail::fileLock());
+  if (!m_impl->isOpen) return m_impl->done(Err::NotOpen);
+  std::string detail;
+  return m_impl->done(m_impl->drv().pack(detail), detail);
+}
+
+Err File::build(const std::function<void(std::string_view)>& onKey) {
+  std::lock_guard lock(detail::fileLock());
+  if (!m_impl->isOpen) return m_impl->done(Err::NotOpen);
+  std::string detail;
+  return m_impl->done(m_impl->drv().build(onKey, detail), detail);
+}
 
 RecordImage File::saveBuffer() const {
   RecordImage image;

@@ -16,6 +16,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <string>
@@ -130,13 +131,22 @@ class File {
   rt::Err hold();
   void release();
 
+  // HELD: whether the current record is held by this or another live process.
+  bool held();
+  // PACK: gives the storage file's free space back to the disk. BUILD: rebuilds every key from
+  // the records, calling `onKey` with each key's name first. Neither runs inside a LOGOUT.
+  rt::Err pack();
+  rt::Err build(const std::function<void(std::string_view key)>& onKey = {});
+
   // Position of the current record (its row id, or the byte offset of a text record); 0 none.
   int64_t position() const;
   // DUPLICATE(key): true when storing the buffer would duplicate `key` (a unique key) in
   // another record than the current one. DUPLICATE(): the same for any unique key.
   bool duplicate(Key key);
   bool duplicate();
-  // SEND: driver options; recovery and quick-scan switches are accepted and do nothing.
+  // SEND: driver options. "HELD" answers "ON" or "OFF" for the current record; "RECOVER=1" makes
+  // the next reads drop any hold on the records they read ("RECOVER=0" ends it); the quick-scan,
+  // build and status switches are accepted and change nothing.
   std::string send(std::string_view option);
 
   RecordImage saveBuffer() const;

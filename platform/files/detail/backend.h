@@ -78,6 +78,12 @@ class Backend {
   // drop every hold of this File.
   virtual rt::Err hold(int64_t rid, std::string& detail) = 0;
   virtual void releaseHolds() = 0;
+  // Whether a live process holds `rid`; dropHold removes any hold on it.
+  virtual bool isHeld(int64_t rid) = 0;
+  virtual void dropHold(int64_t rid) = 0;
+  // PACK and BUILD.
+  virtual rt::Err pack(std::string& detail) = 0;
+  virtual rt::Err build(const std::function<void(std::string_view)>& onKey, std::string& detail) = 0;
   // The highest value of an auto-numbered key's numbered component among the records that
   // share the buffer's leading components (all records for a whole-key number).
   virtual rt::Err highestNumber(int key, double& value, std::string& detail) = 0;

@@ -1,5 +1,6 @@
 // The Tps driver: a file is a table of a SQLCipher storage.
 //
+// (doc/table_format.md describes the format.)
 // Table layout: `_rid` (the row id: file order, and the tie-breaker of equal keys), a column per
 // field named without its prefix (arrays: a column per element, "Name_1", ...) and a column per
 // memo or BLOB. Strings are stored without trailing blanks. Each key is an index on the
@@ -336,6 +337,52 @@ class TableBackend final : public Backend {
     sqlite3_bind_text(st.get(), 1, m_tableKey.c_str(), -1, SQLITE_TRANSIENT);
     sqlite3_bind_int64(st.get(), 2, ::getpid());
     (void)sqlite3_step(st.get());  // best effort: a hold of a dead process is ignored by others
+  }
+
+  bool isHeld(int64_t rid) override {
+    Stmt st = m_storage->prepare("SELECT pid FROM _ov_holds WHERE tbl = ?1 AND rid = ?2");
+    if (!st) return false;  // no hold was ever taken in this storage
+    sqlite3_bind_text(st.get(), 1, m_tableKey.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_int64(st.get(), 2, rid);
+    return sqlite3_step(st.get()) == SQLITE_ROW && processAlive(sqlite3_column_int64(st.get(), 0));
+  }
+
+  void dropHold(int64_t rid) override {
+    Stmt st = m_storage->prepare("DELETE FROM _ov_holds WHERE tbl = ?1 AND rid = ?2");
+    if (!st) return;
+    sqlite3_bind_text(st.get(), 1, m_tableKey.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_int64(st.get(), 2, rid);
+    (void)sqlite3_step(st.get());  // best effort: recovery of a hold left behind
+  }
+
+  Err pack(std::string& detail) override {
+    if (m_storage->depth() > 0) {
+      detail = m_name.path + ": cannot be packed inside a transaction";
+      return Err::LogoutActive;
+    }
+    return m_storage->exec("VACUUM", &detail);
+  }
+
+  Err build(const std::function<void(std::string_view)>& onKey, std::string& detail) override {
+    if (m_storage->depth() > 0) {
+      detail = m_name.path + ": keys cannot be rebuilt inside a transaction";
+      return Err::LogoutActive;
+    }
+    Storage& s = *m_storage;
+    if (Err err = s.begin(s.defaultTimeoutMs(), &detail); err != Err::None) return err;
+    Err err = Err::None;
+    for (size_t k = 0; err == Err::None && k < m_keys.size(); ++k) {
+      if (onKey) onKey(m_decl.keys[k].name);
+      err = s.exec("DROP INDEX IF EXISTS " + quote(indexName(k)), &detail);
+      if (err == Err::None) err = s.exec(indexSql(k), &detail);
+      if (err == Err::DupKey) {
+        detail = m_name.path + ": the records duplicate the unique key " + std::string(m_decl.keys[k].name);
+        err = Err::RebuildKey;
+      }
+    }
+    Err end = s.end(err == Err::None);
+    s.touch(m_tableKey);
+    return err != Err::None ? err : end;
   }
 
   Err highestNumber(int key, double& value, std::string& detail) override {

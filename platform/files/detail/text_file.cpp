@@ -245,6 +245,10 @@ class TextBackend final : public Backend {
   std::string encodeKeyPrefix(int, const void*, size_t) const override { return {}; }
   Err hold(int64_t, std::string&) override { return Err::None; }
   void releaseHolds() override {}
+  bool isHeld(int64_t) override { return false; }
+  void dropHold(int64_t) override {}
+  Err pack(std::string&) override { return Err::None; }  // nothing to give back
+  Err build(const std::function<void(std::string_view)>&, std::string&) override { return Err::None; }
   Err highestNumber(int, double& value, std::string&) override {
     value = 0;
     return Err::NotSupported;

@@ -121,6 +121,28 @@ TEST(FileManager, LastNumbersCountWithinTheLeadingComponents) {
   EXPECT_EQ(s.seq, 4) << "one above the highest, gaps stay";
 }
 
+TEST(FileManager, AReservedLastNumberIsGivenAgainAfterCancel) {
+  TempDir dir;
+  Step s;
+  File f(testing::stepDecl(s, dir / "RO97.ZEZ\\!Steps"));
+  class StepManager : public FileManager {
+   public:
+    using FileManager::FileManager;
+    void PrimeFields() override { static_cast<Step*>(file().buffer())->task = 4; }  // the current task
+  } fm(f);
+  ASSERT_EQ(fm.Open(), Err::None);
+  ASSERT_EQ(fm.PrimeRecord(), Err::None);
+  EXPECT_EQ(s.seq, 1);
+  ASSERT_EQ(fm.Insert(), Err::None);
+  ASSERT_EQ(fm.PrimeRecord(), Err::None);
+  EXPECT_EQ(s.seq, 2);
+  EXPECT_TRUE(fm.hasReservation());
+  ASSERT_EQ(fm.CancelAutoInc(), Err::None);
+  EXPECT_EQ(f.records(), 1);
+  ASSERT_EQ(fm.PrimeRecord(), Err::None);
+  EXPECT_EQ(s.seq, 2);
+}
+
 TEST(FileManager, FailuresAreReportedUnderTheFileLabelExceptByTryMembers) {
   TempDir dir;
   Recorder rec;

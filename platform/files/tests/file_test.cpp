@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "platform/files/tests/fixture.h"
 
 namespace ov::db {
@@ -252,6 +254,64 @@ TEST(File, TransactionsOverTwoStorageFilesCommitOrRollBackTogether) {
   ASSERT_EQ(COMMIT(), Err::None);
   EXPECT_EQ(one.records(), 1);
   EXPECT_EQ(two.records(), 1);
+}
+
+TEST(File, ADescendingKeyListsTheNewestFirstAndTiesInFileOrder) {
+  TempDir dir;
+  Person p;
+  FileDecl d = personDecl(p, dir / "CLIP.TPS");
+  d.keys.push_back({.name = "PER:KeyNewest", .description = "All by Date",
+                    .parts = {{"PER:Date", true}, {"PER:Flag", true}}, .caseSensitive = true});
+  File f(std::move(d));
+  ASSERT_EQ(f.create(), Err::None);
+  ASSERT_EQ(f.open(), Err::None);
+  struct Entry {
+    int id, date, time;
+  };
+  for (Entry e : {Entry{1, 100, 5}, Entry{2, 300, 1}, Entry{3, 100, 9}, Entry{4, 300, 1}, Entry{5, 200, 0}}) {
+    setPerson(p, e.id, "x", "y", e.time, e.date);
+    ASSERT_EQ(f.add(), Err::None);
+  }
+  std::vector<int> ids;
+  ASSERT_EQ(f.set(f.key("PER:KeyNewest")), Err::None);
+  while (f.next() == Err::None) ids.push_back(p.id);
+  EXPECT_EQ(ids, (std::vector<int>{2, 4, 5, 3, 1}));
+  setPerson(p, 0, "", "", 255, 250);  // from 250 down
+  ASSERT_EQ(f.setFrom(f.key("PER:KeyNewest")), Err::None);
+  ASSERT_EQ(f.next(), Err::None);
+  EXPECT_EQ(p.id, 5);
+}
+
+TEST(File, PackGivesSpaceBackAndBuildRemakesEveryKey) {
+  TempDir dir;
+  Person p;
+  File f(personDecl(p, dir / "BIG.TPS"));
+  ASSERT_EQ(f.create(), Err::None);
+  ASSERT_EQ(f.open(), Err::None);
+  ASSERT_EQ(LOGOUT(1, {&f}), Err::None);
+  for (int i = 1; i <= 3000; ++i) {
+    setPerson(p, i, "A rather long name", "Somewhere", 0, i);
+    ASSERT_EQ(f.add(), Err::None);
+  }
+  ASSERT_EQ(COMMIT(), Err::None);
+  ASSERT_EQ(LOGOUT(1, {&f}), Err::None);
+  ASSERT_EQ(f.set(), Err::None);
+  for (int i = 0; i < 2990 && f.next() == Err::None; ++i) ASSERT_EQ(f.deleteRecord(), Err::None);
+  ASSERT_EQ(COMMIT(), Err::None);
+  ASSERT_EQ(f.close(), Err::None);
+  ASSERT_EQ(f.open(), Err::None);  // closing checkpointed the journal into the file
+  auto size = [&] { return std::filesystem::file_size(dir / "BIG.TPS"); };
+  uintmax_t before = size();
+  ASSERT_EQ(f.pack(), Err::None);
+  ASSERT_EQ(f.close(), Err::None);
+  ASSERT_EQ(f.open(), Err::None);
+  EXPECT_LT(size() * 4, before) << before;
+  std::vector<std::string> built;
+  ASSERT_EQ(f.build([&](std::string_view k) { built.emplace_back(k); }), Err::None);
+  EXPECT_EQ(built, (std::vector<std::string>{"PER:KeyID", "PER:KeyName", "PER:KeyCity", "PER:KeyFlagDate"}));
+  EXPECT_EQ(f.records(), 10);
+  p.id = 2995;
+  EXPECT_EQ(f.get(f.key("PER:KeyID")), Err::None);
 }
 
 TEST(File, MemosAndBlobsAreStoredBesideTheRecordAndCutToTheirSize) {

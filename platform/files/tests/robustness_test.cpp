@@ -291,6 +291,7 @@ TEST(Robustness, AHeldRecordIsRefusedToAnotherProgramUntilReleased) {
   EXPECT_EQ(f.get(f.key(0)), Err::IsHeld);
   EXPECT_EQ(rt::ERRORCODE(), 43);
   EXPECT_EQ(f.get(f.key(0)), Err::None) << "reading without a hold is allowed";
+  EXPECT_EQ(f.send("HELD"), "ON");
   other.answer();
   ASSERT_EQ(other.awaitChild(), '.');
   ASSERT_EQ(f.hold(), Err::None);
@@ -311,9 +312,14 @@ TEST(Robustness, AHeldRecordIsRefusedToAnotherProgramUntilReleased) {
   ASSERT_EQ(dies.awaitChild(), '.');
   ASSERT_EQ(f.hold(), Err::None);
   EXPECT_EQ(f.get(f.key(0)), Err::IsHeld);
+  f.send("RECOVER=1");  // recovery drops the hold of a live program as well
+  ASSERT_EQ(f.get(f.key(0)), Err::None);
+  EXPECT_EQ(f.send("HELD"), "OFF");
+  f.send("RECOVER=0");
   dies.killNow();
   ASSERT_EQ(f.hold(), Err::None);
   EXPECT_EQ(f.get(f.key(0)), Err::None);
+  EXPECT_EQ(f.send("HELD"), "ON");
 }
 
 }  // namespace
