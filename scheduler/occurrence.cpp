@@ -15,12 +15,14 @@ using namespace detail;
 
 namespace {
 
-thread_local int t_scopeDepth = 0;
-thread_local bool t_unitsWarned = false;
+// Calculations run on the GUI thread (the runner, the forms, the task lists), like every user of
+// the SCHEDULE buffer, so one scope state serves the process.
+int g_scopeDepth = 0;
+bool g_unitsWarned = false;
 
 void warnInvalidUnits() {
-  if (t_scopeDepth > 0 && t_unitsWarned) return;
-  t_unitsWarned = true;
+  if (g_scopeDepth > 0 && g_unitsWarned) return;
+  g_unitsWarned = true;
   ui::MESSAGE("Custom repetition is not set up properly.  Select units.", "Invalid Units", ui::Icon::Exclamation);
 }
 
@@ -97,9 +99,9 @@ int64_t customStep(const ScheduleRecord& t, CustomUnit unit) {
 }  // namespace
 
 CalculationScope::CalculationScope() {
-  if (t_scopeDepth++ == 0) t_unitsWarned = false;
+  if (g_scopeDepth++ == 0) g_unitsWarned = false;
 }
-CalculationScope::~CalculationScope() { --t_scopeDepth; }
+CalculationScope::~CalculationScope() { --g_scopeDepth; }
 
 ScheduleKind scheduleKind(const ScheduleRecord& t) {
   if (t.ScheduleType == "Once") return ScheduleKind::Once;

@@ -43,8 +43,8 @@ bool IsValidScheduleDate(const ScheduleRecord& task, int32_t date, bool useTaskD
 // the task unchanged, when more than kMaxBackwardSteps steps would be needed.
 bool ReschedulePreviousOccurrence(ScheduleRecord& task, int32_t date, int32_t time);
 
-// One calculation: while the outermost scope is open on a thread, the "Invalid Units" message is
-// shown at most once, however many steps run into the unknown unit.
+// One calculation: while the outermost scope is open, the "Invalid Units" message is shown at
+// most once, however many steps run into the unknown unit. GUI thread only.
 class CalculationScope {
  public:
   CalculationScope();

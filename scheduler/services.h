@@ -44,6 +44,13 @@ struct Services {
   std::function<int(std::string_view commandLine)> runNoWait;
   // The number of message threads running (THREADCOUNT). Not installed: 0.
   std::function<int()> threadCount;
+  // The date picker (Calendar): the chosen date, or `date` when cancelled. Not installed: the
+  // date buttons change nothing.
+  std::function<int32_t(int32_t date, std::string_view mode, std::string_view title)> calendar;
+  // Empties the active script queue. Not installed: nothing.
+  std::function<void()> clearActiveScripts;
+  // Posts the refresh event to every registered thread. Not installed: to the frame thread.
+  std::function<void()> broadcastRefresh;
 };
 
 Services& services();
