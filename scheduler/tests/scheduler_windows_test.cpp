@@ -44,7 +44,7 @@ TEST_F(SchedulerWindows, RescheduleAcceptsOnlyAMomentAheadAndThenMovesTheTasks) 
   ui::test::runScript([&](Driver& d) {
     d.later([&] { response = RescheduleAllTasks_GetDate().Run(); });
     WindowDriver w = d.waitWindow("RescheduleAllTasks:GetDate");
-    EXPECT_EQ(w.text("?Date"), "1/10/2024") << "now plus two minutes is offered";
+    EXPECT_EQ(w.text("?Date"), " 1/10/2024") << "now plus two minutes is offered";
     EXPECT_EQ(w.text("?Time"), "12:02");
     w.type("?Time", "12:00");
     w.press("?OK");
@@ -117,7 +117,7 @@ TEST_F(SchedulerWindows, DateRangeOfOneDayGivesTheStartTwice) {
     d.later([&] { chosen = Function_SelectDateRange(start, end); });
     WindowDriver w = d.waitWindow("Function:SelectDateRange");
     w.press("?StartCalendar");
-    EXPECT_EQ(w.text("?Start"), "2/14/2024");
+    EXPECT_EQ(w.text("?Start"), " 2/14/2024");
     w.check("?OneDay", true);
     EXPECT_FALSE(w.enabled("?End"));
     w.press("?OK");
