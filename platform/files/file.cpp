@@ -555,8 +555,8 @@ struct LogoutState {
   std::unique_ptr<detail::WriteScope> scope;
 };
 LogoutState& logoutState() {
-  static LogoutState s;
-  return s;
+  static auto* s = new LogoutState;  // outlives the files declared as globals
+  return *s;
 }
 
 }  // namespace

@@ -22,9 +22,11 @@
 namespace ov::db::detail {
 namespace {
 
+// Process-wide tables are never destroyed: data files declared as globals close at exit, after
+// function-local statics would be gone.
 std::map<std::string, std::weak_ptr<Storage>>& registry() {
-  static std::map<std::string, std::weak_ptr<Storage>> r;
-  return r;
+  static auto* r = new std::map<std::string, std::weak_ptr<Storage>>;
+  return *r;
 }
 
 std::string currentFolder() {
@@ -55,7 +57,7 @@ std::string findIgnoringCase(const std::string& folder, const std::string& name)
 // The owner password turned into a raw 256-bit key once per process, so each open costs no
 // key derivation. The salt is fixed: every program must reach the same key from the password.
 std::string rawKey(const std::string& password) {
-  static std::map<std::string, std::string> cache;
+  static auto& cache = *new std::map<std::string, std::string>;
   auto it = cache.find(password);
   if (it != cache.end()) return it->second;
   static const unsigned char kSalt[] = "Orvane data files";
@@ -210,8 +212,8 @@ void keyFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 }  // namespace
 
 std::recursive_mutex& fileLock() {
-  static std::recursive_mutex m;
-  return m;
+  static auto* m = new std::recursive_mutex;
+  return *m;
 }
 
 void setWriteBudget(int64_t n) {

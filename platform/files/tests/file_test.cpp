@@ -314,6 +314,21 @@ TEST(File, PackGivesSpaceBackAndBuildRemakesEveryKey) {
   EXPECT_EQ(f.get(f.key("PER:KeyID")), Err::None);
 }
 
+// Data files are declared as globals and may still be open when the program ends; closing them
+// then must not touch what the table layer has already torn down (a fault that shows as a crash
+// at exit or, reliably, under valgrind).
+TempDir g_exitDir;
+Person g_exitRecord;
+File g_openAtExit(personDecl(g_exitRecord, g_exitDir / "EXIT.TPS"));
+
+TEST(File, AGlobalFileLeftOpenClosesCleanlyAtExit) {
+  ASSERT_EQ(g_openAtExit.create(), Err::None);
+  ASSERT_EQ(g_openAtExit.open(), Err::None);
+  ASSERT_EQ(LOGOUT(1, {&g_openAtExit}), Err::None);  // even inside a transaction
+  setPerson(g_exitRecord, 1, "Ann", "Oslo");
+  ASSERT_EQ(g_openAtExit.add(), Err::None);
+}
+
 TEST(File, MemosAndBlobsAreStoredBesideTheRecordAndCutToTheirSize) {
   TempDir dir;
   testing::Note n;
