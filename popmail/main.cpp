@@ -1,0 +1,40 @@
+// ov_pop: fetches the mail of one POP3 mailbox, filters it, saves texts, HTML and attachments,
+// deletes on request, and ends. Options: name=value arguments or .\OV_POP.INI section [Pop]
+// (SERVER, PORT, USER, PASSWORD, SAVETEXT, SAVEHTML, SAVEATTACH, DELETE, MESSAGE, SUBJECT, FROM,
+// REPLYTO, TO, MINSIZE, MAXSIZE, TIMEOUT) and the switch /DELETE. The last error and the last
+// saved file are kept in .\OV_POP.LOG; the exit code is 0 only after a complete run.
+
+#include <QApplication>
+
+#include "netlib/net_callback.h"
+#include "netlib/net_log.h"
+#include "platform/rt/command_line.h"
+#include "platform/rt/ini.h"
+#include "platform/rt/paths.h"
+#include "platform/rt/text.h"
+#include "platform/ui/runtime.h"
+#include "popmail/main_window.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  ov::rt::setCommandLine(argc, argv);
+  // An "Error" left by an earlier run must not be read as this run's.
+  if (ov::rt::EXISTS(ov::pop::kPopLog)) (void)ov::rt::PUTINI("Pop", "Error", "", ov::pop::kPopLog);  // best effort
+  ov::net::setPoster([](int event, int thread) { ov::ui::postFromWorker(event, 0, thread); });
+
+  ov::pop::PopOptions options;
+  std::string missing;
+  ov::pop::readPopOptions(options, missing);
+  int code;
+  {
+    ov::pop::Main window(options, missing);
+    window.Run();
+    code = window.exitCode();
+  }
+  ov::net::NetCloseCallBackWindow();
+  if (!ov::rt::COMMAND("/wireletlog").empty() || !ov::rt::COMMAND("/wireletlogerrors").empty() ||
+      !ov::rt::COMMAND("/netall").empty())
+    ov::net::NetDebugTrace("[Net] Closing Down Wirelet (Object) version 2.5c in application " +
+                           ov::rt::LOWER(ov::rt::clipView(ov::rt::COMMAND(""))));
+  return code;
+}
