@@ -2,7 +2,10 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QMetaObject>
+#include <QWidget>
 
 #include <cassert>
 #include <cstdio>
@@ -10,6 +13,7 @@
 #include <thread>
 
 #include "platform/ui/detail/runtime_impl.h"
+#include "platform/ui/detail/view_util.h"
 
 namespace ov::ui {
 namespace detail {
@@ -322,22 +326,24 @@ void Runtime::windowClosed(Window& w) {
 
 void Runtime::closeAll() {
   m_forcing = true;
+  auto openCount = [this] {
+    size_t n = 0;
+    for (int t = 1; t <= kMaxThreads; ++t) n += m_slots[t].stack.size() + (m_slots[t].started ? 1 : 0);
+    return n;
+  };
   for (int round = 0; round < 1000; ++round) {
-    bool any = false;
+    size_t before = openCount();
+    if (before == 0) break;
     for (int t = 1; t <= kMaxThreads; ++t) {
       ThreadSlot& s = m_slots[t];
-      if (s.stack.empty()) {
-        if (s.started && !s.started->isDone()) WindowAccess::endAccept(*s.started);
-        if (s.started) finishStarted(t);
-        continue;
-      }
-      any = true;
-      WindowManager* m = s.stack.back()->manager();
+      WindowManager* m = s.stack.empty() ? s.started.get() : s.stack.back()->manager();
+      if (!m) continue;
       if (!m->isDone()) WindowAccess::endAccept(*m);
       if (m->isStarted()) finishStarted(t);
     }
-    if (!any) break;
     QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    // A called window whose loop has ended closes once the code below it on the stack returns.
+    if (openCount() == before) break;
   }
   m_forcing = false;
 }
@@ -535,6 +541,28 @@ void DISPLAY(int feq) {
 bool UPDATE(int feq) {
   Window* w = currentWindow();
   return w ? w->update(feq) : true;
+}
+
+void PRESSKEY(int keycode) {
+  Window* w = currentWindow();
+  if (!w || !w->isOpen()) return;
+  auto [key, mods] = detail::qtKeyOf(keycode);
+  if (!key) return;
+  Control* c = w->control(w->focus());
+  QWidget* target = c && c->view() ? c->view() : w->clientView();
+  if (!target) return;
+  if (QWidget* proxy = target->focusProxy()) target = proxy;
+  if (!qobject_cast<QLineEdit*>(target))
+    if (QLineEdit* inner = target->findChild<QLineEdit*>()) target = inner;
+  // Queued like typed keys: the key arrives once the running handler has returned.
+  QString text;
+  if (key >= Qt::Key_Space && key <= Qt::Key_AsciiTilde && !(mods & (Qt::ControlModifier | Qt::AltModifier))) {
+    QChar ch(key);
+    text = (mods & Qt::ShiftModifier) ? QString(ch) : QString(ch).toLower();
+  }
+  if (key == Qt::Key_Return) text = "\r";
+  QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyPress, key, mods, text));
+  QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyRelease, key, mods, text));
 }
 
 ModalScope::ModalScope(int thread) : m_thread(thread ? thread : THREAD()) {

@@ -97,7 +97,8 @@ class ModalScope {
 void processEvents();
 
 // Closes every window (innermost first on each thread) and ends every thread: for the end of a
-// program or of a test.
+// program or of a test. A called window whose Run() lies below the caller on the stack ends its
+// loop here and closes once the stack unwinds to it.
 void closeAllWindows();
 
 }  // namespace ov::ui

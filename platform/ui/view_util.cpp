@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/ui/control.h"
+#include "platform/ui/event.h"
 #include "platform/ui/window.h"
 
 namespace ov::ui {
@@ -39,6 +40,38 @@ std::string findImageFile(std::string_view name) {
     }
   }
   return {};
+}
+
+// Qt key and modifiers of a runtime key code.
+std::pair<int, Qt::KeyboardModifiers> qtKeyOf(int code) {
+  Qt::KeyboardModifiers mods;
+  if (code & Key::Shift) mods |= Qt::ShiftModifier;
+  if (code & Key::Ctrl) mods |= Qt::ControlModifier;
+  if (code & Key::Alt) mods |= Qt::AltModifier;
+  int vk = code & 0xFF;
+  if (vk >= 65 && vk <= 90) return {Qt::Key_A + (vk - 65), mods};
+  if (vk >= 48 && vk <= 57) return {Qt::Key_0 + (vk - 48), mods};
+  if (vk >= Key::F1 && vk <= Key::F1 + 23) return {Qt::Key_F1 + (vk - Key::F1), mods};
+  switch (vk) {
+    case Key::Enter: return {Qt::Key_Return, mods};
+    case Key::Esc: return {Qt::Key_Escape, mods};
+    case Key::Tab: return {Qt::Key_Tab, mods};
+    case Key::Backspace: return {Qt::Key_Backspace, mods};
+    case Key::Space: return {Qt::Key_Space, mods};
+    case Key::PgUp: return {Qt::Key_PageUp, mods};
+    case Key::PgDn: return {Qt::Key_PageDown, mods};
+    case Key::End: return {Qt::Key_End, mods};
+    case Key::Home: return {Qt::Key_Home, mods};
+    case Key::Left: return {Qt::Key_Left, mods};
+    case Key::Up: return {Qt::Key_Up, mods};
+    case Key::Right: return {Qt::Key_Right, mods};
+    case Key::Down: return {Qt::Key_Down, mods};
+    case Key::Insert: return {Qt::Key_Insert, mods};
+    case Key::Delete: return {Qt::Key_Delete, mods};
+    case Key::Quote: return {Qt::Key_Apostrophe, mods};
+    case Key::Backquote: return {Qt::Key_QuoteLeft, mods};
+    default: return {0, mods};
+  }
 }
 
 QIcon loadIcon(std::string_view name) {

@@ -710,6 +710,7 @@ std::string Window::prop(int feq, int p) const {
     case Prop::Mdi: return flag(m_kind == WindowKind::Mdi);
     case Prop::Active: return flag(m_open && view() && view()->isActiveWindow());
     case Prop::Visible: return flag(m_open && view() && view()->isVisible());
+    case Prop::AcceptAll: return flag(m_manager && detail::WindowAccess::acceptAllRunning(*m_manager));
     case Prop::FirstField: {
       std::vector<int> f = fields();
       return f.empty() ? "0" : std::to_string(f.front());

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <utility>
 #include <string>
 #include <string_view>
 
@@ -30,6 +31,10 @@ std::string numberText(double v);
 // Text, tip, font, colours, geometry, visibility and enabled state of a control's view.
 void applyCommon(const Control& c, QWidget& view);
 void syncMenuControl(MenuControl& c);
+
+// The Qt key and modifiers of a runtime key code (virtual-key code + Shift/Ctrl/Alt); key 0 when
+// the code has no Qt key.
+std::pair<int, Qt::KeyboardModifiers> qtKeyOf(int keycode);
 
 // An icon by the runtime's name ("~close.ico", "tray_ico", a path); empty when not found.
 QIcon loadIcon(std::string_view name);

@@ -23,6 +23,7 @@
 
 #include "platform/rt/fixed_string.h"
 #include "platform/ui/detail/runtime_impl.h"
+#include "platform/ui/detail/view_util.h"
 #include "platform/ui/event.h"
 #include "platform/ui/window.h"
 #include "platform/ui/window_manager.h"
@@ -53,38 +54,6 @@ Control* findControl(const Window& w, std::string_view name) {
     if (!c->textProp().empty() && plain(c->textProp()) == plain(name)) return c;
   }
   return nullptr;
-}
-
-// Qt key and modifiers of a runtime key code.
-std::pair<int, Qt::KeyboardModifiers> qtKey(int code) {
-  Qt::KeyboardModifiers mods;
-  if (code & Key::Shift) mods |= Qt::ShiftModifier;
-  if (code & Key::Ctrl) mods |= Qt::ControlModifier;
-  if (code & Key::Alt) mods |= Qt::AltModifier;
-  int vk = code & 0xFF;
-  if (vk >= 65 && vk <= 90) return {Qt::Key_A + (vk - 65), mods};
-  if (vk >= 48 && vk <= 57) return {Qt::Key_0 + (vk - 48), mods};
-  if (vk >= Key::F1 && vk <= Key::F1 + 23) return {Qt::Key_F1 + (vk - Key::F1), mods};
-  switch (vk) {
-    case Key::Enter: return {Qt::Key_Return, mods};
-    case Key::Esc: return {Qt::Key_Escape, mods};
-    case Key::Tab: return {Qt::Key_Tab, mods};
-    case Key::Backspace: return {Qt::Key_Backspace, mods};
-    case Key::Space: return {Qt::Key_Space, mods};
-    case Key::PgUp: return {Qt::Key_PageUp, mods};
-    case Key::PgDn: return {Qt::Key_PageDown, mods};
-    case Key::End: return {Qt::Key_End, mods};
-    case Key::Home: return {Qt::Key_Home, mods};
-    case Key::Left: return {Qt::Key_Left, mods};
-    case Key::Up: return {Qt::Key_Up, mods};
-    case Key::Right: return {Qt::Key_Right, mods};
-    case Key::Down: return {Qt::Key_Down, mods};
-    case Key::Insert: return {Qt::Key_Insert, mods};
-    case Key::Delete: return {Qt::Key_Delete, mods};
-    case Key::Quote: return {Qt::Key_Apostrophe, mods};
-    case Key::Backquote: return {Qt::Key_QuoteLeft, mods};
-    default: return {0, mods};
-  }
 }
 
 }  // namespace
@@ -387,7 +356,7 @@ void WindowDriver::key(std::string_view name, int keycode) {
     if (!t.window) return;
     QWidget* w = t.control && t.control->view() ? t.control->view() : t.window->clientView();
     if (QLineEdit* le = w ? w->findChild<QLineEdit*>() : nullptr; le && !qobject_cast<QLineEdit*>(w)) w = le;
-    auto [k, mods] = qtKey(keycode);
+    auto [k, mods] = detail::qtKeyOf(keycode);
     if (!k || !w) {
       ADD_FAILURE() << "key code " << keycode << " cannot be pressed";
       return;

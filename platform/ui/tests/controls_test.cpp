@@ -3,7 +3,13 @@
 #include <gtest/gtest.h>
 #include <gtest/gtest-spi.h>
 
+#include <QImage>
+#include <QLabel>
+#include <QProgressBar>
 #include <QWidget>
+
+#include <filesystem>
+#include <unistd.h>
 
 #include <string>
 
@@ -134,6 +140,7 @@ TEST_F(Controls, ChoiceControlsHoldTheValuesOfTheirEntries) {
       win.dropList("?Rounding", "Minute|#M|Second|#S").at(4, 4, 60, 12).use(rounding);
       win.check("?Flag", "&Keep").values("Y", "N").at(4, 20, 60, 10).use(flag);
       win.combo("?Title", "Untitled - Notepad|Calculator").at(4, 34, 100, 12).use(title);
+      win.sstring("?Shown", "@n3").at(120, 4, 30, 10).use(priority);
       int opt = win.option("?Priority", "Priority").at(4, 50, 120, 30).use(priority).feq();
       win.radio("?Low", "&Low", opt).value("1").at(8, 60, 30, 10);
       win.radio("?Normal", "&Normal", opt).value("2").at(40, 60, 40, 10);
@@ -163,6 +170,7 @@ TEST_F(Controls, ChoiceControlsHoldTheValuesOfTheirEntries) {
     EXPECT_EQ(w.text("?Rounding"), "Minute");
     EXPECT_EQ(w.choice("?Priority"), 1);
     EXPECT_EQ(w.prop("?Flag", Prop::Checked), "");
+    EXPECT_EQ(w.text("?Shown"), "  1") << "a string shows its variable through its picture";
   });
 }
 
@@ -237,6 +245,47 @@ TEST_F(Controls, WindowPropertiesByNumberInDialogUnitsOrPixels) {
       EXPECT_EQ(win.prop(0, Prop::Text), "Sizes");
     });
   });
+}
+
+TEST_F(Controls, ImagesRegionsAndProgressBars) {
+  ScriptedHost host;
+  namespace fs = std::filesystem;
+  fs::path dir = fs::path(::testing::TempDir()) / ("images_" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  QImage logo(16, 12, QImage::Format_RGB32);
+  logo.fill(Qt::blue);
+  ASSERT_TRUE(logo.save(QString::fromStdString((dir / "ovlogo.jpg").string()), "JPG"));
+  addImageFolder(dir.string());
+  int32_t done = 40;
+  Declared* proc = nullptr;
+  runScript([&](Driver& d) {
+    WindowDriver w = open(
+        d,
+        [&](Window& win) {
+          win.image("?Logo", "ovlogo.jpg").at(4, 4, 32, 24);
+          win.region("?Hot").at(40, 4, 30, 20);
+          win.progress("?Bar").range(0, 200).at(4, 32, 100, 10).use(done);
+        },
+        &proc);
+    w.with([](Window& win) {
+      auto* label = qobject_cast<QLabel*>(win.control(win.feq("?Logo"))->view());
+      ASSERT_NE(label, nullptr);
+      EXPECT_FALSE(label->pixmap().isNull()) << "found in the picture folder";
+      win.setProp(win.feq("?Logo"), Prop::Text, "missing.jpg");
+      EXPECT_TRUE(label->pixmap().isNull());
+      auto* bar = qobject_cast<QProgressBar*>(win.control(win.feq("?Bar"))->view());
+      EXPECT_EQ(bar->value(), 40);
+      EXPECT_EQ(bar->maximum(), 200);
+    });
+    w.press("?Hot");
+    d.gui([&] { done = 150; });
+    w.post(EVENT::User);
+    EXPECT_EQ(w.prop("?Bar", Prop::Progress), "150");
+    int hot = 0;
+    w.with([&](Window& win) { hot = win.feq("?Hot"); });
+    d.gui([&] { EXPECT_EQ(proc->count(EVENT::Accepted, hot), 1); });
+  });
+  fs::remove_all(dir);
 }
 
 }  // namespace

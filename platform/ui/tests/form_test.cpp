@@ -72,7 +72,7 @@ class Form : public WindowManager {
   Level TakeAccepted() override {
     int f = ACCEPTED();
     if (f == a || f == b || f == c) {
-      accepted.push_back(window().control(f)->name() + (isAcceptAllPass() ? "*" : ""));
+      accepted.push_back(window().control(f)->name() + (window().prop(0, Prop::AcceptAll) == "1" ? "*" : ""));
       // A reaction that sends the user back stops the pass.
       if (f == c && m_rec.C == "back") SELECT(a);
     }

@@ -2,7 +2,13 @@
 #include <gtest/gtest.h>
 #include <gtest/gtest-spi.h>
 
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
 #include <QImage>
+#include <QMenu>
+#include <QMessageBox>
+#include <QTimer>
 
 #include <string>
 #include <vector>
@@ -199,6 +205,55 @@ TEST_F(Host, PopupClassPostsItsItemsEventsAndFollowsMimickedControls) {
   ASSERT_EQ(shown.size(), 4u);
   EXPECT_EQ(show(shown[0].items), "&Insert(Insert) ~&Delete(Delete) - &View{+Details(Details) Icons(Icons)} E&mail...(Email)")
       << "the mimic of a disabled button is disabled";
+}
+
+}  // namespace
+
+namespace {
+
+// The program's own host: a real message box and a real popup menu, answered by a timer the way a
+// user would click.
+TEST_F(Host, TheQtHostShowsRealDialogsAndCountsThemAsModal) {
+  setHost(nullptr);
+  int depthWhileOpen = -1;
+  QString shownText;
+  QTimer::singleShot(0, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    ASSERT_NE(box, nullptr);
+    depthWhileOpen = modalDepth(THREAD());
+    shownText = box->text();
+    for (QAbstractButton* b : box->buttons())
+      if (b->text() == "&Cancel") b->click();
+  });
+  EXPECT_EQ(MESSAGE("Unable to start OV_RPTS.EXE.||Start it again.", "Error", Icon::Hand, "&Retry|&Cancel"), 2);
+  EXPECT_EQ(depthWhileOpen, 1);
+  EXPECT_EQ(shownText, "Unable to start OV_RPTS.EXE.\n\nStart it again.");
+  EXPECT_EQ(modalDepth(THREAD()), 0);
+
+  QTimer::singleShot(0, [] {
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    for (QAction* a : menu->actions())
+      if (a->text() == "Paste") a->trigger();
+    menu->close();
+  });
+  EXPECT_EQ(POPUP("Copy|Paste|-|Exit"), 2);
+}
+
+TEST_F(Host, FontDialogAnswersTheChosenFontOrLeavesTheValues) {
+  ScriptedHost host;
+  host.expectFont("List font", FontChoice{"DejaVu Sans Mono", 10, 0x0000FF, 700 + 4096});
+  host.expectFont("List font", std::nullopt);
+  std::string face = "DejaVu Sans";
+  int size = 8, style = 400;
+  int32_t color = 0;
+  EXPECT_TRUE(FONTDIALOG("List font", face, size, color, style));
+  EXPECT_EQ(face, "DejaVu Sans Mono");
+  EXPECT_EQ(size, 10);
+  EXPECT_EQ(color, 0x0000FF);
+  EXPECT_EQ(style, 4796);
+  EXPECT_FALSE(FONTDIALOG("List font", face, size, color, style));
+  EXPECT_EQ(face, "DejaVu Sans Mono");
 }
 
 }  // namespace

@@ -205,8 +205,10 @@ TEST_F(Runtime, TimerEventsDoNotPileUpWhileAHandlerIsBusy) {
       p->window().timer(1);  // 10 ms
       p->onEvent = [&](int e) {
         if (e != EVENT::User) return;
-        waitForWorker([&] {
+        int thread = THREAD();
+        waitForWorker([&, thread] {
           workerId = std::this_thread::get_id();
+          postFromWorker(EVENT::User + 5, 0, thread);  // what a worker may do: post
           std::this_thread::sleep_for(std::chrono::milliseconds(150));
         });
         p->window().timer(0);
@@ -219,8 +221,46 @@ TEST_F(Runtime, TimerEventsDoNotPileUpWhileAHandlerIsBusy) {
     int ticksAfter = 0;
     d.gui([&] { ticksAfter = static_cast<int>(std::count(p->events.begin(), p->events.end(), "523")); });
     EXPECT_EQ(ticksAfter - ticksDuringWait, 1) << "150 ms of 10 ms ticks collapse into one held event";
+    d.gui([&] { EXPECT_TRUE(has(p->events, "1029")) << "the worker's event arrived"; });
   });
   EXPECT_NE(workerId, std::this_thread::get_id());
+}
+
+TEST_F(Runtime, PressKeyTypesIntoTheFocusedControlOnceTheHandlerReturns) {
+  struct Typing : WindowManager {
+    Typing() : WindowManager("Typing") {}
+    Level Init() override {
+      entry = window().entry("?E", "@s10").at(4, 4, 60, 12).feq();
+      Open();
+      return Level::Benign;
+    }
+    Level TakeEvent() override {
+      if (EVENT() == EVENT::User) {
+        SELECT(entry);
+        PRESSKEY('X');
+        PRESSKEY(Key::Enter);
+        typedDuringHandler = window().control(entry)->screenText();
+      }
+      if (EVENT() == EVENT::Accepted) acceptedKey = KEYCODE();
+      return WindowManager::TakeEvent();
+    }
+    int entry = 0, acceptedKey = 0;
+    std::string typedDuringHandler = "?";
+  };
+  Typing* t = nullptr;
+  runScript([&](Driver& d) {
+    d.start([&] {
+      auto p = std::make_unique<Typing>();
+      t = p.get();
+      return p;
+    });
+    WindowDriver w = d.waitWindow("Typing");
+    w.post(EVENT::User);
+    EXPECT_TRUE(d.waitUntil([&] { return t->acceptedKey != 0; }));
+    EXPECT_EQ(t->typedDuringHandler, "");
+    EXPECT_EQ(w.text("?E"), "x");
+    EXPECT_EQ(t->acceptedKey, Key::Enter);
+  });
 }
 
 }  // namespace
