@@ -231,7 +231,7 @@ TEST_F(Forms, AWindowTimerPostsTimerEvents) {
       t = p.get();
       return p;
     });
-    d.waitWindow("Ticking");
+    WindowDriver w = d.waitWindow("Ticking");
     EXPECT_TRUE(d.waitUntil([&] { return t->ticks >= 3; }));
     d.gui([&] { t->window().setProp(0, Prop::Timer, 0); });
     int stopped = 0;
@@ -239,6 +239,11 @@ TEST_F(Forms, AWindowTimerPostsTimerEvents) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     d.settle();
     d.gui([&] { EXPECT_LE(t->ticks - stopped, 1) << "no ticks after the timer was switched off"; });
+    // Tests step a window's timer themselves.
+    int before = 0;
+    d.gui([&] { before = t->ticks; });
+    w.tick(3);
+    d.gui([&] { EXPECT_EQ(t->ticks - before, 3); });
   });
 }
 
