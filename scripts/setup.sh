@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 export DEBIAN_FRONTEND=noninteractive
 PKGS=(
-  cmake g++ ninja-build pkg-config ccache mold                 # build
+  cmake g++ binutils ninja-build pkg-config ccache                 # build
   libgtest-dev libgmock-dev googletest libbenchmark-dev        # tests, benchmarks
   qt6-base-dev fonts-dejavu-core fonts-liberation2             # windows
   libsqlcipher-dev libssl-dev                                  # tables
@@ -28,9 +28,9 @@ if ((${#missing[@]})); then
 fi
 
 export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
-if [ ! -f build/build.ninja ]; then
-  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" \
-    -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache \
-    -DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=mold -DCMAKE_SHARED_LINKER_FLAGS=-fuse-ld=mold >/dev/null
-fi
+# gold, not mold: mold 1.10 lays out thread-local data so that some test programs fail to start
+# ("cannot apply additional memory protection after relocation").
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" \
+  -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache \
+  -DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=gold -DCMAKE_SHARED_LINKER_FLAGS=-fuse-ld=gold >/dev/null
 cmake --build build -j"$(nproc)"
