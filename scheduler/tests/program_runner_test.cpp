@@ -76,8 +76,8 @@ TEST_F(ProgramRunner, ShownNameHidesCredentialsAndPasswords) {
       {"run-as: what follows the password", R"(ExecuteAs u="joe" p="se cret" notepad.exe)", "notepad.exe"},
       {"run-as: what follows a later domain", R"(executeas u="joe" p="x" d="HOME" show=2 calc.exe)", "show=2 calc.exe"},
       {"run-as without quotes shows nothing", "ExecuteAs u=joe p=secret calc.exe", ""},
-      {"transfer password masked", R"(ovftp U "/r/a.txt" "c:\a.txt" ftp.host.org joe "my pw")",
-       R"(ovftp U "/r/a.txt" "c:\a.txt" ftp.host.org joe "*****")"},
+      {"transfer password masked", R"(ovftp U "/r/a.txt" "c:\a.txt" ftp.prompts.org joe "my pw")",
+       R"(ovftp U "/r/a.txt" "c:\a.txt" ftp.prompts.org joe "*****")"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -165,10 +165,10 @@ TEST_F(ProgramRunner, FailedStartIsLoggedOrShownAndSetsExitCode) {
                 "Error code 2|FILE NOT FOUND.  CHECK THE TASK/SCRIPT PARAMETERS OR NETWORK CONNECTIONS."});
 
   files::LOG.ACTIVE = 0;
-  host.expectMessage("Could not start no-such-program-4711.", ui::BUTTON::Ok);
+  prompts.expectMessage("Could not start no-such-program-4711.", ui::BUTTON::Ok);
   EXPECT_EQ(RunTaskProgram("no-such-program-4711", RunOptions{}), 2);
-  ASSERT_EQ(host.messages().size(), 1u);
-  EXPECT_EQ(host.messages()[0].title,
+  ASSERT_EQ(prompts.messages().size(), 1u);
+  EXPECT_EQ(prompts.messages()[0].title,
             "Error Code 2 FILE NOT FOUND.  CHECK THE TASK/SCRIPT PARAMETERS OR NETWORK CONNECTIONS.");
 }
 

@@ -146,7 +146,7 @@ class ScriptFixture : public DataFixture {
 
   static std::string var(std::string_view name) { return variableText(name); }
 
-  ui::test::ScriptedHost host;
+  ui::test::ScriptedHost prompts;  // every prompt must be expected
   std::vector<SystemAction> systemRequests;
   bool systemAnswer = true;
 

@@ -41,15 +41,15 @@ TEST_F(Interpreter, HeadRunsOnlyAfterItsMomentAndBlocksTheRest) {
 }
 
 TEST_F(Interpreter, BlankAndUnknownActionsAreLoggedAndRemoved) {
-  host.expectMessage("Invalid script option:  \"Foo\".", ui::BUTTON::Ok)
+  prompts.expectMessage("Invalid script option:  \"Foo\".", ui::BUTTON::Ok)
       .expectMessage("Invalid script option:  \"display message\".", ui::BUTTON::Ok);
   queue({Step(""), Step("Foo"), Step("display message"), setValue("AFTER", "yes")});
   run();
   EXPECT_TRUE(ActiveScriptQueue.RECORDS() == 0);
   EXPECT_EQ(var("AFTER"), "yes");
-  ASSERT_EQ(host.messages().size(), 2u);  // the wrong-case name is not an action either
-  EXPECT_EQ(host.messages()[0].title, "Script Error");
-  EXPECT_EQ(host.messages()[1].text, "Invalid script option:  \"display message\".");
+  ASSERT_EQ(prompts.messages().size(), 2u);  // the wrong-case name is not an action either
+  EXPECT_EQ(prompts.messages()[0].title, "Script Error");
+  EXPECT_EQ(prompts.messages()[1].text, "Invalid script option:  \"display message\".");
   const std::vector<std::string> lines = logWith("Script:");
   ASSERT_GE(lines.size(), 5u);
   EXPECT_TRUE(lines[0].starts_with("Script:|")) << lines[0];
@@ -200,16 +200,16 @@ TEST_F(Interpreter, MessagesQuestionsAndReminders) {
   SetVariable("5", "X");
   std::vector<ReminderText> reminders;
   services().showReminder = [&](const ReminderText& r) { reminders.push_back(r); };
-  host.expectMessage("Continue with 5?", 3).expectMessage("Just so", ui::BUTTON::Ok);
+  prompts.expectMessage("Continue with 5?", 3).expectMessage("Just so", ui::BUTTON::Ok);
   queue({Step("Display Message").name("Continue with [X]?").topic("Ask").seconds(1).focusOn("&Yes|&No|&Later"),
          Step("Message").name("Just so").topic("Note").seconds(1),
          Step("Display").name("Remember [X]").topic("Title [X]").seconds(0)});
   run();
   EXPECT_EQ(var("RESPONSE"), "3");
   EXPECT_EQ(logWith("User Response"), std::vector<std::string>{"User Response|3"});
-  ASSERT_EQ(host.messages().size(), 2u);
-  EXPECT_EQ(host.messages()[0].icon, ui::Icon::Question);
-  EXPECT_EQ(host.messages()[0].custom, (std::vector<std::string>{"&Yes", "&No", "&Later"}));
+  ASSERT_EQ(prompts.messages().size(), 2u);
+  EXPECT_EQ(prompts.messages()[0].icon, ui::Icon::Question);
+  EXPECT_EQ(prompts.messages()[0].custom, (std::vector<std::string>{"&Yes", "&No", "&Later"}));
   ASSERT_EQ(reminders.size(), 1u);
   EXPECT_EQ(reminders[0].title, "Title 5");
   EXPECT_EQ(reminders[0].message, "Remember 5");

@@ -109,15 +109,15 @@ TEST_F(StartScriptTest, ReplaceTakesOverTheWholeQueue) {
 }
 
 TEST_F(StartScriptTest, BadFilesAndLinesAreReportedAndNothingIsLost) {
-  host.expectMessage("Unrecognized script action: Teleport", ui::BUTTON::Ok);
+  prompts.expectMessage("Unrecognized script action: Teleport", ui::BUTTON::Ok);
   queue({startScript(file({setValue("V", "loaded")}, {"Teleport"}), "I"), setValue("T", "kept")});
   run();
   EXPECT_EQ(var("V"), "loaded");
   EXPECT_EQ(var("T"), "kept");
-  EXPECT_EQ(host.messages().at(0).title, "Import Error");
+  EXPECT_EQ(prompts.messages().at(0).title, "Import Error");
 
   // A file that can't be read leaves the queue as it was: the script goes on.
-  host.expectMessage("missing.ovs", ui::BUTTON::Ok);
+  prompts.expectMessage("missing.ovs", ui::BUTTON::Ok);
   queue({startScript((dir() / "missing.ovs").string(), "J"), setValue("T", "still here")});
   run();
   EXPECT_EQ(var("T"), "still here");

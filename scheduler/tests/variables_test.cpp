@@ -125,7 +125,7 @@ TEST_F(Variables, SetVariableEvaluatesAndKeepsOneEntryPerName) {
 
 TEST_F(Variables, ClipboardIsSetAndReadNotStored) {
   SetVariable("from [=1+1] steps", "clipboard");
-  EXPECT_EQ(host.clipboardText(), "from 2 steps");
+  EXPECT_EQ(prompts.clipboardText(), "from 2 steps");
   EXPECT_EQ(files::VARQ.RECORDS(), 0);
   EXPECT_EQ(ExpandVariables("<[CLIPBOARD]>"), "<from 2 steps>");
 }
