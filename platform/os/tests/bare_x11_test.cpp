@@ -49,7 +49,7 @@ TEST(BareX11, ListFocusTypeAndClose) {
   EXPECT_EQ(windowTitle(a.id()), "Bare Alpha");
   EXPECT_EQ(windowClass(b.id()), "os_test_helper");
 
-  ASSERT_TRUE(bringToFront(a.id()));
+  ASSERT_TRUE(bringToFront(a.id(), test::kFrontWaitMs));
   EXPECT_EQ(foregroundWindow(), a.id());
   EXPECT_LT(indexOf(a.id()), indexOf(b.id())) << "raised to the top";
   std::string line;
@@ -57,7 +57,7 @@ TEST(BareX11, ListFocusTypeAndClose) {
   ASSERT_EQ(typeText("bare {x} é", a.id()), TypeResult::Typed);
   EXPECT_EQ(a.typedText("bare {x} é"), "bare {x} é");
 
-  ASSERT_TRUE(bringToFront(b.id()));
+  ASSERT_TRUE(bringToFront(b.id(), test::kFrontWaitMs));
   EXPECT_LT(indexOf(b.id()), indexOf(a.id()));
   EXPECT_EQ(typeText("no", a.id()), TypeResult::NotFocused);
 

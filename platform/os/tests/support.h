@@ -10,6 +10,10 @@
 
 namespace ov::os::test {
 
+// How long tests let a window take to come to the front: the window manager runs slowly while
+// the whole suite runs beside it.
+constexpr int kFrontWaitMs = 10000;
+
 // A process started by a test, with its stdout on a pipe; killed by pid when the guard ends.
 class Child {
  public:

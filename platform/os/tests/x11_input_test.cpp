@@ -22,7 +22,7 @@ class FocusedProbe : public ::testing::Test {
     ASSERT_TRUE(haveDisplay());
     ASSERT_TRUE(probe.ready());
     ASSERT_TRUE(waitUntil([&] { return isWindowVisible(probe.id()); }));
-    ASSERT_TRUE(bringToFront(probe.id()));
+    ASSERT_TRUE(bringToFront(probe.id(), test::kFrontWaitMs));
     std::string line;
     ASSERT_TRUE(probe.next("focus in", line));
   }
@@ -128,7 +128,7 @@ TEST_F(FocusedProbe, NothingIsTypedIntoAWindowWithoutTheFocus) {
   Probe other("Probe Elsewhere", 700, 200, 200, 200);
   ASSERT_TRUE(other.ready());
   ASSERT_TRUE(waitUntil([&] { return windowExists(other.id()) && isWindowVisible(other.id()); }));
-  ASSERT_TRUE(bringToFront(probe.id()));
+  ASSERT_TRUE(bringToFront(probe.id(), test::kFrontWaitMs));
   EXPECT_EQ(typeText("lost", other.id()), TypeResult::NotFocused);
   ASSERT_EQ(typeText("kept", probe.id()), TypeResult::Typed);
   EXPECT_EQ(probe.typedText("kept"), "kept") << "the text meant for the other window came here";

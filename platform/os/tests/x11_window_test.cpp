@@ -53,12 +53,12 @@ TEST(X11Windows, ListsWindowsTopmostFirstWithTitleAndClass) {
   // xdotool finds the same windows by name.
   EXPECT_EQ(run({"xdotool", "search", "--name", "^Probe Beta$"}), std::to_string(b.id()) + "\n");
 
-  ASSERT_TRUE(bringToFront(a.id()));
+  ASSERT_TRUE(bringToFront(a.id(), test::kFrontWaitMs));
   ASSERT_TRUE(waitUntil([&] {
     auto list = listTopWindows();
     return indexOf(list, a.id()) >= 0 && indexOf(list, a.id()) < indexOf(list, b.id());
   })) << "the active window comes first";
-  ASSERT_TRUE(bringToFront(b.id()));
+  ASSERT_TRUE(bringToFront(b.id(), test::kFrontWaitMs));
   ASSERT_TRUE(waitUntil([&] {
     auto list = listTopWindows();
     return indexOf(list, b.id()) >= 0 && indexOf(list, b.id()) < indexOf(list, a.id());
@@ -79,7 +79,7 @@ TEST(X11Windows, FocusMinimiseRestoreAndClose) {
   Probe p("Probe Focus");
   ASSERT_TRUE(p.ready());
   ASSERT_TRUE(waitUntil([&] { return listed(p.id()); }));
-  ASSERT_TRUE(bringToFront(p.id()));
+  ASSERT_TRUE(bringToFront(p.id(), test::kFrontWaitMs));
   std::string line;
   EXPECT_TRUE(p.next("focus in", line));
   EXPECT_EQ(foregroundWindow(), p.id());
@@ -94,7 +94,7 @@ TEST(X11Windows, FocusMinimiseRestoreAndClose) {
   EXPECT_TRUE(listed(p.id()));
   EXPECT_TRUE(waitUntil([&] { return !hasFocus(p.id()); })) << "the focus leaves a minimised window";
 
-  ASSERT_TRUE(bringToFront(p.id()));  // restores it, then activates it
+  ASSERT_TRUE(bringToFront(p.id(), test::kFrontWaitMs));  // restores it, then activates it
   EXPECT_FALSE(isWindowMinimized(p.id()));
   EXPECT_TRUE(hasFocus(p.id()));
   EXPECT_NE(run({"xwininfo", "-id", std::to_string(p.id())}).find("IsViewable"), std::string::npos);
@@ -111,7 +111,7 @@ TEST(X11Windows, RectanglePointerAndChildren) {
   Probe p("Probe Geometry", 200, 150, 320, 240);
   ASSERT_TRUE(p.ready());
   ASSERT_TRUE(waitUntil([&] { return listed(p.id()); }));
-  ASSERT_TRUE(bringToFront(p.id()));
+  ASSERT_TRUE(bringToFront(p.id(), test::kFrontWaitMs));
 
   // The window manager may still be placing the window: compare once xwininfo reads the same
   // before and after our own reading.
