@@ -1,6 +1,7 @@
 #include "platform/os/shell_file_op.h"
 
 #include "platform/os/win_msg.h"
+#include "platform/rt/paths.h"
 #include "platform/rt/text.h"
 
 #include <QDir>
@@ -33,11 +34,7 @@ void check(const std::error_code& ec) {
 
 bool hasWildcard(const std::string& s) { return s.find_first_of("*?") != std::string::npos; }
 
-std::string slashes(std::string s) {
-  for (char& c : s)
-    if (c == '\\') c = '/';
-  return s;
-}
+std::string slashes(std::string_view s) { return rt::normalizePath(s); }
 
 bool present(const fs::path& p) {
   std::error_code ec;
@@ -49,30 +46,12 @@ bool isDir(const fs::path& p) {
   return fs::is_directory(fs::symlink_status(p, ec));
 }
 
-// `name` in `dir`: as written, else the first entry that differs only in case.
-fs::path inFolder(const fs::path& dir, const std::string& name) {
-  fs::path exact = dir / name;
-  if (present(exact) || name == "." || name == "..") return exact;
-  std::string wanted = rt::UPPER(name);
-  std::error_code ec;
-  for (fs::directory_iterator it(dir.empty() ? fs::path(".") : dir, ec), end; !ec && it != end; it.increment(ec))
-    if (rt::UPPER(it->path().filename().string()) == wanted) return dir / it->path().filename();
-  return exact;
-}
-
 // An absolute path, each part looked up ignoring case where the exact name is missing.
 fs::path resolve(const std::string& name) {
-  fs::path p = fs::path(slashes(name));
+  fs::path p = rt::resolvePath(name);
   std::error_code ec;
   if (p.is_relative()) p = fs::current_path(ec) / p;
-  if (present(p)) return p.lexically_normal();
-  fs::path out = p.root_path();
-  for (const auto& part : p.relative_path()) {
-    std::string s = part.string();
-    if (s.empty()) continue;
-    out = inFolder(out, s);
-  }
-  return out.lexically_normal();
+  return p.lexically_normal();
 }
 
 bool matches(const std::string& name, std::string pattern) {
