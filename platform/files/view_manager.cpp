@@ -227,4 +227,9 @@ size_t ViewManager::ReadPage(size_t first, size_t count, const std::function<voi
   return read;
 }
 
+int64_t ViewManager::indexOf(int64_t position) const {
+  auto it = std::find(m_rows.begin(), m_rows.end(), position);
+  return it == m_rows.end() ? -1 : static_cast<int64_t>(it - m_rows.begin());
+}
+
 }  // namespace ov::db

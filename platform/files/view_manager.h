@@ -60,6 +60,10 @@ class ViewManager {
   // Reads up to `count` records from the `first` selected one (0-based) into the buffer in turn,
   // calling `each` after each; returns how many were read.
   size_t ReadPage(size_t first, size_t count, const std::function<void()>& each);
+  // The file position of the `index`-th selected record (0-based), 0 past the end; and the index
+  // of the record at `position`, -1 when Open did not select it.
+  int64_t positionAt(size_t index) const { return index < m_rows.size() ? m_rows[index] : 0; }
+  int64_t indexOf(int64_t position) const;
 
  private:
   struct Element;

@@ -156,6 +156,8 @@ class ListView : public QAbstractScrollArea {
     const QPalette& pal = palette();
     p.fillRect(viewport()->rect(), pal.brush(QPalette::Base));
     ListControl& l = *m_list;
+    // A queue changed without DISPLAY still shows what it holds.
+    if (l.m_queue && l.m_queue->records() != l.m_records) l.refreshRows();
     int hh = l.headerHeightPx();
     int rowH = l.rowHeightPx();
     std::vector<int> cols = l.shownColumns();
@@ -664,8 +666,16 @@ int ListControl::rowHeightPx() const {
 int ListControl::items() const {
   if (!m_window) return 1;
   int height = 0;
-  if (m_view) height = static_cast<const ListView*>(m_view)->viewport()->height();
-  else height = m_window->dluToPxY(m_rect.h);
+  if (m_view) {
+    // The view's own height is set at once; its viewport follows only once it is shown.
+    auto* v = static_cast<const ListView*>(m_view);
+    height = v->height() - 2 * v->frameWidth();
+    if (v->horizontalScrollBarPolicy() == Qt::ScrollBarAlwaysOn ||
+        (v->horizontalScrollBarPolicy() == Qt::ScrollBarAsNeeded && v->horizontalScrollBar()->maximum() > 0))
+      height -= v->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, v);
+  } else {
+    height = m_window->dluToPxY(m_rect.h);
+  }
   return std::max(1, (height - headerHeightPx()) / std::max(1, rowHeightPx()));
 }
 
@@ -901,8 +911,9 @@ void ListControl::userKey(int keycode, std::string_view text) {
     default: break;
   }
   (void)ctrl;
-  if (m_typeAhead && !text.empty() && static_cast<unsigned char>(text.front()) >= 32 && !(keycode & (Key::Ctrl | Key::Alt))) {
-    m_lastChar = text;
+  bool printable = !text.empty() && static_cast<unsigned char>(text.front()) >= 32 && text.front() != 127;
+  if (m_typeAhead && !(keycode & (Key::Ctrl | Key::Alt)) && (printable || key == Key::Backspace)) {
+    m_lastChar = printable ? std::string(text) : std::string();
     post(EVENT::AlertKey, keycode);
   }
 }
