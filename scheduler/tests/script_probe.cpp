@@ -80,8 +80,11 @@ int main(int argc, char** argv) {
   const bool placed = argc >= 7;
   w.setGeometry(placed ? std::atoi(argv[3]) : 200, placed ? std::atoi(argv[4]) : 150,
                 placed ? std::atoi(argv[5]) : 400, placed ? std::atoi(argv[6]) : 300);
+  // Made on its own first and given its parent once the window exists, so that its title reaches
+  // the X server.
+  auto* child = new QWindow(static_cast<QWindow*>(nullptr));
   w.show();
-  auto* child = new QWindow(w.windowHandle());
+  child->setParent(w.windowHandle());
   child->setTitle("Probe Child");
   child->setGeometry(10, 10, 50, 20);
   child->show();
