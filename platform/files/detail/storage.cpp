@@ -326,6 +326,9 @@ rt::Err Storage::acquire(const std::string& path, const std::string& password, b
     detail = path + ": " + (s->m_db ? sqlite3_errmsg(s->m_db) : sqlite3_errstr(rc));
     return rt::Err::FileSystem;
   }
+  // Before the first read: another program may be writing (or recovering the journal) just then,
+  // and the first read must wait for it rather than fail with "database is locked".
+  sqlite3_busy_timeout(s->m_db, s->m_timeoutMs);
   if (!password.empty()) {
     const std::string& key = rawKey(password);
     sqlite3_key(s->m_db, key.data(), static_cast<int>(key.size()));
