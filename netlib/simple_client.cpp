@@ -670,8 +670,15 @@ long clientSend(NetSimpleConnection& c, const NetSimplePacket& packet) {
   size_t len = static_cast<size_t>(std::clamp(packet.BinDataLen, 0, kMaxBinData));
   p.data.assign(packet.BinData, len);
   s.out.push_back(std::move(p));
-  if (e->hasSocket() && e->asyncMessage != 0)
-    loop().asyncSelect(e->socket, e->asyncMessage, kFdRead | kFdWrite | kFdClose);  // FD_WRITE when it can take data
+  if (!e->hasSocket() || e->asyncMessage == 0) return 0;
+  // A connected socket with nothing else waiting takes the bytes at once, as the event thread's
+  // FD_WRITE would (the order of the queue is kept either way); what it cannot take waits for
+  // FD_WRITE.
+  std::uint32_t waiting = 0, bytes = 0;
+  countQueuedPackets(e->recordSocket(), e->sockId, waiting, bytes);
+  if (waiting == 1 && !e->asyncOpenInProgress) writeLoop(*e);
+  countQueuedPackets(e->recordSocket(), e->sockId, waiting, bytes);
+  if (waiting > 0) loop().asyncSelect(e->socket, e->asyncMessage, kFdRead | kFdWrite | kFdClose);
   return 0;
 }
 

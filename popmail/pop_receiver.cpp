@@ -174,9 +174,24 @@ void PopReceiver::status(const std::string& text) {
 }
 
 void PopReceiver::requestClose() {
+  flushLog();
   if (m_closeRequested) return;
   m_closeRequested = true;
   if (onClose) onClose();
+}
+
+// The log names the last file saved. It is written when the run ends rather than after every
+// file: each write of the log is a synced replacement of the whole file.
+void PopReceiver::flushLog() {
+  if (m_lastFile.empty()) return;
+  (void)rt::putIniValues("POP", {{"Path", m_lastPath}, {"File", m_lastFile}}, kPopLog);  // best effort
+  m_lastPath.clear();
+  m_lastFile.clear();
+}
+
+void PopReceiver::Kill() {
+  flushLog();
+  NetEmailReceive::Kill();
 }
 
 void PopReceiver::ShowProgress(bool visible, long value) {
@@ -295,8 +310,8 @@ bool PopReceiver::SaveMessageFile(const std::string& folder, std::string_view te
                     std::strerror(err), "SaveMessageFile");
       return false;
     }
-    (void)rt::PUTINI("POP", "Path", rt::SHORTPATH(folder), kPopLog);  // best effort: the file is saved
-    (void)rt::PUTINI("POP", "File", candidate, kPopLog);
+    m_lastPath = rt::SHORTPATH(folder);
+    m_lastFile = candidate;
     return true;
   }
   ErrorTrap("Error writing the message file (" + folder + name + "). Every copy name is taken.", "SaveMessageFile");

@@ -77,6 +77,7 @@ class PopReceiver : public NetEmailReceive {
   void Decide(int when) override;                     // DecideMessageAction
   void Done(long command, bool finished) override;    // SaveReceivedMessage
   void ShowProgress(bool visible, long value) override;
+  void Kill() override;
 
   bool failed() const { return m_failed; }
   bool finished() const { return m_finished; }
@@ -85,6 +86,8 @@ class PopReceiver : public NetEmailReceive {
  private:
   void status(const std::string& text);
   void requestClose();
+  // Writes the last saved file's folder and name ("Path", "File") to the log.
+  void flushLog();
   // Writes one text or HTML file into `folder` under a name no other file has; false on failure.
   bool SaveMessageFile(const std::string& folder, std::string_view text, std::string name);
 
@@ -93,6 +96,7 @@ class PopReceiver : public NetEmailReceive {
   bool m_failed = false;
   bool m_finished = false;
   bool m_closeRequested = false;
+  std::string m_lastPath, m_lastFile;  // the last file saved, not yet in the log
 };
 
 }  // namespace ov::pop
