@@ -121,6 +121,28 @@ TEST(ScriptedServer, HostileAttachmentNamesAreSavedInsideTheFolder) {
   EXPECT_EQ(top, std::vector<std::string>{"att"});  // nothing beside the save folder
 }
 
+TEST(ScriptedServer, MalformedMimeIsSavedAsFarAsItGoes) {
+  Scratch scratch;
+  ScriptedPop3::Script script;
+  script.messages = {crlf({"Subject: broken", "X-Long: " + std::string(200000, 'h'), "MIME-Version: 1.0",
+                           "Content-Type: multipart/mixed; boundary=\"cut\"", "", "--cut", "Content-Type: text/plain",
+                           "", "text --cut inside a line", "--cut",
+                           "Content-Disposition: attachment; filename*=UTF-8''r%C3%A9sum%C3%A9.txt", "",
+                           "no closing delimiter follows"})};
+  ScriptedPop3 server(script);
+  PopOptions o = optionsFor(server);
+  o.SaveText = scratch.root() + "/text/";
+  o.SaveAttach = scratch.root() + "/att/";
+  PopReceiver r(o);
+  ASSERT_TRUE(test::runFetch(r));
+  EXPECT_FALSE(r.failed()) << logged("Error");
+  std::vector<std::string> texts = scratch.list("text");
+  ASSERT_EQ(texts.size(), 1u);
+  EXPECT_EQ(scratch.read("text/" + texts[0]), "text --cut inside a line");
+  EXPECT_EQ(scratch.list("att"), std::vector<std::string>{"résumé.txt"});
+  EXPECT_EQ(scratch.read("att/résumé.txt"), "no closing delimiter follows");
+}
+
 TEST(ScriptedServer, AWrongPasswordIsLoggedAndFails) {
   Scratch scratch;
   ScriptedPop3 server(ScriptedPop3::Script{});
