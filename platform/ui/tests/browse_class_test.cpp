@@ -156,6 +156,7 @@ class BrowseItems : public WindowManager {
                .format("80L(2)|M~Name~@s20@60L(2)|M~City~@s12@50R(2)~Amount~@n-10.2@")
                .at(4, 4, 230, listHeight)
                .feq();
+    Browse.world = &m_world;
     Browse.Init(list, m_world.view, *this);
     Browse.AddField("ITM:Name", "Name");
     Browse.AddField("ITM:City", "City");
@@ -171,13 +172,24 @@ class BrowseItems : public WindowManager {
     Open();
     return Level::Benign;
   }
+  // Computed columns: the city shown with the amount's sign.
+  struct Derived : BrowseClass {
+    World* world = nullptr;
+    bool computeCity = false;
+    void SetQueueRecord() override {
+      BrowseClass::SetQueueRecord();
+      if (!computeCity) return;
+      auto& row = *static_cast<Row*>(list().queue()->buffer());
+      row.city = (world->itm.city.str() + (world->itm.amount < 0 ? "-" : "+")).c_str();
+    }
+  };
   int Run(int number, int request) override {
     runs.push_back({number, request});
     return onRun ? onRun(request) : RequestCancelled;
   }
 
   ov::rt::Queue<Row> queue;
-  BrowseClass Browse;
+  Derived Browse;
   StepLocatorClass stepLocator;
   IncrementalLocatorClass typedLocator;
   EntryLocatorClass entryLocator;
@@ -287,6 +299,13 @@ TEST_F(Browse, OrdersFiltersRangesAndLocators) {
       b.Browse.Reset(false);
     });
     EXPECT_EQ(list.texts(1), (Texts{"Alice"}));
+
+    // A derived browse computes a column from each record.
+    d.gui([&] {
+      b.Browse.computeCity = true;
+      b.Browse.Reset(false);
+    });
+    EXPECT_EQ(list.texts(2), (Texts{"Rome-"}));
 
     // A filter that cannot be read selects nothing and says why.
     d.gui([&] {

@@ -18,6 +18,7 @@
 #include "platform/ui/testing/driver.h"
 #include "platform/ui/testing/list_driver.h"
 #include "platform/ui/window_manager.h"
+#include "platform/ui/window_proc.h"
 
 using namespace ov::ui;
 using ov::rt::FieldType;
@@ -302,6 +303,48 @@ TEST_F(ListView, RowsDraggedOntoOthersTellBothRows) {
     take();
     list.dragRow(4, 2);
     for (const std::string& ev : eventsOnly(take())) EXPECT_NE(ev, std::to_string(EVENT::Drop));
+  });
+}
+
+// A class that hooks the list's window procedure (as the explorer's header handling does) sees
+// the press, the moves and the release of a header drag in the list's pixels; the list's own
+// mouse properties tell the header cells.
+TEST_F(ListView, AHeaderDragReachesTheListsMessageHooks) {
+  ov::rt::Queue<Row> q;
+  addRow(q, "a");
+  struct Msg {
+    uint32_t msg;
+    int x, y;
+    WPARAM keys;
+  };
+  std::vector<Msg> seen;
+  run(q, kRow, "60L~Name~@s20@50R~Amount~@n10.2@#7#", nullptr, [&](Driver& d, WindowDriver& w, ListDriver& list) {
+    ProcNumber hook = 0;
+    w.with([&](Window& win) {
+      int feq = win.feq("?List");
+      auto former = static_cast<ProcNumber>(win.propInt(feq, Prop::WndProc));
+      hook = registerWindowProc([&seen, former](Handle h, uint32_t msg, WPARAM wp, LPARAM lp) -> LRESULT {
+        if (msg == WM::LButtonDown || msg == WM::LButtonUp || (msg == WM::MouseMove && (wp & MK::LButton)))
+          seen.push_back({msg, GET_X_LPARAM(lp), GET_Y_LPARAM(lp), wp});
+        return CallWindowProc(former, h, msg, wp, lp);
+      });
+      win.setProp(feq, Prop::WndProc, static_cast<int64_t>(hook));
+    });
+    list.dragHeader(1, 2);
+    ASSERT_GE(seen.size(), 3u);
+    EXPECT_EQ(seen.front().msg, WM::LButtonDown);
+    EXPECT_EQ(seen.back().msg, WM::LButtonUp);
+    EXPECT_EQ(seen[1].msg, WM::MouseMove);
+    EXPECT_GT(seen.back().x, seen.front().x);
+    int header = std::stoi(list.prop(Prop::HeaderHeight));
+    EXPECT_GT(header, 0);
+    EXPECT_LT(seen.front().y, header + 4) << "the press lies on the header (the list's border aside)";
+    EXPECT_EQ(list.propList(PROPLIST::MouseDownRow), "0");
+    EXPECT_EQ(list.propList(PROPLIST::MouseDownField), "1");
+    EXPECT_EQ(list.propList(PROPLIST::MouseUpRow), "0");
+    EXPECT_EQ(list.propList(PROPLIST::MouseUpField), "2");
+    EXPECT_EQ(list.selected(), 0) << "a header drag selects nothing";
+    d.gui([&] { unregisterWindowProc(hook); });
   });
 }
 
