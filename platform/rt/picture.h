@@ -50,6 +50,7 @@
 // "5:30 pm", "1730", "173000"; an impossible time reads as 0.
 #pragma once
 
+#include <concepts>
 #include <string>
 #include <string_view>
 
@@ -67,6 +68,11 @@ std::string FORMAT(double value, std::string_view picture);
 std::string FORMAT(std::string_view value, std::string_view picture);
 inline std::string FORMAT(const char* value, std::string_view picture) {
   return FORMAT(std::string_view(value), picture);
+}
+// Whole numbers of any width (day numbers, times, counts), including a literal 0.
+template <std::integral I>
+std::string FORMAT(I value, std::string_view picture) {
+  return FORMAT(static_cast<double>(value), picture);
 }
 
 // DEFORMAT as text: the value in plain decimal form for dates, times and numbers ("0" when the

@@ -31,8 +31,9 @@ std::string slice(std::string_view s, int from, int to);
 
 // Searches `s` for `part` at positions start, start + step, start + 2*step, ... and returns the
 // number of the step that found it: (position - 1) / |step| + 1, which is the position itself
-// for a step of 1. A negative step searches backwards; its default start is the last position
-// where `part` fits. 0 when not found, when `part` is empty or when step is 0. Exact compare.
+// for a step of 1. A start of 0 (the default) is 1, or for a negative step (a backward search)
+// the last position where `part` fits. 0 when not found, when `part` is empty or when step is 0.
+// Exact compare.
 int INSTRING(std::string_view part, std::string_view s, int step = 1, int start = 0);
 
 // Length in bytes.

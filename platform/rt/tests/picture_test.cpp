@@ -111,6 +111,9 @@ TEST_F(PictureTest, FormatsStrings) {
   EXPECT_EQ(FORMAT("abc\xc3\xa9", "@s4"), "abc ");  // "é" does not fit whole: dropped
   EXPECT_EQ(FORMAT(12.5, "@s6"), "12.5  ");
   EXPECT_EQ(FORMAT("as is", "@s"), "as is");
+  EXPECT_EQ(FORMAT(0, "@n3"), "  0");  // a literal 0 is a number, not a null text
+  EXPECT_EQ(FORMAT(int32_t{58015}, "@d1"), "10/31/59");
+  EXPECT_EQ(FORMAT(uint8_t{7}, "@n02"), "07");
   // A text given to other pictures is read as a number; a text of digits keeps its leading zeros
   // in a pattern.
   EXPECT_EQ(FORMAT("1234.5", "@N10.2"), "  1,234.50");
