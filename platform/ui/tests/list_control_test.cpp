@@ -348,6 +348,50 @@ TEST_F(ListView, AHeaderDragReachesTheListsMessageHooks) {
   });
 }
 
+// The column cursor, sideways scrolling by columns with a fixed column, and the line height.
+TEST_F(ListView, ColumnCursorScrolledColumnsAndLineHeight) {
+  ov::rt::Queue<Row> q;
+  for (const char* n : {"a", "b"}) addRow(q, n, 1, 0);
+  auto setUp = [](ListControl& l) {
+    l.setProp(Prop::HScroll, "1");
+    l.setProp(Prop::Column, "1");
+  };
+  run(q, kRow, "40LF~A~@s5@40L~B~@n3@#7#40L~C~@s5@#1#", setUp, [&](Driver&, WindowDriver& w, ListDriver& list) {
+    take();
+    list.key(Key::Right);
+    list.key(Key::Right);
+    list.key(Key::Right);  // already on the last column
+    EXPECT_EQ(list.prop(Prop::Column), "3");
+    EXPECT_EQ(eventsOnly(take()), (Events{kNewSel, kNewSel}));
+    list.key(Key::Left);
+    EXPECT_EQ(list.prop(Prop::Column), "2");
+    take();
+
+    w.with([&](Window& win) {
+      auto* l = win.as<ListControl>(win.feq("?List"));
+      ASSERT_NE(l, nullptr);
+      l->setProp(Prop::Column, "0");
+      l->setProp(Prop::HScrollPos, "1");
+      int left = 0, width = 0;
+      EXPECT_TRUE(l->columnSpanPx(1, left, width)) << "the fixed column stays";
+      EXPECT_EQ(left, 0);
+      EXPECT_FALSE(l->columnSpanPx(2, left, width)) << "the first movable column is scrolled out";
+      ASSERT_TRUE(l->columnSpanPx(3, left, width));
+      EXPECT_EQ(left, l->window().dluToPxX(40)) << "the third column follows the fixed one";
+      l->setProp(Prop::HScrollPos, "9");
+      EXPECT_EQ(l->prop(Prop::HScrollPos), "1") << "no further than the last movable column";
+
+      int items = l->items();
+      l->setProp(Prop::LineHeight, "20");
+      EXPECT_EQ(l->rowHeightPx(), l->window().dluToPxY(20));
+      EXPECT_LT(l->items(), items);
+    });
+    list.clickCell(2, 3);
+    EXPECT_EQ(list.propList(PROPLIST::MouseDownField), "3");
+    EXPECT_EQ(list.propList(PROPLIST::MouseDownRow), "2");
+  });
+}
+
 struct Node {
   ov::rt::String<20> name;
   int32_t level = 1;
