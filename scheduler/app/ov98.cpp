@@ -1,0 +1,4 @@
+// The main program: starts on the data folder and runs until its frame closes.
+#include "scheduler/program_body.h"
+
+int main(int argc, char** argv) { return ov::scheduler::ProgramBody(argc, argv); }

@@ -1,0 +1,349 @@
+#include "scheduler/main_frame.h"
+
+#include <QWidget>
+
+#include <filesystem>
+#include <string>
+
+#include "datalib/config.h"
+#include "datalib/date_string_functions.h"
+#include "datalib/files.h"
+#include "datalib/globals.h"
+#include "datalib/program_hooks.h"
+#include "datalib/startup.h"
+#include "platform/os/dir_watch.h"
+#include "platform/os/sound.h"
+#include "platform/os/tray_icon.h"
+#include "platform/os/win_msg.h"
+#include "platform/rt/command_line.h"
+#include "platform/rt/date_time.h"
+#include "platform/rt/ini.h"
+#include "platform/ui/host.h"
+#include "platform/ui/prop.h"
+#include "platform/ui/runtime.h"
+#include "scheduler/event_log.h"
+#include "scheduler/globals.h"
+#include "scheduler/program_body.h"
+#include "scheduler/reminder.h"
+#include "scheduler/runner.h"
+#include "scheduler/services.h"
+#include "scheduler/tick.h"
+
+namespace ov::scheduler {
+
+namespace {
+
+constexpr int kExit = -33;
+constexpr int kAbout = -92;
+constexpr int kOptions = -114;
+constexpr int kRescheduleAll = -122;
+constexpr int kNewTask = -103;
+constexpr int kTrayId = 99;
+constexpr int kEndSessionDelay = 500;  // centiseconds between the end of the session and the close
+
+std::string currentFolder() {
+  std::error_code ec;
+  std::filesystem::path p = std::filesystem::current_path(ec);
+  std::filesystem::path c = std::filesystem::canonical(p, ec);
+  return (ec ? p : c).string();
+}
+
+void broadcast(int event) {
+  const int self = ui::THREAD();
+  for (int thread : RegisteredThreads())
+    if (thread != self) ui::POST(event, 0, thread);
+}
+
+double momentNow() { return double(rt::TODAY()) + double(rt::CLOCK()) / 8640000.0; }
+
+}  // namespace
+
+std::vector<int>& RegisteredThreads() {
+  static std::vector<int> threads;
+  return threads;
+}
+void BroadcastRefresh() { broadcast(EVENT::RefreshAll); }
+void BroadcastDayChange() { broadcast(EVENT::DayChanged); }
+
+struct Main::Impl {
+  std::string pathParameter;
+  std::string mutexFile;
+  rt::INIClass mainIni;
+  os::DirWatch watch;
+  std::unique_ptr<os::TrayIcon> tray;
+  std::string trayTip;
+  bool filesOpened = false;
+  bool startMinimized = false;
+};
+
+Main::Main() : WindowManager("Main"), m(std::make_unique<Impl>()) {}
+Main::~Main() = default;
+
+ui::Level Main::Init() {
+  m->pathParameter = rt::COMMAND("Path");
+  files::APP.STARTUPTIME = rt::CLOCK();
+  files::APP.STARTUPDATE = rt::TODAY();
+  tickState() = TickState{};
+  runnerState() = RunnerState{};
+  tickState().LastSeenDate = rt::TODAY();
+  tickState().pathParameter = m->pathParameter;
+  tickState().noWatchDir = !rt::COMMAND("/NOWATCHDIR").empty();
+  RunnerState& r = runnerState();
+  r.NextCheckDate = rt::TODAY();
+  r.NextCheckTime = rt::CLOCK() + 2000;
+  files::FIXDATE(r.NextCheckDate, r.NextCheckTime);
+
+  std::error_code ec;
+  files::EXEPATH = std::filesystem::canonical("/proc/self/exe", ec).parent_path().string();
+  files::INI.FILENAME = "OV98.INI";
+  m->mainIni.Init(files::INI.FILENAME.str());
+  files::PRODUCTNAME = "Orvane 2003";
+  if (std::string custom = m->mainIni.TryFetch("Custom", "ProductName"); !custom.empty()) files::PRODUCTNAME = custom;
+  files::VERSIONNUMBER = "3.42";
+  const std::string folder = currentFolder();
+  files::setDataPathGlobals(folder);
+  m->mutexFile = folder + "/MUTEX.TMP";
+
+  // The program's parts that the scheduler core calls.
+  Services& s = services();
+  s.showReminder = [](const ReminderText& reminder) { ShowMessageThread(reminder); };
+  s.playSound = [](std::string_view file) { (void)os::playSound(std::string(file)); };
+  s.beep = [] { (void)os::beep(150, 160); };
+  s.post = [](int event, int thread) { ui::POST(event, 0, thread); };
+  s.threadCount = [] { return THREADCOUNT(); };
+  s.broadcastRefresh = [] { BroadcastRefresh(); };
+  files::setWindowHiddenProbe([this] { return isHidden(); });
+
+  RunnerFrame& rf = runnerFrame();
+  rf.restore = [this] { restore(); };
+  rf.raise = [this] { raise(); };
+  rf.showNextTask = [this](std::string_view text) { window().setStatusText(2, text); };
+  rf.setTrayTip = [this](std::string_view tip) {
+    m->trayTip = std::string(tip);
+    if (m->tray) (void)m->tray->changeTip(QString::fromStdString(m->trayTip));
+  };
+  TickFrame& tf = tickFrame();
+  tf.setTitle = [this](std::string_view title) {
+    if (window().title() != title) window().setTitle(title);
+  };
+  tf.setStatus = [this](int zone, std::string_view text) {
+    if (zone >= 2 && zone <= 4) window().setStatusText(zone, text);
+  };
+  tf.isHidden = [this] { return isHidden(); };
+  tf.setTrayIcon = [this](std::string_view icon) {
+    if (m->tray) (void)m->tray->changeIcon(std::string(icon));
+  };
+  tf.hasChangeNotification = [this] { return m->watch.isOpen(); };
+  tf.dataFolderChanged = [this] {
+    if (!m->watch.signalled(10)) return false;
+    m->watch.rearm();
+    return true;
+  };
+  tf.closeChangeNotification = [this] { m->watch.close(); };
+  tf.broadcastRefresh = [] { BroadcastRefresh(); };
+  tf.broadcastDayChange = [] { BroadcastDayChange(); };
+  tf.warn = [this](std::string_view text, std::string_view title) {
+    raise();
+    (void)ui::MESSAGE(text, title, ui::Icon::Exclamation);
+  };
+
+  ui::Window& w = window();
+  w.setTitle(files::PRODUCTNAME.str() + " " + files::VERSIONNUMBER.str());
+  w.kind(ui::WindowKind::Frame).at(-1, -1, 420, 240).resizable().timer(100).minSize(341, 170).hiddenAtOpen();
+  const int file = w.menu("?FileMenu", "&File").feq();
+  w.item("?NewTask", "&New Task...", file, kNewTask).disabled();
+  w.item("?Options", "&Options...", file, kOptions).disabled();
+  w.separator(file);
+  w.item("?Exit", "E&xit", file, kExit);
+  const int tools = w.menu("?ToolsMenu", "&Tools").feq();
+  w.item("?RescheduleAll", "&Reschedule All", tools, kRescheduleAll).disabled();
+  const int help = w.menu("?HelpMenu", "&Help").feq();
+  w.item("?About", "&About", help, kAbout).disabled();
+  w.statusZones({60, -1, 130, 50});
+
+  if (!tickState().noWatchDir) (void)m->watch.open(folder, true, 24);
+  m->startMinimized = files::GETCONFIG("StartUpMinimized", "0") == "1";
+  Open();
+  m->filesOpened = true;
+
+  // The tray icon reports clicks as the shell's callback message; they become the frame's events.
+  m->tray = std::make_unique<os::TrayIcon>(kTrayId, [](const os::WinMessage& msg) -> std::intptr_t {
+    if (msg.msg != os::wm::kTrayCallback) return 0;
+    switch (unsigned(msg.lParam & 0xFFFF)) {
+      case os::wm::kLButtonUp: ui::POST(EVENT::TrayLeftClick, 0, ui::kFrameThread); break;
+      case os::wm::kLButtonDblClk: ui::POST(EVENT::TrayLeftDoubleClick, 0, ui::kFrameThread); break;
+      case os::wm::kRButtonUp: ui::POST(EVENT::TrayRightClick, 0, ui::kFrameThread); break;
+      case os::wm::kRButtonDblClk: ui::POST(EVENT::TrayRightDoubleClick, 0, ui::kFrameThread); break;
+      default: break;
+    }
+    return 0;
+  });
+  (void)m->tray->add("tray_ico", w.title());
+
+  startupWork();
+  return ui::Level::Benign;
+}
+
+void Main::startupWork() {
+  ui::Window& w = window();
+  std::string title = files::PRODUCTNAME.str() + " " + files::VERSIONNUMBER.str();
+  if (!m->pathParameter.empty()) title += " (" + m->pathParameter + ")";
+  w.setTitle(title);
+  files::PUTCONFIG("Version", files::VERSIONNUMBER.str());
+  LoadConfiguration();
+  // The restart mark is logged once the settings say whether the event log is on.
+  rt::INIClass mutex;
+  mutex.Init(m->mutexFile);
+  if (mutex.TryFetch("State", "Normal Exit") == "False") WriteLog("Abnormal termination detected", "*** Restarted ***");
+  (void)mutex.Update("State", "Normal Exit", "False");
+  files::DEBUG.ACTIVE = m->mainIni.TryFetch("Settings", "Debug") == "1";
+  runnerState().OverrideSkipTimeout = std::atoi(m->mainIni.TryFetch("Settings", "OverrideSkipTimeout").c_str());
+  if (files::DEBUG.ACTIVE) WriteLog("Debug", "Debugging Active");
+  w.setStatusText(3, statusDate(rt::TODAY()));
+  w.setStatusText(4, statusTime(rt::CLOCK()));
+  if (!m->startMinimized) {
+    w.setProp(0, ui::Prop::Hide, 0);
+    raise();
+  } else if (files::GLO.NOTRAY) {
+    w.setProp(0, ui::Prop::Hide, 0);
+    w.setProp(0, ui::Prop::Iconize, 1);
+  }
+  tickState().startupDay = rt::TODAY();
+  if (SchedulerActive) WriteLog(w.title(), "Started");
+}
+
+ui::Level Main::Kill() {
+  rt::INIClass mutex;
+  mutex.Init(m->mutexFile);
+  (void)mutex.Update("State", "Normal Exit", "True");
+  m->watch.close();
+  if (SchedulerActive) WriteLog("", "Exit Orvane 2003");
+  m->tray.reset();
+  files::setWindowHiddenProbe({});
+  runnerFrame() = RunnerFrame{};
+  tickFrame() = TickFrame{};
+  services().showReminder = nullptr;
+  return WindowManager::Kill();
+}
+
+bool Main::isHidden() const {
+  const ui::Window& w = window();
+  if (!w.isOpen()) return true;
+  return w.propInt(0, ui::Prop::Hide) != 0 || w.propInt(0, ui::Prop::Iconize) != 0;
+}
+
+void Main::restore() {
+  ui::Window& w = window();
+  w.setProp(0, ui::Prop::Hide, 0);
+  w.setProp(0, ui::Prop::Iconize, 0);
+  raise();
+}
+
+void Main::raise() {
+  if (QWidget* v = window().view()) {
+    v->raise();
+    v->activateWindow();
+  }
+}
+
+void Main::raiseFromOutside() { restore(); }
+
+void Main::trayPopup() {
+  raise();
+  const bool scripts = tickFrame().queuedScripts && tickFrame().queuedScripts() > 0;
+  std::string menu = std::string(isHidden() ? "" : "~") + "Restore|-|~Program Wizard|~Message Wizard|~Scripting Wizard|~New Hot Key|-|~Reschedule All|" +
+                     (scripts ? "" : "~") + "Stop Active Scripts|-|~Options|~About|-|Exit Orvane";
+  switch (ui::POPUP(menu)) {
+    case 1:
+      runnerState().RefreshPending += 1;
+      restore();
+      break;
+    case 7: ui::POST(EVENT::StopScripts); break;
+    case 10: exitCommand(); break;
+    default: break;
+  }
+}
+
+void Main::exitCommand() {
+  if (files::GLO.TRAYONCLOSE) {
+    m_exitConfirmed = false;
+    restore();
+    if (SchedulerActive &&
+        ui::MESSAGE("Tasks will not execute if Orvane 2003 is not active.||Are you sure you want to close Orvane 2003?",
+                    "Warning - Close Requested", ui::Icon::Question, ui::BUTTON::Yes | ui::BUTTON::No,
+                    ui::BUTTON::No) != ui::BUTTON::Yes)
+      return;
+    m_exitConfirmed = true;
+  }
+  ui::POST(EVENT::CloseWindow);
+}
+
+ui::Level Main::TakeAccepted() {
+  if (ui::ACCEPTED() == kExit) {
+    exitCommand();
+    return ui::Level::Notify;
+  }
+  return WindowManager::TakeAccepted();
+}
+
+ui::Level Main::TakeEvent() {
+  switch (int event = ui::EVENT()) {
+    case EVENT::Timer:
+      ui::POST(EVENT::TimerStep);
+      return ui::Level::Notify;
+    case EVENT::TimerStep:
+      if (m_shutdownPending && momentNow() - double(kEndSessionDelay) / 8640000.0 > m_shutdownMoment) {
+        m_shutdownPending = false;
+        ui::POST(EVENT::CloseDown);
+      }
+      MainTimerTick();
+      return ui::Level::Notify;
+    case EVENT::CloseWindow:
+      if (files::GLO.TRAYONCLOSE && !m_exitConfirmed) {
+        window().setProp(0, ui::Prop::Hide, 1);
+        tickState().unlocked = false;
+        return ui::Level::Notify;
+      }
+      break;
+    case EVENT::TrayLeftDoubleClick:
+      runnerState().RefreshPending += 1;
+      restore();
+      return ui::Level::Notify;
+    case EVENT::TrayRightClick:
+      trayPopup();
+      return ui::Level::Notify;
+    case EVENT::TrayLeftClick:
+    case EVENT::TrayRightDoubleClick:
+      return ui::Level::Notify;
+    case EVENT::TrayRecreated:
+      if (m->tray) (void)m->tray->add("tray_ico", m->trayTip.empty() ? window().title() : m->trayTip);
+      return ui::Level::Notify;
+    case EVENT::EndSession:
+      m_shutdownPending = true;
+      m_shutdownMoment = momentNow();
+      for (int t = 2; t <= ui::kMaxThreads; ++t)
+        if (ui::isThreadRunning(t)) ui::POST(EVENT::CloseWindow, 0, t);
+      ui::POST(EVENT::CloseDown);
+      return ui::Level::Notify;
+    case EVENT::RefreshAll:
+      runnerState().NextCheckDate = rt::TODAY();
+      runnerState().NextCheckTime = rt::CLOCK() + 200;
+      files::FIXDATE(runnerState().NextCheckDate, runnerState().NextCheckTime);
+      return ui::Level::Notify;
+    case EVENT::TaskFormCancelled:
+      if (m->watch.isOpen() && runnerState().RefreshPending > 0) runnerState().RefreshPending -= 1;
+      return ui::Level::Notify;
+    case EVENT::HideForCapture:
+      window().setProp(0, ui::Prop::Hide, 1);
+      return ui::Level::Notify;
+    case EVENT::ShowAfterCapture:
+      restore();
+      return ui::Level::Notify;
+    default:
+      (void)event;
+      break;
+  }
+  return WindowManager::TakeEvent();
+}
+
+}  // namespace ov::scheduler

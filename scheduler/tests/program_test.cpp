@@ -1,0 +1,144 @@
+// Start-up: the instance name of a data folder, and the program itself started twice on one data
+// folder, with /ForceRun and on another folder.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "scheduler/program_body.h"
+#include "scheduler/tests/data_fixture.h"
+
+extern char** environ;
+
+namespace ov::scheduler::testing {
+namespace {
+
+TEST(InstanceName, WorkedFromTheUpperCasedFolder) {
+  // "OV" alone: O (79) and V (86) give digits F and 7; the missing characters count as 0, so
+  // digit i is worked from i alone.
+  EXPECT_EQ(instanceMutexName(""), "{F7234567-89AB-CDEF-0123-456789ABCDEF}");
+  EXPECT_EQ(instanceMutexName("/srv/Data"), instanceMutexName("/SRV/DATA"));
+  EXPECT_NE(instanceMutexName("/srv/data1"), instanceMutexName("/srv/data2"));
+  const std::string longer = instanceMutexName("/a/folder/name/longer/than/thirty/two/characters");
+  ASSERT_EQ(longer.size(), 38u);
+  EXPECT_EQ(longer.front(), '{');
+  EXPECT_EQ(longer[9], '-');
+  EXPECT_EQ(longer[37], '}');
+}
+
+// A started ov98 process, ended by SIGKILL when the guard ends.
+struct Process {
+  pid_t pid = -1;
+  ~Process() {
+    if (pid > 0) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, nullptr, 0);
+    }
+  }
+  // The exit code once it ended within `ms`; -1 while it still runs.
+  int waitExit(int ms) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < deadline) {
+      int status = 0;
+      if (::waitpid(pid, &status, WNOHANG) == pid) {
+        pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return -1;
+  }
+};
+
+class Ov98 : public DataFixture {
+ protected:
+  void start(Process& p, std::vector<std::string> args) {
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    if (!::getenv("XDG_RUNTIME_DIR")) ::setenv("XDG_RUNTIME_DIR", dir().c_str(), 1);
+    args.insert(args.begin(), OV98_PATH);
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    ASSERT_EQ(::posix_spawn(&p.pid, OV98_PATH, nullptr, nullptr, argv.data(), environ), 0);
+  }
+  // A data folder that already holds the data file, so the start asks for no folder.
+  std::string dataFolder(const std::string& name) {
+    const std::filesystem::path folder = dir() / name;
+    std::filesystem::create_directories(folder);
+    std::filesystem::create_directories(dir() / "config" / "orvane");
+    std::ofstream(dir() / "config" / "orvane" / "OV98.INI") << "[Settings]\nLogEvents=1\n";
+    if (!std::filesystem::exists(dir() / "RO97.ZEZ")) {
+      EXPECT_EQ(files::Access_SCHEDULE.Open(), rt::Err::None);
+      (void)files::Access_SCHEDULE.Close();
+      for (db::File* f : files::dataFiles()) (void)f->close();
+    }
+    for (const char* part : {"RO97.ZEZ", "RO97.ZEZ-wal", "RO97.ZEZ-shm"})
+      if (std::filesystem::exists(dir() / part)) std::filesystem::copy_file(dir() / part, folder / part);
+    EXPECT_TRUE(std::filesystem::exists(folder / "RO97.ZEZ"));
+    return folder.string();
+  }
+  static std::string read(const std::filesystem::path& file) {
+    std::ifstream in(file);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  static bool waitFor(const std::function<bool()>& done, int ms = 15000) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < deadline) {
+      if (done()) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+  }
+};
+
+TEST_F(Ov98, OneInstancePerDataFolder) {
+  const std::string one = dataFolder("one"), two = dataFolder("two");
+  const std::filesystem::path log = std::filesystem::path(one) / "OV_EVENT.LOG";
+  Process first;
+  start(first, {"PATH=" + one});
+  ASSERT_TRUE(waitFor([&] { return read(log).find("Started") != std::string::npos; })) << "the first start runs";
+  EXPECT_EQ(read(std::filesystem::path(one) / "MUTEX.TMP").find("Normal Exit=False") != std::string::npos, true);
+
+  Process second;
+  start(second, {"PATH=" + one});
+  EXPECT_EQ(second.waitExit(10000), 0) << "a second start on the same folder hands over and ends";
+  EXPECT_EQ(first.waitExit(0), -1) << "the first goes on";
+
+  Process forced, other;
+  start(forced, {"PATH=" + one, "/ForceRun"});
+  start(other, {"PATH=" + two});
+  EXPECT_TRUE(waitFor([&] {
+    std::string text = read(log);
+    return text.find("Started") != text.rfind("Started");
+  })) << "/ForceRun runs beside the first";
+  EXPECT_TRUE(waitFor([&] { return read(std::filesystem::path(two) / "OV_EVENT.LOG").find("Started") != std::string::npos; }))
+      << "another data folder has an instance of its own";
+  EXPECT_EQ(forced.waitExit(0), -1);
+  EXPECT_EQ(other.waitExit(0), -1);
+}
+
+TEST_F(Ov98, StartAfterAnAbnormalEndIsLogged) {
+  const std::string one = dataFolder("one");
+  const std::filesystem::path log = std::filesystem::path(one) / "OV_EVENT.LOG";
+  {
+    Process killed;
+    start(killed, {"PATH=" + one});
+    ASSERT_TRUE(waitFor([&] { return read(log).find("Started") != std::string::npos; }));
+  }  // SIGKILL: no clean-exit mark
+  Process again;
+  start(again, {"PATH=" + one});
+  EXPECT_TRUE(waitFor([&] { return read(log).find("Abnormal termination detected") != std::string::npos; }));
+}
+
+}  // namespace
+}  // namespace ov::scheduler::testing

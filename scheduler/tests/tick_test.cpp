@@ -1,0 +1,132 @@
+// The tick: when the runner looks at the schedule, and the clock-forward warning.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "scheduler/runner.h"
+#include "scheduler/tests/data_fixture.h"
+#include "scheduler/tests/test_tasks.h"
+#include "scheduler/tick.h"
+
+namespace ov::scheduler::testing {
+namespace {
+
+class Tick : public DataFixture {
+ protected:
+  void SetUp() override {
+    DataFixture::SetUp();
+    files::PRODUCTNAME = "Orvane 2003";
+    files::TASK.HISTORYEXPIRES = 0;
+    tickState() = TickState{};
+    runnerState() = RunnerState{};
+    tickFrame() = TickFrame{};
+    runnerFrame() = RunnerFrame{};
+    // An empty schedule: every look-up of the runner sets the tray tip to the bare product name.
+    runnerFrame().setTrayTip = [this](std::string_view tip) { lookUps += tip == "Orvane 2003"; };
+    tickFrame().warn = [this](std::string_view text, std::string_view) { warnings.emplace_back(text); };
+    tickFrame().startBackup = [this] { ++backups; };
+  }
+  void TearDown() override {
+    tickFrame() = TickFrame{};
+    runnerFrame() = RunnerFrame{};
+    DataFixture::TearDown();
+  }
+  int lookUps = 0, backups = 0;
+  std::vector<std::string> warnings;
+};
+
+TEST_F(Tick, RunnerLooksOnEveryThirdTickWithoutAWatchOnlyWhenDueWithOne) {
+  struct Case {
+    const char* name;
+    bool watching;
+    std::vector<int> lookedOn;  // ticks 1..9 on which the runner looked
+  };
+  const Case cases[] = {
+      {"no change notification: first tick and every third", false, {1, 3, 6, 9}},
+      {"a change notification: first tick and when due", true, {1}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    tickState() = TickState{};
+    runnerState() = RunnerState{};
+    rt::setTestClock(ymd(2024, 3, 10), at(10, 0));
+    tickState().LastSeenDate = rt::TODAY();
+    tickFrame().hasChangeNotification = [&] { return c.watching; };
+    tickFrame().dataFolderChanged = [] { return false; };
+    std::vector<int> looked;
+    for (int tick = 1; tick <= 9; ++tick) {
+      const int before = lookUps;
+      MainTimerTick();
+      if (lookUps != before) looked.push_back(tick);
+      rt::advanceTestClock(100);
+    }
+    EXPECT_EQ(looked, c.lookedOn);
+  }
+  // The empty schedule set the next look one minute after the first; then the runner looks again.
+  const int before = lookUps;
+  rt::advanceTestClock(6000);
+  tickFrame().hasChangeNotification = [] { return true; };
+  MainTimerTick();
+  EXPECT_EQ(lookUps, before + 1);
+}
+
+TEST_F(Tick, ChangeInTheDataFolderBringsTheLookForward) {
+  rt::setTestClock(ymd(2024, 3, 10), at(10, 0));
+  tickState().LastSeenDate = rt::TODAY();
+  bool changed = false;
+  tickFrame().hasChangeNotification = [] { return true; };
+  tickFrame().dataFolderChanged = [&] { return std::exchange(changed, false); };
+  MainTimerTick();  // first tick: looks
+  MainTimerTick();
+  EXPECT_EQ(lookUps, 1);
+  changed = true;
+  MainTimerTick();  // the change moves the look to one second ahead: within this minute
+  EXPECT_EQ(lookUps, 2);
+  MainTimerTick();
+  EXPECT_EQ(lookUps, 2);
+}
+
+TEST_F(Tick, ClockMovedForwardFourDaysWarnsOnceButDaysOfRunningDoNot) {
+  struct Case {
+    const char* name;
+    std::vector<int> days;  // the dates of successive ticks, as days after the start
+    int warnings;
+  };
+  const Case cases[] = {
+      {"forward by exactly 3 days: nothing", {3, 3}, 0},
+      {"forward by 4 days: warned once", {4, 4, 5}, 1},
+      {"running for five days, a tick each day: nothing", {1, 2, 3, 4, 5}, 0},
+      {"set back a week: nothing", {-7}, 0},
+  };
+  const int32_t start = ymd(2024, 3, 10);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    warnings.clear();
+    backups = 0;
+    tickState().LastSeenDate = start;
+    for (int day : c.days) {
+      rt::setTestClock(start + day, at(12, 0));
+      ClockForwardCheck();
+    }
+    EXPECT_EQ(int(warnings.size()), c.warnings);
+    EXPECT_EQ(backups, c.warnings);
+  }
+}
+
+TEST_F(Tick, RefreshIsBroadcastOnEvenTicksWhenPending) {
+  rt::setTestClock(ymd(2024, 3, 10), at(10, 0));
+  tickState().LastSeenDate = rt::TODAY();
+  int broadcasts = 0;
+  tickFrame().broadcastRefresh = [&] { ++broadcasts; };
+  MainTimerTick();
+  runnerState().RefreshPending = 2;
+  MainTimerTick();
+  MainTimerTick();
+  MainTimerTick();
+  EXPECT_EQ(broadcasts, 1);
+  EXPECT_EQ(runnerState().RefreshPending, 0);
+}
+
+}  // namespace
+}  // namespace ov::scheduler::testing

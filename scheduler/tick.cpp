@@ -1,0 +1,210 @@
+#include "scheduler/tick.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "datalib/date_string_functions.h"
+#include "datalib/globals.h"
+#include "platform/rt/date_time.h"
+#include "platform/rt/picture.h"
+#include "scheduler/event_log.h"
+#include "scheduler/globals.h"
+#include "scheduler/housekeeping.h"
+#include "scheduler/runner.h"
+#include "scheduler/task_items.h"
+
+namespace ov::scheduler {
+
+namespace {
+
+constexpr std::string_view kWeekdays = "Sunday   Monday   Tuesday  WednesdayThursday Friday   Saturday ";
+static_assert(kWeekdays.size() == 63);
+
+template <class F, class... A>
+void call(const F& f, A&&... a) {
+  if (f) f(std::forward<A>(a)...);
+}
+
+std::string clip(std::string_view s) {
+  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+  return std::string(s);
+}
+
+std::string productTitle() {
+  const TickState& t = tickState();
+  if (t.pathParameter.empty()) return files::PRODUCTNAME.str();
+  return files::PRODUCTNAME.str() + " " + files::VERSIONNUMBER.str() + " (" + t.pathParameter + ")";
+}
+
+void UpdateTitle(std::string title) {
+  TickState& t = tickState();
+  if (tickFrame().isHidden && tickFrame().isHidden()) t.unlocked = false;
+  if (t.unlocked) title += " (Unlocked)";
+  call(tickFrame().setTitle, title);
+}
+
+int queuedScripts() { return tickFrame().queuedScripts ? tickFrame().queuedScripts() : 0; }
+
+void UpdateScriptState() {
+  TickState& t = tickState();
+  t.ScriptRunning = queuedScripts() > 0 && (SchedulerActive || t.runNowOnce);
+  if (t.ScriptRunning != t.previousScriptRunning) call(tickFrame().setStatus, 5, t.ScriptRunning ? "*" : "");
+  if (!t.ScriptRunning) t.runNowOnce = false;
+}
+
+void UpdateStatusLine() {
+  TickState& t = tickState();
+  if (queuedScripts() == 0) {
+    if (SchedulerActive) {
+      const std::string& next = runnerState().nextTaskText;
+      if (next != t.shownNextTask) {
+        t.shownNextTask = next;
+        call(tickFrame().setStatus, 2, next);
+        call(runnerFrame().setTrayTip, files::PRODUCTNAME.str() + " - " + next);
+      }
+    } else if (t.shownNextTask != "Inactive") {
+      t.shownNextTask = "Inactive";
+      call(tickFrame().setStatus, 2, "Inactive");
+    }
+  } else if (tickFrame().shownScriptStep) {
+    t.shownNextTask.clear();
+    call(tickFrame().setStatus, 2, tickFrame().shownScriptStep());
+  }
+}
+
+// The current folder is the data folder; a program or dialog that moved it is put right.
+void GuardCurrentFolder() {
+  std::error_code ec;
+  const std::string dataPath = files::GLO.DATAPATH.str();
+  if (dataPath.empty()) return;
+  const std::filesystem::path current = std::filesystem::current_path(ec);
+  if (ec) return;
+  const std::string cur = current.string();
+  if (cur == dataPath || cur + "/" == dataPath) return;
+  WriteLog(cur, "Data path changed");
+  if (::chdir(dataPath.c_str()) != 0) return;  // logged above; looked at again next tick
+}
+
+}  // namespace
+
+TickFrame& tickFrame() {
+  static TickFrame frame;
+  return frame;
+}
+
+TickState& tickState() {
+  static TickState state;
+  return state;
+}
+
+std::string statusDate(int32_t today) {
+  const int day = int(((today % 7) + 7) % 7);
+  return clip(kWeekdays.substr(size_t(day) * 9, 9)) + ", " + clip(rt::FORMAT(double(today), "@d17"));
+}
+
+std::string statusTime(int32_t now) {
+  const std::string code = clip(files::FORMAT.TIME.view());
+  std::string picture = "@t7";
+  if (!code.empty() && (code[0] == 't' || code[0] == 'T')) {
+    if (code == "tb8") {
+      picture = "@t8b";
+    } else if (code == "t1b" || code == "t3b" || code == "t03b" || code == "t4b" || code == "t6b" || code == "t06b" ||
+               code == "t7b") {
+      picture = "@" + code;
+    } else {
+      return {};  // zone 4 is left as it is
+    }
+  }
+  return clip(rt::FORMAT(double(now), picture));
+}
+
+void CheckDueTasks() {
+  TickState& t = tickState();
+  RunnerState& r = runnerState();
+  const bool hasWatch = tickFrame().hasChangeNotification && tickFrame().hasChangeNotification();
+  if (t.noWatchDir) {
+    call(tickFrame().closeChangeNotification);
+  } else if (hasWatch && tickFrame().dataFolderChanged && tickFrame().dataFolderChanged()) {
+    r.NextCheckDate = rt::TODAY();
+    r.NextCheckTime = rt::CLOCK() + 100;
+    files::FIXDATE(r.NextCheckDate, r.NextCheckTime);
+    r.RefreshPending += 1;
+  }
+  const bool watching = !t.noWatchDir && tickFrame().hasChangeNotification && tickFrame().hasChangeNotification();
+  if ((watching || t.TickCounter % 3 != 0) && t.TickCounter != 1 &&
+      files::COMPAREDATEMINUTE(rt::TODAY(), rt::CLOCK(), r.NextCheckDate, r.NextCheckTime) < 0)
+    return;
+  FindNextTask();
+  CheckAdvanceWarnings();
+}
+
+void ClockForwardCheck() {
+  call(tickFrame().reapPrograms);
+  TickState& t = tickState();
+  const int32_t today = rt::TODAY();
+  // The last date seen moves on with every tick, so only a jump of the clock warns (not a program
+  // that has simply run for days), and only a jump forward.
+  if (t.LastSeenDate != 0 && today - t.LastSeenDate >= 4) {
+    call(tickFrame().startBackup);
+    const std::string text = "Warning!\r\rYou have set the system date forward more than 3 days.\r\rTasks scheduled prior to " +
+                             clip(rt::FORMAT(double(today), "@d17")) + " " + clip(rt::FORMAT(double(rt::CLOCK()), "@t7")) +
+                             " will be executed immediately.  We recommend that you make a backup or change the date back to " +
+                             clip(rt::FORMAT(double(t.LastSeenDate), "@d17")) + " before pressing OK (on this warning message).";
+    call(tickFrame().warn, text, "Warning");
+  }
+  t.LastSeenDate = today;
+}
+
+void MainTimerTick() {
+  TickState& t = tickState();
+  RunnerState& r = runnerState();
+  t.animationPhase = t.animationPhase % 7 + 1;
+  t.previousScriptRunning = t.ScriptRunning;
+  t.ScriptRunning = false;
+
+  if (++t.TickCounter > 60) {
+    t.TickCounter = 1;
+    // One day-change broadcast per change of date.
+    if (rt::TODAY() != t.startupDay) {
+      t.startupDay = rt::TODAY();
+      call(tickFrame().broadcastDayChange);
+    }
+  }
+  std::string title = productTitle();
+  call(tickFrame().setStatus, 3, statusDate(rt::TODAY()));
+  if (std::string time = statusTime(rt::CLOCK()); !time.empty()) call(tickFrame().setStatus, 4, time);
+
+  if (SchedulerActive) {
+    UpdateTitle(title);
+    CheckDueTasks();
+    ClockForwardCheck();
+    if (t.TickCounter == 1 && RemoveExpiredHistory()) r.RefreshPending += 1;
+    if (t.TickCounter % 3 == 0) call(tickFrame().pollTriggers);
+  } else {
+    UpdateTitle(title + " (Inactive)");
+    call(tickFrame().setTrayIcon, "~blank.ico");
+    call(tickFrame().closeChangeNotification);
+  }
+  UpdateScriptState();
+  UpdateStatusLine();
+  if (t.ScriptRunning) {
+    call(tickFrame().scriptStep);
+    UpdateStatusLine();
+  }
+  GuardCurrentFolder();
+  if (t.ScriptRunning) {
+    t.busyPhase = t.busyPhase % 4 + 1;
+    call(tickFrame().setTrayIcon, t.busyPhase % 2 == 1 ? "traybusy_ico" : "traybus2_ico");
+  } else if (SchedulerActive) {
+    call(tickFrame().setTrayIcon, "tray_ico");
+  }
+  if (t.TickCounter % 2 == 0 && r.RefreshPending != 0) {
+    r.RefreshPending = 0;
+    call(tickFrame().broadcastRefresh);
+  }
+}
+
+}  // namespace ov::scheduler
