@@ -24,6 +24,10 @@
 #include "scheduler/event_log.h"
 #include "scheduler/globals.h"
 #include "scheduler/program_body.h"
+#include "scheduler/program_runner.h"
+#include "scheduler/script_queue.h"
+#include "scheduler/script_services.h"
+#include "scheduler/variables.h"
 #include "scheduler/reminder.h"
 #include "scheduler/runner.h"
 #include "scheduler/services.h"
@@ -112,6 +116,19 @@ ui::Level Main::Init() {
   s.post = [](int event, int thread) { ui::POST(event, 0, thread); };
   s.threadCount = [] { return THREADCOUNT(); };
   s.broadcastRefresh = [] { BroadcastRefresh(); };
+  s.expandVariables = [](std::string_view text) { return ExpandVariables(text); };
+  s.runTaskProgram = [](int32_t task, std::string_view command, std::string_view path) {
+    RunOptions options;
+    options.task = task;
+    options.folder = std::string(path);
+    return int(RunTaskProgram(command, options));
+  };
+  s.clearActiveScripts = [] { StopScripts(); };
+  ScriptServices& ss = scriptServices();
+  ss.raiseFrame = [this] { raise(); };
+  ss.changeTrayIcon = [this](std::string_view icon) {
+    if (m->tray) (void)m->tray->changeIcon(std::string(icon));
+  };
   files::setWindowHiddenProbe([this] { return isHidden(); });
 
   RunnerFrame& rf = runnerFrame();
@@ -141,6 +158,14 @@ ui::Level Main::Init() {
   };
   tf.closeChangeNotification = [this] { m->watch.close(); };
   tf.broadcastRefresh = [] { BroadcastRefresh(); };
+  tf.queuedScripts = [] { return ActiveScriptQueue.RECORDS(); };
+  tf.scriptStep = [] { ScriptStep(); };
+  tf.shownScriptStep = [] {
+    if (ActiveScriptQueue.RECORDS() == 0 || ActiveScriptQueue.GET(1) != rt::Err::None) return std::string();
+    const ScriptEntry& head = ActiveScriptQueue.buf;
+    return actionOf(head) + " " + statusTime(head.TIME);
+  };
+  rf.queuedScripts = tf.queuedScripts;
   tf.broadcastDayChange = [] { BroadcastDayChange(); };
   tf.warn = [this](std::string_view text, std::string_view title) {
     raise();
@@ -222,7 +247,8 @@ ui::Level Main::Kill() {
   files::setWindowHiddenProbe({});
   runnerFrame() = RunnerFrame{};
   tickFrame() = TickFrame{};
-  services().showReminder = nullptr;
+  services() = Services{};
+  scriptServices() = ScriptServices{};
   return WindowManager::Kill();
 }
 
@@ -332,6 +358,9 @@ ui::Level Main::TakeEvent() {
       return ui::Level::Notify;
     case EVENT::TaskFormCancelled:
       if (m->watch.isOpen() && runnerState().RefreshPending > 0) runnerState().RefreshPending -= 1;
+      return ui::Level::Notify;
+    case EVENT::StopScripts:
+      StopScripts();
       return ui::Level::Notify;
     case EVENT::HideForCapture:
       window().setProp(0, ui::Prop::Hide, 1);
