@@ -6,13 +6,14 @@
 
 #include <QApplication>
 
+#include <atomic>
+
 #include "netlib/net_callback.h"
 #include "netlib/net_log.h"
 #include "platform/rt/command_line.h"
 #include "platform/rt/ini.h"
 #include "platform/rt/paths.h"
 #include "platform/rt/text.h"
-#include "platform/ui/runtime.h"
 #include "popmail/main_window.h"
 
 int main(int argc, char** argv) {
@@ -20,7 +21,6 @@ int main(int argc, char** argv) {
   ov::rt::setCommandLine(argc, argv);
   // An "Error" left by an earlier run must not be read as this run's.
   if (ov::rt::EXISTS(ov::pop::kPopLog)) (void)ov::rt::PUTINI("Pop", "Error", "", ov::pop::kPopLog);  // best effort
-  ov::net::setPoster([](int event, int thread) { ov::ui::postFromWorker(event, 0, thread); });
 
   ov::pop::PopOptions options;
   std::string missing;
@@ -28,6 +28,18 @@ int main(int argc, char** argv) {
   int code;
   {
     ov::pop::Main window(options, missing);
+    // The library's events for this thread are drained in one pass of the GUI loop for all that
+    // came meanwhile, and go straight to the receiver.
+    ov::net::CallbackQueue events(1);
+    std::atomic<bool> drainQueued{false};
+    events.setWakeUp([&] {
+      if (drainQueued.exchange(true)) return;
+      QMetaObject::invokeMethod(&app, [&] {
+        drainQueued = false;
+        int event;
+        while (events.take(event)) window.takeNetworkEvent(event);
+      }, Qt::QueuedConnection);
+    });
     window.Run();
     code = window.exitCode();
   }

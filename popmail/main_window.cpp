@@ -21,7 +21,10 @@ ui::Level Main::Init() {
   Open();
   m_receiver.UseThisThread = ui::THREAD();
   m_receiver.Init();
-  m_receiver.onStatus = [this](const std::string& text) { window().setProp(m_status, ui::Prop::Text, text); };
+  m_receiver.onStatus = [this](const std::string& text) {
+    m_statusText = text;
+    m_statusChanged = true;
+  };
   m_receiver.onProgress = [this](bool visible, long value) {
     window().setProp(m_progress, ui::Prop::RangeLow, int64_t{0});
     window().setProp(m_progress, ui::Prop::RangeHigh, int64_t{1000});
@@ -48,6 +51,7 @@ ui::Level Main::TakeWindowEvent() {
       StartFetch();
       break;
     case ui::EVENT::Timer:
+      showStatus();
       m_receiver.UpdateProgress();
       m_receiver.CheckTimeout();
       break;
@@ -69,6 +73,12 @@ ui::Level Main::TakeAccepted() {
   return WindowManager::TakeAccepted();
 }
 
+void Main::showStatus() {
+  if (!m_statusChanged) return;
+  m_statusChanged = false;
+  window().setProp(m_status, ui::Prop::Text, m_statusText);
+}
+
 void Main::StartFetch() {
   if (!m_missing.empty()) {
     // Without a server or a user there is nothing to fetch: say so, and end with a failure.
@@ -77,6 +87,7 @@ void Main::StartFetch() {
     return;
   }
   m_receiver.StartFetch();
+  showStatus();
 }
 
 int Main::exitCode() const {

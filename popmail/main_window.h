@@ -28,9 +28,12 @@ class Main : public ui::WindowManager {
 
   int exitCode() const;
   PopReceiver& receiver() { return m_receiver; }
+  // Hands the library's events for the connection to the receiver (the program's event route).
+  void takeNetworkEvent(int event) { m_receiver.TakeEvent(event); }
 
  private:
   void StartFetch();
+  void showStatus();
 
   PopReceiver m_receiver;
   std::string m_missing;
@@ -38,6 +41,8 @@ class Main : public ui::WindowManager {
   int m_progress = 0;
   int m_cancel = 0;
   bool m_cancelled = false;
+  std::string m_statusText;  // shown at the next timer event: one repaint however many changes
+  bool m_statusChanged = false;
 };
 
 }  // namespace ov::pop

@@ -61,22 +61,19 @@ std::string stripLineEnd(std::string_view s) {
 
 std::string first160(std::string_view s) { return std::string(s.substr(0, rt::utf8CutLength(s, 160))); }
 
-// Undoes dot-stuffing: a line that starts with ".." loses one dot.
+// Undoes dot-stuffing in place: a line that starts with ".." loses one dot.
 void unstuff(std::string& message) {
-  std::string out;
-  out.reserve(message.size());
-  size_t i = 0;
-  if (message.compare(0, 2, "..") == 0) i = 1;
-  while (i < message.size()) {
-    size_t p = message.find("\r\n..", i);
-    if (p == std::string::npos) {
-      out.append(message, i, std::string::npos);
-      break;
-    }
-    out.append(message, i, p + 2 - i);
-    i = p + 3;  // the second dot stays
+  size_t write = 0;
+  size_t read = message.compare(0, 2, "..") == 0 ? 1 : 0;
+  for (;;) {
+    size_t p = message.find("\r\n..", read);
+    size_t end = p == std::string::npos ? message.size() : p + 3;  // up to and with the first dot
+    if (write != read) std::memmove(message.data() + write, message.data() + read, end - read);
+    write += end - read;
+    if (p == std::string::npos) break;
+    read = end + 1;  // the line's second dot is dropped
   }
-  message.swap(out);
+  message.resize(write);
 }
 
 }  // namespace

@@ -184,7 +184,7 @@ void PopReceiver::requestClose() {
 // file: each write of the log is a synced replacement of the whole file.
 void PopReceiver::flushLog() {
   if (m_lastFile.empty()) return;
-  (void)rt::putIniValues("POP", {{"Path", m_lastPath}, {"File", m_lastFile}}, kPopLog);  // best effort
+  (void)rt::putIniValues("POP", {{"Path", rt::SHORTPATH(m_lastPath)}, {"File", m_lastFile}}, kPopLog);  // best effort
   m_lastPath.clear();
   m_lastFile.clear();
 }
@@ -310,7 +310,7 @@ bool PopReceiver::SaveMessageFile(const std::string& folder, std::string_view te
                     std::strerror(err), "SaveMessageFile");
       return false;
     }
-    m_lastPath = rt::SHORTPATH(folder);
+    m_lastPath = folder;
     m_lastFile = candidate;
     return true;
   }
