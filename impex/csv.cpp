@@ -1,0 +1,204 @@
+#include "impex/csv.h"
+
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+
+#include "platform/rt/fixed_string.h"
+#include "platform/rt/picture.h"
+
+namespace ov::impex {
+namespace {
+
+bool isNumeric(rt::FieldType t) {
+  return t != rt::FieldType::String && t != rt::FieldType::CString && t != rt::FieldType::Memo &&
+         t != rt::FieldType::Blob;
+}
+
+void putQuoted(std::string& out, std::string_view text) {
+  out += '"';
+  for (char c : text) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  out += '"';
+}
+
+std::string_view trimmed(std::string_view s) {
+  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+  return rt::clipView(s);
+}
+
+// A whole number written in plain digits with an optional sign.
+bool isWholeNumber(std::string_view s, double& value) {
+  s = trimmed(s);
+  if (s.empty()) return false;
+  size_t i = (s[0] == '-' || s[0] == '+') ? 1 : 0;
+  if (i == s.size()) return false;
+  for (size_t j = i; j < s.size(); ++j)
+    if (!std::isdigit(static_cast<unsigned char>(s[j]))) return false;
+  value = std::strtod(std::string(s).c_str(), nullptr);
+  return true;
+}
+
+std::string plainNumber(double v) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.0f", v);
+  return buf;
+}
+
+}  // namespace
+
+char pictureType(std::string_view picture) {
+  if (!picture.empty() && picture[0] == '@') picture.remove_prefix(1);
+  if (picture.empty()) return 0;
+  return static_cast<char>(std::toupper(static_cast<unsigned char>(picture[0])));
+}
+
+void CsvLineWriter::start() {
+  m_line.clear();
+  m_first = true;
+}
+
+void CsvLineWriter::separate() {
+  if (!m_first) m_line += ',';
+  m_first = false;
+}
+
+void CsvLineWriter::appendHeader(std::string_view name) {
+  separate();
+  m_line += '"';
+  m_line += rt::clipView(name);
+  m_line += '"';
+}
+
+void CsvLineWriter::appendText(std::string_view text) {
+  separate();
+  putQuoted(m_line, rt::clipView(text));
+}
+
+void CsvLineWriter::appendField(const void* record, const rt::FieldDesc& field,
+                                std::string_view picture) {
+  picture = rt::clipView(picture);
+  switch (pictureType(picture)) {
+    case 'S':
+      appendText(rt::fieldText(record, field));
+      return;
+    case 'N': {
+      separate();
+      std::string text = rt::fieldText(record, field);
+      std::string_view bare = trimmed(text);
+      // A text field read with a number picture may hold a separator: it is quoted then, so the
+      // line keeps its columns.
+      if (!isNumeric(field.type) && bare.find_first_of(",\"\r\n") != std::string_view::npos)
+        putQuoted(m_line, bare);
+      else
+        m_line += bare;
+      return;
+    }
+    default:
+      separate();
+      putQuoted(m_line, rt::FORMAT(rt::fieldNumber(record, field), picture));
+      return;
+  }
+}
+
+bool CsvReader::atLineEnd(size_t at) const {
+  return at >= m_data.size() || m_data[at] == '\n' || m_data[at] == '\r';
+}
+
+void CsvReader::takeLineEnd() {
+  if (m_pos >= m_data.size()) return;
+  if (m_data[m_pos] == '\r') {
+    ++m_pos;
+    if (m_pos < m_data.size() && m_data[m_pos] == '\n') ++m_pos;
+  } else if (m_data[m_pos] == '\n') {
+    ++m_pos;
+  }
+  ++m_line;
+}
+
+CsvReader::Result CsvReader::fail(int line, std::string_view what) {
+  m_error = "Line " + std::to_string(line) + ": " + std::string(what);
+  return Result::Malformed;
+}
+
+CsvReader::Result CsvReader::next(CsvRecord& out) {
+  out.fields.clear();
+  out.line = m_line;
+  if (!m_error.empty()) return Result::Malformed;
+  if (m_pos >= m_data.size()) return Result::End;
+  const size_t begin = m_pos;
+  for (;;) {
+    size_t q = m_pos;
+    while (q < m_data.size() && m_data[q] == ' ') ++q;
+    if (atLineEnd(q)) {  // a blank remainder ends the record
+      m_pos = q;
+      takeLineEnd();
+      break;
+    }
+    CsvField field;
+    if (m_data[m_pos] == '"') {
+      field.quoted = true;
+      size_t i = m_pos + 1;
+      for (;;) {
+        size_t quote = m_data.find('"', i);
+        if (quote == std::string_view::npos) return fail(out.line, "a quoted field is not closed");
+        for (size_t k = i; k < quote; ++k)  // line breaks inside the field
+          if (m_data[k] == '\n' || (m_data[k] == '\r' && (k + 1 >= m_data.size() || m_data[k + 1] != '\n'))) ++m_line;
+        field.text.append(m_data.substr(i, quote - i));
+        if (quote + 1 < m_data.size() && m_data[quote + 1] == '"') {
+          field.text += '"';
+          i = quote + 2;
+          continue;
+        }
+        m_pos = quote + 1;
+        break;
+      }
+      while (m_pos < m_data.size() && m_data[m_pos] == ' ') ++m_pos;
+      out.fields.push_back(std::move(field));
+      if (atLineEnd(m_pos)) {
+        takeLineEnd();
+        break;
+      }
+      if (m_data[m_pos] != ',') {
+        return fail(m_line, std::string("unexpected character '") + m_data[m_pos] +
+                                "' after a closing quote");
+      }
+      ++m_pos;
+    } else {
+      size_t end = m_pos;
+      while (end < m_data.size() && m_data[end] != ',' && m_data[end] != '\n' && m_data[end] != '\r') ++end;
+      field.text.assign(m_data.substr(m_pos, end - m_pos));
+      out.fields.push_back(std::move(field));
+      m_pos = end;
+      if (m_pos < m_data.size() && m_data[m_pos] == ',') {
+        ++m_pos;
+        continue;
+      }
+      takeLineEnd();
+      break;
+    }
+  }
+  out.bytes = m_pos - begin;
+  return Result::Record;
+}
+
+void storeField(void* record, const rt::FieldDesc& field, std::string_view text,
+                std::string_view picture, std::string_view targetPicture) {
+  const rt::PictureKind kind = rt::pictureKind(picture);
+  if (kind == rt::PictureKind::Date || kind == rt::PictureKind::Time) {
+    rt::setFieldText(record, field, plainNumber(rt::deformatValue(text, picture)));
+    return;
+  }
+  const rt::PictureKind target = rt::pictureKind(targetPicture);
+  if (isNumeric(field.type) && (target == rt::PictureKind::Date || target == rt::PictureKind::Time)) {
+    double value = 0;
+    if (!isWholeNumber(text, value)) value = rt::deformatValue(text, targetPicture);
+    rt::setFieldNumber(record, field, value);
+    return;
+  }
+  rt::setFieldText(record, field, text);
+}
+
+}  // namespace ov::impex
