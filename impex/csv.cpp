@@ -96,10 +96,16 @@ void CsvLineWriter::appendField(const void* record, const rt::FieldDesc& field,
         m_line += bare;
       return;
     }
-    default:
+    default: {
       separate();
-      putQuoted(m_line, rt::FORMAT(rt::fieldNumber(record, field), picture));
+      const double value = rt::fieldNumber(record, field);
+      // 0 is "no time"; formatted without the blank mark it would read back as midnight (1).
+      if (value == 0 && rt::pictureKind(picture) == rt::PictureKind::Time)
+        putQuoted(m_line, "");
+      else
+        putQuoted(m_line, rt::FORMAT(value, picture));
       return;
+    }
   }
 }
 

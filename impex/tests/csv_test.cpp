@@ -116,6 +116,7 @@ TEST_F(CsvWriterTest, WritesEachKindOfField) {
       {"TDO:CompletionDate", "@d3", "\"MAR 14,2026\""},
       {"TDO:CompletionDate", "@n6", "82256"},
       {"TDO:CompletionTime", "@t7b", "\"\""},
+      {"TDO:CompletionTime", "@t3", "\"\""},  // no time, not midnight
       {"TDO:Notes", "@s255", "\"line one\r\nline two\""},
   };
   for (const Case& c : kCases) {

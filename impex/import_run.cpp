@@ -1,0 +1,198 @@
+#include "impex/import_run.h"
+
+#include <algorithm>
+
+#include "datalib/files.h"
+#include "platform/files/file.h"
+#include "platform/rt/err.h"
+#include "platform/rt/fixed_string.h"
+#include "platform/rt/picture.h"
+#include "platform/rt/text.h"
+
+namespace ov::impex {
+namespace {
+
+constexpr size_t kValueWidth = 100;
+constexpr int kAutoNumberTries = 3;
+
+std::string cutValue(const std::string& s) { return s.substr(0, std::min(s.size(), kValueWidth)); }
+
+bool isDateOrTime(std::string_view picture) {
+  rt::PictureKind k = rt::pictureKind(picture);
+  return k == rt::PictureKind::Date || k == rt::PictureKind::Time;
+}
+
+bool namesMatch(const ImpexTable& table, std::string_view value, std::string_view target) {
+  value = rt::clipView(value);
+  if (!table.looseNames) return value == target;
+  const std::string v = rt::UPPER(value), t = rt::UPPER(target);
+  return v == t || "SCH:" + v == t;
+}
+
+std::string errText(rt::Err err) {
+  return "Error #" + std::to_string(static_cast<int>(err)) + " - " + rt::ERROR();
+}
+
+}  // namespace
+
+std::string displayPicture(std::string_view picture) {
+  switch (pictureType(picture)) {
+    case 'S': return "Alpha-num";
+    case 'N': return "Numeric";
+    default: return std::string(rt::clipView(picture));
+  }
+}
+
+ImportLayout ImportLayout::fromSample(const ImpexTable& table, const CsvRecord& first,
+                                      const CsvRecord* second) {
+  ImportLayout l;
+  for (size_t i = 0; i < first.fields.size(); ++i) {
+    ImportColumn c;
+    c.field = "Field_" + std::to_string(i + 1);
+    c.value = cutValue(first.fields[i].text);
+    if (second != nullptr && i < second->fields.size() && !second->fields[i].quoted)
+      c.picture = kNumberColumnPicture;
+    l.columns.push_back(std::move(c));
+  }
+  l.source.assign(table.fields.size(), -1);
+  return l;
+}
+
+int ImportLayout::autoAssign(const ImpexTable& table) {
+  int assigned = 0;
+  for (size_t t = 0; t < table.fields.size(); ++t) {
+    if (source[t] >= 0) continue;
+    for (size_t c = 0; c < columns.size(); ++c) {
+      if (!namesMatch(table, columns[c].value, table.fields[t].name)) continue;
+      source[t] = static_cast<int>(c);
+      ++assigned;
+      // The export wrote dates and times formatted: read them back through the field's picture.
+      if (isDateOrTime(table.fields[t].picture)) columns[c].picture = table.fields[t].picture;
+      break;
+    }
+  }
+  stripHeader = assigned > 0;
+  return assigned;
+}
+
+void ImportLayout::showSample(const CsvRecord& rec) {
+  for (size_t c = 0; c < columns.size() && c < rec.fields.size(); ++c)
+    columns[c].value = cutValue(rec.fields[c].text);
+}
+
+bool ImportLayout::hasAssignment() const {
+  return std::any_of(source.begin(), source.end(), [](int s) { return s >= 0; });
+}
+
+ImportRun::ImportRun(const ImpexTable& table, std::string data, ImportLayout layout)
+    : m_table(table), m_data(std::move(data)), m_layout(std::move(layout)) {
+  m_caption = std::string("Cannot ADD to ") + m_table.label + "!";
+}
+
+ImportRun::~ImportRun() { abandon(); }
+
+bool ImportRun::begin() {
+  CsvReader reader(m_data);
+  CsvRecord rec;
+  bool first = true;
+  for (;;) {
+    CsvReader::Result r = reader.next(rec);
+    if (r == CsvReader::Result::End) break;
+    if (r == CsvReader::Result::Malformed) {
+      m_caption = "Invalid Import File!";
+      m_error = reader.error() + ".  Nothing was imported.";
+      m_records.clear();
+      return false;
+    }
+    if (first && m_layout.stripHeader) {
+      first = false;
+      m_bytes += static_cast<int64_t>(rec.bytes);
+      continue;
+    }
+    first = false;
+    if (rec.fields.empty()) {  // a blank line: nothing to store, the lines after it still count
+      m_bytes += static_cast<int64_t>(rec.bytes);
+      continue;
+    }
+    m_records.push_back(std::move(rec));
+  }
+  if (rt::Err err = db::LOGOUT(5, {m_table.file}); err != rt::Err::None) {
+    m_error = errText(err);
+    return false;
+  }
+  m_inTransaction = true;
+  return true;
+}
+
+void ImportRun::fillRecord(const CsvRecord& rec) {
+  m_table.file->clear();
+  void* buffer = m_table.buffer();
+  for (size_t t = 0; t < m_table.fields.size(); ++t) {
+    const int c = m_layout.source[t];
+    if (c < 0 || static_cast<size_t>(c) >= rec.fields.size()) continue;
+    const ImpexField& target = m_table.fields[t];
+    storeField(buffer, *target.desc, rec.fields[static_cast<size_t>(c)].text,
+               m_layout.columns[static_cast<size_t>(c)].picture, target.picture);
+  }
+  if (m_table.file == &files::SCHEDULE && files::SCH.AdvanceWarnDate == 0) files::SCH.AdvanceWarnTime = 0;
+}
+
+rt::Err ImportRun::autoNumberAdd() {
+  const db::RecordImage saved = m_table.file->saveBuffer();
+  rt::Err err = rt::Err::None;
+  for (int attempt = 0; attempt < kAutoNumberTries; ++attempt) {
+    double id = 1;
+    if ((err = m_table.file->set(m_table.idKey)) != rt::Err::None) return err;
+    err = m_table.file->previous();
+    if (err == rt::Err::None)
+      id = rt::fieldNumber(m_table.buffer(), *m_table.idField) + 1;
+    else if (err != rt::Err::NotAvailable)
+      return err;
+    m_table.file->restoreBuffer(saved);
+    rt::setFieldNumber(m_table.buffer(), *m_table.idField, id);
+    err = m_table.file->add();
+    if (err != rt::Err::DupKey) return err;
+  }
+  return err;
+}
+
+rt::Err ImportRun::store() {
+  return m_table.idField != nullptr ? autoNumberAdd() : m_table.file->add();
+}
+
+ImportRun::Step ImportRun::step(int maxRecords) {
+  if (!m_inTransaction) return Step::Failed;
+  for (int n = 0; n < maxRecords && m_next < m_records.size(); ++n) {
+    const CsvRecord& rec = m_records[m_next];
+    fillRecord(rec);
+    if (rt::Err err = store(); err != rt::Err::None) {
+      m_error = errText(err) + " (line " + std::to_string(rec.line) + ").  Nothing was imported.";
+      abandon();
+      return Step::Failed;
+    }
+    m_bytes += static_cast<int64_t>(rec.bytes);
+    ++m_next;
+  }
+  if (m_next < m_records.size()) return Step::More;
+  m_bytes = bytesTotal();
+  return Step::Done;
+}
+
+bool ImportRun::finish() {
+  if (!m_inTransaction) return m_error.empty();
+  m_inTransaction = false;
+  if (rt::Err err = db::COMMIT(); err != rt::Err::None) {
+    m_error = errText(err);
+    (void)db::ROLLBACK();  // best effort: nothing half-done stays
+    return false;
+  }
+  return true;
+}
+
+void ImportRun::abandon() {
+  if (!m_inTransaction) return;
+  m_inTransaction = false;
+  (void)db::ROLLBACK();  // the table goes back to where the run began
+}
+
+}  // namespace ov::impex

@@ -1,0 +1,92 @@
+// One import: the lines of a CSV file added as new records of a table.
+//
+// ImportLayout is what the assignment window edits: the file's columns ("Field_1"...) with the
+// picture each is read through, and for each field of the table's list the column that feeds it.
+// ImportRun checks the whole file before it stores anything (a malformed record stops it with
+// its line number and nothing stored), then adds the records in steps inside one transaction, so
+// a failure part-way (a duplicate key) leaves the table as it was. Each record starts cleared: a
+// short line leaves its missing fields blank or zero, never the previous line's values.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "impex/csv.h"
+#include "impex/field_lists.h"
+
+namespace ov::impex {
+
+inline constexpr const char* kTextColumnPicture = "@S1000";
+inline constexpr const char* kNumberColumnPicture = "@N30.9";
+
+struct ImportColumn {
+  std::string field;    // "Field_1"
+  std::string picture = kTextColumnPicture;
+  std::string value;    // the column's text in the sample line (up to 100 characters)
+};
+
+// "Alpha-num", "Numeric" or the picture itself.
+std::string displayPicture(std::string_view picture);
+
+struct ImportLayout {
+  std::vector<ImportColumn> columns;
+  std::vector<int> source;   // per field of the table's list: a column index, or -1
+  bool stripHeader = false;
+
+  // Columns from the first record; number pictures for the columns that the second record holds
+  // bare. No column is assigned.
+  static ImportLayout fromSample(const ImpexTable& table, const CsvRecord& first,
+                                 const CsvRecord* second);
+  // Assigns each target without a column to the first column whose sample value is the target's
+  // name; a column assigned to a date or time field takes that field's picture. The header is
+  // stripped when at least one column was recognised. Returns the number of targets assigned.
+  int autoAssign(const ImpexTable& table);
+  // Puts the values of another sample record into the columns (missing columns keep theirs).
+  void showSample(const CsvRecord& rec);
+  bool hasAssignment() const;
+};
+
+class ImportRun {
+ public:
+  enum class Step { More, Done, Failed };
+
+  // `table` must be open; `data` is the whole file.
+  ImportRun(const ImpexTable& table, std::string data, ImportLayout layout);
+  ~ImportRun();
+  ImportRun(const ImportRun&) = delete;
+  ImportRun& operator=(const ImportRun&) = delete;
+
+  // Reads every record of the file and starts the transaction; false with error() set when the
+  // file is malformed or the table cannot be written.
+  bool begin();
+  // Stores up to `maxRecords` records. Failed rolls back everything this run stored.
+  Step step(int maxRecords);
+  // Keeps what was stored (at the end, or when the user cancels).
+  bool finish();
+  // Rolls back whatever was stored.
+  void abandon();
+
+  int64_t total() const { return static_cast<int64_t>(m_records.size()); }
+  int64_t done() const { return static_cast<int64_t>(m_next); }
+  int64_t bytesDone() const { return m_bytes; }
+  int64_t bytesTotal() const { return static_cast<int64_t>(m_data.size()); }
+  const std::string& error() const { return m_error; }
+  const std::string& errorCaption() const { return m_caption; }
+
+ private:
+  void fillRecord(const CsvRecord& rec);
+  rt::Err store();
+  rt::Err autoNumberAdd();
+
+  const ImpexTable& m_table;
+  std::string m_data;
+  ImportLayout m_layout;
+  std::vector<CsvRecord> m_records;
+  size_t m_next = 0;
+  int64_t m_bytes = 0;
+  bool m_inTransaction = false;
+  std::string m_error, m_caption;
+};
+
+}  // namespace ov::impex

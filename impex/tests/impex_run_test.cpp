@@ -1,0 +1,304 @@
+// Export and import runs against real tables in a temporary data folder.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "datalib/files.h"
+#include "datalib/tests/data_folder.h"
+#include "impex/export_run.h"
+#include "impex/import_run.h"
+#include "platform/rt/date_time.h"
+#include "platform/rt/picture.h"
+
+namespace ov::impex {
+namespace {
+
+using files::testing::DataFolder;
+using files::testing::openOrCreate;
+using Rows = std::vector<std::vector<std::string>>;
+
+// Fixed short forms, as a desktop with a two-digit-year short date has them.
+class ImpexRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    saved_ = rt::systemFormats();
+    rt::setSystemFormats({"MM/dd/yy", "dddd, MMMM d, yyyy", "HH:mm", "HH:mm:ss"});
+    rt::setTestClock(rt::DATE(12, 10, 2026), 1);
+  }
+  void TearDown() override {
+    rt::setSystemFormats(saved_);
+    rt::clearTestClock();
+  }
+  rt::SystemFormats saved_;
+};
+
+// Every field of the record (listed or not), as text, in file order.
+Rows rowsOf(const ImpexTable& t) {
+  Rows rows;
+  EXPECT_EQ(t.file->set(), rt::Err::None);
+  while (t.file->next() == rt::Err::None) {
+    std::vector<std::string> row;
+    for (const rt::FieldDesc& f : t.file->record().fields) row.push_back(std::string(f.name) + "=" + rt::fieldText(t.buffer(), f));
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+std::string readAll(const std::filesystem::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::vector<ExportField> allFields(const ImpexTable& t) {
+  std::vector<ExportField> out;
+  for (const ImpexField& f : t.fields) out.push_back({f.name, f.picture});
+  return out;
+}
+
+bool exportAll(const ImpexTable& t, const std::string& path) {
+  ExportRun run(t, allFields(t), true);
+  if (!run.begin(path)) {
+    ADD_FAILURE() << run.error();
+    return false;
+  }
+  ExportRun::Step s;
+  while ((s = run.step(25)) == ExportRun::Step::More) {
+  }
+  EXPECT_EQ(s, ExportRun::Step::Done) << run.error();
+  EXPECT_EQ(run.done(), t.file->records());
+  return run.finish();
+}
+
+// Imports `data` with the automatic assignment; returns the run's error ("" on success).
+std::string importAuto(const ImpexTable& t, const std::string& data, int* assigned = nullptr) {
+  CsvReader r(data);
+  CsvRecord first, second;
+  EXPECT_EQ(r.next(first), CsvReader::Result::Record);
+  const bool hasSecond = r.next(second) == CsvReader::Result::Record;
+  ImportLayout layout = ImportLayout::fromSample(t, first, hasSecond ? &second : nullptr);
+  int n = layout.autoAssign(t);
+  if (assigned) *assigned = n;
+  ImportRun run(t, data, layout);
+  if (!run.begin()) return run.error();
+  ImportRun::Step s;
+  while ((s = run.step(25)) == ImportRun::Step::More) {
+  }
+  if (s == ImportRun::Step::Failed) return run.error();
+  return run.finish() ? "" : run.error();
+}
+
+// Round trip: records made by `fill`, exported, the data file removed, imported into an empty
+// one; every field must come back, ids renumbered from 1 where the import numbers them.
+void roundTrip(const ImpexTable& t, int count, const std::function<void(int)>& fill) {
+  DataFolder dir;
+  ASSERT_EQ(openOrCreate(*t.file), rt::Err::None);
+  for (int i = 0; i < count; ++i) {
+    t.file->clear();
+    fill(i);
+    ASSERT_EQ(t.file->add(), rt::Err::None) << rt::ERROR();
+  }
+  // Stored in key order by the export, so compare with the rows in that order.
+  Rows before;
+  ASSERT_EQ(t.file->set(t.readKey), rt::Err::None);
+  while (t.file->next() == rt::Err::None) {
+    std::vector<std::string> row;
+    for (const rt::FieldDesc& f : t.file->record().fields) row.push_back(std::string(f.name) + "=" + rt::fieldText(t.buffer(), f));
+    before.push_back(row);
+  }
+  const std::string csv = (dir.root() / "out.csv").string();
+  ASSERT_TRUE(exportAll(t, csv));
+  ASSERT_EQ(t.file->close(), rt::Err::None);
+  std::filesystem::remove(dir.data() / "RO97.ZEZ");
+  ASSERT_EQ(openOrCreate(*t.file), rt::Err::None);
+  ASSERT_EQ(t.file->records(), 0);
+
+  int assigned = 0;
+  EXPECT_EQ(importAuto(t, readAll(csv), &assigned), "");
+  EXPECT_EQ(assigned, static_cast<int>(t.fields.size()));
+  if (t.idField != nullptr) {  // the import numbers new records itself
+    for (size_t i = 0; i < before.size(); ++i)
+      for (std::string& cell : before[i])
+        if (cell.rfind(std::string(t.idField->name) + "=", 0) == 0)
+          cell = std::string(t.idField->name) + "=" + std::to_string(i + 1);
+  }
+  const Rows after = rowsOf(t);
+  ASSERT_EQ(after.size(), before.size());
+  for (size_t i = 0; i < after.size(); ++i)  // cell by cell, so a failure shows the field
+    for (size_t j = 0; j < after[i].size(); ++j) EXPECT_EQ(after[i][j], before[i][j]) << "record " << i;
+  (void)t.file->close();
+}
+
+TEST_F(ImpexRun, TodoRoundTripKeepsEveryField) {
+  roundTrip(*findImpexTable("TODO"), 60, [](int i) {
+    files::TDO.Done = static_cast<uint8_t>(i % 2);
+    files::TDO.Priority = static_cast<uint8_t>(1 + i % 10);
+    files::TDO.Category = "Cat " + std::to_string(i % 3);
+    files::TDO.ToDo = "Call \"Bob\", then write";
+    files::TDO.CompletionDate = i % 4 == 0 ? 0 : rt::DATE(1 + i % 12, 1 + i % 28, 1990 + i % 30);
+    files::TDO.CompletionTime = i % 5 == 0 ? 0 : (i % 24) * 360000 + (i % 60) * 6000 + 1;
+    files::TDO.Notes = i == 7 ? std::string(4096, 'n') : "first line\r\nsecond, \"quoted\"\nthird";
+    files::TDO.Resolution = i % 3 == 0 ? "" : "done";
+  });
+}
+
+TEST_F(ImpexRun, HolidaysRoundTripKeepsDates) {
+  roundTrip(*findImpexTable("HOLIDAYS"), 5, [](int i) {
+    files::HOL.HolidayDate = rt::DATE(12, 25, 1850 + 40 * i);  // years beyond any two-digit window
+    files::HOL.Holiday = "Day " + std::to_string(i);
+    files::HOL.HolidayType = i % 2 ? "Bank" : "";
+  });
+}
+
+TEST_F(ImpexRun, ContactRoundTripNumbersFromOne) {
+  roundTrip(*findImpexTable("CONTACTS"), 30, [](int i) {
+    files::C_.ClientID = 100 + i * 3;
+    files::C_.LastName = "Name" + std::to_string(i);
+    files::C_.FirstName = "A, B";
+    files::C_.Company = "\"Quoted\" Co";
+    files::C_.AddressLine1 = "1 Road";
+    files::C_.AddressLine3 = "Town";
+    files::C_.PostalCode = "12345";
+    files::C_.WorkDayPhone = "555-0100";
+    files::C_.Fax = "555-0199";
+    files::C_.ContactCategory = "Work";
+    files::C_.Email = "n@example.org";
+    files::C_.WebSite = "https://example.org/";
+    files::C_.DefaultContact = "E-mail";
+    files::C_.Notes = std::string(1024, 'x').replace(10, 2, "\r\n");
+  });
+}
+
+TEST_F(ImpexRun, ScheduleRoundTripKeepsAllListedFields) {
+  const ImpexTable& t = *findImpexTable("SCHEDULE");
+  roundTrip(t, 30, [&](int i) {
+    // Every listed number field gets a value of its own; every text field a text with a comma.
+    int k = 0;
+    for (const ImpexField& f : t.fields) {
+      ++k;
+      const std::string pic = f.picture;
+      if (pic[1] == 's') {
+        std::string v = "v" + std::to_string(i) + "," + std::to_string(k);
+        if (std::string(f.name) == "SCH:Message") v += "\r\nmore";
+        rt::setFieldText(t.buffer(), *f.desc, v);
+      } else if (pic[1] == 'n') {
+        rt::setFieldNumber(t.buffer(), *f.desc, pic == "@n-2b" ? -(i % 5) : (i + k) % 7);
+      } else if (pic[1] == 'd') {
+        rt::setFieldNumber(t.buffer(), *f.desc, (i + k) % 3 == 0 && pic != "@d17" ? 0 : rt::DATE(1 + k % 12, 1 + i % 28, 2001 + k));
+      } else {
+        rt::setFieldNumber(t.buffer(), *f.desc, (i % 3 == 0 ? 0 : ((i + k) % 24) * 360000 + (k % 60) * 6000 + 1));
+      }
+    }
+    files::SCH.ID = 500 + i;
+    if (files::SCH.AdvanceWarnDate == 0) files::SCH.AdvanceWarnTime = 0;
+  });
+}
+
+TEST_F(ImpexRun, ShortLineStartsFromAClearedRecord) {
+  DataFolder dir;
+  const ImpexTable& t = *findImpexTable("TODO");
+  ASSERT_EQ(openOrCreate(*t.file), rt::Err::None);
+  const std::string data = "\"Home\",5,\"Mow\"\r\n\"Work\"\r\n";
+  CsvReader r(data);
+  CsvRecord first;
+  ASSERT_EQ(r.next(first), CsvReader::Result::Record);
+  ImportLayout layout = ImportLayout::fromSample(t, first, nullptr);
+  EXPECT_EQ(layout.autoAssign(t), 0);
+  EXPECT_FALSE(layout.stripHeader);  // no header recognised: the first line is data
+  layout.source[4] = 0;  // TDO:Category
+  layout.source[3] = 1;  // TDO:Priority
+  layout.source[5] = 2;  // TDO:ToDo
+  ImportRun run(t, data, layout);
+  ASSERT_TRUE(run.begin()) << run.error();
+  EXPECT_EQ(run.step(25), ImportRun::Step::Done);
+  ASSERT_TRUE(run.finish());
+  ASSERT_EQ(t.file->set(), rt::Err::None);
+  ASSERT_EQ(t.file->next(), rt::Err::None);
+  EXPECT_EQ(files::TDO.Category.str(), "Home");
+  EXPECT_EQ(files::TDO.Priority, 5);
+  ASSERT_EQ(t.file->next(), rt::Err::None);
+  EXPECT_EQ(files::TDO.Category.str(), "Work");
+  EXPECT_EQ(files::TDO.Priority, 0);
+  EXPECT_EQ(files::TDO.ToDo.str(), "");
+  EXPECT_EQ(t.file->next(), rt::Err::NotAvailable);
+}
+
+TEST_F(ImpexRun, MalformedFileNamesItsLineAndImportsNothing) {
+  DataFolder dir;
+  const ImpexTable& t = *findImpexTable("HOLIDAYS");
+  ASSERT_EQ(openOrCreate(*t.file), rt::Err::None);
+  const std::string data =
+      "\"HOL:HolidayDate\",\"HOL:Holiday\"\r\n\"JAN 1,2027\",\"New Year\"\r\n\"DEC 25,2027\"x,\"Bad\"\r\n";
+  EXPECT_EQ(importAuto(t, data), "Line 3: unexpected character 'x' after a closing quote.  Nothing was imported.");
+  EXPECT_EQ(t.file->records(), 0);
+}
+
+TEST_F(ImpexRun, DuplicateKeyStopsAndLeavesTheTableAsItWas) {
+  DataFolder dir;
+  const ImpexTable& t = *findImpexTable("HOLIDAYS");
+  ASSERT_EQ(openOrCreate(*t.file), rt::Err::None);
+  files::HOL.HolidayDate = rt::DATE(7, 4, 2027);
+  files::HOL.Holiday = "Old";
+  ASSERT_EQ(t.file->add(), rt::Err::None);
+  const std::string data =
+      "\"HOL:HolidayDate\",\"HOL:Holiday\"\r\n\"JAN 1,2027\",\"A\"\r\n\"JAN 2,2027\",\"B\"\r\n\"JUL 4,2027\",\"C\"\r\n";
+  const std::string err = importAuto(t, data);
+  EXPECT_NE(err.find("Error #40"), std::string::npos) << err;
+  EXPECT_NE(err.find("(line 4)"), std::string::npos) << err;
+  EXPECT_EQ(t.file->records(), 1);
+}
+
+TEST_F(ImpexRun, ImportedContactsFollowTheHighestId) {
+  DataFolder dir;
+  const ImpexTable& t = *findImpexTable("CONTACT");
+  ASSERT_EQ(openOrCreate(*t.file), rt::Err::None);
+  files::C_.ClientID = 41;
+  files::C_.LastName = "Existing";
+  ASSERT_EQ(t.file->add(), rt::Err::None);
+  EXPECT_EQ(importAuto(t, "\"C_:LastName\"\r\n\"X\"\r\n\"Y\"\r\n"), "");
+  Rows rows = rowsOf(t);
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[1][0], "C_:ClientID=42");
+  EXPECT_EQ(rows[2][0], "C_:ClientID=43");
+}
+
+TEST_F(ImpexRun, BlankLineDoesNotEndTheImport) {
+  DataFolder dir;
+  const ImpexTable& t = *findImpexTable("TODO");
+  ASSERT_EQ(openOrCreate(*t.file), rt::Err::None);
+  EXPECT_EQ(importAuto(t, "\"TDO:ToDo\"\r\n\"a\"\r\n\r\n\"b\"\r\n"), "");
+  EXPECT_EQ(t.file->records(), 2);
+}
+
+TEST_F(ImpexRun, FailedExportLeavesTheOldFile) {
+  DataFolder dir;
+  const ImpexTable& t = *findImpexTable("TODO");
+  ASSERT_EQ(openOrCreate(*t.file), rt::Err::None);
+  ExportRun bad(t, allFields(t), true);
+  EXPECT_FALSE(bad.begin((dir.root() / "no-such-folder" / "x.csv").string()));
+  EXPECT_EQ(bad.error().rfind("Cannot CREATE ", 0), 0u) << bad.error();
+
+  // A path longer than 80 characters works.
+  const std::filesystem::path deep = dir.root() / std::string(60, 'd') / std::string(60, 'e');
+  std::filesystem::create_directories(deep);
+  const std::string path = (deep / "todo.csv").string();
+  { std::ofstream(path) << "old"; }
+  {
+    ExportRun run(t, allFields(t), true);
+    ASSERT_TRUE(run.begin(path));
+    run.abandon();  // as after a failed write
+  }
+  EXPECT_EQ(readAll(path), "old");
+  ASSERT_TRUE(exportAll(t, path));
+  EXPECT_EQ(readAll(path).rfind("\"TDO:Notes\",\"TDO:Resolution\",\"TDO:Done\"", 0), 0u);
+}
+
+}  // namespace
+}  // namespace ov::impex
