@@ -1,0 +1,112 @@
+// The program's windows driven as a user would: export with OK at once, import of that file.
+#include "impex/windows.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "datalib/files.h"
+#include "datalib/tests/data_folder.h"
+#include "platform/rt/command_line.h"
+#include "platform/ui/host.h"
+#include "platform/ui/testing/driver.h"
+#include "platform/ui/testing/scripted_host.h"
+
+namespace ov::impex {
+namespace {
+
+using files::testing::DataFolder;
+using files::testing::openOrCreate;
+using ui::test::Driver;
+using ui::test::runScript;
+using ui::test::ScriptedHost;
+
+std::string readAll(const std::filesystem::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+TEST(ImpexWindows, ExportEverythingThenImportIt) {
+  ui::test::application();
+  DataFolder dir;
+  ASSERT_EQ(openOrCreate(files::TODO), rt::Err::None);
+  for (const char* todo : {"Buy milk", "Call, \"Ann\""}) {
+    files::TODO.clear();
+    files::TDO.ToDo = todo;
+    files::TDO.Priority = 3;
+    ASSERT_EQ(files::TODO.add(), rt::Err::None);
+  }
+  ASSERT_EQ(files::TODO.close(), rt::Err::None);
+  const std::string csv = (dir.root() / "todo.csv").string();
+
+  ScriptedHost host;
+  runScript([&](Driver& d) {
+    rt::setCommandLine("ov_impex E TODO");
+    d.later([] { EXPECT_TRUE(ImpExDispatch()); });
+    ui::test::WindowDriver w = d.waitWindow("ExportTodo");
+    host.expectFile("Export File", {csv});
+    w.press("?OK");
+    d.waitClosed(w);
+  });
+  const std::string text = readAll(csv);
+  EXPECT_EQ(text.substr(0, text.find("\r\n")),
+            "\"TDO:Notes\",\"TDO:Resolution\",\"TDO:Done\",\"TDO:Priority\",\"TDO:Category\",\"TDO:ToDo\","
+            "\"TDO:CompletionDate\",\"TDO:CompletionTime\"");
+  EXPECT_NE(text.find("\"\",\"\",0,3,\"\",\"Call, \"\"Ann\"\"\",\"\",\"\"\r\n"), std::string::npos) << text;
+
+  runScript([&](Driver& d) {
+    rt::setCommandLine("ov_impex I TODO");
+    host.expectFile("Import File", {csv});
+    d.later([] { EXPECT_TRUE(ImpExDispatch()); });
+    ui::test::WindowDriver w = d.waitWindow("ImportTodo");
+    w.press("?OK");
+    d.waitClosed(w);
+  });
+  ASSERT_EQ(openOrCreate(files::TODO), rt::Err::None);
+  EXPECT_EQ(files::TODO.records(), 4);  // the two exported ones came back beside the originals
+}
+
+TEST(ImpexWindows, NoFieldsChosenKeepsTheWindow) {
+  ui::test::application();
+  DataFolder dir;
+  ScriptedHost host;
+  runScript([&](Driver& d) {
+    ExportWindow* win = nullptr;
+    d.later([&] {
+      const ImpexTable& t = *findImpexTable("HOLIDAYS");
+      ASSERT_TRUE(openImpexTable(t));
+      ExportWindow w(t);
+      win = &w;
+      w.Run();
+      win = nullptr;
+      (void)t.file->close();
+    });
+    ui::test::WindowDriver w = d.waitWindow("ExportHolidays");
+    d.gui([&] {  // every chosen field marked, as a Shift-click over the list does
+      win->chooser().click(FieldChooser::Chosen, 0);
+      win->chooser().extend(FieldChooser::Chosen, 2);
+    });
+    w.press("?Remove");
+    host.expectMessage("You must select one or more fields to export.", ui::BUTTON::Ok);
+    w.press("?OK");
+    EXPECT_TRUE(w.isOpen());
+    w.press("?Cancel");
+    d.waitClosed(w);
+  });
+}
+
+TEST(ImpexWindows, UnknownWordsDoNothing) {
+  for (const char* line : {"ov_impex X TODO", "ov_impex E", "ov_impex E TODOS", "ov_impex"}) {
+    SCOPED_TRACE(line);
+    rt::setCommandLine(line);
+    EXPECT_FALSE(ImpExDispatch());  // no window, no prompt
+  }
+  EXPECT_EQ(findImpexTable("CONTACTS"), findImpexTable("CONTACT"));
+}
+
+}  // namespace
+}  // namespace ov::impex

@@ -1,0 +1,346 @@
+#include "impex/windows.h"
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "impex/export_run.h"
+#include "platform/files/file.h"
+#include "platform/rt/command_line.h"
+#include "platform/rt/err.h"
+#include "platform/rt/fixed_string.h"
+#include "platform/ui/event.h"
+#include "platform/ui/host.h"
+#include "platform/ui/progress_window.h"
+#include "platform/ui/runtime.h"
+#include "platform/ui/text_list.h"
+#include "platform/ui/window.h"
+
+namespace ov::impex {
+
+using ui::Icon;
+using ui::MESSAGE;
+
+namespace {
+
+constexpr int kPerTick = 25;
+
+}  // namespace
+
+bool openImpexTable(const ImpexTable& table) {
+  db::File& f = *table.file;
+  if (f.isOpen()) return true;
+  rt::Err err = f.open();
+  if (err == rt::Err::IsLocked) {
+    (void)f.send("Recover=10");
+    err = f.open();
+  }
+  if (err == rt::Err::NoFile) {
+    if (f.create() != rt::Err::None || f.open() != rt::Err::None) {
+      MESSAGE("File Creation Error", "", Icon::Hand);
+      return false;
+    }
+    return true;
+  }
+  if (err == rt::Err::RebuildKey) {
+    if (MESSAGE("Invalid Key", "", Icon::Question, ui::BUTTON::Yes | ui::BUTTON::No) != ui::BUTTON::Yes) return false;
+    return f.build() == rt::Err::None && (f.isOpen() || f.open() == rt::Err::None);
+  }
+  if (err == rt::Err::BadRecordDecl) {
+    MESSAGE("Invalid File!", "", Icon::Hand);
+    return false;
+  }
+  if (err != rt::Err::None) {
+    MESSAGE("File (" + f.path() + ") could not be opened.  Error: " + rt::ERROR() + ".", "File Access Error", Icon::Hand);
+    return false;
+  }
+  return true;
+}
+
+std::string AskPicture(std::string_view current) {
+  for (;;) {
+    std::optional<std::string> text = ui::host().askText("&Enter format of value...", "Value format:", current);
+    if (!text || text->empty()) return "";
+    std::string p(rt::clipView(*text));
+    if (!p.empty() && p[0] == '@') return p.substr(0, 30);
+    MESSAGE("Pictures must begin with \"@\"", "Invalid Picture!", Icon::Information);
+  }
+}
+
+// ---- export ------------------------------------------------------------------------------------
+
+ExportWindow::ExportWindow(const ImpexTable& table)
+    : WindowManager("Export" + std::string(table.label)), m_table(table), m_chooser(table) {}
+
+ui::Level ExportWindow::Init() {
+  ui::Window& w = window();
+  w.setTitle("Choose Fields for Export...");
+  w.string("?AllPrompt", "All Fields").at(4, 2, 100, 10);
+  m_all = w.add<ui::TextList>(0, "?AllFields").at(4, 14, 110, 120).feq();
+  m_add = w.button("?Add", "&Add ->").at(120, 20, 56, 14).feq();
+  m_remove = w.button("?Remove", "&Remove").at(120, 38, 56, 14).feq();
+  m_up = w.button("?ShiftUp", "Shift &Up").at(120, 56, 56, 14).feq();
+  m_down = w.button("?ShiftDown", "Shift &Down").at(120, 74, 56, 14).feq();
+  m_picture = w.button("?Picture", "&Picture").at(120, 92, 56, 14).feq();
+  w.string("?ExportPrompt", "Export Fields").at(182, 2, 100, 10);
+  m_chosen = w.add<ui::TextList>(0, "?ExportFields").at(182, 14, 110, 120).feq();
+  m_display = w.string("?PictureDisplay", "").at(182, 138, 110, 10).feq();
+  w.check("?Header", "Include &header record with field names").at(4, 152, 200, 10).use(m_header);
+  OkControl = w.button("?OK", "&OK").setDefault().at(180, 168, 50, 14).feq();
+  CancelControl = w.button("?Cancel", "Cancel").at(240, 168, 50, 14).feq();
+  Open();
+  refresh();
+  ui::SELECT(m_all);
+  return ui::Level::Benign;
+}
+
+void ExportWindow::refresh() {
+  for (FieldChooser::List l : {FieldChooser::All, FieldChooser::Chosen}) {
+    std::vector<std::string> lines;
+    for (const ChooserEntry& e : m_chooser.entries(l)) lines.push_back((e.marked ? "> " : "  ") + e.field);
+    const int feq = l == FieldChooser::All ? m_all : m_chosen;
+    window().as<ui::TextList>(feq)->setLines(lines);
+    if (m_chooser.current(l) >= 0) window().setProp(feq, ui::Prop::Selected, static_cast<int>(m_chooser.current(l) + 1));
+  }
+  window().setProp(m_display, ui::Prop::Text, m_chooser.pictureDisplay());
+}
+
+ui::Level ExportWindow::TakeNewSelection() {
+  if (ui::FIELD() == m_all || ui::FIELD() == m_chosen) {
+    const FieldChooser::List l = ui::FIELD() == m_all ? FieldChooser::All : FieldChooser::Chosen;
+    m_chooser.click(l, window().choice(ui::FIELD()) - 1);
+    refresh();
+  }
+  return WindowManager::TakeNewSelection();
+}
+
+ui::Level ExportWindow::TakeAccepted() {
+  const int f = ui::ACCEPTED();
+  if (f == m_add) m_chooser.addMarked();
+  else if (f == m_remove) m_chooser.removeMarked();
+  else if (f == m_up) m_chooser.shiftUp();
+  else if (f == m_down) m_chooser.shiftDown();
+  else if (f == m_picture) {
+    if (m_chooser.current(FieldChooser::Chosen) < 0) {
+      ui::SELECT(m_all);
+      return ui::Level::Benign;
+    }
+    m_chooser.setPicture(AskPicture(m_chooser.entries(FieldChooser::Chosen)[static_cast<size_t>(m_chooser.current(FieldChooser::Chosen))].picture));
+  } else if (f == OkControl) {
+    if (m_chooser.chosen().empty()) {
+      MESSAGE("You must select one or more fields to export.", "No Fields Selected for Export!", Icon::Information);
+      ui::SELECT(m_all);
+      return ui::Level::Benign;
+    }
+    Update();
+    runExport();
+    ui::POST(ui::EVENT::CloseWindow);
+    return ui::Level::Benign;
+  } else {
+    return WindowManager::TakeAccepted();
+  }
+  refresh();
+  return ui::Level::Benign;
+}
+
+void ExportWindow::runExport() {
+  std::string path;
+  if (!ui::FILEDIALOG("Export File", path, "Export Files|*.CSV|All Files|*.*", ui::FILE_::Save)) return;
+  ExportRun run(m_table, m_chooser.chosen(), m_header != 0);
+  if (!run.begin(path)) {
+    MESSAGE(run.error(), "Cannot CREATE " + path, Icon::Hand);
+    return;
+  }
+  bool failed = false;
+  ui::ProgressWindow progress("Exporting Records", [&](ui::ProgressWindow& w) {
+    ExportRun::Step s = run.step(kPerTick);
+    w.setProgress(run.done(), run.total());
+    if (s == ExportRun::Step::Failed) failed = true;
+    return s == ExportRun::Step::More ? ui::ProgressWindow::Step::More : ui::ProgressWindow::Step::Done;
+  });
+  progress.Run();
+  if (failed) {
+    run.abandon();
+    MESSAGE(run.error() + "|Nothing was exported.", "Export Failed", Icon::Hand);
+    return;
+  }
+  if (!run.finish()) MESSAGE(run.error(), "Cannot CLOSE " + path, Icon::Hand);
+}
+
+// ---- import ------------------------------------------------------------------------------------
+
+ImportWindow::ImportWindow(const ImpexTable& table, std::string data, ImportLayout layout)
+    : WindowManager("Import" + std::string(table.label)), m_table(table), m_data(std::move(data)),
+      m_layout(std::move(layout)), m_sample(m_data) {
+  CsvRecord first;
+  (void)m_sample.next(first);  // the sample line shown first
+}
+
+ui::Level ImportWindow::Init() {
+  ui::Window& w = window();
+  w.setTitle("Assign fields for Import...");
+  m_columns = w.add<ui::TextList>(0, "?ImportFields").at(4, 4, 180, 120).feq();
+  m_targets = w.add<ui::TextList>(0, "?TargetFields").at(190, 4, 180, 120).feq();
+  m_next = w.button("?Next", "&Next").at(4, 128, 40, 14).feq();
+  m_rec = w.string("?RecNo", "").at(50, 130, 60, 10).feq();
+  m_picture = w.button("?Picture", "&Picture").at(120, 128, 50, 14).feq();
+  m_assign = w.button("?Assign", "A&ssign").at(190, 128, 50, 14).feq();
+  m_auto = w.button("?Auto", "A&uto").at(246, 128, 50, 14).feq();
+  m_unassign = w.button("?Unassign", "&Unassign").at(302, 128, 50, 14).feq();
+  w.check("?Strip", "Strip &header record (field names)").at(4, 148, 200, 10).use(m_strip);
+  OkControl = w.button("?OK", "&OK").setDefault().at(260, 164, 50, 14).feq();
+  CancelControl = w.button("?Cancel", "Cancel").at(316, 164, 50, 14).feq();
+  Open();
+  m_layout.autoAssign(m_table);
+  m_strip = m_layout.stripHeader ? 1 : 0;
+  refresh();
+  return ui::Level::Benign;
+}
+
+void ImportWindow::refresh() {
+  std::vector<std::string> cols, targets;
+  for (const ImportColumn& c : m_layout.columns) cols.push_back(c.field + "  " + displayPicture(c.picture) + "  " + c.value);
+  for (size_t t = 0; t < m_table.fields.size(); ++t) {
+    const int s = m_layout.source[t];
+    targets.push_back(std::string(m_table.fields[t].name) + (s >= 0 ? " = " + m_layout.columns[static_cast<size_t>(s)].field : ""));
+  }
+  const int colSel = window().choice(m_columns), tgtSel = window().choice(m_targets);
+  window().as<ui::TextList>(m_columns)->setLines(cols);
+  window().as<ui::TextList>(m_targets)->setLines(targets);
+  if (colSel > 0) window().setProp(m_columns, ui::Prop::Selected, static_cast<int>(colSel));
+  if (tgtSel > 0) window().setProp(m_targets, ui::Prop::Selected, static_cast<int>(tgtSel));
+  window().setProp(m_rec, ui::Prop::Text, "Rec# " + std::to_string(m_sampleNumber));
+  window().setProp(m_auto, ui::Prop::Disable, m_autoDisabled ? 1 : 0);
+  ui::DISPLAY();
+}
+
+ui::Level ImportWindow::TakeNewSelection() {
+  const int col = window().choice(m_columns) - 1, tgt = window().choice(m_targets) - 1;
+  if (ui::FIELD() == m_columns && col >= 0) {
+    for (size_t t = 0; t < m_layout.source.size(); ++t)
+      if (m_layout.source[t] == col) {
+        window().setProp(m_targets, ui::Prop::Selected, static_cast<int>(t + 1));
+        break;
+      }
+  } else if (ui::FIELD() == m_targets && tgt >= 0 && m_layout.source[static_cast<size_t>(tgt)] >= 0) {
+    window().setProp(m_columns, ui::Prop::Selected, static_cast<int>(m_layout.source[static_cast<size_t>(tgt)] + 1));
+  }
+  return WindowManager::TakeNewSelection();
+}
+
+ui::Level ImportWindow::TakeAccepted() {
+  const int f = ui::ACCEPTED();
+  const int col = window().choice(m_columns) - 1, tgt = window().choice(m_targets) - 1;
+  if (f == m_assign) {
+    if (col >= 0 && tgt >= 0) m_layout.source[static_cast<size_t>(tgt)] = col;
+  } else if (f == m_unassign) {
+    if (tgt >= 0) m_layout.source[static_cast<size_t>(tgt)] = -1;
+  } else if (f == m_auto) {
+    m_layout.autoAssign(m_table);
+    m_strip = m_layout.stripHeader ? 1 : 0;
+  } else if (f == m_picture) {
+    if (col >= 0) {
+      std::string p = AskPicture(m_layout.columns[static_cast<size_t>(col)].picture);
+      if (!p.empty()) m_layout.columns[static_cast<size_t>(col)].picture = p;
+    }
+  } else if (f == m_next) {
+    CsvRecord rec;
+    if (m_sample.next(rec) != CsvReader::Result::Record) {
+      window().setProp(m_next, ui::Prop::Disable, 1);
+    } else {
+      ++m_sampleNumber;
+      m_layout.showSample(rec);
+      m_autoDisabled = true;
+    }
+  } else if (f == OkControl) {
+    if (!m_layout.hasAssignment()) {
+      MESSAGE("You must select one or more fields to import.", "No Fields Selected for Import!", Icon::Information);
+      ui::SELECT(m_columns);
+      return ui::Level::Benign;
+    }
+    Update();
+    runImport();
+    ui::POST(ui::EVENT::CloseWindow);
+    return ui::Level::Benign;
+  } else {
+    return WindowManager::TakeAccepted();
+  }
+  refresh();
+  return ui::Level::Benign;
+}
+
+void ImportWindow::runImport() {
+  m_layout.stripHeader = m_strip != 0;
+  ImportRun run(m_table, m_data, m_layout);
+  if (!run.begin()) {
+    MESSAGE(run.error(), run.errorCaption(), Icon::Hand);
+    return;
+  }
+  bool failed = false;
+  ui::ProgressWindow progress("Importing Records", [&](ui::ProgressWindow& w) {
+    ImportRun::Step s = run.step(kPerTick);
+    w.setProgress(run.bytesDone(), run.bytesTotal());
+    if (s == ImportRun::Step::Failed) failed = true;
+    return s == ImportRun::Step::More ? ui::ProgressWindow::Step::More : ui::ProgressWindow::Step::Done;
+  });
+  progress.Run();
+  if (failed) {
+    MESSAGE(run.error(), run.errorCaption(), Icon::Hand);
+    return;
+  }
+  if (!run.finish()) MESSAGE(run.error(), run.errorCaption(), Icon::Hand);
+}
+
+// ---- procedures ----------------------------------------------------------------------------------
+
+void ExportTable(const ImpexTable& table) {
+  if (!openImpexTable(table)) return;
+  {
+    ExportWindow w(table);
+    w.Run();
+  }
+  (void)table.file->close();
+}
+
+void ImportTable(const ImpexTable& table) {
+  if (!openImpexTable(table)) return;
+  std::string data;
+  for (;;) {
+    std::string path;
+    if (!ui::FILEDIALOG("Import File", path, "Import Files|*.CSV|All Files|*.*")) break;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+      MESSAGE("Error #2 - " + rt::ERROR(), "Cannot OPEN " + path, Icon::Hand);
+      break;
+    }
+    std::stringstream s;
+    s << in.rdbuf();
+    data = s.str();
+    if (!data.empty()) break;
+    MESSAGE("That file is empty!  Please pick another file.", "Attention!", Icon::Information);
+  }
+  if (!data.empty()) {
+    CsvReader r(data);
+    CsvRecord first, second;
+    if (r.next(first) == CsvReader::Result::Record && !first.fields.empty()) {
+      const bool hasSecond = r.next(second) == CsvReader::Result::Record;
+      ImportWindow w(table, data, ImportLayout::fromSample(table, first, hasSecond ? &second : nullptr));
+      w.Run();
+    } else if (!r.error().empty()) {
+      MESSAGE(r.error() + ".  Nothing was imported.", "Invalid Import File!", Icon::Hand);
+    }
+  }
+  (void)table.file->close();
+}
+
+bool ImpExDispatch() {
+  const std::string verb(rt::clipView(rt::COMMAND("1")));
+  if (verb != "E" && verb != "I") return false;
+  const ImpexTable* table = findImpexTable(rt::COMMAND("2"));
+  if (table == nullptr) return false;
+  if (verb == "E") ExportTable(*table);
+  else ImportTable(*table);
+  return true;
+}
+
+}  // namespace ov::impex
