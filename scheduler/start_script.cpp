@@ -1,5 +1,6 @@
 #include "scheduler/start_script.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "platform/rt/paths.h"
 #include "platform/rt/text.h"
 #include "platform/ui/host.h"
+#include "scheduler/scheduler_windows.h"
 #include "scheduler/script_queue.h"
 
 namespace ov::scheduler {
@@ -47,36 +49,45 @@ bool StartScript(std::string_view fileNameIn, char modeIn) {
   }
   const int32_t startDate = date, startTime = time;
 
-  for (const files::ExportRec& rec : records) {
-    files::ScriptingRec step{};
-    const bool known = files::importScriptRecord(rec, step) != 0;
-    const std::string action = step.Action.str();
-    if (action.empty() || action == files::action::kComment) continue;
-    if (!known) {
-      (void)ui::MESSAGE("Unrecognized script action: " + action, "Import Error");
-      continue;
+  // Behind the "Importing Script Items" window; a file of many steps shows how far it got.
+  auto load = [&](const std::function<void(int)>& progress) {
+    size_t done = 0;
+    for (const files::ExportRec& rec : records) {
+      progress(int(100 * done++ / records.size()));
+      files::ScriptingRec step{};
+      const bool known = files::importScriptRecord(rec, step) != 0;
+      const std::string action = step.Action.str();
+      if (action.empty() || action == files::action::kComment) continue;
+      if (!known) {
+        (void)ui::MESSAGE("Unrecognized script action: " + action, "Import Error");
+        continue;
+      }
+      step.ID = taskId;
+      step.Sequence = 0;
+      const int32_t prepDate = date, prepTime = time;
+      if (!action.starts_with("Wait")) {
+        if (action.find("...") == std::string::npos) time += delay;
+      } else {
+        const std::string waitMode = rt::LOWER(step.DDEApplicationName.clipped());
+        if (waitMode != "or" && waitMode != "either")
+          time += step.SecondsToWait * 100;
+        else
+          step.TimeElapsed = 0;
+      }
+      files::FIXDATE(date, time);
+      ScriptEntry entry;
+      entry.RECORD = step;
+      entry.DATE = date;
+      entry.TIME = time;
+      (void)files::PREPARESCRIPTRECORD(entry.RECORD, prepDate, prepTime);  // 1: refused and logged as a Comment
+      entry.WINDOWHANDLE = 0;
+      local.push_back(entry);
     }
-    step.ID = taskId;
-    step.Sequence = 0;
-    const int32_t prepDate = date, prepTime = time;
-    if (!action.starts_with("Wait")) {
-      if (action.find("...") == std::string::npos) time += delay;
-    } else {
-      const std::string waitMode = rt::LOWER(step.DDEApplicationName.clipped());
-      if (waitMode != "or" && waitMode != "either")
-        time += step.SecondsToWait * 100;
-      else
-        step.TimeElapsed = 0;
-    }
-    files::FIXDATE(date, time);
-    ScriptEntry entry;
-    entry.RECORD = step;
-    entry.DATE = date;
-    entry.TIME = time;
-    (void)files::PREPARESCRIPTRECORD(entry.RECORD, prepDate, prepTime);  // 1: refused and logged as a Comment
-    entry.WINDOWHANDLE = 0;
-    local.push_back(entry);
-  }
+    progress(100);
+    return rt::Err::None;
+  };
+  ProcessWindow window("StartScript", "Importing Script Items", load);
+  window.Run();
 
   if (mode == 'I') {
     const int32_t days = date - startDate, centiseconds = time - startTime;

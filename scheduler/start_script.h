@@ -5,7 +5,8 @@
 //   "A"  append behind everything queued, ending with an "**End**" marker;
 //   "J"  replace the whole queue with them (any other letter replaces as well).
 // Blank and "Comment" lines are left out; a line with an unknown action is reported ("Import
-// Error") and left out. Frame (GUI) thread.
+// Error") and left out. The loading runs behind the "Importing Script Items" process window.
+// Frame (GUI) thread, with the application's windows.
 #pragma once
 
 #include <string_view>

@@ -14,6 +14,7 @@
 #include "datalib/records.h"
 #include "platform/rt/date_time.h"
 #include "platform/rt/process.h"
+#include "platform/ui/testing/driver.h"
 #include "platform/ui/testing/scripted_host.h"
 #include "scheduler/keystrokes.h"
 #include "scheduler/program_runner.h"
@@ -65,6 +66,7 @@ class ScriptFixture : public DataFixture {
  protected:
   void SetUp() override {
     DataFixture::SetUp();
+    (void)ui::test::application();  // the steps' windows (Start Script's process window)
     ASSERT_EQ(rt::DATE(3, 15, 2026), kToday);
     rt::setTestClock(kToday, kNoon);
     files::SCRIPT.DELAYLEN = kDelay;
