@@ -44,6 +44,8 @@ std::string unhex(const std::string& hex) {
 class ScriptWindows : public ScriptFixture {
  protected:
   void SetUp() override {
+    // The test's own application and the probe it starts both on the X display.
+    ::setenv("QT_QPA_PLATFORM", "xcb", 1);
     ScriptFixture::SetUp();
     if (!os::haveDisplay()) GTEST_SKIP() << "no X display";
     m_title = "Script Probe " + std::to_string(::getpid());
