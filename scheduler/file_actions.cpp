@@ -7,6 +7,7 @@
 #include <fstream>
 #include <functional>
 #include <system_error>
+#include <utility>
 
 #include "datalib/date_string_functions.h"
 #include "datalib/globals.h"
@@ -17,7 +18,12 @@
 #include "platform/rt/paths.h"
 #include "platform/rt/picture.h"
 #include "platform/rt/text.h"
+#include "platform/ui/event.h"
+#include "platform/ui/host.h"
 #include "platform/ui/runtime.h"
+#include "platform/ui/text_list.h"
+#include "platform/ui/window.h"
+#include "platform/ui/window_manager.h"
 #include "scheduler/detail/script_util.h"
 #include "scheduler/event_log.h"
 #include "scheduler/keystrokes.h"
@@ -53,8 +59,62 @@ Options optionsOf(std::string_view o1, std::string_view o2) {
   return o;
 }
 
+constexpr int kRunWork = ui::EVENT::User + 1;
+
+// The small window that shows the status lines of one file action while it works, and closes
+// when the work is done.
+class FileActionsWindow : public ui::WindowManager {
+ public:
+  explicit FileActionsWindow(std::function<int32_t()> work) : WindowManager("FileActions"), m_work(std::move(work)) {}
+
+  ui::Level Init() override {
+    ui::Window& w = window();
+    w.setTitle("File Actions");
+    w.at(-1, -1, 260, 90);
+    m_list = w.add<ui::TextList>(0, "?Status").at(4, 4, 252, 82).feq();
+    Open();
+    w.post(kRunWork);
+    return ui::Level::Benign;
+  }
+  ui::Level TakeWindowEvent() override {
+    if (ui::EVENT() != kRunWork) return WindowManager::TakeWindowEvent();
+    ui::BusyCursor busy;
+    m_result = m_work();
+    SetResponse(ui::RequestCompleted);
+    return ui::Level::Notify;
+  }
+  void addLine(std::string_view line) {
+    m_lines.emplace_back(line);
+    if (auto* list = window().as<ui::TextList>(m_list)) {
+      list->setLines(m_lines);
+      list->scrollTo(int(m_lines.size()));
+    }
+  }
+  int32_t result() const { return m_result; }
+
+ private:
+  std::function<int32_t()> m_work;
+  std::vector<std::string> m_lines;
+  int m_list = 0;
+  int32_t m_result = 0;
+};
+
+FileActionsWindow* statusWindow = nullptr;  // the window of the action in progress
+
+// ShowFileActionStatus: a status line in the window, and to the installed listener.
 void status(std::string_view line) {
+  if (statusWindow) statusWindow->addLine(line);
   if (scriptServices().fileActionStatus) scriptServices().fileActionStatus(line);
+}
+
+// Runs one file action behind its status window (directly where the program has no windows).
+int32_t withStatusWindow(const std::function<int32_t()>& work) {
+  if (!QCoreApplication::instance()) return work();
+  FileActionsWindow window(work);
+  FileActionsWindow* outer = std::exchange(statusWindow, &window);
+  window.Run();
+  statusWindow = outer;
+  return window.result();
 }
 
 // Runs blocking file work on a worker thread while the GUI goes on, when there is a GUI.
@@ -332,6 +392,10 @@ int32_t ListWindowsForLog(std::string_view fileName) {
   return int32_t(TopWindowList.size());
 }
 
+namespace {
+int32_t perform(const std::string& kind, const std::string& source, const std::string& destination, const Options& o);
+}  // namespace
+
 int32_t FileActions(std::string_view kindIn, std::string_view sourceIn, std::string_view destinationIn,
                     std::string_view option1, std::string_view option2) {
   closeEventLog();  // so that the log itself can be copied or moved; the next line reopens it
@@ -340,6 +404,14 @@ int32_t FileActions(std::string_view kindIn, std::string_view sourceIn, std::str
   const std::string destination = cut(ExpandVariables(destinationIn), kPathWidth);
   const std::string kind(rt::clipView(kindIn));
   const Options o = optionsOf(option1, option2);
+  int32_t result = withStatusWindow([&] { return perform(kind, source, destination, o); });
+  SetVariable(std::to_string(rt::ERRORCODE()), "Errorcode");
+  return result;
+}
+
+namespace {
+
+int32_t perform(const std::string& kind, const std::string& source, const std::string& destination, const Options& o) {
   int32_t result = 0;
   auto publish = [&](std::string_view name) { SetVariable(std::to_string(result), name); };
 
@@ -378,8 +450,9 @@ int32_t FileActions(std::string_view kindIn, std::string_view sourceIn, std::str
     result = (rt::EXISTS(source) || !ListDirectoryTree(source, false).empty()) ? 1 : 0;
     publish("FileExists");
   }
-  SetVariable(std::to_string(rt::ERRORCODE()), "Errorcode");
   return result;
 }
+
+}  // namespace
 
 }  // namespace ov::scheduler

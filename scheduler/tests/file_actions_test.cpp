@@ -7,6 +7,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/ui/runtime.h"
+#include "platform/ui/text_list.h"
+#include "platform/ui/window.h"
 #include "scheduler/file_actions.h"
 #include "scheduler/tests/script_fixture.h"
 
@@ -23,7 +26,15 @@ class FileActionsTest : public ScriptFixture {
     ScriptFixture::SetUp();
     for (const char* f : {"src/a.txt", "src/b.txt", "src/notes.log", "src/.hidden.txt", "src/sub/c.txt", "src/sub/deep/d.txt"})
       write(f, fs::path(f).filename().string());
-    scriptServices().fileActionStatus = [this](std::string_view line) { status.emplace_back(line); };
+    scriptServices().fileActionStatus = [this](std::string_view line) {
+      status.emplace_back(line);
+      // The same line is the last one of the status window, which is open meanwhile.
+      for (ui::Window* w : ui::openWindows()) {
+        if (w->title() != "File Actions") continue;
+        auto* list = w->as<ui::TextList>(w->feq("?Status"));
+        shownInWindow += list && !list->lines().empty() && list->lines().back() == line;
+      }
+    };
     SetVariable(dir().string(), "DIR");
     fs::create_directories(dir() / "share");  // XDG_DATA_HOME, where the trash lives
   }
@@ -55,6 +66,7 @@ class FileActionsTest : public ScriptFixture {
     return FileActions(kind, source, destination, o1, o2);
   }
   std::vector<std::string> status;
+  int shownInWindow = 0;
 };
 
 TEST_F(FileActionsTest, CopiesWithWildcardsTreesAndNewerFilesOnly) {
@@ -81,6 +93,10 @@ TEST_F(FileActionsTest, CopiesWithWildcardsTreesAndNewerFilesOnly) {
   EXPECT_EQ(std::count_if(status.begin(), status.end(), [](const std::string& s) { return s.ends_with("/tree/a.txt"); }), 1);
 
   EXPECT_EQ(act("Copy", "[DIR]/src/*.none", "[DIR]/tree", "/D"), -1);  // nothing to copy
+  // Every status line of the tree copies above was shown: 2 searches and 5 copies, 2 searches and
+  // 5 skips, 2 searches with 4 skips and a copy, 1 search.
+  EXPECT_EQ(shownInWindow, 7 + 7 + 7 + 1);
+  EXPECT_TRUE(ui::openWindows().empty());                // and the window closed after each
 }
 
 TEST_F(FileActionsTest, MovesRenamesDeletesAndRecycles) {
