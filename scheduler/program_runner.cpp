@@ -257,16 +257,17 @@ int32_t RunTaskProgram(std::string_view commandIn, const RunOptions& o) {
     reportSuccess(o.task, command, o.folder, shown, a.resultText);
   }
   scope.restoreFolder();
-  if (o.task != 0) {
-    if (files::Access_SCRIPTING.Open() == rt::Err::None) {
-      QueueTaskScript(o.task, a.shellHandle);
-      (void)files::Access_SCRIPTING.Close();  // read only
-    }
+  int queued = 0;
+  if (o.task != 0 && files::Access_SCRIPTING.Open() == rt::Err::None) {
+    queued = QueueTaskScript(o.task, a.shellHandle);
+    (void)files::Access_SCRIPTING.Close();  // read only
   }
+  // The shell's program is known to the queued steps only; without any, nobody needs it.
+  if (queued == 0 && a.shellHandle != 0) rt::closeProgram(rt::ProcessHandle(a.shellHandle));
   return 0;
 }
 
-void QueueTaskScript(int32_t task, uint32_t windowHandle) {
+int QueueTaskScript(int32_t task, uint32_t windowHandle) {
   const int32_t delay = files::SCRIPT.DELAYLEN;
   int32_t date = rt::TODAY(), time = rt::CLOCK() + 2 * delay;
   if (ActiveScriptQueue.RECORDS() > 0) {
@@ -284,7 +285,7 @@ void QueueTaskScript(int32_t task, uint32_t windowHandle) {
   files::SCR.Sequence = 0;
   if (rt::Err err = files::SCRIPTING.setFrom(files::SCR_KeyID); err != rt::Err::None) {
     WriteLog("Set Error: " + std::string(rt::errorText(err)), "Script");
-    return;
+    return 0;
   }
   int queued = 0;
   for (;;) {
@@ -318,8 +319,10 @@ void QueueTaskScript(int32_t task, uint32_t windowHandle) {
     ActiveScriptQueue.buf.RECORD.Action = kEndMarker;
     ActiveScriptQueue.buf.DATE = date;
     ActiveScriptQueue.buf.TIME = time;
+    ActiveScriptQueue.buf.WINDOWHANDLE = windowHandle;
     ActiveScriptQueue.ADD();
   }
+  return queued;
 }
 
 }  // namespace ov::scheduler

@@ -57,8 +57,10 @@ int32_t RunTaskProgram(std::string_view command, const RunOptions& options);
 // Appends the steps of task `task` to ActiveScriptQueue, each due SCRIPT.DELAYLEN after the one
 // before (waits and steps named with "..." take no time of their own), starting 2 × DELAYLEN from
 // now or DELAYLEN after the last step already queued, whichever is later, and then an "**End**"
-// marker. `windowHandle` is stored with each step for "Close Program". Opens SCRIPTING itself.
-void QueueTaskScript(int32_t task, uint32_t windowHandle = 0);
+// marker. `windowHandle` (a program the runner started) is stored with each step for "Close
+// Program"; the marker lets go of it once the script has run. Returns the number of steps queued.
+// Reads SCRIPTING, which the caller has opened.
+int QueueTaskScript(int32_t task, uint32_t windowHandle = 0);
 
 // What log lines and message boxes show of a command: a run-as command only from the blank after
 // the quote that closes its password (or its domain, when that comes later); every password left

@@ -9,6 +9,7 @@
 #include "datalib/script_status.h"
 #include "platform/rt/date_time.h"
 #include "platform/rt/err.h"
+#include "platform/rt/process.h"
 #include "platform/rt/text.h"
 #include "platform/ui/host.h"
 #include "scheduler/detail/handlers.h"
@@ -50,7 +51,13 @@ using Handler = void (*)();
 
 void nothing() {}
 
-void endMarkerItem() { ScriptLoopStack.FREE(); }
+// The end of one task's script: its loops are over, and the program the runner started for it is
+// no longer needed by any step.
+void endMarkerItem() {
+  ScriptLoopStack.FREE();
+  if (const uint32_t handle = ActiveScriptQueue.at(1).WINDOWHANDLE; handle != 0)
+    rt::closeProgram(rt::ProcessHandle(handle));
+}
 
 void invalidItem() {
   const std::string name = actionOf(detail::readHead());

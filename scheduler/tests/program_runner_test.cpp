@@ -149,6 +149,20 @@ TEST_F(ProgramRunner, ShellFallbackFindsAPathWithBlanksFromTheEnd) {
   const fs::path prog = script("dir with blank/mark.sh", "touch \"$1\"");
   EXPECT_EQ(RunTaskProgram(prog.string() + " marker.txt", RunOptions{}), 0);
   EXPECT_TRUE(waitFor([&] { return fs::exists(dir() / "marker.txt"); }));
+
+  // With a task, its steps know the program by its handle until the script's end lets go of it.
+  addItems(6, {Step("Comment")});
+  RunOptions o;
+  o.task = 6;
+  EXPECT_EQ(RunTaskProgram(prog.string() + " second.txt", o), 0);
+  ASSERT_EQ(ActiveScriptQueue.RECORDS(), 2);
+  const uint32_t handle = ActiveScriptQueue.at(1).WINDOWHANDLE;
+  EXPECT_NE(handle, 0u);
+  EXPECT_EQ(ActiveScriptQueue.at(2).WINDOWHANDLE, handle);
+  EXPECT_TRUE(waitFor([&] { return fs::exists(dir() / "second.txt"); }));
+  run();
+  int code = 0;
+  EXPECT_FALSE(rt::programExitCode(rt::ProcessHandle(handle), code));
 }
 
 TEST_F(ProgramRunner, FailedStartIsLoggedOrShownAndSetsExitCode) {
