@@ -157,7 +157,7 @@ void GETFILEQ(std::string_view list, std::vector<std::string>& queue, bool clear
     if (seen.insert(entry).second) queue.push_back(std::move(entry));
   };
 
-  // Line breaks separate specifications as ";" does (a lone line feed too: Linux text boxes
+  // Line breaks separate file patterns as ";" does (a lone line feed too: Linux text boxes
   // write nothing else).
   std::string text(list);
   FREPLACE(text, "\r\n", ";", false);

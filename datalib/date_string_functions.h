@@ -77,10 +77,10 @@ std::string WRAPQUOTES(rt::String<N>& text) {
   return out;
 }
 
-// Fills `queue` with the files that `list` names: specifications separated by ";" or line breaks,
-// each a path or a pattern ("*" and "?", case ignored). Each entry is the specification's folder
+// Fills `queue` with the files that `list` names: file patterns separated by ";" or line breaks,
+// each a path or a pattern ("*" and "?", case ignored). Each entry is the file pattern's folder
 // part as written followed by a file's name; `withDetails` appends "|" date "|" time "|" size "|"
-// (date picture @d17, time picture @t7). A specification that matches nothing but names an
+// (date picture @d17, time picture @t7). A file pattern that matches nothing but names an
 // existing file (a hidden one, say) is added as it stands. No entry is added twice; `clearFirst`
 // empties the queue first, else its entries are kept and not repeated.
 void GETFILEQ(std::string_view list, std::vector<std::string>& queue, bool clearFirst, bool withDetails);

@@ -40,10 +40,10 @@ struct FileListEntry {
   uint8_t attributes = 0;
 };
 
-// Every file matching the specification's last part ("*.*" when it names a folder or is blank),
+// Every file matching the file pattern's last part ("*.*" when it names a folder or is blank),
 // hidden ones included, in the folder and, `withSubfolders`, in every folder below; sorted by
 // name. Accepts "\" and "/" between folders.
-std::vector<FileListEntry> ListDirectoryTree(std::string_view specification, bool withSubfolders);
+std::vector<FileListEntry> ListDirectoryTree(std::string_view pattern, bool withSubfolders);
 
 // Makes the folder and the folders above it; 1 when it exists afterwards, 0 for a blank path.
 int32_t CreateDirectoryPath(std::string_view path);

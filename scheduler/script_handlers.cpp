@@ -104,10 +104,10 @@ void testResult(bool passed, std::string_view failureSuffix = {}) {
 
 // --- loops ------------------------------------------------------------------------------------
 
-void ListLoopFiles(std::string_view specification) {
+void ListLoopFiles(std::string_view pattern) {
   LoopFileQueue.FREE();
   static const rt::QueueOrder<LoopFileEntry> byName{rt::ascending(&LoopFileEntry::name)};
-  const std::string spec = ExpandVariables(specification);
+  const std::string spec = ExpandVariables(pattern);
   for (const FileListEntry& f : ListDirectoryTree(spec, false)) {
     LoopFileQueue.buf.name = rt::SHORTPATH(f.name);
     if (LoopFileQueue.GET(byName) == rt::Err::None) {

@@ -184,7 +184,7 @@ const char* faultVfsName() {
   return "ov_fault";
 }
 
-// ov_key('<spec>', v1, v2, ...): the encoded key of the values, each encoded as the spec says:
+// ov_key('<layout>', v1, v2, ...): the encoded key of the values, each encoded as the layout says:
 // two characters per value, its kind (i integer, r real, t text with case ignored, T text with
 // case significant) and its direction (+ or -). The keys' indexes are on this expression.
 void keyFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {

@@ -4,7 +4,7 @@
 // Table layout: `_rid` (the row id: file order, and the tie-breaker of equal keys), a column per
 // field named without its prefix (arrays: a column per element, "Name_1", ...) and a column per
 // memo or BLOB. Strings are stored without trailing blanks. Each key is an index on the
-// expression ov_key('<spec>', columns...), which gives the encoded key (key_codec.h); it is
+// expression ov_key('<layout>', columns...), which gives the encoded key (key_codec.h); it is
 // unique for unique keys. The catalogue table `_ov_tables` keeps each table's label, layout
 // name, version and key signature.
 #include <signal.h>
