@@ -31,6 +31,13 @@ QWidget* dialogParent() {
 QString q(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 std::string s8(const QString& s) { return s.toUtf8().toStdString(); }
 
+// A program without a GUI application object (a command-line tool, a test of the engine alone) has no
+// clipboard and no cursor: Qt would abort on them, so they read empty and writes are dropped.
+QClipboard* clipboard() {
+  return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) ? QGuiApplication::clipboard() : nullptr;
+}
+bool haveGui() { return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr; }
+
 void buildMenu(QMenu& menu, const std::vector<PopupItem>& items, std::map<QAction*, std::string>& ids) {
   for (const PopupItem& item : items) {
     if (item.separator) {
@@ -179,20 +186,31 @@ class QtHost : public InteractionHost {
     return s8(t);
   }
 
-  void beep(int) override { QApplication::beep(); }
+  void beep(int) override {
+    if (haveGui()) QApplication::beep();
+  }
 
-  std::string clipboardText() override { return s8(QGuiApplication::clipboard()->text()); }
-  void setClipboardText(std::string_view text) override { QGuiApplication::clipboard()->setText(q(text)); }
+  std::string clipboardText() override {
+    QClipboard* c = clipboard();
+    return c ? s8(c->text()) : std::string();
+  }
+  void setClipboardText(std::string_view text) override {
+    if (QClipboard* c = clipboard()) c->setText(q(text));
+  }
 
   bool clipboardImage(QImage& image) override {
-    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    QClipboard* c = clipboard();
+    const QMimeData* data = c ? c->mimeData() : nullptr;
     if (!data || !data->hasImage()) return false;
-    image = QGuiApplication::clipboard()->image();
+    image = c->image();
     return !image.isNull();
   }
-  void setClipboardImage(const QImage& image) override { QGuiApplication::clipboard()->setImage(image); }
+  void setClipboardImage(const QImage& image) override {
+    if (QClipboard* c = clipboard()) c->setImage(image);
+  }
 
   void setBusy(bool busy) override {
+    if (!haveGui()) return;
     if (busy)
       QApplication::setOverrideCursor(Qt::WaitCursor);
     else
