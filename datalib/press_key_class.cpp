@@ -143,12 +143,12 @@ void PressKeyClass::PressEx(std::string_view input) {
     if (p > 0) {
       QVPress(rest.substr(0, p));
       rest.remove_prefix(p);
+      pause(DELAY);
       continue;
     }
     if (rest.size() > 1 && rest[1] == left) {  // a doubled delimiter types one
       QVPress(rest.substr(0, 1));
       rest.remove_prefix(2);
-      pause(DELAY);
       continue;
     }
     size_t close = rest.find(right, 1);
@@ -167,7 +167,9 @@ void PressKeyClass::PressEx(std::string_view input) {
   QVPress(rt::clipView(rest));
 }
 
-void PressKeyClass::KeyToQ(std::string_view name) { KEYQ.push_back({TrnKeyName(name), std::string(name.substr(0, 32))}); }
+void PressKeyClass::KeyToQ(std::string_view name) {
+  KEYQ.push_back({TrnKeyName(name), std::string(name.substr(0, rt::utf8CutLength(name, 32)))});
+}
 
 void PressKeyClass::StringToQ(std::string_view text) {
   KEYQ.clear();
