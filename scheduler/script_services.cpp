@@ -2,6 +2,7 @@
 
 #include "platform/os/system_control.h"
 #include "scheduler/event_log.h"
+#include "scheduler/system_error_text.h"
 
 namespace ov::scheduler {
 
@@ -18,7 +19,7 @@ int32_t sendMessageRecord(int32_t message) {
 
 std::string systemErrorText(int code) {
   if (scriptServices().systemErrorText) return scriptServices().systemErrorText(code);
-  return "Unknown Status";
+  return SystemErrorText(true, code);
 }
 
 bool systemRequest(SystemAction action) {

@@ -26,8 +26,8 @@ struct ScriptServices {
   std::function<void()> raiseFrame;
   // The frame's own X window, 0 when it has none. Not installed: 0.
   std::function<os::WindowId()> frameWindow;
-  // The upper-case Windows name of an error code ("ERROR_BAD_NETPATH"); "Unknown Status" for an
-  // unknown one. Not installed: "Unknown Status".
+  // The upper-case name of a system error code ("BAD NETPATH"); "Unknown Status" for an unknown
+  // one. Not installed: the program's own name table (system_error_text.h).
   std::function<std::string(int code)> systemErrorText;
   // Asks the session manager to log off, reboot or shut down; false when it refused. Not
   // installed: logind over D-Bus.
