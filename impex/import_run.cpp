@@ -84,8 +84,10 @@ bool ImportLayout::hasAssignment() const {
   return std::any_of(source.begin(), source.end(), [](int s) { return s >= 0; });
 }
 
-ImportRun::ImportRun(const ImpexTable& table, std::string data, ImportLayout layout)
-    : m_table(table), m_data(std::move(data)), m_layout(std::move(layout)) {
+ImportRun::ImportRun(const ImpexTable& table, std::string data, ImportLayout layout,
+                     RetryQuestion askRetry)
+    : m_table(table), m_data(std::move(data)), m_layout(std::move(layout)),
+      m_askRetry(std::move(askRetry)) {
   m_caption = std::string("Cannot ADD to ") + m_table.label + "!";
 }
 
@@ -139,21 +141,27 @@ void ImportRun::fillRecord(const CsvRecord& rec) {
 
 rt::Err ImportRun::autoNumberAdd() {
   const db::RecordImage saved = m_table.file->saveBuffer();
-  rt::Err err = rt::Err::None;
-  for (int attempt = 0; attempt < kAutoNumberTries; ++attempt) {
-    double id = 1;
-    if ((err = m_table.file->set(m_table.idKey)) != rt::Err::None) return err;
-    err = m_table.file->previous();
-    if (err == rt::Err::None)
-      id = rt::fieldNumber(m_table.buffer(), *m_table.idField) + 1;
-    else if (err != rt::Err::NotAvailable)
-      return err;
-    m_table.file->restoreBuffer(saved);
-    rt::setFieldNumber(m_table.buffer(), *m_table.idField, id);
-    err = m_table.file->add();
-    if (err != rt::Err::DupKey) return err;
+  for (;;) {
+    rt::Err err = rt::Err::None;
+    for (int attempt = 0; attempt < kAutoNumberTries; ++attempt) {
+      double id = 1;
+      if ((err = m_table.file->set(m_table.idKey)) != rt::Err::None) return err;
+      err = m_table.file->previous();
+      if (err == rt::Err::None) {
+        id = rt::fieldNumber(m_table.buffer(), *m_table.idField) + 1;
+      } else if (err != rt::Err::NotAvailable) {
+        m_readFailed = true;
+        return err;
+      }
+      m_table.file->restoreBuffer(saved);
+      rt::setFieldNumber(m_table.buffer(), *m_table.idField, id);
+      err = m_table.file->add();
+      if (err != rt::Err::DupKey) return err;
+    }
+    const std::string question =
+        "Attempts to automatically number this record have failed.  Error: " + rt::ERROR() + ".";
+    if (!m_askRetry || !m_askRetry(question)) return err;
   }
-  return err;
 }
 
 rt::Err ImportRun::store() {
@@ -166,7 +174,13 @@ ImportRun::Step ImportRun::step(int maxRecords) {
     const CsvRecord& rec = m_records[m_next];
     fillRecord(rec);
     if (rt::Err err = store(); err != rt::Err::None) {
-      m_error = errText(err) + " (line " + std::to_string(rec.line) + ").  Nothing was imported.";
+      if (m_readFailed) {
+        m_caption = "Record Retrieval Error";
+        m_error = "Error: (" + rt::ERROR() + " (" + std::to_string(static_cast<int>(err)) +
+                  ")) attempting to access a record from the " + m_table.label + " file.  Returning to previous window.";
+      } else {
+        m_error = errText(err) + " (line " + std::to_string(rec.line) + ").  Nothing was imported.";
+      }
       abandon();
       return Step::Failed;
     }

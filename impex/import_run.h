@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -51,8 +52,12 @@ class ImportRun {
  public:
   enum class Step { More, Done, Failed };
 
-  // `table` must be open; `data` is the whole file.
-  ImportRun(const ImpexTable& table, std::string data, ImportLayout layout);
+  // Asked when new ids for a record kept colliding ("Auto Increment Error"): true to try again,
+  // false to give up (the run then fails).
+  using RetryQuestion = std::function<bool(const std::string& text)>;
+
+  // `table` must be open; `data` is the whole file. Without `askRetry` numbering gives up at once.
+  ImportRun(const ImpexTable& table, std::string data, ImportLayout layout, RetryQuestion askRetry = {});
   ~ImportRun();
   ImportRun(const ImportRun&) = delete;
   ImportRun& operator=(const ImportRun&) = delete;
@@ -86,6 +91,8 @@ class ImportRun {
   size_t m_next = 0;
   int64_t m_bytes = 0;
   bool m_inTransaction = false;
+  RetryQuestion m_askRetry;
+  bool m_readFailed = false;  // numbering could not read the last record
   std::string m_error, m_caption;
 };
 

@@ -271,7 +271,10 @@ ui::Level ImportWindow::TakeAccepted() {
 
 void ImportWindow::runImport() {
   m_layout.stripHeader = m_strip != 0;
-  ImportRun run(m_table, m_data, m_layout);
+  ImportRun run(m_table, m_data, m_layout, [](const std::string& question) {
+    return MESSAGE(question, "Auto Increment Error", Icon::Question, ui::BUTTON::Retry | ui::BUTTON::Cancel,
+                   ui::BUTTON::Cancel) == ui::BUTTON::Retry;
+  });
   if (!run.begin()) {
     MESSAGE(run.error(), run.errorCaption(), Icon::Hand);
     return;

@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 export DEBIAN_FRONTEND=noninteractive
 PKGS=(
   cmake g++ binutils ninja-build pkg-config ccache                 # build
-  libgtest-dev libgmock-dev googletest libbenchmark-dev        # tests, benchmarks
+  libgtest-dev libgmock-dev googletest libbenchmark-dev sqlite3 # tests, benchmarks (sqlite3: the import benchmark's comparison)
   qt6-base-dev fonts-dejavu-core fonts-liberation2             # windows
   libsqlcipher-dev libssl-dev                                  # tables
   libcurl4-openssl-dev                                         # mail, FTP, HTTP

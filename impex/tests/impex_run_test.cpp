@@ -269,6 +269,44 @@ TEST_F(ImpexRun, ImportedContactsFollowTheHighestId) {
   EXPECT_EQ(rows[2][0], "C_:ClientID=43");
 }
 
+// The last id is the highest a contact id holds, so every new id collides with it: after three
+// tries the user is asked; Retry gives three more tries, Cancel fails the run with nothing stored.
+TEST_F(ImpexRun, NumberingThatKeepsCollidingAsksBeforeGivingUp) {
+  DataFolder dir;
+  const ImpexTable& t = *findImpexTable("CONTACT");
+  ASSERT_EQ(openOrCreate(*t.file), rt::Err::None);
+  files::C_.ClientID = 2147483647;
+  files::C_.LastName = "Last";
+  ASSERT_EQ(t.file->add(), rt::Err::None);
+  const std::string data = "\"C_:LastName\"\r\n\"X\"\r\n";
+  CsvReader r(data);
+  CsvRecord first, second;
+  ASSERT_EQ(r.next(first), CsvReader::Result::Record);
+  ASSERT_EQ(r.next(second), CsvReader::Result::Record);
+  ImportLayout layout = ImportLayout::fromSample(t, first, &second);
+  ASSERT_EQ(layout.autoAssign(t), 1);
+
+  std::vector<std::string> asked;
+  ImportRun run(t, data, layout, [&](const std::string& text) {
+    asked.push_back(text);
+    return asked.size() < 2;  // Retry once, then Cancel
+  });
+  ASSERT_TRUE(run.begin()) << run.error();
+  EXPECT_EQ(run.step(25), ImportRun::Step::Failed);
+  ASSERT_EQ(asked.size(), 2u);
+  EXPECT_EQ(asked[0].rfind("Attempts to automatically number this record have failed.  Error: ", 0), 0u) << asked[0];
+  EXPECT_EQ(asked[0].back(), '.');
+  EXPECT_EQ(run.errorCaption(), "Cannot ADD to Contact!");
+  EXPECT_NE(run.error().find("Error #40"), std::string::npos) << run.error();
+  EXPECT_EQ(t.file->records(), 1);
+
+  // Without anyone to ask, numbering gives up after its three tries.
+  ImportRun unattended(t, data, layout);
+  ASSERT_TRUE(unattended.begin());
+  EXPECT_EQ(unattended.step(25), ImportRun::Step::Failed);
+  EXPECT_EQ(t.file->records(), 1);
+}
+
 TEST_F(ImpexRun, BlankLineDoesNotEndTheImport) {
   DataFolder dir;
   const ImpexTable& t = *findImpexTable("TODO");
