@@ -11,10 +11,14 @@
 #include "datalib/globals.h"
 #include "datalib/program_hooks.h"
 #include "datalib/startup.h"
+#include "datalib/sys_hot_key_class.h"
+#include "datalib/sys_shutdown_class.h"
+#include "datalib/sys_tray_class.h"
+#include "platform/os/device_watch.h"
 #include "platform/os/dir_watch.h"
 #include "platform/os/sound.h"
-#include "platform/os/tray_icon.h"
 #include "platform/os/win_msg.h"
+#include "platform/os/window_sink.h"
 #include "platform/rt/command_line.h"
 #include "platform/rt/date_time.h"
 #include "platform/rt/ini.h"
@@ -32,6 +36,7 @@
 #include "scheduler/runner.h"
 #include "scheduler/services.h"
 #include "scheduler/tick.h"
+#include "scheduler/triggers.h"
 
 namespace ov::scheduler {
 
@@ -69,19 +74,44 @@ std::vector<int>& RegisteredThreads() {
 void BroadcastRefresh() { broadcast(EVENT::RefreshAll); }
 void BroadcastDayChange() { broadcast(EVENT::DayChanged); }
 
+// The frame's tray icon: a left click does nothing, a double click brings the frame back, a
+// right click opens the tray popup.
+class FrameTray : public files::SysTrayClass {
+ public:
+  explicit FrameTray(Main& frame) : m_frame(frame) {}
+  void TakeTrayLeftClick() override {}
+  void TakeTrayLeftDoubleClick() override {
+    runnerState().RefreshPending += 1;
+    Restore();
+  }
+  void TakeTrayRightClick() override { m_frame.trayPopup(); }
+
+ private:
+  Main& m_frame;
+};
+
 struct Main::Impl {
+  explicit Impl(Main& frame) : tray(frame) {}
+  FrameOptions options;
   std::string pathParameter;
   std::string mutexFile;
   rt::INIClass mainIni;
   os::DirWatch watch;
-  std::unique_ptr<os::TrayIcon> tray;
-  std::string trayTip;
+  FrameTray tray;
+  bool trayOpen = false;
+  files::SysHotKeyClass hotKeys;
+  files::SysShutdownClass shutdown;
+  std::unique_ptr<os::DeviceWatch> devices;
+  ui::ProcNumber trayProc = 0;
+  ui::ProcNumber formerProc = 0;
   bool filesOpened = false;
   bool startMinimized = false;
 };
 
-Main::Main() : WindowManager("Main"), m(std::make_unique<Impl>()) {}
-Main::~Main() = default;
+Main::Main(FrameOptions options) : WindowManager("Main"), m(std::make_unique<Impl>(*this)) { m->options = options; }
+Main::~Main() {
+  if (m->trayProc) ui::unregisterWindowProc(m->trayProc);
+}
 
 ui::Level Main::Init() {
   m->pathParameter = rt::COMMAND("Path");
@@ -127,7 +157,7 @@ ui::Level Main::Init() {
   ScriptServices& ss = scriptServices();
   ss.raiseFrame = [this] { raise(); };
   ss.changeTrayIcon = [this](std::string_view icon) {
-    if (m->tray) (void)m->tray->changeIcon(std::string(icon));
+    if (m->trayOpen) (void)m->tray.ChangeIcon(icon);
   };
   files::setWindowHiddenProbe([this] { return isHidden(); });
 
@@ -136,8 +166,7 @@ ui::Level Main::Init() {
   rf.raise = [this] { raise(); };
   rf.showNextTask = [this](std::string_view text) { window().setStatusText(2, text); };
   rf.setTrayTip = [this](std::string_view tip) {
-    m->trayTip = std::string(tip);
-    if (m->tray) (void)m->tray->changeTip(QString::fromStdString(m->trayTip));
+    if (m->trayOpen) (void)m->tray.ChangeTip(tip);
   };
   TickFrame& tf = tickFrame();
   tf.setTitle = [this](std::string_view title) {
@@ -148,8 +177,17 @@ ui::Level Main::Init() {
   };
   tf.isHidden = [this] { return isHidden(); };
   tf.setTrayIcon = [this](std::string_view icon) {
-    if (m->tray) (void)m->tray->changeIcon(std::string(icon));
+    if (m->trayOpen) (void)m->tray.ChangeIcon(icon);
   };
+  tf.pollTriggers = [] {
+    PollTriggers();
+    FireTriggers();
+  };
+  triggerState() = TriggerState{};
+  TriggerFrame& trf = triggerFrame();
+  trf.raise = [this] { raise(); };
+  trf.restore = [this] { m->tray.Restore(); };
+  trf.hotKeysChanged = [] { ui::POST(EVENT::HotKeysChanged, 0, ui::kFrameThread); };
   tf.hasChangeNotification = [this] { return m->watch.isOpen(); };
   tf.dataFolderChanged = [this] {
     if (!m->watch.signalled(10)) return false;
@@ -191,19 +229,35 @@ ui::Level Main::Init() {
   Open();
   m->filesOpened = true;
 
-  // The tray icon reports clicks as the shell's callback message; they become the frame's events.
-  m->tray = std::make_unique<os::TrayIcon>(kTrayId, [](const os::WinMessage& msg) -> std::intptr_t {
-    if (msg.msg != os::wm::kTrayCallback) return 0;
-    switch (unsigned(msg.lParam & 0xFFFF)) {
-      case os::wm::kLButtonUp: ui::POST(EVENT::TrayLeftClick, 0, ui::kFrameThread); break;
-      case os::wm::kLButtonDblClk: ui::POST(EVENT::TrayLeftDoubleClick, 0, ui::kFrameThread); break;
-      case os::wm::kRButtonUp: ui::POST(EVENT::TrayRightClick, 0, ui::kFrameThread); break;
-      case os::wm::kRButtonDblClk: ui::POST(EVENT::TrayRightDoubleClick, 0, ui::kFrameThread); break;
-      default: break;
-    }
-    return 0;
-  });
-  (void)m->tray->add("tray_ico", w.title());
+  // The tray icon reports clicks as its callback message through the frame's message hooks;
+  // they become the frame's events.
+  m->tray.Init(kTrayId, "tray_ico", w.title(), files::GLO.NOTRAY ? 1 : 0, 0);
+  m->trayOpen = true;
+  m->formerProc = static_cast<ui::ProcNumber>(w.propInt(0, ui::Prop::WndProc));
+  if (!m->trayProc)
+    m->trayProc = ui::registerWindowProc([this](ui::Handle h, uint32_t msg, ui::WPARAM wp, ui::LPARAM lp) -> ui::LRESULT {
+      if (msg != uint32_t(files::TrayEvent::Callback)) return ui::CallWindowProc(m->formerProc, h, msg, wp, lp);
+      switch (unsigned(ui::LOWORD(lp))) {
+        case os::wm::kLButtonUp: ui::POST(EVENT::TrayLeftClick, 0, ui::kFrameThread); break;
+        case os::wm::kLButtonDblClk: ui::POST(EVENT::TrayLeftDoubleClick, 0, ui::kFrameThread); break;
+        case os::wm::kRButtonUp: ui::POST(EVENT::TrayRightClick, 0, ui::kFrameThread); break;
+        case os::wm::kRButtonDblClk: ui::POST(EVENT::TrayRightDoubleClick, 0, ui::kFrameThread); break;
+        default: break;
+      }
+      return 0;
+    });
+  w.setProp(0, ui::Prop::WndProc, m->trayProc);
+
+  // Hot keys: the frame's own key now, the user's keys and the triggers on the first events.
+  m->hotKeys.Init();
+  m->hotKeys.AddKey(kFrameHotKey);
+  ui::POST(EVENT::HotKeysChanged);
+  ui::POST(EVENT::TriggersChanged);
+  m->hotKeys.Activate();
+
+  // The end of the session and the power events (answered "yes, go ahead"), and devices.
+  m->shutdown.Init(1, 1, m->options.watchSystem);
+  if (m->options.watchSystem) m->devices = std::make_unique<os::DeviceWatch>(os::sendTo(w.handle()));
 
   startupWork();
   return ui::Level::Benign;
@@ -243,13 +297,47 @@ ui::Level Main::Kill() {
   (void)mutex.Update("State", "Normal Exit", "True");
   m->watch.close();
   if (SchedulerActive) WriteLog("", "Exit Orvane 2003");
-  m->tray.reset();
+  m->shutdown.Kill();
+  m->devices.reset();
+  m->hotKeys.Kill();
+  if (window().isOpen() && window().propInt(0, ui::Prop::WndProc) == m->trayProc)
+    window().setProp(0, ui::Prop::WndProc, m->formerProc);
+  if (m->trayOpen) m->tray.Kill();
+  m->trayOpen = false;
+  triggerFrame() = TriggerFrame{};
+  triggerState() = TriggerState{};
   files::setWindowHiddenProbe({});
   runnerFrame() = RunnerFrame{};
   tickFrame() = TickFrame{};
   services() = Services{};
   scriptServices() = ScriptServices{};
   return WindowManager::Kill();
+}
+
+void Main::closeOtherThreads() {
+  for (int t = 2; t <= ui::kMaxThreads; ++t)
+    if (ui::isThreadRunning(t)) ui::POST(EVENT::CloseWindow, 0, t);
+}
+
+void Main::takeSystemEvent(int event) {
+  switch (event) {
+    case EVENT::QueryEndSession: QueueEventTrigger("Shutdown"); break;
+    case EVENT::PowerStatusChange: QueueEventTrigger("Power status change"); break;
+    case EVENT::DeviceChange: QueueEventTrigger("Device change"); break;
+    case EVENT::LowBattery:
+      QueueEventTrigger("Low battery");
+      closeOtherThreads();
+      break;
+    case EVENT::QueryStandby:
+      QueueEventTrigger("Standby");
+      closeOtherThreads();
+      break;
+    case EVENT::QuerySuspend:
+      QueueEventTrigger("Suspend");
+      closeOtherThreads();
+      break;
+    default: break;
+  }
 }
 
 bool Main::isHidden() const {
@@ -331,25 +419,50 @@ ui::Level Main::TakeEvent() {
         return ui::Level::Notify;
       }
       break;
+    case EVENT::TrayLeftClick:
+      m->tray.TakeTrayLeftClick();
+      return ui::Level::Notify;
     case EVENT::TrayLeftDoubleClick:
-      runnerState().RefreshPending += 1;
-      restore();
+      m->tray.TakeTrayLeftDoubleClick();
       return ui::Level::Notify;
     case EVENT::TrayRightClick:
-      trayPopup();
+      m->tray.TakeTrayRightClick();
       return ui::Level::Notify;
-    case EVENT::TrayLeftClick:
     case EVENT::TrayRightDoubleClick:
       return ui::Level::Notify;
     case EVENT::TrayRecreated:
-      if (m->tray) (void)m->tray->add("tray_ico", m->trayTip.empty() ? window().title() : m->trayTip);
+      if (m->trayOpen) (void)m->tray.AddIcon(m->tray.GetIcon(), m->tray.GetTip());
+      return ui::Level::Notify;
+    case EVENT::HotKey:
+      HotKeyPressed(m->hotKeys);
+      return ui::Level::Notify;
+    case EVENT::HotKeysChanged:
+      m->hotKeys.UnActivate();
+      m->hotKeys.KEYQ.clear();  // a key whose record went is let go
+      LoadHotKeys(m->hotKeys);
+      m->hotKeys.Activate();
+      return ui::Level::Notify;
+    case EVENT::TriggersChanged:
+      LoadTriggers();
       return ui::Level::Notify;
     case EVENT::EndSession:
+      // The other windows close now; the frame on the first timer step 5 seconds later, so
+      // they have closed by then.
       m_shutdownPending = true;
       m_shutdownMoment = momentNow();
-      for (int t = 2; t <= ui::kMaxThreads; ++t)
-        if (ui::isThreadRunning(t)) ui::POST(EVENT::CloseWindow, 0, t);
-      ui::POST(EVENT::CloseDown);
+      closeOtherThreads();
+      return ui::Level::Notify;
+    case EVENT::QueryEndSession:
+    case EVENT::PowerStatusChange:
+    case EVENT::LowBattery:
+    case EVENT::QueryStandby:
+    case EVENT::QuerySuspend:
+    case EVENT::DeviceChange:
+      takeSystemEvent(event);
+      return ui::Level::Notify;
+    case EVENT::Standby:
+    case EVENT::Suspend:
+    case EVENT::PowerOther:
       return ui::Level::Notify;
     case EVENT::RefreshAll:
       runnerState().NextCheckDate = rt::TODAY();

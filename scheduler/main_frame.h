@@ -22,6 +22,14 @@ struct EVENT : ui::EVENT {
   static constexpr int HotKey = 1810;
   static constexpr int QueryEndSession = 2065;
   static constexpr int EndSession = 2070;
+  static constexpr int PowerStatusChange = 2578;
+  static constexpr int LowBattery = 2579;
+  static constexpr int Standby = 2580;
+  static constexpr int Suspend = 2581;
+  static constexpr int QueryStandby = 2582;
+  static constexpr int QuerySuspend = 2583;
+  static constexpr int PowerOther = 2584;
+  static constexpr int DeviceChange = 2585;
   static constexpr int HotKeysChanged = 3145;
   static constexpr int HideForCapture = 3217;
   static constexpr int ShowAfterCapture = 3218;
@@ -39,9 +47,14 @@ std::vector<int>& RegisteredThreads();
 void BroadcastRefresh();
 void BroadcastDayChange();
 
+// How the frame meets the system; tests leave the system's watches out and send the messages.
+struct FrameOptions {
+  bool watchSystem = true;  // the session, power and device watches
+};
+
 class Main : public ui::WindowManager {
  public:
-  Main();
+  explicit Main(FrameOptions options = {});
   ~Main() override;
 
   ui::Level Init() override;
@@ -55,12 +68,15 @@ class Main : public ui::WindowManager {
   void raise();
   bool isHidden() const;
   bool exitConfirmed() const { return m_exitConfirmed; }
+  // The tray icon's popup (its right click).
+  void trayPopup();
 
  private:
   struct Impl;
   void startupWork();
-  void trayPopup();
   void exitCommand();
+  void closeOtherThreads();
+  void takeSystemEvent(int event);
   std::unique_ptr<Impl> m;
   bool m_exitConfirmed = false;
   bool m_shutdownPending = false;

@@ -433,8 +433,10 @@ void WaitForProgramEndItem() {
   if (h != st().processHandle) finishProgramWait(e, false, 0);
 }
 
-void SendKeystrokesItem() {
-  std::string text(readHead().RECORD.Keystrokes.clipped());
+void SendKeystrokesItem() { SendKeystrokes(readHead().RECORD.Keystrokes.clipped()); }
+
+void SendKeystrokes(std::string_view keys) {
+  std::string text(keys);
   const size_t perSend = files::KEYS.MAXCHARSPERSEND > 0 ? files::KEYS.MAXCHARSPERSEND : 7;
   while (!text.empty()) {
     pace();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "scheduler/script_queue.h"
 
@@ -13,6 +14,8 @@ void ExitScriptItem();
 void CloseProgramItem();
 void StartProgramItem();
 void SendKeystrokesItem();
+// What "Send Keystrokes" does with its text: typed in paced chunks, bracketed tokens pressed.
+void SendKeystrokes(std::string_view keys);
 void DDEItem();
 void SystemActionItem();
 void SetFocusItem();
