@@ -1,0 +1,111 @@
+// The frame's end-of-session sequence and its system events, with the session's messages sent to
+// the frame's window as the system classes get them.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "platform/ui/event.h"
+#include "platform/ui/window_proc.h"
+#include "scheduler/tests/frame_fixture.h"
+
+namespace ov::scheduler {
+namespace {
+
+using testing::FrameFixture;
+using ui::test::Driver;
+using ui::test::WindowDriver;
+
+// A window of another logical thread (a browse, say).
+class OtherWindow : public ui::WindowManager {
+ public:
+  OtherWindow() : WindowManager("OtherWindow") {}
+  ui::Level Init() override {
+    window().setTitle("Other");
+    Open();
+    return ui::Level::Benign;
+  }
+};
+
+class Frame : public FrameFixture {
+ protected:
+  std::string mutexFile() {
+    std::ifstream in(dir() / "MUTEX.TMP");
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+};
+
+TEST_F(Frame, EndOfSessionClosesTheOtherWindowsAtOnceAndTheFrameFiveSecondsLater) {
+  const int32_t task = taskSetting("SHUTDOWNRAN");
+  addTrigger(task, "Event", "Shutdown");
+  ui::test::runScript([&](Driver& d) {
+    WindowDriver w = startFrame(d);
+    d.start([] { return std::make_unique<OtherWindow>(); });
+    WindowDriver other = d.waitWindow("OtherWindow");
+
+    // The query fires the "Shutdown" trigger on the next poll, not at once; the answer lets the
+    // session end.
+    ui::LRESULT answer = 0;
+    d.gui([&] { answer = ui::SendMessage(w.handle(), ui::WM::QueryEndSession, 0, 0); });
+    EXPECT_EQ(answer, 1);
+    d.settle();
+    EXPECT_TRUE(triggerState().events == std::vector<std::string>{"Shutdown"});
+    EXPECT_EQ(var("SHUTDOWNRAN"), "");
+
+    d.gui([&] { answer = ui::SendMessage(w.handle(), ui::WM::EndSession, 1, 0); });
+    EXPECT_EQ(answer, 1);
+    d.waitClosed(other, std::chrono::seconds(5));
+    EXPECT_FALSE(other.isOpen()) << "the other windows close at once";
+    for (int second = 1; second <= 5; ++second) {
+      tick(d, w);
+      EXPECT_TRUE(w.isOpen()) << "second " << second;
+    }
+    EXPECT_EQ(var("SHUTDOWNRAN"), "ran") << "the trigger's task has run meanwhile";
+    tick(d, w);
+    d.waitClosed(w, std::chrono::seconds(5));
+    EXPECT_FALSE(w.isOpen()) << "the frame closes on the first step more than 5 seconds on";
+  });
+  EXPECT_NE(mutexFile().find("Normal Exit=True"), std::string::npos) << "a clean exit";
+}
+
+TEST_F(Frame, PowerAndDeviceEventsFeedTheirTriggers) {
+  struct Case {
+    uint32_t msg;
+    ui::WPARAM wParam;
+    const char* trigger;  // the event noted, or nullptr
+    bool closesOthers;
+  };
+  const Case cases[] = {
+      {ui::WM::PowerBroadcast, 10, "Power status change", false},
+      {ui::WM::PowerBroadcast, 9, "Low battery", true},
+      {ui::WM::PowerBroadcast, 1, "Standby", true},
+      {ui::WM::PowerBroadcast, 0, "Suspend", true},
+      {ui::WM::PowerBroadcast, 4, nullptr, false},  // the suspend itself
+      {ui::WM::DeviceChange, 7, "Device change", false},
+  };
+  addTrigger(taskSetting("ANY"), "Event", "Device change");  // event triggers are noted only when there are triggers
+  ui::test::runScript([&](Driver& d) {
+    WindowDriver w = startFrame(d);
+    for (const Case& c : cases) {
+      d.start([] { return std::make_unique<OtherWindow>(); });
+      WindowDriver other = d.waitWindow("OtherWindow");
+      d.gui([&] {
+        triggerState().events.clear();
+        (void)ui::SendMessage(w.handle(), c.msg, c.wParam, 0);
+      });
+      d.settle();
+      const std::vector<std::string> expected = c.trigger ? std::vector<std::string>{c.trigger} : std::vector<std::string>{};
+      EXPECT_EQ(triggerState().events, expected) << c.msg << " " << c.wParam;
+      EXPECT_EQ(other.isOpen(), !c.closesOthers) << c.msg << " " << c.wParam;
+      if (other.isOpen()) other.close();
+      d.waitClosed(other);
+    }
+    w.close();  // not held in the tray: the frame closes
+    d.waitClosed(w);
+  });
+}
+
+}  // namespace
+}  // namespace ov::scheduler
