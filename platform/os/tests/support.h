@@ -47,7 +47,7 @@ class Child {
 
 // Polls `pred` until it holds or the time is up (with Qt's events processed when an application
 // exists); the last answer.
-bool waitUntil(const std::function<bool()>& pred, int timeoutMs = 5000);
+bool waitUntil(const std::function<bool()>& pred, int timeoutMs = 15000);
 
 // Runs a program to its end; its stdout, and its exit code in `rc`.
 std::string run(const std::vector<std::string>& argv, int* rc = nullptr);
@@ -94,9 +94,9 @@ class Probe {
 
   // Collects the text of key presses until it reads `expected`, or the time is up; returns what
   // was typed (so a failing check shows it).
-  std::string typedText(const std::string& expected, int timeoutMs = 5000);
+  std::string typedText(const std::string& expected, int timeoutMs = 15000);
   // The next line that starts with `prefix` ("press", "dblclick", "focus in", "key", "close").
-  bool next(const std::string& prefix, std::string& line, int timeoutMs = 5000);
+  bool next(const std::string& prefix, std::string& line, int timeoutMs = 15000);
 
  private:
   Child m_child;
