@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "impex/csv.h"
+#include "platform/ui/event.h"
 
 namespace ov::impex {
 
@@ -33,6 +34,39 @@ void FieldChooser::extend(List l, int index) {
   const int lo = std::min(m_anchor[l], index), hi = std::max(m_anchor[l], index);
   for (int i = 0; i < static_cast<int>(m_list[l].size()); ++i) m_list[l][static_cast<size_t>(i)].marked = i >= lo && i <= hi;
   m_current[l] = index;
+}
+
+void FieldChooser::moveTo(List l, int index) {
+  if (index < 0 || index >= static_cast<int>(m_list[l].size())) return;
+  m_current[l] = index;
+}
+
+void FieldChooser::select(List l, int index, int keycode) {
+  namespace Key = ui::Key;
+  const int key = keycode & ~Key::ModifierMask;
+  const bool shift = (keycode & Key::Shift) != 0, ctrl = (keycode & Key::Ctrl) != 0;
+  switch (key) {
+    case Key::Space:
+      toggle(l, m_current[l]);
+      return;
+    case Key::MouseLeft:
+      if (shift) extend(l, index);
+      else if (ctrl) toggle(l, index);
+      else click(l, index);
+      return;
+    case Key::Up:
+    case Key::Down:
+    case Key::PgUp:
+    case Key::PgDn:
+    case Key::Home:
+    case Key::End:
+      if (shift) extend(l, index);
+      else moveTo(l, index);
+      return;
+    default:
+      click(l, index);
+      return;
+  }
 }
 
 void FieldChooser::addMarked() {

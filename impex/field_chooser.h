@@ -33,6 +33,13 @@ class FieldChooser {
   void toggle(List l, int index);
   // Shift with a click or a move: marks from the anchor to the entry, unmarks the others.
   void extend(List l, int index);
+  // The entry becomes current; marks and anchor stay.
+  void moveTo(List l, int index);
+  // What the user did on a list: `keycode` is the key (with its Shift and Ctrl bits) or the left
+  // button, `index` the entry it reached. A click alone, with Ctrl or with Shift; Space toggles
+  // the current entry; Up, Down, Page Up, Page Down, Home and End move, with Shift (and Ctrl)
+  // marking the range from the anchor.
+  void select(List l, int index, int keycode);
 
   void addMarked();      // "&Add ->"
   void removeMarked();   // "&Remove"

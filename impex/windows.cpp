@@ -1,7 +1,14 @@
 #include "impex/windows.h"
 
+#include <QEvent>
+#include <QKeyEvent>
+#include <QListWidget>
+#include <QMouseEvent>
+
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "impex/export_run.h"
@@ -24,6 +31,68 @@ using ui::MESSAGE;
 namespace {
 
 constexpr int kPerTick = 25;
+
+int modifierBits(Qt::KeyboardModifiers m) {
+  return ((m & Qt::ShiftModifier) ? ui::Key::Shift : 0) | ((m & Qt::ControlModifier) ? ui::Key::Ctrl : 0);
+}
+
+// Takes the mouse and the keys of a field list's view before the view acts on them: the list's
+// marks follow their own rules (click, Ctrl and Shift with the anchor, Space), so the view only
+// shows them. Each click or key is reported with the entry it reached.
+class MarkListInput : public QObject {
+ public:
+  using Report = std::function<void(int index, int keycode)>;
+  MarkListInput(QListWidget* view, std::function<int()> current, Report report)
+      : QObject(view), m_view(view), m_current(std::move(current)), m_report(std::move(report)) {
+    view->installEventFilter(this);
+    view->viewport()->installEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject* o, QEvent* e) override {
+    if (o == m_view->viewport()) {
+      if (e->type() == QEvent::MouseButtonPress || e->type() == QEvent::MouseButtonDblClick) {
+        auto* me = static_cast<QMouseEvent*>(e);
+        if (me->button() != Qt::LeftButton) return true;
+        m_view->setFocus(Qt::MouseFocusReason);
+        const int row = m_view->indexAt(me->position().toPoint()).row();
+        if (row >= 0) m_report(row, ui::Key::MouseLeft | modifierBits(me->modifiers()));
+        return true;
+      }
+      // No selecting by dragging: the view's own selection never moves.
+      return e->type() == QEvent::MouseMove && (static_cast<QMouseEvent*>(e)->buttons() & Qt::LeftButton);
+    }
+    if (o == m_view && e->type() == QEvent::KeyPress) return key(*static_cast<QKeyEvent*>(e));
+    return false;
+  }
+
+ private:
+  bool key(const QKeyEvent& e) {
+    const int n = m_view->count();
+    const int cur = std::max(0, m_current());
+    const int rowHeight = std::max(1, m_view->sizeHintForRow(0));
+    const int page = std::max(1, m_view->viewport()->height() / rowHeight - 1);
+    int code = 0, to = cur;
+    switch (e.key()) {
+      case Qt::Key_Up: code = ui::Key::Up; to = cur - 1; break;
+      case Qt::Key_Down: code = ui::Key::Down; to = cur + 1; break;
+      case Qt::Key_PageUp: code = ui::Key::PgUp; to = cur - page; break;
+      case Qt::Key_PageDown: code = ui::Key::PgDn; to = cur + page; break;
+      case Qt::Key_Home: code = ui::Key::Home; to = 0; break;
+      case Qt::Key_End: code = ui::Key::End; to = n - 1; break;
+      case Qt::Key_Space: code = ui::Key::Space; break;
+      default:
+        // Typed letters would move the view's own selection: taken and dropped.
+        return !e.text().isEmpty() && e.text().at(0).isPrint();
+    }
+    if (n > 0) m_report(std::clamp(to, 0, n - 1), code | modifierBits(e.modifiers()));
+    return true;
+  }
+
+  QListWidget* m_view;
+  std::function<int()> m_current;
+  Report m_report;
+};
 
 }  // namespace
 
@@ -89,9 +158,19 @@ ui::Level ExportWindow::Init() {
   OkControl = w.button("?OK", "&OK").setDefault().at(180, 168, 50, 14).feq();
   CancelControl = w.button("?Cancel", "Cancel").at(240, 168, 50, 14).feq();
   Open();
+  for (FieldChooser::List l : {FieldChooser::All, FieldChooser::Chosen}) {
+    if (auto* view = qobject_cast<QListWidget*>(w.control(l == FieldChooser::All ? m_all : m_chosen)->view()))
+      new MarkListInput(view, [this, l] { return m_chooser.current(l); },
+                        [this, l](int index, int keycode) { listInput(l, index, keycode); });
+  }
   refresh();
   ui::SELECT(m_all);
   return ui::Level::Benign;
+}
+
+void ExportWindow::listInput(FieldChooser::List l, int index, int keycode) {
+  m_reached[l].push_back(index);
+  window().post(ui::EVENT::NewSelection, l == FieldChooser::All ? m_all : m_chosen, keycode);
 }
 
 void ExportWindow::refresh() {
@@ -108,7 +187,12 @@ void ExportWindow::refresh() {
 ui::Level ExportWindow::TakeNewSelection() {
   if (ui::FIELD() == m_all || ui::FIELD() == m_chosen) {
     const FieldChooser::List l = ui::FIELD() == m_all ? FieldChooser::All : FieldChooser::Chosen;
-    m_chooser.click(l, window().choice(ui::FIELD()) - 1);
+    if (!m_reached[l].empty()) {
+      m_chooser.select(l, m_reached[l].front(), ui::KEYCODE());
+      m_reached[l].pop_front();
+    } else {  // the view moved by other means
+      m_chooser.click(l, window().choice(ui::FIELD()) - 1);
+    }
     refresh();
   }
   return WindowManager::TakeNewSelection();

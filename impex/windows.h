@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,12 +31,16 @@ class ExportWindow : public ui::WindowManager {
   ui::Level TakeAccepted() override;
   ui::Level TakeNewSelection() override;
   FieldChooser& chooser() { return m_chooser; }
+  // The lists' views report a click or a selection key here: the entry it reached and the key
+  // code (the left button or the key, with its Shift and Ctrl bits); it arrives as NewSelection.
+  void listInput(FieldChooser::List l, int index, int keycode);
 
  private:
   void refresh();
   void runExport();
   const ImpexTable& m_table;
   FieldChooser m_chooser;
+  std::deque<int> m_reached[2];  // per list: entries reached by input not yet handled
   uint8_t m_header = 1;
   int m_all = 0, m_chosen = 0, m_add = 0, m_remove = 0, m_up = 0, m_down = 0, m_picture = 0,
       m_display = 0;

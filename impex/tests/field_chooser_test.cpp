@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/ui/event.h"
+
 namespace ov::impex {
 namespace {
 
@@ -58,6 +60,42 @@ TEST(FieldChooser, ButtonsAndSelectionKeys) {
   EXPECT_EQ(chosen(c), "");
   EXPECT_EQ(c.current(L::Chosen), -1);
   EXPECT_EQ(c.pictureDisplay(), "");
+}
+
+// A list's marks: "*" marked, "-" not, "^" before the current entry.
+std::string marks(const FieldChooser& c, FieldChooser::List l) {
+  std::string out;
+  for (size_t i = 0; i < c.entries(l).size(); ++i)
+    out += std::string(static_cast<int>(i) == c.current(l) ? "^" : "") + (c.entries(l)[i].marked ? "*" : "-");
+  return out;
+}
+
+TEST(FieldChooser, SelectionKeysAndClicks) {
+  namespace Key = ui::Key;
+  using L = FieldChooser::List;
+  struct Step {
+    int index;
+    int keycode;
+    const char* after;
+  };
+  // TODO's eight fields; the first entry starts current, marked and the anchor.
+  const Step steps[] = {
+      {1, Key::Down, "*^-------"},                         // moving keeps the marks
+      {2, Key::shift(Key::Down), "**^*-----"},             // Shift marks anchor..current
+      {2, Key::Space, "**^------"},                        // toggles the current entry
+      {5, Key::ctrl(Key::MouseLeft), "**---^*--"},         // Ctrl-click toggles, becomes anchor
+      {7, Key::shift(Key::MouseLeft), "-----**^*"},        // from the new anchor only
+      {0, Key::ctrl(Key::shift(Key::Home)), "^******--"},  // Ctrl+Shift+Home: anchor to the top
+      {2, Key::MouseLeft, "--^*-----"},                    // a plain click: only it
+      {6, Key::shift(Key::PgDn), "--****^*-"},
+      {6, Key::Space, "--****^--"},
+  };
+  FieldChooser c(*findImpexTable("TODO"));
+  ASSERT_EQ(marks(c, L::All), "^*-------");
+  for (const Step& s : steps) {
+    c.select(L::All, s.index, s.keycode);
+    EXPECT_EQ(marks(c, L::All), s.after) << "key code " << s.keycode << " at " << s.index;
+  }
 }
 
 }  // namespace

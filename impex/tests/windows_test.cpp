@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QListWidget>
+#include <QtTest/QTest>
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -10,7 +13,9 @@
 #include "datalib/files.h"
 #include "datalib/tests/data_folder.h"
 #include "platform/rt/command_line.h"
+#include "platform/ui/event.h"
 #include "platform/ui/host.h"
+#include "platform/ui/window.h"
 #include "platform/ui/testing/driver.h"
 #include "platform/ui/testing/scripted_host.h"
 
@@ -86,10 +91,7 @@ TEST(ImpexWindows, NoFieldsChosenKeepsTheWindow) {
       (void)t.file->close();
     });
     ui::test::WindowDriver w = d.waitWindow("ExportHolidays");
-    d.gui([&] {  // every chosen field marked, as a Shift-click over the list does
-      win->chooser().click(FieldChooser::Chosen, 0);
-      win->chooser().extend(FieldChooser::Chosen, 2);
-    });
+    w.key("?ExportFields", ui::Key::shift(ui::Key::End));  // every chosen field marked
     w.press("?Remove");
     host.expectMessage("You must select one or more fields to export.", ui::BUTTON::Ok);
     w.press("?OK");
@@ -97,6 +99,47 @@ TEST(ImpexWindows, NoFieldsChosenKeepsTheWindow) {
     w.press("?Cancel");
     d.waitClosed(w);
   });
+}
+
+// Real keys and clicks on the views: the marks follow the list's own rules, not the view's.
+TEST(ImpexWindows, FieldListsMarkByClicksAndKeys) {
+  ui::test::application();
+  DataFolder dir;
+  ScriptedHost host;
+  std::vector<std::string> chosen;
+  runScript([&](Driver& d) {
+    ExportWindow* win = nullptr;
+    d.later([&] {
+      const ImpexTable& t = *findImpexTable("TODO");
+      ASSERT_TRUE(openImpexTable(t));
+      ExportWindow w(t);
+      win = &w;
+      w.Run();
+      win = nullptr;
+      (void)t.file->close();
+    });
+    ui::test::WindowDriver w = d.waitWindow("ExportTodo");
+    w.key("?ExportFields", ui::Key::shift(ui::Key::End));
+    w.press("?Remove");
+    w.key("?AllFields", ui::Key::Down);                  // TDO:Resolution current, Notes marked
+    w.key("?AllFields", ui::Key::shift(ui::Key::Down));  // Notes..Done
+    w.with([](ui::Window& win) {                         // Ctrl-click on TDO:ToDo
+      auto* view = qobject_cast<QListWidget*>(win.control("?AllFields")->view());
+      ASSERT_NE(view, nullptr);
+      QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                        view->visualItemRect(view->item(5)).center());
+    });
+    d.settle();
+    w.key("?AllFields", ui::Key::Space);  // and off again with the key, back on with it
+    w.key("?AllFields", ui::Key::Space);
+    w.press("?Add");
+    d.gui([&] {
+      for (const ExportField& f : win->chooser().chosen()) chosen.push_back(f.name);
+    });
+    w.press("?Cancel");
+    d.waitClosed(w);
+  });
+  EXPECT_EQ(chosen, (std::vector<std::string>{"TDO:Notes", "TDO:Resolution", "TDO:Done", "TDO:ToDo"}));
 }
 
 TEST(ImpexWindows, UnknownWordsDoNothing) {
