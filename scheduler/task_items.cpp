@@ -229,7 +229,9 @@ void CheckAdvanceWarnings() {
           kept.date = SCH.AdvanceWarnDate;
           kept.time = SCH.AdvanceWarnTime;
         }
-        continue;
+        // The key orders the tasks still to warn by their warning moment: every later one lies in
+        // the future too, so the pass is over (a tick must not read thousands of records).
+        break;
       }
       SCH.AdvanceWarned = 1;
       if (files::Access_SCHEDULE.Update() != Err::None) break;  // reported by the error manager

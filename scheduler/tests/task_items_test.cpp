@@ -188,3 +188,27 @@ TEST_F(TaskItems, AdvanceWarnings) {
   CheckAdvanceWarnings();
   EXPECT_EQ(host.messages.size(), 1u) << "each warning is given once";
 }
+
+TEST_F(TaskItems, NextAdvanceWarningIsTheEarliestToCome) {
+  // Now is 10 March 2024 23:30. A warning that is due clears the kept moment; of the two to
+  // come, the later one is stored first.
+  for (int32_t warnDate : {ymd(2024, 3, 10), ymd(2024, 3, 13), ymd(2024, 3, 12)}) {
+    ScheduleRecord t = custom(1, "day(s)", ymd(2024, 3, 14), at(9, 0));
+    t.ID = 0;
+    t.TaskType = "Display Message";
+    t.Description = "warned on " + std::to_string(warnDate);
+    t.AdvanceWarnDate = warnDate;
+    t.AdvanceWarnTime = at(8, 0);
+    addTask(t);
+  }
+  CheckAdvanceWarnings();
+  EXPECT_EQ(host.messages.size(), 1u);
+  int32_t date = 0, time = 0;
+  nextAdvanceWarning(date, time);
+  EXPECT_EQ(moment(date, time), moment(ymd(2024, 3, 12), at(8, 0)));
+  const std::vector<files::ScheduleRec> stored = storedTasks();
+  ASSERT_EQ(stored.size(), 3u);
+  EXPECT_EQ(stored[0].AdvanceWarned, 1);
+  EXPECT_EQ(stored[1].AdvanceWarned, 0);
+  EXPECT_EQ(stored[2].AdvanceWarned, 0);
+}

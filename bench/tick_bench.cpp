@@ -1,0 +1,186 @@
+// The main program over a SCHEDULE file of 100,000 tasks none of which is due: one timer tick
+// (with and without the runner looking at the schedule), and the start-up up to the frame
+// shown (and up to the end of its first tick).
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <QApplication>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "datalib/files.h"
+#include "datalib/globals.h"
+#include "datalib/records.h"
+#include "datalib/startup.h"
+#include "platform/rt/date_time.h"
+#include "platform/rt/ini.h"
+#include "platform/ui/runtime.h"
+#include "scheduler/globals.h"
+#include "scheduler/main_frame.h"
+#include "scheduler/runner.h"
+#include "scheduler/tick.h"
+
+using namespace ov;
+using namespace ov::scheduler;
+
+namespace {
+
+constexpr int32_t at(int h, int m) { return (h * 60 + m) * 6000 + 1; }
+const int32_t kToday = rt::DATE(3, 10, 2024);
+
+// A data folder holding `count` tasks, all due from tomorrow on; every other one has an advance
+// warning the day before it is due. Current while it lives.
+class TaskFolder {
+ public:
+  explicit TaskFolder(int count) {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "ov-tick-bench-XXXXXX").string();
+    if (!::mkdtemp(tmpl.data())) std::abort();
+    m_dir = tmpl;
+    m_cwd = std::filesystem::current_path();
+    std::filesystem::current_path(m_dir);
+    ::setenv("XDG_CONFIG_HOME", (m_dir / "config").c_str(), 1);
+    ::setenv("XDG_DATA_HOME", (m_dir / "share").c_str(), 1);
+    files::clearGlobals();
+    files::GLO.DATAPATH = m_dir.string() + "/";
+    files::GLO.LOGFILENAME = (m_dir / "OV_EVENT.LOG").string();
+    if (files::Access_SCHEDULE.Open() != rt::Err::None) std::abort();
+    (void)db::LOGOUT(10, {&files::SCHEDULE});
+    for (int i = 0; i < count; ++i) {
+      files::SCHEDULE.clear();
+      files::ScheduleRec& t = files::SCH;
+      t.ID = i + 1;
+      t.Description = "Task " + std::to_string(i);
+      t.TaskType = "Display Message";
+      t.Date = kToday + 2 + i % 400;
+      t.Time = at(i % 24, i % 60);
+      t.ScheduleType = "Custom";
+      t.Every = 1 + i % 30;
+      t.EveryType = "day(s)";
+      if (i % 2 == 0) {
+        t.AdvanceWarnDate = t.Date - 1;
+        t.AdvanceWarnTime = t.Time;
+      } else {
+        t.AdvanceWarned = 1;
+      }
+      if (files::SCHEDULE.add() != rt::Err::None) std::abort();
+    }
+    if (db::COMMIT() != rt::Err::None) std::abort();
+    (void)files::Access_SCHEDULE.Close();
+  }
+  ~TaskFolder() {
+    std::filesystem::current_path(m_cwd);
+    std::error_code ec;
+    std::filesystem::remove_all(m_dir, ec);
+  }
+
+ private:
+  std::filesystem::path m_dir, m_cwd;
+};
+
+void startTicking() {
+  rt::setTestClock(kToday, at(10, 0));
+  SchedulerActive = 1;
+  files::TASK.HISTORYEXPIRES = 0;
+  tickState() = TickState{};
+  runnerState() = RunnerState{};
+  tickState().LastSeenDate = kToday;
+  tickState().startupDay = kToday;
+  // As the frame does: SCHEDULE stays open while the program runs, and a change notification
+  // watches the data folder.
+  tickFrame() = TickFrame{};
+  tickFrame().hasChangeNotification = [] { return true; };
+  tickFrame().dataFolderChanged = [] { return false; };
+  tickFrame().setStatus = [](int, std::string_view text) { benchmark::DoNotOptimize(text.data()); };
+  if (files::Access_SCHEDULE.Open() != rt::Err::None) std::abort();
+}
+
+void stopTicking() {
+  (void)files::Access_SCHEDULE.Close();
+  tickFrame() = TickFrame{};
+  rt::clearTestClock();
+}
+
+// The first tick of a cycle: the runner finds the next task and the advance warnings are
+// looked at. Nothing is due.
+void BM_TickRunnerLooks(benchmark::State& state) {
+  TaskFolder folder(int(state.range(0)));
+  startTicking();
+  MainTimerTick();  // the advance warnings of the past are settled once
+  for (auto _ : state) {
+    tickState().TickCounter = 0;
+    MainTimerTick();
+  }
+  if (runnerState().nextTaskText.find("Next: ") != 0) state.SkipWithError("the runner found no next task");
+  stopTicking();
+}
+BENCHMARK(BM_TickRunnerLooks)->Arg(100000)->Unit(benchmark::kMicrosecond);
+
+// An ordinary tick: the remembered moment of the next task has not come.
+void BM_TickNothingToLookAt(benchmark::State& state) {
+  TaskFolder folder(int(state.range(0)));
+  startTicking();
+  MainTimerTick();
+  for (auto _ : state) {
+    if (tickState().TickCounter >= 59) tickState().TickCounter = 1;
+    MainTimerTick();
+  }
+  stopTicking();
+}
+BENCHMARK(BM_TickNothingToLookAt)->Arg(100000)->Unit(benchmark::kMicrosecond);
+
+// The frame, timed from the program's start-up steps (data folder, managers) until its window
+// is shown; with `firstTick`, until its first tick has run as well.
+class TimedMain : public Main {
+ public:
+  explicit TimedMain(bool firstTick) : m_firstTick(firstTick) {}
+  ui::Level Init() override {
+    const ui::Level level = Main::Init();
+    if (m_firstTick) MainTimerTick();
+    shown = std::chrono::steady_clock::now();
+    ui::POST(EVENT::CloseDown);
+    return level;
+  }
+  std::chrono::steady_clock::time_point shown;
+
+ private:
+  bool m_firstTick;
+};
+
+void startUp(benchmark::State& state, bool firstTick) {
+  TaskFolder folder(int(state.range(0)));
+  rt::setTestClock(kToday, at(10, 0));
+  int argc = 1;
+  char name[] = "ov98";
+  char* argv[] = {name, nullptr};
+  static QApplication* app = new QApplication(argc, argv);  // one per process, kept to its end
+  app->setQuitOnLastWindowClosed(false);
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    files::OV_FILES_LOAD();
+    rt::INIClass positions;
+    positions.Init("POSITION.INI");
+    files::OV_FILES_INIT(nullptr, &positions);
+    std::chrono::steady_clock::time_point shown;
+    {
+      TimedMain frame(firstTick);
+      (void)frame.Run();
+      shown = frame.shown;
+    }
+    files::OV_FILES_KILL();
+    files::OV_FILES_UNLOAD();
+    state.SetIterationTime(std::chrono::duration<double>(shown - start).count());
+  }
+  rt::clearTestClock();
+}
+
+void BM_StartupToFrameShown(benchmark::State& state) { startUp(state, false); }
+BENCHMARK(BM_StartupToFrameShown)->Arg(100000)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BM_StartupToFirstTick(benchmark::State& state) { startUp(state, true); }
+BENCHMARK(BM_StartupToFirstTick)->Arg(100000)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+
+}  // namespace
