@@ -56,12 +56,15 @@ class FrameFixture : public ScriptFixture {
     (void)files::Access_TRIGGERS.Close();
   }
 
-  void addHotKey(std::string_view key, int32_t taskId) {
+  void addHotKey(std::string_view key, int32_t taskId, std::string_view action = "Task",
+                 std::string_view textType = {}, std::string_view text = {}) {
     ASSERT_EQ(files::Access_SYSHOTKEYS.Open(), rt::Err::None);
     files::SYSHOTKEYS.clear();
     files::HOT.HotKey = key;
     files::HOT.ID = taskId;
-    files::HOT.Action = "Task";
+    files::HOT.Action = action;
+    files::HOT.TextType = textType;
+    files::HOT.Text = std::string(text);
     files::HOT.Active = 1;
     ASSERT_EQ(files::Access_SYSHOTKEYS.Insert(), rt::Err::None);
     (void)files::Access_SYSHOTKEYS.Close();

@@ -140,5 +140,17 @@ TEST_F(Ov98, StartAfterAnAbnormalEndIsLogged) {
   EXPECT_TRUE(waitFor([&] { return read(log).find("Abnormal termination detected") != std::string::npos; }));
 }
 
+TEST_F(Ov98, TheEndOfTheSessionEndsTheProgramCleanly) {
+  const std::string one = dataFolder("one");
+  const std::filesystem::path log = std::filesystem::path(one) / "OV_EVENT.LOG";
+  Process p;
+  start(p, {"PATH=" + one});
+  ASSERT_TRUE(waitFor([&] { return read(log).find("Started") != std::string::npos; }));
+  ASSERT_EQ(::kill(p.pid, SIGTERM), 0);  // what the session manager sends at log-off
+  EXPECT_EQ(p.waitExit(20000), 0) << "the frame closes a few seconds later";
+  EXPECT_NE(read(std::filesystem::path(one) / "MUTEX.TMP").find("Normal Exit=True"), std::string::npos);
+  EXPECT_NE(read(log).find("Exit Orvane 2003"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace ov::scheduler::testing

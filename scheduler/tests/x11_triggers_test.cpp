@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QPlainTextEdit>
 #include <QWidget>
 
 #include <chrono>
@@ -55,6 +56,40 @@ TEST_F(X11Triggers, AHotKeyPressedOnTheKeyboardRunsItsTask) {
     EXPECT_TRUE(d.waitUntil([&] { return queuedSteps(task) == 1; })) << "the press queues the task's script";
     for (int i = 0; i < 3 && var("HOTKEYRAN").empty(); ++i) tick(d, w);
     EXPECT_EQ(var("HOTKEYRAN"), "ran");
+    w.close();
+    d.waitClosed(w);
+  });
+}
+
+TEST_F(X11Triggers, TextOfAHotKeyIsTypedWithoutTheKeysStillHeld) {
+  addHotKey("Ctrl-Shift-F11", taskSetting("UNUSED"), "Text", "Type", "hello\r\nworld");
+  ui::test::runScript([&](Driver& d) {
+    WindowDriver w = startFrame(d);
+    QPlainTextEdit* edit = nullptr;
+    d.gui([&] {
+      edit = new QPlainTextEdit;
+      edit->setWindowTitle("Hot Key Typing");
+      edit->resize(300, 120);
+      edit->show();
+      edit->activateWindow();
+    });
+    ASSERT_TRUE(d.waitUntil([&] { return QApplication::activeWindow() == edit && edit->hasFocus(); }));
+    // The user still holds Ctrl and Shift when the hot key's text goes out.
+    d.gui([] {
+      ASSERT_TRUE(os::keyEvent(kVkControl, true));
+      ASSERT_TRUE(os::keyEvent(kVkShift, true));
+      ASSERT_TRUE(os::keyEvent(kVkF11, true));
+      ASSERT_TRUE(os::keyEvent(kVkF11, false));
+      os::flushInput();
+    });
+    EXPECT_TRUE(d.waitUntil([&] { return edit->toPlainText() == "hello\nworld"; }, std::chrono::seconds(10)))
+        << "one line break for the CR LF: " << edit->toPlainText().toStdString();
+    d.gui([&] {
+      (void)os::keyEvent(kVkShift, false);
+      (void)os::keyEvent(kVkControl, false);
+      os::flushInput();
+      delete edit;
+    });
     w.close();
     d.waitClosed(w);
   });
