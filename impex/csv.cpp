@@ -1,6 +1,7 @@
 #include "impex/csv.h"
 
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 
@@ -37,8 +38,8 @@ bool isWholeNumber(std::string_view s, double& value) {
   if (i == s.size()) return false;
   for (size_t j = i; j < s.size(); ++j)
     if (!std::isdigit(static_cast<unsigned char>(s[j]))) return false;
-  value = std::strtod(std::string(s).c_str(), nullptr);
-  return true;
+  if (s[0] == '+') s.remove_prefix(1);
+  return std::from_chars(s.data(), s.data() + s.size(), value).ec == std::errc();
 }
 
 std::string plainNumber(double v) {
@@ -131,6 +132,7 @@ CsvReader::Result CsvReader::fail(int line, std::string_view what) {
 
 CsvReader::Result CsvReader::next(CsvRecord& out) {
   out.fields.clear();
+  out.fields.reserve(m_width);
   out.line = m_line;
   if (!m_error.empty()) return Result::Malformed;
   if (m_pos >= m_data.size()) return Result::End;
@@ -187,24 +189,42 @@ CsvReader::Result CsvReader::next(CsvRecord& out) {
     }
   }
   out.bytes = m_pos - begin;
+  if (!out.fields.empty()) m_width = out.fields.size();
   return Result::Record;
 }
 
-void storeField(void* record, const rt::FieldDesc& field, std::string_view text,
-                std::string_view picture, std::string_view targetPicture) {
-  const rt::PictureKind kind = rt::pictureKind(picture);
-  if (kind == rt::PictureKind::Date || kind == rt::PictureKind::Time) {
-    rt::setFieldText(record, field, plainNumber(rt::deformatValue(text, picture)));
-    return;
-  }
+FieldStore::FieldStore(const rt::FieldDesc& field, std::string_view picture, std::string_view targetPicture)
+    : m_field(&field) {
+  const rt::PictureKind column = rt::pictureKind(picture);
   const rt::PictureKind target = rt::pictureKind(targetPicture);
-  if (isNumeric(field.type) && (target == rt::PictureKind::Date || target == rt::PictureKind::Time)) {
-    double value = 0;
-    if (!isWholeNumber(text, value)) value = rt::deformatValue(text, targetPicture);
-    rt::setFieldNumber(record, field, value);
-    return;
+  if (column == rt::PictureKind::Date || column == rt::PictureKind::Time) {
+    m_way = Way::ColumnDateTime;
+    m_picture = picture;
+  } else if (isNumeric(field.type) && (target == rt::PictureKind::Date || target == rt::PictureKind::Time)) {
+    m_way = Way::TargetDateTime;
+    m_picture = targetPicture;
   }
-  rt::setFieldText(record, field, text);
+}
+
+void FieldStore::operator()(void* record, std::string_view text) const {
+  switch (m_way) {
+    case Way::ColumnDateTime: {
+      double value = rt::deformatValue(text, m_picture);
+      if (!std::isfinite(value)) value = 0;
+      if (isNumeric(m_field->type)) rt::setFieldNumber(record, *m_field, value);
+      else rt::setFieldText(record, *m_field, plainNumber(value));
+      return;
+    }
+    case Way::TargetDateTime: {
+      double value = 0;
+      if (!isWholeNumber(text, value)) value = rt::deformatValue(text, m_picture);
+      rt::setFieldNumber(record, *m_field, value);
+      return;
+    }
+    case Way::Text:
+      rt::setFieldText(record, *m_field, text);
+      return;
+  }
 }
 
 }  // namespace ov::impex

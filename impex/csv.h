@@ -78,6 +78,7 @@ class CsvReader {
   std::string_view m_data;
   size_t m_pos = 0;
   int m_line = 1;
+  size_t m_width = 0;  // fields of the last record: room made for as many in the next
   std::string m_error;
 };
 
@@ -86,8 +87,22 @@ class CsvReader {
 // width; number targets its whole numeric value (0 when it is no number). A date or time target
 // read through a text or number picture takes a bare whole number as it stands and reads any
 // other text through `targetPicture` (its own date or time picture), so a date survives being
-// read as text.
-void storeField(void* record, const rt::FieldDesc& field, std::string_view text,
-                std::string_view picture, std::string_view targetPicture = {});
+// read as text. The pictures are read once, when the store is made.
+class FieldStore {
+ public:
+  FieldStore(const rt::FieldDesc& field, std::string_view picture, std::string_view targetPicture = {});
+  void operator()(void* record, std::string_view text) const;
+
+ private:
+  enum class Way { Text, ColumnDateTime, TargetDateTime };
+  const rt::FieldDesc* m_field;
+  std::string m_picture;  // the one a date or time text is read through
+  Way m_way = Way::Text;
+};
+
+inline void storeField(void* record, const rt::FieldDesc& field, std::string_view text,
+                       std::string_view picture, std::string_view targetPicture = {}) {
+  FieldStore(field, picture, targetPicture)(record, text);
+}
 
 }  // namespace ov::impex

@@ -88,6 +88,13 @@ ImportRun::ImportRun(const ImpexTable& table, std::string data, ImportLayout lay
                      RetryQuestion askRetry)
     : m_table(table), m_data(std::move(data)), m_layout(std::move(layout)),
       m_askRetry(std::move(askRetry)) {
+  for (size_t t = 0; t < m_table.fields.size() && t < m_layout.source.size(); ++t) {
+    const int c = m_layout.source[t];
+    if (c < 0 || static_cast<size_t>(c) >= m_layout.columns.size()) continue;
+    m_bindings.push_back({static_cast<size_t>(c),
+                          FieldStore(*m_table.fields[t].desc, m_layout.columns[static_cast<size_t>(c)].picture,
+                                     m_table.fields[t].picture)});
+  }
   m_caption = std::string("Cannot ADD to ") + m_table.label + "!";
 }
 
@@ -129,13 +136,8 @@ bool ImportRun::begin() {
 void ImportRun::fillRecord(const CsvRecord& rec) {
   m_table.file->clear();
   void* buffer = m_table.buffer();
-  for (size_t t = 0; t < m_table.fields.size(); ++t) {
-    const int c = m_layout.source[t];
-    if (c < 0 || static_cast<size_t>(c) >= rec.fields.size()) continue;
-    const ImpexField& target = m_table.fields[t];
-    storeField(buffer, *target.desc, rec.fields[static_cast<size_t>(c)].text,
-               m_layout.columns[static_cast<size_t>(c)].picture, target.picture);
-  }
+  for (const Binding& b : m_bindings)
+    if (b.column < rec.fields.size()) b.store(buffer, rec.fields[b.column].text);
   if (m_table.file == &files::SCHEDULE && files::SCH.AdvanceWarnDate == 0) files::SCH.AdvanceWarnTime = 0;
 }
 

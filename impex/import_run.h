@@ -84,9 +84,15 @@ class ImportRun {
   rt::Err store();
   rt::Err autoNumberAdd();
 
+  struct Binding {  // a target fed by a column
+    size_t column;
+    FieldStore store;
+  };
+
   const ImpexTable& m_table;
   std::string m_data;
   ImportLayout m_layout;
+  std::vector<Binding> m_bindings;
   std::vector<CsvRecord> m_records;
   size_t m_next = 0;
   int64_t m_bytes = 0;
