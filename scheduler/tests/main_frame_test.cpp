@@ -6,6 +6,8 @@
 #include <sstream>
 
 #include "platform/ui/event.h"
+#include "platform/ui/prop.h"
+#include "scheduler/runner.h"
 #include "platform/ui/window_proc.h"
 #include "scheduler/tests/frame_fixture.h"
 
@@ -104,6 +106,30 @@ TEST_F(Frame, PowerAndDeviceEventsFeedTheirTriggers) {
     }
     w.close();  // not held in the tray: the frame closes
     d.waitClosed(w);
+  });
+}
+
+TEST_F(Frame, TrayClicksReachTheFrameThroughItsMessageHooks) {
+  constexpr uint32_t kTrayCallback = 1088;
+  constexpr ui::LPARAM kLeftDoubleClick = 515, kRightButtonUp = 517;
+  ui::test::runScript([&](Driver& d) {
+    WindowDriver w = startFrame(d);
+    auto hidden = [&] {
+      bool h = false;
+      w.with([&](ui::Window& win) { h = win.propInt(0, ui::Prop::Hide) != 0; });
+      return h;
+    };
+    w.with([](ui::Window& win) { win.setProp(0, ui::Prop::Hide, 1); });
+    ASSERT_TRUE(hidden());
+    d.gui([&] { (void)ui::SendMessage(w.handle(), kTrayCallback, 99, kLeftDoubleClick); });
+    d.settle();
+    EXPECT_FALSE(hidden()) << "a double click brings the frame back";
+    EXPECT_EQ(runnerState().RefreshPending, 1) << "and asks for a refresh";
+
+    prompts.expectPopup("Exit Orvane");
+    d.gui([&] { (void)ui::SendMessage(w.handle(), kTrayCallback, 99, kRightButtonUp); });
+    d.waitClosed(w);
+    EXPECT_FALSE(w.isOpen()) << "Exit in the tray popup closes the frame";
   });
 }
 
