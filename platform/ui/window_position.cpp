@@ -1,0 +1,59 @@
+#include "platform/ui/window_position.h"
+
+#include "platform/rt/command_line.h"
+#include "platform/ui/prop.h"
+
+namespace ov::ui {
+
+namespace {
+
+rt::WindowPlace placeOf(const Window& w) {
+  rt::WindowPlace place;
+  place.x = int(w.propInt(0, Prop::Xpos));
+  place.y = int(w.propInt(0, Prop::Ypos));
+  place.width = int(w.propInt(0, Prop::Width));
+  place.height = int(w.propInt(0, Prop::Height));
+  place.maximized = w.propInt(0, Prop::Maximize) != 0;
+  place.minimized = w.propInt(0, Prop::Iconize) != 0;
+  place.resizable = w.propInt(0, Prop::Resize) != 0;
+  return place;
+}
+
+}  // namespace
+
+bool FetchWindowPosition(const rt::INIClass& ini, std::string_view procedure, Window& window) {
+  rt::WindowPlace place = placeOf(window);
+  const bool wasMaximized = place.maximized;
+  if (!ini.Fetch(procedure, place)) return false;
+  if (!place.maximized && wasMaximized) window.setProp(0, Prop::Maximize, 0);
+  if (!ini.TryFetch(procedure, "XPos").empty()) {
+    window.setProp(0, Prop::Xpos, place.x);
+    window.setProp(0, Prop::Ypos, place.y);
+    if (place.resizable) {
+      window.setProp(0, Prop::Width, place.width);
+      window.setProp(0, Prop::Height, place.height);
+    }
+  }
+  if (place.maximized != (window.propInt(0, Prop::Maximize) != 0)) window.setProp(0, Prop::Maximize, place.maximized ? 1 : 0);
+  return true;
+}
+
+rt::Err UpdateWindowPosition(rt::INIClass& ini, std::string_view procedure, const Window& window) {
+  return ini.Update(procedure, placeOf(window));
+}
+
+void SaveWindowPosition(rt::INIClass& ini, const Window& window, std::string_view procedure) {
+  if (window.propInt(0, Prop::Hide) != 0 || window.propInt(0, Prop::Iconize) != 0) return;
+  if ((window.propInt(0, Prop::Xpos) < 0 || window.propInt(0, Prop::Ypos) < 0) && window.propInt(0, Prop::Maximize) == 0)
+    return;
+  (void)UpdateWindowPosition(ini, procedure, window);  // a position that cannot be stored is no reason to stop
+}
+
+void FixNegativePosition(Window& window) {
+  if (!rt::COMMAND("/NEGXY").empty()) return;
+  if (window.propInt(0, Prop::Maximize) != 0) return;
+  if (window.propInt(0, Prop::Xpos) < 0) window.setProp(0, Prop::Xpos, 1);
+  if (window.propInt(0, Prop::Ypos) < 0) window.setProp(0, Prop::Ypos, 1);
+}
+
+}  // namespace ov::ui
