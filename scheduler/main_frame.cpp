@@ -22,9 +22,11 @@
 #include "platform/rt/command_line.h"
 #include "platform/rt/date_time.h"
 #include "platform/rt/ini.h"
+#include "platform/rt/paths.h"
 #include "platform/ui/host.h"
 #include "platform/ui/prop.h"
 #include "platform/ui/runtime.h"
+#include "platform/ui/window_position.h"
 #include "scheduler/event_log.h"
 #include "scheduler/globals.h"
 #include "scheduler/program_body.h"
@@ -106,6 +108,7 @@ struct Main::Impl {
   ui::ProcNumber formerProc = 0;
   bool filesOpened = false;
   bool startMinimized = false;
+  bool servicePresent = false;  // the service program OVNT.EXE lies in the program's folder
 };
 
 Main::Main(FrameOptions options) : WindowManager("Main"), m(std::make_unique<Impl>(*this)) { m->options = options; }
@@ -260,6 +263,12 @@ ui::Level Main::Init() {
   if (m->options.watchSystem) m->devices = std::make_unique<os::DeviceWatch>(os::sendTo(w.handle()));
 
   startupWork();
+
+  // With the service program beside ours, every user of a shared data folder keeps his own
+  // window positions.
+  m->servicePresent = rt::EXISTS(files::EXEPATH.str() + "/OVNT.EXE");
+  if (m->servicePresent) files::globalIni().Init(".\\" + files::GLO.USER.str() + " POSITION.INI");
+  if (!m->startMinimized) (void)ui::FetchWindowPosition(files::globalIni(), "Main", w);
   return ui::Level::Benign;
 }
 
@@ -292,6 +301,7 @@ void Main::startupWork() {
 }
 
 ui::Level Main::Kill() {
+  if (window().isOpen()) ui::SaveWindowPosition(files::globalIni(), window(), "Main");
   rt::INIClass mutex;
   mutex.Init(m->mutexFile);
   (void)mutex.Update("State", "Normal Exit", "True");
@@ -402,6 +412,18 @@ ui::Level Main::TakeAccepted() {
 
 ui::Level Main::TakeEvent() {
   switch (int event = ui::EVENT()) {
+    case EVENT::OpenWindow:
+      // A minimised start takes its place from the last run too; with the tray it stays hidden.
+      if (m->startMinimized) {
+        (void)ui::FetchWindowPosition(files::globalIni(), "Main", window());
+        if (!files::GLO.NOTRAY) window().setProp(0, ui::Prop::Hide, 1);
+      }
+      break;
+    case EVENT::Moved:
+    case EVENT::Sized:
+      ui::FixNegativePosition(window());
+      ui::SaveWindowPosition(files::globalIni(), window(), "Main");
+      break;
     case EVENT::Timer:
       ui::POST(EVENT::TimerStep);
       return ui::Level::Notify;

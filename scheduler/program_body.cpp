@@ -141,7 +141,7 @@ int ProgramBody(int argc, char** argv) {
   }
 
   rt::INIClass positions;
-  positions.Init("POSITION.INI");
+  positions.Init(".\\POSITION.INI");  // in the data folder, not the configuration folder
   files::OV_FILES_INIT(nullptr, &positions);
   files::setEventLogWriter([](std::string_view text, std::string_view label) { WriteLog(text, label); });
 

@@ -152,5 +152,20 @@ TEST_F(Ov98, TheEndOfTheSessionEndsTheProgramCleanly) {
   EXPECT_NE(read(log).find("Exit Orvane 2003"), std::string::npos);
 }
 
+TEST_F(Ov98, FrameReopensWhereItWasLeftAndKeepsItsPlaceInTheDataFolder) {
+  const std::string one = dataFolder("one");
+  const std::filesystem::path log = std::filesystem::path(one) / "OV_EVENT.LOG";
+  const std::filesystem::path positions = std::filesystem::path(one) / "POSITION.INI";
+  std::ofstream(positions) << "[Main]\nMaximize=No\nXPos=033\nYPos=044\nHeight=0200\nWidth=0400\n";
+  Process p;
+  start(p, {"PATH=" + one});
+  ASSERT_TRUE(waitFor([&] { return read(log).find("Started") != std::string::npos; }));
+  ASSERT_EQ(::kill(p.pid, SIGTERM), 0);
+  ASSERT_EQ(p.waitExit(20000), 0);
+  // Written again at the close, with the place it was given at the start.
+  EXPECT_EQ(read(positions), "[Main]\nMaximize=No\nXPos=33\nYPos=44\nHeight=200\nWidth=400\n");
+  EXPECT_FALSE(std::filesystem::exists(dir() / "config" / "orvane" / "POSITION.INI"));
+}
+
 }  // namespace
 }  // namespace ov::scheduler::testing
