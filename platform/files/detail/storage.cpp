@@ -410,7 +410,14 @@ rt::Err Storage::mapError(int rc, std::string* detail) const {
   }
 }
 
+rt::Err Storage::checkTransaction(std::string* detail) const {
+  if (m_depth == 0 || !sqlite3_get_autocommit(m_db)) return rt::Err::None;
+  if (detail) *detail = m_path + ": the transaction was rolled back after an error";
+  return rt::Err::FileSystem;
+}
+
 rt::Err Storage::begin(int timeoutMs, std::string* detail) {
+  if (rt::Err err = checkTransaction(detail); err != rt::Err::None) return err;
   if (m_depth == 0) {
     sqlite3_busy_timeout(m_db, timeoutMs);
     rt::Err err = exec("BEGIN IMMEDIATE", detail);
@@ -425,6 +432,10 @@ rt::Err Storage::begin(int timeoutMs, std::string* detail) {
 
 rt::Err Storage::end(bool commit, std::string* detail) {
   if (m_depth == 0) return rt::Err::NoLogout;
+  if (rt::Err err = checkTransaction(detail); err != rt::Err::None) {
+    --m_depth;
+    return m_depth == 0 && !commit ? rt::Err::None : err;  // a rollback asked for is done already
+  }
   --m_depth;
   if (m_depth > 0) {
     std::string sp = "s" + std::to_string(m_depth);

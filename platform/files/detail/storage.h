@@ -63,6 +63,10 @@ class Storage {
   rt::Err begin(int timeoutMs, std::string* detail = nullptr);
   rt::Err end(bool commit, std::string* detail = nullptr);
   int depth() const { return m_depth; }
+  // An error when a transaction was begun here but SQLite has ended it on its own (it rolls a
+  // transaction back after some failed writes, a full disk among them): writes must not go on
+  // outside it, each committed on its own, until the transaction is ended here.
+  rt::Err checkTransaction(std::string* detail) const;
 
   // Changes made through this process to a table, counted so read-ahead can be dropped;
   // touchAll() counts a change of every table (a rollback).

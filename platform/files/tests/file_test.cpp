@@ -204,6 +204,40 @@ TEST(File, UniqueKeysRefuseDuplicatesWithCode40AndTheStoredRecordStays) {
   EXPECT_EQ(f.rec.name.str(), "Bea");
 }
 
+// Inside a transaction a refused PUT changes neither the record nor any of its keys, and the
+// transaction goes on with what it did before.
+TEST(File, ARefusedPutInsideATransactionLeavesTheRecordAndItsKeysAsTheyWere) {
+  PeopleFile f({{1, "Ann", "Oslo", 0, 100}, {2, "Bea", "Rome", 1, 200}});
+  ASSERT_EQ(LOGOUT(1, {&f.file}), Err::None);
+  setPerson(f.rec, 3, "Cid", "Kyiv");
+  ASSERT_EQ(f.file.add(), Err::None);
+  f.rec.id = 2;
+  ASSERT_EQ(f.file.get(f.file.key("PER:KeyID")), Err::None);
+  setPerson(f.rec, 1, "Zed", "Aden", 0, 50);  // every key changes; the id is Ann's
+  EXPECT_EQ(f.file.put(), Err::DupKey);
+  EXPECT_EQ(rt::ERRORCODE(), 40);
+  ASSERT_EQ(COMMIT(), Err::None);
+  struct Case {
+    const char* key;
+    Ids order;
+  };
+  const Case cases[] = {
+      {"PER:KeyID", {1, 2, 3}},
+      {"PER:KeyName", {1, 2, 3}},
+      {"PER:KeyCity", {3, 1, 2}},
+      {"PER:KeyFlagDate", {3, 1, 2}},
+  };
+  for (const Case& c : cases) {
+    ASSERT_EQ(f.file.set(f.file.key(c.key)), Err::None);
+    EXPECT_EQ(f.forward(), c.order) << c.key;
+  }
+  f.rec.id = 2;
+  ASSERT_EQ(f.file.get(f.file.key("PER:KeyID")), Err::None);
+  EXPECT_EQ(f.rec.name.str(), "Bea");
+  EXPECT_EQ(f.rec.city.str(), "Rome");
+  EXPECT_EQ(f.rec.date, 200);
+}
+
 TEST(File, PositionsReadAndRestartFileOrder) {
   PeopleFile f({{1, "A", "X"}, {2, "B", "X"}, {3, "C", "X"}});
   ASSERT_EQ(f.file.set(), Err::None);

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "platform/files/detail/storage.h"
+#include "platform/files/detail/txn.h"
 #include "platform/files/file_manager.h"
 #include "platform/files/relation_manager.h"
 #include "platform/files/tests/fixture.h"
@@ -149,6 +150,49 @@ TEST(Robustness, AFullDiskFailsTheWriteWithCode90AndLosesNothingStored) {
   }
   detail::setWriteBudget(-1);
   EXPECT_EQ(countPeople(name), stored);
+}
+
+// A write that fails in the middle of a transaction can make SQLite roll the transaction back on
+// its own. The writes after it must then fail too, not be stored one by one outside it.
+TEST(Robustness, WritesAfterATransactionWasLostToAFullDiskFailAndStoreNothing) {
+  TempDir dir;
+  Person p;
+  std::string name = dir / "RO97.ZEZ\\!People";
+  detail::setWriteBudget(int64_t(1) << 40);  // storages opened from now on can run out of room
+  File f(testing::personDecl(p, name));
+  ASSERT_EQ(f.create(), Err::None);
+  ASSERT_EQ(f.open(), Err::None);
+  for (int i = 1; i <= 3; ++i) {
+    testing::setPerson(p, i, "Kept", "Oslo");
+    ASSERT_EQ(f.add(), Err::None);
+  }
+  ASSERT_EQ(LOGOUT(1, {&f}), Err::None);
+  // A page cache of a few pages spills changed pages to the journal file during the
+  // transaction; with no room on the disk the spill fails inside an ADD.
+  ASSERT_EQ(detail::storageOf(f)->exec("PRAGMA cache_size = 4"), Err::None);
+  detail::setWriteBudget(0);
+  Err err = Err::None;
+  for (int i = 0; i < 5000 && err == Err::None; ++i) {
+    testing::setPerson(p, 100 + i, "Lost", "Rome");
+    err = f.add();
+  }
+  detail::setWriteBudget(-1);
+  ASSERT_EQ(err, Err::FileSystem) << rt::FILEERROR();
+  testing::setPerson(p, 99999, "After", "Rome");
+  EXPECT_EQ(f.add(), Err::FileSystem);
+  EXPECT_NE(rt::FILEERROR().find("rolled back"), std::string::npos) << rt::FILEERROR();
+  p.id = 1;
+  ASSERT_EQ(f.get(f.key("PER:KeyID")), Err::None);
+  EXPECT_EQ(f.put(), Err::FileSystem);
+  EXPECT_EQ(f.deleteRecord(), Err::FileSystem);
+  EXPECT_EQ(COMMIT(), Err::FileSystem);
+  EXPECT_FALSE(isLoggedOut());
+  EXPECT_EQ(f.records(), 3);
+  ASSERT_EQ(LOGOUT(1, {&f}), Err::None) << "a new transaction can begin";
+  testing::setPerson(p, 4, "Next", "Oslo");
+  EXPECT_EQ(f.add(), Err::None);
+  EXPECT_EQ(COMMIT(), Err::None);
+  EXPECT_EQ(countPeople(name), 4);
 }
 
 // A child that changes many records in one transaction is killed before it commits.
