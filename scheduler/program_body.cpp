@@ -27,6 +27,7 @@
 #include "scheduler/event_log.h"
 #include "scheduler/globals.h"
 #include "scheduler/main_frame.h"
+#include "scheduler/program_errors.h"
 
 namespace ov::scheduler {
 
@@ -142,7 +143,8 @@ int ProgramBody(int argc, char** argv) {
 
   rt::INIClass positions;
   positions.Init(".\\POSITION.INI");  // in the data folder, not the configuration folder
-  files::OV_FILES_INIT(nullptr, &positions);
+  ProgramErrors errors;
+  files::OV_FILES_INIT(&errors, &positions);
   files::setEventLogWriter([](std::string_view text, std::string_view label) { WriteLog(text, label); });
 
   int code = 0;
