@@ -1,7 +1,7 @@
 #include "scheduler/script_services.h"
 
 #include "platform/os/system_control.h"
-#include "scheduler/event_log.h"
+#include "scheduler/message_sending.h"
 #include "scheduler/system_error_text.h"
 
 namespace ov::scheduler {
@@ -13,8 +13,7 @@ ScriptServices& scriptServices() {
 
 int32_t sendMessageRecord(int32_t message) {
   if (scriptServices().sendMessageRecord) return scriptServices().sendMessageRecord(message);
-  WriteLog("No mail sender to send message " + std::to_string(message), "Send Email");
-  return -1;
+  return SendMessageRecord(message, 0, 1);
 }
 
 std::string systemErrorText(int code) {

@@ -17,8 +17,8 @@ namespace ov::scheduler {
 enum class SystemAction { LogOff, Reboot, ShutDown };
 
 struct ScriptServices {
-  // SendMessageRecord(message, 0, 1): the result of sending stored message `message` (above 1000
-  // when it was sent). Not installed: -1, and an event-log line says that no sender is there.
+  // SendMessageRecord(message, 0, 1): the result of sending stored message `message`, 0 when it
+  // was sent. Not installed: the program's own SendMessageRecord (message_sending.h).
   std::function<int32_t(int32_t message)> sendMessageRecord;
   // Shows another icon of the tray ("busykey2.ico", ...). Not installed: nothing.
   std::function<void(std::string_view icon)> changeTrayIcon;
