@@ -66,7 +66,11 @@ async def main():
     loop = asyncio.get_running_loop()
     server = await loop.create_server(lambda: SMTP(sink, decode_data=False, **options), "127.0.0.1", 0)
     print(server.sockets[0].getsockname()[1], flush=True)
-    await server.serve_forever()
+    # A test that crashed cannot stop the server: it goes once its parent is gone.
+    parent = os.getppid()
+    async with server:
+        while os.getppid() == parent:
+            await asyncio.sleep(0.5)
 
 
 asyncio.run(main())
