@@ -82,8 +82,10 @@ class MarkListInput : public QObject {
       case Qt::Key_End: code = ui::Key::End; to = n - 1; break;
       case Qt::Key_Space: code = ui::Key::Space; break;
       default:
-        // Typed letters would move the view's own selection: taken and dropped.
-        return !e.text().isEmpty() && e.text().at(0).isPrint();
+        // Typed letters would move the view's own selection: taken and dropped. Keys with Ctrl
+        // or Alt go on to the window.
+        return !(e.modifiers() & (Qt::ControlModifier | Qt::AltModifier)) && !e.text().isEmpty() &&
+               e.text().at(0).isPrint();
     }
     if (n > 0) m_report(std::clamp(to, 0, n - 1), code | modifierBits(e.modifiers()));
     return true;
