@@ -31,6 +31,7 @@
 #include "scheduler/globals.h"
 #include "scheduler/program_body.h"
 #include "scheduler/program_runner.h"
+#include "scheduler/program_windows.h"
 #include "scheduler/script_queue.h"
 #include "scheduler/script_services.h"
 #include "scheduler/variables.h"
@@ -109,6 +110,8 @@ struct Main::Impl {
   bool filesOpened = false;
   bool startMinimized = false;
   bool servicePresent = false;  // the service program OVNT.EXE lies in the program's folder
+  bool splashWanted = false;
+  int splashThread = 0;         // while the splash may still be open
 };
 
 Main::Main(FrameOptions options) : WindowManager("Main"), m(std::make_unique<Impl>(*this)) { m->options = options; }
@@ -229,6 +232,8 @@ ui::Level Main::Init() {
 
   if (!tickState().noWatchDir) (void)m->watch.open(folder, true, 24);
   m->startMinimized = files::GETCONFIG("StartUpMinimized", "0") == "1";
+  m->splashWanted = files::GETCONFIG("NoSplash", "0") != "1";
+  if (m->splashWanted && m->startMinimized) m->splashThread = startProgramWindow("Splash");
   Open();
   m->filesOpened = true;
 
@@ -269,6 +274,7 @@ ui::Level Main::Init() {
   m->servicePresent = rt::EXISTS(files::EXEPATH.str() + "/OVNT.EXE");
   if (m->servicePresent) files::globalIni().Init(".\\" + files::GLO.USER.str() + " POSITION.INI");
   if (!m->startMinimized) (void)ui::FetchWindowPosition(files::globalIni(), "Main", w);
+  if (m->splashWanted && !m->startMinimized) m->splashThread = startProgramWindow("Splash");
   return ui::Level::Benign;
 }
 
@@ -287,6 +293,12 @@ void Main::startupWork() {
   files::DEBUG.ACTIVE = m->mainIni.TryFetch("Settings", "Debug") == "1";
   runnerState().OverrideSkipTimeout = std::atoi(m->mainIni.TryFetch("Settings", "OverrideSkipTimeout").c_str());
   if (files::DEBUG.ACTIVE) WriteLog("Debug", "Debugging Active");
+  // The windows the user wants at start, each on a thread of its own.
+  if (files::START.CONTACTS) (void)startProgramWindow("BrowseContacts", 25000);
+  if (files::START.CLIPBOARD) (void)startProgramWindow("BrowseClipboard", 25000);
+  if (files::START.TODO) (void)startProgramWindow("BrowseToDoList", 25000);
+  if (files::START.SCHEDULE)
+    (void)startProgramWindow(startupSettings().explorerScheduleView ? "ExploreSchedule" : "BrowseSchedule", 50000);
   w.setStatusText(3, statusDate(rt::TODAY()));
   w.setStatusText(4, statusTime(rt::CLOCK()));
   if (!m->startMinimized) {
@@ -403,6 +415,14 @@ void Main::exitCommand() {
 }
 
 ui::Level Main::TakeAccepted() {
+  // The user's first command closes the splash (a minimised start leaves it to close by itself).
+  if (m->splashThread != 0 && !m->startMinimized) {
+    // Only while that thread still shows the splash: a closed splash's number may serve another window.
+    const std::vector<ui::Window*> windows = ui::threadWindows(m->splashThread);
+    if (!windows.empty() && windows.front()->manager() && windows.front()->manager()->procedureName() == "Splash")
+      ui::POST(EVENT::CloseWindow, 0, m->splashThread);
+    m->splashThread = 0;
+  }
   if (ui::ACCEPTED() == kExit) {
     exitCommand();
     return ui::Level::Notify;
