@@ -2,6 +2,9 @@
 // (with and without the runner looking at the schedule), and the start-up up to the frame
 // shown (and up to the end of its first tick).
 #include <benchmark/benchmark.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -9,8 +12,12 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "datalib/files.h"
 #include "datalib/globals.h"
@@ -31,6 +38,8 @@ namespace {
 
 constexpr int32_t at(int h, int m) { return (h * 60 + m) * 6000 + 1; }
 const int32_t kToday = rt::DATE(3, 10, 2024);
+
+extern "C" char** environ;
 
 // A data folder holding `count` tasks, all due from tomorrow on; every other one has an advance
 // warning the day before it is due. Current while it lives.
@@ -71,6 +80,7 @@ class TaskFolder {
     if (db::COMMIT() != rt::Err::None) std::abort();
     (void)files::Access_SCHEDULE.Close();
   }
+  const std::filesystem::path& dir() const { return m_dir; }
   ~TaskFolder() {
     std::filesystem::current_path(m_cwd);
     std::error_code ec;
@@ -182,5 +192,49 @@ BENCHMARK(BM_StartupToFrameShown)->Arg(100000)->UseManualTime()->Unit(benchmark:
 
 void BM_StartupToFirstTick(benchmark::State& state) { startUp(state, true); }
 BENCHMARK(BM_StartupToFirstTick)->Arg(100000)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// The program itself: from its start as a process on the data folder until its frame has
+// logged "Started" (the last step before the frame shows). Each run is killed after it.
+void BM_ProgramStartedLine(benchmark::State& state) {
+  TaskFolder folder(int(state.range(0)));
+  const std::filesystem::path dir = folder.dir();
+  std::filesystem::create_directories(dir / "config" / "orvane");
+  std::ofstream(dir / "config" / "orvane" / "OV98.INI") << "[Settings]\nLogEvents=1\n";
+  ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  ::setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+  const std::filesystem::path log = dir / "OV_EVENT.LOG";
+  auto startedLines = [&] {
+    std::ifstream in(log);
+    std::stringstream text;
+    text << in.rdbuf();
+    const std::string s = text.str();
+    int n = 0;
+    for (size_t at = s.find("Started"); at != std::string::npos; at = s.find("Started", at + 1)) ++n;
+    return n;
+  };
+  for (auto _ : state) {
+    const int before = startedLines();
+    std::string program = OV98_PATH, path = "PATH=" + dir.string();
+    std::vector<char*> argv{program.data(), path.data(), nullptr};
+    const auto start = std::chrono::steady_clock::now();
+    pid_t pid = -1;
+    if (::posix_spawn(&pid, OV98_PATH, nullptr, nullptr, argv.data(), environ) != 0) {
+      state.SkipWithError("ov98 did not start");
+      break;
+    }
+    const auto deadline = start + std::chrono::seconds(20);
+    while (startedLines() == before && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::microseconds(500));
+    const auto shown = std::chrono::steady_clock::now();
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+    if (shown >= deadline) {
+      state.SkipWithError("ov98 did not log its start");
+      break;
+    }
+    state.SetIterationTime(std::chrono::duration<double>(shown - start).count());
+  }
+}
+BENCHMARK(BM_ProgramStartedLine)->Arg(100000)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 
 }  // namespace
