@@ -1,8 +1,8 @@
 #include "scheduler/reschedule.h"
 
+#include <algorithm>
 #include <mutex>
 #include <string>
-#include <vector>
 
 #include "datalib/date_string_functions.h"
 #include "datalib/files.h"
@@ -50,31 +50,35 @@ Err RescheduleAllTasks(int32_t date, int32_t time, const std::function<void(int 
   const bool inTransaction = db::LOGOUT(1, {&file}) == Err::None;
   if (progress) progress(0);
 
-  // First the tasks to move, in SCH:KeyID order; then each is read again by its position and
-  // written back. Writing while reading in key order would make every read start afresh.
-  std::vector<int64_t> positions;
-  Err err = file.set(files::SCH_KeyID);
-  while (err == Err::None && (err = file.next()) == Err::None)
-    if (!isLeftAlone(SCH)) positions.push_back(file.position());
-  if (err == Err::NotAvailable) err = Err::None;  // the end of the file
-
+  // The tasks in SCH:KeyID order, each written back as soon as it has moved. A write leaves
+  // the task's place in that order as it was, so the records read ahead stay valid and the
+  // file is read in batches.
+  const int64_t total = file.records();
+  int64_t visited = 0;
   int lastPercent = 0;
-  for (size_t i = 0; err == Err::None && i < positions.size(); ++i) {
-    if ((err = file.getPosition(positions[i])) != Err::None) break;
-    const int32_t oldDate = SCH.Date, oldTime = SCH.Time, oldEvery = SCH.Every;
-    {
-      CalculationScope calculation;  // one "Invalid Units" message per task
-      if (!ReschedulePreviousOccurrence(SCH, date, time)) {
-        logGivenUp(SCH);
-        continue;
+  Err err = file.set(files::SCH_KeyID);
+  while (err == Err::None && (err = file.next()) == Err::None) {
+    ++visited;
+    if (!isLeftAlone(SCH)) {
+      const int32_t oldDate = SCH.Date, oldTime = SCH.Time, oldEvery = SCH.Every;
+      bool givenUp = false;
+      {
+        CalculationScope calculation;  // one "Invalid Units" message per task
+        givenUp = !ReschedulePreviousOccurrence(SCH, date, time);
+        if (givenUp)
+          logGivenUp(SCH);
+        else
+          NextOccurrence(SCH, date, time);
       }
-      NextOccurrence(SCH, date, time);
+      const bool moved =
+          !givenUp && (SCH.Date != oldDate || SCH.Time != oldTime || SCH.Every != oldEvery || SCH.Completed);
+      if (moved && (err = files::Access_SCHEDULE.Update()) != Err::None) break;  // reported by the error manager
     }
-    const bool moved = SCH.Date != oldDate || SCH.Time != oldTime || SCH.Every != oldEvery || SCH.Completed;
-    if (moved && (err = files::Access_SCHEDULE.Update()) != Err::None) break;  // reported by the error manager
-    const int percent = int((i + 1) * 100 / positions.size());
+    const int percent = total > 0 ? int(std::min(visited, total) * 100 / total) : 100;
     if (progress && percent != lastPercent) progress(lastPercent = percent);
   }
+  if (err == Err::NotAvailable) err = Err::None;  // the end of the file
+
   if (inTransaction) {
     if (err == Err::None)
       err = db::COMMIT();

@@ -60,6 +60,15 @@ struct File::Impl {
     aheadSize = 1;
   }
 
+  // Whether the current record is the one the sequence stands on, with the buffer's value of
+  // the sequence's key (file order: its position) equal to the one it was read with. Tables
+  // only: a record of a text file written over may move the records after it.
+  bool keepsPlace() {
+    if (self.m_decl.driver != Driver::Tps) return false;
+    if (anchor.kind != Anchor::Row || anchor.rid != current) return false;
+    return order < 0 || drv().encodeKey(order, self.m_decl.buffer) == anchor.key;
+  }
+
   void load(const Row& row) {
     self.restoreBuffer(row.image);
     current = row.rid;
@@ -288,7 +297,14 @@ Err File::put() {
   if (!m_impl->isOpen) return m_impl->done(Err::NotOpen);
   if (m_impl->current == 0) return m_impl->done(Err::NotAvailable);
   std::string detail;
-  return m_impl->done(m_impl->drv().update(m_impl->current, detail), detail);
+  detail::Backend& b = m_impl->drv();
+  const bool aheadFresh = m_impl->aheadGeneration == b.generation();
+  Err err = b.update(m_impl->current, detail);
+  // The records read ahead lie after the one written, which is the only one changed: they stay
+  // valid when nothing else was written since they were read and the record keeps its place
+  // in the sequence. A loop that reads and writes each record in turn then reads in batches.
+  if (err == Err::None && aheadFresh && m_impl->keepsPlace()) m_impl->aheadGeneration = b.generation();
+  return m_impl->done(err, detail);
 }
 
 Err File::deleteRecord() {

@@ -18,9 +18,10 @@ constexpr unsigned char kEnd = 0x02;
 constexpr unsigned char kHighRun = 0x20;  // then 0xFFFF - k (2 bytes), then d > ' '
 // A character above the blank with no blanks before it is written as itself (0x21..0xFF).
 
-void put16(std::string& out, unsigned v) {
-  out += static_cast<char>((v >> 8) & 0xFF);
-  out += static_cast<char>(v & 0xFF);
+char* put16(char* p, unsigned v) {
+  *p++ = static_cast<char>((v >> 8) & 0xFF);
+  *p++ = static_cast<char>(v & 0xFF);
+  return p;
 }
 
 void invertFrom(std::string& out, size_t start) {
@@ -49,41 +50,43 @@ void encodePart(const KeyLayout::Part& part, bool caseSensitive, const void* buf
 }  // namespace
 
 void encodeText(std::string_view text, bool caseSensitive, bool descending, std::string& out) {
-  size_t start = out.size();
-  std::string upper;
+  const size_t start = out.size();
   text = rt::clipView(text);
+  // Keys are encoded for every record written: ASCII text (the common case) is upper-cased on
+  // the way, other text through the Unicode tables into a buffer kept between calls.
+  bool foldAscii = false;
   if (!caseSensitive) {
     bool ascii = true;
     for (char c : text) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-    if (ascii) {  // the common case, without the Unicode tables
-      upper.assign(text);
-      for (char& c : upper)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    if (ascii) {
+      foldAscii = true;
     } else {
+      thread_local std::string upper;
       upper = rt::UPPER(text);
+      text = rt::clipView(upper);
     }
-    text = rt::clipView(upper);
   }
+  out.resize(start + 4 * text.size() + 1);  // at most four bytes a character, and the end
+  char* p = out.data() + start;
   size_t i = 0;
   while (i < text.size()) {
     size_t k = 0;
     while (i < text.size() && text[i] == ' ') ++k, ++i;
     unsigned char d = static_cast<unsigned char>(text[i]);  // clipped: a run ends in a character
     ++i;
+    if (foldAscii && d >= 'a' && d <= 'z') d = static_cast<unsigned char>(d - 'a' + 'A');
     if (k > 0xFFFF) k = 0xFFFF;
     if (d < ' ') {
-      out += static_cast<char>(kLowRun);
-      put16(out, static_cast<unsigned>(k));
-      out += static_cast<char>(d);
+      *p++ = static_cast<char>(kLowRun);
+      p = put16(p, static_cast<unsigned>(k));
     } else if (k > 0) {
-      out += static_cast<char>(kHighRun);
-      put16(out, 0xFFFF - static_cast<unsigned>(k));
-      out += static_cast<char>(d);
-    } else {
-      out += static_cast<char>(d);
+      *p++ = static_cast<char>(kHighRun);
+      p = put16(p, 0xFFFF - static_cast<unsigned>(k));
     }
+    *p++ = static_cast<char>(d);
   }
-  out += static_cast<char>(kEnd);
+  *p++ = static_cast<char>(kEnd);
+  out.resize(static_cast<size_t>(p - out.data()));
   if (descending) invertFrom(out, start);
 }
 

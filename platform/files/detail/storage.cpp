@@ -190,7 +190,9 @@ const char* faultVfsName() {
 void keyFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   const char* spec = argc > 0 ? reinterpret_cast<const char*>(sqlite3_value_text(argv[0])) : nullptr;
   size_t specLen = spec ? std::strlen(spec) : 0;
-  std::string out;
+  // Called for every key of every record written or compared: the buffer is kept between calls.
+  thread_local std::string out;
+  out.clear();
   for (int i = 1; i < argc; ++i) {
     size_t at = static_cast<size_t>(2 * (i - 1));
     char kind = at < specLen ? spec[at] : 't';

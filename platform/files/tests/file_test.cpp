@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 
 #include "platform/files/tests/fixture.h"
@@ -182,6 +183,43 @@ TEST(File, WritesDuringATraversalAreSeenAndDeletingGoesOnAfterTheDeletedRecord) 
   f.rec = keep;
   EXPECT_EQ(f.forward(), (Ids{9, 3, 4}));
   EXPECT_EQ(f.file.records(), 4);
+}
+
+// A loop that writes each record it reads, in key order, meets every record once; a write
+// through another File of the table meanwhile is seen when its record comes.
+TEST(File, PutsDuringATraversalMeetEachRecordOnceAndSeeOtherWrites) {
+  PeopleFile f({});
+  for (int i = 1; i <= 40; ++i) {
+    char name[8];
+    std::snprintf(name, sizeof name, "N%02d", 41 - i);  // key order runs against file order
+    setPerson(f.rec, i, name, "X");
+    ASSERT_EQ(f.file.add(), Err::None);
+  }
+  Person o;
+  File other(personDecl(o, f.dir / "RO97.ZEZ\\!People"));
+  ASSERT_EQ(other.open(), Err::None);
+  ASSERT_EQ(f.file.set(f.file.key("PER:KeyName")), Err::None);
+  Ids seen;
+  std::string cityOf25;
+  while (f.file.next() == Err::None) {
+    seen.push_back(f.rec.id);
+    if (f.rec.id == 25) cityOf25 = f.rec.city.str();
+    if (f.rec.id == 30) {  // N11, with N12 (id 29) to N21 (id 20) read ahead by now
+      o.id = 25;
+      ASSERT_EQ(other.get(other.key("PER:KeyID")), Err::None);
+      o.city = "Y";
+      ASSERT_EQ(other.put(), Err::None);
+    }
+    f.rec.flag = 1;
+    ASSERT_EQ(f.file.put(), Err::None);
+  }
+  Ids want;
+  for (int i = 40; i >= 1; --i) want.push_back(i);
+  EXPECT_EQ(seen, want);
+  EXPECT_EQ(cityOf25, "Y");
+  ASSERT_EQ(f.file.set(f.file.key("PER:KeyFlagDate")), Err::None);
+  ASSERT_EQ(f.file.next(), Err::None);
+  EXPECT_EQ(f.rec.flag, 1) << "every record was written";
 }
 
 TEST(File, UniqueKeysRefuseDuplicatesWithCode40AndTheStoredRecordStays) {
