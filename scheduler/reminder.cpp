@@ -8,12 +8,14 @@
 #include "datalib/files.h"
 #include "datalib/globals.h"
 #include "datalib/records.h"
+#include "datalib/startup.h"
 #include "platform/rt/date_time.h"
 #include "platform/rt/err.h"
 #include "platform/ui/event.h"
 #include "platform/ui/host.h"
 #include "platform/ui/runtime.h"
 #include "platform/ui/window_manager.h"
+#include "platform/ui/window_position.h"
 #include "scheduler/event_log.h"
 
 namespace ov::scheduler {
@@ -46,6 +48,7 @@ class ReminderWindow : public ui::WindowManager {
     w.button("?Email", "&E-mail", kEmailButton).at(124, 118, 52, 16).disabled();
     w.button("?Close", "&Close", kCloseButton).at(182, 118, 52, 16);
     Open();
+    m_position.Init(*this, files::globalIni());
     if (m_reminder.modal && w.view()) {
       w.view()->setWindowFlag(Qt::WindowStaysOnTopHint, true);
       w.view()->show();
@@ -85,6 +88,7 @@ class ReminderWindow : public ui::WindowManager {
 
  private:
   ReminderText m_reminder;
+  ui::WindowPositionKeeper m_position;
   std::string m_text;
   AlarmRepeat m_alarm;
   bool m_counted = false;

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "datalib/globals.h"
+#include "datalib/startup.h"
 #include "platform/rt/fixed_string.h"
 #include "platform/ui/event.h"
 #include "platform/ui/host.h"
@@ -55,6 +56,7 @@ Level RescheduleAllTasks_GetDate::Init() {
   OkControl = 0;  // OK is handled here: it checks the moment before anything runs
   CancelControl = m_cancel;
   Open();
+  m_position.Init(*this, files::globalIni());
   return Level::Benign;
 }
 
@@ -103,6 +105,7 @@ Level ProcessWindow::Init() {
   m_bar = w.progress("?Progress").at(8, 20, 144, 12).feq();
   m_percent = w.string("?Percent", "0% Completed").at(8, 38, 144, 10).feq();
   Open();
+  m_position.Init(*this, files::globalIni());
   w.post(kRunWork);
   return Level::Benign;
 }
@@ -143,6 +146,7 @@ Level Housekeeping::Init() {
   CancelControl = m_close;
   Open();
   m_opened = true;
+  m_position.Init(*this, files::globalIni());
   return Level::Benign;
 }
 

@@ -10,6 +10,7 @@
 #include "platform/rt/err.h"
 #include "platform/ui/runtime.h"
 #include "platform/ui/window_manager.h"
+#include "platform/ui/window_position.h"
 
 namespace ov::scheduler {
 
@@ -25,6 +26,7 @@ class RescheduleAllTasks_GetDate : public ui::WindowManager {
 
  private:
   bool m_askPassword;
+  ui::WindowPositionKeeper m_position;
   int32_t m_date = 0, m_time = 0;
   int m_dateField = 0, m_timeField = 0, m_calendar = 0, m_ok = 0, m_cancel = 0;
 };
@@ -48,6 +50,7 @@ class ProcessWindow : public ui::WindowManager {
   std::string m_title;
   Work m_work;
   rt::Err m_result = rt::Err::None;
+  ui::WindowPositionKeeper m_position;
   int m_bar = 0, m_percent = 0;
 };
 
@@ -65,6 +68,7 @@ class Housekeeping : public ui::WindowManager {
   int m_removeDisabled = 0, m_removeCompleted = 0, m_clearToDo = 0, m_resetPositions = 0,
       m_removeScripts = 0, m_reschedule = 0, m_verifyLinks = 0, m_close = 0;
   bool m_opened = false;
+  ui::WindowPositionKeeper m_position;
 };
 
 // "FindScheduleOnList": the text to search the task list for (20 characters), "" when cancelled.

@@ -1,7 +1,9 @@
 #include "platform/ui/window_position.h"
 
 #include "platform/rt/command_line.h"
+#include "platform/ui/event.h"
 #include "platform/ui/prop.h"
+#include "platform/ui/runtime.h"
 
 namespace ov::ui {
 
@@ -54,6 +56,25 @@ void FixNegativePosition(Window& window) {
   if (window.propInt(0, Prop::Maximize) != 0) return;
   if (window.propInt(0, Prop::Xpos) < 0) window.setProp(0, Prop::Xpos, 1);
   if (window.propInt(0, Prop::Ypos) < 0) window.setProp(0, Prop::Ypos, 1);
+}
+
+void WindowPositionKeeper::Init(WindowManager& manager, rt::INIClass& ini) {
+  m_manager = &manager;
+  m_ini = &ini;
+  (void)FetchWindowPosition(ini, manager.procedureName(), manager.window());
+  manager.AddItem(*this);
+}
+
+Level WindowPositionKeeper::TakeEvent() {
+  if (m_manager && FIELD() == 0 && (EVENT() == EVENT::Moved || EVENT() == EVENT::Sized))
+    FixNegativePosition(m_manager->window());
+  return Level::Benign;
+}
+
+void WindowPositionKeeper::Kill() {
+  if (m_manager && m_ini && m_manager->window().isOpen())
+    SaveWindowPosition(*m_ini, m_manager->window(), m_manager->procedureName());
+  m_manager = nullptr;
 }
 
 }  // namespace ov::ui

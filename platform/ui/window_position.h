@@ -12,6 +12,7 @@
 #include "platform/rt/err.h"
 #include "platform/rt/ini.h"
 #include "platform/ui/window.h"
+#include "platform/ui/window_manager.h"
 
 namespace ov::ui {
 
@@ -34,5 +35,19 @@ void SaveWindowPosition(rt::INIClass& ini, const Window& window, std::string_vie
 // Called on the moved and sized events: a window that is not maximised and lies above or left of
 // the screen's edge is put at 1 on that axis. Does nothing when the command line holds "/NEGXY".
 void FixNegativePosition(Window& window);
+
+// The rules above as a part of a window procedure, under the procedure's name: Init (called right
+// after the window opened) reads the window's section and adds itself to the procedure; a move or
+// resize keeps the window on the screen; the procedure's Kill saves the window.
+class WindowPositionKeeper : public WindowComponent {
+ public:
+  void Init(WindowManager& manager, rt::INIClass& ini);
+  Level TakeEvent() override;
+  void Kill() override;
+
+ private:
+  WindowManager* m_manager = nullptr;
+  rt::INIClass* m_ini = nullptr;
+};
 
 }  // namespace ov::ui

@@ -41,6 +41,25 @@ class Placed : public WindowManager {
   bool m_resizable;
 };
 
+// A window procedure that keeps its place through the keeper.
+class Kept : public WindowManager {
+ public:
+  explicit Kept(ov::rt::INIClass& ini) : WindowManager("Kept"), m_ini(ini) {}
+  Level Init() override {
+    Window& w = window();
+    w.setTitle("Kept");
+    w.at(10, 10, 200, 120).resizable();
+    w.setProp(0, Prop::Pixels, 1);
+    Open();
+    m_position.Init(*this, m_ini);
+    return Level::Benign;
+  }
+
+ private:
+  ov::rt::INIClass& m_ini;
+  WindowPositionKeeper m_position;
+};
+
 class WindowPosition : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -180,6 +199,29 @@ TEST_F(WindowPosition, SectionWithoutAMaximizeKeyIsIgnored) {
     EXPECT_FALSE(FetchWindowPosition(ini, "NoSuchSection", w));
     EXPECT_EQ(where(w), "30,40 250x150");
   });
+}
+
+TEST_F(WindowPosition, KeeperRestoresOnOpenKeepsOnScreenAndSavesOnClose) {
+  ASSERT_EQ(ov::rt::putIniValues("Kept", {{"Maximize", "No"}, {"XPos", "70"}, {"YPos", "90"}, {"Height", "140"}, {"Width", "260"}},
+                                 ini.fileName()),
+            ov::rt::Err::None);
+  runScript([&](Driver& d) {
+    d.start([&] { return std::make_unique<Kept>(ini); });
+    WindowDriver w = d.waitWindow("Kept");
+    w.with([&](Window& win) { EXPECT_EQ(where(win), "70,90 260x140"); });
+    // Dragged partly off the top: the move puts it back on the screen.
+    Window* kept = nullptr;
+    w.with([&](Window& win) {
+      kept = &win;
+      win.setProp(0, Prop::Ypos, -30);
+    });
+    EXPECT_TRUE(d.waitUntil([&] { return kept->propInt(0, Prop::Ypos) == 1; }));  // asked on the GUI thread
+    w.with([&](Window& win) { win.setProp(0, Prop::Xpos, 75); });
+    d.settle();
+    w.close();
+    d.waitClosed(w);
+  });
+  EXPECT_EQ(file(), "[Kept]\nMaximize=No\nXPos=75\nYPos=1\nHeight=140\nWidth=260\n");
 }
 
 }  // namespace
