@@ -167,5 +167,30 @@ TEST_F(Ov98, FrameReopensWhereItWasLeftAndKeepsItsPlaceInTheDataFolder) {
   EXPECT_FALSE(std::filesystem::exists(dir() / "config" / "orvane" / "POSITION.INI"));
 }
 
+TEST_F(Ov98, BesideTheServiceProgramEachUserKeepsOwnPositions) {
+  const std::string one = dataFolder("one");
+  const std::filesystem::path log = std::filesystem::path(one) / "OV_EVENT.LOG";
+  // A copy of the program in a folder that also holds the service program.
+  const std::filesystem::path programs = dir() / "programs";
+  std::filesystem::create_directories(programs);
+  std::filesystem::copy_file(OV98_PATH, programs / "ov98");
+  std::ofstream(programs / "OVNT.EXE") << "";
+  std::ofstream(std::filesystem::path(one) / "joe POSITION.INI") << "[Main]\nMaximize=No\nXPos=033\nYPos=044\n";
+  Process p;
+  {
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    if (!::getenv("XDG_RUNTIME_DIR")) ::setenv("XDG_RUNTIME_DIR", dir().c_str(), 1);
+    std::string program = (programs / "ov98").string(), path = "PATH=" + one, user = "User=joe";
+    std::vector<char*> argv{program.data(), path.data(), user.data(), nullptr};
+    ASSERT_EQ(::posix_spawn(&p.pid, program.c_str(), nullptr, nullptr, argv.data(), environ), 0);
+  }
+  ASSERT_TRUE(waitFor([&] { return read(log).find("Started") != std::string::npos; }));
+  ASSERT_EQ(::kill(p.pid, SIGTERM), 0);
+  ASSERT_EQ(p.waitExit(20000), 0);
+  const std::string own = read(std::filesystem::path(one) / "joe POSITION.INI");
+  EXPECT_EQ(own.rfind("[Main]\nMaximize=No\nXPos=33\nYPos=44\n", 0), 0u) << own;
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(one) / "POSITION.INI")) << "the shared file stays untouched";
+}
+
 }  // namespace
 }  // namespace ov::scheduler::testing
