@@ -30,6 +30,7 @@
 #include "scheduler/event_log.h"
 #include "scheduler/globals.h"
 #include "scheduler/program_body.h"
+#include "scheduler/program_exits.h"
 #include "scheduler/program_runner.h"
 #include "scheduler/program_windows.h"
 #include "scheduler/script_queue.h"
@@ -202,6 +203,7 @@ ui::Level Main::Init() {
   };
   tf.closeChangeNotification = [this] { m->watch.close(); };
   tf.broadcastRefresh = [] { BroadcastRefresh(); };
+  tf.reapPrograms = [] { ReapExitedPrograms(); };
   tf.queuedScripts = [] { return ActiveScriptQueue.RECORDS(); };
   tf.scriptStep = [] { ScriptStep(); };
   tf.shownScriptStep = [] {

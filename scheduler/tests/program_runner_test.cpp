@@ -14,9 +14,11 @@
 #include <fstream>
 #include <thread>
 
+#include "datalib/date_string_functions.h"
 #include "datalib/files.h"
 #include "platform/rt/paths.h"
 #include "platform/rt/text.h"
+#include "scheduler/program_exits.h"
 #include "scheduler/tests/script_fixture.h"
 
 namespace ov::scheduler {
@@ -219,6 +221,67 @@ TEST_F(ProgramRunner, ExitCodesAreKeptForLoggingWhenAsked) {
   EXPECT_TRUE(rt::programExitCode(e.HPROCESS, code));
   EXPECT_EQ(code, 4);
   rt::closeProgram(e.HPROCESS);
+}
+
+TEST_F(ProgramRunner, EndedProgramsAreLoggedWithTheirCodesName) {
+  files::LOG.ALLEXITCODES = 1;
+  EXPECT_EQ(RunTaskProgram("/bin/sh -c \"exit 2\"", RunOptions{}), 0);
+  EXPECT_EQ(RunTaskProgram("/bin/sh -c \"exit 35\"", RunOptions{}), 0);
+  EXPECT_EQ(RunTaskProgram("/bin/sh -c \"sleep 30\"", RunOptions{}), 0);
+  ASSERT_EQ(ProgramExitQueue.RECORDS(), 3);
+  const rt::ProcessHandle running = ProgramExitQueue.at(3).HPROCESS;
+  for (int i = 1; i <= 2; ++i) ASSERT_EQ(rt::waitProgram(ProgramExitQueue.at(i).HPROCESS, 10000), rt::WaitResult::Ended);
+  ReapExitedPrograms();
+  // Walked from the last entry: the program with code 35 is logged first.
+  EXPECT_EQ(logWith("Program Exit Code"),
+            (std::vector<std::string>{"Program Exit Code 35|/bin/sh -c \"exit 35\" (Unknown Status)",
+                                      "Program Exit Code 2|/bin/sh -c \"exit 2\" (FILE NOT FOUND)"}));
+  ASSERT_EQ(ProgramExitQueue.RECORDS(), 1) << "the program still running stays";
+  EXPECT_EQ(ProgramExitQueue.at(1).HPROCESS, running);
+  (void)rt::endProgram(running);
+  ASSERT_EQ(rt::waitProgram(running, 10000), rt::WaitResult::Ended);
+  ReapExitedPrograms();
+  EXPECT_EQ(ProgramExitQueue.RECORDS(), 0);
+  EXPECT_EQ(logWith("Program Exit Code").size(), 3u);
+}
+
+TEST_F(ProgramRunner, ProgramAScriptStepWaitsForIsLeftToThatStep) {
+  files::LOG.ALLEXITCODES = 1;
+  EXPECT_EQ(RunTaskProgram("/bin/sh -c \"exit 3\"", RunOptions{}), 0);
+  ASSERT_EQ(ProgramExitQueue.RECORDS(), 1);
+  const rt::ProcessHandle h = ProgramExitQueue.at(1).HPROCESS;
+  ASSERT_EQ(rt::waitProgram(h, 10000), rt::WaitResult::Ended);
+  queue({Step("Wait for Program End").command("/bin/sh")});
+  ASSERT_EQ(ActiveScriptQueue.GET(1), rt::Err::None);
+  ActiveScriptQueue.buf.RECORD.ID = int32_t(h);
+  ASSERT_EQ(ActiveScriptQueue.PUT(), rt::Err::None);
+  ReapExitedPrograms();
+  EXPECT_EQ(ProgramExitQueue.RECORDS(), 1);
+  EXPECT_TRUE(logWith("Program Exit Code").empty());
+  int code = 0;
+  EXPECT_TRUE(rt::programExitCode(h, code)) << "the step can still read its exit code";
+  EXPECT_EQ(code, 3);
+  StopScripts();
+  ReapExitedPrograms();
+  EXPECT_EQ(logWith("Program Exit Code"), (std::vector<std::string>{"Program Exit Code 3|/bin/sh -c \"exit 3\" (PATH NOT FOUND)"}));
+}
+
+TEST_F(ProgramRunner, EndOfTheScriptsOwnProgramSetsTheExitCodeVariables) {
+  files::LOG.ALLEXITCODES = 1;
+  EXPECT_EQ(RunTaskProgram("/bin/sh -c \"exit 5\"", RunOptions{}), 0);
+  ASSERT_EQ(ProgramExitQueue.RECORDS(), 1);
+  const rt::ProcessHandle h = ProgramExitQueue.at(1).HPROCESS;
+  ASSERT_EQ(rt::waitProgram(h, 10000), rt::WaitResult::Ended);
+  scriptState().processHandle = int32_t(h);
+  scriptState().command = "/bin/sh";
+  ReapExitedPrograms();
+  EXPECT_EQ(var("ExitCode"), "5");
+  EXPECT_EQ(var("ExitCode" + files::EXTRACTFILENAME("/bin/sh")), "5");
+  EXPECT_EQ(ProgramExitQueue.RECORDS(), 0);
+  int code = 0;
+  EXPECT_TRUE(rt::programExitCode(h, code)) << "the script still holds its program";
+  scriptState() = ScriptState{};
+  rt::closeProgram(h);
 }
 
 TEST_F(ProgramRunner, HeldScriptingLockIsLoggedAndPassed) {
