@@ -58,16 +58,19 @@ void FixNegativePosition(Window& window) {
   if (window.propInt(0, Prop::Ypos) < 0) window.setProp(0, Prop::Ypos, 1);
 }
 
-void WindowPositionKeeper::Init(WindowManager& manager, rt::INIClass& ini) {
+void WindowPositionKeeper::Init(WindowManager& manager, rt::INIClass& ini, bool saveOnMove) {
   m_manager = &manager;
   m_ini = &ini;
+  m_saveOnMove = saveOnMove;
   (void)FetchWindowPosition(ini, manager.procedureName(), manager.window());
   manager.AddItem(*this);
 }
 
 Level WindowPositionKeeper::TakeEvent() {
-  if (m_manager && FIELD() == 0 && (EVENT() == EVENT::Moved || EVENT() == EVENT::Sized))
+  if (m_manager && FIELD() == 0 && (EVENT() == EVENT::Moved || EVENT() == EVENT::Sized)) {
     FixNegativePosition(m_manager->window());
+    if (m_saveOnMove && m_ini) SaveWindowPosition(*m_ini, m_manager->window(), m_manager->procedureName());
+  }
   return Level::Benign;
 }
 

@@ -38,16 +38,18 @@ void FixNegativePosition(Window& window);
 
 // The rules above as a part of a window procedure, under the procedure's name: Init (called right
 // after the window opened) reads the window's section and adds itself to the procedure; a move or
-// resize keeps the window on the screen; the procedure's Kill saves the window.
+// resize keeps the window on the screen (and, with `saveOnMove`, saves it); the procedure's Kill
+// saves the window.
 class WindowPositionKeeper : public WindowComponent {
  public:
-  void Init(WindowManager& manager, rt::INIClass& ini);
+  void Init(WindowManager& manager, rt::INIClass& ini, bool saveOnMove = false);
   Level TakeEvent() override;
   void Kill() override;
 
  private:
   WindowManager* m_manager = nullptr;
   rt::INIClass* m_ini = nullptr;
+  bool m_saveOnMove = false;
 };
 
 }  // namespace ov::ui

@@ -44,19 +44,20 @@ class Placed : public WindowManager {
 // A window procedure that keeps its place through the keeper.
 class Kept : public WindowManager {
  public:
-  explicit Kept(ov::rt::INIClass& ini) : WindowManager("Kept"), m_ini(ini) {}
+  Kept(ov::rt::INIClass& ini, bool saveOnMove) : WindowManager("Kept"), m_ini(ini), m_saveOnMove(saveOnMove) {}
   Level Init() override {
     Window& w = window();
     w.setTitle("Kept");
     w.at(10, 10, 200, 120).resizable();
     w.setProp(0, Prop::Pixels, 1);
     Open();
-    m_position.Init(*this, m_ini);
+    m_position.Init(*this, m_ini, m_saveOnMove);
     return Level::Benign;
   }
 
  private:
   ov::rt::INIClass& m_ini;
+  bool m_saveOnMove;
   WindowPositionKeeper m_position;
 };
 
@@ -206,7 +207,7 @@ TEST_F(WindowPosition, KeeperRestoresOnOpenKeepsOnScreenAndSavesOnClose) {
                                  ini.fileName()),
             ov::rt::Err::None);
   runScript([&](Driver& d) {
-    d.start([&] { return std::make_unique<Kept>(ini); });
+    d.start([&] { return std::make_unique<Kept>(ini, false); });
     WindowDriver w = d.waitWindow("Kept");
     w.with([&](Window& win) { EXPECT_EQ(where(win), "70,90 260x140"); });
     // Dragged partly off the top: the move puts it back on the screen.
@@ -222,6 +223,17 @@ TEST_F(WindowPosition, KeeperRestoresOnOpenKeepsOnScreenAndSavesOnClose) {
     d.waitClosed(w);
   });
   EXPECT_EQ(file(), "[Kept]\nMaximize=No\nXPos=75\nYPos=1\nHeight=140\nWidth=260\n");
+}
+
+TEST_F(WindowPosition, KeeperCanSaveOnEveryMove) {
+  runScript([&](Driver& d) {
+    d.start([&] { return std::make_unique<Kept>(ini, true); });
+    WindowDriver w = d.waitWindow("Kept");
+    w.with([&](Window& win) { place(win, 44, 55, 210, 130); });
+    EXPECT_TRUE(d.waitUntil([&] { return file().find("XPos=44\nYPos=55\n") != std::string::npos; })) << file();
+    w.close();
+    d.waitClosed(w);
+  });
 }
 
 }  // namespace
