@@ -28,6 +28,7 @@
 #include "platform/ui/runtime.h"
 #include "platform/ui/window_position.h"
 #include "scheduler/event_log.h"
+#include "scheduler/frame_commands.h"
 #include "scheduler/globals.h"
 #include "scheduler/program_body.h"
 #include "scheduler/program_exits.h"
@@ -46,11 +47,6 @@ namespace ov::scheduler {
 
 namespace {
 
-constexpr int kExit = -33;
-constexpr int kAbout = -92;
-constexpr int kOptions = -114;
-constexpr int kRescheduleAll = -122;
-constexpr int kNewTask = -103;
 constexpr int kTrayId = 99;
 constexpr int kEndSessionDelay = 500;  // centiseconds between the end of the session and the close
 
@@ -113,6 +109,7 @@ struct Main::Impl {
   bool servicePresent = false;  // the service program OVNT.EXE lies in the program's folder
   bool splashWanted = false;
   int splashThread = 0;         // while the splash may still be open
+  int toolbar = 0;
 };
 
 Main::Main(FrameOptions options) : WindowManager("Main"), m(std::make_unique<Impl>(*this)) { m->options = options; }
@@ -221,15 +218,103 @@ ui::Level Main::Init() {
   ui::Window& w = window();
   w.setTitle(files::PRODUCTNAME.str() + " " + files::VERSIONNUMBER.str());
   w.kind(ui::WindowKind::Frame).at(-1, -1, 420, 240).resizable().timer(100).minSize(341, 170).hiddenAtOpen();
+  // Menus and toolbar; a command whose window or program is not there yet shows disabled.
+  auto item = [&w](std::string name, std::string_view text, int menu, int feq) {
+    ui::MenuControl& c = w.item(std::move(name), text, menu, feq);
+    if (!CommandAvailable(feq)) c.disabled();
+  };
   const int file = w.menu("?FileMenu", "&File").feq();
-  w.item("?NewTask", "&New Task...", file, kNewTask).disabled();
-  w.item("?Options", "&Options...", file, kOptions).disabled();
+  const int newMenu = w.menu("?NewMenu", "&New", file).feq();
+  item("?NewTask", "&Task...", newMenu, Command::NewTask);
+  item("?NewMessageTask", "&Message Task...", newMenu, Command::NewMessageTask);
+  item("?NewProgramTask", "&Program Task...", newMenu, Command::NewProgramTask);
+  item("?NewScriptTask", "&Script Task...", newMenu, Command::NewScriptTask);
+  item("?NewEmailTask", "&E-mail Task...", newMenu, Command::NewEmailTask);
+  w.separator(newMenu);
+  item("?NewContact", "&Contact...", newMenu, Command::NewContact);
+  item("?NewHotKey", "&Hot Key...", newMenu, Command::NewHotKey);
+  item("?NewTrigger", "T&rigger...", newMenu, Command::NewTrigger);
+  item("?BirthdayWizard", "&Birthdays and Anniversaries...", newMenu, Command::BirthdayWizard);
+  const int importMenu = w.menu("?ImportMenu", "&Import", file).feq();
+  item("?ImportTasks", "&Tasks...", importMenu, Command::ImportTasks);
+  item("?ImportContacts", "&Contacts...", importMenu, Command::ImportContacts);
+  item("?ImportToDo", "T&o Do...", importMenu, Command::ImportToDo);
+  item("?ImportHolidays", "&Holidays...", importMenu, Command::ImportHolidays);
+  const int exportMenu = w.menu("?ExportMenu", "&Export", file).feq();
+  item("?ExportTasks", "&Tasks...", exportMenu, Command::ExportTasks);
+  item("?ExportContacts", "&Contacts...", exportMenu, Command::ExportContacts);
+  item("?ExportToDo", "T&o Do...", exportMenu, Command::ExportToDo);
+  item("?ExportHolidays", "&Holidays...", exportMenu, Command::ExportHolidays);
   w.separator(file);
-  w.item("?Exit", "E&xit", file, kExit);
+  item("?Backup", "&Backup...", file, Command::Backup);
+  item("?Options", "&Options...", file, Command::Setup);
+  w.separator(file);
+  item("?Exit", "E&xit", file, Command::Exit);
+
+  const int view = w.menu("?ViewMenu", "&View").feq();
+  item("?Schedule", "&Schedule", view, Command::Schedule);
+  item("?Explorer", "Schedule &Explorer", view, Command::Explorer);
+  item("?ToDo", "&To Do List", view, Command::ToDo);
+  item("?Contacts", "&Contacts", view, Command::Contacts);
+  item("?Messages", "&Messages", view, Command::Messages);
+  item("?Clipboard", "C&lipboard", view, Command::Clipboard);
+  item("?HotKeys", "&Hot Keys", view, Command::HotKeys);
+  item("?Triggers", "T&riggers", view, Command::Triggers);
+  item("?Users", "&Users", view, Command::Users);
+  w.separator(view);
+  item("?EventLog", "E&vent Log", view, Command::EventLog);
+  item("?ScriptQueue", "Script &Queue", view, Command::ScriptQueue);
+
   const int tools = w.menu("?ToolsMenu", "&Tools").feq();
-  w.item("?RescheduleAll", "&Reschedule All", tools, kRescheduleAll).disabled();
+  item("?RescheduleAll", "&Reschedule All", tools, Command::RescheduleAll);
+  item("?Housekeeping", "&Housekeeping", tools, Command::Housekeeping);
+  item("?StopScripts", "&Stop Active Scripts", tools, Command::StopScripts);
+  w.separator(tools);
+  item("?TaskCategories", "&Task Categories", tools, Command::TaskCategories);
+  item("?ContactCategories", "&Contact Categories", tools, Command::ContactCategories);
+  item("?ClipboardCategories", "C&lipboard Categories", tools, Command::ClipboardCategories);
+  item("?Holidays", "H&olidays", tools, Command::Holidays);
+  item("?ScriptTemplates", "Script Te&mplates", tools, Command::ScriptTemplates);
+
+  const int reports = w.menu("?ReportsMenu", "&Reports").feq();
+  item("?ReportsReportScheduleBriefSchedule", "&Brief Schedule", reports, -62);
+  item("?ReportsCalendar", "&Calendar", reports, -63);
+  item("?PrintSCH:KeyDate", "Tasks by &Date", reports, -64);
+  item("?PrintSCH:KeyCategory", "Tasks by C&ategory", reports, -65);
+  item("?ReportsScheduleForspecificcategory", "Tasks of &One Category", reports, -66);
+  item("?ReportsScheduleChecklistStyle", "Chec&klist", reports, -67);
+  item("?ReportsScheduleMemoStyle", "&Memo Style", reports, -68);
+  w.separator(reports);
+  item("?ReportsPrintToDoList", "&To Do List", reports, -70);
+  item("?ReportsToDoListCategory", "To Do List by Cate&gory", reports, -71);
+  w.separator(reports);
+  item("?ReportsContactsByName", "Contacts by &Name", reports, -73);
+  item("?ReportsContactsByFirstName", "Contacts by &First Name", reports, -74);
+  item("?ReportsContactsByCompany", "Contacts by Com&pany", reports, -75);
+  item("?ReportsContactsWithinCategory", "Contacts &within a Category", reports, -76);
+  w.separator(reports);
+  item("?ReportsScheduleEmailMessages", "&E-mail Messages", reports, -77);
+  item("?PrintCAT:KeyCategory", "Categor&ies", reports, -78);
+  item("?ReportsCustomReports", "C&ustom Reports", reports, -80);
+
   const int help = w.menu("?HelpMenu", "&Help").feq();
-  w.item("?About", "&About", help, kAbout).disabled();
+  item("?BugReport", "&Bug Report", help, Command::BugReport);
+  item("?About", "&About", help, Command::About);
+
+  // Toolbar buttons -124..-135 stand for the targets -103..-114.
+  static constexpr std::pair<std::string_view, std::string_view> kButtons[] = {
+      {"?TbProgramWizard", "Program"}, {"?TbMessageWizard", "Message"}, {"?TbScriptWizard", "Script"},
+      {"?TbEmailWizard", "E-mail"},    {"?TbHotKey", "Hot Key"},        {"?TbSchedule", "Schedule"},
+      {"?TbToDo", "To Do"},            {"?TbContacts", "Contacts"},     {"?TbClipboard", "Clipboard"},
+      {"?TbMessages", "Messages"},     {"?TbHotKeys", "Hot Keys"},      {"?TbOptions", "Options"},
+  };
+  m->toolbar = w.toolbar().feq();
+  int button = Command::LastToolbarButton;
+  for (const auto& [name, text] : kButtons) {
+    ui::Control& b = w.button(std::string(name), text, button).on(m->toolbar).tip(text);
+    if (!CommandAvailable(button)) b.disabled();
+    --button;
+  }
   w.statusZones({60, -1, 130, 50});
 
   if (!tickState().noWatchDir) (void)m->watch.open(folder, true, 24);
@@ -238,6 +323,7 @@ ui::Level Main::Init() {
   if (m->splashWanted && m->startMinimized) m->splashThread = startProgramWindow("Splash");
   Open();
   m->filesOpened = true;
+  showToolbar();
 
   // The tray icon reports clicks as its callback message through the frame's message hooks;
   // they become the frame's events.
@@ -389,17 +475,35 @@ void Main::raiseFromOutside() { restore(); }
 void Main::trayPopup() {
   raise();
   const bool scripts = tickFrame().queuedScripts && tickFrame().queuedScripts() > 0;
-  std::string menu = std::string(isHidden() ? "" : "~") + "Restore|-|~Program Wizard|~Message Wizard|~Scripting Wizard|~New Hot Key|-|~Reschedule All|" +
-                     (scripts ? "" : "~") + "Stop Active Scripts|-|~Options|~About|-|Exit Orvane";
-  switch (ui::POPUP(menu)) {
-    case 1:
-      runnerState().RefreshPending += 1;
-      restore();
-      break;
-    case 7: ui::POST(EVENT::StopScripts); break;
-    case 10: exitCommand(); break;
-    default: break;
+  auto entry = [](std::string_view text, bool enabled) { return (enabled ? "" : "~") + std::string(text); };
+  const std::string menu = entry("Restore", isHidden()) + "|-|" +
+                           entry("Program Wizard", CommandAvailable(-103)) + "|" +
+                           entry("Message Wizard", CommandAvailable(-104)) + "|" +
+                           entry("Scripting Wizard", CommandAvailable(-105)) + "|" +
+                           entry("New Hot Key", CommandAvailable(Command::NewHotKey)) + "|-|" +
+                           entry("Reschedule All", true) + "|" + entry("Stop Active Scripts", scripts) + "|-|" +
+                           entry("Options", CommandAvailable(-114)) + "|" + entry("About", CommandAvailable(Command::About)) +
+                           "|-|Exit Orvane";
+  // The popup's items, separators left out, and the command each stands for.
+  static constexpr int kItems[] = {0, -103, -104, -105, Command::NewHotKey, Command::RescheduleAll, 0, -114,
+                                   Command::About, Command::Exit};
+  const int choice = ui::POPUP(menu);
+  if (choice == 1) {
+    runnerState().RefreshPending += 1;
+    restore();
+  } else if (choice == 7) {
+    ui::POST(EVENT::StopScripts);
+  } else if (choice >= 2 && choice <= 10) {
+    (void)command(kItems[choice - 1]);
   }
+}
+
+void Main::showToolbar() {
+  // POSITION.INI [System] Toolbar: 1 hides it, 2 asks for the small one, 0 or nothing leaves it to
+  // the settings.
+  const std::string style = files::globalIni().TryFetch("System", "Toolbar");
+  const bool hide = style == "1" || ((style.empty() || style == "0") && files::GLO.HIDETOOLBAR);
+  window().setProp(m->toolbar, ui::Prop::Hide, hide ? 1 : 0);
 }
 
 void Main::exitCommand() {
@@ -425,11 +529,19 @@ ui::Level Main::TakeAccepted() {
       ui::POST(EVENT::CloseWindow, 0, m->splashThread);
     m->splashThread = 0;
   }
-  if (ui::ACCEPTED() == kExit) {
-    exitCommand();
-    return ui::Level::Notify;
-  }
+  if (command(ui::ACCEPTED())) return ui::Level::Notify;
   return WindowManager::TakeAccepted();
+}
+
+bool Main::command(int feq) {
+  CommandFrame frame;
+  frame.exit = [this] { exitCommand(); };
+  frame.reset = [this] { Reset(); };
+  frame.end = [] { ui::POST(EVENT::CloseDown); };
+  frame.explorerView = [] { return startupSettings().explorerScheduleView; };
+  frame.queuedScripts = [] { return int(ActiveScriptQueue.RECORDS()); };
+  frame.stopScripts = [] { StopScripts(); };
+  return RunCommand(feq, frame);
 }
 
 ui::Level Main::TakeEvent() {
@@ -518,6 +630,9 @@ ui::Level Main::TakeEvent() {
       return ui::Level::Notify;
     case EVENT::StopScripts:
       StopScripts();
+      return ui::Level::Notify;
+    case EVENT::ToolbarChanged:
+      window().setProp(m->toolbar, ui::Prop::Hide, files::GLO.HIDETOOLBAR ? 1 : 0);
       return ui::Level::Notify;
     case EVENT::HideForCapture:
       window().setProp(0, ui::Prop::Hide, 1);

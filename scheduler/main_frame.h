@@ -75,6 +75,9 @@ class Main : public ui::WindowManager {
   struct Impl;
   void startupWork();
   void exitCommand();
+  void showToolbar();
+  // Carries out a menu, toolbar or tray-popup command; false when `feq` is none.
+  bool command(int feq);
   void closeOtherThreads();
   void takeSystemEvent(int event);
   std::unique_ptr<Impl> m;

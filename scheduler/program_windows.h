@@ -20,4 +20,11 @@ void registerProgramWindow(std::string name, ui::ProcFactory factory);
 // procedure is not registered or could not be started.
 int startProgramWindow(std::string_view name, int stack = 0);
 
+// Whether window procedure `name` is registered.
+bool programWindowRegistered(std::string_view name);
+
+// Calls window procedure `name` modally on the current thread; its response, 0 when the procedure
+// is not registered.
+int callProgramWindow(std::string_view name);
+
 }  // namespace ov::scheduler

@@ -83,7 +83,9 @@ bool showThroughMessageProgram(const std::string& title, const std::string& mess
     files::ML.AlarmFile = sound;
     if (link.TryInsert() == Err::None) {
       const std::string args = "OVMSG.EXE ID=" + std::to_string(id);
-      started = runNoWait(rt::EXISTS("OVMSG.EXE") ? args : std::string(files::EXEPATH.clipped()) + args) == 0;
+      std::string folder(files::EXEPATH.clipped());
+      if (!folder.empty() && folder.back() != '/') folder += '/';
+      started = runNoWait(rt::EXISTS("OVMSG.EXE") ? args : folder + args) == 0;
     }
   }
   (void)link.Close();

@@ -133,5 +133,30 @@ TEST_F(Frame, TrayClicksReachTheFrameThroughItsMessageHooks) {
   });
 }
 
+TEST_F(Frame, MenusOfferWhatIsThereAndTheTrayPopupRunsTheFramesCommands) {
+  ui::test::runScript([&](Driver& d) {
+    WindowDriver w = startFrame(d);
+    EXPECT_TRUE(w.enabled("?RescheduleAll"));
+    EXPECT_TRUE(w.enabled("?Housekeeping"));
+    EXPECT_TRUE(w.enabled("?Exit"));
+    EXPECT_FALSE(w.enabled("?ToDo")) << "no to-do list is registered in this program";
+    EXPECT_FALSE(w.enabled("?TbToDo"));
+    EXPECT_FALSE(w.enabled("?Options"));
+
+    w.press("?Housekeeping");
+    WindowDriver housekeeping = d.waitWindow("Housekeeping");
+    housekeeping.press("?Close");
+    d.waitClosed(housekeeping);
+
+    prompts.expectPopup("Reschedule All");
+    d.gui([&] { (void)ui::SendMessage(w.handle(), 1088, 99, 517); });  // the tray's right click
+    WindowDriver reschedule = d.waitWindow("RescheduleAllTasks:GetDate");
+    reschedule.press("?Cancel");
+    d.waitClosed(reschedule);
+    EXPECT_TRUE(w.isOpen());
+    d.gui([] { ui::closeAllWindows(); });
+  });
+}
+
 }  // namespace
 }  // namespace ov::scheduler

@@ -117,12 +117,18 @@ TEST_F(TaskItems, MissingMessageProgramFallsBackToTheOwnDisplay) {
     ++shown;
     EXPECT_FALSE(r.modal);
   };
-  services().runNoWait = [](std::string_view) { return 2; };  // not found
+  std::string line;
+  services().runNoWait = [&](std::string_view l) {
+    line = l;
+    return 2;  // not found
+  };
+  files::EXEPATH = "/opt/orvane";
   SCH = task("Once", ymd(2024, 3, 10), at(10, 0));
   SCH.Description = "Call";
   SCH.Message = "Call the bank";
   ShowTaskMessage();
   EXPECT_EQ(shown, 1);
+  EXPECT_EQ(line, "/opt/orvane/OVMSG.EXE ID=1") << "the program is looked for in the program's folder";
   ASSERT_EQ(files::Access_MSGLINK.Open(), rt::Err::None);
   EXPECT_EQ(files::MSGLINK.records(), 1) << "the message was handed over first";
   (void)files::Access_MSGLINK.Close();
