@@ -494,6 +494,7 @@ void Main::trayPopup() {
   } else if (choice == 7) {
     ui::POST(EVENT::StopScripts);
   } else if (choice >= 2 && choice <= 10) {
+    if (choice <= 5) restore();  // the wizards and the new hot key come up over the frame
     (void)command(kItems[choice - 1]);
   }
 }
@@ -552,6 +553,9 @@ ui::Level Main::TakeEvent() {
         (void)ui::FetchWindowPosition(files::globalIni(), "Main", window());
         if (!files::GLO.NOTRAY) window().setProp(0, ui::Prop::Hide, 1);
       }
+      break;
+    case EVENT::Iconize:
+      tickState().unlocked = false;  // the system lock goes back on
       break;
     case EVENT::Moved:
     case EVENT::Sized:

@@ -8,6 +8,7 @@
 #include "platform/ui/event.h"
 #include "platform/ui/prop.h"
 #include "scheduler/runner.h"
+#include "scheduler/tick.h"
 #include "platform/ui/window_proc.h"
 #include "scheduler/tests/frame_fixture.h"
 
@@ -154,6 +155,11 @@ TEST_F(Frame, MenusOfferWhatIsThereAndTheTrayPopupRunsTheFramesCommands) {
     reschedule.press("?Cancel");
     d.waitClosed(reschedule);
     EXPECT_TRUE(w.isOpen());
+
+    d.gui([] { tickState().unlocked = true; });
+    w.post(ui::EVENT::Iconize);
+    d.settle();
+    d.gui([] { EXPECT_FALSE(tickState().unlocked) << "minimising puts the system lock back on"; });
     d.gui([] { ui::closeAllWindows(); });
   });
 }
