@@ -4,7 +4,8 @@
 // picture each is read through, and for each field of the table's list the column that feeds it.
 // ImportRun checks the whole file before it stores anything (a malformed record stops it with
 // its line number and nothing stored), then adds the records in steps inside one transaction, so
-// a failure part-way (a duplicate key) leaves the table as it was. Each record starts cleared: a
+// a failure part-way (a duplicate key) leaves the table as it was; a large import into a table of
+// non-unique keys builds the keys once when it is kept. Each record starts cleared: a
 // short line leaves its missing fields blank or zero, never the previous line's values.
 #pragma once
 
@@ -97,6 +98,7 @@ class ImportRun {
   size_t m_next = 0;
   int64_t m_bytes = 0;
   bool m_inTransaction = false;
+  bool m_keysDeferred = false;  // the table's keys are built at finish()
   RetryQuestion m_askRetry;
   bool m_readFailed = false;  // numbering could not read the last record
   std::string m_error, m_caption;

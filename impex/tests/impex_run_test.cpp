@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -13,8 +14,10 @@
 #include "datalib/tests/data_folder.h"
 #include "impex/export_run.h"
 #include "impex/import_run.h"
+#include "platform/files/detail/storage.h"
 #include "platform/rt/date_time.h"
 #include "platform/rt/picture.h"
+#include "platform/rt/text.h"
 
 namespace ov::impex {
 namespace {
@@ -305,6 +308,99 @@ TEST_F(ImpexRun, NumberingThatKeepsCollidingAsksBeforeGivingUp) {
   ASSERT_TRUE(unattended.begin());
   EXPECT_EQ(unattended.step(25), ImportRun::Step::Failed);
   EXPECT_EQ(t.file->records(), 1);
+}
+
+// Whether the storage at `path` has the index `name`: dropping it inside a transaction that is
+// then rolled back succeeds only when it is there, and changes nothing.
+bool hasIndex(const std::string& path, const std::string& name) {
+  std::shared_ptr<db::detail::Storage> s = db::detail::Storage::find(path);
+  if (!s || s->begin(1000) != rt::Err::None) return false;
+  const bool present = s->exec("DROP INDEX \"" + name + "\"") == rt::Err::None;
+  (void)s->end(false);
+  return present;
+}
+
+// Whether the run builds the table's keys at the end (an import at least as large as the table)
+// or keeps them record by record, and whether it runs to the end or is cancelled and kept, the
+// stored records read back in every key's order, and an abandoned run leaves the keys as they were.
+TEST_F(ImpexRun, ImportedTodosReadBackInKeyOrderHoweverTheKeysWereKept) {
+  struct Case {
+    const char* name;
+    int existing;  // records in the table before the run
+    int steps;     // steps of 2 records taken before finish() (-1: to the end)
+    bool keep;
+  };
+  const Case cases[] = {
+      {"keys built at the end", 0, -1, true},
+      {"cancelled, keys built for what was stored", 1, 2, true},
+      {"keys kept record by record", 9, -1, true},
+      {"abandoned after deferring", 0, 2, false},
+  };
+  const std::string data =
+      "\"TDO:Category\",\"TDO:Priority\",\"TDO:ToDo\"\r\n\"work\",3,\"b\"\r\n\"Home\",1,\"c\"\r\n"
+      "\"work\",2,\"a\"\r\n\"Away\",9,\"d\"\r\n\"home\",1,\"a\"\r\n\"Zoo\",5,\"e\"\r\n";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    DataFolder dir;
+    const ImpexTable& t = *findImpexTable("TODO");
+    ASSERT_EQ(openOrCreate(*t.file), rt::Err::None);
+    for (int i = 0; i < c.existing; ++i) {
+      t.file->clear();
+      files::TDO.Category = "Mid";
+      files::TDO.Priority = 4;
+      files::TDO.ToDo = "old " + std::to_string(i);
+      ASSERT_EQ(t.file->add(), rt::Err::None);
+    }
+    CsvReader r(data);
+    CsvRecord first, second;
+    ASSERT_EQ(r.next(first), CsvReader::Result::Record);
+    ASSERT_EQ(r.next(second), CsvReader::Result::Record);
+    ImportLayout layout = ImportLayout::fromSample(t, first, &second);
+    ASSERT_EQ(layout.autoAssign(t), 3);
+    {
+      ImportRun run(t, data, layout);
+      ASSERT_TRUE(run.begin()) << run.error();
+      ImportRun::Step s = ImportRun::Step::More;
+      for (int n = 0; s == ImportRun::Step::More && n != c.steps; ++n) s = run.step(2);
+      ASSERT_NE(s, ImportRun::Step::Failed) << run.error();
+      if (c.keep) {
+        ASSERT_TRUE(run.finish()) << run.error();
+      }
+    }  // a run not finished is abandoned
+    for (const char* key : {"KeyDone", "KeyPriority", "KeyToDo", "KeyCategory"})
+      EXPECT_TRUE(hasIndex(t.file->path(), std::string("ix_ToDo_") + key)) << key;
+    const int added = !c.keep ? 0 : c.steps < 0 ? 6 : 2 * c.steps;
+    EXPECT_EQ(t.file->records(), c.existing + added);
+    // Expected orders: every stored record as "category/priority/to-do", sorted as each key sorts.
+    std::vector<std::array<std::string, 3>> recs;
+    for (int i = 0; i < c.existing; ++i) recs.push_back({"MID", "4", "OLD " + std::to_string(i)});
+    const std::array<std::string, 3> imported[] = {{"WORK", "3", "B"}, {"HOME", "1", "C"}, {"WORK", "2", "A"},
+                                                   {"AWAY", "9", "D"}, {"HOME", "1", "A"}, {"ZOO", "5", "E"}};
+    for (int i = 0; i < added; ++i) recs.push_back(imported[i]);
+    auto readBy = [&](db::Key key) {
+      std::vector<std::string> out;
+      EXPECT_EQ(t.file->set(key), rt::Err::None);
+      while (t.file->next() == rt::Err::None)
+        out.push_back(rt::UPPER(files::TDO.Category.str()) + "/" + std::to_string(files::TDO.Priority) + "/" +
+                      rt::UPPER(files::TDO.ToDo.str()));
+      return out;
+    };
+    auto sortedBy = [&](std::vector<int> order) {  // stable: ties stay in file order, as keys keep them
+      std::vector<std::array<std::string, 3>> v = recs;
+      std::stable_sort(v.begin(), v.end(), [&](const auto& a, const auto& b) {
+        for (int part : order)
+          if (a[part] != b[part]) return part == 1 ? std::stoi(a[part]) < std::stoi(b[part]) : a[part] < b[part];
+        return false;
+      });
+      std::vector<std::string> out;
+      for (const auto& r : v) out.push_back(r[0] + "/" + r[1] + "/" + r[2]);
+      return out;
+    };
+    EXPECT_EQ(readBy(files::TDO_KeyCategory), sortedBy({0, 1, 2}));
+    EXPECT_EQ(readBy(files::TDO_KeyPriority), sortedBy({1, 2}));
+    EXPECT_EQ(readBy(files::TDO_KeyToDo), sortedBy({2}));
+    (void)t.file->close();
+  }
 }
 
 TEST_F(ImpexRun, BlankLineDoesNotEndTheImport) {

@@ -292,6 +292,22 @@ Err File::add() {
   return m_impl->done(Err::None);
 }
 
+Err File::deferKeys() {
+  std::lock_guard lock(detail::fileLock());
+  if (!m_impl->isOpen) return m_impl->done(Err::NotOpen);
+  for (const KeyDecl& k : m_decl.keys)
+    if (k.unique) return m_impl->done(Err::BadParameters, std::string(k.name) + " is a unique key");
+  std::string detail;
+  return m_impl->done(m_impl->drv().deferKeys(detail), detail);
+}
+
+Err File::buildDeferredKeys() {
+  std::lock_guard lock(detail::fileLock());
+  if (!m_impl->isOpen) return m_impl->done(Err::NotOpen);
+  std::string detail;
+  return m_impl->done(m_impl->drv().buildDeferredKeys(detail), detail);
+}
+
 Err File::put() {
   std::lock_guard lock(detail::fileLock());
   if (!m_impl->isOpen) return m_impl->done(Err::NotOpen);

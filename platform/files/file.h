@@ -138,6 +138,16 @@ class File {
   rt::Err pack();
   rt::Err build(const std::function<void(std::string_view key)>& onKey = {});
 
+  // Bulk ADD inside a LOGOUT. deferKeys drops the keys' indexes, so each ADD stores the record
+  // alone; buildDeferredKeys builds them again from all the records, sorted once, which costs a
+  // fraction of keeping them record by record when many records are added to few. Meanwhile
+  // reads in key order still give the right records, only slowly (each sorts the table). The
+  // stored keys end up as before; a ROLLBACK brings the old indexes back by itself. Files with
+  // a unique key are refused (78): their duplicates must be found at the ADD that makes them.
+  // 91 outside a LOGOUT.
+  rt::Err deferKeys();
+  rt::Err buildDeferredKeys();
+
   // Position of the current record (its row id, or the byte offset of a text record); 0 none.
   int64_t position() const;
   // DUPLICATE(key): true when storing the buffer would duplicate `key` (a unique key) in

@@ -87,6 +87,10 @@ class Backend {
   // The highest value of an auto-numbered key's numbered component among the records that
   // share the buffer's leading components (all records for a whole-key number).
   virtual rt::Err highestNumber(int key, double& value, std::string& detail) = 0;
+  // Bulk adding (File::deferKeys): drop the keys' indexes inside the active transaction, and
+  // build the missing ones again from the records. Drivers without indexes have nothing to do.
+  virtual rt::Err deferKeys(std::string& detail) { (void)detail; return rt::Err::None; }
+  virtual rt::Err buildDeferredKeys(std::string& detail) { (void)detail; return rt::Err::None; }
   // Transactions: the storage this backend writes to, or null for drivers without them.
   virtual class Storage* storage() { return nullptr; }
 };

@@ -1,6 +1,7 @@
 #include "platform/files/detail/key_codec.h"
 
 #include <cstring>
+#include <memory>
 
 #include "platform/rt/fixed_string.h"
 #include "platform/rt/text.h"
@@ -50,15 +51,20 @@ void encodePart(const KeyLayout::Part& part, bool caseSensitive, const void* buf
 }  // namespace
 
 void encodeText(std::string_view text, bool caseSensitive, bool descending, std::string& out) {
-  const size_t start = out.size();
   text = rt::clipView(text);
-  // Keys are encoded for every record written: ASCII text (the common case) is upper-cased on
-  // the way, other text through the Unicode tables into a buffer kept between calls.
+  // Keys are encoded for every record written and every key compared: ASCII text (the common
+  // case) is upper-cased on the way, other text through the Unicode tables first.
   bool foldAscii = false;
   if (!caseSensitive) {
-    bool ascii = true;
-    for (char c : text) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-    if (ascii) {
+    uint64_t high = 0;
+    size_t i = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+      uint64_t w;
+      std::memcpy(&w, text.data() + i, 8);
+      high |= w;
+    }
+    for (; i < text.size(); ++i) high |= static_cast<unsigned char>(text[i]);
+    if ((high & 0x8080808080808080ULL) == 0) {
       foldAscii = true;
     } else {
       thread_local std::string upper;
@@ -66,28 +72,42 @@ void encodeText(std::string_view text, bool caseSensitive, bool descending, std:
       text = rt::clipView(upper);
     }
   }
-  out.resize(start + 4 * text.size() + 1);  // at most four bytes a character, and the end
-  char* p = out.data() + start;
-  size_t i = 0;
-  while (i < text.size()) {
+  // At most four bytes a character and the end; written into a buffer on the stack (a heap one
+  // for long texts) and appended at once, so `out` is never filled only to be overwritten.
+  char local[1024];
+  std::unique_ptr<char[]> heap;
+  const size_t most = 4 * text.size() + 1;
+  char* const buf = most <= sizeof local ? local : (heap.reset(new char[most]), heap.get());
+  char* p = buf;
+  const char* s = text.data();
+  const char* const e = s + text.size();
+  while (s < e) {
+    unsigned char d = static_cast<unsigned char>(*s++);
+    if (d > ' ') {  // a character with no blanks before it: itself
+      if (foldAscii && d >= 'a' && d <= 'z') d = static_cast<unsigned char>(d - 'a' + 'A');
+      *p++ = static_cast<char>(d);
+      continue;
+    }
     size_t k = 0;
-    while (i < text.size() && text[i] == ' ') ++k, ++i;
-    unsigned char d = static_cast<unsigned char>(text[i]);  // clipped: a run ends in a character
-    ++i;
-    if (foldAscii && d >= 'a' && d <= 'z') d = static_cast<unsigned char>(d - 'a' + 'A');
+    while (d == ' ') {  // clipped: a run of blanks ends in a character
+      ++k;
+      d = static_cast<unsigned char>(*s++);
+    }
     if (k > 0xFFFF) k = 0xFFFF;
     if (d < ' ') {
       *p++ = static_cast<char>(kLowRun);
       p = put16(p, static_cast<unsigned>(k));
-    } else if (k > 0) {
+    } else {
+      if (foldAscii && d >= 'a' && d <= 'z') d = static_cast<unsigned char>(d - 'a' + 'A');
       *p++ = static_cast<char>(kHighRun);
       p = put16(p, 0xFFFF - static_cast<unsigned>(k));
     }
     *p++ = static_cast<char>(d);
   }
   *p++ = static_cast<char>(kEnd);
-  out.resize(static_cast<size_t>(p - out.data()));
-  if (descending) invertFrom(out, start);
+  if (descending)
+    for (char* q = buf; q < p; ++q) *q = static_cast<char>(~static_cast<unsigned char>(*q));
+  out.append(buf, static_cast<size_t>(p - buf));
 }
 
 void encodeNumber(double value, bool descending, std::string& out) {

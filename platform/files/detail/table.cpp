@@ -388,6 +388,37 @@ class TableBackend final : public Backend {
     return err != Err::None ? err : end;
   }
 
+  Err deferKeys(std::string& detail) override {
+    if (m_readOnly) return readOnly(detail);
+    if (m_storage->depth() == 0) {
+      detail = m_name.path + ": keys are deferred only inside a transaction";
+      return Err::NoLogout;
+    }
+    if (Err err = m_storage->checkTransaction(&detail); err != Err::None) return err;
+    Err err = Err::None;
+    for (size_t k = 0; err == Err::None && k < m_keys.size(); ++k)
+      err = m_storage->exec("DROP INDEX IF EXISTS " + quote(indexName(k)), &detail);
+    m_storage->touch(m_tableKey);
+    return err;
+  }
+
+  Err buildDeferredKeys(std::string& detail) override {
+    if (m_readOnly) return readOnly(detail);
+    if (Err err = m_storage->checkTransaction(&detail); err != Err::None) return err;
+    Err err = Err::None;
+    for (size_t k = 0; err == Err::None && k < m_keys.size(); ++k) {
+      Stmt st = m_storage->prepare("SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = ?1");
+      if (!st) return prepareFailed(detail);
+      const std::string name = indexName(k);
+      sqlite3_bind_text(st.get(), 1, name.c_str(), -1, SQLITE_TRANSIENT);
+      const bool present = sqlite3_step(st.get()) == SQLITE_ROW;
+      sqlite3_reset(st.get());
+      if (!present) err = m_storage->exec(indexSql(k), &detail);
+    }
+    m_storage->touch(m_tableKey);
+    return err;
+  }
+
   Err highestNumber(int key, double& value, std::string& detail) override {
     const KeyLayout& k = m_keys[key];
     if (k.parts.empty()) return Err::BadRecordDecl;

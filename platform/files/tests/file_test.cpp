@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "platform/files/detail/storage.h"
 #include "platform/files/tests/fixture.h"
 #include "platform/files/tests/process.h"
 
@@ -385,6 +386,82 @@ TEST(File, PackGivesSpaceBackAndBuildRemakesEveryKey) {
   EXPECT_EQ(f.records(), 10);
   p.id = 2995;
   EXPECT_EQ(f.get(f.key("PER:KeyID")), Err::None);
+}
+
+// Whether the storage at `path` has the index `name`: dropping it inside a transaction that is
+// then rolled back succeeds only when it is there, and changes nothing.
+bool hasIndex(const std::string& path, const std::string& name) {
+  std::shared_ptr<detail::Storage> s = detail::Storage::find(path);
+  if (!s || s->begin(1000) != Err::None) return false;
+  const bool present = s->exec("DROP INDEX \"" + name + "\"") == Err::None;
+  (void)s->end(false);
+  return present;
+}
+
+TEST(File, DeferredKeysAreBuiltAgainFromTheRecordsOrComeBackWithARollback) {
+  TempDir dir;
+  Person p;
+  FileDecl decl = personDecl(p, dir / "RO97.ZEZ\\!People");
+  for (KeyDecl& k : decl.keys) k.unique = k.primary = false;
+  decl.keys[0].autoNumber = AutoNumber::None;
+  File f(std::move(decl));
+  ASSERT_EQ(f.create(), Err::None);
+  ASSERT_EQ(f.open(), Err::None);
+  const std::string path = f.path();
+  const std::vector<std::string> indexes = {"ix_People_KeyID", "ix_People_KeyName", "ix_People_KeyCity",
+                                            "ix_People_KeyFlagDate"};
+  auto idsBy = [&](const char* key) {
+    std::vector<int> ids;
+    EXPECT_EQ(f.set(f.key(key)), Err::None);
+    while (f.next() == Err::None) ids.push_back(p.id);
+    return ids;
+  };
+  setPerson(p, 5, "eve", "Oslo");
+  ASSERT_EQ(f.add(), Err::None);
+
+  EXPECT_EQ(f.deferKeys(), Err::NoLogout);  // only inside a transaction
+
+  ASSERT_EQ(LOGOUT(1, {&f}), Err::None);
+  ASSERT_EQ(f.deferKeys(), Err::None);
+  for (const std::string& ix : indexes) EXPECT_FALSE(hasIndex(path, ix)) << ix;
+  setPerson(p, 3, "Carl", "Rome");
+  ASSERT_EQ(f.add(), Err::None);
+  setPerson(p, 1, "ANN ", "Kyiv");
+  ASSERT_EQ(f.add(), Err::None);
+  EXPECT_EQ(idsBy("PER:KeyName"), (std::vector<int>{1, 3, 5}));  // key order holds meanwhile
+  ASSERT_EQ(f.buildDeferredKeys(), Err::None);
+  ASSERT_EQ(COMMIT(), Err::None);
+  for (const std::string& ix : indexes) EXPECT_TRUE(hasIndex(path, ix)) << ix;
+  EXPECT_EQ(idsBy("PER:KeyName"), (std::vector<int>{1, 3, 5}));
+  EXPECT_EQ(idsBy("PER:KeyCity"), (std::vector<int>{1, 5, 3}));
+  p.id = 3;
+  ASSERT_EQ(f.get(f.key("PER:KeyID")), Err::None);
+  EXPECT_EQ(p.name.str(), "Carl");
+
+  // Given up: the records and the old indexes come back with the rollback.
+  ASSERT_EQ(LOGOUT(1, {&f}), Err::None);
+  ASSERT_EQ(f.deferKeys(), Err::None);
+  setPerson(p, 2, "Bea", "Oslo");
+  ASSERT_EQ(f.add(), Err::None);
+  ASSERT_EQ(ROLLBACK(), Err::None);
+  for (const std::string& ix : indexes) EXPECT_TRUE(hasIndex(path, ix)) << ix;
+  EXPECT_EQ(f.records(), 3);
+  EXPECT_EQ(idsBy("PER:KeyName"), (std::vector<int>{1, 3, 5}));
+  ASSERT_EQ(f.close(), Err::None);
+  ASSERT_EQ(f.open(), Err::None);  // the stored layout still matches its declaration
+  EXPECT_EQ(idsBy("PER:KeyFlagDate"), (std::vector<int>{1, 3, 5}));
+}
+
+TEST(File, AFileWithAUniqueKeyKeepsItsKeys) {
+  TempDir dir;
+  Person p;
+  File f(personDecl(p, dir / "RO97.ZEZ\\!People"));
+  ASSERT_EQ(f.create(), Err::None);
+  ASSERT_EQ(f.open(), Err::None);
+  ASSERT_EQ(LOGOUT(1, {&f}), Err::None);
+  EXPECT_EQ(f.deferKeys(), Err::BadParameters);
+  EXPECT_TRUE(hasIndex(f.path(), "ix_People_KeyID"));
+  ASSERT_EQ(COMMIT(), Err::None);
 }
 
 // Data files are declared as globals and may still be open when the program ends; closing them

@@ -51,6 +51,48 @@ TEST(KeyCodec, TextOrdersAsBlankPaddedCompare) {
   }
 }
 
+// The bytes themselves are stored in the keys' indexes of existing files: they must never change.
+TEST(KeyCodec, TextBytesAreTheStoredFormat) {
+  struct Case {
+    const char* name;
+    std::string_view text;
+    bool caseSensitive, descending;
+    std::string_view want;
+  };
+  using namespace std::string_view_literals;
+  const Case cases[] = {
+      {"empty", "", false, false, "\x02"sv},
+      {"blanks only", "   ", false, false, "\x02"sv},
+      {"letters upper-cased", "ab1~", false, false, "AB1~\x02"sv},
+      {"case kept", "aB", true, false, "aB\x02"sv},
+      {"trailing blanks and zeros dropped", std::string_view("ab  \0 ", 6), false, false, "AB\x02"sv},
+      {"blank run before a letter", "a  b", false, false, "A\x20\xFF\xFD" "B\x02"sv},
+      {"leading blank", " z", false, false, "\x20\xFF\xFEZ\x02"sv},
+      {"control character without blanks", "a\tb", false, false, "A\x01\x00\x00\tB\x02"sv},
+      {"blanks before a control character", "a  \x01", false, false, "A\x01\x00\x02\x01\x02"sv},
+      {"descending inverts every byte", "Ab", false, true, "\xBE\xBD\xFD"sv},
+      {"accented letter upper-cased", "\xC3\xA9t\xC3\xA9", false, false, "\xC3\x89T\xC3\x89\x02"sv},
+      {"accented letter kept", "\xC3\xA9 x", true, false, "\xC3\xA9\x20\xFF\xFEx\x02"sv},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string out = "pre";
+    encodeText(c.text, c.caseSensitive, c.descending, out);
+    EXPECT_EQ(out, "pre" + std::string(c.want));
+  }
+  // A long text (wider than any field's usual width) with every kind of event.
+  std::string text, want;
+  for (int i = 0; i < 300; ++i) {
+    text += "ab  c\x05 ";
+    want += "AB\x20\xFF\xFD" "C\x01\x00\x00\x05"sv;
+    if (i + 1 < 300) want += "\x20\xFF\xFE"sv;
+  }
+  // The last run of the text is its trailing blank: dropped.
+  std::string long1;
+  encodeText(text, false, false, long1);
+  EXPECT_EQ(long1, want + "\x02");
+}
+
 TEST(KeyCodec, NumbersOrderByValue) {
   const double ordered[] = {-1e300, -2147483648.0, -1e9, -2.5, -1, 0, 0.25, 1, 2, 2.5, 255, 2147483647.0, 1e300};
   for (size_t i = 0; i + 1 < std::size(ordered); ++i) {
