@@ -2,6 +2,7 @@
 
 #include <iostream>
 
+#include "backup/zip_error_text.h"
 #include "platform/rt/text.h"
 #include "platform/ui/host.h"
 #include "platform/ui/prop.h"
@@ -36,9 +37,9 @@ void appendSpec(std::string& list, std::string_view pattern) {
 }
 
 // "|" starts a new line in a message box; the quiet log gets one line per box line.
-void showOrLog(bool quiet, std::string_view text, std::string_view caption, ui::Icon icon) {
+void showOrLog(bool quiet, std::string_view text, std::string_view caption, ui::Icon icon, long code) {
   if (quiet) {
-    std::string line = std::string(caption) + ": " + std::string(text);
+    std::string line = std::string(caption) + ": " + std::string(text) + " (" + ZipErrorText(code) + ")";
     for (char& c : line)
       if (c == '|') c = ' ';
     quietLog(line);
@@ -214,7 +215,7 @@ int BackupZipClass::Finish(long r) {
     showOrLog(m_quiet,
               "An error prevented zipping files to " + SZARCHIVENAME + "|An internal errorcode of " +
                   std::to_string(r) + " was reported.|If the error persists, delete the zip file and run the process again.",
-              "Zip Error", ui::Icon::Exclamation);
+              "Zip Error", ui::Icon::Exclamation, r);
   m_binding.reset();
   return r < 0 ? 3 : 0;
 }
@@ -294,9 +295,9 @@ int BackupUnzipClass::Finish(long r) {
     std::string text = "An error prevented unzipping files from " + SZARCHIVENAME + "|An internal errorcode of " +
                        std::to_string(r) + " was reported.|If the error persists, fix the zip file and run the process again.";
     if (!(LFLAG & zip::unzipopt::Quiet))
-      showOrLog(m_quiet, text, "Unzip Error", ui::Icon::Exclamation);
+      showOrLog(m_quiet, text, "Unzip Error", ui::Icon::Exclamation, r);
     else if (m_quiet)
-      showOrLog(true, text, "Unzip Error", ui::Icon::Exclamation);
+      showOrLog(true, text, "Unzip Error", ui::Icon::Exclamation, r);
   }
   m_binding.reset();
   return r < 0 ? 3 : 0;
