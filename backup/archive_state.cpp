@@ -1,10 +1,12 @@
 #include "backup/archive_state.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
 #include "backup/zip_error_text.h"
 #include "platform/rt/date_time.h"
+#include "platform/rt/ini.h"
 #include "platform/rt/paths.h"
 #include "platform/ui/host.h"
 
@@ -207,6 +209,34 @@ void clearMarks(ArchiveState& s, int keepRow) {
   for (size_t i = 0; i < s.LSZQ.size(); ++i) s.LSZQ[i].mark = static_cast<int>(i) + 1 == keepRow;
   s.MULTISELECT = 0;
   countMarked(s);
+}
+
+void sortMembers(ArchiveState& s, SortKey key, int keepRow) {
+  auto by = [key](const MemberRow& a, const MemberRow& b) {
+    switch (key) {
+      case SortKey::Index: return a.index < b.index;
+      case SortKey::Name: return a.name < b.name;
+      case SortKey::Size: return a.size < b.size;
+      case SortKey::Ratio: return a.ratio < b.ratio;
+      case SortKey::Packed: return a.packed < b.packed;
+      case SortKey::Date: return a.date != b.date ? a.date < b.date : a.time < b.time;
+    }
+    return false;
+  };
+  std::stable_sort(s.LSZQ.begin(), s.LSZQ.end(), by);
+  clearMarks(s, keepRow);
+}
+
+bool recommendBackup(const std::string& fileList) {
+  const std::string list = clip(fileList);
+  if (list.empty()) return false;
+  if (rt::GETINI("QMTBackup", "LastWarning", "", ".\\QMTBACK.INI") == list) return false;
+  ui::MESSAGE("We recommend that you back up the following file(s):|" + list +
+                  "||TIP:  Create a new archive (File->New Archive) and then add the above file(s) (Actions->Add).",
+              "QMT Backup Assistant", ui::Icon::None, ui::BUTTON::Ok);
+  if (rt::PUTINI("QMTBackup", "LastWarning", list, ".\\QMTBACK.INI") != rt::Err::None)
+    ui::MESSAGE("The recommendation could not be noted in QMTBACK.INI.", "Warning", ui::Icon::Exclamation);
+  return true;
 }
 
 void countMarked(ArchiveState& s) {

@@ -36,9 +36,9 @@ struct ArchiveState {
   std::vector<MemberRow> LSZQ;
   std::string ZIPARCHIVENAME;
   int LSZLISTBOX = 0;
-  bool OVERWRITEEXISTINGFILES = false;
-  bool SKIPOLDERFILES = false;
-  bool USEFOLDERNAMES = true;
+  uint8_t OVERWRITEEXISTINGFILES = 0;
+  uint8_t SKIPOLDERFILES = 0;
+  uint8_t USEFOLDERNAMES = 1;
   long DLL_ZIP_VERSION = 0, DLL_UNZIP_VERSION = 0;
   // Selection bookkeeping of the member list.
   long SHIFTMOUSELEFTPOS = 0, SHIFTMOUSELEFTNEWPOS = 0, SHIFTMOUSELEFTOLDPOS = 0;
@@ -58,12 +58,12 @@ struct ArchiveState {
   std::string AFTERDATE;
   std::string ARCHIVECOMMENT;
   // Add preferences.
-  int COMPRESSIONLEVELSWITCH = 2;       // 1 Fast, 2 Normal, 3 Extra, 4 Store
-  int PATHINFORMATIONSWITCH = 3;        // 1 no path, 2 relative path, 3 full path
-  bool RECURSESUBDIRECTORIESSWITCH = false;
-  int ACTION = 1;                       // 1 add and replace, 2 freshen, 3 update and add
-  bool SYSTEMANDHIDDEN = false, MOVEFILES = false, LATESTDATE = false, CREATEMULTIPLEVOLUME = false;
-  bool ADDFILECOMMENT = false, ADDARCHIVECOMMENT = false, ENCRYPTDATA = false, USETEMPDIR = false;
+  int32_t COMPRESSIONLEVELSWITCH = 2;   // 1 Fast, 2 Normal, 3 Extra, 4 Store
+  int32_t PATHINFORMATIONSWITCH = 3;    // 1 no path, 2 relative path, 3 full path
+  uint8_t RECURSESUBDIRECTORIESSWITCH = 0;
+  int32_t ACTION = 1;                   // 1 add and replace, 2 freshen, 3 update and add
+  uint8_t SYSTEMANDHIDDEN = 0, MOVEFILES = 0, LATESTDATE = 0, CREATEMULTIPLEVOLUME = 0;
+  uint8_t ADDFILECOMMENT = 0, ADDARCHIVECOMMENT = 0, ENCRYPTDATA = 0, USETEMPDIR = 0;
   std::string FILESPEC;
 };
 
@@ -111,5 +111,14 @@ std::string markedMemberList(const ArchiveState& s);
 void markAll(ArchiveState& s);
 void clearMarks(ArchiveState& s, int keepRow);
 void countMarked(ArchiveState& s);
+
+// Sorts the member list ascending by the key, then clears the marks but `keepRow`'s.
+enum class SortKey { Index, Name, Size, Ratio, Packed, Date };
+void sortMembers(ArchiveState& s, SortKey key, int keepRow);
+
+// The archiver's recommendation: the list of files given on its command line is recommended once;
+// ".\QMTBACK.INI" keeps the last one under [QMTBackup] LastWarning. Shows the message and notes
+// the list; false when there was nothing to recommend.
+bool recommendBackup(const std::string& fileList);
 
 }  // namespace ov::backup
