@@ -13,6 +13,7 @@
 #include "platform/ui/runtime.h"
 #include "platform/ui/text_list.h"
 #include "platform/ui/window.h"
+#include "platform/ui/window_proc.h"
 
 namespace ov::backup {
 
@@ -514,8 +515,14 @@ Level DisplayArchiveWindow::Init() {
   w.prompt("?Prompt:Select", "&Select").at(4, 180, 30, 10);
   m_all = w.button("?All", "&All").at(36, 178, 40, 14).feq();
   m_clear = w.button("?ClearAll", "&Clear All").at(80, 178, 50, 14).feq();
-  m_sort = w.button("?Sort", "&Sort").at(140, 178, 40, 14).feq();
   Open();
+  // The right button over the list asks for the pop-up menu.
+  m_formerProc = static_cast<int>(w.propInt(m_list, ui::Prop::WndProc));
+  m_popupProc = ui::registerWindowProc([this](ui::Handle h, uint32_t msg, ui::WPARAM wp, ui::LPARAM lp) -> ui::LRESULT {
+    if (msg == ui::WM::RButtonUp) ui::POST(kMemberPopup);
+    return ui::CallWindowProc(m_formerProc, h, msg, wp, lp);
+  });
+  w.setProp(m_list, ui::Prop::WndProc, static_cast<int64_t>(m_popupProc));
   DisplayArchive(Archive);
   g_archiveWindow = this;
   refresh();
@@ -550,17 +557,6 @@ Level DisplayArchiveWindow::TakeAccepted() {
     refresh();
     return Level::Notify;
   }
-  if (f == m_sort) {
-    static const char* kIds[] = {"by &Index", "by &Name", "by &Original Size", "by Compression &Ratio",
-                                 "by &Compressed Size", "by File &Date"};
-    int chosen = ui::POPUP(std::string(kIds[0]) + "|" + kIds[1] + "|" + kIds[2] + "|" + kIds[3] + "|" + kIds[4] +
-                           "|" + kIds[5]);
-    if (chosen > 0) {
-      sortMembers(Archive, static_cast<SortKey>(chosen - 1), 0);
-      refresh();
-    }
-    return Level::Notify;
-  }
   if (f == m_list) {
     // Activating a row extracts, through the frame.
     ui::POST(EVENT::Accepted, kTbUnzip, g_frameThread);
@@ -578,8 +574,41 @@ Level DisplayArchiveWindow::TakeFieldEvent() {
   return WindowManager::TakeFieldEvent();
 }
 
+void DisplayArchiveWindow::memberPopup() {
+  const int chosen = ui::POPUP(
+      "&Add...|&Delete...|&Extract...|&Test...|Sta&tistics...|&Sort{by &Index|by &Name|by &Original Size|"
+      "by Compression &Ratio|by &Compressed Size|by File &Date}|-|Select &All|&Deselect All");
+  static const int kFrameCommands[] = {kTbZip, kTbDelete, kTbUnzip, kTbTest, kTbInfo};
+  if (chosen >= 1 && chosen <= 5) {
+    ui::POST(EVENT::Accepted, kFrameCommands[chosen - 1], g_frameThread);
+  } else if (chosen >= 6 && chosen <= 11) {
+    sortMembers(Archive, static_cast<SortKey>(chosen - 6), currentRow());
+    refresh();
+  } else if (chosen == 12) {
+    markAll(Archive);
+    refresh();
+  } else if (chosen == 13) {
+    clearMarks(Archive, 0);
+    refresh();
+  }
+}
+
+Level DisplayArchiveWindow::Kill() {
+  if (m_popupProc) {
+    if (window().propInt(m_list, ui::Prop::WndProc) == m_popupProc)
+      window().setProp(m_list, ui::Prop::WndProc, static_cast<int64_t>(m_formerProc));
+    ui::unregisterWindowProc(m_popupProc);
+    m_popupProc = 0;
+  }
+  return WindowManager::Kill();
+}
+
 Level DisplayArchiveWindow::TakeWindowEvent() {
   if (EVENT() == kRefreshList) refresh();
+  if (EVENT() == kMemberPopup) {
+    memberPopup();
+    return Level::Notify;
+  }
   if (EVENT() == EVENT::CloseWindow || EVENT() == EVENT::CloseDown) {
     if (g_archiveWindow == this) g_archiveWindow = nullptr;
   }
@@ -640,13 +669,15 @@ void ArchiverFrame::enableArchiveCommands(bool on) {
     window().setProp(feq, ui::Prop::Disable, on ? 0 : 1);
 }
 
-void ArchiverFrame::openArchiveWindow(const std::string& name, bool enableCommands) {
+void ArchiverFrame::openArchiveWindow(const std::string& name) {
   if (name.empty()) return;
   if (g_archiveThread && ui::isThreadRunning(g_archiveThread)) ui::POST(EVENT::CloseDown, 0, g_archiveThread);
   g_archiveThread = 0;
   Archive.ZIPARCHIVENAME = name;
   g_archiveThread = ui::START([] { return std::make_unique<DisplayArchiveWindow>(); }, 25000);
-  if (enableCommands) enableArchiveCommands(true);
+  // The menu and the toolbar both enable the archive commands: an archive opened from the toolbar
+  // after Close Archive would otherwise be left with them disabled.
+  enableArchiveCommands(true);
 }
 
 void ArchiverFrame::closeArchive() {
@@ -704,11 +735,11 @@ Level ArchiverFrame::TakeAccepted() {
   switch (ui::ACCEPTED()) {
     case kNewArchive:
     case kTbNew:
-      openArchiveWindow(NewArchive(Archive), ui::ACCEPTED() == kNewArchive);
+      openArchiveWindow(NewArchive(Archive));
       return Level::Notify;
     case kOpenArchive:
     case kTbOpen:
-      openArchiveWindow(OpenArchive(Archive), ui::ACCEPTED() == kOpenArchive);
+      openArchiveWindow(OpenArchive(Archive));
       return Level::Notify;
     case kCloseArchive: closeArchive(); return Level::Notify;
     case kInformation:

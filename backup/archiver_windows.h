@@ -18,6 +18,8 @@ constexpr int kNewArchive = -101, kOpenArchive = -102, kCloseArchive = -103, kIn
               kPreferences = -121, kAbout = -131, kTbNew = -141, kTbOpen = -142, kTbInfo = -143,
               kTbZip = -144, kTbDelete = -145, kTbUnzip = -146, kTbTest = -147, kTbComment = -148,
               kTbAbout = -149;
+// Posted to the archive window when the right button is released over its member list.
+constexpr int kMemberPopup = 0x500 + 20;
 }  // namespace archiver
 
 class ArchiverFrame : public ui::WindowManager {
@@ -29,7 +31,7 @@ class ArchiverFrame : public ui::WindowManager {
   ui::Level Kill() override;
 
  private:
-  void openArchiveWindow(const std::string& name, bool enableCommands);
+  void openArchiveWindow(const std::string& name);
   void closeArchive();
   void enableArchiveCommands(bool on);
   void runAdd();
@@ -46,12 +48,15 @@ class DisplayArchiveWindow : public ui::WindowManager {
   ui::Level TakeAccepted() override;
   ui::Level TakeFieldEvent() override;
   ui::Level TakeWindowEvent() override;
+  ui::Level Kill() override;
   // The list shown again from the member list (after an operation).
   void refresh();
   int currentRow() const;
 
  private:
-  int m_list = 0, m_all = 0, m_clear = 0, m_sort = 0;
+  void memberPopup();
+  int m_list = 0, m_all = 0, m_clear = 0;
+  int m_formerProc = 0, m_popupProc = 0;
 };
 
 // The formatted list line of a member.

@@ -87,6 +87,13 @@ TEST_F(Archiver, OpenListExtractAndDeleteThroughTheWindows) {
         EXPECT_NE(lines[0].find("0001  a.txt"), std::string::npos) << lines[0];
         EXPECT_NE(lines[0].find("DeflatedN"), std::string::npos) << lines[0];
 
+        // The member list's pop-up menu sorts.
+        host.expectPopup("by Original Size");
+        list.post(archiver::kMemberPopup);
+        list.with([&](ov::ui::Window& w) { lines = w.as<ov::ui::TextList>(w.feq("?List"))->lines(); });
+        ASSERT_EQ(lines.size(), 2u);
+        EXPECT_NE(lines[0].find("b c.txt"), std::string::npos) << lines[0];
+
         // Extract everything into a folder.
         frame.press("?TbUnzip");
         WindowDriver dialog = d.waitWindow("SelectFiles");
