@@ -211,6 +211,26 @@ void clearMarks(ArchiveState& s, int keepRow) {
   countMarked(s);
 }
 
+void selectRow(ArchiveState& s, int row, bool ctrl, bool shift) {
+  const int n = static_cast<int>(s.LSZQ.size());
+  if (row < 1 || row > n) return;
+  if (shift) {
+    const int anchor = s.SHIFTMOUSELEFTPOS >= 1 && s.SHIFTMOUSELEFTPOS <= n ? static_cast<int>(s.SHIFTMOUSELEFTPOS) : row;
+    const int from = std::min(anchor, row), to = std::max(anchor, row);
+    for (int i = 1; i <= n; ++i) s.LSZQ[static_cast<size_t>(i) - 1].mark = i >= from && i <= to;
+    s.SHIFTMOUSELEFTNEWPOS = row;
+  } else if (ctrl) {
+    s.LSZQ[static_cast<size_t>(row) - 1].mark = true;
+    s.SHIFTMOUSELEFTPOS = row;
+  } else {
+    for (int i = 1; i <= n; ++i) s.LSZQ[static_cast<size_t>(i) - 1].mark = i == row;
+    s.SHIFTMOUSELEFTPOS = row;
+  }
+  s.NEWSELECTPOINTER = row;
+  s.MULTISELECT = 0;
+  countMarked(s);
+}
+
 void sortMembers(ArchiveState& s, SortKey key, int keepRow) {
   auto by = [key](const MemberRow& a, const MemberRow& b) {
     switch (key) {

@@ -112,6 +112,11 @@ void markAll(ArchiveState& s);
 void clearMarks(ArchiveState& s, int keepRow);
 void countMarked(ArchiveState& s);
 
+// A row chosen in the member list (1-based): alone it marks only that row and becomes the anchor;
+// with Ctrl it is added to the marked rows (and becomes the anchor); with Shift every row from the
+// anchor to it is marked, earlier marks cleared.
+void selectRow(ArchiveState& s, int row, bool ctrl, bool shift);
+
 // Sorts the member list ascending by the key, then clears the marks but `keepRow`'s.
 enum class SortKey { Index, Name, Size, Ratio, Packed, Date };
 void sortMembers(ArchiveState& s, SortKey key, int keepRow);

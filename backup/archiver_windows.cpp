@@ -1,5 +1,7 @@
 #include "backup/archiver_windows.h"
 
+#include <QGuiApplication>
+
 #include <cstdio>
 
 #include "backup/runner_windows.h"
@@ -567,8 +569,8 @@ Level DisplayArchiveWindow::TakeAccepted() {
 
 Level DisplayArchiveWindow::TakeFieldEvent() {
   if (ui::FIELD() == m_list && EVENT() == EVENT::NewSelection) {
-    // A plain selection marks only the current row.
-    clearMarks(Archive, currentRow());
+    const Qt::KeyboardModifiers mods = QGuiApplication::keyboardModifiers();
+    selectRow(Archive, currentRow(), mods & Qt::ControlModifier, mods & Qt::ShiftModifier);
     refresh();
   }
   return WindowManager::TakeFieldEvent();

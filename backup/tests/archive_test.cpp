@@ -115,6 +115,39 @@ TEST_F(ArchiveTest, AttributesAndMoreThan32767MembersAsStored) {
   EXPECT_EQ(Information(s).comment, "NO");
 }
 
+TEST(ArchiveMarks, PlainCtrlAndShiftSelections) {
+  ArchiveState s;
+  s.LSZQ.resize(6);
+  for (size_t i = 0; i < s.LSZQ.size(); ++i) s.LSZQ[i].size = 10 * static_cast<uint32_t>(i + 1);
+  auto marks = [&] {
+    std::string m;
+    for (const MemberRow& r : s.LSZQ) m += r.mark ? 'x' : '.';
+    return m;
+  };
+  struct Step {
+    int row;
+    bool ctrl, shift;
+    const char* want;
+  };
+  const Step steps[] = {{2, false, false, ".x...."},  // a plain click marks only its row
+                        {4, true, false, ".x.x.."},   // Ctrl adds
+                        {6, false, true, "...xxx"},   // Shift: from the anchor (4), earlier marks cleared
+                        {1, false, true, "xxxx.."},   // the anchor stays
+                        {5, false, false, "....x."}};
+  for (const Step& st : steps) {
+    selectRow(s, st.row, st.ctrl, st.shift);
+    EXPECT_EQ(marks(), st.want) << st.row;
+  }
+  EXPECT_EQ(s.SELECTEDFILES, 1);
+  EXPECT_EQ(s.SELECTEDBYTES, 50u);
+  markAll(s);
+  EXPECT_EQ(s.MULTISELECT, 1);
+  EXPECT_EQ(s.SELECTEDFILES, 6);
+  clearMarks(s, 3);
+  EXPECT_EQ(marks(), "..x...");
+  EXPECT_EQ(s.MULTISELECT, 0);
+}
+
 TEST_F(ArchiveTest, NewArchiveGetsZipAndReplacesAnOldFile) {
   ScriptedHost host;
   writeFile(scratch.work() / "week.ZIP", "old archive");
