@@ -166,7 +166,7 @@ class FileFinder {
       struct stat st {};
       if (::stat(path.c_str(), &st) != 0) return;
       if (S_ISREG(st.st_mode)) {
-        take(path, folder + name, st, false);
+        take(path, folder + name, st);
       } else if (S_ISDIR(st.st_mode) && (m_options & zipopt::Recurse)) {
         std::string dirShown = folder + name;
         if (!dirShown.empty() && dirShown.back() != '/') dirShown += '/';
@@ -182,6 +182,9 @@ class FileFinder {
 
  private:
   void walk(const std::string& dir, const std::string& shown, const std::string& pattern, bool recurse) {
+    // A folder reached twice (a link back up the tree) is walked once.
+    struct stat self {};
+    if (::stat(dir.c_str(), &self) != 0 || !m_walked.insert({self.st_dev, self.st_ino}).second) return;
     std::error_code ec;
     std::vector<fs::directory_entry> entries;
     for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) entries.push_back(*it);
@@ -198,13 +201,12 @@ class FileFinder {
       if (S_ISDIR(st.st_mode)) {
         if (recurse) walk(e.path().string(), shown + name + "/", pattern, true);
       } else if (S_ISREG(st.st_mode) && rt::wildcardMatch(name, pattern)) {
-        take(e.path().string(), shown + name, st, true);
+        take(e.path().string(), shown + name, st);
       }
     }
   }
 
-  void take(const std::string& path, const std::string& shown, const struct stat& st, bool byWildcard) {
-    (void)byWildcard;
+  void take(const std::string& path, const std::string& shown, const struct stat& st) {
     if (m_archiveKnown && st.st_dev == m_archiveDev && st.st_ino == m_archiveIno) return;
     if (!m_seen.insert({st.st_dev, st.st_ino}).second) return;
     Candidate c;
@@ -224,7 +226,7 @@ class FileFinder {
   bool m_archiveKnown = false;
   dev_t m_archiveDev = 0;
   ino_t m_archiveIno = 0;
-  std::set<std::pair<dev_t, ino_t>> m_seen;
+  std::set<std::pair<dev_t, ino_t>> m_seen, m_walked;
   std::vector<Candidate> m_found;
 };
 
@@ -294,14 +296,8 @@ zip_int64_t fileSourceCallback(void* state, void* data, zip_uint64_t length, zip
   }
 }
 
-long zipOpenError(int ze) {
-  switch (ze) {
-    case ZIP_ER_MEMORY: return code::OutOfMemory;
-    case ZIP_ER_NOZIP:
-    case ZIP_ER_INCONS: return code::CreateArchive;
-    default: return code::CreateArchive;
-  }
-}
+// An archive that cannot be opened for writing: missing folder, no access, or not an archive.
+long zipOpenError(int ze) { return ze == ZIP_ER_MEMORY ? code::OutOfMemory : code::CreateArchive; }
 
 long zipCloseError(zip_error_t* error, bool cancelled) {
   if (cancelled) return code::Cancelled;

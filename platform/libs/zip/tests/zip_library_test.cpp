@@ -140,6 +140,12 @@ TEST_F(ZipLibrary, ExcludePatternsWithoutPathsHiddenFilesAndRepeatedNames) {
   EXPECT_EQ(LSZIP_EXECUTE("c.zip", zipaction::Add, 6, zipopt::Recurse), code::RepeatedName);
   EXPECT_FALSE(fs::exists(scratch.dir() / "c.zip"));
 
+  // A link back up the tree is followed once, not forever.
+  fs::create_directory_symlink(scratch.dir(), scratch.dir() / "sub" / "loop");
+  LSZIP_INCLUDE("deep.*");
+  ASSERT_EQ(LSZIP_EXECUTE("l.zip", zipaction::Add, 6, zipopt::Recurse | zipopt::FullPath), 0);
+  EXPECT_EQ(names("l.zip"), (std::set<std::string>{"sub/deep.tps"}));
+
   LSZIP_INCLUDE("*.nothing");
   EXPECT_EQ(LSZIP_EXECUTE("c.zip", zipaction::Add, 6, 0), code::NothingToDo);
 }
