@@ -71,10 +71,25 @@ TEST_F(Archiver, OpenListExtractAndDeleteThroughTheWindows) {
         WindowDriver frame = d.waitWindow("Main");
         EXPECT_EQ(frame.title(), "QMT Backup Module");
         EXPECT_FALSE(frame.enabled("?Extract")) << "no archive yet";
+        frame.press("?CloseArchive");  // nothing to close: nothing happens
+        EXPECT_EQ(frame.title(), "QMT Backup Module");
+
+        // Opening a second archive closes the first archive window first.
+        run("cd '" + scratch.work().string() + "' && zip -q first.zip a.txt");
+        host.expectFile("Open ZIP archive", {(scratch.work() / "first.zip").string()});
+        frame.press("?TbOpen");
+        d.waitWindow("DisplayArchive");
 
         host.expectFile("Open ZIP archive", {(scratch.work() / "arc.zip").string()});
         frame.press("?OpenArchive");
         WindowDriver list = d.waitWindow("DisplayArchive");
+        d.settle();
+        int archiveWindows = 0;
+        d.gui([&] {
+          for (ov::ui::Window* w : ov::ui::openWindows())
+            if (w->manager() && w->manager()->procedureName() == "DisplayArchive") ++archiveWindows;
+        });
+        EXPECT_EQ(archiveWindows, 1);
         EXPECT_TRUE(frame.enabled("?Extract"));
         EXPECT_EQ(frame.title(), "QMT Backup Module - " + std::string([&] {
                     std::string n = (scratch.work() / "arc.zip").string();
