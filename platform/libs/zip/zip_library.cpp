@@ -151,6 +151,7 @@ class FileFinder {
   }
 
   void addPattern(const std::string& raw) {
+    m_walked.clear();  // each pattern walks the folders anew
     std::string pattern = rt::normalizePath(raw);
     if (pattern.empty()) return;
     std::string folder, name;
