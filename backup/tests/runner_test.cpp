@@ -26,7 +26,7 @@ namespace {
 std::vector<std::string> g_log;
 void captureLog(const std::string& line) { g_log.push_back(line); }
 
-class Runner : public ::testing::Test {
+class BackupRunner : public ::testing::Test {
  protected:
   void SetUp() override {
     ov::ui::test::application();
@@ -54,7 +54,7 @@ class Runner : public ::testing::Test {
   Scratch scratch;
 };
 
-TEST_F(Runner, CommandLineKeysAndSwitches) {
+TEST_F(BackupRunner, CommandLineKeysAndSwitches) {
   const std::string here = ov::rt::SHORTPATH(ov::rt::PATH());
   struct Case {
     const char* name;
@@ -116,7 +116,7 @@ TEST_F(Runner, CommandLineKeysAndSwitches) {
   EXPECT_TRUE(r.subfolders && !r.quiet);
 }
 
-TEST_F(Runner, FileSpecificationsAndTheArchiverCommand) {
+TEST_F(BackupRunner, FileSpecificationsAndTheArchiverCommand) {
   struct Split {
     const char* spec;
     std::vector<std::string> want;
@@ -144,7 +144,7 @@ TEST_F(Runner, FileSpecificationsAndTheArchiverCommand) {
   }
 }
 
-TEST_F(Runner, BackupSetUpPrefixesARelativeArchiveAndSplitsEveryPattern) {
+TEST_F(BackupRunner, BackupSetUpPrefixesARelativeArchiveAndSplitsEveryPattern) {
   ScriptedHost host;
   const std::string start = ov::rt::SHORTPATH(ov::rt::PATH());
   ov::rt::setCommandLine("qmtback BACKUP=b.zip PATH=data \"FILES=*.TPS;;my data.*\" EXCLUDE=*.BAK;ov98.ini /S");
@@ -163,7 +163,7 @@ TEST_F(Runner, BackupSetUpPrefixesARelativeArchiveAndSplitsEveryPattern) {
   EXPECT_EQ(ov::rt::SHORTPATH(ov::rt::PATH()), start) << "the folder is current again";
 }
 
-TEST_F(Runner, BackupAndRestoreRoundTripWithInfoZipAsOracle) {
+TEST_F(BackupRunner, BackupAndRestoreRoundTripWithInfoZipAsOracle) {
   ScriptedHost host;  // a quiet run shows nothing: any box fails the test
   ov::rt::setCommandLine("qmtback BACKUP=b.zip PATH=data /S EXCLUDE=*.bak;OV98.* FILES=*.TPS;*.ZEZ;*.INI");
   MainPlan p = MainSetup(readRunnerCommand());
@@ -190,7 +190,7 @@ TEST_F(Runner, BackupAndRestoreRoundTripWithInfoZipAsOracle) {
   EXPECT_TRUE(g_log.empty());
 }
 
-TEST_F(Runner, RestoreToDotDotGoesToTheParentWrittenOut) {
+TEST_F(BackupRunner, RestoreToDotDotGoesToTheParentWrittenOut) {
   ScriptedHost host;
   ov::rt::setCommandLine("qmtback BACKUP=b.zip PATH=data");
   EXPECT_EQ(BackupOperation(MainSetup(readRunnerCommand()).backup).RunNow(), kExitSucceeded);
@@ -205,7 +205,7 @@ TEST_F(Runner, RestoreToDotDotGoesToTheParentWrittenOut) {
   EXPECT_EQ(readFile(scratch.work() / "OVCLPBRD.TPS"), readFile(scratch.work() / "data" / "OVCLPBRD.TPS"));
 }
 
-TEST_F(Runner, QuietFailuresLogAndEndNonZeroWithoutABox) {
+TEST_F(BackupRunner, QuietFailuresLogAndEndNonZeroWithoutABox) {
   ScriptedHost host;  // no expectations: a box would fail the test
   writeFile(scratch.work() / "junk.zip", std::string(100, 'j'));
   ov::rt::setCommandLine("qmtback RESTORE=junk.zip PATH=out");
@@ -228,7 +228,7 @@ TEST_F(Runner, QuietFailuresLogAndEndNonZeroWithoutABox) {
   EXPECT_FALSE(fs::exists(scratch.work() / "b.zip")) << "nothing was zipped from the wrong folder";
 }
 
-TEST_F(Runner, ShownRunsReportTheResultInBoxes) {
+TEST_F(BackupRunner, ShownRunsReportTheResultInBoxes) {
   ScriptedHost host;
   host.expectMessage("Files were backed up successfully.", Ok);
   ov::rt::setCommandLine("qmtback BACKUP=b.zip PATH=data /V");
@@ -262,7 +262,7 @@ TEST_F(Runner, ShownRunsReportTheResultInBoxes) {
   EXPECT_TRUE(g_log.empty());
 }
 
-TEST_F(Runner, PreservedValuesLiveInTheIniFile) {
+TEST_F(BackupRunner, PreservedValuesLiveInTheIniFile) {
   GLO = {"/x/y.zip", "Restore from an archive"};
   savePreserved();
   GLO = {};

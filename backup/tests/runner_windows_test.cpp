@@ -24,7 +24,7 @@ using ov::ui::test::WindowDriver;
 
 namespace {
 
-class RunnerWindows : public ::testing::Test {
+class BackupRunnerWindows : public ::testing::Test {
  protected:
   void SetUp() override {
     ov::ui::test::application();
@@ -35,7 +35,7 @@ class RunnerWindows : public ::testing::Test {
   Scratch scratch;
 };
 
-TEST_F(RunnerWindows, BackupPickedInMainThenRestoreFromTheLookUp) {
+TEST_F(BackupRunnerWindows, BackupPickedInMainThenRestoreFromTheLookUp) {
   ScriptedHost host;
   int exitCode = -1;
   runScript([&](Driver& d) {
@@ -83,7 +83,7 @@ TEST_F(RunnerWindows, BackupPickedInMainThenRestoreFromTheLookUp) {
   EXPECT_EQ(readFile(scratch.work() / "back" / "OVCLPBRD.TPS"), std::string(4000, 'c'));
 }
 
-TEST_F(RunnerWindows, CancelInTheMiddleOfABackupLeavesNoArchive) {
+TEST_F(BackupRunnerWindows, CancelInTheMiddleOfABackupLeavesNoArchive) {
   // Enough incompressible data that the library is still at work when Cancel arrives.
   std::mt19937 random(7);
   std::string block(1 << 20, '\0');
@@ -119,7 +119,7 @@ TEST_F(RunnerWindows, CancelInTheMiddleOfABackupLeavesNoArchive) {
   EXPECT_FALSE(fs::exists(scratch.work() / "big.zip"));
 }
 
-TEST_F(RunnerWindows, TheProgramsExitCodeSaysWhetherTheRunWorked) {
+TEST_F(BackupRunnerWindows, TheProgramsExitCodeSaysWhetherTheRunWorked) {
   const std::string program = std::string(OV_BIN_DIR) + "/qmtback";
   const std::string env = "cd '" + scratch.work().string() + "' && XDG_CONFIG_HOME='" +
                           (scratch.root() / "config").string() + "' QT_QPA_PLATFORM=offscreen timeout 60 ";
