@@ -8,7 +8,7 @@
 namespace ov::mapisend {
 namespace {
 
-class Program : public test::MailFixture {
+class TesselProgram : public test::MailFixture {
  protected:
   void SetUp() override {
     MailFixture::SetUp();
@@ -29,7 +29,7 @@ class Program : public test::MailFixture {
   }
 };
 
-TEST_F(Program, SendsTheMessageAndStampsIt) {
+TEST_F(TesselProgram, SendsTheMessageAndStampsIt) {
   EXPECT_EQ(run("5"), 0);
   ASSERT_EQ(m_sendmail.runs(), 1);
   EXPECT_EQ(mapi::testing::header(m_sendmail.message(1), "Subject"), "From the program");
@@ -38,7 +38,7 @@ TEST_F(Program, SendsTheMessageAndStampsIt) {
   EXPECT_EQ(logged("Recipient1"), "bob@example.org");
 }
 
-TEST_F(Program, ExitCodeOfAFailedRun) {
+TEST_F(TesselProgram, ExitCodeOfAFailedRun) {
   struct Case {
     const char* arguments;
     std::vector<int> sendmailExits;

@@ -29,7 +29,7 @@ std::string readFile(const std::filesystem::path& p) {
   return s.str();
 }
 
-class Send : public MailFixture {
+class TesselSend : public MailFixture {
  protected:
   void SetUp() override {
     MailFixture::SetUp();
@@ -79,7 +79,7 @@ class Send : public MailFixture {
   }
 };
 
-TEST_F(Send, WayFromTheCommandLineAndTheSetting) {
+TEST_F(TesselSend, WayFromTheCommandLineAndTheSetting) {
   struct Case {
     const char* line;
     uint8_t setting;
@@ -97,7 +97,7 @@ TEST_F(Send, WayFromTheCommandLineAndTheSetting) {
   }
 }
 
-TEST_F(Send, SingleMessageLogsEveryStepInBothWays) {
+TEST_F(TesselSend, SingleMessageLogsEveryStepInBothWays) {
   files::LOG.ACTIVE = 1;
   addMessage(5, [](files::MessageRec& m) {
     m.EmailTo = "bob@example.org";
@@ -138,7 +138,7 @@ TEST_F(Send, SingleMessageLogsEveryStepInBothWays) {
                              "Subject=Hello 2026/12/06\nMAPISENDMAIL(n)=Successful\n");
 }
 
-TEST_F(Send, ExitCodes) {
+TEST_F(TesselSend, ExitCodes) {
   addMessage(1, [](files::MessageRec& m) { m.EmailTo = "a@example.org"; m.Subject = "s"; });
   addMessage(2, [](files::MessageRec& m) { m.MailType = "News"; m.EmailTo = "a@example.org"; });
   addMessage(3, [](files::MessageRec& m) { m.MailFormat = "HTML file"; m.EmailTo = "a@example.org"; });
@@ -204,7 +204,7 @@ TEST_F(Send, ExitCodes) {
   EXPECT_FALSE(m_host.pending());
 }
 
-TEST_F(Send, NoMailClientEndsWithTheLogOnFailure) {
+TEST_F(TesselSend, NoMailClientEndsWithTheLogOnFailure) {
   addMessage(1, [](files::MessageRec& m) { m.EmailTo = "a@example.org"; m.Subject = "s"; });
   ::setenv(mapi::kSendmailVariable, "/nonexistent/sendmail", 1);  // the fixture's stand-in sets it back
   m_host.expectMessage("No mail client", ui::BUTTON::Ok);
@@ -216,7 +216,7 @@ TEST_F(Send, NoMailClientEndsWithTheLogOnFailure) {
   EXPECT_EQ(m_host.messages().at(0).title, "MAPI Error: MAPILOGON(0)");
 }
 
-TEST_F(Send, BccRecipientsGoInBatchesOfAHundredAndAFailedBatchEndsTheRest) {
+TEST_F(TesselSend, BccRecipientsGoInBatchesOfAHundredAndAFailedBatchEndsTheRest) {
   addContacts(1, 250, "Club");
   addContacts(251, 252, "Other");
   addMessage(5, [](files::MessageRec& m) {
@@ -261,7 +261,7 @@ TEST_F(Send, BccRecipientsGoInBatchesOfAHundredAndAFailedBatchEndsTheRest) {
   EXPECT_EQ(storedMessage(6).LastDateSent, 0);
 }
 
-TEST_F(Send, NoBccWaySendsOneMessagePerContactAndGoesOnAfterAFailure) {
+TEST_F(TesselSend, NoBccWaySendsOneMessagePerContactAndGoesOnAfterAFailure) {
   files::LOG.ACTIVE = 1;
   addContacts(1, 3, "Team");
   addContact(4, [](files::ContactRec& c) {
@@ -290,7 +290,7 @@ TEST_F(Send, NoBccWaySendsOneMessagePerContactAndGoesOnAfterAFailure) {
   EXPECT_TRUE(skippedLogged);
 }
 
-TEST_F(Send, MailMergeInBothWays) {
+TEST_F(TesselSend, MailMergeInBothWays) {
   exchangeFile("merge.csv", {{"Ann", "ann@example.org"}, {"", ""}, {"", "bob@example.org"}});
   addMessage(5, [&](files::MessageRec& m) {
     m.MailType = "Mail Merge";
@@ -310,7 +310,7 @@ TEST_F(Send, MailMergeInBothWays) {
   EXPECT_EQ(header(m_sendmail.message(3), "To"), "bob@example.org");
 }
 
-TEST_F(Send, MailScriptLinesCarryTheirValuesForward) {
+TEST_F(TesselSend, MailScriptLinesCarryTheirValuesForward) {
   file("a.txt", "attached");
   file("body.txt", "line 1   \nline 2\n");
   exchangeFile("script.ovs", {
@@ -355,7 +355,7 @@ TEST_F(Send, MailScriptLinesCarryTheirValuesForward) {
   EXPECT_EQ(storedMessage(5).LastDateSent, 0);
 }
 
-TEST_F(Send, AttachmentsAndASubjectFromTheText) {
+TEST_F(TesselSend, AttachmentsAndASubjectFromTheText) {
   file("20261206.txt", "today's figures");
   file("b.csv", "x,y");
   addMessage(5, [](files::MessageRec& m) {
@@ -388,7 +388,7 @@ TEST_F(Send, AttachmentsAndASubjectFromTheText) {
   EXPECT_EQ(bodyOf(2), "stored text\n");
 }
 
-TEST_F(Send, TestMessageGoesToTheUsersOwnAddress) {
+TEST_F(TesselSend, TestMessageGoesToTheUsersOwnAddress) {
   m_host.setClipboardText("from the clipboard");
   SendStoredMessage(0, Way::Bcc);
   EXPECT_EQ(ExitCode, 0);

@@ -10,7 +10,7 @@ namespace {
 
 using test::MailFixture;
 
-class Variables : public MailFixture {
+class TesselVariables : public MailFixture {
  protected:
   void SetUp() override {
     MailFixture::SetUp();
@@ -46,7 +46,7 @@ class Variables : public MailFixture {
   }
 };
 
-TEST_F(Variables, ExpandTable) {
+TEST_F(TesselVariables, ExpandTable) {
   m_host.setClipboardText("Hi [=2*3] [TODAY]  ");
   struct Case {
     const char* text;
@@ -112,7 +112,7 @@ TEST_F(Variables, ExpandTable) {
   }
 }
 
-TEST_F(Variables, SelfReferringValuesStayBounded) {
+TEST_F(TesselVariables, SelfReferringValuesStayBounded) {
   setVariable("LOOP", "[LOOP][LOOP]");
   EXPECT_EQ(ExpandVariables("[LOOP]"), "[LOOP][LOOP]");
   // A long text is cut to the work buffer.
@@ -120,7 +120,7 @@ TEST_F(Variables, SelfReferringValuesStayBounded) {
   EXPECT_EQ(ExpandVariables(longText).size(), kExpandWidth);
 }
 
-TEST_F(Variables, DebugLinesNeedBothSettings) {
+TEST_F(TesselVariables, DebugLinesNeedBothSettings) {
   files::LOG.ACTIVE = 1;
   (void)ExpandVariables("[=1+1]");
   EXPECT_TRUE(eventLines().empty());
