@@ -137,8 +137,10 @@ std::string recipientsForLog() {
 
 int32_t sendThroughMapi(int32_t id) {
   const bool here = rt::EXISTS(kMapiSender) || rt::EXISTS("tessel");
-  const std::string command =
-      (here ? std::string("./") : rt::programFolder() + "/") + std::string(kMapiSender) + " " + std::to_string(id);
+  // Named by its full path, so the program start cannot take the one of the other folder instead
+  // (a name without a folder is looked up in the program's own folder first).
+  const std::string command = "\"" + (here ? rt::PATH() : rt::programFolder()) + "/" + std::string(kMapiSender) +
+                              "\" " + std::to_string(id);
   int exitCode = 0;
   int startError = 0;
   runOffFrame([&] { startError = rt::runProgram(command, exitCode); });
