@@ -289,6 +289,10 @@ void onMessage(unsigned msg, std::uintptr_t wParam, std::uint32_t lParam) {
   if (msg == kMsgSimpleAsyncDns) return simpleAsyncDns(static_cast<std::uint32_t>(wParam), lParam);
   if (msg >= kMsgSimpleClientFirst && msg <= kMsgSimpleClientLast)
     return simpleClientAsync(msg, static_cast<int>(wParam), lParam);
+  if (msg >= kMsgSimpleServerPortFirst && msg <= kMsgSimpleServerPortLast)
+    return simpleServerPortMessage(msg, static_cast<int>(wParam), lParam);
+  if (msg >= kMsgSimpleServerAcceptFirst && msg <= kMsgSimpleServerAcceptLast)
+    return simpleServerAsync(msg, static_cast<int>(wParam), lParam);
   if (logAll())
     logLine("CallBackWindowClientCallBack",
             "Attention. Received a message that isn't in one of our queues. p_wMsg = " + std::to_string(msg));

@@ -80,8 +80,8 @@ std::vector<char> statistics() {
   // The peer-messaging lists are never filled by this library: they count 0.
   const ListCount lists[] = {
       {0, 105}, {0, 93}, {0, 97}, {0, 179}, {0, 16684}, {0, 109}, {0, 66964}, {0, 45}, {0, 33}, {0, 16751},
-      {0, 21}, {0, 20}, {static_cast<std::uint32_t>(L.ipList.size()), 4}, {simple.clients, 326}, {0, 50},
-      {0, 68}, {simple.outData, 16396}, {simple.outList, 29}, {simple.inData, 16424},
+      {0, 21}, {0, 20}, {static_cast<std::uint32_t>(L.ipList.size()), 4}, {simple.clients, 326}, {simple.ports, 50},
+      {simple.accepted, 68}, {simple.outData, 16396}, {simple.outList, 29}, {simple.inData, 16424},
   };
   std::vector<char> out;
   for (const ListCount& l : lists) {

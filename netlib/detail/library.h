@@ -37,6 +37,10 @@ struct Notifier {
 constexpr unsigned kMsgSimpleAsyncDns = 3109;
 constexpr unsigned kMsgSimpleClientFirst = 6180;
 constexpr unsigned kMsgSimpleClientLast = 7180;
+constexpr unsigned kMsgSimpleServerPortFirst = 8180;    // listening and UDP ports
+constexpr unsigned kMsgSimpleServerPortLast = 9180;
+constexpr unsigned kMsgSimpleServerAcceptFirst = 10180; // accepted connections
+constexpr unsigned kMsgSimpleServerAcceptLast = 11180;
 constexpr unsigned kEventCloseDown = 514;
 constexpr unsigned kEventTimer = 523;
 
@@ -100,6 +104,9 @@ void postEvent(int event, int thread);
 // Hooks of the simple connections for the event thread and for CloseAll (simple_client.cpp).
 void simpleClientAsync(unsigned msg, int fd, std::uint32_t lParam);
 void simpleAsyncDns(std::uint32_t handle, std::uint32_t lParam);
+// Listening ports and UDP ports (simple_client.cpp).
+void simpleServerPortMessage(unsigned msg, int fd, std::uint32_t lParam);
+void simpleServerAsync(unsigned msg, int fd, std::uint32_t lParam);
 void checkToCloseNetSimpleSockets();
 void checkAsyncOpenTimeouts();
 void closeAllSimpleSockets();
@@ -107,6 +114,7 @@ void countQueuedPackets(std::uint32_t socket, std::int32_t sockId, std::uint32_t
 // Record counts of the simple-connection lists for the statistics record.
 struct SimpleListSizes {
   std::uint32_t clients = 0, outList = 0, outData = 0, inData = 0;
+  std::uint32_t accepted = 0, ports = 0;  // accepted connections, listening and UDP ports
 };
 SimpleListSizes simpleListSizes();
 std::uint32_t outgoingPacketsNotSent();
