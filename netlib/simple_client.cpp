@@ -1439,7 +1439,6 @@ SimpleListSizes simpleListSizes() {
   return z;
 }
 
-std::uint32_t outgoingPacketsNotSent() { return 0; }  // the peer transport's list: not kept here
 
 }  // namespace detail
 

@@ -12,20 +12,11 @@
 #include <vector>
 
 #include "netlib/detail/select_loop.h"
+#include "netlib/net_peer.h"
 
 namespace ov::net::detail {
 
-#pragma pack(push, 1)
-// The identity of one running instance of the library (16 bytes).
-struct NetID {
-  std::int32_t GUID1 = 0;
-  std::int32_t GUID2 = 0;
-  std::int32_t RunID = 0;
-  std::uint16_t SPort = 0;
-  std::uint16_t DGPort = 0;
-};
-#pragma pack(pop)
-static_assert(sizeof(NetID) == 16);
+using ov::net::NetID;
 
 struct Notifier {
   std::int32_t TIME;
@@ -117,6 +108,5 @@ struct SimpleListSizes {
   std::uint32_t accepted = 0, ports = 0;  // accepted connections, listening and UDP ports
 };
 SimpleListSizes simpleListSizes();
-std::uint32_t outgoingPacketsNotSent();
 
 }  // namespace ov::net::detail
