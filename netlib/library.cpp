@@ -455,6 +455,7 @@ void DLLStartUp() {
   L.notifyListFreed = freedBefore;
   L.qNotifier = std::move(notifiers);
   resetLogging();
+  peerStartUp();
 
   if (hasSwitch("/netall")) rt::SETCOMMAND("/netdebugtrace /netdlllogall /wireletlog");
   if (hasSwitch("/neterrors")) rt::SETCOMMAND("/netdebugtrace /netdlllogerrors /wireletlogerrors");

@@ -1541,6 +1541,11 @@ void closeAllPeer() {
   lib().netId.DGPort = lib().dgBasePort;
 }
 
+void peerStartUp() {
+  closeAllPeer();
+  peer() = Peer();
+}
+
 PeerListSizes peerListSizes() {
   Peer& p = peer();
   PeerListSizes z;

@@ -16,6 +16,8 @@ void peerTick();
 void peerCloseDown();
 // Closes every peer socket and empties every peer list.
 void closeAllPeer();
+// A fresh load of the library: every peer list, counter and flag back to its start.
+void peerStartUp();
 
 struct PeerListSizes {
   std::uint32_t netId = 0, notify = 0, localServices = 0, netServices = 0, inMsg = 0, orderInfo = 0, listening = 0,

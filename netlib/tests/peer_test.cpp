@@ -438,6 +438,199 @@ TEST_F(Peer, OrderedSetIsHandedOverInNumberOrder) {
   EXPECT_EQ(NetReceive(sizeof *r, *r), kNetNoRequest);
 }
 
+// A datagram socket of the test on 127.0.0.1:`port` that collects what the library sends there.
+class Listening {
+ public:
+  explicit Listening(std::uint16_t port) : m_fd(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {
+    sockaddr_in a = loopback(port);
+    m_bound = ::bind(m_fd.fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+  }
+  bool bound() const { return m_bound; }
+  // The next announcement, or an empty string when none came within `ms`.
+  std::string next(int ms) {
+    pollfd p{m_fd.fd, POLLIN, 0};
+    if (::poll(&p, 1, ms) <= 0) return {};
+    char buf[2048];
+    ssize_t n = ::recv(m_fd.fd, buf, sizeof buf, 0);
+    return n > 0 ? std::string(buf, static_cast<size_t>(n)) : std::string();
+  }
+
+ private:
+  Fd m_fd;
+  bool m_bound = false;
+};
+
+std::string announcementFrom(const NetID& id, std::int32_t type, const std::string& services, const std::string& name) {
+  detail::ICanDoContent c;
+  c.type = type;
+  c.fromNetId = id;
+  c.serviceList = services;
+  c.netName = name;
+  c.description = "desc";
+  return detail::makeICanDoPacket(c);
+}
+
+TEST_F(Peer, UniqueNamesAndRunsOfOneInstance) {
+  ASSERT_EQ(declare("Local"), 0);
+  Listening sink(0);  // where the library's answers go; never read
+  auto idOf = [](std::int32_t guid, std::int32_t run) {
+    NetID id;
+    id.GUID1 = guid;
+    id.GUID2 = 1;
+    id.RunID = run;
+    id.SPort = 9;
+    id.DGPort = 9;
+    return id;
+  };
+  std::vector<NetPublicService> list;
+  {
+    std::lock_guard lock(detail::libraryLock());
+    for (std::int32_t guid : {1, 2, 3})
+      ASSERT_EQ(detail::peerDispatch(announcementFrom(idOf(guid, 7), detail::kPacketICanDoBack, "S,", "HOST"),
+                                     htonl(INADDR_LOOPBACK)), 0);
+  }
+  ASSERT_EQ(NetGetServer(sizeof(NetServiceRecord), "S", list), 0);
+  std::set<std::string> names;
+  for (const NetPublicService& e : list) names.insert(e.UniqueNetName);
+  EXPECT_EQ(names, (std::set<std::string>{"HOST", "HOSTA", "HOSTV"}));
+
+  const size_t known = lists().netId;
+  {
+    std::lock_guard lock(detail::libraryLock());
+    // An older run of instance 1 is ignored; a newer one replaces it and what belonged to it.
+    ASSERT_EQ(detail::peerDispatch(announcementFrom(idOf(1, 6), detail::kPacketICanDoBack, "Other,", "HOST"),
+                                   htonl(INADDR_LOOPBACK)), 0);
+  }
+  EXPECT_EQ(lists().netId, known);
+  EXPECT_EQ(NetGetServer(sizeof(NetServiceRecord), "Other", list), kNetServerNotFound);
+  {
+    std::lock_guard lock(detail::libraryLock());
+    ASSERT_EQ(detail::peerDispatch(announcementFrom(idOf(1, 9), detail::kPacketICanDoBack, "Other,", "HOST"),
+                                   htonl(INADDR_LOOPBACK)), 0);
+  }
+  EXPECT_EQ(lists().netId, known);
+  ASSERT_EQ(NetGetServer(sizeof(NetServiceRecord), "Other", list), 0);
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_EQ(list[0].ServerNetID.RunID, 9);
+  ASSERT_EQ(NetGetServer(sizeof(NetServiceRecord), "S", list), 0);
+  EXPECT_EQ(list.size(), 2u);  // the old run's "S" went with it
+}
+
+TEST_F(Peer, AnnouncementsAreAnsweredAsTheirTypeSays) {
+  ASSERT_EQ(declare("Local"), 0);
+  TestPeer far;
+  struct Step {
+    const char* name;
+    std::int32_t type;
+    const char* services;
+    bool answered;
+  };
+  const Step kSteps[] = {
+      {"first NRN: the list changed", detail::kPacketICanDoNRN, "Far,", true},
+      {"same NRN again: no answer", detail::kPacketICanDoNRN, "Far,", false},
+      {"NRN with one more service", detail::kPacketICanDoNRN, "Far,Near,", true},
+      {"ICanDo: always answered", detail::kPacketICanDo, "Far,Near,", true},
+      {"ICanDoBack: never answered", detail::kPacketICanDoBack, "Far,", false},
+  };
+  for (const Step& s : kSteps) {
+    SCOPED_TRACE(s.name);
+    far.announce(m_dgBase, s.type, s.services);
+    std::string back = far.datagramOfType(detail::kPacketICanDoBack, s.answered ? 5000 : 300);
+    EXPECT_EQ(!back.empty(), s.answered);
+  }
+}
+
+TEST_F(Peer, ServicesAreAnnouncedWhenTheyChange) {
+  Listening other(static_cast<std::uint16_t>(m_dgBase + 1));  // where a second instance would listen
+  ASSERT_TRUE(other.bound());
+  auto servicesIn = [](const std::string& packet) {
+    detail::ICanDoParsed a;
+    EXPECT_EQ(detail::parseICanDoPacket(packet, a), 0);
+    return a.services;
+  };
+  ASSERT_EQ(declare("Alpha,Beta"), 0);
+  std::string first = other.next(5000);
+  ASSERT_FALSE(first.empty());
+  EXPECT_EQ(servicesIn(first), (std::vector<std::string>{"Alpha", "Beta"}));
+  while (!other.next(200).empty()) {
+  }
+  EXPECT_EQ(declare("Alpha"), 0);  // the same again: nothing to announce
+  EXPECT_TRUE(other.next(300).empty());
+  EXPECT_EQ(declare("Alpha", kServiceStart | kServicePrivate), 0);  // private now: announced without it
+  std::string changed = other.next(5000);
+  ASSERT_FALSE(changed.empty());
+  EXPECT_EQ(servicesIn(changed), (std::vector<std::string>{"Beta"}));
+  while (!other.next(200).empty()) {
+  }
+  EXPECT_EQ(declare("Beta", kServiceStop), 0);
+  std::string stopped = other.next(5000);
+  ASSERT_FALSE(stopped.empty());
+  EXPECT_TRUE(servicesIn(stopped).empty());
+}
+
+TEST_F(Peer, ReceivedPacketsAreAcknowledgedInRanges) {
+  ASSERT_EQ(declare("Local"), 0);
+  TestPeer far;
+  {
+    std::lock_guard lock(detail::libraryLock());
+    for (std::uint32_t id : {5u, 6u, 7u, 9u, 10u}) {
+      detail::DataContent c;
+      c.fromNetId = far.id;
+      c.toNetName = "me";
+      c.serviceName = "Local";
+      c.fromNetName = "farhost";
+      c.binData = "x";
+      c.packetId = id;
+      c.lowestUnAckPacketId = 0xFFFFFFFFu;
+      ASSERT_EQ(detail::peerDispatch(detail::makeDataPacket(c), htonl(INADDR_LOOPBACK)), 0);
+    }
+  }
+  acknowledgementPass(0);
+  std::string ack = far.acceptPacket();
+  ASSERT_EQ(ack.size(), 78u);
+  detail::AckParsed a;
+  ASSERT_EQ(detail::parseAckPacket(ack, a), 0);
+  ASSERT_EQ(a.entries.size(), 2u);
+  EXPECT_EQ(a.entries[0].AckType, detail::kAckReceivedRange);
+  EXPECT_EQ(a.entries[0].StartPacketID, 5u);
+  EXPECT_EQ(a.entries[0].EndPacketID, 7u);
+  EXPECT_EQ(a.entries[1].StartPacketID, 9u);
+  EXPECT_EQ(a.entries[1].EndPacketID, 10u);
+  EXPECT_EQ(a.header.LowestUnAckPacketID, 0xFFFFFFFFu);
+  EXPECT_EQ(a.header.BinData1, 61);
+}
+
+TEST_F(Peer, RefusalsBeforeAndAroundTheStart) {
+  std::vector<NetPublicService> list;
+  EXPECT_EQ(NetGetServer(sizeof(NetServiceRecord), "", list), kNetNotInitiated);
+  auto p = packetTo("x", "y", "z");
+  EXPECT_EQ(NetASend(sizeof *p, *p, 0), kNetNotInitiated);
+  EXPECT_EQ(NetReceive(sizeof *p, *p), kNetNotInitiated);
+  NetServiceRecord r;
+  EXPECT_EQ(NetSetService(sizeof r - 1, r), kNetBadStructureSize);
+  EXPECT_EQ(NetSend(), kNetNoSupport);
+
+  // Every datagram port up to the instance limit taken: -3.
+  setOption(kNetSetMaxInstances, "2");
+  Listening a(m_dgBase), b(static_cast<std::uint16_t>(m_dgBase + 1));
+  ASSERT_TRUE(a.bound() && b.bound());
+  EXPECT_EQ(declare("Local"), kNetMaxInstances);
+}
+
+TEST_F(Peer, SendingRefusesUnknownReceiversAndBadReplies) {
+  ASSERT_EQ(declare("Local"), 0);
+  std::vector<NetPublicService> list;
+  EXPECT_EQ(NetGetServer(sizeof(NetServiceRecord) + 1, "", list), kNetBadStructureSize);
+  auto p = packetTo("nobody", "Far", "data");
+  EXPECT_EQ(NetASend(sizeof *p, *p, 0), kNetReceiverNotFound);
+  EXPECT_EQ(NetASend(sizeof *p - 1, *p, 0), kNetBadStructureSize);
+  p->Options = kPacketReply;  // DirectResponse all zero
+  EXPECT_EQ(NetASend(sizeof *p, *p, 0), kNetBadResponseAddress);
+  auto blanks = packetTo("nobody", "Far", "abc   ");
+  blanks->BinDataLen = -1;
+  EXPECT_EQ(NetASend(sizeof *blanks, *blanks, 0), kNetReceiverNotFound);
+}
+
 // A running child process, killed by its pid if the test ends early.
 class Child {
  public:
