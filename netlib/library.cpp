@@ -456,6 +456,7 @@ void DLLStartUp() {
   L.qNotifier = std::move(notifiers);
   resetLogging();
   peerStartUp();
+  dialUpStartUp();
 
   if (hasSwitch("/netall")) rt::SETCOMMAND("/netdebugtrace /netdlllogall /wireletlog");
   if (hasSwitch("/neterrors")) rt::SETCOMMAND("/netdebugtrace /netdlllogerrors /wireletlogerrors");

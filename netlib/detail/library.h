@@ -95,6 +95,8 @@ void postEvent(int event, int thread);
 // Hooks of the simple connections for the event thread and for CloseAll (simple_client.cpp).
 void simpleClientAsync(unsigned msg, int fd, std::uint32_t lParam);
 void simpleAsyncDns(std::uint32_t handle, std::uint32_t lParam);
+// A fresh load: dial-up is looked for again at its next use (dialup.cpp).
+void dialUpStartUp();
 // Listening ports and UDP ports (simple_client.cpp).
 void simpleServerPortMessage(unsigned msg, int fd, std::uint32_t lParam);
 void simpleServerAsync(unsigned msg, int fd, std::uint32_t lParam);
