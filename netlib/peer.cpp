@@ -523,8 +523,11 @@ void closeSending(std::list<Sending>::iterator it) {
 }
 
 void closeAccepted(std::list<Accepted>::iterator it) {
+  Peer& p = peer();
   closeSocketQuietly(it->socket);
-  peer().accepted.erase(it);
+  p.accepted.erase(it);
+  // A message number is free again: the listener may have been left unwatched when none was.
+  if (p.ssSocket >= 0) loop().asyncSelect(p.ssSocket, kMsgPeerStream, kFdAccept);
 }
 
 long CreateSendingSocket(const NetID& id) {
@@ -1027,7 +1030,7 @@ long SendAcknowledges() {
   return result;
 }
 
-void ensureConnection(const NetID& id, std::vector<NetID>& processed, long& result) {
+void ensureConnection(const NetID& id, std::vector<NetID>& processed) {
   Peer& p = peer();
   if (std::any_of(processed.begin(), processed.end(), [&](const NetID& x) { return sameId(x, id); })) return;
   std::uint32_t ip = getNetIDIP(id);
@@ -1052,7 +1055,6 @@ void ensureConnection(const NetID& id, std::vector<NetID>& processed, long& resu
     logLine("CheckForResends", "Relax mode. The Socket is being setup or used. Socket = " + std::to_string(s->socket));
   }
   processed.push_back(id);
-  (void)result;
 }
 
 long CheckForResends() {
@@ -1060,7 +1062,6 @@ long CheckForResends() {
   const std::int32_t t = now();
   std::vector<NetID> processed;
   int resent = 0;
-  long result = 0;
   std::vector<NetID> givenUp;
   for (size_t i = 0; i < p.outgoing.size(); ++i) {
     Outgoing& o = p.outgoing[i];
@@ -1108,7 +1109,7 @@ long CheckForResends() {
     } else if (!o.allSent) {
       logLine("CheckForResends", "This packet is still waiting to be sent (ie not sent yet) PacketID = " + std::to_string(o.packetId));
     }
-    if (goAhead) ensureConnection(o.id, processed, result);
+    if (goAhead) ensureConnection(o.id, processed);
     else
       logLine("CheckForResends", "Okay need to resend, but the host is not contactable via the ICANDO process. Will wait for "
                                  "now.  PacketID = " + std::to_string(o.packetId));
@@ -1118,7 +1119,7 @@ long CheckForResends() {
   if (resent > 0 && !p.resentLastPass) logLine("CheckForResends", "Some packets need to be resent.");
   if (resent == 0 && p.resentLastPass) logLine("CheckForResends", "No more packets to resend");
   p.resentLastPass = resent > 0;
-  return result;
+  return 0;
 }
 
 void CloseInActiveConnections() {
@@ -1301,12 +1302,6 @@ void streamAccept(std::uint32_t lParam) {
   loop().asyncSelect(fd, msg, kFdRead | kFdClose);
 }
 
-void rewatchListener() {
-  Peer& p = peer();
-  if (p.ssSocket >= 0 && p.accepted.size() <= kMsgAcceptedLast - kMsgAcceptedFirst)
-    loop().asyncSelect(p.ssSocket, kMsgPeerStream, kFdAccept);
-}
-
 // Hands every complete packet on; false when the connection was closed for a bad stream.
 bool extractPackets(std::list<Accepted>::iterator it) {
   std::string packet;
@@ -1325,13 +1320,11 @@ bool extractPackets(std::list<Accepted>::iterator it) {
                                     " Closing Socket. This is a packet sent to this machine from another version of Wirelet "
                                     "or another process talking on the same port", kLevelError);
         closeAccepted(it);
-        rewatchListener();
         return false;
       case StreamFramer::Result::BadLength:
         logLine("SS_AsyncRead", "Error. A packet length that no packet can have was received on Streamed connection from IP = " +
                                     dottedAddress(it->ip) + ". Closing Socket.", kLevelError);
         closeAccepted(it);
-        rewatchListener();
         return false;
     }
   }
@@ -1371,7 +1364,6 @@ void streamRead(unsigned msg, int fd, std::uint32_t lParam) {
     }
     if (!extractPackets(it)) return;
     closeAccepted(it);
-    rewatchListener();
     return;
   }
   logLine("SS_AsyncRead", "Wirelet (Streamed) Unknown Message = " + std::to_string(event));

@@ -568,6 +568,57 @@ TEST_F(Peer, ServicesAreAnnouncedWhenTheyChange) {
   EXPECT_TRUE(servicesIn(stopped).empty());
 }
 
+TEST_F(Peer, NotifyRequestsHearOfChangedServices) {
+  NetServiceRecord r;
+  std::strcpy(r.ServiceName, "Far");
+  r.Thread = kThread;
+  r.Event = kEvent + 7;
+  r.Options = kNotifyAdd;
+  EXPECT_EQ(NetNotify(sizeof r, r), kNetNotInitiated);  // before NetSetService
+  ASSERT_EQ(declare("Local"), 0);
+  EXPECT_EQ(NetNotify(sizeof r - 1, r), kNetBadStructureSize);
+  r.Options = kNotifyAdd | kNotifyRemove;
+  EXPECT_EQ(NetNotify(sizeof r, r), kNetBadParameters);
+  r.Options = kNotifyAdd;
+  ASSERT_EQ(NetNotify(sizeof r, r), 0);
+  int event;
+  while (m_queue.take(event, std::chrono::milliseconds(100))) {
+  }
+  TestPeer far;
+  far.announce(m_dgBase, detail::kPacketICanDoBack, "Near,Far,");
+  bool told = false;
+  while (!told && m_queue.take(event, std::chrono::milliseconds(3000))) told = event == kEvent + 7;
+  EXPECT_TRUE(told);
+  r.Options = kNotifyRemove;
+  ASSERT_EQ(NetNotify(sizeof r, r), 0);
+  far.announce(m_dgBase, detail::kPacketICanDoBack, "Near,");  // "Far" goes: nobody asks any more
+  told = false;
+  while (!told && m_queue.take(event, std::chrono::milliseconds(500))) told = event == kEvent + 7;
+  EXPECT_FALSE(told);
+}
+
+TEST_F(Peer, RemoteHostsAreAnnouncedTo) {
+  NetRemoteRecord r;
+  std::strcpy(r.Name, "127.0.0.1");
+  EXPECT_EQ(NetRemote(sizeof r, r, 0), kNetNotInitiated);
+  Listening other(static_cast<std::uint16_t>(m_dgBase + 2));
+  ASSERT_TRUE(other.bound());
+  ASSERT_EQ(declare("Local"), 0);
+  while (!other.next(200).empty()) {
+  }
+  EXPECT_EQ(NetRemote(sizeof r + 1, r, 0), kNetBadStructureSize);
+  ASSERT_EQ(NetRemote(sizeof r, r, 0), 0);
+  EXPECT_FALSE(other.next(5000).empty());
+  ASSERT_EQ(NetRemote(sizeof r, r, 0), 0);  // listed already: announced again, added once
+  EXPECT_FALSE(other.next(5000).empty());
+  EXPECT_EQ(lists().remote, 1u);
+  std::strcpy(r.Name, "localhost");
+  EXPECT_EQ(NetRemote(sizeof r, r, 8192), kNetBadParameters);
+  ASSERT_EQ(NetRemote(sizeof r, r, 0), 0);  // looked up on a thread of its own, then announced twice
+  EXPECT_FALSE(other.next(5000).empty());
+  EXPECT_FALSE(other.next(5000).empty());
+}
+
 TEST_F(Peer, ReceivedPacketsAreAcknowledgedInRanges) {
   ASSERT_EQ(declare("Local"), 0);
   TestPeer far;
