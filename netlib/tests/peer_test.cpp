@@ -472,6 +472,7 @@ std::string announcementFrom(const NetID& id, std::int32_t type, const std::stri
 
 TEST_F(Peer, UniqueNamesAndRunsOfOneInstance) {
   ASSERT_EQ(declare("Local"), 0);
+  ASSERT_TRUE(waitFor([&] { return lists().netId == 1; }));  // it heard its own announcement
   Listening sink(0);  // where the library's answers go; never read
   auto idOf = [](std::int32_t guid, std::int32_t run) {
     NetID id;
