@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "netlib/detail/library.h"
+#include "netlib/detail/peer.h"
 #include "netlib/detail/log.h"
 #include "netlib/detail/testing.h"
 #include "netlib/net_callback.h"
@@ -289,6 +290,11 @@ void onMessage(unsigned msg, std::uintptr_t wParam, std::uint32_t lParam) {
   if (msg == kMsgSimpleAsyncDns) return simpleAsyncDns(static_cast<std::uint32_t>(wParam), lParam);
   if (msg >= kMsgSimpleClientFirst && msg <= kMsgSimpleClientLast)
     return simpleClientAsync(msg, static_cast<int>(wParam), lParam);
+  if (msg >= kMsgSimpleServerPortFirst && msg <= kMsgSimpleServerPortLast)
+    return simpleServerPortMessage(msg, static_cast<int>(wParam), lParam);
+  if (msg >= kMsgSimpleServerAcceptFirst && msg <= kMsgSimpleServerAcceptLast)
+    return simpleServerAsync(msg, static_cast<int>(wParam), lParam);
+  if (peerMessage(msg, static_cast<int>(wParam), lParam)) return;
   if (logAll())
     logLine("CallBackWindowClientCallBack",
             "Attention. Received a message that isn't in one of our queues. p_wMsg = " + std::to_string(msg));
@@ -319,6 +325,7 @@ void tick() {
   --L.simpleCheckCountdown;
   deliverNotifiers(L);
   checkAsyncOpenTimeouts();
+  peerTick();
   if (L.simpleCheckCountdown <= 0) {
     checkToCloseNetSimpleSockets();
     L.simpleCheckCountdown = std::max(1, kSimpleCheckInterval / kTimerPeriod);
@@ -329,6 +336,7 @@ void closeDown() {
   Library& L = lib();
   if (logOn())
     logLine("CallBackWindowSrc", "Information: Got Event:CloseDown - will close down the DLL process.", kLevelError);
+  peerCloseDown();
   CloseAll();
   L.closedDown = true;
   loop().stop();
@@ -447,6 +455,8 @@ void DLLStartUp() {
   L.notifyListFreed = freedBefore;
   L.qNotifier = std::move(notifiers);
   resetLogging();
+  peerStartUp();
+  dialUpStartUp();
 
   if (hasSwitch("/netall")) rt::SETCOMMAND("/netdebugtrace /netdlllogall /wireletlog");
   if (hasSwitch("/neterrors")) rt::SETCOMMAND("/netdebugtrace /netdlllogerrors /wireletlogerrors");
@@ -508,6 +518,7 @@ void CloseAll() {
   logLine("CloseAll", "Information: Closing All", kLevelError);
   logLine("CloseAll", "Information: Closing Sockets", kLevelError);
   closeAllSimpleSockets();
+  closeAllPeer();
   if (logAll()) logLine("CloseAll", "End of function - That's all folks");
 }
 

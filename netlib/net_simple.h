@@ -12,8 +12,18 @@
 //
 // The two records belong to the caller and live as long as it keeps them; their byte layouts
 // (little-endian, packed) are fixed. Exports may be called from any thread; each is one atomic step
-// against the event thread. Only client connections (`Mode` 0) are offered: a record with `Mode`
-// 1 (listening ports, UDP ports) is answered -17.
+// against the event thread.
+//
+// A record with `Mode` 1 is a server: with `UDPMode` 0 a TCP port listening on every local address
+// at `Port`, whose accepted connections each arrive as a packet of kind 2 (then kind 3 for their
+// data, 5 or 6 at their close; `OnSocket` and `SockID` tell them apart); with `UDPMode` 1 a UDP
+// port whose datagrams arrive as packets of kind 3 with `FromIP` and `UDPFromPort` of the sender.
+// `MaxServerConnections` above 0 limits the accepted connections open at once: one more is
+// closed at once and never reported. Sending on a listening port goes to the accepted connection
+// named by the packet's `ToIP` (dotted), `OnSocket` and `SockID`; on a UDP port it sends one
+// datagram at once to `ToIP` and `UDPToPort`. Closing with a non-zero socket closes that accepted
+// connection; with socket 0 the port itself (phase 1 closes every connection of it, posts `Event`+2
+// and stops listening; phase 2 releases it; -1 aborts it and its connections).
 #pragma once
 
 #include <cstddef>

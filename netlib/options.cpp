@@ -8,6 +8,7 @@
 
 #include "netlib/detail/dns.h"
 #include "netlib/detail/library.h"
+#include "netlib/detail/peer.h"
 #include "netlib/detail/log.h"
 #include "netlib/net_error.h"
 #include "netlib/net_registry.h"
@@ -77,24 +78,28 @@ std::vector<char> statistics() {
     std::uint32_t records;
     std::uint32_t recordSize;
   };
-  // The peer-messaging lists are never filled by this library: they count 0.
+  const detail::PeerListSizes peer = detail::peerListSizes();
   const ListCount lists[] = {
-      {0, 105}, {0, 93}, {0, 97}, {0, 179}, {0, 16684}, {0, 109}, {0, 66964}, {0, 45}, {0, 33}, {0, 16751},
-      {0, 21}, {0, 20}, {static_cast<std::uint32_t>(L.ipList.size()), 4}, {simple.clients, 326}, {0, 50},
-      {0, 68}, {simple.outData, 16396}, {simple.outList, 29}, {simple.inData, 16424},
+      {peer.netId, 105}, {peer.notify, 93}, {peer.localServices, 97}, {peer.netServices, 179}, {peer.inMsg, 16684},
+      {peer.orderInfo, 109}, {peer.listening, 66964}, {peer.sending, 45}, {peer.outgoing, 33}, {peer.outgoing, 16751},
+      {peer.received, 21}, {peer.receivedBase, 20}, {static_cast<std::uint32_t>(L.ipList.size()), 4}, {simple.clients, 326}, {simple.ports, 50},
+      {simple.accepted, 68}, {simple.outData, 16396}, {simple.outList, 29}, {simple.inData, 16424},
   };
   std::vector<char> out;
   for (const ListCount& l : lists) {
     putLE(out, l.records);
     putLE(out, static_cast<std::uint64_t>(l.records) * l.recordSize);
   }
-  putLE(out, detail::outgoingPacketsNotSent());
+  putLE(out, peer.outgoingNotSent);
   putLE(out, L.bytesSent);
   putLE(out, L.bytesReceived);
   putLE(out, memoryBytesUsed());
-  putLE(out, 0);  // qRemote
-  putLE(out, 0);
-  for (int i = 0; i < 7; ++i) putLE(out, 0);  // the peer transport's counters
+  putLE(out, peer.remote);  // qRemote
+  putLE(out, static_cast<std::uint64_t>(peer.remote) * 21);
+  const detail::PeerCounters& c = detail::peerCounters();
+  for (std::uint32_t v : {c.dataPacketsSent, c.dataPacketsReceived, c.dataPacketsDuplicatesReceived, c.resentOutGoingPackets,
+                          c.ackPacketsReceived, c.ackPacketsSent, c.dataPacketsAcked})
+    putLE(out, v);
   out.resize(kNetStatsSize, ' ');
   return out;
 }

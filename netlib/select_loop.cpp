@@ -104,6 +104,7 @@ void SelectLoop::run(const MessageHandler& onMessage, const std::function<void()
         short events = 0;
         if (r.connectPending || r.writePending) events |= POLLOUT;
         if (!r.connectPending && !r.closeReported && (r.events & (kFdRead | kFdClose))) events |= POLLIN | POLLRDHUP;
+        if (r.events & kFdAccept) events |= POLLIN;
         if (events == 0) continue;
         fds.push_back({fd, events, 0});
         generations.push_back(r.generation);
@@ -159,7 +160,13 @@ void SelectLoop::run(const MessageHandler& onMessage, const std::function<void()
             r.writePending = false;
             if (r.events & kFdWrite) reports.push_back(kFdWrite);
           }
-          if (!r.closeReported && (revents & (POLLIN | POLLHUP | POLLERR | POLLRDHUP))) {
+          if (r.events & kFdAccept) {
+            if (revents & (POLLIN | POLLERR)) reports.push_back(kFdAccept);
+          } else if ((r.events & (kFdRead | kFdClose)) == kFdRead) {
+            // A datagram socket: no close to tell, and a pending error (a port that did not listen)
+            // is for the reader to collect.
+            if (revents & (POLLIN | POLLERR)) reports.push_back(kFdRead);
+          } else if (!r.closeReported && (revents & (POLLIN | POLLHUP | POLLERR | POLLRDHUP))) {
             char byte;
             ssize_t n = ::recv(fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
             if (n > 0) {

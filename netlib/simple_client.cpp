@@ -61,6 +61,12 @@ struct ClientEntry {
   SteadyClock::time_point asyncDeadline{};
   std::uint32_t asyncDnsHandle = 0;
   std::string server;
+  // Accepted connections of a listening port: the port's SimpleServerID (0 for a client) and the
+  // port data that every packet of the connection carries.
+  std::int32_t serverId = 0;
+  std::uint16_t serverPort = 0;
+  std::uint32_t serverSocket = 0;
+  std::int32_t serverSockId = 0;
 
   bool hasSocket() const { return socket >= 0 && !socketClosed; }
   std::uint32_t recordSocket() const { return socket >= 0 ? static_cast<std::uint32_t>(socket) : 0; }
@@ -90,6 +96,25 @@ struct InPacket {
   std::int32_t error = 0;
 };
 
+// qSimpleServerListeningPorts: a TCP listening port or a UDP port.
+struct PortEntry {
+  std::int32_t serverId = 0;
+  int socket = -1;
+  bool socketClosed = false;
+  std::int32_t sockId = 0;
+  std::uint16_t port = 0;
+  unsigned asyncMessage = 0;
+  int notifyThread = 0;
+  int notifyMsg = 0;
+  std::int32_t maxServerConnections = 0;
+  bool phaseOneCloseCalled = false;
+  std::int32_t phaseOneCloseTime = 0;
+  bool udpMode = false;
+
+  bool hasSocket() const { return socket >= 0 && !socketClosed; }
+  std::uint32_t recordSocket() const { return socket >= 0 ? static_cast<std::uint32_t>(socket) : 0; }
+};
+
 struct Lookup {
   std::atomic<bool> cancelled{false};
   std::uint32_t address = 0;
@@ -98,6 +123,11 @@ struct Lookup {
 
 struct Simple {
   std::list<ClientEntry> clients;  // qSimpleClientSockets
+  std::list<ClientEntry> accepted; // qSimpleServerConnections
+  std::list<PortEntry> ports;      // qSimpleServerListeningPorts
+  std::int32_t serverIdCounter = 0;
+  unsigned portMessageCounter = kMsgSimpleServerPortLast;
+  unsigned acceptMessageCounter = kMsgSimpleServerAcceptLast;
   std::deque<OutPacket> out;       // qSimpleOutList with qSimpleOutData, in SimplePacketID order
   std::deque<InPacket> in;         // qSimpleInData
   std::int32_t sockIdCounter = 0;
@@ -174,12 +204,12 @@ ClientEntry* findConnection(std::uint32_t addr, std::uint32_t socket, std::int32
 }
 
 void eraseEntry(const ClientEntry* e) {
-  auto& list = simple().clients;
-  for (auto it = list.begin(); it != list.end(); ++it)
-    if (&*it == e) {
-      list.erase(it);
-      return;
-    }
+  for (auto* list : {&simple().clients, &simple().accepted})
+    for (auto it = list->begin(); it != list->end(); ++it)
+      if (&*it == e) {
+        list->erase(it);
+        return;
+      }
 }
 
 void queueIn(InPacket p, int thread, int event) {
@@ -189,12 +219,20 @@ void queueIn(InPacket p, int thread, int event) {
   postEvent(event, thread);
 }
 
-void queueState(const ClientEntry& e, std::int32_t type, std::int32_t error = 0) {
+InPacket packetOf(const ClientEntry& e, std::int32_t type) {
   InPacket p;
   p.fromIp = e.addr;
   p.onSocket = e.recordSocket();
   p.sockId = e.sockId;
   p.type = type;
+  p.serverPort2 = e.serverPort;
+  p.serverOnSocket = e.serverSocket;
+  p.serverSockId = e.serverSockId;
+  return p;
+}
+
+void queueState(const ClientEntry& e, std::int32_t type, std::int32_t error = 0) {
+  InPacket p = packetOf(e, type);
   p.error = error;
   queueIn(std::move(p), e.notifyThread, e.notifyMsg);
 }
@@ -335,11 +373,7 @@ void readLoop(ClientEntry& e) {
     if (n > 0) {
       lib().bytesReceived += static_cast<std::uint64_t>(n);
       if (e.receiveShut) continue;  // receiving was shut down: what still comes is dropped
-      InPacket p;
-      p.fromIp = e.addr;
-      p.onSocket = e.recordSocket();
-      p.sockId = e.sockId;
-      p.type = kPacketData;
+      InPacket p = packetOf(e, kPacketData);
       p.data.assign(buffer, static_cast<size_t>(n));
       queueIn(std::move(p), e.notifyThread, e.notifyMsg);
       continue;
@@ -353,6 +387,8 @@ void readLoop(ClientEntry& e) {
 
 long phaseOne(std::uint32_t socket, std::int32_t sockId);
 long phaseTwo(std::uint32_t socket, std::int32_t sockId);
+long serverPhaseOne(std::uint32_t socket, std::int32_t sockId);
+long serverPhaseTwo(std::uint32_t socket, std::int32_t sockId);
 
 void writeLoop(ClientEntry& e) {
   Simple& s = simple();
@@ -361,7 +397,10 @@ void writeLoop(ClientEntry& e) {
       return !p.allSent && p.sockId == e.sockId && p.socket == e.recordSocket() && p.addr == e.addr;
     });
     if (it == s.out.end()) {
-      if (e.closingState && phaseOne(e.recordSocket(), e.sockId) == 0) e.closingState = false;
+      if (e.closingState) {
+        long rc = e.serverId != 0 ? serverPhaseOne(e.recordSocket(), e.sockId) : phaseOne(e.recordSocket(), e.sockId);
+        if (rc == 0) e.closingState = false;
+      }
       return;
     }
     if (!e.hasSocket()) return;
@@ -396,7 +435,8 @@ void closeTheSocket(ClientEntry& e) {
   }
   closeSocket(e);
   if (phaseOneBefore && e.phaseTwoCloseCalled) {
-    phaseTwo(e.recordSocket(), e.sockId);
+    if (e.serverId != 0) serverPhaseTwo(e.recordSocket(), e.sockId);
+    else phaseTwo(e.recordSocket(), e.sockId);
     return;  // the entry is gone
   }
   if (!phaseOneBefore) {
@@ -647,8 +687,29 @@ long clientOpen(NetSimpleConnection& c) {
   return 0;
 }
 
-long clientSend(NetSimpleConnection& c, const NetSimplePacket& packet) {
+// Queues the packet's bytes for the connection and has them written.
+void queueSend(ClientEntry& e, const NetSimplePacket& packet) {
   Simple& s = simple();
+  OutPacket p;
+  p.id = ++s.packetIdCounter;
+  p.socket = e.recordSocket();
+  p.sockId = e.sockId;
+  p.addr = e.addr;
+  size_t len = static_cast<size_t>(std::clamp(packet.BinDataLen, 0, kMaxBinData));
+  p.data.assign(packet.BinData, len);
+  s.out.push_back(std::move(p));
+  if (!e.hasSocket() || e.asyncMessage == 0) return;
+  // A connected socket with nothing else waiting takes the bytes at once, as the event thread's
+  // FD_WRITE would (the order of the queue is kept either way); what it cannot take waits for
+  // FD_WRITE.
+  std::uint32_t waiting = 0, bytes = 0;
+  countQueuedPackets(e.recordSocket(), e.sockId, waiting, bytes);
+  if (waiting == 1 && !e.asyncOpenInProgress) writeLoop(e);
+  countQueuedPackets(e.recordSocket(), e.sockId, waiting, bytes);
+  if (waiting > 0) loop().asyncSelect(e.socket, e.asyncMessage, kFdRead | kFdWrite | kFdClose);
+}
+
+long clientSend(NetSimpleConnection& c, const NetSimplePacket& packet) {
   ClientEntry* e = findConnection(reserved1(c), c.Socket, c.SockID);
   if (!e) {
     logLine("SimpleClientSend", "Could not find host and Socket in qSimpleClientSockets", kLevelError);
@@ -662,27 +723,518 @@ long clientSend(NetSimpleConnection& c, const NetSimplePacket& packet) {
                                     std::to_string(e->phaseTwoCloseCalled), kLevelError);
     return kNetClientNotFound;
   }
-  OutPacket p;
-  p.id = ++s.packetIdCounter;
-  p.socket = e->recordSocket();
-  p.sockId = e->sockId;
-  p.addr = e->addr;
-  size_t len = static_cast<size_t>(std::clamp(packet.BinDataLen, 0, kMaxBinData));
-  p.data.assign(packet.BinData, len);
-  s.out.push_back(std::move(p));
-  if (!e->hasSocket() || e->asyncMessage == 0) return 0;
-  // A connected socket with nothing else waiting takes the bytes at once, as the event thread's
-  // FD_WRITE would (the order of the queue is kept either way); what it cannot take waits for
-  // FD_WRITE.
-  std::uint32_t waiting = 0, bytes = 0;
-  countQueuedPackets(e->recordSocket(), e->sockId, waiting, bytes);
-  if (waiting == 1 && !e->asyncOpenInProgress) writeLoop(*e);
-  countQueuedPackets(e->recordSocket(), e->sockId, waiting, bytes);
-  if (waiting > 0) loop().asyncSelect(e->socket, e->asyncMessage, kFdRead | kFdWrite | kFdClose);
+  queueSend(*e, packet);
+  return 0;
+}
+
+// ---- Listening ports, accepted connections and UDP ports ----
+
+PortEntry* findPortByMessage(unsigned msg) {
+  for (PortEntry& p : simple().ports)
+    if (p.asyncMessage != 0 && p.asyncMessage == msg) return &p;
+  return nullptr;
+}
+
+PortEntry* findPort(std::uint32_t socket, std::int32_t sockId) {
+  for (PortEntry& p : simple().ports)
+    if (p.recordSocket() == socket && p.sockId == sockId) return &p;
+  return nullptr;
+}
+
+PortEntry* findPortByNumber(std::uint16_t port) {
+  for (PortEntry& p : simple().ports)
+    if (p.port == port) return &p;
+  return nullptr;
+}
+
+PortEntry* findPortById(std::int32_t serverId) {
+  for (PortEntry& p : simple().ports)
+    if (p.serverId == serverId) return &p;
+  return nullptr;
+}
+
+ClientEntry* findAcceptedByMessage(unsigned msg) {
+  for (ClientEntry& e : simple().accepted)
+    if (e.asyncMessage != 0 && e.asyncMessage == msg) return &e;
+  return nullptr;
+}
+
+ClientEntry* findAccepted(std::uint32_t socket, std::int32_t sockId) {
+  for (ClientEntry& e : simple().accepted)
+    if (e.recordSocket() == socket && e.sockId == sockId) return &e;
+  return nullptr;
+}
+
+int allocatePortMessage() {
+  Simple& s = simple();
+  for (int attempt = 0; attempt < kMessageAttempts; ++attempt) {
+    if (++s.portMessageCounter > kMsgSimpleServerPortLast) s.portMessageCounter = kMsgSimpleServerPortFirst;
+    if (!findPortByMessage(s.portMessageCounter)) return static_cast<int>(s.portMessageCounter);
+  }
+  logLine("SimpleServerOpen", "ERROR: Exceeded Maximum Simple Server Accept Sockets.", kLevelError);
+  return kNetTooManySendingSockets;
+}
+
+int allocateAcceptMessage() {
+  Simple& s = simple();
+  for (int attempt = 0; attempt < kMessageAttempts; ++attempt) {
+    if (++s.acceptMessageCounter > kMsgSimpleServerAcceptLast) s.acceptMessageCounter = kMsgSimpleServerAcceptFirst;
+    if (!findAcceptedByMessage(s.acceptMessageCounter)) return static_cast<int>(s.acceptMessageCounter);
+  }
+  logLine("SimpleServer_Accept", "ERROR: Exceeded Maximum Simple Server Sockets.", kLevelError);
+  return kNetTooManySendingSockets;
+}
+
+void lingerOff(int fd) {
+  linger l{0, 0};
+  ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &l, sizeof l);
+}
+
+// Closes a connection that was accepted only to be refused or that could not be armed.
+void refuse(int fd) {
+  ::shutdown(fd, SHUT_RD);
+  lingerOff(fd);
+  ::close(fd);
+}
+
+void closePortSocket(PortEntry& p) {
+  if (!p.hasSocket()) return;
+  loop().forget(p.socket);
+  ::close(p.socket);
+  p.socketClosed = true;
+}
+
+void erasePort(const PortEntry* p) {
+  auto& list = simple().ports;
+  for (auto it = list.begin(); it != list.end(); ++it)
+    if (&*it == p) {
+      list.erase(it);
+      return;
+    }
+}
+
+int newSocket(bool udp) {
+  int fd = ::socket(AF_INET, (udp ? SOCK_DGRAM : SOCK_STREAM) | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (fd >= 0 && fd < 3) {
+    int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, 3);
+    ::close(fd);
+    fd = moved;
+  }
+  return fd;
+}
+
+// SimpleServerOpen.
+long serverOpen(NetSimpleConnection& c) {
+  Simple& s = simple();
+  if (!lib().callBackWindowUp) {
+    logLine("SimpleServerOpen", "Wirelet DLL not active. Wirelet was unable to initialise.", kLevelError);
+    return kNetNotInitiated;
+  }
+  c.SockID = ++s.sockIdCounter;
+  int msg = allocatePortMessage();
+  if (msg < 0) return msg;
+  const bool udp = c.UDPMode == 1;
+  int fd = newSocket(udp);
+  if (fd < 0) {
+    int code = wsaError(errno);
+    logLine("SimpleServerOpen", "Error could not create Simple Socket. Error = " + errorText(code), kLevelError);
+    return code;
+  }
+  clearQueues(0, static_cast<std::uint32_t>(fd), c.SockID, false);
+  if (!udp) {
+    int on = 1;  // a port left in TIME_WAIT by an earlier run can be listened on again at once
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  }
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_ANY);
+  a.sin_port = htons(c.Port);
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+    int code = wsaError(errno);
+    logLine("SimpleServerOpen", "Error Listening. Port = " + std::to_string(c.Port) + " Address = 0.0.0.0 UDPmode = " +
+                                    std::to_string(c.UDPMode) + " Error = " + errorText(code), kLevelError);
+    ::close(fd);
+    return code;
+  }
+  if (!udp && ::listen(fd, 5) != 0) {
+    int code = wsaError(errno);
+    logLine("SimpleServerOpen", "Error establishing a listening socket. Error = " + errorText(code), kLevelError);
+    ::close(fd);
+    return code;
+  }
+  loop().asyncSelect(fd, static_cast<unsigned>(msg), udp ? kFdRead : kFdAccept);
+  PortEntry p;
+  p.serverId = ++s.serverIdCounter;
+  p.socket = fd;
+  p.sockId = c.SockID;
+  p.port = c.Port;
+  p.asyncMessage = static_cast<unsigned>(msg);
+  p.notifyThread = c.Thread;
+  p.notifyMsg = c.Event;
+  p.maxServerConnections = c.MaxServerConnections;
+  p.udpMode = udp;
+  s.ports.push_back(p);
+  c.Socket = static_cast<std::uint32_t>(fd);
+  setText(c.LocalIP, "<na>");
+  return 0;
+}
+
+// SimpleServer_Accept.
+long serverAccept(PortEntry& port, int err) {
+  Simple& s = simple();
+  if (err != 0) {
+    logLine("SimpleServer_Accept", "Accept Error = " + errorText(err), kLevelError);
+    return err;
+  }
+  bool oneTooMany = false;
+  if (port.maxServerConnections > 0) {
+    auto count = std::count_if(s.accepted.begin(), s.accepted.end(),
+                               [&](const ClientEntry& e) { return e.serverId == port.serverId; });
+    oneTooMany = count >= port.maxServerConnections;
+  }
+  int msg = allocateAcceptMessage();
+  if (msg < 0) return msg;
+  sockaddr_in remote{};
+  socklen_t len = sizeof remote;
+  int fd = ::accept4(port.socket, reinterpret_cast<sockaddr*>(&remote), &len, SOCK_NONBLOCK | SOCK_CLOEXEC);
+  if (fd >= 0 && fd < 3) {
+    int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, 3);
+    ::close(fd);
+    fd = moved;
+  }
+  if (fd < 0) {
+    int code = wsaError(errno);
+    if (errno == EAGAIN || errno == EWOULDBLOCK) return 0;  // the client gave up before we came to it
+    logLine("SimpleServer_Accept", "Accept Error - Invalid Socket " + errorText(code), kLevelError);
+    return code;
+  }
+  if (oneTooMany) {
+    logLine("SimpleServer_Accept",
+            "Warning! We received one connection too many. We will now closed the new connection down. Listening Port = " +
+                std::to_string(port.port), kLevelError);
+    refuse(fd);
+    return 0;
+  }
+  ClientEntry e;
+  e.socket = fd;
+  e.sockId = ++s.sockIdCounter;
+  clearQueues(0, static_cast<std::uint32_t>(fd), e.sockId, false);
+  e.addr = remote.sin_addr.s_addr;
+  e.port = ntohs(remote.sin_port);
+  e.asyncMessage = static_cast<unsigned>(msg);
+  e.notifyThread = port.notifyThread;
+  e.notifyMsg = port.notifyMsg;
+  e.serverId = port.serverId;
+  e.serverPort = port.port;
+  e.serverSocket = port.recordSocket();
+  e.serverSockId = port.sockId;
+  sockaddr_in local{};
+  socklen_t localLen = sizeof local;
+  if (::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &localLen) == 0) {
+    e.localAddr = local.sin_addr.s_addr;
+    e.localKnown = true;
+  } else {
+    logLine("SimpleServer_Accept", "Error. Getsockname failed. Could not find out the local IP on this socket", kLevelError);
+  }
+  s.accepted.push_back(e);
+  loop().asyncSelect(fd, static_cast<unsigned>(msg), kFdRead | kFdWrite | kFdClose);
+  queueState(s.accepted.back(), kPacketNewConnection);
+  return 0;
+}
+
+// SimpleServer_UDP_Read: one datagram per FD_READ.
+void serverUdpRead(PortEntry& port) {
+  static thread_local char buffer[kMaxBinData];
+  sockaddr_in from{};
+  socklen_t len = sizeof from;
+  ssize_t n = ::recvfrom(port.socket, buffer, sizeof buffer, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from), &len);
+  if (n < 0) {
+    if (errno == EAGAIN || errno == EWOULDBLOCK) return;
+    if (errno == ECONNREFUSED) {
+      logLine("SimpleServer_UDP_Read", "Last UDP Message on Socket (" + std::to_string(port.socket) +
+                                           ") was unable to be delivered as the host was not listening on that port "
+                                           "(WSAECONNRESET 10054)");
+      return;
+    }
+    logLine("SimpleServer_UDP_Read", "UDP Read Error (maybe error from previous send) = " + errorText(wsaError(errno)),
+            kLevelError);
+    return;
+  }
+  lib().bytesReceived += static_cast<std::uint64_t>(n);
+  InPacket p;
+  p.fromIp = from.sin_addr.s_addr;
+  p.udpFromPort = ntohs(from.sin_port);
+  p.onSocket = port.recordSocket();
+  p.sockId = port.sockId;
+  p.type = kPacketData;
+  p.serverPort2 = port.port;
+  p.serverOnSocket = port.recordSocket();
+  p.serverSockId = port.sockId;
+  p.data.assign(buffer, static_cast<size_t>(n));
+  queueIn(std::move(p), port.notifyThread, port.notifyMsg);
+}
+
+long serverPhaseOne(std::uint32_t socket, std::int32_t sockId) {
+  ClientEntry* e = findAccepted(socket, sockId);
+  if (!e) {
+    logLine("SimpleServerConnectionClosePhaseOne", "(First Phase). Could not find connection in qSimpleServerConnections",
+            kLevelError);
+    return kNetClientNotFound;
+  }
+  if (e->phaseOneCloseCalled) {
+    logLine("SimpleServerConnectionClosePhaseOne",
+            "(First Phase). Phase One has already been called for this socket. Skipping function");
+    return 0;
+  }
+  long result = 0;
+  queueState(*e, kPacketClosedLocally);
+  if (!e->fdCloseReceived && e->hasSocket() && ::shutdown(e->socket, SHUT_RDWR) != 0 && errno != ENOTCONN) {
+    result = wsaError(errno);
+    logLine("SimpleServerConnectionClosePhaseOne", "Error call to shutdown failed. Error = " + errorText(static_cast<int>(result)),
+            kLevelError);
+  }
+  e->phaseOneCloseCalled = true;
+  e->phaseOneCloseTime = rt::CLOCK();
+  deleteUnsent(*e);
+  return result;
+}
+
+long serverPhaseTwo(std::uint32_t socket, std::int32_t sockId) {
+  ClientEntry* e = findAccepted(socket, sockId);
+  if (!e) {
+    logLine("SimpleServerConnectionClosePhaseTwo",
+            "Attention. Could not find connection in qSimpleServerConnections. It must have already been deleted. Exiting "
+            "function.");
+    return kNetClientNotFound;
+  }
+  if (!e->phaseOneCloseCalled) {
+    logLine("SimpleServerConnectionClosePhaseTwo",
+            "(Second Phase). Error. Phase One has not been called this socket. Skipping function", kLevelError);
+    return kNetBadParameters;
+  }
+  if (e->fdCloseReceived) {
+    clearQueues(0, e->recordSocket(), e->sockId, false);
+    closeSocket(*e);
+    eraseEntry(e);
+  } else {
+    e->phaseTwoCloseCalled = true;
+  }
+  return 0;
+}
+
+void abortAccepted(ClientEntry* e) {
+  if (e->hasSocket()) lingerOff(e->socket);
+  closeSocket(*e);
+  clearQueues(0, e->recordSocket(), e->sockId, false);
+  eraseEntry(e);
+}
+
+// SimpleServerConnectionClose.
+long serverConnectionClose(std::uint32_t socket, std::int32_t sockId, long phase) {
+  Simple& s = simple();
+  if (phase == kClosePhaseOne) {
+    ClientEntry* e = findAccepted(socket, sockId);
+    long waiting = std::count_if(s.out.begin(), s.out.end(), [&](const OutPacket& p) {
+      return !p.allSent && p.socket == socket && p.sockId == sockId;
+    });
+    if (waiting == 0 || !e) {
+      long rc = serverPhaseOne(socket, sockId);
+      if (rc != 0)
+        logLine("SimpleServerConnectionClose", "Call to SimpleServerSocketClosePhaseOne returned Error = " + std::to_string(rc),
+                kLevelError);
+      return rc;
+    }
+    logLine("SimpleServerConnectionClose", "There are " + std::to_string(waiting) +
+                                               " packets waiting to be sent. This socket connection will only be closed "
+                                               "when all packets are sent. Calling winsock shutdown function.");
+    if (e->hasSocket()) ::shutdown(e->socket, SHUT_RD);
+    e->receiveShut = true;
+    e->closingState = true;
+    return 0;
+  }
+  if (phase == kClosePhaseTwo) return serverPhaseTwo(socket, sockId);
+  if (phase == kCloseAbort) {
+    ClientEntry* e = findAccepted(socket, sockId);
+    if (!e) {
+      logLine("SimpleServerConnectionClose", "Error. Could not find connection in qSimpleServerConnections. Exiting function.",
+              kLevelError);
+      return kNetClientNotFound;
+    }
+    abortAccepted(e);
+    return 0;
+  }
+  logLine("SimpleServerConnectionClose",
+          "Error Warning. Unsupported Phase in SimpleServerSocketClose p_Phase = " + std::to_string(phase), kLevelError);
+  return 0;
+}
+
+void abortConnectionsOf(std::int32_t serverId) {
+  std::vector<ClientEntry*> of;
+  for (ClientEntry& e : simple().accepted)
+    if (e.serverId == serverId) of.push_back(&e);
+  for (ClientEntry* e : of) abortAccepted(e);
+}
+
+long portPhaseTwo(PortEntry* p) {
+  clearQueues(0, p->recordSocket(), p->sockId, false);
+  closePortSocket(*p);
+  erasePort(p);
+  return 0;
+}
+
+// SimpleServerPortClose.
+long serverPortClose(NetSimpleConnection& c, long phase) {
+  if (phase == kClosePhaseOne) {
+    PortEntry* p = findPort(c.Socket, c.SockID);
+    if (!p) {
+      logLine("SimpleServerPortClosePhaseOne", "Error. Could not find the port in qSimpleServerListeningPorts.", kLevelError);
+      return kNetAddressNotFound;
+    }
+    std::vector<std::pair<std::uint32_t, std::int32_t>> of;
+    for (ClientEntry& e : simple().accepted)
+      if (e.serverId == p->serverId) of.emplace_back(e.recordSocket(), e.sockId);
+    for (auto [socket, sockId] : of) (void)serverConnectionClose(socket, sockId, kClosePhaseOne);  // each logs its own failure
+    postEvent(p->notifyMsg + 2, p->notifyThread);
+    long result = 0;
+    if (p->hasSocket()) {
+      loop().forget(p->socket);
+      if (::close(p->socket) != 0) result = wsaError(errno);
+      p->socketClosed = true;
+    }
+    p->phaseOneCloseCalled = true;
+    p->phaseOneCloseTime = rt::CLOCK();
+    return result;
+  }
+  if (phase == kClosePhaseTwo) {
+    PortEntry* p = findPort(c.Socket, c.SockID);
+    if (!p) {
+      logLine("SimpleServerPortClosePhaseTwo", "Error. Could not find the port in qSimpleServerListeningPorts.", kLevelError);
+      return kNetAddressNotFound;
+    }
+    return portPhaseTwo(p);
+  }
+  if (phase == kCloseAbort) {
+    PortEntry* p = findPortByNumber(c.Port);
+    if (!p) {
+      logLine("SimpleServerPortClose", "Error. Could not find the port in qSimpleServerListeningPorts.", kLevelError);
+      return kNetAddressNotFound;
+    }
+    abortConnectionsOf(p->serverId);
+    if (p->hasSocket() && !p->udpMode) lingerOff(p->socket);
+    return portPhaseTwo(p);  // what the port received goes with it: nobody can fetch it any more
+  }
+  logLine("SimpleServerPortClose", "Invalid Phase passed to function", kLevelError);
+  return 0;
+}
+
+// SimpleServerSend.
+long serverSend(NetSimpleConnection& c, const NetSimplePacket& packet, std::unique_lock<std::recursive_mutex>& lock) {
+  std::string toIp = text(packet.ToIP, sizeof packet.ToIP);
+  toIp.erase(0, toIp.find_first_not_of(' '));
+  toIp = std::string(rt::clipView(toIp));
+  if (c.UDPMode == 1) {
+    if (toIp.empty() || packet.UDPToPort == 0) {
+      logLine("SimpleServerSend", "Host or Port not specified. Please set the <object>.packet.ToIp and "
+                                  "<object>.packet.UDPToPort before sending data.", kLevelError);
+      return kNetHostOrSocketNotGiven;
+    }
+    in_addr a{};
+    if (::inet_pton(AF_INET, toIp.c_str(), &a) != 1) {
+      lock.unlock();
+      std::string ip = DNSblocking(toIp);
+      lock.lock();
+      if (ip.empty() || ::inet_pton(AF_INET, ip.c_str(), &a) != 1) {
+        logLine("SimpleServerSend", "Could not resolve host name. HostName = " + toIp, kLevelError);
+        return kNetAddressNotFound;
+      }
+    }
+    setReserved1(c, a.s_addr);
+    PortEntry* p = findPort(c.Socket, c.SockID);
+    if (!p || !p->hasSocket()) {
+      logLine("SimpleServerSend", "Error. Could not find the port in qSimpleServerListeningPorts. Data not sent",
+              kLevelError);
+      return kNetAddressNotFound;
+    }
+    long count = std::clamp(packet.BinDataLen, 0, kMaxBinData);
+    long rc = DGSendUDPMsg(p->socket, a.s_addr, packet.UDPToPort, count, packet.BinData);
+    if (rc == 0) lib().bytesSent += static_cast<std::uint64_t>(count);
+    return rc;
+  }
+  if (toIp.empty() || packet.OnSocket == 0) {
+    logLine("SimpleServerSend", "Host or Port not specified. Please set the <object>.packet.ToIp and "
+                                "<object>.packet.OnSocket before sending data.", kLevelError);
+    return kNetHostOrSocketNotGiven;
+  }
+  in_addr a{};
+  ClientEntry* e = nullptr;
+  if (::inet_pton(AF_INET, toIp.c_str(), &a) == 1) {
+    for (ClientEntry& x : simple().accepted)
+      if (x.addr == a.s_addr && x.recordSocket() == packet.OnSocket && (packet.SockID == 0 || x.sockId == packet.SockID)) {
+        e = &x;
+        break;
+      }
+  }
+  if (!e) {
+    logLine("SimpleServerSend", "Error. Could not find Host and Socket in qSimpleServerConnections. Data not sent",
+            kLevelError);
+    return kNetCouldNotSend;
+  }
+  if (e->closingState || e->phaseOneCloseCalled || e->fdCloseReceived || e->phaseTwoCloseCalled) {
+    logLine("SimpleServerSend", "Warning. The object may not know, but the Connection is closed or closing. ClosingState = " +
+                                    std::to_string(e->closingState) + " PhaseOneCloseCalled = " +
+                                    std::to_string(e->phaseOneCloseCalled) + " FD_Close_Received = " +
+                                    std::to_string(e->fdCloseReceived) + " PhaseTwoCloseCalled = " +
+                                    std::to_string(e->phaseTwoCloseCalled), kLevelError);
+    return kNetClientNotFound;
+  }
+  queueSend(*e, packet);
   return 0;
 }
 
 }  // namespace
+
+void simpleServerPortMessage(unsigned msg, int fd, std::uint32_t lParam) {
+  PortEntry* port = findPortByMessage(msg);
+  if (!port || port->socket != fd) {
+    logLine(selectEvent(lParam) == kFdRead ? "SimpleServer_UDP_Read" : "SimpleServer_Accept",
+            std::string("Warning! A socket is dead. Got an ") + (selectEvent(lParam) == kFdRead ? "FD_READ" : "FD_ACCEPT") +
+                " message = " + std::to_string(msg), kLevelError);
+    loop().forget(fd);
+    return;
+  }
+  if (selectEvent(lParam) == kFdRead) serverUdpRead(*port);
+  else (void)serverAccept(*port, selectError(lParam));  // failures are logged where they happen
+}
+
+void simpleServerAsync(unsigned msg, int fd, std::uint32_t lParam) {
+  std::uint32_t event = selectEvent(lParam);
+  ClientEntry* e = findAcceptedByMessage(msg);
+  PortEntry* port = e ? findPortById(e->serverId) : nullptr;
+  if (!e || e->socket != fd || !port) {
+    const char* kind = event == kFdRead ? "FD_READ" : event == kFdWrite ? "FD_WRITE" : event == kFdClose ? "FD_CLOSE" : "unknown";
+    logLine("SimpleServer_Async", std::string("Warning! A socket is dead. Got an ") + kind +
+                                      " message for a socket that is not in qSimpleServerConnections. Message = " +
+                                      std::to_string(msg), kLevelError);
+    loop().forget(fd);  // else a level-triggered report would come back at once, forever
+    return;
+  }
+  if (int err = selectError(lParam); err != 0)
+    logLine("SimpleServer_Async", "Received an error = " + errorText(err), kLevelError);
+  switch (event) {
+    case kFdRead:
+      readLoop(*e);
+      break;
+    case kFdWrite:
+      writeLoop(*e);
+      break;
+    case kFdClose:
+      readLoop(*e);
+      closeTheSocket(*e);
+      break;
+    default:
+      logLine("SimpleServer_Async", "Unknown Server Message = " + std::to_string(event), kLevelError);
+  }
+}
 
 void simpleClientAsync(unsigned msg, int fd, std::uint32_t lParam) {
   std::uint32_t event = selectEvent(lParam);
@@ -819,6 +1371,29 @@ void checkToCloseNetSimpleSockets() {
     expired.emplace_back(e.recordSocket(), e.sockId);
   }
   for (auto [socket, sockId] : expired) phaseTwo(socket, sockId);
+
+  expired.clear();
+  for (ClientEntry& e : s.accepted) {
+    if (!e.phaseOneCloseCalled) continue;
+    if (now < e.phaseOneCloseTime) e.phaseOneCloseTime = 0;
+    if (now < e.phaseOneCloseTime + kCloseExpiry) continue;
+    if (!e.fdCloseReceived) {
+      logLine("CheckToCloseNetSimpleSockets",
+              "We never received FD_CLOSE. Closing Socket and Simulating as if we had received FD_Close already");
+      closeSocket(e);
+      e.fdCloseReceived = true;
+    }
+    expired.emplace_back(e.recordSocket(), e.sockId);
+  }
+  for (auto [socket, sockId] : expired) serverPhaseTwo(socket, sockId);
+
+  std::vector<PortEntry*> ports;
+  for (PortEntry& p : s.ports) {
+    if (!p.phaseOneCloseCalled) continue;
+    if (now < p.phaseOneCloseTime) p.phaseOneCloseTime = 0;
+    if (now >= p.phaseOneCloseTime + kCloseExpiry) ports.push_back(&p);
+  }
+  for (PortEntry* p : ports) portPhaseTwo(p);
 }
 
 void closeAllSimpleSockets() {
@@ -832,7 +1407,11 @@ void closeAllSimpleSockets() {
                               std::to_string(e.recordSocket()));
     }
   }
+  for (ClientEntry& e : s.accepted) closeSocket(e);
+  for (PortEntry& p : s.ports) closePortSocket(p);
   for (auto& [handle, lookup] : s.lookups) lookup->cancelled = true;
+  s.accepted.clear();
+  s.ports.clear();
   s.clients.clear();
   s.lookups.clear();
   s.out.clear();
@@ -853,12 +1432,13 @@ SimpleListSizes simpleListSizes() {
   Simple& s = simple();
   SimpleListSizes z;
   z.clients = static_cast<std::uint32_t>(s.clients.size());
+  z.accepted = static_cast<std::uint32_t>(s.accepted.size());
+  z.ports = static_cast<std::uint32_t>(s.ports.size());
   z.outList = z.outData = static_cast<std::uint32_t>(s.out.size());
   z.inData = static_cast<std::uint32_t>(s.in.size());
   return z;
 }
 
-std::uint32_t outgoingPacketsNotSent() { return 0; }  // the peer transport's list: not kept here
 
 }  // namespace detail
 
@@ -867,8 +1447,8 @@ long NetSimpleConnectOpen(NetSimpleConnection& c) {
   if (int rc = detail::LoadCallBackWindow(); rc != 0)
     detail::logLine("NetSimpleConnectOpen", "Error. LoadCallBackWindow returned " + std::to_string(rc), detail::kLevelError);
   if (c.Mode == 1) {
-    detail::logLine("NetSimpleConnectOpen", "Error. Listening ports and UDP ports are not offered.", detail::kLevelError);
-    return kNetServiceNotSupported;
+    std::lock_guard lock(detail::libraryLock());
+    return detail::serverOpen(c);
   }
   return detail::clientOpen(c);
 }
@@ -876,8 +1456,8 @@ long NetSimpleConnectOpen(NetSimpleConnection& c) {
 long NetSimpleConnectSend(NetSimpleConnection& c, const NetSimplePacket& packet) {
   if (c.Mode > 1) return 0;
   detail::ensureLoaded();
-  std::lock_guard lock(detail::libraryLock());
-  if (c.Mode == 1) return kNetServiceNotSupported;
+  std::unique_lock lock(detail::libraryLock());
+  if (c.Mode == 1) return detail::serverSend(c, packet, lock);
   return detail::clientSend(c, packet);
 }
 
@@ -936,15 +1516,31 @@ long NetSimpleConnectClose(NetSimpleConnection& c, std::uint32_t socket, std::in
     detail::logLine("NetSimpleConnectClose", "DLL already closed down. This function is ignored");
     return 0;
   }
-  if (c.Mode == 1) return kNetServiceNotSupported;
+  if (c.Mode == 1) {
+    if (socket != 0) return detail::serverConnectionClose(socket, sockId, phase);
+    return detail::serverPortClose(c, phase);
+  }
   return detail::clientClose(c, socket, sockId, phase);
 }
 
 long NetSimpleGetServerConnections(NetSimpleConnection& c, std::vector<NetServerConnection>& list) {
-  (void)list;  // no listening port exists to list
   if (c.Mode > 1) return 0;
   detail::ensureLoaded();
   std::lock_guard lock(detail::libraryLock());
+  if (detail::PortEntry* port = detail::findPortByNumber(c.Port)) {
+    list.clear();
+    for (const detail::ClientEntry& e : detail::simple().accepted) {
+      if (e.serverId != port->serverId) continue;
+      NetServerConnection n;
+      detail::setText(n.RemoteIP, detail::dottedAddress(e.addr));
+      n.Socket = e.recordSocket();
+      n.SockID = e.sockId;
+      n.RemotePort = e.port;
+      detail::setText(n.LocalIP, e.localKnown ? detail::dottedAddress(e.localAddr) : std::string("<unknown>"));
+      list.push_back(n);
+    }
+    return 0;
+  }
   detail::logLine("NetSimpleGetServerConnections",
                   "Address not found in qSimpleServerListeningPorts. Error = " + std::to_string(kNetAddressNotFound),
                   detail::kLevelError);

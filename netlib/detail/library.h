@@ -12,20 +12,11 @@
 #include <vector>
 
 #include "netlib/detail/select_loop.h"
+#include "netlib/net_peer.h"
 
 namespace ov::net::detail {
 
-#pragma pack(push, 1)
-// The identity of one running instance of the library (16 bytes).
-struct NetID {
-  std::int32_t GUID1 = 0;
-  std::int32_t GUID2 = 0;
-  std::int32_t RunID = 0;
-  std::uint16_t SPort = 0;
-  std::uint16_t DGPort = 0;
-};
-#pragma pack(pop)
-static_assert(sizeof(NetID) == 16);
+using ov::net::NetID;
 
 struct Notifier {
   std::int32_t TIME;
@@ -37,6 +28,10 @@ struct Notifier {
 constexpr unsigned kMsgSimpleAsyncDns = 3109;
 constexpr unsigned kMsgSimpleClientFirst = 6180;
 constexpr unsigned kMsgSimpleClientLast = 7180;
+constexpr unsigned kMsgSimpleServerPortFirst = 8180;    // listening and UDP ports
+constexpr unsigned kMsgSimpleServerPortLast = 9180;
+constexpr unsigned kMsgSimpleServerAcceptFirst = 10180; // accepted connections
+constexpr unsigned kMsgSimpleServerAcceptLast = 11180;
 constexpr unsigned kEventCloseDown = 514;
 constexpr unsigned kEventTimer = 523;
 
@@ -100,6 +95,11 @@ void postEvent(int event, int thread);
 // Hooks of the simple connections for the event thread and for CloseAll (simple_client.cpp).
 void simpleClientAsync(unsigned msg, int fd, std::uint32_t lParam);
 void simpleAsyncDns(std::uint32_t handle, std::uint32_t lParam);
+// A fresh load: dial-up is looked for again at its next use (dialup.cpp).
+void dialUpStartUp();
+// Listening ports and UDP ports (simple_client.cpp).
+void simpleServerPortMessage(unsigned msg, int fd, std::uint32_t lParam);
+void simpleServerAsync(unsigned msg, int fd, std::uint32_t lParam);
 void checkToCloseNetSimpleSockets();
 void checkAsyncOpenTimeouts();
 void closeAllSimpleSockets();
@@ -107,8 +107,8 @@ void countQueuedPackets(std::uint32_t socket, std::int32_t sockId, std::uint32_t
 // Record counts of the simple-connection lists for the statistics record.
 struct SimpleListSizes {
   std::uint32_t clients = 0, outList = 0, outData = 0, inData = 0;
+  std::uint32_t accepted = 0, ports = 0;  // accepted connections, listening and UDP ports
 };
 SimpleListSizes simpleListSizes();
-std::uint32_t outgoingPacketsNotSent();
 
 }  // namespace ov::net::detail

@@ -7,7 +7,9 @@
 //   FD_WRITE    after a successful connect, after each registration that asks for it while the
 //               socket can take data, and after a send that could not take everything once space
 //               frees again (the sender says so with sendBlocked);
-//   FD_READ     while data waits to be read;
+//   FD_READ     while data waits to be read (a socket registered for FD_READ alone, a datagram
+//               socket, also while an error waits to be collected, and never FD_CLOSE);
+//   FD_ACCEPT   while a listening socket has a connection to accept;
 //   FD_CLOSE    once, when the remote side has closed or reset the connection and every byte
 //               before the close has been reported by FD_READ.
 // Posted messages (host-name replies, the close-down, timer requests) are delivered in order on

@@ -255,6 +255,25 @@ TEST_F(SimpleClient, LargePacketsArriveWholeAndInOrderThroughASlowReader) {
   EXPECT_EQ(queuedPackets(c), 0u);
 }
 
+// A client opened on a dotted address that never received anything has no address in Reserved1;
+// phase 1 still closes its socket instead of answering -20 and leaving it open.
+TEST_F(SimpleClient, PhaseOneClosesAClientThatNeverReceived) {
+  Listener server;
+  NetSimpleConnection c = clientRecord("127.0.0.1", server.port());
+  ASSERT_EQ(NetSimpleConnectOpen(c), 0);
+  int peer = server.accept();
+  std::uint32_t r1;
+  std::memcpy(&r1, c.Reserved1, 4);
+  ASSERT_EQ(r1, 0u);
+  EXPECT_EQ(NetSimpleConnectClose(c, 0, 0, kClosePhaseOne), 0);
+  EXPECT_TRUE(peerClosed(peer));
+  NetSimplePacket p = next(c);
+  EXPECT_EQ(p.PacketType, kPacketClosedLocally);
+  ::shutdown(peer, SHUT_RDWR);
+  EXPECT_EQ(NetSimpleConnectClose(c, p.OnSocket, p.SockID, kClosePhaseTwo), 0);
+  EXPECT_TRUE(waitFor([] { return openClientEntries() == 0; }));
+}
+
 TEST_F(SimpleClient, PhaseOneSendsWhatIsQueuedBeforeClosing) {
   Listener server(8, 4096);
   NetSimpleConnection c = clientRecord("127.0.0.1", server.port());
