@@ -157,7 +157,7 @@ void FtpOperation::buildTransferList() {
   splitPaths();
   if (m_session.ErrorText() != "No error") return;
   if (!m_localFolder.empty() && !isFolder(m_localFolder)) {
-    m_session.ReportError("Local folder not found: " + m_localFolder);
+    m_session.ReportError("Local folder not found: " + m_localFolder, true);
     return;
   }
   const std::string& localSpec = m_log.localFilespec;

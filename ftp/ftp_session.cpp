@@ -101,7 +101,7 @@ int32_t FtpSession::Connect(const std::string& host, int32_t port, int32_t timeo
 
 int FtpSession::Login(const std::string& user, const std::string& password) {
   if (!CONNECTED) {
-    ReportError("Not connected");
+    ReportError("Not connected", true);
     return -1;
   }
   SetStatus("Logging on to server");
@@ -255,7 +255,7 @@ void FtpSession::Download(std::string local, std::string remote, int type) {
     BYTES = 0;
     std::FILE* f = std::fopen(LOCALFILE.c_str(), "wb");
     if (!f || std::fclose(f) != 0) {
-      ReportError("Unable to create local file: " + errnoText());
+      ReportError("Unable to create local file: " + errnoText(), true);
       return;
     }
     SetStatus("Transfer complete");
@@ -278,7 +278,7 @@ void FtpSession::Download(std::string local, std::string remote, int type) {
   m_local = std::fopen(m_partFile.c_str(), "wb");
   if (!m_local) {
     m_partFile.clear();
-    ReportError("Unable to create local file: " + errnoText());
+    ReportError("Unable to create local file: " + errnoText(), true);
     StopNotify();
     return;
   }
@@ -291,7 +291,7 @@ void FtpSession::ReadChunks() {
     int n = lib::FtpRead(HANDLE, m_buffer, sizeof m_buffer);
     if (n > 0) {
       if (std::fwrite(m_buffer, 1, size_t(n), m_local) != size_t(n)) {
-        ReportError("\"" + errnoText() + "\" adding to local file");
+        ReportError("\"" + errnoText() + "\" adding to local file", true);
         StopNotify();
         return;
       }
@@ -323,7 +323,7 @@ void FtpSession::finishDownload() {
   if (!written || std::rename(part.c_str(), LOCALFILE.c_str()) != 0) {
     std::string why = errnoText();
     std::remove(part.c_str());
-    ReportError("Unable to create local file: " + why);
+    ReportError("Unable to create local file: " + why, true);
     StopNotify();
     return;
   }
@@ -358,7 +358,7 @@ void FtpSession::Upload(std::string local, std::string remote, int type) {
   m_local = std::fopen(LOCALFILE.c_str(), "rb");
   struct stat st {};
   if (!m_local || ::fstat(::fileno(m_local), &st) != 0) {
-    ReportError("Unable to open local file: " + errnoText());
+    ReportError("Unable to open local file: " + errnoText(), true);
     StopNotify();
     return;
   }
@@ -386,7 +386,8 @@ void FtpSession::WriteChunks() {
       size_t n = std::fread(m_buffer, 1, want, m_local);
       if (n == 0) {
         ReportError("Local file read error: " +
-                    (std::ferror(m_local) ? errnoText() : std::string("the file ended before its size")));
+                    (std::ferror(m_local) ? errnoText() : std::string("the file ended before its size")),
+                    true);
         StopNotify();
         return;
       }
@@ -513,8 +514,8 @@ void FtpSession::SetProgress(int64_t value, int64_t maximum) {
   if (m_host) m_host->showProgress(value, maximum);
 }
 
-void FtpSession::ReportError(const std::string& text) {
-  const int code = lib::FtpGetLastError();
+void FtpSession::ReportError(const std::string& text, bool local) {
+  const int code = local ? 0 : lib::FtpGetLastError();
   m_failed = true;
   if (code != lib::err::None && code != lib::err::NoErrorNote) {
     const std::string library = lib::FtpGetErrorString(code);
@@ -576,7 +577,7 @@ void FtpSession::TakeNotify(int code) {
     case 32:
       break;
     default:
-      ReportError("Unknown library call");
+      ReportError("Unknown library call", true);
       break;
   }
 }

@@ -102,7 +102,9 @@ class FtpSession {
   void SetStatus(const std::string& text);
   void SetProgress(int64_t value, int64_t maximum);
   // Records a failure: the text, the library's error text and code when it has one; posts 1798.
-  void ReportError(const std::string& text);
+  // A local failure (a local file or folder) is the text alone: the library's last error is
+  // not about it.
+  void ReportError(const std::string& text, bool local = false);
   // The failure recorded by ReportError ("No error" when none).
   std::string ErrorText() const;
   // The user cancelled: recorded as the failure "Cancelled by the user".

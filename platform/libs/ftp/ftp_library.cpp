@@ -701,8 +701,7 @@ int FtpGetDirectory(Handle h, std::string& folder) {
   std::shared_ptr<Connection> c = find(h);
   if (!c) return fail(err::InvalidHandle);
   if (!c->loggedIn) return fail(err::NotLoggedIn);
-  folder = c->cwd;
-  succeed();
+  folder = c->cwd;  // a question, not an operation: the last error stays
   return 0;
 }
 

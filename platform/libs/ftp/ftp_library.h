@@ -7,8 +7,9 @@
 // blocking call (FtpGetFile/FtpPutFile). Directory listings come entry by entry.
 //
 // Results: calls that can fail answer -1 (FtpSetFileType answers 0) and set the last error,
-// FtpGetLastError(); a call that succeeds clears it, except FtpRead/FtpWrite, which set
-// kWouldBlock when nothing can move now. The last error is kept for the whole process (not per
+// FtpGetLastError(); an operation that succeeds clears it (FtpGetDirectory, FtpAsyncNotify and
+// the listing iterators leave it as it is), and FtpRead/FtpWrite set kWouldBlock when nothing can
+// move now. The last error is kept for the whole process (not per
 // thread), so a blocking call may run on a worker thread and its caller read the error after it.
 //
 // Every wait on the server has a time-out (FtpSetTimeout, 30 s by default): the connection, each

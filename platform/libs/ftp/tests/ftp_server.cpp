@@ -73,7 +73,25 @@ FtpServer& FtpServer::shared() {
   return server;
 }
 
-FtpServer::FtpServer() {
+namespace {
+
+// pyftpdlib with its throttled data handler: root, port, bytes per second.
+const char kThrottled[] = R"(import sys
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
+from pyftpdlib.servers import FTPServer
+users = DummyAuthorizer()
+users.add_user('probe', 'pw', sys.argv[1], perm='elradfmwMT')
+ThrottledDTPHandler.read_limit = int(sys.argv[3])
+ThrottledDTPHandler.write_limit = int(sys.argv[3])
+FTPHandler.authorizer = users
+FTPHandler.dtp_handler = ThrottledDTPHandler
+FTPServer(('127.0.0.1', int(sys.argv[2])), FTPHandler).serve_forever()
+)";
+
+}  // namespace
+
+FtpServer::FtpServer(int bytesPerSecond) {
   char tmpl[] = "/tmp/ov_ftpd_XXXXXX";
   m_root = ::mkdtemp(tmpl);
   m_port = freePort();
@@ -81,6 +99,7 @@ FtpServer::FtpServer() {
   const std::string log = m_root + ".log";
   std::vector<std::string> args = {"/usr/bin/python3", "-m", "pyftpdlib", "-i", "127.0.0.1", "-p", port,
                                    "-w", "-d", m_root, "-u", "probe", "-P", "pw"};
+  if (bytesPerSecond > 0) args = {"/usr/bin/python3", "-c", kThrottled, m_root, port, std::to_string(bytesPerSecond)};
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);

@@ -18,7 +18,9 @@ class FtpServer {
   // The program's server, started on first use and stopped (by its pid) at exit.
   static FtpServer& shared();
 
-  FtpServer();
+  // `bytesPerSecond` above 0 slows every data connection down to it (for tests that act while a
+  // transfer is under way).
+  explicit FtpServer(int bytesPerSecond = 0);
   ~FtpServer();
   FtpServer(const FtpServer&) = delete;
   FtpServer& operator=(const FtpServer&) = delete;
