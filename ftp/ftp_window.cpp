@@ -32,6 +32,8 @@ ui::Level FtpOperationWindow::Init() {
   m_percent = w.string("?Percent", "").at(156, 44, 50, 10).on(m_group).feq();
   m_cancel = w.button("?Cancel", "Cancel").at(164, 64, 50, 14).feq();
   Open();
+  m_positions.Init("ovftp.INI");
+  m_keeper.Init(*this, m_positions);
   m_thread = ui::THREAD();
   m_session.Init(*this, false);
   w.setTitle("FTP " + m_operation.command().host);
@@ -77,8 +79,7 @@ ui::Level FtpOperationWindow::TakeWindowEvent() {
 ui::Level FtpOperationWindow::TakeAccepted() {
   if (ui::FIELD() == m_cancel) {
     if (ui::MESSAGE("Do you want to cancel this operation?", "Cancel", ui::Icon::Question, "&Yes|&No") == 1) {
-      m_operation.Cancel();
-      window().post(ui::EVENT::CloseWindow);
+      m_operation.Cancel();  // closes the window
     }
     return ui::Level::Notify;
   }

@@ -1,6 +1,7 @@
 // FtpOperationWindow ("FTPAction"): the program's small window. It shows the session's status
 // text, a progress bar, the bytes copied, the rate and the percentage, and a Cancel button; it runs
-// one FtpOperation and closes when the operation ends. FtpProgram runs the whole program on a
+// one FtpOperation and closes when the operation ends. Its place is kept in "ovftp.INI" (the
+// configuration folder). FtpProgram runs the whole program on a
 // command line: the syntax message for an unknown operation, else the window; the exit code.
 #pragma once
 
@@ -10,7 +11,9 @@
 #include "ftp/ftp_command.h"
 #include "ftp/ftp_operation.h"
 #include "ftp/ftp_session.h"
+#include "platform/rt/ini.h"
 #include "platform/ui/window_manager.h"
+#include "platform/ui/window_position.h"
 
 namespace ov::ftp {
 
@@ -38,6 +41,8 @@ class FtpOperationWindow : public ui::WindowManager, private FtpSessionHost {
 
   FtpSession m_session;
   FtpOperation m_operation;
+  rt::INIClass m_positions;  // "ovftp.INI": where the window reopens
+  ui::WindowPositionKeeper m_keeper;
   int m_thread = 0;
   int m_group = 0, m_status = 0, m_progress = 0, m_bytes = 0, m_rate = 0, m_percent = 0, m_cancel = 0;
   int m_busy = 0;

@@ -99,7 +99,16 @@ TEST(FtpProgramWindow, ShowsProgressAndCancelEndsWithAFailure) {
   slow.write("big.bin", std::string(400000, 'z'));
   ui::test::application();
   ui::test::ScriptedHost host;
-  TempFolder local, folder;
+  TempFolder local, folder, config;
+  struct ConfigHome {  // the window's place is kept there; put back at the end
+    std::string saved;
+    bool had;
+    explicit ConfigHome(const std::string& path) : had(::getenv("XDG_CONFIG_HOME") != nullptr) {
+      if (had) saved = ::getenv("XDG_CONFIG_HOME");
+      ::setenv("XDG_CONFIG_HOME", path.c_str(), 1);
+    }
+    ~ConfigHome() { had ? (void)::setenv("XDG_CONFIG_HOME", saved.c_str(), 1) : (void)::unsetenv("XDG_CONFIG_HOME"); }
+  } configHome(config.path());
   int result = 1;
   const std::vector<std::string> args = {"D", "/big.bin", local.path(), "127.0.0.1", "probe", "pw", "Y", "Y",
                                          std::to_string(slow.port())};
@@ -129,6 +138,7 @@ TEST(FtpProgramWindow, ShowsProgressAndCancelEndsWithAFailure) {
   EXPECT_EQ(result, -1);
   EXPECT_EQ(rt::GETINI("FTPStatus", "Errorcode", "", folder.file(kFtpLog)), "Cancelled by the user");
   EXPECT_TRUE(local.list().empty()) << "no part of the download is left";
+  EXPECT_NE(rt::GETINI("FTPAction", "Maximize", "", config.file("orvane/ovftp.INI")), "");
 }
 
 }  // namespace
