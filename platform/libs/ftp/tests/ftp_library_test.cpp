@@ -263,6 +263,40 @@ TEST_F(FtpLibrary, ConnectionFailuresAreReportedWithTheirCause) {
   EXPECT_EQ(FtpGetLastError(), err::NotLoggedIn);
 }
 
+TEST_F(FtpLibrary, CancelStopsABlockingCallAndAnUploadWithoutFinishingIt) {
+  if (std::string why = FtpServer::unavailable(); !why.empty()) GTEST_SKIP() << why;
+  FtpServer slow(4096);
+  ASSERT_TRUE(slow.running()) << slow.error();
+  slow.write("big.bin", pattern(200000));  // almost a minute at that speed
+  TempFolder local;
+  local.write("big.bin", "old");
+  Handle h = logOn(slow, true);
+  std::thread canceller([h] {
+    for (int i = 0; i < 500 && !FtpIsBlocking(h); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_NE(FtpCancel(h), 0);
+  });
+  EXPECT_EQ(FtpGetFile(h, local.file("big.bin"), "big.bin", 0), -1);
+  canceller.join();
+  EXPECT_EQ(FtpGetLastError(), err::Cancelled);
+  EXPECT_EQ(local.read("big.bin"), "old");
+  EXPECT_EQ(local.list(), std::vector<std::string>{"big.bin"});
+
+  // An upload stopped half-way is not closed as a complete one.
+  ASSERT_EQ(FtpOpenFile(h, "half.bin", kOpenWrite), 0);
+  const std::string bytes = pattern(50000);
+  int taken = 0;
+  for (int i = 0; i < 100 && taken == 0; ++i) {
+    taken = std::max(0, FtpWrite(h, bytes.data(), int(bytes.size())));
+    if (taken == 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_GT(taken, 0);
+  EXPECT_NE(FtpCancel(h), 0);
+  EXPECT_EQ(FtpCloseFile(h), -1);
+  EXPECT_EQ(FtpGetLastError(), err::Cancelled);
+  EXPECT_EQ(FtpCancel(h), 0) << "nothing left to stop";
+}
+
 struct ListLine {
   const char* name;
   const char* line;
