@@ -87,6 +87,7 @@ void ReqFldClass::Init(std::string_view title, std::string_view text, bool valid
 
 void ReqFldClass::AddField(int32_t control, std::string_view title, std::string_view text) {
   if (!ready()) return;
+  if (m_window) m_window->setProp(control, ui::Prop::Req, 1);  // checked like the fields Init found
   (*REQFLDQ)[control] = ReqField{control, {}, {}, {}, {}};
   (*REQFLDTEXTQ)[control] = ReqFieldText{control, cut(title, 255), cut(text, 1024)};
 }

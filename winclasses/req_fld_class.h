@@ -45,7 +45,7 @@ class ReqFldClass {
   int32_t WIZARDSHEET = 0;
 
   void Init(std::string_view title, std::string_view text, bool validateOnFieldAccept);
-  // The control becomes required with a message of its own.
+  // The control becomes required (it gets the required attribute) with a message of its own.
   void AddField(int32_t control, std::string_view title, std::string_view text);
   // Sets the standard-message texts of a control that is registered already (or of any control
   // when `replace` is set).
