@@ -366,6 +366,11 @@ class Group : public Control {
   void syncView() override;
 };
 
+// The runtime's standard icons: a name ("ICON:SAVE", any case) to the four-byte code a button's or
+// window's Icon property takes ("<07>"); "" when the name is none of them. Icons with these codes
+// are drawn from the desktop style.
+std::string standardIconCode(std::string_view name);
+
 class Button : public Control {
  public:
   explicit Button(std::string name) : Control(Kind::Button, std::move(name)) {}

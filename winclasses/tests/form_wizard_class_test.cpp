@@ -102,7 +102,7 @@ TEST_F(Wizard, TheLastVisibleTabEndsTheWalk) {
 
 TEST_F(Wizard, ValidationHoldsNextButBackAlwaysMoves) {
   runScript([&](Driver& d) {
-    WindowDriver w = open(d, {.skipHidden = false, .validate = true});
+    WindowDriver w = open(d, {.skipHidden = false, .validate = true, .hiddenTabs = {}});
     w.press("?Next");
     EXPECT_EQ(chosenTab(w), 2);
     wiz.block = 1;
@@ -117,7 +117,7 @@ TEST_F(Wizard, ValidationHoldsNextButBackAlwaysMoves) {
 
 TEST_F(Wizard, AnOrdinaryFormKeepsItsTabsAndLayout) {
   runScript([&](Driver& d) {
-    WindowDriver w = open(d, {.mode = 0});
+    WindowDriver w = open(d, {.mode = 0, .hiddenTabs = {}});
     EXPECT_FALSE(w.shown("?Back"));
     EXPECT_FALSE(w.shown("?Next"));
     EXPECT_TRUE(w.shown("?OK"));
@@ -139,7 +139,7 @@ TEST_F(Wizard, AnOrdinaryFormKeepsItsTabsAndLayout) {
 
 TEST_F(Wizard, ShrinkingTheSheetMovesTheControlsBelowItUp) {
   runScript([&](Driver& d) {
-    WindowDriver w = open(d, {});
+    WindowDriver w = open(d, {.hiddenTabs = {}});
     int okY = std::stoi(w.prop("?OK", ui::Prop::Ypos)), sheetH = std::stoi(w.prop("?Sheet", ui::Prop::Height));
     d.gui([&] { wiz.ShrinkSheet(20); });
     d.settle();

@@ -132,6 +132,7 @@ class BrowseItems : public ui::WindowManager {
 
   rt::Queue<Row> queue;
   QVBrowseClass Browse;
+  std::vector<std::pair<int, int>> runs;
   std::string copiedName;
   int32_t copiedId = 0;
 
@@ -212,7 +213,9 @@ TEST_F(QVBrowse, EnterGoesToTheDefaultButton) {
           }
           d.gui([&] { EXPECT_EQ(b.runs, c.runs); });
         });
-    if (c.selecting) EXPECT_EQ(response, ui::RequestCompleted) << "the select button answered";
+    if (c.selecting) {
+      EXPECT_EQ(response, ui::RequestCompleted) << "the select button answered";
+    }
   }
 }
 

@@ -76,7 +76,9 @@ TEST_F(RequiredFields, TheFirstEmptyFieldGetsTheFocusAndItsMessage) {
       d.gui([&] { got = req.Incomplete(true); });
       d.settle();
       EXPECT_EQ(got, s.want);
-      if (s.want) EXPECT_EQ(w.focus(), s.want);
+      if (s.want) {
+        EXPECT_EQ(w.focus(), s.want);
+      }
     }
     EXPECT_EQ(notes, "x");
     auto shown = host.messages();
