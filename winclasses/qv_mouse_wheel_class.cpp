@@ -46,8 +46,11 @@ int entriesOf(const ui::Control& c) {
 QVMouseWheelClass::~QVMouseWheelClass() {
   auto it = windowTable().find(HWND);
   if (HWND && it != windowTable().end() && it->second.CLASS == this) {
-    // The window outlived its Kill: hand it back its former procedure if it still has ours.
-    if (m_window && m_window->handle() == HWND && m_window->propInt(0, ui::Prop::WndProc) == ownProc())
+    // The window is still open without a Kill: hand it back its former procedure if it still has
+    // ours. A window that has gone is not touched.
+    std::vector<ui::Window*> open = ui::openWindows();
+    bool isOpen = std::find(open.begin(), open.end(), m_window) != open.end();
+    if (isOpen && m_window->handle() == HWND && m_window->propInt(0, ui::Prop::WndProc) == ownProc())
       m_window->setProp(0, ui::Prop::WndProc, static_cast<int64_t>(HWNDPROC));
     windowTable().erase(it);
   }

@@ -3,6 +3,13 @@
 // accept-all pass, and two completing entries that keep their own typed text.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstddef>
+#include <filesystem>
+
+#include "platform/files/file.h"
+#include "platform/files/file_manager.h"
 #include "winclasses/entry_completion_class.h"
 #include "winclasses/tests/support.h"
 
@@ -144,6 +151,61 @@ TEST_F(EntryCompletion, EachEntryKeepsItsOwnTypedText) {
     EXPECT_EQ(second.lastTyped(), "ab");
     w.close();
   });
+}
+
+struct Person {
+  int32_t id = 0;
+  rt::String<20> name;
+};
+const rt::FieldDesc kPersonFields[] = {
+    {"PER:ID", rt::FieldType::Long, 4, 0, offsetof(Person, id)},
+    {"PER:Name", rt::FieldType::String, 20, 4, offsetof(Person, name)},
+};
+const rt::RecordDesc kPerson{"PER", kPersonFields, 24};
+
+TEST(EntryCompletionFromAFile, TheFirstRecordAtTheTypedTextMustBeginWithItOrMatchIt) {
+  std::string tmpl = (std::filesystem::temp_directory_path() / "ov_completion_XXXXXX").string();
+  std::string dir = ::mkdtemp(tmpl.data());
+  Person PER;
+  db::FileDecl decl;
+  decl.label = "PEOPLE";
+  decl.prefix = "PER";
+  decl.name = "PEOPLE";
+  decl.nameFrom = [dir] { return dir + "/DATA.ZEZ\\!People"; };
+  decl.record = &kPerson;
+  decl.buffer = &PER;
+  decl.bufferSize = sizeof PER;
+  decl.keys = {{.name = "PER:KeyID", .description = "ID", .parts = {{"PER:ID"}}, .unique = true, .primary = true},
+               {.name = "PER:KeyName", .description = "Name", .parts = {{"PER:Name"}}}};
+  decl.errorLabel = "People [People]";
+  {
+    db::File PEOPLE(decl);
+    db::FileManager fm(PEOPLE);
+    ASSERT_EQ(fm.Open(), rt::Err::None);
+    int id = 0;
+    for (const char* n : {"Abbey", "Bob", "carl"}) {
+      PER.id = ++id;
+      PER.name = n;
+      ASSERT_EQ(PEOPLE.add(), rt::Err::None);
+    }
+    rt::String<20> typed;
+    EntryCompletionClass ec;
+    ec.Init(typed, 1, ui::Binding(&PER, kPersonFields[1]), false, fm, PEOPLE.key("PER:KeyName"));
+    struct Case { const char* typed; int32_t want; const char* found; };
+    const Case cases[] = {
+        {"ca", 1, "carl"}, {"AB", 1, "Abbey"}, {"b*", 1, "Bob"}, {"Abz", 0, nullptr}, {"zz", 0, nullptr},
+    };
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.typed);
+      EXPECT_EQ(ec.GetQueueMatch(c.typed), c.want);
+      if (c.found) {
+        EXPECT_EQ(PER.name, c.found) << "the record lies in the buffer";
+      }
+    }
+    (void)fm.Close();
+  }
+  std::error_code ec;
+  std::filesystem::remove_all(dir, ec);
 }
 
 }  // namespace
