@@ -1,5 +1,7 @@
 #include "winclasses/colour_tab_class.h"
 
+#include <QWidget>
+
 #include "platform/ui/control.h"
 #include "platform/ui/runtime.h"
 #include "platform/ui/window.h"
@@ -62,7 +64,7 @@ void ColourTabClass::ColourTabs() {
     }
     BOLDSELECTED = bold;
   }
-  w.display();
+  if (QWidget* v = w.view()) v->update();  // redrawn; the variables are not shown again
 }
 
 void ColourTabClass::apply(int feq, bool selected) {

@@ -1,5 +1,7 @@
 #include "winclasses/form_wizard_class.h"
 
+#include <QWidget>
+
 #include "platform/ui/event.h"
 #include "platform/ui/runtime.h"
 
@@ -150,7 +152,8 @@ void FormWizardClass::TakeNewSelection() {
   }
   w().setProp(SHEETFEQ, ui::Prop::Selected, CURTABNUM);
   w().post(ui::EVENT::NewSelection, SHEETFEQ);
-  w().display();
+  // Redrawn, not redisplayed: what the user typed and has not accepted yet stays.
+  if (QWidget* v = w().view()) v->update();
 }
 
 void FormWizardClass::TakeAccepted() {
