@@ -16,7 +16,10 @@
 #include <QRadioButton>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QStyleOptionTab>
+#include <QStylePainter>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -26,6 +29,7 @@
 #include "platform/ui/detail/runtime_impl.h"
 #include "platform/ui/detail/view_util.h"
 #include "platform/ui/event.h"
+#include "platform/ui/runtime.h"
 #include "platform/ui/toolbar_class.h"
 #include "platform/ui/window.h"
 
@@ -115,6 +119,7 @@ std::string Control::prop(int p) const {
     case Prop::Skip: return flag(m_skip);
     case Prop::Req: return flag(m_req);
     case Prop::Immediate: return flag(m_immediate);
+    case Prop::Auto: return flag(m_auto);
     case Prop::Touched: return flag(m_touched);
     case Prop::Tip: return m_tip;
     case Prop::Msg: return m_msg;
@@ -143,6 +148,7 @@ bool Control::setProp(int p, std::string_view v) {
     case Prop::Skip: m_skip = isTrue(v); break;
     case Prop::Req: m_req = isTrue(v); break;
     case Prop::Immediate: m_immediate = isTrue(v); break;
+    case Prop::Auto: m_auto = isTrue(v); return true;
     case Prop::Touched: m_touched = isTrue(v); return true;
     case Prop::Tip: m_tip = v; break;
     case Prop::Msg: m_msg = v; return true;
@@ -240,17 +246,76 @@ Entry::Entry(std::string name, std::string picture) : Control(Kind::Entry, std::
   m_text = std::move(picture);
 }
 
+namespace {
+QLineEdit* lineEditOf(QWidget* view) {
+  if (!view) return nullptr;
+  if (auto* le = qobject_cast<QLineEdit*>(view)) return le;
+  return view->findChild<QLineEdit*>();
+}
+// Characters of a UTF-8 text up to a byte offset, and back.
+int charsOf(std::string_view text, size_t bytes) {
+  return static_cast<int>(q(std::string(text.substr(0, std::min(bytes, text.size())))).size());
+}
+}  // namespace
+
+void Entry::selection(int& start, int& end) const {
+  if (QLineEdit* le = lineEditOf(m_view)) {
+    if (le->hasSelectedText()) {
+      start = le->selectionStart();
+      end = le->selectionEnd();
+    } else {
+      start = end = le->cursorPosition();
+    }
+    return;
+  }
+  int length = charsOf(m_screen, m_screen.size());
+  start = std::clamp(m_selStart, 0, length);
+  end = std::clamp(m_selEnd, start, length);
+}
+
+void Entry::setSelection(int start, int end) {
+  int length = charsOf(m_screen, m_screen.size());
+  m_selStart = std::clamp(start, 0, length);
+  m_selEnd = std::clamp(end, m_selStart, length);
+  if (QLineEdit* le = lineEditOf(m_view)) {
+    if (m_selEnd > m_selStart)
+      le->setSelection(m_selStart, m_selEnd - m_selStart);
+    else
+      le->setCursorPosition(m_selStart);
+  }
+}
+
 std::string Entry::prop(int p) const {
   if (p == Prop::Password) return detail::flag(m_password);
   if (p == Prop::Upper) return detail::flag(m_upper);
+  if (p == Prop::SelStart || p == Prop::SelEnd) {
+    int start = 0, end = 0;
+    selection(start, end);
+    return std::to_string(p == Prop::SelStart ? start + 1 : end);
+  }
   return Control::prop(p);
 }
 
 bool Entry::setProp(int p, std::string_view v) {
   if (p == Prop::ScreenText) {
+    // The caret stays where it was, as the program wrote the text and the user did not.
+    int start = 0, end = 0;
+    selection(start, end);
     m_screen = v;
     m_touched = true;
     changed();
+    setSelection(start, start);
+    return true;
+  }
+  if (p == Prop::SelStart) {
+    int n = static_cast<int>(detail::toInt(v)) - 1;
+    setSelection(n, n);
+    return true;
+  }
+  if (p == Prop::SelEnd) {
+    int start = 0, end = 0;
+    selection(start, end);
+    setSelection(start, static_cast<int>(detail::toInt(v)));
     return true;
   }
   if (p == Prop::Password) {
@@ -283,6 +348,7 @@ bool Entry::update() {
 
 void Entry::userEdit(std::string_view text) {
   m_screen = text;
+  m_selStart = m_selEnd = charsOf(m_screen, m_screen.size());
   m_touched = true;
   if (m_immediate) postEvent(EVENT::NewSelection);
 }
@@ -891,8 +957,68 @@ void Sheet::userSelectTab(int tabFeq) {
   }
 }
 
+namespace {
+// A tab's header in its own colours and font style (tab data: background, text, style; -1 and 0
+// for none).
+class ColourTabBar : public QTabBar {
+ public:
+  using QTabBar::QTabBar;
+
+ protected:
+  static bool styled(const QVariant& d) { return d.isValid() && d.toList().size() == 3; }
+  static QColor colour(int64_t ref) { return QColor(ref & 0xFF, (ref >> 8) & 0xFF, (ref >> 16) & 0xFF); }
+  QFont fontOf(int index) const {
+    QFont f = font();
+    QVariant d = tabData(index);
+    if (!styled(d)) return f;
+    int64_t style = d.toList().at(2).toLongLong();
+    if (style % 4096) f.setWeight(static_cast<QFont::Weight>(std::clamp<int64_t>(style % 4096, 100, 900)));
+    if (style & 4096) f.setItalic(true);
+    if (style & 8192) f.setUnderline(true);
+    return f;
+  }
+  QSize tabSizeHint(int index) const override {
+    QSize s = QTabBar::tabSizeHint(index);
+    if (!styled(tabData(index))) return s;
+    int plain = QFontMetrics(font()).horizontalAdvance(tabText(index));
+    int styledWidth = QFontMetrics(fontOf(index)).horizontalAdvance(tabText(index));
+    return QSize(s.width() + std::max(0, styledWidth - plain), s.height());
+  }
+  void paintEvent(QPaintEvent* e) override {
+    bool any = false;
+    for (int i = 0; i < count() && !any; ++i) any = styled(tabData(i));
+    if (!any) {
+      QTabBar::paintEvent(e);
+      return;
+    }
+    QStylePainter p(this);
+    for (int i = 0; i < count(); ++i) {
+      if (!isTabVisible(i)) continue;
+      QStyleOptionTab opt;
+      initStyleOption(&opt, i);
+      p.drawControl(QStyle::CE_TabBarTabShape, opt);
+      QVariant d = tabData(i);
+      if (styled(d)) {
+        QVariantList l = d.toList();
+        if (l.at(0).toLongLong() >= 0) p.fillRect(opt.rect.adjusted(2, 2, -2, 0), colour(l.at(0).toLongLong()));
+        if (l.at(1).toLongLong() >= 0) opt.palette.setColor(QPalette::WindowText, colour(l.at(1).toLongLong()));
+        p.setFont(fontOf(i));
+      } else {
+        p.setFont(font());
+      }
+      p.drawControl(QStyle::CE_TabBarTabLabel, opt);
+    }
+  }
+};
+
+class SheetView : public QTabWidget {
+ public:
+  explicit SheetView(QWidget* parent) : QTabWidget(parent) { setTabBar(new ColourTabBar(this)); }
+};
+}  // namespace
+
 QWidget* Sheet::createView(QWidget* parent) {
-  auto* t = new QTabWidget(parent);
+  auto* t = new SheetView(parent);
   QObject::connect(t, &QTabWidget::currentChanged, t, [this, t](int index) {
     if (m_syncing || index < 0) return;
     QWidget* page = t->widget(index);
@@ -920,6 +1046,15 @@ void Sheet::syncView() {
     t->setTabVisible(static_cast<int>(i), !tab->isHidden());
     t->setTabEnabled(static_cast<int>(i), !tab->isDisabled());
     t->setTabToolTip(static_cast<int>(i), q(tab->prop(Prop::Tip)));
+    QVariant style;
+    if (detail::isTrue(systemProp(Prop::ColorTabs)))
+      style = QVariantList{QVariant::fromValue<qlonglong>(detail::toInt(tab->prop(Prop::Color), -1)),
+                           QVariant::fromValue<qlonglong>(detail::toInt(tab->prop(Prop::FontColor), -1)),
+                           QVariant::fromValue<qlonglong>(detail::toInt(tab->prop(Prop::FontStyle)))};
+    if (t->tabBar()->tabData(static_cast<int>(i)) != style) {
+      t->tabBar()->setTabData(static_cast<int>(i), style);
+      t->tabBar()->update();
+    }
   }
   t->tabBar()->setVisible(!m_wizard);
   if (m_choice >= 1 && m_choice <= t->count()) t->setCurrentIndex(m_choice - 1);

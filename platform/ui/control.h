@@ -140,7 +140,7 @@ class Control {
   std::string m_text;
   std::string m_tip, m_msg, m_icon;
   bool m_hide = false, m_disable = false, m_readOnly = false, m_skip = false, m_req = false;
-  bool m_immediate = false, m_touched = false;
+  bool m_immediate = false, m_touched = false, m_auto = true;
   int32_t m_color = -1, m_fontColor = -1;
   std::string m_fontName;
   int m_fontSize = 0, m_fontStyle = 0;
@@ -195,9 +195,14 @@ class Entry : public Control {
   void userAccept(int keycode);
 
  protected:
+  // The caret and selection as SelStart/SelEnd give them (0-based character offsets here).
+  void selection(int& start, int& end) const;
+  void setSelection(int start, int end);
+
   std::string m_screen;
   bool m_password = false, m_upper = false;
   bool m_enterPressed = false;
+  int m_selStart = 0, m_selEnd = 0;  // without a view: the selection [start, end)
 };
 
 // A spin box: an entry whose value steps between a low and a high bound; dates step by days.
@@ -360,6 +365,11 @@ class Group : public Control {
   QWidget* createView(QWidget* parent) override;
   void syncView() override;
 };
+
+// The runtime's standard icons: a name ("ICON:SAVE", any case) to the four-byte code a button's or
+// window's Icon property takes ("<07>"); "" when the name is none of them. Icons with these codes
+// are drawn from the desktop style.
+std::string standardIconCode(std::string_view name);
 
 class Button : public Control {
  public:

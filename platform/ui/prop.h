@@ -69,6 +69,20 @@ constexpr int Visible = 0x7A27;     // read only: shown on screen (the layer's H
 constexpr int Password = 0x7A28;
 constexpr int Upper = 0x7A29;
 constexpr int Mdi = 0x7A2A;
+// An entry's caret and selection, 1-based character positions: SelStart is the first selected
+// character (without a selection: the one after the caret), SelEnd the last selected one
+// (without a selection: SelStart - 1). Writing SelStart drops the selection; writing SelEnd then
+// selects from SelStart to it.
+constexpr int SelStart = 0x7A2B;
+constexpr int SelEnd = 0x7A2C;
+// Auto display, on by default: after each event the layer shows the USE variables of the
+// window's controls that the user has not edited. Off on the window: none; off on a control:
+// that one is left alone.
+constexpr int Auto = 0x7A2D;
 constexpr int StatusText = 0x7A40;  // + zone number (1..16): the status bar's zones
+
+// System properties (systemProp in runtime.h).
+// On: sheets draw each tab's header in the tab's own Color, FontColor and FontStyle.
+constexpr int ColorTabs = 0x7CBC;
 
 }  // namespace ov::ui::Prop

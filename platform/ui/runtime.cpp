@@ -10,6 +10,7 @@
 #include <cassert>
 #include <cstdio>
 #include <exception>
+#include <map>
 #include <thread>
 
 #include "platform/ui/detail/runtime_impl.h"
@@ -290,6 +291,7 @@ void Runtime::finishStarted(int thread) {
     s.queue.clear();
     s.modal = 0;
     s.lastKeycode = 0;
+    s.lastKeychar = 0;
   }
 }
 
@@ -515,6 +517,44 @@ void SETKEYCODE(int code) {
   Runtime& r = Runtime::get();
   if (detail::Context* c = r.context()) c->keycode = code;
   r.slot(r.currentThread()).lastKeycode = code;
+}
+
+int KEYCHAR() {
+  Runtime& r = Runtime::get();
+  return r.slot(r.currentThread()).lastKeychar;
+}
+
+int KEYSTATE() { return KEYCODE() & Key::ModifierMask; }
+
+namespace {
+int mouseCoordinate(bool horizontal) {
+  Window* w = currentWindow();
+  if (!w) return 0;
+  auto [x, y] = detail::WindowAccess::mouse(*w);
+  int px = horizontal ? x : y;
+  if (w->propInt(0, Prop::Pixels)) return px;
+  return horizontal ? w->pxToDluX(px) : w->pxToDluY(px);
+}
+std::map<int, std::string>& systemProps() {
+  static std::map<int, std::string> props;
+  return props;
+}
+}  // namespace
+
+int MOUSEX() { return mouseCoordinate(true); }
+int MOUSEY() { return mouseCoordinate(false); }
+
+std::string systemProp(int p) {
+  auto it = systemProps().find(p);
+  return it == systemProps().end() ? std::string() : it->second;
+}
+
+void setSystemProp(int p, std::string_view value) {
+  systemProps()[p] = std::string(value);
+  // Properties that change how windows draw take effect on the open ones.
+  for (Window* w : openWindows())
+    for (int feq : w->allControls())
+      if (Control* c = w->control(feq); c && c->kind() == Kind::Sheet) w->controlChanged(*c);
 }
 
 int ACCEPTED() { return EVENT() == EVENT::Accepted ? FIELD() : 0; }

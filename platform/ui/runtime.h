@@ -28,6 +28,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "platform/ui/window_manager.h"
@@ -48,6 +49,10 @@ void POST(int event, int control = 0, int thread = 0);
 // Queues an event from any OS thread (used by worker-side code); delivered as POST to `thread`.
 void postFromWorker(int event, int control, int thread);
 
+// Properties of the runtime itself (the SYSTEM object), by number (prop.h); "" when not set.
+std::string systemProp(int p);
+void setSystemProp(int p, std::string_view value);
+
 bool isThreadRunning(int thread);
 int modalDepth(int thread);
 // The thread's windows, innermost last.
@@ -63,6 +68,14 @@ Window* currentWindow();
 int FIELD();
 int KEYCODE();
 void SETKEYCODE(int code);
+// The character of the last key (0 when it has none; Backspace, Tab, Enter and Esc give 8, 9, 13
+// and 27) and the Shift, Ctrl and Alt bits (Key::Shift...) held with it.
+int KEYCHAR();
+int KEYSTATE();
+// Where the mouse was at the last mouse or wheel event over the current window: client
+// coordinates in dialog units (pixels while the window's Pixels property is on).
+int MOUSEX();
+int MOUSEY();
 // The control of an Accepted, Selected or NewSelection event, 0 otherwise.
 int ACCEPTED();
 int SELECTED();

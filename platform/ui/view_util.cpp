@@ -1,11 +1,15 @@
 #include "platform/ui/detail/view_util.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QStyle>
 #include <QToolBar>
 
+#include <cctype>
 #include <filesystem>
 #include <vector>
 
+#include "platform/rt/text.h"
 #include "platform/ui/control.h"
 #include "platform/ui/event.h"
 #include "platform/ui/window.h"
@@ -74,7 +78,67 @@ std::pair<int, Qt::KeyboardModifiers> qtKeyOf(int code) {
   }
 }
 
+namespace {
+struct StandardIcon {
+  const char* name;
+  QStyle::StandardPixmap pixmap;
+};
+// In code order: "<00>" is the first.
+constexpr StandardIcon kStandardIcons[] = {
+    {"ICON:NONE", QStyle::SP_CustomBase},
+    {"ICON:APPLICATION", QStyle::SP_ComputerIcon},
+    {"ICON:HAND", QStyle::SP_MessageBoxCritical},
+    {"ICON:QUESTION", QStyle::SP_MessageBoxQuestion},
+    {"ICON:EXCLAMATION", QStyle::SP_MessageBoxWarning},
+    {"ICON:ASTERISK", QStyle::SP_MessageBoxInformation},
+    {"ICON:PICK", QStyle::SP_DialogOpenButton},
+    {"ICON:SAVE", QStyle::SP_DialogSaveButton},
+    {"ICON:PRINT", QStyle::SP_FileIcon},
+    {"ICON:PASTE", QStyle::SP_FileDialogContentsView},
+    {"ICON:OPEN", QStyle::SP_DirOpenIcon},
+    {"ICON:NEW", QStyle::SP_FileIcon},
+    {"ICON:HELP", QStyle::SP_DialogHelpButton},
+    {"ICON:CUT", QStyle::SP_TrashIcon},
+    {"ICON:COPY", QStyle::SP_FileDialogDetailedView},
+    {"ICON:CHILD", QStyle::SP_TitleBarNormalButton},
+    {"ICON:FRAME", QStyle::SP_TitleBarMaxButton},
+    {nullptr, QStyle::SP_DesktopIcon},  // the runtime's own logo: no name to ask for it by
+    {"ICON:NOPRINT", QStyle::SP_DialogCancelButton},
+    {"ICON:ZOOM", QStyle::SP_FileDialogInfoView},
+    {"ICON:NEXTPAGE", QStyle::SP_ArrowForward},
+    {"ICON:PREVPAGE", QStyle::SP_ArrowBack},
+    {"ICON:JUMPPAGE", QStyle::SP_ArrowRight},
+    {"ICON:THUMBNAIL", QStyle::SP_FileDialogListView},
+    {"ICON:TICK", QStyle::SP_DialogApplyButton},
+    {"ICON:CROSS", QStyle::SP_DialogCloseButton},
+    {"ICON:CONNECT", QStyle::SP_DriveNetIcon},
+    {"ICON:PRINT1", QStyle::SP_FileIcon},
+    {"ICON:ELLIPSIS", QStyle::SP_ToolBarHorizontalExtensionButton},
+    {"ICON:VCRTOP", QStyle::SP_MediaSkipBackward},
+    {"ICON:VCRREWIND", QStyle::SP_MediaSeekBackward},
+    {"ICON:VCRBACK", QStyle::SP_ArrowLeft},
+    {"ICON:VCRPLAY", QStyle::SP_MediaPlay},
+    {"ICON:VCRFASTFORWARD", QStyle::SP_MediaSeekForward},
+    {"ICON:VCRBOTTOM", QStyle::SP_MediaSkipForward},
+    {"ICON:VCRLOCATE", QStyle::SP_FileDialogContentsView},
+};
+constexpr int kStandardIconCount = static_cast<int>(sizeof kStandardIcons / sizeof kStandardIcons[0]);
+
+// The position of a code "<nn>" in the table, -1 when it is none.
+int standardIconIndex(std::string_view code) {
+  if (code.size() != 4 || code[0] != '<' || code[3] != '>' || !isdigit(static_cast<unsigned char>(code[1])) ||
+      !isdigit(static_cast<unsigned char>(code[2])))
+    return -1;
+  int n = (code[1] - '0') * 10 + (code[2] - '0');
+  return n < kStandardIconCount ? n : -1;
+}
+}  // namespace
+
 QIcon loadIcon(std::string_view name) {
+  if (int i = standardIconIndex(name); i >= 0) {
+    if (i == 0 || !qApp) return QIcon();
+    return QApplication::style()->standardIcon(kStandardIcons[i].pixmap);
+  }
   std::string path = findImageFile(name);
   return path.empty() ? QIcon() : QIcon(q(path));
 }
@@ -97,4 +161,17 @@ void syncMenuControl(MenuControl& c) {
 }
 
 }  // namespace detail
+
+std::string standardIconCode(std::string_view name) {
+  std::string upper = rt::UPPER(rt::clipView(name));
+  for (int i = 0; i < detail::kStandardIconCount; ++i) {
+    const char* n = detail::kStandardIcons[i].name;
+    if (n && upper == n) {
+      char code[5] = {'<', static_cast<char>('0' + i / 10), static_cast<char>('0' + i % 10), '>', 0};
+      return code;
+    }
+  }
+  return {};
+}
+
 }  // namespace ov::ui

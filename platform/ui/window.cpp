@@ -156,6 +156,21 @@ int runtimeKeycode(const QKeyEvent& e) {
   return vk;
 }
 
+// The character a key gives: its text, or the control character of the keys that have one.
+int keychar(const QKeyEvent& e, int code) {
+  if (code & (Key::Ctrl | Key::Alt)) return 0;
+  switch (code & 0xFF) {
+    case Key::Backspace:
+    case Key::Tab:
+    case Key::Enter:
+    case Key::Esc: return code & 0xFF;
+    default: break;
+  }
+  QString t = e.text();
+  if (t.isEmpty() || t.at(0).unicode() < 32 || t.at(0).unicode() == 127) return 0;
+  return static_cast<int>(t.at(0).unicode());
+}
+
 WPARAM mouseKeyState(Qt::MouseButtons b, Qt::KeyboardModifiers m) {
   WPARAM w = 0;
   if (b & Qt::LeftButton) w |= MK::LButton;
@@ -200,10 +215,20 @@ class InputFilter : public QObject {
     }
     Control* c = feq ? w->control(feq) : nullptr;
 
+    if (mouse || t == QEvent::Wheel) {
+      QWidget* client = w->clientView() ? w->clientView() : w->view();
+      QPointF global = t == QEvent::Wheel ? static_cast<QWheelEvent*>(ev)->globalPosition()
+                                          : static_cast<QMouseEvent*>(ev)->globalPosition();
+      if (client) {
+        QPoint p = client->mapFromGlobal(global.toPoint());
+        detail::WindowAccess::setMouse(*w, p.x(), p.y());
+      }
+    }
     if (t == QEvent::KeyPress) {
       int code = runtimeKeycode(*static_cast<QKeyEvent*>(ev));
       if (code) {
         slot.lastKeycode = code;
+        slot.lastKeychar = keychar(*static_cast<QKeyEvent*>(ev), code);
         const auto& wa = detail::WindowAccess::alerts(*w);
         bool alerted = std::find(wa.begin(), wa.end(), code) != wa.end();
         if (c) {
@@ -340,9 +365,10 @@ void installInputFilter() {
 }
 
 void WindowAccess::autoDisplay(Window& w) {
+  if (!w.m_auto) return;
   for (int feq : w.allControls()) {
     Control* c = w.control(feq);
-    if (c->binding().isBound() && !c->isTouched()) c->display();
+    if (c->binding().isBound() && !c->isTouched() && c->prop(Prop::Auto) != "") c->display();
   }
 }
 
@@ -704,6 +730,7 @@ std::string Window::prop(int feq, int p) const {
     case Prop::MaxWidth: return std::to_string(m_maxW);
     case Prop::MaxHeight: return std::to_string(m_maxH);
     case Prop::Pixels: return flag(m_pixels);
+    case Prop::Auto: return flag(m_auto);
     case Prop::FontName: return m_fontName;
     case Prop::FontSize: return m_fontSize ? std::to_string(m_fontSize) : std::string();
     case Prop::Icon: return m_icon;
@@ -785,6 +812,7 @@ void Window::setProp(int feq, int p, std::string_view v) {
       if (m_maximized) m_iconized = false;
       break;
     case Prop::Resize: m_resizable = isTrue(v); break;
+    case Prop::Auto: m_auto = isTrue(v); return;
     case Prop::WndProc: m_wndProc = static_cast<ProcNumber>(toInt(v)); return;
     case Prop::Timer: {
       m_timer = static_cast<int>(toInt(v));

@@ -194,6 +194,8 @@ class Window {
   int m_nextHandler = 1;
   std::map<int64_t, std::string> m_extraProps;  // properties the layer only keeps
   int m_focus = 0;
+  int m_mouseX = 0, m_mouseY = 0;  // the last mouse position, client pixels
+  bool m_auto = true;
 
   bool m_open = false;
   int m_thread = 0;

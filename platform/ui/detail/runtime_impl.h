@@ -36,6 +36,7 @@ struct ThreadSlot {
   std::deque<Posted> queue;
   int modal = 0;
   int lastKeycode = 0;
+  int lastKeychar = 0;
 };
 
 struct Context {
@@ -135,6 +136,9 @@ struct WindowAccess {
   static const std::vector<int>& alerts(const Control& c) { return c.m_alerts; }
   static int callEventHandlers(Window& w, int event) { return w.callEventHandlers(event); }
   static void autoDisplay(Window& w);
+  static void setMouse(Window& w, int x, int y) { w.m_mouseX = x; w.m_mouseY = y; }
+  static std::pair<int, int> mouse(const Window& w) { return {w.m_mouseX, w.m_mouseY}; }
+  static bool autoOn(const Window& w) { return w.m_auto; }
 };
 
 // The window that owns a widget (the widget itself or one of its ancestors is a window's view),
