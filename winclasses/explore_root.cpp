@@ -912,7 +912,8 @@ void ExploreRootClass::GetBBSize(std::string_view section, std::string_view suff
     setSequence(1);
   } else {
     for (size_t i = 0; i < ForQ.size(); ++i) {
-      ForQ[i].Format = get("ExploreFormatString-" + sfx + std::to_string(i + 1), Def.OrigFormatString);
+      ForQ[i].Format = rt::GETINI(section, "ExploreFormatString-" + sfx + std::to_string(i + 1), Def.OrigFormatString,
+                                  IniFileName);
       if (clip(ForQ[i].Format).empty()) ForQ[i].Format = Def.OrigFormatString;
     }
     currentSlot = 0;
