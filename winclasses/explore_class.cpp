@@ -78,7 +78,7 @@ void ExploreClass::HandleMyEvents() { HandleMyEvents(static_cast<int>(ui::EVENT(
 
 void ExploreClass::HandleMyEvents(int event) {
   if (XPGQ* c = columnAt(CurrentCol)) {
-    CurrentValue = currentValue(c->QNos, c->Picture);
+    CurrentValue = currentValue(c->QNos, {});  // the stored value, not its display form
     CaseMarker = !rt::NUMERIC(CurrentValue) && Upper ? "^" : "";
   } else {
     CurrentValue.clear();

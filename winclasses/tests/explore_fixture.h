@@ -13,7 +13,9 @@
 #include "platform/rt/fixed_string.h"
 #include "platform/rt/queue.h"
 #include "platform/rt/record.h"
+#include "platform/ui/browse_class.h"
 #include "platform/ui/list_control.h"
+#include "platform/ui/query_class.h"
 #include "platform/ui/window.h"
 #include "platform/ui/window_manager.h"
 #include "winclasses/explore_class.h"
@@ -114,7 +116,7 @@ class TestExplorer : public ExploreClass {
 inline void describePeople(TestExplorer& e) {
   e.columns = packColumn({"PER:Name", 80, "Name", "@s20", "Name", 'L', 1, 1, 0, 1, 1, ' '}) +
               packColumn({"PER:City", 60, "City", "@s20", "Town", 'L', 1, 0, 0, 1, 1, ' '}) +
-              packColumn({"PER:Born", 30, "Born", "@n4", "Year of birth", 'R', 1, 0, 0, 1, 1, ' '}) +
+              packColumn({"PER:Born", 30, "Born", "@n_4", "Year of birth", 'R', 1, 0, 0, 1, 1, ' '}) +
               packColumn({"PER:Note", 50, "Note", "@s30", "Note", 'L', 0, 0, 0, 0, 0, ' '});
   e.qdim = 4;
   e.subFields = packText("PER:City") + packSubs({{"PER:City", 0, "@s20"}, {"PER:Name", 1, "@s20"}});
@@ -158,7 +160,10 @@ class ExploreWindow : public ui::WindowManager {
     list->at(4, 4, 280, 140);
     listFeq = list->feq();
     describePeople(explorer);
-    explorer.Init(*this, source, listFeq, m_visual, m_ini, true, vars);
+    if (asBrowse)
+      explorer.Init(*this, browse, query, listFeq, m_visual, m_ini, true, vars);
+    else
+      explorer.Init(*this, source, listFeq, m_visual, m_ini, true, vars);
     list->format(exploreFormatString(explorer.SQ));  // the list as designed
     explorer.LHCol4Moving = 1;
     explorer.GetBBSize("ExploreTest", "?List");
@@ -206,6 +211,9 @@ class ExploreWindow : public ui::WindowManager {
   rt::Queue<Person> people;
   TestExplorer explorer;
   ExploreListClass source;
+  bool asBrowse = false;  // list type 1 over a browse that reads no view (popup and query only)
+  ui::BrowseClass browse;
+  ui::QueryClass query;
   ExploreWindowVars vars;
   uint8_t restoreHeader = 0, viewOrder = 0, sequence = 0, fileSeqOn = 0;
   int64_t mask = 0;

@@ -72,12 +72,12 @@ TEST_F(ExploreRoot, PackedDescriptionsNumberTheDataQueueFields) {
 
 TEST_F(ExploreRoot, PackedColumnFieldsAndDefaults) {
   std::vector<XPGQ> cols =
-      decodePackedColumns(packColumn({"PER:Born", 300, "Born", "@n4", "Year of birth", 'R', 1, 0, 0, 1, 7, 'X'}), 1);
+      decodePackedColumns(packColumn({"PER:Born", 300, "Born", "@n_4", "Year of birth", 'R', 1, 0, 0, 1, 7, 'X'}), 1);
   ASSERT_EQ(cols.size(), 1u);
   EXPECT_EQ(cols[0].Field, "PER:Born");
   EXPECT_EQ(cols[0].WidthDLU, 300) << "two bytes, little-endian";
   EXPECT_EQ(cols[0].Header, "Born");
-  EXPECT_EQ(cols[0].Picture, "@n4");
+  EXPECT_EQ(cols[0].Picture, "@n_4");
   EXPECT_EQ(cols[0].Description, "Year of birth");
   EXPECT_EQ(cols[0].HJust, 'R');
   EXPECT_EQ(cols[0].FJust, 'R');
@@ -124,9 +124,9 @@ TEST_F(ExploreRoot, OrderElementsFollowDirectionsAndPictures) {
   name.Picture = "@s20";
   XPGQ born;
   born.Field = "PER:Born";
-  born.Picture = "@n4";
+  born.Picture = "@n_4";
   std::vector<SortSubField> citySubs = {{0, 1, "PER:City", 0, "@s20"}, {0, 2, "PER:Name", 1, "@s20"}};
-  std::vector<SortSubField> all = {{0, 1, "PER:Born", 0, "@n4"}};
+  std::vector<SortSubField> all = {{0, 1, "PER:Born", 0, "@n_4"}};
   struct Case {
     const char* name;
     const XPGQ& column;
@@ -171,10 +171,10 @@ TEST_F(ExploreRoot, SortStringsAreNotCutAtFortyCharacters) {
   describePeople(w.explorer);
   w.explorer.subFields = packText("PER:City") + packSubs({{"PER:City", 0, "@s20"},
                                                           {"PER:Name", 0, "@s20"},
-                                                          {"PER:Born", 1, "@n4"},
+                                                          {"PER:Born", 1, "@n_4"},
                                                           {"PER:Note", 0, "@s30"},
-                                                          {"PER:Fg", 0, "@n4"},
-                                                          {"PER:Bg", 0, "@n4"}});
+                                                          {"PER:Fg", 0, "@n_4"},
+                                                          {"PER:Bg", 0, "@n_4"}});
   ov::ui::Window& win = w.window();
   w.list = &win.add<ov::ui::ListControl>(0, "?List");
   w.list->from(w.people, kPerson);
