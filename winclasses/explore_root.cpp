@@ -86,6 +86,12 @@ std::map<ui::Handle, ui::ProcNumber>& savedProcs() {
   return procs;
 }
 
+// The explorer of each subclassed list, so a press can measure its header cell at once.
+std::map<ui::Handle, ExploreRootClass*>& explorers() {
+  static std::map<ui::Handle, ExploreRootClass*> e;
+  return e;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -300,7 +306,14 @@ ui::LRESULT ExploreListProc(ui::Handle hwnd, uint32_t msg, ui::WPARAM wParam, ui
   ui::LRESULT r = it == savedProcs().end() ? 0 : ui::CallWindowProc(it->second, hwnd, msg, wParam, lParam);
   HeaderMouse& hm = headerMouse();
   if (!hm.post) hm.post = [](int e) { ui::POST(e); };
-  hm.message(msg, ui::GET_X_LPARAM(lParam), ui::GET_Y_LPARAM(lParam));
+  int x = ui::GET_X_LPARAM(lParam), y = ui::GET_Y_LPARAM(lParam);
+  if (msg == ui::WM::LButtonDown) {
+    // The cell is measured now, not when the posted press is handled, so the moves that follow
+    // at once already see it.
+    auto e = explorers().find(hwnd);
+    if (e != explorers().end()) e->second->armHeaderPress(x, y);
+  }
+  hm.message(msg, x, y);
   return r;
 }
 
@@ -421,6 +434,10 @@ void ExploreRootClass::Kill() {
         c->setProp(ui::Prop::WndProc, std::to_string(it->second));
         savedProcs().erase(it);
       }
+    }
+    if (c) {
+      auto e = explorers().find(c->handle());
+      if (e != explorers().end() && e->second == this) explorers().erase(e);
     }
   }
 }
@@ -977,10 +994,11 @@ void ExploreRootClass::PutIniX(std::string_view section, std::string_view suffix
 
 void ExploreRootClass::SetSubclassFunc() {
   ui::Control* c = WM->window().control(LB);
-  if (!c) return;
+  if (!c || c->handle() == 0) return;  // the window is not open: nothing to watch yet
   ui::ProcNumber mine = ui::windowProcNumber(&ExploreListProc);
   if (c->wndProc() == mine) return;
   savedProcs()[c->handle()] = c->wndProc();
+  explorers()[c->handle()] = this;
   c->setProp(ui::Prop::WndProc, std::to_string(mine));
   HeaderMouse& hm = headerMouse();
   hm.showDragBox = [](bool) {};
@@ -1005,12 +1023,31 @@ void ExploreRootClass::ShowButtonDown(int column) {
   headerButton.boxText = clip(c->Header);
   headerButton.boxShown = false;
   HeaderMouse& hm = headerMouse();
+  if (hm.headerHeight == 0 || hm.cellLeft != left || hm.cellWidth != width) {
+    // Not measured at the press (a press fed in by other means): measure it here.
+    hm.cellLeft = left;
+    hm.cellWidth = width;
+    hm.headerHeight = hh;
+    hm.buttonShown = c->SortField != 0;
+  }
+  // The moves since the press may have taken the pointer off the button already.
+  headerButton.buttonShown = hm.buttonShown;
+  m_pressedColumn = column;
+}
+
+void ExploreRootClass::armHeaderPress(int x, int y) {
+  ui::ListControl& l = list();
+  ui::ListHit hit = l.hitTest(x, y);
+  HeaderMouse& hm = headerMouse();
+  hm.buttonShown = hm.dragBoxShown = false;
+  if (!hit.header || hit.field < 1 || hit.zone == ui::ListZone::RightBorder) return;
+  int left = 0, width = 0;
+  if (!l.columnSpanPx(hit.field, left, width)) return;
   hm.cellLeft = left;
   hm.cellWidth = width;
-  hm.headerHeight = hh;
-  hm.dragBoxShown = false;
-  headerButton.buttonShown = hm.buttonShown = c->SortField != 0;
-  m_pressedColumn = column;
+  hm.headerHeight = l.headerHeightPx();
+  XPGQ* c = columnAt(hit.field);
+  hm.buttonShown = c && c->SortField != 0;
 }
 
 void ExploreRootClass::LeftButtonDown() {

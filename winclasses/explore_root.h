@@ -303,6 +303,8 @@ class ExploreRootClass {
   void MouseMoved();
   void MouseOffButton();
   void PreparePopup();
+  // Measures the header cell under a press (list pixels) for the header mouse.
+  void armHeaderPress(int x, int y);
 
   // ---- fields (names as the window code uses them) ----
   bool IncludeHeader = false;

@@ -151,7 +151,7 @@ class ExploreWindow : public ui::WindowManager {
   }
 
   // Declares the list and sets the explorer up, as a window's set-up does.
-  void setUp() {
+  void setUp(bool open = false) {
     ui::Window& w = window();
     w.setTitle("People");
     w.at(0, 0, 300, 160);
@@ -159,6 +159,7 @@ class ExploreWindow : public ui::WindowManager {
     list->from(people, kPerson);
     list->at(4, 4, 280, 140);
     listFeq = list->feq();
+    if (open) Open();
     describePeople(explorer);
     if (asBrowse)
       explorer.Init(*this, browse, query, listFeq, m_visual, m_ini, true, vars);
@@ -171,8 +172,7 @@ class ExploreWindow : public ui::WindowManager {
   }
 
   ui::Level Init() override {
-    setUp();
-    Open();
+    setUp(true);
     return ui::Level::Benign;
   }
 

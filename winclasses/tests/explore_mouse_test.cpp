@@ -1,0 +1,76 @@
+// The explorer list under the mouse, offscreen through the test driver: header clicks sort and
+// flip, a header drag moves a column one place, a right click on a header offers the sort popup,
+// and the layout is saved when the window closes.
+#include <gtest/gtest.h>
+
+#include "platform/rt/ini.h"
+#include "platform/ui/testing/driver.h"
+#include "platform/ui/testing/list_driver.h"
+#include "platform/ui/testing/scripted_host.h"
+#include "winclasses/tests/explore_fixture.h"
+
+using namespace ov::winclasses;
+using namespace ov::winclasses::test;
+using ov::ui::test::Driver;
+using ov::ui::test::ListDriver;
+using ov::ui::test::runScript;
+using ov::ui::test::ScriptedHost;
+using ov::ui::test::WindowDriver;
+
+namespace {
+
+TEST(ExploreMouse, HeaderClicksDragsAndTheSortPopup) {
+  (void)ov::ui::test::application();
+  TempDir dir;
+  ScriptedHost host;
+  ExploreWindow w(dir.file("POSITION.INI"), ExploreMask::Moving);
+  std::vector<std::string> names, headers;
+  int sequence = -1;
+  runScript([&](Driver& d) {
+    d.later([&] { (void)w.Run(); });
+    WindowDriver wd = d.waitWindow("ExploreTest");
+    ListDriver list(d, wd, "?List");
+    auto read = [&] {
+      d.gui([&] {
+        names = w.names();
+        headers = w.headers();
+        sequence = w.sequence;
+      });
+    };
+
+    list.clickHeader(2);
+    read();
+    EXPECT_EQ(names, (std::vector<std::string>{"Carol", "Bob", "alice"})) << "by City, then Name descending";
+    EXPECT_EQ(sequence, 2);
+    EXPECT_EQ(list.texts(2), (std::vector<std::string>{"Berlin", "Berlin", "Paris"}));
+
+    list.clickHeader(2);
+    read();
+    EXPECT_EQ(names, (std::vector<std::string>{"alice", "Bob", "Carol"})) << "the same header again flips";
+
+    list.dragHeader(1, 3);
+    read();
+    EXPECT_EQ(headers, (std::vector<std::string>{"City", "Name", "Born"})) << "one place, however far";
+    EXPECT_EQ(sequence, 1) << "the sort column followed its move";
+    EXPECT_EQ(list.texts(1), (std::vector<std::string>{"Paris", "Berlin", "Berlin"}));
+
+    host.expectPopup("Do not sort");
+    list.rightClickHeader(2);
+    read();
+    EXPECT_EQ(sequence, 0);
+    d.gui([&] {
+      EXPECT_EQ(w.fileSeqOn, 1);
+      EXPECT_TRUE(w.explorer.IgnoreEvent);
+    });
+
+    wd.close();
+    d.waitClosed(wd);
+  });
+  ASSERT_EQ(host.popups().size(), 1u);
+  EXPECT_EQ(host.popups()[0].items.size(), 3u);
+  std::string saved = ov::rt::GETINI("ExploreTest", "ExploreFormatString-?List1", "", dir.file("POSITION.INI"));
+  EXPECT_EQ(saved.substr(0, saved.find('~')), "60L(1)M|") << saved;
+  EXPECT_EQ(ov::rt::GETINI("ExploreTest", "ExplorePrevCol-?List", "", dir.file("POSITION.INI")), "0");
+}
+
+}  // namespace
