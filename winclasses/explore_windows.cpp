@@ -188,7 +188,8 @@ class FilterWindow : public ui::WindowManager {
       x += o[0] == std::string_view("NE") ? 26 : 22;
     }
     w.prompt("?Filter:ValuePrompt", "Value").at(6, 40, 30, 10);
-    m_entry = w.entry("?Filter:Value", "@s31").at(40, 38, 144, 12).use(m_value).feq();
+    m_typed = m_value;
+    m_entry = w.entry("?Filter:Value", "@s31").at(40, 38, 144, 12).use(m_typed).feq();
     m_search = w.button("?Filter:Search", "Search").setDefault().at(70, 58, 50, 14).feq();
     w.alert(ui::Key::Esc);
     Open();
@@ -197,6 +198,8 @@ class FilterWindow : public ui::WindowManager {
   ui::Level TakeAccepted() override {
     if (ui::ACCEPTED() == m_search) {
       (void)ui::UPDATE();
+      m_searched = true;
+      m_value = m_typed;
       ui::POST(ui::EVENT::CloseWindow);
       return ui::Level::Notify;
     }
@@ -210,13 +213,15 @@ class FilterWindow : public ui::WindowManager {
     if (ui::EVENT() == ui::EVENT::AlertKey && ui::KEYCODE() == ui::Key::Esc) return escape();
     return WindowManager::TakeWindowEvent();
   }
-  ui::Level TakeCloseEvent() override {
-    if (ui::KEYCODE() == ui::Key::Esc) m_value.clear();
-    return WindowManager::TakeCloseEvent();
+  // Only "Search" keeps the value: Escape, or closing the window otherwise, forgets it.
+  ui::Level Kill() override {
+    if (!m_searched) m_value.clear();
+    return WindowManager::Kill();
   }
 
  private:
   ui::Level escape() {
+    m_searched = false;
     m_value.clear();
     ui::POST(ui::EVENT::CloseWindow);
     return ui::Level::Notify;
@@ -224,7 +229,9 @@ class FilterWindow : public ui::WindowManager {
   std::string m_caption;
   std::string& m_symbol;
   std::string& m_value;
+  std::string m_typed;  // the entry's text; the filter value only once "Search" is pressed
   int m_entry = 0, m_search = 0;
+  bool m_searched = false;
 };
 
 // The preferences window: the colour order and the legend font.
@@ -452,8 +459,4 @@ void ExploreClass::Preferences() {
   (void)w.result().write(IniFileName);  // preferences that cannot be saved are only lost
 }
 
-}  // namespace ov::winclasses
-
-namespace ov::winclasses {
-void ExploreClass::ProcReformat() {}
 }  // namespace ov::winclasses
