@@ -1007,6 +1007,33 @@ void ExploreRootClass::SetSubclassFunc() {
 void ExploreRootClass::SetupButton() {
   headerButton = HeaderButtonState();
   headerButton.created = true;
+  ui::Window& w = WM->window();
+  if (!w.isOpen() || m_buttonFeq) return;
+  // A button laid over the pressed header cell, and a grey box with the header's text that
+  // follows a drag; both hidden until a press.
+  m_buttonFeq = w.button("?ExploreHeaderButton:" + std::to_string(LB), "").feq();
+  m_boxFeq = w.string("?ExploreHeaderBox:" + std::to_string(LB), "").feq();
+  w.setProp(m_buttonFeq, ui::Prop::Hide, 1);
+  w.setProp(m_boxFeq, ui::Prop::Hide, 1);
+  w.setProp(m_boxFeq, ui::Prop::Color, 8421504);
+}
+
+void ExploreRootClass::showHeaderControls() {
+  ui::Window& w = WM->window();
+  if (!m_buttonFeq || !w.isOpen()) return;
+  ui::Rect r = list().rect();
+  auto place = [&](int feq, int xPx) {
+    w.setProp(feq, ui::Prop::Xpos, r.x + w.pxToDluX(xPx));
+    w.setProp(feq, ui::Prop::Ypos, r.y + w.pxToDluY(headerButton.y));
+    w.setProp(feq, ui::Prop::Width, std::max(1, w.pxToDluX(headerButton.width)));
+    w.setProp(feq, ui::Prop::Height, std::max(1, w.pxToDluY(headerButton.height)));
+  };
+  place(m_buttonFeq, headerButton.x);
+  w.setProp(m_buttonFeq, ui::Prop::Text, headerButton.boxText);
+  w.setProp(m_buttonFeq, ui::Prop::Hide, headerButton.buttonShown ? 0 : 1);
+  place(m_boxFeq, headerButton.boxX);
+  w.setProp(m_boxFeq, ui::Prop::Text, headerButton.boxText);
+  w.setProp(m_boxFeq, ui::Prop::Hide, headerButton.boxShown ? 0 : 1);
 }
 
 void ExploreRootClass::ShowButtonDown(int column) {
@@ -1032,7 +1059,9 @@ void ExploreRootClass::ShowButtonDown(int column) {
   }
   // The moves since the press may have taken the pointer off the button already.
   headerButton.buttonShown = hm.buttonShown;
+  headerButton.boxX = headerButton.x;
   m_pressedColumn = column;
+  showHeaderControls();
 }
 
 void ExploreRootClass::armHeaderPress(int x, int y) {
@@ -1066,6 +1095,7 @@ void ExploreRootClass::MouseOffButton() {
   if (headerButton.buttonShown) {
     headerButton.buttonShown = false;
     headerMouse().buttonShown = false;
+    showHeaderControls();
   }
 }
 
@@ -1076,8 +1106,9 @@ void ExploreRootClass::MouseMoved() {
   headerButton.boxShown = true;
   hm.dragBoxShown = true;
   headerButton.boxText = c ? clip(c->Header) : std::string();
-  headerButton.boxX = list().rect().x + hm.cellLeft + hm.lastX - hm.pressX;
+  headerButton.boxX = hm.cellLeft + 1 + hm.lastX - hm.pressX;  // list pixels
   MouseOffButton();
+  showHeaderControls();
 }
 
 void ExploreRootClass::LeftButtonUp(int warn) {
@@ -1110,9 +1141,11 @@ void ExploreRootClass::LeftButtonUp(int warn) {
       ui::POST(ExploreEvent::MoveRight);
   }
   headerButton.buttonShown = false;
+  headerButton.boxShown = false;
   hm.buttonShown = false;
   hm.dragBoxShown = false;
   m_pressedColumn = 0;
+  showHeaderControls();
 }
 
 uint8_t ExploreRootClass::LeftButton2() {

@@ -377,7 +377,7 @@ class ExploreRootClass {
     bool buttonShown = false;
     bool boxShown = false;
     int x = 0, y = 0, width = 0, height = 0;  // the pressed cell, inset by one pixel
-    int boxX = 0;
+    int boxX = 0;                             // the drag box's left edge, list pixels
     std::string boxText;
   } headerButton;
 
@@ -396,11 +396,14 @@ class ExploreRootClass {
   int sequence() const { return vars.sequenceNbr ? *vars.sequenceNbr : 0; }
   int64_t mask() const { return vars.mask ? *vars.mask : 0; }
   void sortInMemory();
+  // Shows, hides and places the header button and the drag box as headerButton says.
+  void showHeaderControls();
 
  private:
   ui::PopupClass m_ownPopup;     // the popup of a file or in-memory list source
   size_t m_sortColumn = 0;       // the FQ entry whose orders are being prepared
   int m_pressedColumn = 0;       // the header cell pressed, 0 none
+  int m_buttonFeq = 0, m_boxFeq = 0;  // the header button and the drag box, once the window is open
   size_t m_addFieldAt = 0;
   ui::ProcNumber m_savedProc = 0;
   bool m_readHPos = false;

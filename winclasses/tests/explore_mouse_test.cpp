@@ -53,6 +53,16 @@ TEST(ExploreMouse, HeaderClicksDragsAndTheSortPopup) {
     EXPECT_EQ(headers, (std::vector<std::string>{"City", "Name", "Born"})) << "one place, however far";
     EXPECT_EQ(sequence, 1) << "the sort column followed its move";
     EXPECT_EQ(list.texts(1), (std::vector<std::string>{"Paris", "Berlin", "Berlin"}));
+    d.gui([&] {
+      ov::ui::Window& win = w.window();
+      int button = win.feq("?ExploreHeaderButton:" + std::to_string(w.listFeq));
+      int box = win.feq("?ExploreHeaderBox:" + std::to_string(w.listFeq));
+      ASSERT_NE(button, 0);
+      ASSERT_NE(box, 0);
+      EXPECT_FALSE(win.isShown(button)) << "hidden again after the release";
+      EXPECT_FALSE(win.isShown(box));
+      EXPECT_EQ(win.prop(box, ov::ui::Prop::Text), "Name") << "the dragged column's header";
+    });
 
     host.expectPopup("Do not sort");
     list.rightClickHeader(2);
