@@ -321,7 +321,10 @@ ui::LRESULT ExploreListProc(ui::Handle hwnd, uint32_t msg, ui::WPARAM wParam, ui
 // ExploreRootClass
 
 ExploreRootClass::ExploreRootClass() = default;
-ExploreRootClass::~ExploreRootClass() = default;
+ExploreRootClass::~ExploreRootClass() {
+  for (auto it = explorers().begin(); it != explorers().end();)
+    it = it->second == this ? explorers().erase(it) : std::next(it);
+}
 
 void ExploreRootClass::abstractMethod(std::string_view name) const {
   ui::MESSAGE("This should not be executed - the VIRTUAL in the Procedure should be executed instead",
