@@ -3,7 +3,11 @@
 // and the layout is saved when the window closes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+
 #include "platform/rt/ini.h"
+#include "platform/ui/list_format.h"
 #include "platform/ui/testing/driver.h"
 #include "platform/ui/testing/list_driver.h"
 #include "platform/ui/testing/scripted_host.h"
@@ -73,13 +77,37 @@ TEST(ExploreMouse, HeaderClicksDragsAndTheSortPopup) {
       EXPECT_TRUE(w.explorer.IgnoreEvent);
     });
 
+    // A press on a column's border sorts nothing and moves nothing.
+    list.dragBorder(1, 30);
+    read();
+    EXPECT_EQ(headers, (std::vector<std::string>{"City", "Name", "Born"}));
+    EXPECT_EQ(sequence, 0);
+
+    // A right click on a row opens the list's popup prepared for that column and row.
+    host.expectPopup("");
+    list.rightClick(3);
+    d.gui([&] { EXPECT_EQ(w.explorer.CurrentCol, 1); });
+
     wd.close();
     d.waitClosed(wd);
   });
-  ASSERT_EQ(host.popups().size(), 1u);
+  ASSERT_EQ(host.popups().size(), 2u);
   EXPECT_EQ(host.popups()[0].items.size(), 3u);
+  std::vector<std::string> texts;
+  std::function<void(const std::vector<ov::ui::PopupItem>&)> walk = [&](const std::vector<ov::ui::PopupItem>& items) {
+    for (const auto& i : items) {
+      texts.push_back(i.text);
+      walk(i.children);
+    }
+  };
+  walk(host.popups()[1].items);
+  EXPECT_NE(std::find(texts.begin(), texts.end(), "Sort on Town"), texts.end());
   std::string saved = ov::rt::GETINI("ExploreTest", "ExploreFormatString-?List1", "", dir.file("POSITION.INI"));
-  EXPECT_EQ(saved.substr(0, saved.find('~')), "60L(1)M|") << saved;
+  std::vector<ov::ui::ListColumn> cols;
+  ASSERT_TRUE(ov::ui::parseListFormat(saved, cols)) << saved;
+  ASSERT_EQ(cols.size(), 3u);
+  EXPECT_EQ(cols[0].header, "City");
+  EXPECT_GT(cols[0].width, 60) << "widened by the border drag";
   EXPECT_EQ(ov::rt::GETINI("ExploreTest", "ExplorePrevCol-?List", "", dir.file("POSITION.INI")), "0");
 }
 
