@@ -5,6 +5,7 @@
 #include <QFontMetrics>
 #include <QStyle>
 #include <algorithm>
+#include <cassert>
 #include <cctype>
 #include <cstdlib>
 #include <map>
