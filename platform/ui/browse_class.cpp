@@ -260,7 +260,12 @@ void BrowseClass::openView() {
   } else if (Err err = m_view->SetOrder(orderText(*o)); err != Err::None) {
     m_error = err;
   }
-  if (Err err = m_view->SetFilter(GetFilter()); err != Err::None) {
+  std::string filter = GetFilter();
+  if (Query && Query->isActive()) {
+    std::string q = Query->GetFilter();
+    filter = filter.empty() ? q : "(" + filter + ") AND (" + q + ")";
+  }
+  if (Err err = m_view->SetFilter(filter); err != Err::None) {
     m_error = err;
     (void)m_view->SetFilter("0");  // a filter that cannot be read selects nothing rather than everything
   }

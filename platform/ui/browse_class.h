@@ -131,6 +131,7 @@ class BrowseClass : public WindowComponent {
   int AskProcedure = 0;     // the update procedure's number for WindowManager::Run; 0 = none
   bool Selecting = false;   // a picker: Enter and double click press the select button
   PopupClass Popup;
+  // When set, the query's limits narrow the filter of every order at each reading of the view.
   QueryClass* Query = nullptr;
   std::string DeleteText = "Are you sure you want to delete the highlighted record?";
 

@@ -100,6 +100,10 @@ int listKeycode(const QKeyEvent& e) {
 
 }  // namespace
 
+std::string formatListField(const void* entry, const rt::FieldDesc* field, const std::string& picture) {
+  return formatField(entry, field, picture);
+}
+
 // ---- the view ----------------------------------------------------------------------------------
 
 class ListView : public QAbstractScrollArea {

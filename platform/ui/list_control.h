@@ -131,6 +131,9 @@ class ListQueue {
   virtual void free() = 0;
   // Writes one field of an entry, leaving the buffer as it was.
   virtual void setEntryField(int position, int field, std::string_view text) = 0;
+  // Sorts the entries by field names ("-Date,Name", as rt::orderFromNames reads them); false,
+  // with the queue unchanged, when a name is unknown or the list is empty.
+  virtual bool sort(std::string_view names) = 0;
 
   const rt::FieldDesc* field(int number) const {
     const rt::RecordDesc& r = record();
@@ -162,11 +165,21 @@ class QueueOf final : public ListQueue {
     (void)m_q.PUT();  // the entry was just read
     m_q.buf = saved;
   }
+  bool sort(std::string_view names) override {
+    rt::QueueOrder<T> order;
+    if (!rt::orderFromNames<T>(m_desc, names, order)) return false;
+    m_q.SORT(order);
+    return true;
+  }
 
  private:
   rt::Queue<T>& m_q;
   const rt::RecordDesc& m_desc;
 };
+
+// A field of a queue entry as a list shows it through a picture: without the padding of the
+// field or of the picture's width; the plain value when the picture is empty.
+std::string formatListField(const void* entry, const rt::FieldDesc* field, const std::string& picture);
 
 // One cell as the list shows it.
 struct ListCell {

@@ -102,6 +102,24 @@ bool QueryClass::SetHigh(std::string_view name, std::string_view value) {
   return true;
 }
 
+bool QueryClass::SetLimit(std::string_view name, Op op, std::string_view value, bool caseless) {
+  Item* i = find(name);
+  if (!i) return false;
+  Limit l{true, std::string(value)};
+  l.plain = true;
+  l.caseless = caseless;
+  switch (op) {
+    case Op::Equal: i->eq = l; break;
+    case Op::NotEqual: l.negate = true; i->eq = l; break;
+    case Op::Contains: l.contains = true; i->eq = l; break;
+    case Op::Less: i->high = l; break;
+    case Op::LessEqual: l.inclusive = true; i->high = l; break;
+    case Op::Greater: i->low = l; break;
+    case Op::GreaterEqual: l.inclusive = true; i->low = l; break;
+  }
+  return true;
+}
+
 void QueryClass::ClearLimits(std::string_view name) {
   if (Item* i = find(name)) i->eq = i->low = i->high = Limit{};
 }
@@ -123,8 +141,9 @@ bool QueryClass::condition(const Item& item, const Limit& limit, int kind, Condi
   out.field = item.name;
   out.title = item.title;
   out.picture = item.picture;
-  bool negate = false, contains = false, inclusive = false;
-  if (!v.empty()) {
+  bool negate = limit.negate, contains = limit.contains, inclusive = limit.inclusive;
+  if (limit.plain) out.caseless = limit.caseless;
+  if (!limit.plain && !v.empty()) {
     if (kind == kEqual && v.front() == '~') {
       negate = true;
       v.remove_prefix(1);
@@ -136,7 +155,7 @@ bool QueryClass::condition(const Item& item, const Limit& limit, int kind, Condi
       v.remove_prefix(1);
     }
   }
-  if (!v.empty() && v.front() == '^') {
+  if (!limit.plain && !v.empty() && v.front() == '^') {
     out.caseless = true;
     v.remove_prefix(1);
   }

@@ -46,6 +46,10 @@ class QueryClass {
   bool SetEqual(std::string_view name, std::string_view value);
   bool SetLow(std::string_view name, std::string_view value);
   bool SetHigh(std::string_view name, std::string_view value);
+  // A limit given as a plain value and its comparison (the value is never read for prefix marks):
+  // Equal, NotEqual and Contains set the equality limit, Less/LessEqual the high one,
+  // Greater/GreaterEqual the low one. False for a name that was never offered.
+  bool SetLimit(std::string_view name, Op op, std::string_view value, bool caseless);
   void ClearLimits(std::string_view name);
   void Reset();  // every limit of every field
 
@@ -60,6 +64,8 @@ class QueryClass {
   struct Limit {
     bool set = false;
     std::string raw;
+    bool plain = false;  // `raw` is the value itself; the marks below apply
+    bool caseless = false, negate = false, contains = false, inclusive = false;
   };
   struct Item {
     std::string name, title, picture;

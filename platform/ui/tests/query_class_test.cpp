@@ -64,6 +64,18 @@ TEST(QueryClass, LimitsBecomeAFilterAndAText) {
          q.SetEqual("ITM:CITY", "Kyiv");
        },
        "ITM:CITY = 'Kyiv'", "City = Kyiv", {2}},
+      {"a plain value keeps its leading marks as data",
+       [](QueryClass& q) { q.SetLimit("ITM:NAME", QueryClass::Op::Equal, "~^bob", false); }, "ITM:NAME = '~^bob'",
+       "Name = ~^bob", {}},
+      {"a plain value compared case ignored",
+       [](QueryClass& q) { q.SetLimit("ITM:NAME", QueryClass::Op::Equal, "LEE", true); }, "UPPER(ITM:NAME) = 'LEE'",
+       "Name = LEE", {0}},
+      {"plain inclusive high and contains",
+       [](QueryClass& q) {
+         q.SetLimit("ITM:AMOUNT", QueryClass::Op::LessEqual, "15", false);
+         q.SetLimit("ITM:CITY", QueryClass::Op::Contains, "*o", false);
+       },
+       "ITM:AMOUNT <= 15 AND INSTRING('*o',ITM:CITY,1,1) > 0", "Amount <= 15.00 AND City contains *o", {}},
   };
   Item records[3];
   records[0].name = "Lee";
