@@ -1,0 +1,16 @@
+#include "dialogs/register_windows.h"
+
+#include "dialogs/holidays.h"
+#include "dialogs/log_viewer.h"
+#include "dialogs/task_categories.h"
+#include "scheduler/program_windows.h"
+
+namespace ov::dialogs {
+
+void registerWindows() {
+  scheduler::registerProgramWindow("BrowseHolidays", makeBrowseHolidays);
+  scheduler::registerProgramWindow("BrowseTaskCategories", makeBrowseTaskCategories);
+  scheduler::registerProgramWindow("ViewAscii:Log", makeViewAsciiLog);
+}
+
+}  // namespace ov::dialogs

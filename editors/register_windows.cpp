@@ -1,0 +1,14 @@
+#include "editors/register_windows.h"
+
+#include "editors/calendar.h"
+#include "scheduler/services.h"
+
+namespace ov::editors {
+
+void registerWindows() {
+  scheduler::services().calendar = [](int32_t date, std::string_view mode, std::string_view title) {
+    return Calendar(date, mode, title);
+  };
+}
+
+}  // namespace ov::editors
