@@ -62,7 +62,7 @@ class UpdateHolidaysForm : public ui::WindowManager {
     const int sheet = w.sheet("?CurrentTab").at(4, 4, 192, 84).feq();
     const int general = w.tab("?Tab:General", "General", sheet).feq();
     w.prompt("?HOL:HolidayDate:Prompt", "&Date:").at(10, 22, 40, 10).on(general);
-    m_date = w.entry("?HOL:HolidayDate", "@d3").at(56, 20, 70, 12).tip("Date of Holiday").use(HOL.HolidayDate).on(general).feq();
+    m_date = w.entry("?HOL:HolidayDate", "@d3").at(56, 20, 70, 12).tip("Date of Holiday").required().use(HOL.HolidayDate).on(general).feq();
     m_lookup = w.button("?CallLookup", "...").at(128, 20, 14, 12).on(general).feq();
     w.prompt("?HOL:Holiday:Prompt", "De&scription:").at(10, 38, 44, 10).on(general);
     m_name = w.entry("?HOL:Holiday", "@s30").at(56, 36, 130, 12).tip("Description of Holiday").use(HOL.Holiday).on(general).feq();
@@ -79,12 +79,11 @@ class UpdateHolidaysForm : public ui::WindowManager {
     w.setTitle(formTitle(Request, m_viewOnly, "Holiday"));
     Open();
     m_required.Init("Missing Information", "@PROMPT must be entered.", false);
-    m_required.AddField(m_date, "Missing Information", "@PROMPT must be entered.");
     m_required.AddField(m_date, "HOL:HolidayDate", "Date of Holiday", "", "Holiday Date", true);
     m_position.Init(*this, files::globalIni(), true);
     if (m_deleting) {
       editors::StyleWindowControls(*this, true);
-      w.select(CancelControl);
+      FirstField = CancelControl;  // the focus as the window opens
     }
     return ui::Level::Benign;
   }

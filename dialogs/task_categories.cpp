@@ -54,7 +54,7 @@ class UpdateCategoriesForm : public ui::WindowManager {
     m_position.Init(*this, files::globalIni(), true);
     if (m_deleting) {
       editors::StyleWindowControls(*this, true);
-      w.select(CancelControl);
+      FirstField = CancelControl;  // the focus as the window opens
     }
     return ui::Level::Benign;
   }

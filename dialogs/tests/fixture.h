@@ -14,7 +14,9 @@
 #include "datalib/records.h"
 #include "datalib/requests.h"
 #include "platform/rt/date_time.h"
+#include "platform/files/error_class.h"
 #include "platform/rt/picture.h"
+#include "platform/ui/error_messages.h"
 #include "platform/ui/testing/driver.h"
 #include "platform/ui/testing/scripted_host.h"
 #include "scheduler/event_log.h"
@@ -44,9 +46,11 @@ class DataFolder : public ::testing::Test {
     rt::setSystemFormats({"MM/dd/yy", "dddd, MMMM d, yyyy", "HH:mm", "HH:mm:ss"});
     m_saved = scheduler::services();
     scheduler::services() = scheduler::Services{};
+    db::globalErrors().setSink(ui::messageBoxSink());  // record errors as message boxes
   }
 
   void TearDown() override {
+    db::globalErrors().setSink({});
     scheduler::closeEventLog();
     for (db::FileManager* m : files::fileManagers())
       while (m->openCount() > 0) (void)m->Close();
