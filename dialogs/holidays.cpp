@@ -23,6 +23,7 @@
 #include "platform/ui/runtime.h"
 #include "platform/ui/window_position.h"
 #include "scheduler/window_utils.h"
+#include "winclasses/colour_tab_class.h"
 #include "winclasses/req_fld_class.h"
 
 namespace ov::dialogs {
@@ -32,6 +33,7 @@ namespace {
 using files::HOL;
 
 constexpr int kHistoryKey = 734;
+constexpr int32_t kSelectedTabColour = 10987431;
 
 // The record written last, which the history key brings back.
 files::HolidayRec& lastHoliday() {
@@ -81,6 +83,8 @@ class UpdateHolidaysForm : public ui::WindowManager {
     m_required.Init("Missing Information", "@PROMPT must be entered.", false);
     m_required.AddField(m_date, "HOL:HolidayDate", "Date of Holiday", "", "Holiday Date", true);
     m_position.Init(*this, files::globalIni(), true);
+    m_tabs.Init(kSelectedTabColour, -1, 0, -1, -1, 0, 0);
+    m_tabs.ColourTabs();
     if (m_deleting) {
       editors::StyleWindowControls(*this, true);
       FirstField = CancelControl;  // the focus as the window opens
@@ -123,6 +127,7 @@ class UpdateHolidaysForm : public ui::WindowManager {
     if (Dead) return ui::Level::Notify;
     files::GLOBALRESPONSE = static_cast<uint8_t>(Response);
     m_required.Kill();
+    m_tabs.Kill();
     const ui::Level rv = ui::WindowManager::Kill();
     if (m_opened) (void)files::Relate_HOLIDAYS.Close();
     m_opened = false;
@@ -132,6 +137,7 @@ class UpdateHolidaysForm : public ui::WindowManager {
  private:
   RelationUpdateFile m_file;
   winclasses::ReqFldClass m_required;
+  winclasses::ColourTabClass m_tabs;
   ui::WindowPositionKeeper m_position;
   std::string m_openingType;
   bool m_viewOnly = false, m_deleting = false, m_opened = false;
@@ -224,6 +230,11 @@ class BrowseHolidaysWindow : public ui::WindowManager {
 }  // namespace
 
 std::unique_ptr<ui::WindowManager> makeBrowseHolidays() { return std::make_unique<BrowseHolidaysWindow>(); }
+
+int BrowseHolidays() {
+  BrowseHolidaysWindow list;
+  return list.Run();
+}
 
 int UpdateHolidays() {
   UpdateHolidaysForm form;

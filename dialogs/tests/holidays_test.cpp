@@ -72,6 +72,14 @@ TEST_F(Holidays, NewHolidayNeedsItsDateAndFollowsEaster) {
     form.press("?OK");
     d.waitClosed(form);
     d.gui([] { EXPECT_EQ(files::GLOBALRESPONSE, ui::RequestCompleted); });
+
+    // The history key brings back the field of the holiday written last.
+    list.press("?Insert");
+    form = d.waitWindow("UpdateHolidays");
+    form.key("?HOL:Holiday", 734);
+    EXPECT_EQ(form.text("?HOL:Holiday"), "Good Friday");
+    form.press("?Cancel");
+    d.waitClosed(form);
     list.close();
     d.waitClosed(list);
   });

@@ -129,6 +129,18 @@ TEST_F(CalendarWindow, NoDateOpensOnTodayAndCancelGivesItBack) {
   EXPECT_EQ(result, 0);
 }
 
+TEST_F(CalendarWindow, RestrictingWithoutATaskOffersEveryDay) {
+  ScriptedHost host;
+  runScript([&](Driver& d) {
+    d.later([&] { (void)editors::Calendar(DATE(2, 10, 2027), "", ""); });
+    WindowDriver w = d.waitWindow("Calendar");
+    EXPECT_EQ(w.title(), "Select Date") << "no schedule type in the buffer";
+    for (int b = 2; b <= 29; ++b) EXPECT_TRUE(w.enabled("?Day" + std::to_string(b))) << b;  // 1 Feb 2027: Monday
+    w.press("?Cancel");
+    d.waitClosed(w);
+  });
+}
+
 TEST_F(CalendarWindow, AnEarlierDayAsksFirst) {
   ScriptedHost host;
   int32_t result = -1;
