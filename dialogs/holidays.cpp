@@ -188,10 +188,6 @@ class BrowseHolidaysWindow : public ui::WindowManager {
     m_browse.InsertControl = w.button("?Insert", "&New").at(4, 138, 40, 14).feq();
     m_browse.ChangeControl = w.button("?Change", "&Edit").at(48, 138, 40, 14).feq();
     m_browse.DeleteControl = w.button("?Delete", "&Delete").at(92, 138, 40, 14).feq();
-    if (request == ui::SelectRecord) {
-      m_browse.SelectControl = w.button("?Select", "&Select").at(4, 154, 40, 14).feq();
-      m_browse.Selecting = true;
-    }
     CancelControl = w.button("?Close", "Cl&ose").at(136, 138, 40, 14).feq();
     m_browse.AskProcedure = 1;
     AddItem(m_browse);

@@ -17,7 +17,8 @@
 namespace ov::dialogs {
 
 std::unique_ptr<ui::WindowManager> makeBrowseHolidays();
-// Runs the list modally on the current thread (a picker when GLOBALREQUEST is 4); its response.
+// Runs the list modally on the current thread (not entered as the single instance when
+// GLOBALREQUEST is 4); its response.
 int BrowseHolidays();
 // Runs the form modally on the current thread; its response.
 int UpdateHolidays();
