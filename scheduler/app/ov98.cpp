@@ -1,4 +1,12 @@
 // The main program: starts on the data folder and runs until its frame closes.
+#include "dialogs/generate_email.h"
 #include "scheduler/program_body.h"
+#include "scheduler/services.h"
 
-int main(int argc, char** argv) { return ov::scheduler::ProgramBody(argc, argv); }
+int main(int argc, char** argv) {
+  // The windows of the dialogs that the scheduler core calls.
+  ov::scheduler::services().generateEmail = [](const ov::scheduler::ReminderText& reminder) {
+    ov::dialogs::GenerateEmail(reminder);
+  };
+  return ov::scheduler::ProgramBody(argc, argv);
+}
