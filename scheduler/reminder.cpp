@@ -45,7 +45,7 @@ class ReminderWindow : public ui::WindowManager {
     w.textBox("?Message").at(4, 4, 232, 100).use(m_text);
     w.button("?Snooze", "&Snooze", kSnoozeButton).at(4, 118, 52, 16);
     w.button("?ToDo", "Add to &To Do", kToDoButton).at(62, 118, 56, 16);
-    w.button("?Email", "&E-mail", kEmailButton)
+    w.button("?Email", "&Email", kEmailButton)
         .tip("Send this as an email message")
         .at(124, 118, 52, 16)
         .disabled(!services().generateEmail);
