@@ -45,7 +45,10 @@ class ReminderWindow : public ui::WindowManager {
     w.textBox("?Message").at(4, 4, 232, 100).use(m_text);
     w.button("?Snooze", "&Snooze", kSnoozeButton).at(4, 118, 52, 16);
     w.button("?ToDo", "Add to &To Do", kToDoButton).at(62, 118, 56, 16);
-    w.button("?Email", "&E-mail", kEmailButton).at(124, 118, 52, 16).disabled();
+    w.button("?Email", "&Email", kEmailButton)
+        .tip("Send this as an email message")
+        .at(124, 118, 52, 16)
+        .disabled(!services().generateEmail);
     w.button("?Close", "&Close", kCloseButton).at(182, 118, 52, 16);
     Open();
     m_position.Init(*this, files::globalIni());
@@ -77,6 +80,17 @@ class ReminderWindow : public ui::WindowManager {
         return ui::Level::Notify;
       case kToDoButton:
         if (AddMessageToToDo(m_reminder)) (void)ui::MESSAGE("Added to To Do List", "Status");
+        return ui::Level::Notify;
+      case kEmailButton:
+        // What the window shows (the text as edited there) goes out; the window keeps its own
+        // reminder and shows it again afterwards.
+        if (services().generateEmail) {
+          Update();
+          ReminderText shown = m_reminder;
+          shown.message = m_text;
+          services().generateEmail(shown);
+          window().display();
+        }
         return ui::Level::Notify;
       case kCloseButton:
         ui::POST(ui::EVENT::CloseWindow);

@@ -1,8 +1,9 @@
 // The program's own reminder display: a reminder window per due message, each on a logical thread
 // of its own, repeating its alarm, with Snooze, Add to To Do, E-mail and Close.
 //
-// Each window keeps its own copy of the reminder it shows, so Snooze and Add to To Do act on the
-// reminder they are pressed in however many reminders are open.
+// Each window keeps its own copy of the reminder it shows, so Snooze, Add to To Do and E-mail act
+// on the reminder they are pressed in however many reminders are open. E-mail calls
+// services().generateEmail and is disabled when that is not installed.
 #pragma once
 
 #include <cstdint>

@@ -1,6 +1,6 @@
 // What the scheduler core asks of the parts of the main program built on top of it: the variable
 // expansion and the program runner of the script interpreter, the reminder display, the logical
-// threads' posted events, the system-lock prompt, the default holidays. Each is a replaceable
+// threads' posted events, the system-lock prompt, the default holidays, forwarding a reminder. Each is a replaceable
 // function; the main program installs its own at start-up, tests install fakes.
 //
 // Where a part is not installed the scheduler core goes on without it, as stated per member.
@@ -51,6 +51,10 @@ struct Services {
   std::function<void()> clearActiveScripts;
   // Posts the refresh event to every registered thread. Not installed: to the frame thread.
   std::function<void()> broadcastRefresh;
+  // GenerateEmail: forwards a reminder as an e-mail, called modally on the reminder window's
+  // thread with that window's reminder. Not installed: the reminder windows' E-mail button is
+  // disabled.
+  std::function<void(const ReminderText& reminder)> generateEmail;
 };
 
 Services& services();

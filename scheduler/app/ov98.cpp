@@ -1,10 +1,16 @@
 // The main program: starts on the data folder and runs until its frame closes.
+#include "dialogs/generate_email.h"
 #include "dialogs/register_windows.h"
 #include "editors/register_windows.h"
 #include "scheduler/program_body.h"
+#include "scheduler/services.h"
 
 int main(int argc, char** argv) {
   ov::editors::registerWindows();
   ov::dialogs::registerWindows();
+  // The windows of the dialogs that the scheduler core calls.
+  ov::scheduler::services().generateEmail = [](const ov::scheduler::ReminderText& reminder) {
+    ov::dialogs::GenerateEmail(reminder);
+  };
   return ov::scheduler::ProgramBody(argc, argv);
 }
