@@ -105,8 +105,6 @@ std::string slice(std::string_view field, size_t from, size_t len) {
   return std::string(rt::clipView(field.substr(from - 1, len)));
 }
 
-bool isStoredAction(std::string_view a, std::string_view name) { return rt::clipView(a) == name; }
-
 }  // namespace
 
 std::string QuoteScriptValue(std::string_view value) {
@@ -756,6 +754,8 @@ rt::Err ScriptToText(int32_t task, std::string& text, std::string* problem) {
   return err;
 }
 
+std::function<rt::Err(const ScriptingRec&)> textToScriptBeforeAdd;
+
 rt::Err TextToScript(int32_t task, std::string_view text, ScriptTextProblem* problem) {
   auto fail = [&](int line, std::string message, rt::Err err) {
     if (problem) *problem = {line, std::move(message)};
@@ -789,7 +789,10 @@ rt::Err TextToScript(int32_t task, std::string_view text, ScriptTextProblem* pro
     message = "Error adding scripting:\r\n";
     for (size_t i = 0; err == rt::Err::None && i < items.size(); ++i) {
       files::SCR = items[i];
-      err = files::SCRIPTING.add();
+      if (textToScriptBeforeAdd && (err = textToScriptBeforeAdd(items[i])) != rt::Err::None)
+        rt::setError(err, files::SCRIPTING.label());
+      else
+        err = files::SCRIPTING.add();
     }
   }
   if (err == rt::Err::None) err = db::COMMIT();

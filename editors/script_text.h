@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -63,5 +64,8 @@ rt::Err ScriptToText(int32_t task, std::string& text, std::string* problem = nul
 // ("Nothing to save."), a bad line or a failed write changes nothing and says why in `problem`
 // (with the line number for a bad line).
 rt::Err TextToScript(int32_t task, std::string_view text, ScriptTextProblem* problem = nullptr);
+
+// Test hook: called before TextToScript adds each item; a non-zero result fails that add.
+extern std::function<rt::Err(const files::ScriptingRec&)> textToScriptBeforeAdd;
 
 }  // namespace ov::editors

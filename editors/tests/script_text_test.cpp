@@ -318,6 +318,21 @@ TEST_F(ScriptTextStore, ABadTextOrABlankOneStoresNothing) {
   EXPECT_EQ(scriptItemCount(5), 3);
 }
 
+TEST_F(ScriptTextStore, AnAddFailingPartWayLeavesTheOldScript) {
+  addScriptItems(5, 3);
+  int adds = 0;
+  textToScriptBeforeAdd = [&](const ScriptingRec&) { return ++adds == 2 ? rt::Err::Changed : rt::Err::None; };
+  ScriptTextProblem problem;
+  const rt::Err err = TextToScript(5, "WAIT 7\r\nWAIT 8\r\nWAIT 9\r\n", &problem);
+  textToScriptBeforeAdd = nullptr;
+  EXPECT_EQ(err, rt::Err::Changed);
+  EXPECT_EQ(problem.message.rfind("Error adding scripting:\r\n", 0), 0u) << problem.message;
+  EXPECT_NE(problem.message.find("Nothing was changed."), std::string::npos);
+  const auto items = stored(5);
+  ASSERT_EQ(items.size(), 3u);  // the old items, none of the new ones
+  for (const ScriptingRec& r : items) EXPECT_EQ(r.SecondsToWait, 0);
+}
+
 TEST_F(ScriptTextStore, AScriptInUseElsewhereIsLeftAlone) {
   addScriptItems(5, 3);
   // Another transaction on the file is under way: the new text is not written without one.
