@@ -1,6 +1,8 @@
 #include "editors/register_windows.h"
 
 #include "editors/calendar.h"
+#include "editors/triggers.h"
+#include "scheduler/program_windows.h"
 #include "scheduler/services.h"
 
 namespace ov::editors {
@@ -9,6 +11,8 @@ void registerWindows() {
   scheduler::services().calendar = [](int32_t date, std::string_view mode, std::string_view title) {
     return Calendar(date, mode, title);
   };
+  scheduler::registerProgramWindow("UpdateTriggers", makeUpdateTriggers);
+  scheduler::registerProgramWindow("BrowseTriggers", makeBrowseTriggers);
 }
 
 }  // namespace ov::editors
