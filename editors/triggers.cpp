@@ -294,7 +294,11 @@ class UpdateTriggersForm : public ui::WindowManager {
       showPage(m_basic);
       return ui::Level::Notify;
     }
-    if (feq == OkControl && !m_deleting && m_required.Incomplete(false)) return ui::Level::Notify;
+    if (feq == OkControl && !m_deleting) {
+      // The checker shows the field: it lies on the first page.
+      showPage(m_basic);
+      if (m_required.Incomplete(false)) return ui::Level::Notify;
+    }
     return ui::WindowManager::TakeAccepted();
   }
 
@@ -519,6 +523,7 @@ class BrowseTriggersWindow : public ui::WindowManager {
     m_browse.AddSortOrder(&m_stepDescription, files::TRI_K_Description);
     m_descriptionLocator.Init("TRI:Description");
     m_browse.AddLocator(m_descriptionLocator);
+    m_browse.SetSort(1);
     m_browse.AddField("TRI:TriggerType", "TRI:TriggerType");
     m_browse.AddField("TRI:Description", "TRI:Description");
     m_browse.AddField("TRI:TRI_ID", "TRI:TRI_ID");

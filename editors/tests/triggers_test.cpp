@@ -89,6 +89,7 @@ class Triggers : public dialogs::testing::DataFolder {
 std::vector<files::TriggerRec> storedTriggers() {
   std::vector<files::TriggerRec> out;
   EXPECT_EQ(files::Access_TRIGGERS.Open(), Err::None);
+  files::TRIGGERS.clear();
   Err err = files::TRIGGERS.setFrom(files::TRI_K_TRI_ID);
   while (err == Err::None && (err = files::TRIGGERS.next()) == Err::None) out.push_back(TRI);
   (void)files::Access_TRIGGERS.Close();
@@ -98,6 +99,7 @@ std::vector<files::TriggerRec> storedTriggers() {
 std::vector<files::ScheduleRec> storedTasks() {
   std::vector<files::ScheduleRec> out;
   EXPECT_EQ(files::Access_SCHEDULE.Open(), Err::None);
+  files::SCHEDULE.clear();
   Err err = files::SCHEDULE.setFrom(files::SCH_KeyID);
   while (err == Err::None && (err = files::SCHEDULE.next()) == Err::None) out.push_back(SCH);
   (void)files::Access_SCHEDULE.Close();
@@ -251,7 +253,9 @@ TEST_F(Triggers, FormStoresFileWindowAndEventTriggersThatTheEngineLoads) {
 
     // A window trigger.
     form = newForm(d, response);
+    EXPECT_TRUE(form.shown("?TRI:Description"));
     form.choose("?TRI:TriggerType", "Window");
+    EXPECT_TRUE(form.shown("?TRI:Description"));
     form.enter("?TRI:Description", "Editor opens");
     form.enter("?TRI:WindowSpec", "*Editor*");
     form.enter("?TRI:WindowChildSpec", "Save");
