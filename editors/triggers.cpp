@@ -302,6 +302,35 @@ class UpdateTriggersForm : public ui::WindowManager {
     return ui::WindowManager::TakeAccepted();
   }
 
+  // The window drop lists are filled as they gain the focus: the titles of the windows open now,
+  // and the texts of the child windows of the window the title names.
+  ui::Level TakeSelected() override {
+    const int feq = ui::FIELD();
+    if ((feq == m_windowSpec || feq == m_childSpec) && !m_viewOnly && !m_deleting) {
+      std::vector<std::string> texts;
+      if (feq == m_windowSpec) {
+        scheduler::ListTopWindows();
+        for (const scheduler::WindowEntry& e : scheduler::TopWindowList) texts.push_back(e.title);
+      } else if (const std::string pattern = clipped(TRI.WindowSpec.view()); !pattern.empty()) {
+        if (const os::WindowId found = scheduler::FindWindowByPattern(pattern, ""); found != 0) {
+          scheduler::ListChildWindows(found);
+          for (const scheduler::WindowEntry& e : scheduler::ChildWindowList) texts.push_back(e.title);
+        }
+      }
+      if (feq == m_windowSpec || !texts.empty()) {
+        std::string items;
+        for (std::string t : texts) {
+          std::erase(t, '|');  // the item separator of the drop list
+          if (t.empty()) continue;
+          if (!items.empty()) items += '|';
+          items += t;
+        }
+        if (auto* combo = window().as<ui::ListChoice>(feq)) combo->from(items);
+      }
+    }
+    return ui::WindowManager::TakeSelected();
+  }
+
   ui::Level Kill() override {
     if (Dead) return ui::Level::Notify;
     files::GLOBALRESPONSE = static_cast<uint8_t>(Response ? Response : ui::RequestCancelled);
