@@ -71,7 +71,7 @@ TEST(TriggerText, GroupsAppendRuleAndDetails) {
   EXPECT_EQ(editors::TriggerDetailsText(t).size(), 255u);
 }
 
-class Triggers : public dialogs::testing::DataFolder {
+class TriggerWindows : public dialogs::testing::DataFolder {
  protected:
   void SetUp() override {
     DataFolder::SetUp();
@@ -170,7 +170,7 @@ WindowDriver newForm(Driver& d, int& response) {
   return d.waitWindow("UpdateTriggers");
 }
 
-TEST_F(Triggers, FormShowsTheTypesGroupAndAppendsChosenFiles) {
+TEST_F(TriggerWindows, FormShowsTheTypesGroupAndAppendsChosenFiles) {
   ScriptedHost host;
   int response = 0;
   runScript([&](Driver& d) {
@@ -229,7 +229,7 @@ TEST_F(Triggers, FormShowsTheTypesGroupAndAppendsChosenFiles) {
   EXPECT_EQ(posted[0], std::make_pair(editors::kEventTriggersChanged, 1));
 }
 
-TEST_F(Triggers, FormStoresFileWindowAndEventTriggersThatTheEngineLoads) {
+TEST_F(TriggerWindows, FormStoresFileWindowAndEventTriggersThatTheEngineLoads) {
   ScriptedHost host;
   runScript([&](Driver& d) {
     int response = 0;
@@ -340,7 +340,7 @@ int openCount(std::string_view procedure) {
   return n;
 }
 
-TEST_F(Triggers, ListShowsDetailsCopiesWithANewTaskDeletesAndExecutes) {
+TEST_F(TriggerWindows, ListShowsDetailsCopiesWithANewTaskDeletesAndExecutes) {
   const int32_t source = seedTrigger("File creation", "Incoming", true, {"one", "two", "three"});
   seedTrigger("Startup", "At start", false, {});
   std::vector<std::pair<int32_t, std::string>> ran;
@@ -437,7 +437,7 @@ TEST_F(Triggers, ListShowsDetailsCopiesWithANewTaskDeletesAndExecutes) {
   EXPECT_EQ(itemsOf(source).size(), 3u);
 }
 
-TEST_F(Triggers, CopyIsDisabledOnAnEmptyList) {
+TEST_F(TriggerWindows, CopyIsDisabledOnAnEmptyList) {
   ScriptedHost host;
   runScript([&](Driver& d) {
     d.start(editors::makeBrowseTriggers);
@@ -448,7 +448,7 @@ TEST_F(Triggers, CopyIsDisabledOnAnEmptyList) {
   });
 }
 
-TEST_F(Triggers, FrameCommandsBecomeAvailableOnceRegistered) {
+TEST_F(TriggerWindows, FrameCommandsBecomeAvailableOnceRegistered) {
   constexpr int kList = scheduler::Command::Triggers, kNew = scheduler::Command::NewTrigger;
   for (const char* name : {"BrowseTriggers", "UpdateTriggers"}) scheduler::registerProgramWindow(name, {});
   EXPECT_FALSE(scheduler::CommandAvailable(kList));
