@@ -51,8 +51,6 @@ TEST(ClipboardRunTargets, FindsLinksAndProgramsAsRunStartsThem) {
       // A line break ends a path even where a quote elsewhere keeps blanks in it.
       {"say \"hi\"\nmy tool.exe", {{Program, "my tool.exe"}}},
       {"link http://a.org/x and \"C:\\Desk Top\\App.lnk\"", {{Link, "http://a.org/x"}, {Program, "C:\\Desk Top\\App.lnk"}}},
-      // Nothing before the suffix's own start but a blank: no program.
-      {" .exe", {}},
   };
   for (const Case& c : cases) EXPECT_EQ(dialogs::clipboardRunTargets(c.contents), c.targets) << c.contents;
 }
@@ -143,7 +141,7 @@ TEST_F(Clipboard, NewEntryStoresTheClipboardTextWithItsKeyAndIsNotStoredTwice) {
     WindowDriver form = d.waitWindow("UpdateClipboard");
     EXPECT_EQ(form.title(), "New clipboard entry");
     EXPECT_EQ(form.text("?CLI:ClipContents"), "hello, world 2024!");
-    EXPECT_EQ(form.text("?CLI:ClipDate"), "3/14/2026");
+    EXPECT_EQ(form.text("?CLI:ClipDate"), "MAR 14,2026");
     form.enter("?CLI:Category", "General");  // taken without a stored category
     form.check("?CLI:ClipKeep", true);
     form.press("?OK");
@@ -153,12 +151,23 @@ TEST_F(Clipboard, NewEntryStoresTheClipboardTextWithItsKeyAndIsNotStoredTwice) {
     // The same text again: the key refuses it and the form stays open with the text.
     list.press("?Insert");
     form = d.waitWindow("UpdateClipboard");
-    host.expectMessage("", ui::BUTTON::Ok);
+    host.expectMessage("would duplicate the key", ui::BUTTON::Ok);
     form.press("?OK");
     d.settle();
     ASSERT_TRUE(form.isOpen());
     EXPECT_FALSE(host.pending()) << "the data layer told of the duplicate";
     form.press("?Cancel");
+    d.waitClosed(form);
+
+    // Viewing: the text can be read and scrolled but not changed, and nothing is written.
+    selectRow(list, 1);
+    list.press("?View");
+    form = d.waitWindow("UpdateClipboard");
+    EXPECT_EQ(form.title(), "View clipboard entry");
+    EXPECT_TRUE(form.enabled("?CLI:ClipContents"));
+    EXPECT_EQ(form.prop("?CLI:ClipContents", ui::Prop::ReadOnly), "1");
+    EXPECT_FALSE(form.enabled("?CLI:Category"));
+    form.close();
     d.waitClosed(form);
     list.close();
     d.waitClosed(list);
@@ -244,8 +253,8 @@ TEST_F(Clipboard, ViewsKeepToggleAndDeleteQuestion) {
     selectRow(list, 2);
     list.press("?ToggleSave");
     d.settle();
-    list.selectTab("Saved Only");
-    EXPECT_EQ(column(list, 2), (std::vector<std::string>{"alpha http://a.org/x", "gamma"}));
+    list.selectTab("Saved Only");  // kept entries, oldest first
+    EXPECT_EQ(column(list, 2), (std::vector<std::string>{"gamma", "alpha http://a.org/x"}));
 
     // Deleting a kept entry asks first; No keeps it.
     selectRow(list, 2);
@@ -297,6 +306,24 @@ TEST_F(Clipboard, RunStartsWhatTheEntryNamesAndCopyPutsItOnTheClipboard) {
     list.press("?Copy");
     d.settle();
     EXPECT_EQ(host.clipboardText(), "www.example.com then \"C:\\My Apps\\tool.exe\" -x; rm -rf /");
+    list.close();
+    d.waitClosed(list);
+  });
+}
+
+TEST_F(Clipboard, TheListIsReadAgainOnTheHundredAndFirstTimerEvent) {
+  addEntry("first", "", 0, 100);
+  ScriptedHost host;
+  runScript([&](Driver& d) {
+    d.start(dialogs::makeBrowseClipboard);
+    WindowDriver list = d.waitWindow("BrowseClipboard");
+    d.gui([] { addEntry("captured later", "", 0, 200); });
+    list.tick(100);
+    d.settle();
+    EXPECT_EQ(column(list, 2), std::vector<std::string>{"first"});
+    list.tick(1);
+    d.settle();
+    EXPECT_EQ(column(list, 2), (std::vector<std::string>{"captured later", "first"}));
     list.close();
     d.waitClosed(list);
   });
