@@ -1,5 +1,6 @@
 #include "dialogs/register_windows.h"
 
+#include "dialogs/clipboard.h"
 #include "dialogs/holidays.h"
 #include "dialogs/log_viewer.h"
 #include "dialogs/task_categories.h"
@@ -11,6 +12,7 @@ void registerWindows() {
   scheduler::registerProgramWindow("BrowseHolidays", makeBrowseHolidays);
   scheduler::registerProgramWindow("BrowseTaskCategories", makeBrowseTaskCategories);
   scheduler::registerProgramWindow("ViewAscii:Log", makeViewAsciiLog);
+  scheduler::registerProgramWindow("BrowseClipboard", makeBrowseClipboard);
 }
 
 }  // namespace ov::dialogs
