@@ -1,6 +1,8 @@
 #include "editors/register_windows.h"
 
 #include "editors/calendar.h"
+#include "editors/hot_keys.h"
+#include "scheduler/program_windows.h"
 #include "scheduler/services.h"
 
 namespace ov::editors {
@@ -9,6 +11,8 @@ void registerWindows() {
   scheduler::services().calendar = [](int32_t date, std::string_view mode, std::string_view title) {
     return Calendar(date, mode, title);
   };
+  scheduler::registerProgramWindow("UpdateHotKeys", makeUpdateHotKeys);
+  scheduler::registerProgramWindow("BrowseHotKeys", makeBrowseHotKeys);
 }
 
 }  // namespace ov::editors
