@@ -1,6 +1,7 @@
 #include "editors/register_windows.h"
 
 #include "editors/calendar.h"
+#include "editors/hot_keys.h"
 #include "editors/triggers.h"
 #include "scheduler/program_windows.h"
 #include "scheduler/services.h"
@@ -13,6 +14,8 @@ void registerWindows() {
   };
   scheduler::registerProgramWindow("UpdateTriggers", makeUpdateTriggers);
   scheduler::registerProgramWindow("BrowseTriggers", makeBrowseTriggers);
+  scheduler::registerProgramWindow("UpdateHotKeys", makeUpdateHotKeys);
+  scheduler::registerProgramWindow("BrowseHotKeys", makeBrowseHotKeys);
 }
 
 }  // namespace ov::editors
