@@ -74,7 +74,7 @@ bool isRestoreOperation(const std::string& operation);
 // expects (quotes around a word holding an inner blank or a "/", "" for an empty one).
 std::string advancedCommand(const RunnerCommand& cmd);
 
-// The patterns of a file specification: split at ";", empty pieces dropped; `empty` for none.
+// The patterns of a file list such as "*.TPS;*.INI": split at ";", empty pieces dropped; `empty` for none.
 std::vector<std::string> splitFileSpec(const std::string& spec, const std::string& empty);
 
 // A backup, from set-up to result. Prepare changes the current folder; Close puts it back.
