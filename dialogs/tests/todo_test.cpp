@@ -327,6 +327,54 @@ TEST_F(ToDo, ListOrdersMarksDoneAndTransfersToANewTask) {
   EXPECT_EQ(items[2].CompletionTime, 4500001);
 }
 
+TEST_F(ToDo, TheListAddsAndDeletesThroughTheFormAndTheHistoryKeyRecallsTheLastItem) {
+  addCategory("Home");
+  files::CAT.Category = "Home";
+  ScriptedHost host;
+  runScript([&](Driver& d) {
+    d.start(dialogs::makeBrowseToDoList);
+    WindowDriver w = d.waitWindow("BrowseToDoList");
+    ListDriver list(d, w, "?Browse:1");
+    w.press("?Insert");
+    WindowDriver form = d.waitWindow("UpdateTodo");
+    EXPECT_EQ(form.text("?TDO:Category"), "Home") << "the current category";
+    form.type("?TDO:ToDo", "sweep the yard");
+    form.selectTab("Notes");
+    form.enter("?TDO:Notes", "before Sunday");
+    form.press("?OK");
+    d.waitClosed(form);
+    EXPECT_EQ(list.texts(3), std::vector<std::string>{"sweep the yard"});
+
+    w.press("?Insert");
+    form = d.waitWindow("UpdateTodo");
+    form.key("?TDO:ToDo", 734);
+    form.selectTab("Notes");
+    form.key("?TDO:Notes", 734);
+    EXPECT_EQ(form.text("?TDO:ToDo"), "sweep the yard");
+    EXPECT_EQ(form.text("?TDO:Notes"), "before Sunday");
+    form.selectTab("General");
+    form.type("?TDO:ToDo", "sweep the porch");
+    form.press("?OK");
+    d.waitClosed(form);
+
+    list.select(2);
+    w.press("?Delete");
+    form = d.waitWindow("UpdateTodo");
+    EXPECT_FALSE(form.enabled("?TDO:ToDo"));
+    EXPECT_TRUE(form.enabled("?OK")) << "OK confirms the deletion";
+    form.press("?OK");
+    d.waitClosed(form);
+    EXPECT_EQ(list.texts(3).size(), 1u);
+    w.close();
+    d.waitClosed(w);
+  });
+  const auto items = storedItems();
+  ASSERT_EQ(items.size(), 1u);
+  EXPECT_EQ(items[0].Notes, "before Sunday");
+  EXPECT_EQ(rt::CLIP(items[0].Category.str()), "Home");
+  EXPECT_EQ(items[0].Priority, 5);
+}
+
 TEST_F(ToDo, TheCategoriesButtonChoosesTheCurrentCategory) {
   addCategory("Home");
   addCategory("Work");
