@@ -108,7 +108,6 @@ class UpdateTodoForm : public ui::WindowManager {
     m_viewOnly = files::GLOBALREQUEST == ui::ViewRecord;
     m_deleting = files::GLOBALREQUEST == ui::DeleteRecord;
     Request = m_viewOnly ? ui::ChangeRecord : files::GLOBALREQUEST;
-    m_openingDone = TDO.Done;
     if (rt::CLIP(CAT.Category.view()).empty()) CAT.Category = kGeneral;
     if (rt::CLIP(TDO.Category.view()).empty()) TDO.Category = kGeneral;
     files::GLOBALREQUEST = 0;
@@ -125,6 +124,7 @@ class UpdateTodoForm : public ui::WindowManager {
       TDO.Priority = 5;
       TDO.Category = category;
     }
+    m_openingDone = TDO.Done;  // a new item is never done as it opens
 
     ui::Window& w = window();
     w.at(-1, -1, 310, 170).minSize(307, 158).resizable();
