@@ -15,6 +15,7 @@
 #include "platform/rt/text.h"
 #include "platform/ui/browse_class.h"
 #include "platform/ui/event.h"
+#include "platform/ui/host.h"
 #include "platform/ui/list_control.h"
 #include "platform/ui/locator_class.h"
 #include "platform/ui/runtime.h"
@@ -138,11 +139,20 @@ const rt::FieldDesc kEntryRowFields[] = {
 };
 const rt::RecordDesc kEntryRow{"ClipboardEntryRow", kEntryRowFields, 259};
 
+// The wait cursor shows while a list is read again.
+class BusyBrowse : public ui::BrowseClass {
+ public:
+  void ResetSort(bool force) override {
+    ui::BusyCursor busy;
+    ui::BrowseClass::ResetSort(force);
+  }
+};
+
 // The entries' rows show the start of the text.
-class EntryBrowse : public ui::BrowseClass {
+class EntryBrowse : public BusyBrowse {
  public:
   void SetQueueRecord() override {
-    ui::BrowseClass::SetQueueRecord();
+    BusyBrowse::SetQueueRecord();
     auto& row = *static_cast<EntryRow*>(list().queue()->buffer());
     row.ClipDate = CLI.ClipDate;
     row.ClipContents = rt::CLIP(CLI.ClipContents);
@@ -245,7 +255,7 @@ class BrowseClipboardCategoriesWindow : public ui::WindowManager {
   rt::Queue<CategoryRow> m_categoryQueue;
   rt::Queue<EntryRow> m_entryQueue;
   db::ViewManager m_categoryView, m_entryView;
-  ui::BrowseClass m_categories;
+  BusyBrowse m_categories;
   EntryBrowse m_entries;
   ui::StepStringClass m_categoryStep, m_entryStep;
   ui::IncrementalLocatorClass m_categoryLocator, m_entryLocator;

@@ -20,6 +20,7 @@
 #include "platform/rt/text.h"
 #include "platform/ui/browse_class.h"
 #include "platform/ui/event.h"
+#include "platform/ui/host.h"
 #include "platform/ui/list_control.h"
 #include "platform/ui/locator_class.h"
 #include "platform/ui/runtime.h"
@@ -288,9 +289,13 @@ const rt::FieldDesc kToDoRowFields[] = {
 };
 const rt::RecordDesc kToDoRow{"ToDoRow", kToDoRowFields, 114};
 
-// Rows show the done icon.
+// Rows show the done icon; the wait cursor shows while the list is read again.
 class ToDoBrowse : public ui::BrowseClass {
  public:
+  void ResetSort(bool force) override {
+    ui::BusyCursor busy;
+    ui::BrowseClass::ResetSort(force);
+  }
   void SetQueueRecord() override {
     ui::BrowseClass::SetQueueRecord();
     auto& row = *static_cast<ToDoRow*>(list().queue()->buffer());
