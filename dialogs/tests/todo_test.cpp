@@ -109,6 +109,9 @@ class TaskFormStandIn : public ui::WindowManager {
 
 class ToDo : public dialogs::testing::DataFolder {
  protected:
+  static void TransferFromHere() {
+    runScript([](Driver& d) { d.gui([] { dialogs::TransferToDoToSchedule(); }); });
+  }
   void SetUp() override {
     DataFolder::SetUp();
     rt::setTestClock(rt::DATE(3, 14, 2026), 4500001);
@@ -373,6 +376,27 @@ TEST_F(ToDo, TheListAddsAndDeletesThroughTheFormAndTheHistoryKeyRecallsTheLastIt
   EXPECT_EQ(items[0].Notes, "before Sunday");
   EXPECT_EQ(rt::CLIP(items[0].Category.str()), "Home");
   EXPECT_EQ(items[0].Priority, 5);
+}
+
+TEST_F(ToDo, TransferTakesTheFirstFortyCharactersAndNeedsTheTaskForm) {
+  ScriptedHost host;
+  files::TDO.ToDo = std::string(39, 'x') + "\xc3\xa9" + std::string(39, 'y');  // 80 bytes, a character across 40
+  files::TDO.Category = "Work";
+  files::TDO.Priority = 4;
+  files::TDO.Notes = "";
+  files::TDO.CompletionDate = 0;
+  TransferFromHere();
+  EXPECT_EQ(g_taskForm.calls, 0) << "no task form registered: nothing opens";
+
+  scheduler::registerProgramWindow("UpdateSchedule", [] { return std::make_unique<TaskFormStandIn>(); });
+  files::GLOBALREQUEST = ui::ChangeRecord;  // left over from elsewhere: the form must get none
+  TransferFromHere();
+  ASSERT_EQ(g_taskForm.calls, 1);
+  EXPECT_EQ(g_taskForm.request, 0);
+  EXPECT_EQ(g_taskForm.description, std::string(39, 'x')) << "cut before the character that would not fit";
+  EXPECT_EQ(g_taskForm.message, "\r\nPriority 4\r\n");
+  EXPECT_EQ(g_taskForm.date, rt::DATE(3, 15, 2026)) << "tomorrow";
+  EXPECT_EQ(rt::CLIP(files::TDO.ToDo.str()).size(), 80u) << "the item is not changed";
 }
 
 TEST_F(ToDo, TheCategoriesButtonChoosesTheCurrentCategory) {
