@@ -1,9 +1,11 @@
 #include "dialogs/register_windows.h"
 
 #include "dialogs/clipboard.h"
+#include "dialogs/clipboard_categories.h"
 #include "dialogs/holidays.h"
 #include "dialogs/log_viewer.h"
 #include "dialogs/task_categories.h"
+#include "dialogs/todo.h"
 #include "scheduler/program_windows.h"
 
 namespace ov::dialogs {
@@ -13,6 +15,8 @@ void registerWindows() {
   scheduler::registerProgramWindow("BrowseTaskCategories", makeBrowseTaskCategories);
   scheduler::registerProgramWindow("ViewAscii:Log", makeViewAsciiLog);
   scheduler::registerProgramWindow("BrowseClipboard", makeBrowseClipboard);
+  scheduler::registerProgramWindow("BrowseToDoList", makeBrowseToDoList);
+  scheduler::registerProgramWindow("BrowseClipboardCategories", makeBrowseClipboardCategories);
 }
 
 }  // namespace ov::dialogs

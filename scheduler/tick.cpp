@@ -10,6 +10,7 @@
 #include "datalib/globals.h"
 #include "platform/rt/date_time.h"
 #include "platform/rt/picture.h"
+#include "scheduler/clipboard_capture.h"
 #include "scheduler/event_log.h"
 #include "scheduler/globals.h"
 #include "scheduler/housekeeping.h"
@@ -164,6 +165,7 @@ void MainTimerTick() {
   t.animationPhase = t.animationPhase % 7 + 1;
   t.previousScriptRunning = t.ScriptRunning;
   t.ScriptRunning = false;
+  if (files::CLIP.MONITOR && !files::CLIP.USEEXTERNAL) CaptureClipboard();
 
   if (++t.TickCounter > 60) {
     t.TickCounter = 1;
