@@ -93,6 +93,12 @@ class UpdateScriptingForm : public ui::WindowManager {
     AddUpdateFile(m_file);
     if (files::Relate_SCRIPTING.Open() != Err::None) return ui::Level::Fatal;
     m_opened = true;
+    if (Request == ui::ChangeRecord || Request == ui::DeleteRecord) {
+      // The stored item becomes the current record, which the update or delete replaces; the
+      // buffer stays as the caller left it.
+      const files::ScriptingRec given = SCR;
+      if (files::SCRIPTING.get(files::SCR_KeyID) == Err::None) SCR = given;
+    }
     if (Request == ui::DeleteRecord) {
       Response = files::Relate_SCRIPTING.Delete() == Err::None ? ui::RequestCompleted : ui::RequestCancelled;
       return ui::Level::Notify;
@@ -991,19 +997,20 @@ class GetActionWindow : public ui::WindowManager {
     }
     OkControl = w.button("?OK", "&OK").setDefault().at(200, 210, 45, 14).feq();
     CancelControl = w.button("?Cancel", "Cancel").at(250, 210, 45, 14).feq();
-    Open();
-    m_position.Init(*this, files::globalIni(), true);
-    // The focus goes to the radio that stands for the item's action.
+    // The focus goes to the first control that reads as the item's label.
     const std::string label = clipped(SCR.Action.view());
     for (int feq : w.fields()) {
+      if (feq == m_option) continue;  // the group reads as its chosen value
       const std::string text = w.prop(feq, ui::Prop::Text);
       std::string bare = text;
       std::erase(bare, '&');
       if (bare == label || text == label) {
-        w.select(feq);
+        FirstField = feq;
         break;
       }
     }
+    Open();
+    m_position.Init(*this, files::globalIni(), true);
     return ui::Level::Benign;
   }
 
@@ -1095,6 +1102,9 @@ class StartProgramAdvanced : public ui::WindowManager {
     w.prompt("?Domain:Prompt", "&Domain:").at(8, 72, 50, 10).on(t);
     m_domainEntry = w.entry("?Domain", "@s64").at(60, 70, 160, 12).use(m_domain).on(t).feq();
     m_close = w.button("?Close", "Cl&ose").at(190, 150, 45, 14).feq();
+    // The focus starts off the tabs: a focused control on a page that is switched away from
+    // would bring its page back.
+    FirstField = m_close;
     Open();
     dependents();
     return ui::Level::Benign;
