@@ -568,6 +568,51 @@ TEST_F(ScriptWindows, ContainingTextPickerListsTheTargetsChildren) {
   EXPECT_EQ(stored(14)[0].WaitForWindow.str(), std::string(40, 'x'));
 }
 
+// A stand-in for the message list called to pick a message.
+int g_messagePick = 0;
+int g_messageRequest = 0;
+class MessagePicker : public ui::WindowManager {
+ public:
+  MessagePicker() : ui::WindowManager("BrowseMessages") {}
+  ui::Level Init() override {
+    g_messageRequest = files::GLOBALREQUEST;
+    files::GLOBALREQUEST = 0;
+    files::M_.EmailID = 77;
+    files::M_.Subject = "Weekly report";
+    files::M_.EmailTo = "boss@example.org";
+    Response = g_messagePick;
+    return ui::Level::Notify;
+  }
+};
+
+TEST_F(ScriptWindows, SendEmailItemsTakeTheChosenMessage) {
+  seedTask(15);
+  scheduler::registerProgramWindow("BrowseMessages", [] { return std::make_unique<MessagePicker>(); });
+  ScriptedHost host;
+  int response = 0;
+  runScript([&](Driver& d) {
+    WindowDriver list = openList(d, response);
+    g_messagePick = ui::RequestCancelled;
+    host.expectPopup("Send E-mail");
+    list.press("?InsertMenu");
+    d.settle();
+    EXPECT_EQ(g_messageRequest, ui::SelectRecord);
+    g_messagePick = ui::RequestCompleted;
+    host.expectPopup("Send E-mail");
+    list.press("?InsertMenu");
+    d.settle();
+    list.press("?Close");
+    d.waitClosed(list);
+  });
+  scheduler::registerProgramWindow("BrowseMessages", {});
+  EXPECT_FALSE(host.pending());
+  const auto v = stored(15);
+  ASSERT_EQ(v.size(), 1u) << "a cancelled pick stores nothing";
+  EXPECT_EQ(v[0].Action.str(), "Send Email");
+  EXPECT_EQ(v[0].EmailID, 77);
+  EXPECT_EQ(v[0].WindowTitleToCheckFor.str(), "Weekly report - boss@example.org");
+}
+
 // ---- templates ----------------------------------------------------------------------------------
 
 class ScriptTemplateWindows : public ScriptWindows {
