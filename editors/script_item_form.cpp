@@ -54,10 +54,10 @@ std::string joined(std::span<const std::string_view> items) {
 // The form's items in the template item buffer while the template list is open.
 struct TemplateMirror {
   TemplateMirror() {
-    if (ScriptTemplateMode) SCR = files::OVD;
+    if (TemplateModeHere()) SCR = files::OVD;
   }
   ~TemplateMirror() {
-    if (ScriptTemplateMode) files::OVD = SCR;
+    if (TemplateModeHere()) files::OVD = SCR;
   }
 };
 
@@ -1052,7 +1052,7 @@ class StartProgramAdvanced : public ui::WindowManager {
 
   ui::Level Init() override {
     files::GLOBALRESPONSE = 0;
-    if (ScriptTemplateMode) SCR = files::OVD;
+    if (TemplateModeHere()) SCR = files::OVD;
     const StartOptions o = ReadStartOptions(SCR);
     m_wait = o.wait;
     m_asUser = o.asUser;
@@ -1132,7 +1132,7 @@ class StartProgramAdvanced : public ui::WindowManager {
       o.password = m_password;
       o.domain = m_domain;
       WriteStartOptions(o, SCR);
-      if (ScriptTemplateMode) files::OVD = SCR;
+      if (TemplateModeHere()) files::OVD = SCR;
       SetResponse(ui::RequestCompleted);
       return ui::Level::Notify;
     }

@@ -13,7 +13,7 @@
 //   UpdateScriptingGetChild / ...GetChildFocus   the containing-text pickers ("Advanced Settings")
 //                     over SCR.FocusOnWindow and SCR.WaitForWindow.
 //
-// While ScriptTemplateMode is set, the options window and the program file dialog work on the
+// While the template list is open on the same thread (TemplateModeHere), the options window and the program file dialog work on the
 // template item buffer (OVD), copied whole into SCR and back.
 //
 // Threading: GUI thread only.

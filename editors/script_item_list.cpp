@@ -456,7 +456,7 @@ void ConfirmClearScript() {
   if (ui::MESSAGE("Delete all script items for the current task?", "Clear All", ui::Icon::Question,
                   ui::BUTTON::Yes | ui::BUTTON::No, ui::BUTTON::No) != ui::BUTTON::Yes)
     return;
-  if (ScriptTemplateMode) {
+  if (TemplateModeHere()) {
     DeleteScriptTemplateDetails();
     return;
   }

@@ -11,11 +11,15 @@
 #include "platform/files/file.h"
 #include "platform/rt/fixed_string.h"
 #include "platform/rt/text.h"
+#include "platform/ui/runtime.h"
 
 namespace ov::editors {
 
 int32_t NewScriptItemOwner = 0;
 uint8_t ScriptTemplateMode = 0;
+int ScriptTemplateThread = 0;
+
+bool TemplateModeHere() { return ScriptTemplateMode != 0 && ScriptTemplateThread == ui::THREAD(); }
 
 namespace act = files::action;
 using files::SCR;

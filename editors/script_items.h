@@ -22,8 +22,13 @@ namespace ov::editors {
 // quick action menu, any other value through the action picker. The template list sets 0 for
 // New and the template's id for Copy.
 extern int32_t NewScriptItemOwner;
-// 1 while the script template list is open: the item windows then work on template items.
+// 1 while the script template list is open, and the logical thread it runs on.
 extern uint8_t ScriptTemplateMode;
+extern int ScriptTemplateThread;
+// Whether the windows of the current thread work on template items: only those on the template
+// list's own thread do, so a task's script list open elsewhere meanwhile still clears and edits
+// its task's items.
+bool TemplateModeHere();
 
 // ---- choosing an action --------------------------------------------------------------------------
 

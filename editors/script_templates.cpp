@@ -85,7 +85,9 @@ class BrowseScriptTemplatesWindow : public ui::WindowManager {
       m_entered = true;
     }
     m_previousMode = ScriptTemplateMode;
+    m_previousThread = ScriptTemplateThread;
     ScriptTemplateMode = 1;
+    ScriptTemplateThread = ui::THREAD();
     m_modeSet = true;
     if (files::Relate_SCRIPTTEMPLATES.Open() != Err::None) return ui::Level::Fatal;
     m_opened = true;
@@ -138,7 +140,10 @@ class BrowseScriptTemplatesWindow : public ui::WindowManager {
     const ui::Level rv = ui::WindowManager::Kill();
     if (m_opened) (void)files::Relate_SCRIPTTEMPLATES.Close();
     m_opened = false;
-    if (m_modeSet) ScriptTemplateMode = m_previousMode;
+    if (m_modeSet) {
+      ScriptTemplateMode = m_previousMode;
+      ScriptTemplateThread = m_previousThread;
+    }
     m_modeSet = false;
     if (m_entered) scheduler::leaveOpenWindow(procedureName(), m_thread);
     m_entered = false;
@@ -185,6 +190,7 @@ class BrowseScriptTemplatesWindow : public ui::WindowManager {
   ui::WindowPositionKeeper m_position;
   std::string m_copyItem;
   uint8_t m_previousMode = 0;
+  int m_previousThread = 0;
   bool m_opened = false, m_entered = false, m_modeSet = false;
   int m_thread = 0, m_list = 0, m_copy = 0, m_print = 0;
 };

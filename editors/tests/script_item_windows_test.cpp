@@ -710,6 +710,7 @@ TEST_F(ScriptTemplateWindows, ClearInTemplateModeDeletesTheTemplatesItemsOnly) {
     host.expectMessage("Delete all script items for the current task?", ui::BUTTON::Yes);
     d.later([&] {
       editors::ScriptTemplateMode = 1;
+      editors::ScriptTemplateThread = ui::THREAD();
       OVT.WIZ_ID = id;
       editors::ConfirmClearScript();
       editors::ScriptTemplateMode = 0;
@@ -720,6 +721,30 @@ TEST_F(ScriptTemplateWindows, ClearInTemplateModeDeletesTheTemplatesItemsOnly) {
   EXPECT_FALSE(host.pending());
   EXPECT_EQ(details(id), 0);
   EXPECT_EQ(items(21), (Items{"1:Send Keys:task item"}));
+}
+
+TEST_F(ScriptTemplateWindows, ATasksListClearsItsTaskWhileTheTemplateListIsOpenElsewhere) {
+  seedTask(22);
+  seedItem(22, 1, "Send Keys", "task item");
+  const int32_t id = seedTemplate("T", {"a", "b"});
+  ScriptedHost host;
+  int response = 0;
+  runScript([&](Driver& d) {
+    d.start(editors::makeBrowseScriptTemplates);
+    WindowDriver templates = d.waitWindow("BrowseScriptTemplates");
+    d.gui([&] { OVT.WIZ_ID = id; });
+    WindowDriver list = openList(d, response);
+    host.expectMessage("Delete all script items for the current task?", ui::BUTTON::Yes);
+    list.press("?Clear");
+    d.settle();
+    list.press("?Close");
+    d.waitClosed(list);
+    templates.press("?Close");
+    d.waitClosed(templates);
+  });
+  EXPECT_FALSE(host.pending());
+  EXPECT_TRUE(items(22).empty());
+  EXPECT_EQ(details(id), 2) << "the template's items are not the task's";
 }
 
 TEST_F(ScriptTemplateWindows, AFailedTemplateItemDeleteLeavesEveryItem) {
