@@ -1,5 +1,10 @@
 #include "editors/script_item_form.h"
 
+#include <QEvent>
+#include <QMouseEvent>
+#include <QObject>
+#include <QWidget>
+
 #include <filesystem>
 #include <span>
 #include <string>
@@ -23,7 +28,9 @@
 #include "platform/ui/runtime.h"
 #include "platform/ui/window_position.h"
 #include "scheduler/keystrokes.h"
+#include "platform/os/input.h"
 #include "scheduler/program_windows.h"
+#include "scheduler/services.h"
 #include "scheduler/task_items.h"
 #include "winclasses/colour_tab_class.h"
 #include "winclasses/req_fld_class.h"
@@ -59,6 +66,36 @@ struct TemplateMirror {
   ~TemplateMirror() {
     if (TemplateModeHere()) files::OVD = SCR;
   }
+};
+
+constexpr int kEventCaptureAbandoned = 1024;
+constexpr int kMousePanelTimer = 50;  // hundredths of a second
+
+void postToFrame(int event) {
+  if (scheduler::services().post) scheduler::services().post(event, scheduler::kFrameThread);
+}
+
+// While the mouse is captured, a button let go anywhere ends the capture: the left one takes the
+// pointer's place, the right one abandons it.
+class CaptureFilter : public QObject {
+ public:
+  explicit CaptureFilter(int thread) : m_thread(thread) {}
+  bool eventFilter(QObject* watched, QEvent* e) override {
+    if (e->type() == QEvent::MouseButtonPress || e->type() == QEvent::MouseButtonDblClick) return true;
+    if (e->type() != QEvent::MouseButtonRelease) return QObject::eventFilter(watched, e);
+    const auto* mouse = static_cast<QMouseEvent*>(e);
+    if (mouse->button() == Qt::LeftButton) {
+      postToFrame(kEventShowAfterCapture);
+      ui::POST(ui::EVENT::GainFocus, 0, m_thread);
+    } else if (mouse->button() == Qt::RightButton) {
+      postToFrame(kEventShowAfterCapture);
+      ui::POST(kEventCaptureAbandoned, 0, m_thread);
+    }
+    return true;
+  }
+
+ private:
+  int m_thread;
 };
 
 // Inserts and changes through the file manager, deletes through the relation manager.
@@ -292,6 +329,14 @@ class UpdateScriptingForm : public ui::WindowManager {
       (void)scheduler::callProgramWindow("ViewAscii:ScriptKeys");
       return ui::Level::Notify;
     }
+    if (feq == m_watch) {
+      Update();
+      if (m_capturing)
+        EndMouseCapture();
+      else
+        BeginMouseCapture();
+      return ui::Level::Notify;
+    }
     if (feq == m_ifVarReserved || feq == m_loopReserved) {
       Update();
       const auto names = ReservedValueNames(false);
@@ -305,6 +350,20 @@ class UpdateScriptingForm : public ui::WindowManager {
       if (m_required.Incomplete(true)) return ui::Level::Notify;
     }
     return ui::WindowManager::TakeAccepted();
+  }
+
+  ui::Level TakeEvent() override {
+    const int event = ui::EVENT();
+    if (event == ui::EVENT::GainFocus && ui::FIELD() == 0 && m_capturing) {
+      scheduler::ListTopWindows();
+      EndMouseCapture();
+    } else if (event == kEventCaptureAbandoned && m_capturing) {
+      m_capturing = false;
+      EndMouseCapture();
+    } else if (event == ui::EVENT::Timer) {
+      ShowMousePanel();
+    }
+    return ui::WindowManager::TakeEvent();
   }
 
   ui::Level TakeCompleted() override {
@@ -340,6 +399,7 @@ class UpdateScriptingForm : public ui::WindowManager {
   ui::Level Kill() override {
     if (Dead) return ui::Level::Notify;
     files::GLOBALRESPONSE = static_cast<uint8_t>(Response ? Response : ui::RequestCancelled);
+    releaseCapture();
     m_required.Kill();
     m_tabs.Kill();
     const ui::Level rv = ui::WindowManager::Kill();
@@ -460,7 +520,7 @@ class UpdateScriptingForm : public ui::WindowManager {
   void build() {
     ui::Window& w = window();
     w.setTitle("Update the Scripting File");
-    w.at(-1, -1, 340, 250).minSize(340, 250).resizable();
+    w.at(-1, -1, 340, 300).minSize(340, 300).resizable();
     w.prompt("?SCR:Action:Prompt", "Action:").at(6, 6, 30, 10);
     w.entry("?SCR:Action", "@s27").at(40, 4, 120, 12).readOnly().use(SCR.Action);
     m_changeAction = w.button("?ChangeAction", "Change Action").at(166, 4, 60, 14).feq();
@@ -480,6 +540,7 @@ class UpdateScriptingForm : public ui::WindowManager {
          m_keysReserved, t);
     m_appendValue = w.button("?AppendValue", "A&ppend").at(256, 110, 36, 14).on(valueGroup).feq();
     m_abbreviations = w.button("?Abbreviations", "Abbreviation List").at(10, 144, 70, 14).on(t).feq();
+    m_watch = w.button("?WatchMouse", "Wa&tch Mouse").tip("Record a mouse click").at(84, 144, 60, 14).on(t).feq();
 
     // Wait
     t = addTab("Wait", "Wait");
@@ -714,8 +775,19 @@ class UpdateScriptingForm : public ui::WindowManager {
     t = addTab("Other", "Other");
     w.string("?Other:Text", "No information is required for this action.").at(10, 90, 300, 10).on(t);
 
-    OkControl = w.button("?OK", "&OK").setDefault().at(236, 230, 45, 14).feq();
-    CancelControl = w.button("?Cancel", "Cancel").at(286, 230, 45, 14).feq();
+    // The window and control under the mouse, for Set Focus and If Window.
+    m_mouseGroup = w.group("?MouseGroup", "").at(4, 226, 332, 52).hidden().feq();
+    m_mouseText = w.string("?MousePanel", "").at(10, 230, 320, 10).on(m_mouseGroup).feq();
+    w.prompt("?MouseWindow:Prompt", "Window:").at(10, 242, 40, 10).on(m_mouseGroup);
+    m_mouseWindowText = w.string("?MouseWindowText", "").at(54, 242, 170, 10).on(m_mouseGroup).feq();
+    m_mouseWindowClass = w.string("?MouseWindowClass", "").at(228, 242, 100, 10).on(m_mouseGroup).feq();
+    w.prompt("?MouseControl:Prompt", "Control:").at(10, 254, 40, 10).on(m_mouseGroup);
+    m_mouseControlText = w.string("?MouseControlText", "").at(54, 254, 170, 10).on(m_mouseGroup).feq();
+    m_mouseControlClass = w.string("?MouseControlClass", "").at(228, 254, 100, 10).on(m_mouseGroup).feq();
+    w.timer(kMousePanelTimer);
+
+    OkControl = w.button("?OK", "&OK").setDefault().at(236, 282, 45, 14).feq();
+    CancelControl = w.button("?Cancel", "Cancel").at(286, 282, 45, 14).feq();
   }
 
   int tabFeq(std::string_view name) const {
@@ -731,6 +803,8 @@ class UpdateScriptingForm : public ui::WindowManager {
       if (ui::Control* c = w.control(b.feq)) c->use(b.tab == tab ? b.use : ui::Binding());
     w.select(tab);
     m_currentTab = tab;
+    const bool panel = tab == tabFeq("Focus") || tab == tabFeq("IfWin");
+    w.setProp(m_mouseGroup, ui::Prop::Hide, panel ? 0 : 1);
   }
 
  public:
@@ -907,7 +981,67 @@ class UpdateScriptingForm : public ui::WindowManager {
     w.setProp(m_focusContaining, ui::Prop::Text, wait.empty() ? "" : "Containing: " + wait);
   }
 
+  // The panel follows the mouse: each line is written only when its text changed.
+  void ShowMousePanel() {
+    if (m_currentTab != tabFeq("Focus") && m_currentTab != tabFeq("IfWin")) return;
+    const PointerHost& p = pointerHost();
+    int x = 0, y = 0;
+    if (!p.position || !p.position(x, y)) return;
+    const os::WindowId top = p.windowUnder ? p.windowUnder() : 0;
+    const os::WindowId control = top && p.controlUnder ? p.controlUnder(top, x, y) : 0;
+    auto text = [&](os::WindowId id) {
+      std::string t = id && p.text ? p.text(id) : std::string();
+      return t.substr(0, rt::utf8CutLength(t, 255));
+    };
+    auto kind = [&](os::WindowId id) { return id && p.className ? p.className(id) : std::string(); };
+    ui::Window& w = window();
+    const std::pair<int, std::string> lines[] = {
+        {m_mouseText, "The mouse (X=" + std::to_string(x) + ", Y=" + std::to_string(y) + ") is currently over..."},
+        {m_mouseWindowText, text(top)},
+        {m_mouseWindowClass, kind(top)},
+        {m_mouseControlText, text(control)},
+        {m_mouseControlClass, kind(control)},
+    };
+    for (const auto& [feq, line] : lines)
+      if (w.prop(feq, ui::Prop::Text) != line) w.setProp(feq, ui::Prop::Text, line);
+  }
+
+  // "Wa&tch Mouse": the frame steps aside and the next click anywhere is taken.
+  void BeginMouseCapture() {
+    postToFrame(kEventHideForCapture);
+    QWidget* view = window().view();
+    if (!view) return;
+    if (!m_filter) m_filter = std::make_unique<CaptureFilter>(window().thread());
+    view->installEventFilter(m_filter.get());
+    view->grabMouse();
+    m_capturing = true;
+  }
+
+  void EndMouseCapture() {
+    releaseCapture();
+    ui::Window& w = window();
+    w.setProp(m_watch, ui::Prop::Text, "Wa&tch");
+    int x = 0, y = 0;
+    if (m_capturing && pointerHost().position && pointerHost().position(x, y)) {
+      SCR.Keystrokes = clipped(SCR.Keystrokes.view()) + "[MOUSE X=" + std::to_string(x) + " Y=" +
+                       std::to_string(y) + "][MOUSELEFT]";
+      w.display(m_keystrokes);
+    }
+    postToFrame(kEventShowAfterCapture);
+    m_capturing = false;
+    w.setProp(0, ui::Prop::Active, 1);
+  }
+
  private:
+  void releaseCapture() {
+    if (!m_filter) return;
+    if (QWidget* view = window().view()) {
+      view->releaseMouse();
+      view->removeEventFilter(m_filter.get());
+    }
+    m_filter.reset();
+  }
+
   int runChildPicker(bool focus) {
     if (m_target) scheduler::ListChildWindows(m_target);
     else scheduler::ChildWindowList.clear();
@@ -924,6 +1058,10 @@ class UpdateScriptingForm : public ui::WindowManager {
   std::string m_help, m_otherAction, m_modifier, m_key, m_keysReserved, m_setReservedName, m_mailTo, m_mailSubject;
   uint8_t m_startWait = 0, m_msgDialog = 0, m_deleteFlag = 0, m_includeFlag = 0, m_newerFlag = 0, m_renameFlag = 0;
   os::WindowId m_target = 0;
+  std::unique_ptr<CaptureFilter> m_filter;
+  bool m_capturing = false;
+  int m_watch = 0, m_mouseGroup = 0, m_mouseText = 0, m_mouseWindowText = 0, m_mouseWindowClass = 0;
+  int m_mouseControlText = 0, m_mouseControlClass = 0;
   int m_actionState = 0, m_currentTab = 0;
   bool m_viewOnly = false, m_opened = false;
   int m_sheet = 0, m_changeAction = 0, m_keystrokes = 0, m_appendKey = 0, m_appendValue = 0, m_abbreviations = 0;
@@ -1221,6 +1359,26 @@ class GetChildWindow : public ui::WindowManager {
 };
 
 }  // namespace
+
+PointerHost& pointerHost() {
+  static PointerHost host{
+      .position = [](int& x, int& y) { return os::mousePosition(x, y); },
+      .windowUnder = [] { return os::windowUnderPointer(); },
+      .controlUnder =
+          [](os::WindowId top, int x, int y) {
+            os::WindowId found = 0;
+            for (const os::TopWindow& child : os::listChildWindows(top)) {
+              os::WindowRect r;
+              if (os::windowRect(child.id, r) && x >= r.x && y >= r.y && x < r.x + r.width && y < r.y + r.height)
+                found = child.id;  // the deepest one listed last wins
+            }
+            return found;
+          },
+      .text = [](os::WindowId id) { return os::windowTitle(id); },
+      .className = [](os::WindowId id) { return os::windowClass(id); },
+  };
+  return host;
+}
 
 std::unique_ptr<ui::WindowManager> makeUpdateScripting() { return std::make_unique<UpdateScriptingForm>(); }
 

@@ -19,11 +19,31 @@
 // Threading: GUI thread only.
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <string>
 
+#include "platform/os/window_list.h"
 #include "platform/ui/window_manager.h"
 
 namespace ov::editors {
+
+// What the form asks of the desktop for its panel of the window under the mouse and for
+// "Wa&tch Mouse": the pointer's screen position, the top-level window and the control (the named
+// child window) under it, and their texts and class names. The program's reads the X display;
+// tests put their own.
+struct PointerHost {
+  std::function<bool(int& x, int& y)> position;
+  std::function<os::WindowId()> windowUnder;
+  std::function<os::WindowId(os::WindowId top, int x, int y)> controlUnder;
+  std::function<std::string(os::WindowId)> text;
+  std::function<std::string(os::WindowId)> className;
+};
+PointerHost& pointerHost();
+
+// The frame's events around a mouse capture: it hides for the capture and comes back after it.
+constexpr int kEventHideForCapture = 3217;
+constexpr int kEventShowAfterCapture = 3218;
 
 std::unique_ptr<ui::WindowManager> makeUpdateScripting();
 // Runs the form modally on the current thread; its response.

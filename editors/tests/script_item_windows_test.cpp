@@ -5,6 +5,10 @@
 // and trigger form's ways in.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QMouseEvent>
+#include <QWidget>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -566,6 +570,106 @@ TEST_F(ScriptWindows, ContainingTextPickerListsTheTargetsChildren) {
   });
   EXPECT_FALSE(host.pending());
   EXPECT_EQ(stored(14)[0].WaitForWindow.str(), std::string(40, 'x'));
+}
+
+// The desktop as the form sees it: the pointer at (100, 200) over an editor's Save button.
+class PointerScene {
+ public:
+  PointerScene() : m_saved(editors::pointerHost()) {
+    editors::PointerHost& p = editors::pointerHost();
+    p.position = [](int& x, int& y) {
+      x = 100;
+      y = 200;
+      return true;
+    };
+    p.windowUnder = [] { return os::WindowId(7); };
+    p.controlUnder = [](os::WindowId top, int, int) { return top == 7 ? os::WindowId(8) : os::WindowId(0); };
+    p.text = [](os::WindowId id) { return std::string(id == 7 ? "notes.txt - Editor" : "Save"); };
+    p.className = [](os::WindowId id) { return std::string(id == 7 ? "editor" : "button"); };
+  }
+  ~PointerScene() { editors::pointerHost() = m_saved; }
+
+ private:
+  editors::PointerHost m_saved;
+};
+
+void releaseMouse(WindowDriver& w, Qt::MouseButton button) {
+  w.with([button](ui::Window& win) {
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(3, 3), QPointF(3, 3), button, Qt::NoButton,
+                        Qt::NoModifier);
+    QCoreApplication::sendEvent(win.view(), &release);
+  });
+}
+
+TEST_F(ScriptWindows, MousePanelFollowsThePointerOnFocusItems) {
+  seedTask(16);
+  seedItem(16, 1, "Set Focus");
+  seedItem(16, 2, "Send Keys");
+  PointerScene scene;
+  ScriptedHost host;
+  runScript([&](Driver& d) {
+    d.gui([&] { loadItem(16, 1); });
+    d.later([] {
+      files::GLOBALREQUEST = ui::ChangeRecord;
+      (void)editors::UpdateScripting();
+    });
+    WindowDriver form = d.waitWindow("UpdateScripting");
+    EXPECT_TRUE(form.shown("?MouseGroup"));
+    form.tick();
+    EXPECT_EQ(form.text("?MousePanel"), "The mouse (X=100, Y=200) is currently over...");
+    EXPECT_EQ(form.text("?MouseWindowText"), "notes.txt - Editor");
+    EXPECT_EQ(form.text("?MouseWindowClass"), "editor");
+    EXPECT_EQ(form.text("?MouseControlText"), "Save");
+    EXPECT_EQ(form.text("?MouseControlClass"), "button");
+    form.press("?Cancel");
+    d.waitClosed(form);
+
+    d.gui([&] { loadItem(16, 2); });
+    d.later([] {
+      files::GLOBALREQUEST = ui::ChangeRecord;
+      (void)editors::UpdateScripting();
+    });
+    form = d.waitWindow("UpdateScripting");
+    EXPECT_FALSE(form.shown("?MouseGroup")) << "only Set Focus and If Window show the panel";
+    form.press("?Cancel");
+    d.waitClosed(form);
+  });
+  EXPECT_FALSE(host.pending());
+}
+
+TEST_F(ScriptWindows, WatchMouseRecordsALeftClickAndAbandonsOnARightOne) {
+  seedTask(17);
+  seedItem(17, 1, "Send Keys", "go");
+  std::vector<int> frameEvents;
+  scheduler::services().post = [&](int event, int thread) {
+    if (thread == scheduler::kFrameThread) frameEvents.push_back(event);
+  };
+  PointerScene scene;
+  ScriptedHost host;
+  runScript([&](Driver& d) {
+    d.gui([&] { loadItem(17, 1); });
+    d.later([] {
+      files::GLOBALREQUEST = ui::ChangeRecord;
+      (void)editors::UpdateScripting();
+    });
+    WindowDriver form = d.waitWindow("UpdateScripting");
+    form.press("?WatchMouse");
+    releaseMouse(form, Qt::RightButton);
+    d.settle();
+    EXPECT_EQ(form.text("?SCR:Keystrokes"), "go") << "a right click appends nothing";
+    form.press("?WatchMouse");
+    releaseMouse(form, Qt::LeftButton);
+    d.settle();
+    EXPECT_EQ(form.text("?SCR:Keystrokes"), "go[MOUSE X=100 Y=200][MOUSELEFT]");
+    EXPECT_EQ(form.text("?WatchMouse"), "Wa&tch");
+    form.press("?OK");
+    d.waitClosed(form);
+  });
+  EXPECT_FALSE(host.pending());
+  EXPECT_EQ(stored(17)[0].Keystrokes.str(), "go[MOUSE X=100 Y=200][MOUSELEFT]");
+  ASSERT_GE(frameEvents.size(), 4u);
+  EXPECT_EQ(frameEvents[0], editors::kEventHideForCapture);
+  EXPECT_EQ(frameEvents.back(), editors::kEventShowAfterCapture);
 }
 
 // A stand-in for the message list called to pick a message.
