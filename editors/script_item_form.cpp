@@ -1171,7 +1171,7 @@ class GetActionWindow : public ui::WindowManager {
 
   ui::Level Kill() override {
     if (Dead) return ui::Level::Notify;
-    if (!result && Response != ui::RequestCancelled) SCR.Action = m_saved;  // closed otherwise
+    if (!result) SCR.Action = m_saved;  // cancelled or closed: the item keeps its action
     files::GLOBALRESPONSE = static_cast<uint8_t>(Response ? Response : ui::RequestCancelled);
     return ui::WindowManager::Kill();
   }

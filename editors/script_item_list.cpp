@@ -31,6 +31,7 @@
 #include "platform/ui/host.h"
 #include "platform/ui/list_control.h"
 #include "platform/ui/locator_class.h"
+#include "platform/ui/progress_window.h"
 #include "platform/ui/prop.h"
 #include "platform/ui/runtime.h"
 #include "platform/ui/window_position.h"
@@ -515,10 +516,24 @@ void ImportScript() {
   files::GLO.EXPORTNAME = name;
   if (files::Access_SCRIPTING.Open() != Err::None) return;
   (void)scheduler::CheckScheduleLink("imported script action", SCH.ID);
-  std::vector<ImportNote> notes;
+  ScriptImporter importer;
   std::string problem;
-  const Err err = ImportScriptItems(SCH.ID, name, notes, nullptr, &problem);
-  for (const ImportNote& n : notes) ui::MESSAGE(n.text, n.title, ui::Icon::Exclamation);
+  Err err = importer.begin(SCH.ID, name, &problem);
+  if (err == Err::None) {
+    // Cancel keeps the items added so far.
+    ui::ProgressWindow progress(
+        "Processing Records",
+        [&](ui::ProgressWindow& p) {
+          p.setText("Importing Script Items");
+          const bool more = importer.step();
+          p.setProgress(static_cast<int64_t>(importer.done()), static_cast<int64_t>(importer.total()));
+          return more ? ui::ProgressWindow::Step::More : ui::ProgressWindow::Step::Done;
+        },
+        "ImportScript");
+    (void)progress.Run();
+    err = importer.finish(&problem);
+  }
+  for (const ImportNote& n : importer.notes) ui::MESSAGE(n.text, n.title, ui::Icon::Exclamation);
   if (err != Err::None) ui::MESSAGE("Error adding script item " + problem, "Error!", ui::Icon::Exclamation);
   (void)files::Access_SCRIPTING.Close();
 }

@@ -455,36 +455,57 @@ Err ExportScriptItems(int32_t task, const std::string& path, int* written, std::
 Err ImportScriptItems(int32_t task, const std::string& path, std::vector<ImportNote>& notes, int* added,
                       std::string* problem) {
   if (added) *added = 0;
-  std::vector<files::ImportedStep> steps;
-  Err err = files::importScriptFile(path, steps, problem);
+  ScriptImporter importer;
+  Err err = importer.begin(task, path, problem);
   if (err != Err::None) return err;
-  const files::ScriptingRec saved = SCR;
-  int count = 0;
-  const bool inTransaction = beginScripting();
-  int32_t next = lastSequence(task) + 1;
-  for (const files::ImportedStep& s : steps) {
-    if (!s.known) {
-      const std::string action = clipped(s.step.Action.view());
-      if (!action.empty() && action != act::kComment)
-        notes.push_back({"Unrecognized script action: " + action, "Import Error"});
-      continue;
-    }
-    SCR = s.step;
-    SCR.ID = task;
-    SCR.Sequence = next;
-    while (files::SCRIPTING.duplicate(files::SCR_KeyID) && next <= kLastImportSequence) SCR.Sequence = ++next;
-    if ((err = files::SCRIPTING.add()) != Err::None) break;
-    ++next;
-    ++count;
+  while (importer.step()) {
   }
-  err = endScripting(inTransaction, err);
-  SCR = saved;
-  if (err != Err::None) {
-    if (problem) *problem = rt::ERROR();
-    return err;
-  }
-  if (added) *added = count;
+  err = importer.finish(problem);
+  notes.insert(notes.end(), importer.notes.begin(), importer.notes.end());
+  if (err == Err::None && added) *added = importer.added();
+  return err;
+}
+
+Err ScriptImporter::begin(int32_t task, const std::string& path, std::string* problem) {
+  m_err = files::importScriptFile(path, m_steps, problem);
+  if (m_err != Err::None) return m_err;
+  m_saved = SCR;
+  m_task = task;
+  m_inTransaction = beginScripting();
+  m_next = lastSequence(task) + 1;
+  m_begun = true;
   return Err::None;
+}
+
+bool ScriptImporter::step() {
+  if (!m_begun || m_err != Err::None || m_at >= m_steps.size()) return false;
+  const files::ImportedStep& s = m_steps[m_at++];
+  if (!s.known) {
+    const std::string action = clipped(s.step.Action.view());
+    if (!action.empty() && action != act::kComment)
+      notes.push_back({"Unrecognized script action: " + action, "Import Error"});
+    return m_at < m_steps.size();
+  }
+  SCR = s.step;
+  SCR.ID = m_task;
+  SCR.Sequence = m_next;
+  while (files::SCRIPTING.duplicate(files::SCR_KeyID) && m_next <= kLastImportSequence) SCR.Sequence = ++m_next;
+  if ((m_err = files::SCRIPTING.add()) != Err::None) return false;
+  ++m_next;
+  ++m_added;
+  return m_at < m_steps.size();
+}
+
+Err ScriptImporter::finish(std::string* problem) {
+  if (!m_begun) return m_err;
+  m_begun = false;
+  const Err err = endScripting(m_inTransaction, m_err);
+  SCR = m_saved;
+  if (err != Err::None) {
+    m_added = 0;
+    if (problem) *problem = rt::ERROR();
+  }
+  return err;
 }
 
 std::vector<ScriptPrintLine> ScriptPrintLines(const std::vector<files::ScriptingRec>& items) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "datalib/records.h"
+#include "datalib/script_exchange.h"
 #include "platform/rt/err.h"
 
 namespace ov::editors {
@@ -106,6 +107,30 @@ struct ImportNote {
 // SCRIPTING must be open.
 rt::Err ImportScriptItems(int32_t task, const std::string& path, std::vector<ImportNote>& notes,
                           int* added = nullptr, std::string* problem = nullptr);
+
+// The same import a line at a time, for a window that shows its progress: begin reads the file
+// and starts the transaction, each step adds one line's item (false once all are done or one
+// failed), finish commits what was added (a stopped import keeps it) or, after a failure, rolls
+// everything back.
+class ScriptImporter {
+ public:
+  rt::Err begin(int32_t task, const std::string& path, std::string* problem = nullptr);
+  bool step();
+  rt::Err finish(std::string* problem = nullptr);
+  size_t done() const { return m_at; }
+  size_t total() const { return m_steps.size(); }
+  int added() const { return m_added; }
+  std::vector<ImportNote> notes;
+
+ private:
+  std::vector<files::ImportedStep> m_steps;
+  files::ScriptingRec m_saved{};
+  int32_t m_task = 0, m_next = 1;
+  size_t m_at = 0;
+  int m_added = 0;
+  bool m_inTransaction = false, m_begun = false;
+  rt::Err m_err = rt::Err::None;
+};
 
 // The detail lines of a printed script: the action and its description (80 characters).
 struct ScriptPrintLine {

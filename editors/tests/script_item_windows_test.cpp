@@ -495,6 +495,18 @@ TEST_F(ScriptWindows, PickerShowsAStoredFileActionAsOtherAndKeepsIt) {
   });
   EXPECT_EQ(result, 0);
   EXPECT_EQ(SCR.Action.str(), "File Actions");
+
+  // The close box too.
+  runScript([&](Driver& d) {
+    d.later([&] { result = editors::UpdateScripting_GetAction(); });
+    WindowDriver picker = d.waitWindow("UpdateScripting:GetAction");
+    picker.choose("?SCR:Action", "Comment");
+    picker.close();
+    d.waitClosed(picker);
+  });
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(SCR.Action.str(), "File Actions");
+  EXPECT_EQ(SCR.DDEType.str(), "Rename");
 }
 
 TEST_F(ScriptWindows, StartProgramOptionsAndProgramFile) {
@@ -974,6 +986,11 @@ TEST_F(ScriptWindows, ExportAndImportThroughTheList) {
     d.settle();
     host.expectFile("Choose File to Import", {base + ".ovs"});
     list.press("?Import");
+    EXPECT_TRUE(d.waitUntil([] {
+      for (ui::Window* w : ui::openWindows())
+        if (w->title() == "Processing Records") return false;
+      return true;
+    })) << "the import's progress window closes by itself";
     d.settle();
     host.expectFile("Choose File to Import", {});
     list.press("?Import");
