@@ -234,6 +234,10 @@ TEST_F(ScriptWindows, CancelledActionChoiceStoresNothing) {
     host.expectPopup("");
     list.press("?InsertMenu");
     d.settle();
+    // The Insert key on the list asks through the quick menu too.
+    host.expectPopup("");
+    ListDriver(d, list, "?Browse:1").key(ui::Key::Insert);
+    d.settle();
     list.press("?Close");
     d.waitClosed(list);
   });
@@ -727,6 +731,43 @@ TEST_F(ScriptWindows, SendEmailItemsTakeTheChosenMessage) {
   EXPECT_EQ(v[0].Action.str(), "Send Email");
   EXPECT_EQ(v[0].EmailID, 77);
   EXPECT_EQ(v[0].WindowTitleToCheckFor.str(), "Weekly report - boss@example.org");
+}
+
+class ContactPicker : public ui::WindowManager {
+ public:
+  ContactPicker() : ui::WindowManager("BrowseContacts") {}
+  ui::Level Init() override {
+    files::GLOBALREQUEST = 0;
+    files::C_.ClientID = 12;
+    Response = ui::RequestCompleted;
+    return ui::Level::Notify;
+  }
+};
+
+TEST_F(ScriptWindows, DisplayMessageNamesAChosenContact) {
+  seedTask(18);
+  seedItem(18, 1, "Display Message");
+  scheduler::registerProgramWindow("BrowseContacts", [] { return std::make_unique<ContactPicker>(); });
+  ScriptedHost host;
+  runScript([&](Driver& d) {
+    d.gui([&] { loadItem(18, 1); });
+    d.later([] {
+      files::GLOBALREQUEST = ui::ChangeRecord;
+      (void)editors::UpdateScripting();
+    });
+    WindowDriver form = d.waitWindow("UpdateScripting");
+    form.type("?Msg:Text", "   Call back");
+    form.press("?Msg:Contact");
+    EXPECT_EQ(form.text("?Msg:Text"), "Call back [CONTACT 12]");
+    form.enter("?Msg:Title", std::string(120, 't'));
+    form.press("?OK");
+    d.waitClosed(form);
+  });
+  scheduler::registerProgramWindow("BrowseContacts", {});
+  EXPECT_FALSE(host.pending());
+  const auto v = stored(18);
+  EXPECT_EQ(v[0].DDEApplicationName.str(), "Call back [CONTACT 12]");
+  EXPECT_EQ(v[0].DDEApplicationTopic.str(), std::string(120, 't')) << "titles are not cut to 80";
 }
 
 // ---- templates ----------------------------------------------------------------------------------
