@@ -47,7 +47,7 @@ namespace {
 
 using Items = std::vector<std::string>;
 
-class ScriptWindows : public dialogs::testing::DataFolder {
+class ScriptItemWindows : public dialogs::testing::DataFolder {
  protected:
   void SetUp() override {
     DataFolder::SetUp();
@@ -128,7 +128,7 @@ class ScriptWindows : public dialogs::testing::DataFolder {
   std::vector<std::string> started;
 };
 
-TEST_F(ScriptWindows, ListAddsCopiesPlacesAndDeletesItems) {
+TEST_F(ScriptItemWindows, ListAddsCopiesPlacesAndDeletesItems) {
   seedTask(5);
   ScriptedHost host;
   int response = 0;
@@ -220,7 +220,7 @@ TEST_F(ScriptWindows, ListAddsCopiesPlacesAndDeletesItems) {
   EXPECT_EQ(v[1].LastChangeDate, rt::TODAY());
 }
 
-TEST_F(ScriptWindows, CancelledActionChoiceStoresNothing) {
+TEST_F(ScriptItemWindows, CancelledActionChoiceStoresNothing) {
   seedTask(6);
   ScriptedHost host;
   int response = 0;
@@ -245,7 +245,7 @@ TEST_F(ScriptWindows, CancelledActionChoiceStoresNothing) {
   EXPECT_TRUE(items(6).empty()) << "no reserved item is left behind";
 }
 
-TEST_F(ScriptWindows, MoveButtonsAndDragReorder) {
+TEST_F(ScriptItemWindows, MoveButtonsAndDragReorder) {
   seedTask(7);
   seedItem(7, 1, "Send Keys", "a");
   seedItem(7, 2, "Send Keys", "b");
@@ -272,7 +272,7 @@ TEST_F(ScriptWindows, MoveButtonsAndDragReorder) {
   EXPECT_EQ(items(7), (Items{"1:Send Keys:a", "2:Send Keys:c", "4:Send Keys:b"}));
 }
 
-TEST_F(ScriptWindows, HotKeyTaskListCancelPutsTheScriptBack) {
+TEST_F(ScriptItemWindows, HotKeyTaskListCancelPutsTheScriptBack) {
   seedTask(8, "Hot Key");
   seedItem(8, 1, "Send Keys", "one");
   seedItem(8, 2, "Send Keys", "two");
@@ -301,7 +301,7 @@ TEST_F(ScriptWindows, HotKeyTaskListCancelPutsTheScriptBack) {
   EXPECT_EQ(items(8), (Items{"1:Send Keys:one", "2:Send Keys:two"}));
 }
 
-TEST_F(ScriptWindows, ListOpensOnceAndWarnsOfAMissingTask) {
+TEST_F(ScriptItemWindows, ListOpensOnceAndWarnsOfAMissingTask) {
   seedTask(9);
   SCH.ID = 0;
   ScriptedHost host;
@@ -326,7 +326,7 @@ TEST_F(ScriptWindows, ListOpensOnceAndWarnsOfAMissingTask) {
 
 // ---- the form -----------------------------------------------------------------------------------
 
-TEST_F(ScriptWindows, FormDeleteRequestDeletesWithoutOpening) {
+TEST_F(ScriptItemWindows, FormDeleteRequestDeletesWithoutOpening) {
   seedTask(10);
   seedItem(10, 1, "Comment");
   seedItem(10, 2, "Comment");
@@ -343,7 +343,7 @@ TEST_F(ScriptWindows, FormDeleteRequestDeletesWithoutOpening) {
   EXPECT_EQ(items(10), (Items{"2:Comment"}));
 }
 
-TEST_F(ScriptWindows, FormTabsFollowTheActionAndItsRules) {
+TEST_F(ScriptItemWindows, FormTabsFollowTheActionAndItsRules) {
   seedTask(11);
   seedItem(11, 1, "Mystery Step");
   seedItem(11, 2, "Wait");
@@ -439,7 +439,7 @@ TEST_F(ScriptWindows, FormTabsFollowTheActionAndItsRules) {
   EXPECT_EQ(v[4].DDEType.str(), "Bogus") << "a viewed item is not stored";
 }
 
-TEST_F(ScriptWindows, AnItemWithoutARealActionIsNotStored) {
+TEST_F(ScriptItemWindows, AnItemWithoutARealActionIsNotStored) {
   seedTask(12);
   seedItem(12, 1, "Other");
   ScriptedHost host;
@@ -471,7 +471,7 @@ TEST_F(ScriptWindows, AnItemWithoutARealActionIsNotStored) {
   EXPECT_EQ(v[0].Command.str(), "was unknown");
 }
 
-TEST_F(ScriptWindows, PickerShowsAStoredFileActionAsOtherAndKeepsIt) {
+TEST_F(ScriptItemWindows, PickerShowsAStoredFileActionAsOtherAndKeepsIt) {
   ScriptedHost host;
   files::SCRIPTING.clear();
   SCR.Action = "File Actions";
@@ -513,7 +513,7 @@ TEST_F(ScriptWindows, PickerShowsAStoredFileActionAsOtherAndKeepsIt) {
   EXPECT_EQ(SCR.DDEType.str(), "Rename");
 }
 
-TEST_F(ScriptWindows, StartProgramOptionsAndProgramFile) {
+TEST_F(ScriptItemWindows, StartProgramOptionsAndProgramFile) {
   seedTask(13);
   seedItem(13, 1, "Start Program");
   ScriptedHost host;
@@ -562,7 +562,7 @@ TEST_F(ScriptWindows, StartProgramOptionsAndProgramFile) {
   EXPECT_EQ(v[0].DDEApplicationTopic.str(), "Open");
 }
 
-TEST_F(ScriptWindows, ContainingTextPickerListsTheTargetsChildren) {
+TEST_F(ScriptItemWindows, ContainingTextPickerListsTheTargetsChildren) {
   seedTask(14);
   seedItem(14, 1, "Set Focus");
   ScriptedHost host;
@@ -617,7 +617,7 @@ void releaseMouse(WindowDriver& w, Qt::MouseButton button) {
   });
 }
 
-TEST_F(ScriptWindows, MousePanelFollowsThePointerOnFocusItems) {
+TEST_F(ScriptItemWindows, MousePanelFollowsThePointerOnFocusItems) {
   seedTask(16);
   seedItem(16, 1, "Set Focus");
   seedItem(16, 2, "Send Keys");
@@ -653,7 +653,7 @@ TEST_F(ScriptWindows, MousePanelFollowsThePointerOnFocusItems) {
   EXPECT_FALSE(host.pending());
 }
 
-TEST_F(ScriptWindows, WatchMouseRecordsALeftClickAndAbandonsOnARightOne) {
+TEST_F(ScriptItemWindows, WatchMouseRecordsALeftClickAndAbandonsOnARightOne) {
   seedTask(17);
   seedItem(17, 1, "Send Keys", "go");
   std::vector<int> frameEvents;
@@ -705,7 +705,7 @@ class MessagePicker : public ui::WindowManager {
   }
 };
 
-TEST_F(ScriptWindows, SendEmailItemsTakeTheChosenMessage) {
+TEST_F(ScriptItemWindows, SendEmailItemsTakeTheChosenMessage) {
   seedTask(15);
   scheduler::registerProgramWindow("BrowseMessages", [] { return std::make_unique<MessagePicker>(); });
   ScriptedHost host;
@@ -744,7 +744,7 @@ class ContactPicker : public ui::WindowManager {
   }
 };
 
-TEST_F(ScriptWindows, DisplayMessageNamesAChosenContact) {
+TEST_F(ScriptItemWindows, DisplayMessageNamesAChosenContact) {
   seedTask(18);
   seedItem(18, 1, "Display Message");
   scheduler::registerProgramWindow("BrowseContacts", [] { return std::make_unique<ContactPicker>(); });
@@ -772,7 +772,7 @@ TEST_F(ScriptWindows, DisplayMessageNamesAChosenContact) {
 
 // ---- templates ----------------------------------------------------------------------------------
 
-class ScriptTemplateWindows : public ScriptWindows {
+class ScriptTemplateWindows : public ScriptItemWindows {
  protected:
   int32_t seedTemplate(const char* description, std::vector<std::string> keys) {
     EXPECT_EQ(files::Access_SCRIPTTEMPLATES.Open(), Err::None);
@@ -935,7 +935,7 @@ TEST_F(ScriptTemplateWindows, AFailedTemplateItemDeleteLeavesEveryItem) {
 
 // ---- text, export, import, print --------------------------------------------------------------
 
-TEST_F(ScriptWindows, EditAsTextReplacesOnlyOnOk) {
+TEST_F(ScriptItemWindows, EditAsTextReplacesOnlyOnOk) {
   seedTask(30);
   seedItem(30, 1, "Send Keys", "abc");
   ScriptedHost host;
@@ -978,7 +978,7 @@ TEST_F(ScriptWindows, EditAsTextReplacesOnlyOnOk) {
   EXPECT_EQ(items(30), (Items{"1:Send Keys:one", "2:Exit Script"}));
 }
 
-TEST_F(ScriptWindows, ReferenceBuildsOnTheClipboard) {
+TEST_F(ScriptItemWindows, ReferenceBuildsOnTheClipboard) {
   ScriptedHost host;
   host.setClipboardText("start ");
   runScript([&](Driver& d) {
@@ -1013,7 +1013,7 @@ TEST_F(ScriptWindows, ReferenceBuildsOnTheClipboard) {
   EXPECT_EQ(host.clipboardText(), "") << "an emptied field empties the clipboard";
 }
 
-TEST_F(ScriptWindows, ExportAndImportThroughTheList) {
+TEST_F(ScriptItemWindows, ExportAndImportThroughTheList) {
   seedTask(31);
   seedItem(31, 1, "Send Keys", "x1");
   seedItem(31, 2, "Send Keys", "x2");
@@ -1053,7 +1053,7 @@ TEST_F(ScriptWindows, ExportAndImportThroughTheList) {
 
 // ---- ways in ------------------------------------------------------------------------------------
 
-TEST_F(ScriptWindows, FrameCommandAndTriggerFormOpenTheWindows) {
+TEST_F(ScriptItemWindows, FrameCommandAndTriggerFormOpenTheWindows) {
   using scheduler::Command::ScriptTemplates;
   for (const char* name : {"BrowseScriptTemplates", "BrowseScripting", "UpdateScripting", "Script:EditAsText"})
     scheduler::registerProgramWindow(name, {});
