@@ -13,6 +13,7 @@
 #include "datalib/files.h"
 #include "datalib/globals.h"
 #include "datalib/requests.h"
+#include "datalib/script_exchange.h"
 #include "datalib/script_status.h"
 #include "datalib/startup.h"
 #include "editors/item_sequence.h"
@@ -501,10 +502,20 @@ void ExportScript() {
   name = ScriptExportName(name);
   files::GLO.EXPORTNAME = name;
   if (files::Access_SCRIPTING.Open() != Err::None) return;
+  Err err = Err::None;
   std::string problem;
-  if (ExportScriptItems(SCH.ID, name, nullptr, &problem) != Err::None)
-    ui::MESSAGE("Error exporting script item " + problem, "Error!", ui::Icon::Exclamation);
+  // The file is written whole in one step: Cancel before it leaves the old file alone.
+  ui::ProgressWindow progress(
+      "Processing Records",
+      [&](ui::ProgressWindow& p) {
+        p.setText("Exporting Script Items");
+        err = ExportScriptItems(SCH.ID, name, nullptr, &problem);
+        return ui::ProgressWindow::Step::Done;
+      },
+      "ExportScript");
+  (void)progress.Run();
   (void)files::Access_SCRIPTING.Close();
+  if (err != Err::None) ui::MESSAGE("Error exporting script item " + problem, "Error!", ui::Icon::Exclamation);
 }
 
 void ImportScript() {

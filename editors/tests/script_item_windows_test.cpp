@@ -1024,6 +1024,11 @@ TEST_F(ScriptItemWindows, ExportAndImportThroughTheList) {
     WindowDriver list = openList(d, response);
     host.expectFile("Export to File", {base});
     list.press("?Export");
+    EXPECT_TRUE(d.waitUntil([] {
+      for (ui::Window* w : ui::openWindows())
+        if (w->title() == "Processing Records") return false;
+      return true;
+    })) << "the export's progress window closes by itself";
     d.settle();
     host.expectFile("Choose File to Import", {base + ".ovs"});
     list.press("?Import");
