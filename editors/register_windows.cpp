@@ -2,6 +2,10 @@
 
 #include "editors/calendar.h"
 #include "editors/hot_keys.h"
+#include "editors/script_item_form.h"
+#include "editors/script_item_list.h"
+#include "editors/script_templates.h"
+#include "editors/script_text_windows.h"
 #include "editors/triggers.h"
 #include "scheduler/program_windows.h"
 #include "scheduler/services.h"
@@ -16,6 +20,10 @@ void registerWindows() {
   scheduler::registerProgramWindow("BrowseTriggers", makeBrowseTriggers);
   scheduler::registerProgramWindow("UpdateHotKeys", makeUpdateHotKeys);
   scheduler::registerProgramWindow("BrowseHotKeys", makeBrowseHotKeys);
+  scheduler::registerProgramWindow("BrowseScripting", makeBrowseScripting);
+  scheduler::registerProgramWindow("UpdateScripting", makeUpdateScripting);
+  scheduler::registerProgramWindow("BrowseScriptTemplates", makeBrowseScriptTemplates);
+  scheduler::registerProgramWindow("Script:EditAsText", makeScriptEditAsText);
 }
 
 }  // namespace ov::editors
