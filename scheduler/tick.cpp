@@ -57,6 +57,12 @@ void UpdateScriptState() {
 
 void UpdateStatusLine() {
   TickState& t = tickState();
+  if (!StatusBarNote.isBlank()) {
+    call(tickFrame().setStatus, 2, StatusBarNote.str());
+    StatusBarNote.clear();
+    t.shownNextTask.clear();  // the next task's text comes back at the next tick
+    return;
+  }
   if (queuedScripts() == 0) {
     if (SchedulerActive) {
       const std::string& next = runnerState().nextTaskText;
