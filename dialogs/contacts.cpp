@@ -232,6 +232,7 @@ class UpdateContactsForm : public ui::WindowManager {
       return ui::Level::Notify;
     }
     if (feq == m_reminderButton) {
+      Update();
       requestReminder();
       showReminderPage();
       window().setProp(m_reminderLine, ui::Prop::Hide, 1);
