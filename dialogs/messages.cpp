@@ -155,11 +155,6 @@ class UpdateMessagesForm : public ui::WindowManager {
     if (feq == OkControl && !m_deleting && !m_viewOnly) {
       Update();
       if (m_required.Incomplete(false)) return ui::Level::Notify;
-      if (mailKind(M_.MailType.str()) == MailKind::MailMerge) {
-        M_.EmailTo = M_.MergeFile.str();
-        M_.EmailToName = M_.MergeFile.str();
-      }
-      linkToScriptItem();
       remember();
       return ui::WindowManager::TakeAccepted();
     }
@@ -244,6 +239,14 @@ class UpdateMessagesForm : public ui::WindowManager {
   }
 
   ui::Level TakeCompleted() override {
+    // After the OK pass has taken every field from the screen: a mail merge goes to its file.
+    if (!m_deleting) {
+      if (mailKind(M_.MailType.str()) == MailKind::MailMerge) {
+        M_.EmailTo = M_.MergeFile.str();
+        M_.EmailToName = M_.MergeFile.str();
+      }
+      linkToScriptItem();
+    }
     const ui::Level rv = ui::WindowManager::TakeCompleted();
     if (Response == ui::RequestCompleted && !m_deleting) {
       linkToScriptItem();
@@ -275,14 +278,14 @@ class UpdateMessagesForm : public ui::WindowManager {
     m_mailFormat = w.dropList("?M_:MailFormat", "Text|HTML|HTML file|Text file|Binary").at(214, 32, 80, 12)
                        .tip("Mail format").use(M_.MailFormat).on(tab).feq();
     m_toPrompt = w.prompt("?M_:EmailTo:Prompt", "*&To:").at(10, 50, 50, 10).on(tab).feq();
-    m_to = w.entry("?M_:EmailTo", "@s254").at(64, 48, 260, 12).msg("Recipient (Email Address)").use(M_.EmailTo).on(tab).feq();
+    m_to = w.entry("?M_:EmailTo", "@s254").at(64, 48, 260, 12).required().msg("Recipient (Email Address)").use(M_.EmailTo).on(tab).feq();
     m_contactLookup = w.button("?ContactLookup", "...").at(326, 48, 14, 12).tip("Select Contact to email").on(tab).feq();
     m_categoryPrompt = w.prompt("?M_:EmailToGroup:Prompt", "Cate&gory:").at(10, 50, 50, 10).on(tab).feq();
     m_category = w.entry("?M_:EmailToGroup", "@s20").at(64, 48, 100, 12).msg("E-mail to Contact Group")
                      .tip("E-mail to Group (Contact Category)").use(M_.EmailToGroup).on(tab).feq();
     m_categoryLookup = w.button("?CategoryLookup", "...").at(166, 48, 14, 12).tip("Select Contact Category").on(tab).feq();
     m_mergePrompt = w.prompt("?M_:MergeFile:Prompt", "&Merge file:").at(10, 64, 50, 10).on(tab).feq();
-    m_mergeFile = w.entry("?M_:MergeFile", "@s255").at(64, 62, 260, 12).tip("External mail merge file in CSV format")
+    m_mergeFile = w.entry("?M_:MergeFile", "@s255").at(64, 62, 260, 12).required().tip("External mail merge file in CSV format")
                       .use(M_.MergeFile).on(tab).feq();
     m_mergeLookup = w.button("?MergeLookup", "...").at(326, 62, 14, 12).on(tab).feq();
     m_namePrompt = w.prompt("?M_:EmailToName:Prompt", "&Name:").at(10, 64, 50, 10).on(tab).feq();
@@ -298,7 +301,7 @@ class UpdateMessagesForm : public ui::WindowManager {
     m_bccPrompt = w.prompt("?M_:BCC:Prompt", "&BCC:").at(10, 106, 50, 10).on(tab).feq();
     m_bcc = w.entry("?M_:BCC", "@s254").at(64, 104, 260, 12).msg("Blind Carbon Copy").use(M_.BCC).on(tab).feq();
     w.prompt("?M_:Subject:Prompt", "*&Subject:").at(10, 120, 50, 10).on(tab);
-    m_subject = w.entry("?M_:Subject", "@s254").at(64, 118, 260, 12).msg("Subject").use(M_.Subject).on(tab).feq();
+    m_subject = w.entry("?M_:Subject", "@s254").at(64, 118, 260, 12).required().msg("Subject").use(M_.Subject).on(tab).feq();
     w.prompt("?M_:Attachment:Prompt", "Attac&hment(s):").at(10, 134, 50, 10).on(tab);
     m_attachment = w.entry("?M_:Attachment", "@s254").at(64, 132, 260, 12).msg("Attachment file name")
                        .use(M_.Attachment).on(tab).feq();
