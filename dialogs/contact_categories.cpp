@@ -255,6 +255,9 @@ class BrowseContactCategories2PaneWindow : public ui::WindowManager {
     if (Request != ui::SelectRecord && !m_single.Init(*this)) return ui::Level::Notify;
     if (files::Relate_CONTACT.Open() != rt::Err::None) return ui::Level::Fatal;
     m_opened = true;
+    // The categories list reads its own file, which the contacts' relations only look into.
+    if (files::Relate_CONTACTCATEGORIES.Open() != rt::Err::None) return ui::Level::Fatal;
+    m_categoriesOpened = true;
 
     ui::Window& w = window();
     w.setTitle("Contact Categories");
@@ -350,8 +353,9 @@ class BrowseContactCategories2PaneWindow : public ui::WindowManager {
     if (Dead) return ui::Level::Notify;
     files::GLOBALRESPONSE = static_cast<uint8_t>(Response);
     const ui::Level rv = ui::WindowManager::Kill();
+    if (m_categoriesOpened) (void)files::Relate_CONTACTCATEGORIES.Close();
     if (m_opened) (void)files::Relate_CONTACT.Close();
-    m_opened = false;
+    m_opened = m_categoriesOpened = false;
     return rv;
   }
 
@@ -365,7 +369,7 @@ class BrowseContactCategories2PaneWindow : public ui::WindowManager {
   ui::StepLocatorClass m_categoryLocator, m_contactLocator;
   SingleInstance m_single;
   ui::WindowPositionKeeper m_position;
-  bool m_opened = false;
+  bool m_opened = false, m_categoriesOpened = false;
   int m_categoryList = 0, m_contactList = 0, m_copy = 0;
 };
 

@@ -144,6 +144,9 @@ class UpdateContactsForm : public ui::WindowManager {
     AddUpdateFile(m_file);
     if (files::Relate_CONTACT.Open() != rt::Err::None) return ui::Level::Fatal;
     m_opened = true;
+    // Typed categories are looked up and completed from their file.
+    if (files::Relate_CONTACTCATEGORIES.Open() != rt::Err::None) return ui::Level::Fatal;
+    m_categoriesOpened = true;
     if (Request == ui::InsertRecord) {
       if (!files::Access_CONTACT.hasReservation() && m_file.PrimeRecord(false) != rt::Err::None) return ui::Level::Fatal;
       m_newClient = C_.ClientID;
@@ -292,8 +295,9 @@ class UpdateContactsForm : public ui::WindowManager {
     m_steps.Kill();
     m_completion.Kill();
     const ui::Level rv = ui::WindowManager::Kill();
+    if (m_categoriesOpened) (void)files::Relate_CONTACTCATEGORIES.Close();
     if (m_opened) (void)files::Relate_CONTACT.Close();
-    m_opened = false;
+    m_opened = m_categoriesOpened = false;
     return rv;
   }
 
@@ -539,7 +543,8 @@ class UpdateContactsForm : public ui::WindowManager {
   db::ViewManager m_detailView;
   ui::BrowseClass m_details;
   ui::StepLongClass m_detailStep;
-  bool m_viewOnly = false, m_deleting = false, m_wizard = false, m_reminder = false, m_opened = false;
+  bool m_viewOnly = false, m_deleting = false, m_wizard = false, m_reminder = false;
+  bool m_opened = false, m_categoriesOpened = false;
   int32_t m_newClient = 0;
   int32_t m_dateValue = 0, m_timeValue = 0;
   std::string m_reminderText;
