@@ -1,6 +1,7 @@
 #include "dialogs/contacts.h"
 
 #include <cstddef>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -209,6 +210,11 @@ class UpdateContactsForm : public ui::WindowManager {
     return ui::WindowManager::TakeEvent();
   }
 
+  ui::Level TakeFieldEvent() override {
+    if (ui::FIELD() == m_detailList && ui::EVENT() == ui::EVENT::Drop) dropDetail();
+    return ui::WindowManager::TakeFieldEvent();
+  }
+
   ui::Level TakeNewSelection() override {
     if (ui::FIELD() == m_sheet) {
       if (window().isShown(m_detailList)) ui::SELECT(m_detailList);
@@ -355,6 +361,7 @@ class UpdateContactsForm : public ui::WindowManager {
                        .at(10, 44, 290, 104)
                        .on(tab)
                        .feq();
+    w.setProp(m_detailList, ui::Prop::DragId, "ContactDetail");
     m_details.Init(m_detailList, m_detailView, *this, &files::Relate_CONTACTDETAILS);
     m_details.AddSortOrder(&m_detailStep, files::CDT_K_Contact);
     m_details.AddRange("CDT:ClientID", C_.ClientID);
@@ -475,6 +482,26 @@ class UpdateContactsForm : public ui::WindowManager {
     if (button == m_top) r = sequencer.moveToTop(client, sequence);
     if (button == m_down) r = sequencer.moveDown(client, sequence);
     if (button == m_bottom) r = sequencer.moveToBottom(client, sequence);
+    showMoved(r, sequence);
+  }
+
+  // A detail row dropped onto another takes its place. The rows stand for the sequences they
+  // show, which need not be their row numbers (the list may be scrolled, the numbers have gaps).
+  void dropDetail() {
+    if (m_viewOnly || m_deleting) return;
+    auto* list = window().as<ui::ListControl>(m_detailList);
+    const int from = std::atoi(list->propList(ui::PROPLIST::MouseDownRow, 0).c_str());
+    const int onto = std::atoi(list->propList(ui::PROPLIST::MouseUpRow, 0).c_str());
+    const auto sequenceAt = [this](int row) {
+      return row >= 1 && m_detailQueue.GET(row) == rt::Err::None ? m_detailQueue.buf.Sequence : 0;
+    };
+    const int32_t fromSequence = sequenceAt(from), ontoSequence = sequenceAt(onto);
+    if (fromSequence == 0 || ontoSequence == 0 || fromSequence == ontoSequence) return;
+    editors::ItemSequencer sequencer(editors::ItemSequencer::contactDetails());
+    showMoved(sequencer.dragTo(C_.ClientID, fromSequence, ontoSequence), fromSequence);
+  }
+
+  void showMoved(const editors::ItemSequencer::Result& r, int32_t sequence) {
     if (r.err != rt::Err::None && !r.report.empty()) (void)ui::MESSAGE(r.report, "Error", ui::Icon::Exclamation);
     m_details.ResetSort(true);
     // The moved detail stays highlighted.

@@ -286,6 +286,10 @@ TEST_F(Contacts, DetailsAreWrittenAsEditedAndMoved) {
     EXPECT_EQ(details.selected(), 1);
     form.press("?MoveDown");
     EXPECT_EQ(details.texts(1), (Texts{"One", "Three", "Two"}));
+    details.dragRow(3, 1);  // a dragged row takes the place of the row it is dropped on
+    EXPECT_EQ(details.texts(1), (Texts{"Two", "One", "Three"}));
+    details.dragRow(1, 3);
+    EXPECT_EQ(details.texts(1), (Texts{"One", "Three", "Two"}));
     form.press("?Insert");
     form.type("?EIP:CDT:DataLabel", "Four");
     form.key("?EIP:CDT:DataLabel", ui::Key::Tab);
