@@ -263,9 +263,19 @@ TEST_F(Contacts, ANewContactStartsWithTheLabelsOfTheLastDetailsOwnerAndCancelLea
 
 TEST_F(Contacts, DetailsAreWrittenAsEditedAndMoved) {
   const int32_t ann = addContact("Ann", "Lee", "");
+  addDetail(ann, "Zero", "0");
   addDetail(ann, "One", "1");
   addDetail(ann, "Two", "2");
   addDetail(ann, "Three", "3");
+  // The first goes: the rows no longer show their own numbers as sequences.
+  ASSERT_EQ(files::Access_CONTACTDETAILS.Open(), rt::Err::None);
+  files::CDT.ClientID = ann;
+  files::CDT.Sequence = 0;
+  ASSERT_EQ(files::CONTACTDETAILS.setFrom(files::CDT_K_Contact), rt::Err::None);
+  ASSERT_EQ(files::CONTACTDETAILS.next(), rt::Err::None);
+  ASSERT_EQ(files::CDT.DataLabel.str(), "Zero");
+  ASSERT_EQ(files::CONTACTDETAILS.deleteRecord(), rt::Err::None);
+  (void)files::Access_CONTACTDETAILS.Close();
   ScriptedHost host;
   runScript([&](Driver& d) {
     d.later([ann] {
