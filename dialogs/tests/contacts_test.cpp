@@ -493,7 +493,7 @@ TEST_F(Contacts, PrintStartsTheReportOfTheTabFromTheProgramFolder) {
                             "/opt/orvane/OV_RPTS.EXE ?ReportsContactsWithinCategory"}));
 }
 
-TEST_F(Contacts, ASecondListBringsTheFirstForwardButAPickerAlwaysOpens) {
+TEST_F(Contacts, ASecondListBringsTheFirstForwardAPickerAlwaysOpensAndEmailWritesToTheContact) {
   addContact("Ann", "Lee", "", "", "ann@example.org");
   ScriptedHost host;
   runScript([&](Driver& d) {
@@ -519,6 +519,15 @@ TEST_F(Contacts, ASecondListBringsTheFirstForwardButAPickerAlwaysOpens) {
     d.waitClosed(picker);
     EXPECT_EQ(response, ui::RequestCompleted);
     d.gui([] { EXPECT_EQ(files::C_.LastName.str(), "Lee"); });
+
+    // "Email..." writes a new message to the highlighted contact.
+    first.post(1545);
+    WindowDriver message = d.waitWindow("UpdateMessages");
+    EXPECT_EQ(message.title(), "New E-mail Message");
+    EXPECT_EQ(message.text("?M_:EmailTo"), "ann@example.org");
+    EXPECT_EQ(message.text("?M_:EmailToName"), "Ann Lee");
+    message.press("?Cancel");
+    d.waitClosed(message);
     first.close();
     d.waitClosed(first);
   });
