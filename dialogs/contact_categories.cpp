@@ -315,7 +315,12 @@ class BrowseContactCategories2PaneWindow : public ui::WindowManager {
   using ui::WindowManager::Run;
   int Run(int number, int request) override {
     files::GLOBALREQUEST = static_cast<uint8_t>(request);
-    return number == kCategoryForm ? UpdateContactCategories() : UpdateContacts();
+    if (number == kCategoryForm) return UpdateContactCategories();
+    // The contact form looks categories up in the CC buffer, which holds the contacts' range.
+    const files::ContactCategoryRec highlighted = CC;
+    const int response = UpdateContacts();
+    CC = highlighted;
+    return response;
   }
 
   void Reset(bool force) override {

@@ -181,7 +181,7 @@ class UpdateContactsForm : public ui::WindowManager {
     m_steps.Init(m_sheet, m_back, m_next, OkControl, CancelControl, true, false, false, m_wizard ? 1 : 2);
     if (m_wizard) {
       for (int feq : m_wizardLines) w.setProp(feq, ui::Prop::Hide, 0);
-      w.setProp(m_details.InsertControl, ui::Prop::Text, "New");
+      w.setProp(m_insertDetail, ui::Prop::Text, "New");
       C_.DefaultContact = "None";
       w.setProp(m_reminderButton, ui::Prop::Hide, 1);
       w.display();
@@ -195,14 +195,14 @@ class UpdateContactsForm : public ui::WindowManager {
     m_position.Init(*this, files::globalIni(), true);
     m_tabs.Init(kSelectedTabColour, -1, 0, -1, -1, 0, 0);
     m_tabs.ColourTabs();
-    if (m_viewOnly || m_deleting) editors::StyleWindowControls(*this, m_deleting);
+    if (m_viewOnly || m_deleting) style();
     if (m_deleting) FirstField = CancelControl;  // the focus as the window opens
     return ui::Level::Benign;
   }
 
   void Reset(bool force) override {
     ui::WindowManager::Reset(force);
-    if (m_viewOnly || m_deleting) editors::StyleWindowControls(*this, m_deleting);
+    if (m_viewOnly || m_deleting) style();
   }
 
   ui::Level TakeEvent() override {
@@ -247,7 +247,7 @@ class UpdateContactsForm : public ui::WindowManager {
       window().setProp(m_reminderLine, ui::Prop::Hide, 1);
       window().setProp(m_reminderButton, ui::Prop::Hide, 1);
       window().display();
-      if (m_viewOnly || m_deleting) editors::StyleWindowControls(*this, m_deleting);
+      if (m_viewOnly || m_deleting) style();
       return ui::Level::Notify;
     }
     if (feq == m_dateLookup) {
@@ -308,6 +308,13 @@ class UpdateContactsForm : public ui::WindowManager {
   }
 
  private:
+  // Viewing or deleting: the form shows the contact read-only, its details included.
+  void style() {
+    editors::StyleWindowControls(*this, m_deleting);
+    for (int feq : {m_insertDetail, m_changeDetail, m_deleteDetail, m_up, m_top, m_down, m_bottom})
+      window().setProp(feq, ui::Prop::Disable, 1);
+  }
+
   void declareBasic(ui::Window& w) {
     const int tab = w.tab("?Tab:Basic", "Basic", m_sheet).feq();
     m_wizardLines.push_back(
@@ -372,9 +379,16 @@ class UpdateContactsForm : public ui::WindowManager {
     m_top = w.button("?MoveTop", "").at(304, 60, 20, 14).icon("QVMOVEBG.ICO").tip("Move record to the top").on(tab).feq();
     m_down = w.button("?MoveDown", "").at(304, 76, 20, 14).icon("QVMOVEDN.ICO").tip("Move record down one").on(tab).feq();
     m_bottom = w.button("?MoveBottom", "").at(304, 92, 20, 14).icon("QVMOVEND.ICO").tip("Move record to the bottom").on(tab).feq();
-    m_details.InsertControl = w.button("?Insert", "&New").at(160, 152, 45, 14).on(tab).feq();
-    m_details.ChangeControl = w.button("?Change", "&Edit").at(208, 152, 45, 14).on(tab).feq();
-    m_details.DeleteControl = w.button("?Delete", "&Delete").at(256, 152, 45, 14).on(tab).feq();
+    m_insertDetail = w.button("?Insert", "&New").at(160, 152, 45, 14).on(tab).feq();
+    m_changeDetail = w.button("?Change", "&Edit").at(208, 152, 45, 14).on(tab).feq();
+    m_deleteDetail = w.button("?Delete", "&Delete").at(256, 152, 45, 14).on(tab).feq();
+    // Details are written as they are edited, so a form that only shows the contact leaves them
+    // alone: their buttons and keys do nothing there.
+    if (!m_viewOnly && !m_deleting) {
+      m_details.InsertControl = m_insertDetail;
+      m_details.ChangeControl = m_changeDetail;
+      m_details.DeleteControl = m_deleteDetail;
+    }
     AddItem(m_details);
   }
 
@@ -579,6 +593,7 @@ class UpdateContactsForm : public ui::WindowManager {
   int m_sheet = 0, m_scheduleTab = 0, m_reminderLine = 0;
   int m_lastName = 0, m_category = 0, m_categoryLookup = 0, m_notes = 0;
   int m_detailList = 0, m_up = 0, m_top = 0, m_down = 0, m_bottom = 0;
+  int m_insertDetail = 0, m_changeDetail = 0, m_deleteDetail = 0;
   int m_date = 0, m_time = 0, m_dateLookup = 0;
   int m_reminderButton = 0, m_back = 0, m_next = 0;
 };
@@ -736,7 +751,11 @@ class BrowseContactsWindow : public ui::WindowManager {
   using ui::WindowManager::Run;
   int Run(int /*number*/, int request) override {
     files::GLOBALREQUEST = static_cast<uint8_t>(request);
-    return UpdateContacts();
+    // The contact form looks categories up in the CC buffer, which holds tab "Category"'s range.
+    const files::ContactCategoryRec picked = CC;
+    const int response = UpdateContacts();
+    CC = picked;
+    return response;
   }
 
   void Reset(bool force) override {

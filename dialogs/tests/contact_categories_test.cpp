@@ -139,6 +139,15 @@ TEST_F(ContactCategories, TheContactsFollowTheHighlightedCategory) {
     d.waitClosed(form);
     EXPECT_EQ(contacts.texts(2), (Texts{"Ray", "Zed"}));
 
+    // A contact filed under another category leaves the list on the highlighted one.
+    w.press("?InsertContact");
+    form = d.waitWindow("UpdateContacts");
+    form.type("?C_:LastName", "Yue");
+    form.enter("?C_:ContactCategory", "Work");
+    form.press("?OK");
+    d.waitClosed(form);
+    EXPECT_EQ(contacts.texts(2), (Texts{"Ray", "Zed"}));
+
     // Copy: a new contact with the highlighted one's fields.
     contacts.select(1);
     w.press("?CopyContact");
@@ -166,7 +175,7 @@ TEST_F(ContactCategories, TheContactsFollowTheHighlightedCategory) {
     w.close();
     d.waitClosed(w);
   });
-  EXPECT_EQ(storedContacts(), (Texts{"Lee: Work", "Ray: Family", "Abe: Work", "Zed: Family", "Ray: Family"}));
+  EXPECT_EQ(storedContacts(), (Texts{"Lee: Work", "Ray: Family", "Abe: Work", "Zed: Family", "Yue: Work", "Ray: Family"}));
 }
 
 }  // namespace

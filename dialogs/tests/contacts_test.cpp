@@ -368,6 +368,7 @@ TEST_F(Contacts, ViewIsReadOnlyAndAnEditKeepsValuesLongerThanTheOldEntries) {
     EXPECT_EQ(form.title(), "View Contact");
     EXPECT_EQ(form.text("?Cancel"), "Cl&ose");
     EXPECT_FALSE(form.enabled("?C_:LastName"));
+    for (const char* button : {"?Insert", "?Change", "?Delete", "?MoveUp"}) EXPECT_FALSE(form.enabled(button)) << button;
     form.press("?Cancel");
     d.waitClosed(form);
 
