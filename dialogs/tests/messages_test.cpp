@@ -169,6 +169,18 @@ TEST_F(Messages, AKnownAddressNamesItsContactAndAttachmentsJoin) {
     form.press("?OK");
     d.waitClosed(form);
 
+    // "Select Contact to email" picks the recipient from the contact list.
+    newMessage(d);
+    form = d.waitWindow("UpdateMessages");
+    form.press("?ContactLookup");
+    WindowDriver picker = d.waitWindow("BrowseContacts");
+    picker.press("?Select");
+    d.waitClosed(picker);
+    EXPECT_EQ(form.text("?M_:EmailTo"), "ann@example.org");
+    EXPECT_EQ(form.text("?M_:EmailToName"), "Ann Lee");
+    form.press("?Cancel");
+    d.waitClosed(form);
+
     // Written from the contact list's "Email...": the contact is the recipient.
     newMessage(d, ann);
     form = d.waitWindow("UpdateMessages");
@@ -208,6 +220,29 @@ TEST_F(Messages, SendNowTellsWhatHappened) {
     d.waitClosed(form);
   });
   EXPECT_TRUE(storedMessages().empty()) << "Send Now stores nothing";
+}
+
+TEST_F(Messages, OpenedToSelectTheFormOnlyShows) {
+  const int32_t id = addMessage("a@example.org", "Alpha");
+  ScriptedHost host;
+  runScript([&](Driver& d) {
+    d.later([id] {
+      (void)files::Access_MESSAGES.Open();
+      files::M_.EmailID = id;
+      (void)files::MESSAGES.get(files::M_KeyEmailID);
+      files::GLOBALREQUEST = ui::ViewRecord;
+      (void)dialogs::UpdateMessages(0);
+      (void)files::Access_MESSAGES.Close();
+    });
+    WindowDriver form = d.waitWindow("UpdateMessages");
+    EXPECT_EQ(form.title(), "View E-mail Message");
+    EXPECT_EQ(form.text("?M_:Subject"), "Alpha");
+    for (const char* field : {"?M_:EmailTo", "?M_:Subject", "?M_:MailType", "?AttachmentLookup"})
+      EXPECT_FALSE(form.enabled(field)) << field;
+    EXPECT_EQ(form.text("?Cancel"), "Cl&ose");
+    form.press("?Cancel");
+    d.waitClosed(form);
+  });
 }
 
 TEST_F(Messages, ListQueuesTheHighlightedMessageAndCopies) {
