@@ -346,15 +346,7 @@ class UpdateMessagesForm : public ui::WindowManager {
     std::string name = c.name();
     if (name.size() < 2 || name[0] != '?') return nullptr;
     if (name == "?HTMLFile" || name == "?TextFile") name = "?M_:HTMLFile";
-    std::string field = name.substr(1);
-    // "M_:Mail:Server" is declared with "_" for its inner colon.
-    if (field.rfind("M_:", 0) == 0) {
-      std::string rest = field.substr(3);
-      for (char& ch : rest)
-        if (ch == ':') ch = '_';
-      field = "M_:" + rest;
-    }
-    return files::Desc_MESSAGES.find(field);
+    return files::Desc_MESSAGES.find(name.substr(1));
   }
 
   void show(std::initializer_list<int> feqs, bool on) {

@@ -222,6 +222,33 @@ TEST_F(Messages, SendNowTellsWhatHappened) {
   EXPECT_TRUE(storedMessages().empty()) << "Send Now stores nothing";
 }
 
+TEST_F(Messages, TheHistoryKeyBringsBackAFieldOfTheMessageSavedLast) {
+  ScriptedHost host;
+  runScript([&](Driver& d) {
+    newMessage(d);
+    WindowDriver form = d.waitWindow("UpdateMessages");
+    form.type("?M_:EmailTo", "a@example.org");
+    form.type("?M_:Subject", "Weekly report");
+    form.with([](ui::Window& w) { w.select(w.feq("?Cancel")); });  // the focus leaves the page first
+    form.selectTab("Overrides");
+    form.type("?M_:Mail:Server", "mail.example.org");
+    form.press("?OK");
+    d.waitClosed(form);
+    newMessage(d);
+    form = d.waitWindow("UpdateMessages");
+    EXPECT_EQ(form.text("?M_:Subject"), "");
+    form.key("?M_:Subject", ui::Key::ctrl(ui::Key::Quote));
+    EXPECT_EQ(form.text("?M_:Subject"), "Weekly report");
+    form.with([](ui::Window& w) { w.select(w.feq("?Cancel")); });
+    form.selectTab("Overrides");
+    form.key("?M_:Mail:Server", ui::Key::ctrl(ui::Key::Quote));
+    EXPECT_EQ(form.text("?M_:Mail:Server"), "mail.example.org");
+    EXPECT_EQ(form.text("?M_:EmailTo"), "") << "only the field the key was pressed in";
+    form.press("?Cancel");
+    d.waitClosed(form);
+  });
+}
+
 TEST_F(Messages, OpenedToSelectTheFormOnlyShows) {
   const int32_t id = addMessage("a@example.org", "Alpha");
   ScriptedHost host;
