@@ -56,6 +56,15 @@ void UpdateScriptState() {
   if (!t.ScriptRunning) t.runNowOnce = false;
 }
 
+// A note left by another window takes the next task's place for one tick.
+bool ShowStatusBarNote() {
+  if (StatusBarNote.isBlank()) return false;
+  call(tickFrame().setStatus, 2, StatusBarNote.str());
+  StatusBarNote.clear();
+  tickState().shownNextTask.clear();  // the next task's text comes back at the next tick
+  return true;
+}
+
 void UpdateStatusLine() {
   TickState& t = tickState();
   if (queuedScripts() == 0) {
@@ -191,10 +200,11 @@ void MainTimerTick() {
     call(tickFrame().closeChangeNotification);
   }
   UpdateScriptState();
-  UpdateStatusLine();
+  const bool noted = ShowStatusBarNote();
+  if (!noted) UpdateStatusLine();
   if (t.ScriptRunning) {
     call(tickFrame().scriptStep);
-    UpdateStatusLine();
+    if (!noted) UpdateStatusLine();
   }
   GuardCurrentFolder();
   if (t.ScriptRunning) {
