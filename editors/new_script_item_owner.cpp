@@ -1,0 +1,7 @@
+#include <cstdint>
+
+namespace ov::editors {
+
+int32_t NewScriptItemOwner = 0;
+
+}  // namespace ov::editors
