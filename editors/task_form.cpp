@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 
 #include "datalib/config.h"
 #include "datalib/date_string_functions.h"
@@ -123,8 +124,8 @@ class TaskFile : public ui::UpdateFile {
 // The wizard asks the required-field checker before it leaves a page forwards.
 class TaskWizard : public winclasses::FormWizardClass {
  public:
-  winclasses::ReqFldClass* required = nullptr;
-  int32_t Validate() override { return required && required->Incomplete(true) ? 1 : 0; }
+  std::function<bool()> incomplete;
+  int32_t Validate() override { return incomplete && incomplete() ? 1 : 0; }
 };
 
 class UpdateScheduleForm : public ui::WindowManager {
@@ -197,7 +198,13 @@ class UpdateScheduleForm : public ui::WindowManager {
     const int feq = ui::ACCEPTED();
     if (feq == m_back || feq == m_next) {
       Update();
+      const int32_t was = m_steps.CURTABNUM;
       m_steps.TakeAccepted();
+      if (m_steps.CURTABNUM != was) {
+        // The focus leaves the page first, or the sheet would follow it back there.
+        window().select(CancelControl);
+        window().setProp(m_sheet, ui::Prop::Selected, m_steps.CURTABNUM);
+      }
       refreshLists();
       return ui::Level::Notify;
     }
@@ -421,10 +428,10 @@ class UpdateScheduleForm : public ui::WindowManager {
       y += 11;
     }
     w.prompt("?EventDate:Prompt", "N&ext occurrence:").at(10, 86, 70, 10).on(m_eventTab);
-    m_eventDate = w.entry("?SCH:Date:Event", dp).at(84, 86, 70, 12).required().use(SCH.Date).on(m_eventTab).feq();
+    m_eventDate = w.entry("?SCH:Date:Event", dp).at(84, 86, 70, 12).use(SCH.Date).on(m_eventTab).feq();
     m_eventDateButton = w.button("?EventDateButton", "...").at(156, 86, 14, 12).on(m_eventTab).feq();
     w.prompt("?EventTime:Prompt", "&Time:").at(180, 86, 30, 10).on(m_eventTab);
-    m_eventTime = w.entry("?SCH:Time:Event", tp).at(212, 86, 60, 12).required().use(SCH.Time).on(m_eventTab).feq();
+    m_eventTime = w.entry("?SCH:Time:Event", tp).at(212, 86, 60, 12).use(SCH.Time).on(m_eventTab).feq();
     m_eventSkip = w.check("?SCH:SkipNextTime:Event", "&Skip next regular occurrence of this task")
                       .at(10, 104, 250, 10).use(SCH.SkipNextTime).on(m_eventTab).feq();
     w.prompt("?EventWarn:Prompt", "&Advance warning:").at(10, 120, 70, 10).on(m_eventTab);
@@ -531,7 +538,7 @@ class UpdateScheduleForm : public ui::WindowManager {
       m_days[i] = w.check(std::string("?SCH:") + days[i], days[i]).at(94 + 72 * (i % 2), 40 + 10 * (i / 2), 70, 10)
                       .use(SCH.dayOfWeek(i)).on(m_everyGroup).feq();
     m_everyPrompt = w.prompt("?SCH:Every:Prompt", "Every:").at(94, 16, 30, 10).on(m_everyGroup).feq();
-    m_every = w.entry("?SCH:Every", "@n6").at(126, 16, 40, 12).required().use(SCH.Every).on(m_everyGroup).feq();
+    m_every = w.entry("?SCH:Every", "@n6").at(126, 16, 40, 12).use(SCH.Every).on(m_everyGroup).feq();
     m_interval = w.option("?SCH:EveryType", "Interval").at(94, 30, 140, 56).use(SCH.EveryType).on(m_everyGroup).feq();
     int iy = 40;
     for (const char* unit : {"minute(s)", "hour(s)", "day(s)", "week(s)", "month(s)", "year(s)"}) {
@@ -549,10 +556,10 @@ class UpdateScheduleForm : public ui::WindowManager {
     m_tips = w.button("?Tips", "&Tips").at(192, 60, 36, 12).on(m_everyGroup).feq();
     m_except = w.button("?Except", "E&xcept").at(246, 30, 50, 14).on(m_schedulingTab).feq();
     w.prompt("?SCH:Date:Prompt", "&Start:").at(6, 98, 60, 10).on(m_schedulingTab);
-    m_startDate = w.entry("?SCH:Date", dp).at(70, 98, 70, 12).required().use(SCH.Date).on(m_schedulingTab).feq();
+    m_startDate = w.entry("?SCH:Date", dp).at(70, 98, 70, 12).use(SCH.Date).on(m_schedulingTab).feq();
     m_startButton = w.button("?StartDateButton", "...").at(142, 98, 14, 12).on(m_schedulingTab).feq();
     m_startTimePrompt = w.prompt("?SCH:Time:Prompt", "&Time:").at(164, 98, 30, 10).on(m_schedulingTab).feq();
-    m_startTime = w.entry("?SCH:Time", tp).at(196, 98, 60, 12).required().use(SCH.Time).on(m_schedulingTab).feq();
+    m_startTime = w.entry("?SCH:Time", tp).at(196, 98, 60, 12).use(SCH.Time).on(m_schedulingTab).feq();
     m_skip = w.check("?SCH:SkipNextTime", "&Skip next regular occurrence").at(262, 98, 110, 10).use(SCH.SkipNextTime).on(m_schedulingTab).feq();
     w.prompt("?SCH:ExpiryDate:Prompt", "&End (blank=never):").at(6, 116, 64, 10).on(m_schedulingTab);
     m_expiryDate = w.entry("?SCH:ExpiryDate", dp).at(70, 116, 70, 12).use(SCH.ExpiryDate).on(m_schedulingTab).feq();
@@ -585,7 +592,7 @@ class UpdateScheduleForm : public ui::WindowManager {
     const int alarm = w.group("?AlarmGroup", "Alarm").at(6, 6, 360, 40).on(m_optionsTab).feq();
     m_alarm = w.check("?SCH:Alarm", "Alarm").tip("Play a WAV file as an alarm").at(12, 16, 40, 10).use(SCH.Alarm).on(alarm).feq();
     m_alarmPrompt = w.prompt("?SCH:AlarmFile:Prompt", "WAV File to Play:").at(60, 16, 70, 10).on(alarm).feq();
-    m_alarmFile = w.entry("?SCH:AlarmFile", "@s255").at(60, 28, 200, 12).required().use(SCH.AlarmFile).on(alarm).feq();
+    m_alarmFile = w.entry("?SCH:AlarmFile", "@s255").at(60, 28, 200, 12).use(SCH.AlarmFile).on(alarm).feq();
     m_browseWav = w.button("?BrowseWav", "Browse").at(264, 28, 40, 12).on(alarm).feq();
     m_playWav = w.button("?PlayWav", "&Play").tip("Let's hear it!").at(308, 28, 40, 12).on(alarm).feq();
     w.check("?SCH:Warn", "&Warn if not run on specified date").at(12, 52, 250, 10).use(SCH.Warn).on(m_optionsTab);
@@ -617,13 +624,13 @@ class UpdateScheduleForm : public ui::WindowManager {
     w.prompt("?M_:MailFormat:Prompt", "Mail &format").at(160, 20, 50, 10).on(m_emailTab);
     m_mailFormat = w.dropList("?M_:MailFormat", "Text|HTML|HTML file|Text file|Binary").at(214, 20, 80, 12).use(M_.MailFormat).on(m_emailTab).feq();
     m_toPrompt = w.prompt("?M_:EmailTo:Prompt", "*&To:").at(10, 38, 50, 10).on(m_emailTab).feq();
-    m_emailTo = w.entry("?M_:EmailTo", "@s255").at(64, 38, 270, 12).required().use(M_.EmailTo).on(m_emailTab).feq();
+    m_emailTo = w.entry("?M_:EmailTo", "@s255").at(64, 38, 270, 12).use(M_.EmailTo).on(m_emailTab).feq();
     m_selectContact = w.button("?SelectContact", "...").tip("Select Contact to email").at(338, 38, 16, 12).on(m_emailTab).feq();
     m_groupPrompt = w.prompt("?M_:EmailToGroup:Prompt", "Cate&gory:").at(10, 38, 50, 10).on(m_emailTab).feq();
     m_emailGroup = w.entry("?M_:EmailToGroup", "@s20").tip("E-mail to Group (Contact Category)").at(64, 38, 120, 12).use(M_.EmailToGroup).on(m_emailTab).feq();
     m_selectCategory = w.button("?SelectCategory", "...").tip("Select Contact Category").at(188, 38, 16, 12).on(m_emailTab).feq();
     m_mergePrompt = w.prompt("?M_:MergeFile:Prompt", "*&Merge file:").at(10, 38, 50, 10).on(m_emailTab).feq();
-    m_mergeFile = w.entry("?M_:MergeFile", "@s255").tip("External mail merge file in CSV format").at(64, 38, 270, 12).required().use(M_.MergeFile).on(m_emailTab).feq();
+    m_mergeFile = w.entry("?M_:MergeFile", "@s255").tip("External mail merge file in CSV format").at(64, 38, 270, 12).use(M_.MergeFile).on(m_emailTab).feq();
     m_mergeButton = w.button("?MergeFileButton", "...").at(338, 38, 16, 12).on(m_emailTab).feq();
     m_mergeNote = w.string("?MergeNote", "(Comma-delimited list of recipient names and e-mail addresses.)").at(64, 52, 280, 10).on(m_emailTab).feq();
     m_scriptNote1 = w.string("?ScriptNote1", "Comma-delimited list of recipient names, e-mail addresses,").at(64, 52, 280, 10).on(m_emailTab).feq();
@@ -670,15 +677,17 @@ class UpdateScheduleForm : public ui::WindowManager {
       w.setProp(m_wizardPicture, ui::Prop::Hide, picture.empty());
     }
     m_required.Init("Missing Information", "@PROMPT must be entered.", false);
-    m_required.AddField(m_eventDate, "SCH:Date", "Next occurrence", "", "Next occurrence", true);
-    m_required.AddField(m_eventTime, "SCH:Time", "Time", "", "Time", true);
-    m_required.AddField(m_startDate, "SCH:Date", "Start date", "", "Start", true);
-    m_required.AddField(m_startTime, "SCH:Time", "Start time", "", "Time", true);
-    m_required.AddField(m_emailTo, "M_:EmailTo", "Recipient (Email Address)", "", "To (Email Address)", true);
-    m_required.AddField(m_mergeFile, "M_:MergeFile", "External mail merge file in CSV format", "", "Merge file", true);
-    m_required.AddField(m_every, "SCH:Every", "Every", "", "Every", true);
-    m_required.AddField(m_alarmFile, "SCH:AlarmFile", "WAV File to Play", "", "WAV File to Play", true);
-    m_steps.required = &m_required;
+    m_requirable = {{m_eventDate, "SCH:Date", "Next occurrence"},
+                    {m_eventTime, "SCH:Time", "Time"},
+                    {m_startDate, "SCH:Date", "Start"},
+                    {m_startTime, "SCH:Time", "Time"},
+                    {m_emailTo, "M_:EmailTo", "To (Email Address)"},
+                    {m_mergeFile, "M_:MergeFile", "Merge file"},
+                    {m_every, "SCH:Every", "Every"},
+                    {m_alarmFile, "SCH:AlarmFile", "WAV File to Play"},
+                    {m_message, "SCH:Message", "Message"},
+                    {m_basicsMessage, "SCH:Message", "Message"}};
+    m_steps.incomplete = [this] { return incomplete(true); };
     m_steps.Init(m_sheet, m_back, m_next, OkControl, CancelControl, true, false, true, m_wizard ? 1 : 0);
     if (m_wizard) m_required.RegisterWizard(m_sheet);
     m_position.Init(*this, files::globalIni(), true);
@@ -734,6 +743,32 @@ class UpdateScheduleForm : public ui::WindowManager {
     return n >= 1 && n <= static_cast<int>(tabs.size()) ? tabs[static_cast<size_t>(n - 1)] : 0;
   }
 
+  // A control is hidden when it or anything it lies on (a group, a tab) is hidden.
+  bool hiddenOnForm(int feq) const {
+    for (const ui::Control* c = window().control(feq); c; c = c->parentFeq() ? window().control(c->parentFeq()) : nullptr)
+      if (c->isHidden()) return true;
+    return false;
+  }
+
+  // The required fields are the candidates that the form shows now; a message only when the
+  // task type needs one.
+  void syncRequired() {
+    for (const Requirable& r : m_requirable) {
+      const bool isMessage = r.feq == m_message || r.feq == m_basicsMessage;
+      const bool on = !hiddenOnForm(r.feq) && (!isMessage || m_messageRequired);
+      window().setProp(r.feq, ui::Prop::Req, on ? 1 : 0);
+      if (on)
+        m_required.AddField(r.feq, r.field, r.prompt, "", r.prompt, true);
+      else
+        m_required.RemoveField(r.feq);
+    }
+  }
+
+  bool incomplete(bool visibleOnly) {
+    syncRequired();
+    return m_required.Incomplete(visibleOnly) != 0;
+  }
+
   void show(int feq, bool on) { window().setProp(feq, ui::Prop::Hide, on ? 0 : 1); }
   void enable(int feq, bool on) { window().setProp(feq, ui::Prop::Disable, on ? 0 : 1); }
 
@@ -755,13 +790,7 @@ class UpdateScheduleForm : public ui::WindowManager {
     show(m_basicsMessage, p.messageOnBasics);
     show(m_emailTab, p.emailPages);
     show(m_mailBodyTab, p.emailPages);
-    m_required.RemoveField(m_message);
-    m_required.RemoveField(m_basicsMessage);
-    if (p.messageRequired) {
-      const int field = p.messageOnBasics ? m_basicsMessage : m_message;
-      m_required.AddField(field, "Message", "");
-      m_required.AddField(field, "SCH:Message", "Message", "", "Message", true);
-    }
+    m_messageRequired = p.messageRequired;
     if (p.reminderTime) {
       SCH.Time = kReminderTime;
       window().display(m_startTime);
@@ -902,10 +931,10 @@ class UpdateScheduleForm : public ui::WindowManager {
     if (const std::string warning = startDateWarning(SCH); !warning.empty())
       ui::MESSAGE(warning, "Warning", ui::Icon::Exclamation);
     const std::string ini = mainIni();
-    if (rt::VAL(rt::GETINI("Warning", "Active", "0", ini)) != 0) {
+    if (rt::textToNumber(rt::GETINI("Warning", "Active", "0", ini)) != 0) {
       SCH.AdvanceWarned = 0;
-      int32_t date = SCH.Date - static_cast<int32_t>(rt::VAL(rt::GETINI("Warning", "Date", "0", ini)));
-      int32_t time = SCH.Time - static_cast<int32_t>(rt::VAL(rt::GETINI("Warning", "Time", "0", ini)));
+      int32_t date = SCH.Date - static_cast<int32_t>(rt::textToNumber(rt::GETINI("Warning", "Date", "0", ini)));
+      int32_t time = SCH.Time - static_cast<int32_t>(rt::textToNumber(rt::GETINI("Warning", "Time", "0", ini)));
       while (time < 1 && date > 0) {  // earlier than midnight: the days before
         time += 8640000;
         --date;
@@ -1360,7 +1389,7 @@ class UpdateScheduleForm : public ui::WindowManager {
     Update();
     if (SCH.Command.isBlank()) SCH.Command = "N/A";
     w.display(m_command);
-    if (m_required.Incomplete(false)) return false;
+    if (incomplete(false)) return false;
     if (emailTask() && Request == ui::InsertRecord && M_.Subject.isBlank() &&
         ui::MESSAGE("This e-mail message has no subject.  Are you sure you want to save?", "Warning",
                     ui::Icon::Question, ui::BUTTON::Yes | ui::BUTTON::No) != ui::BUTTON::Yes)
@@ -1393,6 +1422,13 @@ class UpdateScheduleForm : public ui::WindowManager {
   winclasses::ColourTabClass m_tabs;
   ui::WindowPositionKeeper m_position;
   std::vector<db::RelationManager*> m_opened;
+  struct Requirable {
+    int feq;
+    const char* field;
+    const char* prompt;
+  };
+  std::vector<Requirable> m_requirable;
+  bool m_messageRequired = false;
   rt::Queue<ScriptRow> m_scriptRows;
   rt::Queue<UserRow> m_userRows;
   rt::Queue<TaskUserRow> m_taskUserRows;

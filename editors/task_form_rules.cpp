@@ -38,7 +38,7 @@ int32_t emailIdOfCommand(std::string_view command) {
   const std::string digits = clipped(rt::SUB(command, 8, 8));
   const std::string trimmed = digits.substr(std::min(digits.find_first_not_of(' '), digits.size()));
   if (trimmed.empty() || !rt::NUMERIC(trimmed)) return 0;
-  const long id = rt::VAL(trimmed);
+  const double id = rt::textToNumber(trimmed);
   return id > 0 ? static_cast<int32_t>(id) : 0;
 }
 
@@ -123,7 +123,7 @@ bool hourlyKeepsNoHistory(const files::ScheduleRec& task) {
 
 void primeNewTaskSchedule(files::ScheduleRec& task, int32_t today, int32_t now, std::string_view startDate) {
   const std::string start = clipped(startDate);
-  task.Date = start.empty() ? today : static_cast<int32_t>(rt::VAL(start));
+  task.Date = start.empty() ? today : static_cast<int32_t>(rt::textToNumber(start));
   task.Time = now + 30000;
   files::FIXDATE(task.Date, task.Time);
   task.ScheduleType = "Day of Week";
