@@ -166,7 +166,10 @@ class UpdateScheduleForm : public ui::WindowManager {
       m_newId = SCH.ID;
       linkItems(true);
     }
-    if (!preset.empty()) {
+    // Started on a thread of its own (the frame's "New ..." commands) no caller left a task in
+    // the buffer: whatever is there belongs to another window.
+    if (isStarted() && !m_reschedule) request = ui::InsertRecord;
+    if (!preset.empty() || (isStarted() && !m_reschedule)) {
       SCH = files::ScheduleRec{};
       M_ = files::MessageRec{};
     }
@@ -191,7 +194,37 @@ class UpdateScheduleForm : public ui::WindowManager {
 
   void Reset(bool force) override {
     ui::WindowManager::Reset(force);
-    if (m_viewOnly || m_deleting) StyleWindowControls(*this, m_deleting);
+    if (m_viewOnly || m_deleting) readOnly();
+  }
+
+  // Some fields have a control on two pages (the "Event" and "Scheduling" dates, the message on
+  // "Task Basics" and on "Message", the HTML and text file names); only one of each pair is on a
+  // page that is not hidden, and only that one is read. The other then shows the same value.
+  void Update() override {
+    ui::Window& w = window();
+    if (!w.isOpen()) return;
+    const int pairs[] = {m_eventDate, m_eventTime,   m_eventSkip,  m_eventWarnDate, m_eventWarnTime,
+                         m_startDate, m_startTime,   m_skip,       m_warnDate,      m_warnTime,
+                         m_message,   m_basicsMessage, m_htmlFile, m_textFile};
+    for (int feq : w.fields()) {
+      ui::Control* c = w.control(feq);
+      if (!c || !c->takesInput()) continue;
+      if (std::find(std::begin(pairs), std::end(pairs), feq) != std::end(pairs) && hiddenOnForm(feq)) continue;
+      (void)c->update();
+    }
+    w.display();
+  }
+
+  // Viewed or about to be deleted: nothing on the form changes the task or its items, and a
+  // viewed task is not stored again.
+  void readOnly() {
+    StyleWindowControls(*this, m_deleting);
+    for (int feq : {m_chooseProgram, m_chooseFolder, m_scripting, m_newItem, m_newQuick, m_copyItem, m_editItem,
+                    m_deleteItem, m_moveUp, m_moveTop, m_moveDown, m_moveBottom, m_template, m_editText, m_import,
+                    m_export, m_clear, m_contact, m_except, m_browseWav, m_removeUser, m_editUser, m_selectContact,
+                    m_selectCategory, m_mergeButton, m_attach, m_htmlButton, m_textFileButton})
+      enable(feq, false);
+    if (m_viewOnly) enable(OkControl, false);
   }
 
   ui::Level TakeAccepted() override {
@@ -612,7 +645,6 @@ class UpdateScheduleForm : public ui::WindowManager {
     OkControl = w.button("?OK", "&OK").setDefault().at(284, 216, 45, 14).feq();
     CancelControl = w.button("?Cancel", "Cancel").at(332, 216, 45, 14).feq();
     m_title = taskFormTitle(Request == ui::InsertRecord, m_viewOnly, m_wizard, m_scriptWizard, SCH);
-    if (m_deleting) m_title = "Delete Task";
     w.setTitle(m_title);
   }
 
@@ -693,12 +725,8 @@ class UpdateScheduleForm : public ui::WindowManager {
     m_position.Init(*this, files::globalIni(), true);
     AddItem(m_position);
     m_tabs.Init(kSelectedTabColour, -1, 0, -1, -1, 0, 0);
-    if (m_deleting) {
-      FirstField = CancelControl;
-      StyleWindowControls(*this, true);
-    } else if (m_viewOnly) {
-      StyleWindowControls(*this, false);
-    }
+    if (m_deleting) FirstField = CancelControl;
+    if (m_deleting || m_viewOnly) readOnly();
     alarmControls();
     scheduleTypeRules(false);
     taskTypeRules();

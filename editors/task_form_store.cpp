@@ -56,6 +56,13 @@ Err storeTask(const TaskStore& store, std::string& failure) {
     }
   }
   if (err == Err::None && store.skipSource && store.sourceId != 0) markSourceSkipped(store.sourceId);
+  if (err == Err::None && store.request != ui::InsertRecord) {
+    // The stored task becomes the file's current record, whatever the form read meanwhile.
+    const files::ScheduleRec edited = SCH;
+    err = files::Access_SCHEDULE.TryFetch(files::SCH_KeyID);
+    SCH = edited;
+    if (err != Err::None) failure = rt::ERROR();
+  }
   if (err == Err::None) {
     switch (store.request) {
       case ui::InsertRecord: err = files::Access_SCHEDULE.Insert(); break;
