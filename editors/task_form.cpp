@@ -121,12 +121,6 @@ class TaskFile : public ui::UpdateFile {
   UpdateScheduleForm& m_form;
 };
 
-// The wizard asks the required-field checker before it leaves a page forwards.
-class TaskWizard : public winclasses::FormWizardClass {
- public:
-  std::function<bool()> incomplete;
-  int32_t Validate() override { return incomplete && incomplete() ? 1 : 0; }
-};
 
 class UpdateScheduleForm : public ui::WindowManager {
  public:
@@ -231,6 +225,8 @@ class UpdateScheduleForm : public ui::WindowManager {
     const int feq = ui::ACCEPTED();
     if (feq == m_back || feq == m_next) {
       Update();
+      // Next leaves a page only once its required fields are filled.
+      if (feq == m_next && incomplete(true)) return ui::Level::Notify;
       const int32_t was = m_steps.CURTABNUM;
       m_steps.TakeAccepted();
       if (m_steps.CURTABNUM != was) {
@@ -719,8 +715,7 @@ class UpdateScheduleForm : public ui::WindowManager {
                     {m_alarmFile, "SCH:AlarmFile", "WAV File to Play"},
                     {m_message, "SCH:Message", "Message"},
                     {m_basicsMessage, "SCH:Message", "Message"}};
-    m_steps.incomplete = [this] { return incomplete(true); };
-    m_steps.Init(m_sheet, m_back, m_next, OkControl, CancelControl, true, false, true, m_wizard ? 1 : 0);
+    m_steps.Init(m_sheet, m_back, m_next, OkControl, CancelControl, true, false, false, m_wizard ? 1 : 0);
     if (m_wizard) m_required.RegisterWizard(m_sheet);
     m_position.Init(*this, files::globalIni(), true);
     AddItem(m_position);
@@ -1445,7 +1440,7 @@ class UpdateScheduleForm : public ui::WindowManager {
 
  private:
   TaskFile m_file;
-  TaskWizard m_steps;
+  winclasses::FormWizardClass m_steps;
   winclasses::ReqFldClass m_required;
   winclasses::ColourTabClass m_tabs;
   ui::WindowPositionKeeper m_position;

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "datalib/config.h"
 #include "dialogs/tests/fixture.h"
 #include "editors/register_windows.h"
+#include "platform/rt/ini.h"
 #include "platform/rt/paths.h"
 #include "platform/ui/host.h"
 #include "platform/ui/list_control.h"
@@ -144,6 +146,7 @@ WindowDriver openForm(Driver& d, int request, int& response) {
 
 TEST_F(TaskForm, NewTaskOpenedAt2358IsStoredForTheNextDayWithItsDefaults) {
   rt::setTestClock(kToday, 23 * 360000 + 58 * 6000 + 1);
+  { std::ofstream service(dir() / "OVNT.EXE"); }  // the service program is present
   ScriptedHost host;
   int response = 0;
   runScript([&](Driver& d) {
@@ -184,6 +187,60 @@ TEST_F(TaskForm, NewTaskOpenedAt2358IsStoredForTheNextDayWithItsDefaults) {
   EXPECT_TRUE(wasPosted(scheduler::kEventRefreshAll));
   EXPECT_FALSE(wasPosted(editors::kEventTaskFormCancelled));
   EXPECT_EQ(files::GETCONFIG("OVCATBoth"), "General") << "the next task of the type starts in this category";
+  EXPECT_EQ(rt::GETINI("Main", "Last Update", "", "./OVNT.INI").substr(0, 9), "03/16/26 ");
+}
+
+TEST_F(TaskForm, StartedFromTheFrameItIsANewTaskWhateverTheBufferHolds) {
+  seedTask("Another window's task", 1);  // left in SCH
+  editors::registerWindows();
+  ScriptedHost host;
+  runScript([&](Driver& d) {
+    d.gui([] {
+      files::GLOBALREQUEST = ui::ChangeRecord;  // left by another window
+      EXPECT_TRUE(scheduler::RunCommand(scheduler::Command::NewMessageTask, {}));
+    });
+    WindowDriver form = d.waitWindow("UpdateSchedule");
+    EXPECT_EQ(form.title().substr(0, 22), "Display Message Wizard");
+    form.with([](ui::Window&) {
+      EXPECT_EQ(SCH.ID, 2);
+      EXPECT_EQ(SCH.TaskType.str(), "Display Message");
+      EXPECT_TRUE(SCH.Description.isBlank());
+    });
+    // The wizard's message is on its first page, and required before Next.
+    EXPECT_TRUE(form.shown("?SCH:Message:Basics"));
+    host.expectMessage("\"Message\" must be entered.", ui::BUTTON::Ok);
+    form.press("?Next");
+    d.settle();
+    EXPECT_TRUE(form.shown("?SCH:Message:Basics"));
+    form.type("?SCH:Message:Basics", "Stretch");
+    form.press("?Next");
+    EXPECT_TRUE(form.shown("?SCH:Date"));
+    form.press("?Cancel");
+    d.waitClosed(form);
+  });
+  EXPECT_FALSE(host.pending());
+  EXPECT_EQ(storedTasks().size(), 1u);
+}
+
+TEST_F(TaskForm, AlarmTakesTheLastWavFile) {
+  ASSERT_EQ(rt::PUTINI("Settings", "LastWAVFile", "/snd/bell.wav", files::INI.FILENAME.str()), Err::None);
+  ScriptedHost host;
+  int response = 0;
+  runScript([&](Driver& d) {
+    WindowDriver form = openForm(d, ui::InsertRecord, response);
+    form.selectTab("Options / Alarm");
+    EXPECT_FALSE(form.enabled("?SCH:AlarmFile"));
+    form.check("?SCH:Alarm", true);
+    EXPECT_TRUE(form.enabled("?SCH:AlarmFile"));
+    EXPECT_EQ(form.text("?SCH:AlarmFile"), "/snd/bell.wav");
+    form.enter("?SCH:AlarmFile", "/snd/gong.wav");
+    // Play: a file that is not there sends the user to Browse.
+    form.press("?PlayWav");
+    form.with([](ui::Window& w) { EXPECT_EQ(w.focus(), w.feq("?BrowseWav")); });
+    form.press("?Cancel");
+    d.waitClosed(form);
+  });
+  EXPECT_EQ(files::GETCONFIG("LastWAVFile"), "/snd/gong.wav");
 }
 
 TEST_F(TaskForm, CancelledNewTaskTakesTheItemsWrittenUnderItsNumberWithIt) {
