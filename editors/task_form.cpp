@@ -26,6 +26,7 @@
 #include "platform/ui/event.h"
 #include "platform/ui/host.h"
 #include "platform/ui/list_control.h"
+#include "platform/ui/popup_class.h"
 #include "platform/ui/prop.h"
 #include "platform/ui/runtime.h"
 #include "platform/ui/window_position.h"
@@ -36,6 +37,7 @@
 #include "scheduler/services.h"
 #include "scheduler/task_items.h"
 #include "winclasses/colour_tab_class.h"
+#include "winclasses/entry_completion_class.h"
 #include "winclasses/form_wizard_class.h"
 #include "winclasses/req_fld_class.h"
 
@@ -155,7 +157,6 @@ class UpdateScheduleForm : public ui::WindowManager {
       m_wizard = m_reschedule = true;
       preset.clear();
       scheduler::PresetTaskType() = "";
-      m_savedMessage = SCH.Message.str();
       if (files::Access_SCHEDULE.PrimeRecord(true) != Err::None) return cancelled();
       m_newId = SCH.ID;
       linkItems(true);
@@ -286,6 +287,27 @@ class UpdateScheduleForm : public ui::WindowManager {
       }
     }
     return ui::WindowManager::TakeNewSelection();
+  }
+
+  ui::Level TakeEvent() override {
+    if (m_completing) m_categoryCompletion.TakeEvent();
+    return ui::WindowManager::TakeEvent();
+  }
+
+  // The script list: an item dragged onto another row takes its place; the right button opens
+  // the list's menu.
+  ui::Level TakeFieldEvent() override {
+    if (ui::FIELD() == m_scriptList && !m_viewOnly && !m_deleting) {
+      if (ui::EVENT() == ui::EVENT::Drop) {
+        dropItem();
+        return ui::Level::Notify;
+      }
+      if (ui::EVENT() == ui::EVENT::AlertKey && ui::KEYCODE() == 2) {
+        (void)m_scriptMenu.Ask();
+        return ui::Level::Notify;
+      }
+    }
+    return ui::WindowManager::TakeFieldEvent();
   }
 
   ui::Level TakeCompleted() override {
@@ -511,7 +533,7 @@ class UpdateScheduleForm : public ui::WindowManager {
                        .at(10, 20, 280, 150)
                        .on(m_scriptTab)
                        .feq();
-    w.setProp(m_scriptList, ui::Prop::Immediate, 1);
+    w.setProp(m_scriptList, ui::Prop::DragId, "ScriptItems");
     int by = 20;
     auto scriptButton = [&](const char* name, const char* text, const char* tip) {
       const int feq = w.button(name, text).tip(tip).at(296, by, 60, 12).on(m_scriptTab).feq();
@@ -718,7 +740,6 @@ class UpdateScheduleForm : public ui::WindowManager {
     m_steps.Init(m_sheet, m_back, m_next, OkControl, CancelControl, true, false, false, m_wizard ? 1 : 0);
     if (m_wizard) m_required.RegisterWizard(m_sheet);
     m_position.Init(*this, files::globalIni(), true);
-    AddItem(m_position);
     m_tabs.Init(kSelectedTabColour, -1, 0, -1, -1, 0, 0);
     if (m_deleting) FirstField = CancelControl;
     if (m_deleting || m_viewOnly) readOnly();
@@ -731,6 +752,18 @@ class UpdateScheduleForm : public ui::WindowManager {
       m_steps.ShrinkSheet(12);
       if (SCH.ID == 0)
         ui::MESSAGE("Auto-increment error.  Could not set unique schedule ID.", "Internal Error", ui::Icon::Hand);
+    }
+    m_scriptMenu.Init();
+    for (auto [text, control] : {std::pair{"&New", m_newItem}, {"&Edit", m_editItem}, {"&Delete", m_deleteItem},
+                                 {"-", 0}, {"&Template", m_template}, {"Edit as Te&xt", m_editText}, {"-", 0},
+                                 {"&Print", m_print}, {"-", 0}, {"Clear", m_clear}, {"Cop&y", m_copyItem}}) {
+      const std::string name = m_scriptMenu.AddItem(text);
+      if (control) m_scriptMenu.AddItemMimic(name, control);
+    }
+    if (!m_viewOnly && !m_deleting) {
+      m_categoryCompletion.Init(ui::Binding(M_.EmailToGroup), m_emailGroup, ui::Binding(files::CC.ContactCategory),
+                                false, files::Access_CONTACTCATEGORIES, files::CC_KeyContactCategories);
+      m_completing = true;
     }
     updateScriptButtons();
     if (m_skipFirst && !m_deleting && !m_viewOnly && !m_wizard) FirstField = m_description;
@@ -1173,6 +1206,22 @@ class UpdateScheduleForm : public ui::WindowManager {
     refreshScriptList(highlight);
   }
 
+  // The rows are translated to the items' sequences: after blank lines of a script read from
+  // text, or a delete, row and sequence numbers differ.
+  void dropItem() {
+    const auto* list = window().as<ui::ListControl>(m_scriptList);
+    if (!list) return;
+    const int from = static_cast<int>(rt::textToNumber(list->propList(ui::PROPLIST::MouseDownRow, 0)));
+    const int onto = static_cast<int>(rt::textToNumber(list->propList(ui::PROPLIST::MouseUpRow, 0)));
+    const int rows = m_scriptRows.RECORDS();
+    if (from < 1 || from > rows || onto < 1 || onto > rows || from == onto) return;
+    ItemSequencer sequencer(ItemSequencer::scriptItems());
+    const ItemSequencer::Result r =
+        sequencer.dragTo(SCH.ID, m_scriptRows.at(from).Sequence, m_scriptRows.at(onto).Sequence);
+    if (r.err != Err::None && !r.report.empty()) ui::MESSAGE(r.report, "Error", ui::Icon::Exclamation);
+    refreshScriptList(r.moved ? r.sequence : m_scriptRows.at(from).Sequence);
+  }
+
   void moveItem(int feq) {
     const int32_t sequence = highlightedSequence();
     if (sequence == 0) return;
@@ -1443,6 +1492,9 @@ class UpdateScheduleForm : public ui::WindowManager {
   winclasses::FormWizardClass m_steps;
   winclasses::ReqFldClass m_required;
   winclasses::ColourTabClass m_tabs;
+  winclasses::EntryCompletionClass m_categoryCompletion;
+  bool m_completing = false;
+  ui::PopupClass m_scriptMenu;
   ui::WindowPositionKeeper m_position;
   std::vector<db::RelationManager*> m_opened;
   struct Requirable {
@@ -1455,7 +1507,7 @@ class UpdateScheduleForm : public ui::WindowManager {
   rt::Queue<ScriptRow> m_scriptRows;
   rt::Queue<UserRow> m_userRows;
   rt::Queue<TaskUserRow> m_taskUserRows;
-  std::string m_title, m_savedMessage;
+  std::string m_title;
   uint8_t m_useScriptingValue = 0;
   int m_caller = 0;
   int32_t m_sourceId = 0, m_newId = 0;

@@ -20,6 +20,7 @@
 #include "platform/rt/paths.h"
 #include "platform/ui/host.h"
 #include "platform/ui/list_control.h"
+#include "platform/ui/testing/list_driver.h"
 #include "platform/ui/prop.h"
 #include "platform/ui/runtime.h"
 #include "scheduler/frame_commands.h"
@@ -342,6 +343,45 @@ TEST_F(TaskForm, EmailWizardStoresTheMessageAndNamesItInTheCommand) {
   EXPECT_EQ(files::GETCONFIG("LastEmail"), "ann@example.com");
 }
 
+// The contact category picker as a stand-in: it picks "Friends".
+class StandInCategoryPicker : public ui::WindowManager {
+ public:
+  StandInCategoryPicker() : ui::WindowManager("SelectContactCategories") {}
+  ui::Level Init() override {
+    files::GLOBALREQUEST = 0;
+    files::CC.ContactCategory = "Friends";
+    Response = ui::RequestCompleted;
+    return ui::Level::Notify;
+  }
+};
+
+TEST_F(TaskForm, MassMailingCategoryFillsTheHiddenRecipient) {
+  scheduler::registerProgramWindow("SelectContactCategories", [] { return std::make_unique<StandInCategoryPicker>(); });
+  scheduler::PresetTaskType() = "E-mail";
+  ScriptedHost host;
+  int response = 0;
+  runScript([&](Driver& d) {
+    WindowDriver form = openForm(d, 0, response);
+    form.press("?Next");
+    form.choose("?M_:MailType", "Mass Mailing");
+    EXPECT_FALSE(form.shown("?M_:EmailTo"));
+    form.press("?SelectCategory");
+    EXPECT_EQ(form.text("?M_:EmailToGroup"), "Friends");
+    form.with([](ui::Window&) { EXPECT_EQ(M_.EmailTo.str(), "N/A"); });
+    host.expectMessage("This e-mail message has no subject.", ui::BUTTON::Yes);
+    form.press("?OK");
+    d.waitClosed(form);
+  });
+  scheduler::registerProgramWindow("SelectContactCategories", {});
+  EXPECT_EQ(response, ui::RequestCompleted);
+  const auto messages = storedMessages();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].MailType.str(), "Mass Mailing");
+  EXPECT_EQ(messages[0].EmailToGroup.str(), "Friends");
+  EXPECT_EQ(messages[0].EmailTo.str(), "N/A");
+  EXPECT_EQ(files::GETCONFIG("LastMassMailing"), "Friends");
+}
+
 TEST_F(TaskForm, EmailTaskWhoseMessageIsGoneGetsANewOne) {
   seedTask("Old mail", 1, [] {
     SCH.TaskType = "Run Program";
@@ -641,10 +681,20 @@ TEST_F(TaskForm, ScriptPageKeepsNewItemsAfterTheHighlightedOneAndClosesGaps) {
     highlight(form, 2);
     form.press("?NewQuick");
     EXPECT_EQ(StandInItemForm::lastOwner, -1) << "the drop button asks for the action first";
+    d.gui([] { EXPECT_EQ(itemsOf(1), (std::vector<std::string>{"1:b", "2:c", "3:new", "4:new", "5:d", "6:e"})); });
+    // The last item dragged onto the first row goes to the top.
+    ui::test::ListDriver list(d, form, "?ST:Browse:1");
+    list.dragRow(6, 1);
+    d.gui([] { EXPECT_EQ(itemsOf(1), (std::vector<std::string>{"1:e", "2:b", "3:c", "4:new", "5:new", "6:d"})); });
+    // The list's menu copies the highlighted item behind it.
+    host.expectPopup("Copy");
+    list.rightClick(2);
+    d.settle();
     form.press("?Cancel");
     d.waitClosed(form);
   });
-  EXPECT_EQ(itemsOf(1), (std::vector<std::string>{"1:b", "2:c", "3:new", "4:new", "5:d", "6:e"}));
+  EXPECT_FALSE(host.pending());
+  EXPECT_EQ(itemsOf(1), (std::vector<std::string>{"1:e", "2:b", "3:b", "4:c", "5:new", "6:new", "7:d"}));
 
   runScript([&](Driver& d) {
     d.gui([] {
