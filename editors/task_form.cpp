@@ -157,7 +157,7 @@ class UpdateScheduleForm : public ui::WindowManager {
       m_wizard = m_reschedule = true;
       preset.clear();
       scheduler::PresetTaskType() = "";
-      if (files::Access_SCHEDULE.PrimeRecord(true) != Err::None) return cancelled();
+      if (!reserveNumber()) return cancelled();
       m_newId = SCH.ID;
       linkItems(true);
     }
@@ -410,12 +410,24 @@ class UpdateScheduleForm : public ui::WindowManager {
     }
   }
 
+  // Numbers the task in SCH as a new one. The number is reserved with a blank record, which the
+  // scheduler passes over (it has no date), not with a copy of the task, which it would perform
+  // while the form is still open.
+  bool reserveNumber() {
+    const files::ScheduleRec task = SCH;
+    if (files::Access_SCHEDULE.PrimeRecord(false) != Err::None) return false;
+    const int32_t id = SCH.ID;
+    SCH = task;
+    SCH.ID = id;
+    return true;
+  }
+
   bool prime(const std::string& preset, const std::string& startDate) {
     if (!SCH.ScheduleType.isBlank()) {
       // A copy of the task the caller left in the buffer, or the reschedule primed above.
       if (!m_reschedule) {
         m_copy = true;
-        if (files::Access_SCHEDULE.PrimeRecord(true) != Err::None) return false;
+        if (!reserveNumber()) return false;
       }
     } else {
       if (!preset.empty()) {

@@ -574,6 +574,11 @@ TEST_F(TaskForm, RescheduleMakesAOneTimeCopyAndMarksTheSourceSkipped) {
     ASSERT_FALSE(tabs.empty());
     EXPECT_EQ(tabs.front(), "Event");
     EXPECT_EQ(std::count(tabs.begin(), tabs.end(), "Scheduling"), 0);
+    d.gui([] {
+      const auto reserved = storedTasks();
+      ASSERT_EQ(reserved.size(), 2u);
+      EXPECT_EQ(reserved[1].Date, 0) << "the number is held by a record the scheduler passes over";
+    });
     form.enter("?SCH:Date:Event", "03/18/2026");
     form.check("?SCH:SkipNextTime:Event", true);
     form.press("?OK");
