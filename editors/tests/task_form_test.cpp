@@ -560,6 +560,28 @@ TEST_F(TaskForm, DateChecksOnTheSchedulingPage) {
   EXPECT_TRUE(storedTasks().empty());
 }
 
+TEST_F(TaskForm, StartDateSetsTheConfiguredAdvanceWarning) {
+  const std::string ini = files::INI.FILENAME.str();
+  ASSERT_EQ(rt::PUTINI("Warning", "Active", "1", ini), Err::None);
+  ASSERT_EQ(rt::PUTINI("Warning", "Date", "1", ini), Err::None);
+  ASSERT_EQ(rt::PUTINI("Warning", "Time", "360000", ini), Err::None);  // a day and an hour before
+  rt::setTestClock(kToday, 30 * 6000 + 1);                              // 00:30: the task at 00:35
+  ScriptedHost host;
+  int response = 0;
+  runScript([&](Driver& d) {
+    WindowDriver form = openForm(d, ui::InsertRecord, response);
+    form.selectTab("Scheduling");
+    form.enter("?SCH:Date", "03/18/2026");
+    form.with([](ui::Window&) {
+      EXPECT_EQ(SCH.AdvanceWarnDate, rt::DATE(3, 16, 2026)) << "an hour before 00:35 lies the day before";
+      EXPECT_EQ(SCH.AdvanceWarnTime, 23 * 360000 + 35 * 6000 + 1);
+      EXPECT_EQ(SCH.AdvanceWarned, 0);
+    });
+    form.press("?Cancel");
+    d.waitClosed(form);
+  });
+}
+
 TEST_F(TaskForm, RescheduleMakesAOneTimeCopyAndMarksTheSourceSkipped) {
   const int32_t source = seedTask("Standup", 5);
   addItems(source, {"one", "two"});
