@@ -18,7 +18,13 @@ namespace {
 
 // The message in M_ stored: changed when it has a number and is there, else added with a new one.
 Err storeMessage(bool insert) {
-  if (!insert && M_.EmailID != 0 && files::Access_MESSAGES.TryUpdate() == Err::None) return Err::None;
+  if (!insert && M_.EmailID != 0) {
+    // The stored message becomes the file's current record, then takes the edited one's place.
+    const files::MessageRec edited = M_;
+    const bool there = files::Access_MESSAGES.TryFetch(files::M_KeyEmailID) == Err::None;
+    M_ = edited;
+    if (there && files::Access_MESSAGES.TryUpdate() == Err::None) return Err::None;
+  }
   M_.EmailID = 0;  // numbered as it is added
   return files::Access_MESSAGES.TryInsert();
 }

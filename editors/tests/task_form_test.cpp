@@ -382,6 +382,39 @@ TEST_F(TaskForm, MassMailingCategoryFillsTheHiddenRecipient) {
   EXPECT_EQ(files::GETCONFIG("LastMassMailing"), "Friends");
 }
 
+TEST_F(TaskForm, ChangedEmailTaskUpdatesItsMessage) {
+  EXPECT_EQ(files::Access_MESSAGES.Open(), Err::None);
+  files::MESSAGES.clear();
+  M_.EmailID = 3;
+  M_.MailType = "E-mail";
+  M_.MailFormat = "Text";
+  M_.EmailTo = "ann@example.com";
+  M_.Subject = "Old";
+  EXPECT_EQ(files::MESSAGES.add(), Err::None);
+  (void)files::Access_MESSAGES.Close();
+  M_ = files::MessageRec{};
+  seedTask("Mail", 1, [] {
+    SCH.TaskType = "Run Program";
+    SCH.Command = "OVEMAIL 3";
+  });
+  ScriptedHost host;
+  int response = 0;
+  runScript([&](Driver& d) {
+    WindowDriver form = openForm(d, ui::ChangeRecord, response);
+    form.selectTab("E-mail");
+    EXPECT_EQ(form.text("?M_:Subject"), "Old");
+    form.enter("?M_:Subject", "New");
+    form.press("?OK");
+    d.waitClosed(form);
+  });
+  EXPECT_EQ(response, ui::RequestCompleted);
+  const auto messages = storedMessages();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].EmailID, 3);
+  EXPECT_EQ(messages[0].Subject.str(), "New");
+  EXPECT_EQ(storedTasks().at(0).Command.str(), "OVEMAIL 3");
+}
+
 TEST_F(TaskForm, EmailTaskWhoseMessageIsGoneGetsANewOne) {
   seedTask("Old mail", 1, [] {
     SCH.TaskType = "Run Program";
