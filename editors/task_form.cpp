@@ -177,7 +177,9 @@ class UpdateScheduleForm : public ui::WindowManager {
     }
     AddUpdateFile(m_file);
     if (Request == ui::InsertRecord && !prime(preset, startDate)) return cancelled();
-    if (Request == ui::InsertRecord) m_newId = SCH.ID;
+    // Only a number reserved for this new task is given back on cancel, with its items; a
+    // number the buffer merely carried may belong to a stored task.
+    if (Request == ui::InsertRecord && (m_primed || files::Access_SCHEDULE.hasReservation())) m_newId = SCH.ID;
     if (emailTask()) fetchMessage();
     declareWindow();
     fillScriptList();
@@ -416,6 +418,7 @@ class UpdateScheduleForm : public ui::WindowManager {
   bool reserveNumber() {
     const files::ScheduleRec task = SCH;
     if (files::Access_SCHEDULE.PrimeRecord(false) != Err::None) return false;
+    m_primed = true;
     const int32_t id = SCH.ID;
     SCH = task;
     SCH.ID = id;
@@ -437,6 +440,7 @@ class UpdateScheduleForm : public ui::WindowManager {
                       ui::Icon::Hand);
           return false;
         }
+        m_primed = true;
         const WizardKind kind = wizardKind(preset);
         SCH.TaskType = kind.taskType;
         m_scriptWizard = kind.scriptWizard;
@@ -449,6 +453,7 @@ class UpdateScheduleForm : public ui::WindowManager {
         scheduler::PresetTaskType() = "";
       } else if (SCH.ID == 0) {
         if (files::Access_SCHEDULE.PrimeRecord(false) != Err::None) return false;
+        m_primed = true;
         SCH.TaskType = "Both";
       }
       primeNewTaskSchedule(SCH, rt::TODAY(), rt::CLOCK(), startDate);
@@ -1524,7 +1529,7 @@ class UpdateScheduleForm : public ui::WindowManager {
   int m_caller = 0;
   int32_t m_sourceId = 0, m_newId = 0;
   bool m_callerRegistered = false, m_wizard = false, m_reschedule = false, m_scriptWizard = false, m_copy = false;
-  bool m_skipFirst = false, m_skipSource = false;
+  bool m_skipFirst = false, m_skipSource = false, m_primed = false;
   int m_sheet = 0, m_eventTab = 0, m_basicsTab = 0, m_programTab = 0, m_scriptTab = 0, m_messageTab = 0;
   int m_emailTab = 0, m_mailBodyTab = 0, m_schedulingTab = 0, m_usersTab = 0, m_optionsTab = 0;
   int m_eventDate = 0, m_eventDateButton = 0, m_eventTime = 0, m_eventSkip = 0, m_eventWarnDate = 0;

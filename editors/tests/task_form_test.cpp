@@ -270,6 +270,21 @@ TEST_F(TaskForm, CancelledNewTaskTakesTheItemsWrittenUnderItsNumberWithIt) {
   EXPECT_FALSE(wasPosted(scheduler::kEventRefreshAll));
 }
 
+TEST_F(TaskForm, CancelLeavesTheItemsOfATaskWhoseNumberTheBufferCarried) {
+  seedTask("Stored", 1);
+  addItems(1, {"kept"});
+  SCH.ScheduleType = "";  // a buffer with a stored task's number but no schedule: not a copy
+  ScriptedHost host;
+  int response = 0;
+  runScript([&](Driver& d) {
+    WindowDriver form = openForm(d, ui::InsertRecord, response);
+    form.press("?Cancel");
+    d.waitClosed(form);
+  });
+  EXPECT_EQ(itemsOf(1), std::vector<std::string>{"1:kept"});
+  EXPECT_EQ(storedTasks().size(), 1u);
+}
+
 TEST_F(TaskForm, ScriptWizardStoresARunProgramTaskWithoutProgram) {
   scheduler::PresetTaskType() = "Script";
   ScriptedHost host;
