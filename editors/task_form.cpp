@@ -131,7 +131,6 @@ class UpdateScheduleForm : public ui::WindowManager {
   bool reschedule() const { return m_reschedule; }
   bool emailTask() const { return isEmailCommand(SCH.Command.view()) && SCH.TaskType == "Run Program"; }
   int32_t sourceId() const { return m_sourceId; }
-  bool skipSource() const { return m_skipSource; }
   int32_t newId() const { return m_newId; }
 
   ui::Level Init() override {
@@ -335,16 +334,22 @@ class UpdateScheduleForm : public ui::WindowManager {
     return rv;
   }
 
-  // Completion before the write: defaults, the category remembered, a rescheduled task's one
-  // occurrence, the service program's stamp.
-  void complete() {
+  // Completion before the write: defaults and the exception rules, a rescheduled task's one
+  // occurrence (asked once: after a failed write the check on the form is already cleared).
+  void complete(TaskStore& store) {
     scheduler::PrepareTaskRecord();
-    files::PUTCONFIG("OVCAT" + SCH.TaskType.str(), SCH.Category.str());
     if (m_reschedule) {
       SCH.ScheduleType = "Once";
-      m_skipSource = SCH.SkipNextTime != 0;
-      if (m_skipSource) SCH.SkipNextTime = 0;
+      if (SCH.SkipNextTime) m_skipSource = true;
+      SCH.SkipNextTime = 0;
+      store.skipSource = m_skipSource;
     }
+  }
+
+  // After the write: the category remembered for the next task of the type, the service
+  // program's stamp.
+  void stored() {
+    files::PUTCONFIG("OVCAT" + SCH.TaskType.str(), SCH.Category.str());
     if (rt::EXISTS("OVNT.EXE"))
       (void)rt::PUTINI("Main", "Last Update",
                        rt::FORMAT(rt::TODAY(), "@d17") + " " + rt::FORMAT(rt::CLOCK(), "@t4"), "./OVNT.INI");
@@ -1562,24 +1567,22 @@ Err write(UpdateScheduleForm& form, int request) {
   TaskStore store;
   store.request = request;
   store.email = form.emailTask();
-  store.skipSource = form.skipSource();
   store.sourceId = form.sourceId();
+  if (request != ui::DeleteRecord) store.prepare = [&form](TaskStore& s) { form.complete(s); };
   std::string failure;
   const Err err = storeTask(store, failure);
-  if (err != Err::None) form.reportFailure(failure);
-  else if (request == ui::InsertRecord) form.forgetReservation();
+  if (err != Err::None) {
+    form.reportFailure(failure);
+    return err;
+  }
+  if (request == ui::InsertRecord) form.forgetReservation();
+  if (request != ui::DeleteRecord) form.stored();
   return err;
 }
 
-Err TaskFile::Insert() {
-  m_form.complete();
-  return write(m_form, ui::InsertRecord);
-}
+Err TaskFile::Insert() { return write(m_form, ui::InsertRecord); }
 
-Err TaskFile::Change() {
-  m_form.complete();
-  return write(m_form, ui::ChangeRecord);
-}
+Err TaskFile::Change() { return write(m_form, ui::ChangeRecord); }
 
 Err TaskFile::Delete() { return write(m_form, ui::DeleteRecord); }
 

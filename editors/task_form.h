@@ -20,6 +20,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -182,10 +183,13 @@ struct TaskStore {
   bool email = false;         // store the message in the M_ buffer first
   bool skipSource = false;    // reschedule: set SkipNextTime on task `sourceId`
   int32_t sourceId = 0;
+  // Completes SCH inside the transaction before anything is written (what it writes, such as the
+  // shifted copies of the exception rules, stands or falls with the task).
+  std::function<void(TaskStore&)> prepare;
 };
 // Writes the task in SCH (and, as asked, its message and its source's skip mark) in one
-// transaction. A failed message store or task write leaves nothing written and is reported
-// (rt::ERROR()); a failed skip mark is reported and the rest goes on, as the user saw it asked.
+// transaction. A failed message store or task write leaves nothing written and is reported in
+// `failure`; a failed skip mark is reported at once and the rest goes on.
 rt::Err storeTask(const TaskStore& store, std::string& failure);
 
 // A cancelled new task: its reserved record and every script item written under its number.

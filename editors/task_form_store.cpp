@@ -46,7 +46,8 @@ void markSourceSkipped(int32_t sourceId) {
 
 }  // namespace
 
-Err storeTask(const TaskStore& store, std::string& failure) {
+Err storeTask(const TaskStore& given, std::string& failure) {
+  TaskStore store = given;
   failure.clear();
   const bool email = store.email && store.request != ui::DeleteRecord;
   std::vector<db::File*> involved{&files::SCHEDULE, &files::SCRIPTING};
@@ -54,6 +55,7 @@ Err storeTask(const TaskStore& store, std::string& failure) {
   // Without a transaction (another one is running) the writes go on one by one.
   const bool own = db::LOGOUT(1, involved) == Err::None;
   Err err = Err::None;
+  if (store.prepare) store.prepare(store);
   if (email) {
     if (err = storeMessage(store.request == ui::InsertRecord); err != Err::None) {
       failure = "Could not add message to database.";

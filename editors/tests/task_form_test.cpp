@@ -608,6 +608,36 @@ TEST_F(TaskForm, DateChecksOnTheSchedulingPage) {
   EXPECT_TRUE(storedTasks().empty());
 }
 
+TEST_F(TaskForm, TaskOnAnExcludedDayIsStoredWithItsShiftedCopy) {
+  ScriptedHost host;
+  int response = 0;
+  runScript([&](Driver& d) {
+    WindowDriver form = openForm(d, ui::InsertRecord, response);
+    form.with([](ui::Window& w) {
+      SCH.Description = "Daily report";
+      SCH.Message = "Daily report";
+      SCH.ScheduleType = "Custom";
+      SCH.Every = 1;
+      SCH.EveryType = "day(s)";
+      SCH.Date = rt::DATE(3, 14, 2026);  // a Saturday
+      SCH.ExceptWeekends = 1;
+      SCH.ShiftType = "Next day";
+      w.display();
+    });
+    form.press("?OK");
+    d.waitClosed(form);
+  });
+  EXPECT_EQ(response, ui::RequestCompleted);
+  const auto tasks = storedTasks();
+  ASSERT_EQ(tasks.size(), 2u);
+  const files::ScheduleRec& task = tasks[0].ScheduleType == "Custom" ? tasks[0] : tasks[1];
+  const files::ScheduleRec& shifted = tasks[0].ScheduleType == "Custom" ? tasks[1] : tasks[0];
+  EXPECT_EQ(task.SkipNextTime, 1) << "the Saturday itself is skipped";
+  EXPECT_EQ(task.ExceptionLink, shifted.ID);
+  EXPECT_EQ(shifted.ScheduleType.str(), "Once");
+  EXPECT_EQ(shifted.Date, rt::DATE(3, 16, 2026)) << "the next weekday";
+}
+
 TEST_F(TaskForm, StartDateSetsTheConfiguredAdvanceWarning) {
   const std::string ini = files::INI.FILENAME.str();
   ASSERT_EQ(rt::PUTINI("Warning", "Active", "1", ini), Err::None);
