@@ -1188,10 +1188,10 @@ class UpdateScheduleForm : public ui::WindowManager {
     for (int feq : {m_moveUp, m_moveTop, m_moveDown, m_moveBottom}) enable(feq, rows);
     enable(m_template, scheduler::programWindowRegistered("BrowseScriptTemplates"));
     enable(m_editText, scheduler::programWindowRegistered("Script:EditAsText"));
-    enable(m_import, scheduler::programWindowRegistered("ImportScript"));
-    enable(m_export, rows && scheduler::programWindowRegistered("ExportScript"));
-    enable(m_print, rows && scheduler::programWindowRegistered("PrintCurrentScript"));
-    enable(m_clear, rows && scheduler::programWindowRegistered("ConfirmClearScript"));
+    enable(m_import, scriptCommandRegistered("ImportScript"));
+    enable(m_export, rows && scriptCommandRegistered("ExportScript"));
+    enable(m_print, rows && scriptCommandRegistered("PrintCurrentScript"));
+    enable(m_clear, rows && scriptCommandRegistered("ConfirmClearScript"));
     enable(m_scripting, scheduler::programWindowRegistered("BrowseScripting"));
   }
 
@@ -1284,13 +1284,14 @@ class UpdateScheduleForm : public ui::WindowManager {
           ui::MESSAGE(problem, "Template", ui::Icon::Exclamation);
       }
       refreshScriptList(0);
-    } else if (feq == m_editText || feq == m_import || feq == m_export || feq == m_clear || feq == m_print) {
-      const char* procedure = feq == m_editText ? "Script:EditAsText"
-                              : feq == m_import ? "ImportScript"
-                              : feq == m_export ? "ExportScript"
-                              : feq == m_clear  ? "ConfirmClearScript"
-                                                : "PrintCurrentScript";
-      (void)scheduler::callProgramWindow(procedure);
+    } else if (feq == m_editText) {
+      (void)scheduler::callProgramWindow("Script:EditAsText");
+      refreshScriptList(0);
+    } else if (feq == m_import || feq == m_export || feq == m_clear || feq == m_print) {
+      (void)runScriptCommand(feq == m_import   ? "ImportScript"
+                             : feq == m_export ? "ExportScript"
+                             : feq == m_clear  ? "ConfirmClearScript"
+                                               : "PrintCurrentScript");
       if (feq != m_print) refreshScriptList(0);
     } else if (feq == m_scriptList) {
       if (ui::KEYCODE() == 5 && m_scriptRows.RECORDS() > 0 && !m_viewOnly && !m_deleting)

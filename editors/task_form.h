@@ -195,6 +195,16 @@ rt::Err storeTask(const TaskStore& store, std::string& failure);
 // A cancelled new task: its reserved record and every script item written under its number.
 void discardNewTask(int32_t id);
 
+// ---- the script page's whole-script commands ---------------------------------------------------
+
+// "ConfirmClearScript", "PrintCurrentScript", "ExportScript" and "ImportScript" work on the task in
+// SCH; the script item windows install them by name (an empty command removes one). The script
+// page offers a command's button only while it is installed.
+void registerScriptCommand(std::string name, std::function<void()> command);
+bool scriptCommandRegistered(std::string_view name);
+// Runs the named command; false when it is not installed.
+bool runScriptCommand(std::string_view name);
+
 // ---- the windows ------------------------------------------------------------------------------
 
 std::unique_ptr<ui::WindowManager> makeUpdateSchedule();

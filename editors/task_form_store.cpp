@@ -1,3 +1,7 @@
+#include <functional>
+#include <map>
+#include <string>
+
 #include "datalib/files.h"
 #include "datalib/records.h"
 #include "editors/task_form.h"
@@ -93,6 +97,30 @@ Err storeTask(const TaskStore& given, std::string& failure) {
 void discardNewTask(int32_t id) {
   if (id != 0) (void)scheduler::deleteScriptItems(id);  // best effort: reported by nothing but the file
   (void)files::Access_SCHEDULE.CancelAutoInc();
+}
+
+namespace {
+std::map<std::string, std::function<void()>, std::less<>>& scriptCommands() {
+  static std::map<std::string, std::function<void()>, std::less<>> commands;
+  return commands;
+}
+}  // namespace
+
+void registerScriptCommand(std::string name, std::function<void()> command) {
+  if (command)
+    scriptCommands()[std::move(name)] = std::move(command);
+  else
+    scriptCommands().erase(name);
+}
+
+bool scriptCommandRegistered(std::string_view name) { return scriptCommands().count(name) != 0; }
+
+bool runScriptCommand(std::string_view name) {
+  const auto it = scriptCommands().find(name);
+  if (it == scriptCommands().end()) return false;
+  const std::function<void()> command = it->second;  // the command may register others
+  command();
+  return true;
 }
 
 bool ChooseProgramToStart() {

@@ -54,7 +54,10 @@ class TaskForm : public dialogs::testing::DataFolder {
     M_ = files::MessageRec{};
   }
   void TearDown() override {
-    for (const char* name : {"UpdateScripting", "UpdateSchedule"}) scheduler::registerProgramWindow(name, {});
+    for (const char* name : {"UpdateScripting", "UpdateSchedule", "SelectContactCategories"})
+      scheduler::registerProgramWindow(name, {});
+    for (const char* name : {"ConfirmClearScript", "PrintCurrentScript", "ExportScript", "ImportScript"})
+      editors::registerScriptCommand(name, {});
     DataFolder::TearDown();
   }
   bool wasPosted(int event) const {
@@ -387,7 +390,6 @@ TEST_F(TaskForm, MassMailingCategoryFillsTheHiddenRecipient) {
     form.press("?OK");
     d.waitClosed(form);
   });
-  scheduler::registerProgramWindow("SelectContactCategories", {});
   EXPECT_EQ(response, ui::RequestCompleted);
   const auto messages = storedMessages();
   ASSERT_EQ(messages.size(), 1u);
@@ -761,6 +763,8 @@ TEST_F(TaskForm, ScriptPageKeepsNewItemsAfterTheHighlightedOneAndClosesGaps) {
   addItems(1, {"a", "b", "c", "d", "e"});
   seedTask("Empty", 2, program);
   scheduler::registerProgramWindow("UpdateScripting", [] { return std::make_unique<StandInItemForm>(); });
+  int32_t clearedTask = 0;
+  editors::registerScriptCommand("ConfirmClearScript", [&clearedTask] { clearedTask = SCH.ID; });
   ScriptedHost host;
   int response = 0;
   auto highlight = [](WindowDriver& form, int row) {
@@ -795,6 +799,9 @@ TEST_F(TaskForm, ScriptPageKeepsNewItemsAfterTheHighlightedOneAndClosesGaps) {
     host.expectPopup("Copy");
     list.rightClick(2);
     d.settle();
+    // A whole-script command runs on the task shown.
+    form.press("?ClearScript");
+    EXPECT_EQ(clearedTask, 1);
     form.press("?Cancel");
     d.waitClosed(form);
   });
@@ -812,6 +819,8 @@ TEST_F(TaskForm, ScriptPageKeepsNewItemsAfterTheHighlightedOneAndClosesGaps) {
     form.selectTab("Script");
     EXPECT_FALSE(form.enabled("?CopyItem")) << "nothing to copy";
     EXPECT_FALSE(form.enabled("?EditItem"));
+    EXPECT_FALSE(form.enabled("?ClearScript"));
+    EXPECT_FALSE(form.enabled("?ExportScript")) << "not installed";
     form.press("?Cancel");
     d.waitClosed(form);
   });
