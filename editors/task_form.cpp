@@ -283,8 +283,6 @@ class UpdateScheduleForm : public ui::WindowManager {
         window().select(CancelControl);
       } else if (tab == m_scriptTab) {
         window().select(m_scriptList);
-      } else if (tab == m_usersTab) {
-        window().select(m_allUsers);
       }
     }
     return ui::WindowManager::TakeNewSelection();
@@ -484,9 +482,9 @@ class UpdateScheduleForm : public ui::WindowManager {
 
   void declareWindow() {
     ui::Window& w = window();
-    w.at(-1, -1, 380, 236).minSize(365, 178).resizable();
+    w.at(-1, -1, 380, 252).minSize(365, 178).resizable();
     w.setProp(0, ui::Prop::Icon, "datecard.ico");
-    m_sheet = w.sheet("?CurrentTab").at(4, 4, 372, 206).feq();
+    m_sheet = w.sheet("?CurrentTab").at(4, 4, 372, 222).feq();
     const std::string dp = datePicture(), tp = timePicture();
 
     // Event (reschedule only).
@@ -511,7 +509,7 @@ class UpdateScheduleForm : public ui::WindowManager {
     m_eventWarnDate = w.entry("?SCH:AdvanceWarnDate:Event", dp).at(84, 120, 70, 12).use(SCH.AdvanceWarnDate).on(m_eventTab).feq();
     m_eventWarnButton = w.button("?EventWarnButton", "...").at(156, 120, 14, 12).on(m_eventTab).feq();
     w.prompt("?EventWarnTime:Prompt", "Time:").at(180, 120, 30, 10).on(m_eventTab);
-    m_eventWarnTime = w.entry("?SCH:AdvanceWarnTime:Event", tp).at(212, 120, 60, 12).use(SCH.AdvanceWarnTime).on(m_eventTab).feq();
+    m_eventWarnTime = w.entry("?SCH:AdvanceWarnTime:Event", tp + "b").at(212, 120, 60, 12).use(SCH.AdvanceWarnTime).on(m_eventTab).feq();
 
     // Task Basics.
     m_basicsTab = w.tab("?Tab:Basics", "Task Basics", m_sheet).feq();
@@ -638,16 +636,16 @@ class UpdateScheduleForm : public ui::WindowManager {
     m_expiryDate = w.entry("?SCH:ExpiryDate", dp).at(70, 116, 70, 12).use(SCH.ExpiryDate).on(m_schedulingTab).feq();
     m_expiryButton = w.button("?ExpiryDateButton", "...").at(142, 116, 14, 12).on(m_schedulingTab).feq();
     w.prompt("?SCH:ExpiryTime:Prompt", "Time:").at(164, 116, 30, 10).on(m_schedulingTab);
-    m_expiryTime = w.entry("?SCH:ExpiryTime", tp).at(196, 116, 60, 12).use(SCH.ExpiryTime).on(m_schedulingTab).feq();
+    m_expiryTime = w.entry("?SCH:ExpiryTime", tp + "b").at(196, 116, 60, 12).use(SCH.ExpiryTime).on(m_schedulingTab).feq();
     w.prompt("?SCH:AdvanceWarnDate:Prompt", "&Advance warning:").at(6, 134, 64, 10).on(m_schedulingTab);
     m_warnDate = w.entry("?SCH:AdvanceWarnDate", dp).at(70, 134, 70, 12).use(SCH.AdvanceWarnDate).on(m_schedulingTab).feq();
     m_warnButton = w.button("?WarnDateButton", "...").at(142, 134, 14, 12).on(m_schedulingTab).feq();
     w.prompt("?SCH:AdvanceWarnTime:Prompt", "Time:").at(164, 134, 30, 10).on(m_schedulingTab);
-    m_warnTime = w.entry("?SCH:AdvanceWarnTime", tp).at(196, 134, 60, 12).use(SCH.AdvanceWarnTime).on(m_schedulingTab).feq();
+    m_warnTime = w.entry("?SCH:AdvanceWarnTime", tp + "b").at(196, 134, 60, 12).use(SCH.AdvanceWarnTime).on(m_schedulingTab).feq();
     m_lastRun = w.group("?LastPerformed", "").at(6, 150, 250, 14).on(m_schedulingTab).feq();
     w.string("", "Last performed:").at(8, 152, 60, 10).on(m_lastRun);
     w.sstring("?SCH:LastRunDate", dp).at(70, 152, 70, 10).use(SCH.LastRunDate).on(m_lastRun);
-    w.sstring("?SCH:LastRunTime", tp).at(146, 152, 60, 10).use(SCH.LastRunTime).on(m_lastRun);
+    w.sstring("?SCH:LastRunTime", tp + "b").at(146, 152, 60, 10).use(SCH.LastRunTime).on(m_lastRun);
 
     // Users.
     m_usersTab = w.tab("?Tab:Users", "Users", m_sheet).feq();
@@ -680,10 +678,19 @@ class UpdateScheduleForm : public ui::WindowManager {
     w.string("", "how to perform this task.").at(10, 152, 200, 10).on(m_optionsText);
     w.string("?TaskId", "Task " + std::to_string(SCH.ID)).at(250, 152, 100, 10).on(m_optionsText);
 
-    m_back = w.button("?Back", "&Back").at(188, 216, 45, 14).feq();
-    m_next = w.button("?Next", "&Next").at(236, 216, 45, 14).feq();
-    OkControl = w.button("?OK", "&OK").setDefault().at(284, 216, 45, 14).feq();
-    CancelControl = w.button("?Cancel", "Cancel").at(332, 216, 45, 14).feq();
+    m_back = w.button("?Back", "&Back").at(188, 232, 45, 14).feq();
+    m_next = w.button("?Next", "&Next").at(236, 232, 45, 14).feq();
+    OkControl = w.button("?OK", "&OK").setDefault().at(284, 232, 45, 14).feq();
+    CancelControl = w.button("?Cancel", "Cancel").at(332, 232, 45, 14).feq();
+    // The pages' contents lie below the tab row.
+    for (int feq : w.allControls()) {
+      const ui::Control* c = w.control(feq);
+      if (!c || c->kind() == ui::Kind::Tab || c->kind() == ui::Kind::Sheet) continue;
+      bool onTab = false;
+      for (const ui::Control* p = c; p && !onTab; p = p->parentFeq() ? w.control(p->parentFeq()) : nullptr)
+        onTab = p != c && p->kind() == ui::Kind::Tab;
+      if (onTab) w.setProp(feq, ui::Prop::Ypos, w.propInt(feq, ui::Prop::Ypos) + 16);
+    }
     m_title = taskFormTitle(Request == ui::InsertRecord, m_viewOnly, m_wizard, m_scriptWizard, SCH);
     w.setTitle(m_title);
   }
@@ -788,7 +795,7 @@ class UpdateScheduleForm : public ui::WindowManager {
       m_completing = true;
     }
     updateScriptButtons();
-    if (m_skipFirst && !m_deleting && !m_viewOnly && !m_wizard) FirstField = m_description;
+    if (m_skipFirst && !m_deleting && !m_viewOnly) FirstField = m_description;  // the category is known
     m_tabs.ColourTabs();
     renewCaption();
   }
