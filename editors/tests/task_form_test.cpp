@@ -171,6 +171,16 @@ TEST_F(TaskForm, NewTaskOpenedAt2358IsStoredForTheNextDayWithItsDefaults) {
     form.enter("?SCH:Description", "Water the plants");
     form.selectTab("Message");
     EXPECT_EQ(form.text("?SCH:Message"), "Water the plants");
+    // Every page can be left again.
+    for (const char* page : {"Script", "Users", "Scheduling", "Options / Alarm", "Program", "Message"}) {
+      form.selectTab(page);
+      EXPECT_EQ(form.tabs("?CurrentTab").size(), 7u);
+      form.with([page](ui::Window& w) {
+        const auto* sheet = w.as<ui::Sheet>(w.feq("?CurrentTab"));
+        const int chosen = static_cast<int>(w.propInt(w.feq("?CurrentTab"), ui::Prop::Selected));
+        EXPECT_EQ(w.prop(sheet->tabs().at(static_cast<size_t>(chosen - 1)), ui::Prop::Text), page);
+      });
+    }
     form.press("?OK");
     d.waitClosed(form);
   });
