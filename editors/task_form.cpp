@@ -128,7 +128,6 @@ class UpdateScheduleForm : public ui::WindowManager {
  public:
   UpdateScheduleForm() : ui::WindowManager("UpdateSchedule"), m_file(*this) {}
 
-  bool reschedule() const { return m_reschedule; }
   bool emailTask() const { return isEmailCommand(SCH.Command.view()) && SCH.TaskType == "Run Program"; }
   int32_t sourceId() const { return m_sourceId; }
   int32_t newId() const { return m_newId; }

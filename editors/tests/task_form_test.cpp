@@ -485,7 +485,7 @@ TEST_F(TaskForm, FailedTaskWriteLeavesNoMessageBehind) {
       M_ = files::MessageRec{};
       M_.EmailTo = "ann@example.com";
       std::string failure;
-      EXPECT_NE(editors::storeTask({ui::InsertRecord, true, false, 0}, failure), Err::None) << "task 1 exists";
+      EXPECT_NE(editors::storeTask({ui::InsertRecord, true, false, 0, {}}, failure), Err::None) << "task 1 exists";
       (void)files::Relate_MESSAGES.Close();
       (void)files::Relate_SCHEDULE.Close();
     });
