@@ -6,6 +6,7 @@
 #include "editors/script_item_list.h"
 #include "editors/script_templates.h"
 #include "editors/script_text_windows.h"
+#include "editors/task_form.h"
 #include "editors/triggers.h"
 #include "scheduler/program_windows.h"
 #include "scheduler/services.h"
@@ -24,6 +25,11 @@ void registerWindows() {
   scheduler::registerProgramWindow("UpdateScripting", makeUpdateScripting);
   scheduler::registerProgramWindow("BrowseScriptTemplates", makeBrowseScriptTemplates);
   scheduler::registerProgramWindow("Script:EditAsText", makeScriptEditAsText);
+  scheduler::registerProgramWindow("UpdateSchedule", makeUpdateSchedule);
+  registerScriptCommand("ConfirmClearScript", ConfirmClearScript);
+  registerScriptCommand("PrintCurrentScript", [] { PrintCurrentScript(0); });
+  registerScriptCommand("ExportScript", ExportScript);
+  registerScriptCommand("ImportScript", ImportScript);
 }
 
 }  // namespace ov::editors
