@@ -118,8 +118,10 @@ int ReportRun::Run() {
 
   // Step 6.
   ui::host().setBusy(false);
-  int answer = ui::MESSAGE(m_strings.AskPrvwDialogText, m_strings.AskPrvwDialogTitle, ui::Icon::Exclamation,
-                           Yes | No | ui::BUTTON::Cancel, Yes);
+  int answer = Yes;
+  if (asksPreview())
+    answer = ui::MESSAGE(m_strings.AskPrvwDialogText, m_strings.AskPrvwDialogTitle, ui::Icon::Exclamation,
+                         Yes | No | ui::BUTTON::Cancel, Yes);
   if (answer != Yes && answer != No) {
     orderlyReturn();
     return files::GLOBALRESPONSE;
@@ -302,7 +304,7 @@ void ReportRun::output() {
         if (r == 1) files::GLOBALRESPONSE = static_cast<uint8_t>(print());
         m_response = files::GLOBALRESPONSE;
       } else {
-        ui::MESSAGE(m_strings.NothingToPrvwText, m_strings.NothingToPrvwTitle, ui::Icon::Information);
+        nothingToShow();
         m_response = 2;
       }
     }
@@ -310,11 +312,18 @@ void ReportRun::output() {
   }
   if (m_response != 1) return;
   if (pages.empty()) {
-    ui::MESSAGE(m_strings.NothingToPrntText, m_strings.NothingToPrntTitle, ui::Icon::Information);
+    nothingToShow();
     m_response = 2;
     return;
   }
   m_response = print();
+}
+
+void ReportRun::nothingToShow() {
+  if (m_previewWanted)
+    ui::MESSAGE(m_strings.NothingToPrvwText, m_strings.NothingToPrvwTitle, ui::Icon::Information);
+  else
+    ui::MESSAGE(m_strings.NothingToPrntText, m_strings.NothingToPrntTitle, ui::Icon::Information);
 }
 
 void ReportRun::orderlyReturn() {

@@ -85,6 +85,10 @@ class ReportRun {
   virtual void printRecord() = 0;
   // Step 16: the report is opened (pictures of dates and times are read from the settings then).
   virtual void reportOpened() {}
+  // The preview question; a report that always previews answers false.
+  virtual bool asksPreview() const { return true; }
+  // No page to show or print: the "Nothing to Preview." or "Nothing to Print." note.
+  virtual void nothingToShow();
   // Steps 17 and 18: a late opening and a closing band, so an empty selection still shows a page.
   virtual bool hasClosingBand() const { return true; }
   virtual int recordsPerCycle() const { return 25; }
