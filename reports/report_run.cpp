@@ -149,6 +149,11 @@ int ReportRun::Run() {
   m_processed = 0;
   m_percent = 0;
   (void)mainFile().file().send("QUICKSCAN=on");
+  if (!filesOpened()) {
+    m_response = 2;
+    orderlyReturn();
+    return files::GLOBALRESPONSE;
+  }
 
   // Step 15.2, then the loop at the progress window's timer.
   if (openView()) {
@@ -269,12 +274,12 @@ void ReportRun::finish() {
   if (m_cancelRequested) {
     // A cancelled run shows nothing more than what was made, and only when the user asked to
     // see it: no closing band, no late opening.
-    if (m_previewPartial || m_reportOpen) cancelled();
+    cancelled();
     return;
   }
   if (!hasClosingBand()) return;
   openReport();
-  m_report.print({10, {}});
+  printClosing();
   m_response = 1;
 }
 

@@ -79,6 +79,10 @@ class ReportRun {
   virtual std::string filter() { return m_query; }
   virtual void setRanges(db::ViewManager& /*view*/) {}
   virtual std::vector<std::span<const FieldLabel>> labelTables() const { return {}; }
+  // After the files are opened and counted, before the view: false ends the run (response 2).
+  virtual bool filesOpened() { return true; }
+  // Step 18: the closing band, printed once after the last record.
+  virtual void printClosing() { m_report.print({10, {}}); }
   // After the view is open and its filter described.
   virtual void viewOpened() {}
   // Step 15.3: prints the bands of the record in the buffer.
