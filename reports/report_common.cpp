@@ -3,6 +3,7 @@
 #include "datalib/globals.h"
 #include "platform/rt/date_time.h"
 #include "platform/rt/picture.h"
+#include "reports/calendar_report.h"
 #include "reports/criteria_dialogs.h"
 
 namespace ov::reports {
@@ -23,7 +24,7 @@ std::string weekdayName(int32_t date) {
 
 CriteriaDialogs& criteriaDialogs() {
   static CriteriaDialogs dialogs{[] { ReportParameters(); }, [] { SelectCategories(); },
-                                 [] { SetReportTitle(); }};
+                                 [] { SetReportTitle(); }, [] { SelectCalendarSettings(); }};
   return dialogs;
 }
 

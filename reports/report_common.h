@@ -23,6 +23,7 @@ struct CriteriaDialogs {
   std::function<void()> reportParameters;  // fills the criteria globals
   std::function<void()> selectCategories;  // CAT buffer and GLOBALRESPONSE
   std::function<void()> setReportTitle;    // ReportTitle and GLOBALRESPONSE
+  std::function<void()> calendarSettings;  // RANGE, the CAT buffer, GLO.ReportOrder/ReportFilter
 };
 CriteriaDialogs& criteriaDialogs();
 
