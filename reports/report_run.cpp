@@ -225,6 +225,7 @@ bool ReportRun::readNext() {
 bool ReportRun::cycle() {
   if (m_stopped) return false;
   for (int i = 0; i < m_perCycle; ++i) {
+    if (m_stopped) return false;  // cancelled meanwhile
     printRecord();
     if (!readNext()) {
       m_response = 1;
