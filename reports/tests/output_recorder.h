@@ -2,6 +2,7 @@
 // printed, writes it to a PDF in the test's folder and reads its text back with pdftotext.
 #pragma once
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -59,6 +60,12 @@ class OutputRecorder : public report::PreviewHost, public report::PrintSink {
     if (report::writePdf(pages, path, s.title)) {
       s.pdfPages = report::test::pdfPages(path);
       s.text = report::test::pdfText(path);
+      // OV_KEEP_REPORTS=folder keeps a copy of every PDF, to look at.
+      if (const char* keep = std::getenv("OV_KEEP_REPORTS")) {
+        std::error_code ec;
+        std::filesystem::copy_file(path, std::filesystem::path(keep) / (s.title + "-" + std::to_string(m_count) + ".pdf"),
+                                   std::filesystem::copy_options::overwrite_existing, ec);
+      }
     }
     return s;
   }
