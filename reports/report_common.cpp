@@ -5,6 +5,7 @@
 #include "platform/rt/picture.h"
 #include "reports/calendar_report.h"
 #include "reports/criteria_dialogs.h"
+#include "reports/custom_report.h"
 
 namespace ov::reports {
 
@@ -24,7 +25,7 @@ std::string weekdayName(int32_t date) {
 
 CriteriaDialogs& criteriaDialogs() {
   static CriteriaDialogs dialogs{[] { ReportParameters(); }, [] { SelectCategories(); },
-                                 [] { SetReportTitle(); }, [] { SelectCalendarSettings(); }};
+                                 [] { SetReportTitle(); }, [] { SelectCalendarSettings(); }, [] { return CustomReports(); }};
   return dialogs;
 }
 

@@ -4,10 +4,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/report/report.h"
+#include "reports/custom_report.h"
 
 namespace ov::reports {
 
@@ -24,6 +26,7 @@ struct CriteriaDialogs {
   std::function<void()> selectCategories;  // CAT buffer and GLOBALRESPONSE
   std::function<void()> setReportTitle;    // ReportTitle and GLOBALRESPONSE
   std::function<void()> calendarSettings;  // RANGE, the CAT buffer, GLO.ReportOrder/ReportFilter
+  std::function<std::optional<CustomDefinition>()> customReports;  // the chosen design
 };
 CriteriaDialogs& criteriaDialogs();
 

@@ -22,14 +22,13 @@
 #include "platform/ui/window_position.h"
 #include "reports/calendar_report.h"
 #include "reports/criteria.h"
+#include "reports/custom_report.h"
 #include "reports/other_reports.h"
 #include "reports/schedule_reports.h"
 
 namespace ov::reports {
 
 namespace {
-
-int noReport() { return 0; }
 
 const ReportMenuItem kMenu[] = {
     {"?ReportsReportScheduleBriefSchedule", "&Brief Schedule", "Print schedule in a concise format", "&Schedule",
@@ -61,7 +60,7 @@ const ReportMenuItem kMenu[] = {
      25000},
     {"?PrintCAT:KeyCategory", "Cate&gories", "Print ordered by Category", nullptr, CategoryListReport, nullptr, 25000},
     {"?SeparatorCustomReports", "", "", nullptr, nullptr, nullptr, 0},
-    {"?ReportsCustomReports", "Custom &Reports", "Custom Reports", nullptr, noReport, nullptr, 25000},
+    {"?ReportsCustomReports", "Custom &Reports", "Custom Reports", nullptr, CustomScheduleReport, nullptr, 25000},
 };
 
 // The order in which the command line's first word is compared with the use names.
@@ -115,7 +114,6 @@ class MainFrame : public ui::WindowManager {
       }
       ui::MenuControl& c = w.item(item.useName, item.caption, parent);
       if (*item.tip) c.tip(item.tip);
-      if (item.run == noReport) c.disabled();  // the report writer is not part of this program
       m_items.emplace_back(c.feq(), &item);
     }
     const int windowMenu = w.menu("?WindowMenu", "&Window").tip("Create and Arrange windows").feq();

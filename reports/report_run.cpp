@@ -278,6 +278,7 @@ void ReportRun::finish() {
     cancelled();
     return;
   }
+  viewEnded();
   if (!hasClosingBand()) return;
   openReport();
   printClosing();

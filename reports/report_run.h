@@ -81,6 +81,8 @@ class ReportRun {
   virtual std::vector<std::span<const FieldLabel>> labelTables() const { return {}; }
   // After the files are opened and counted, before the view: false ends the run (response 2).
   virtual bool filesOpened() { return true; }
+  // After the last record, when the run was not cancelled.
+  virtual void viewEnded() {}
   // Step 18: the closing band, printed once after the last record.
   virtual void printClosing() { m_report.print({10, {}}); }
   // After the view is open and its filter described.
