@@ -12,7 +12,7 @@
 namespace ov::reports {
 namespace {
 
-using Frame = testing::DataFolder;
+using ReportProgramFrame = testing::DataFolder;
 
 TEST(ReportMenu, TheCommandLineSelectsItsItemExactly) {
   struct Case {
@@ -58,7 +58,7 @@ TEST(ReportFrame, StatusDayAndTimerClamp) {
   EXPECT_EQ(clampFrameTimer(100), 100);
 }
 
-TEST_F(Frame, UserOnTheCommandLineBecomesTheUserAndGetsARecord) {
+TEST_F(ReportProgramFrame, UserOnTheCommandLineBecomesTheUserAndGetsARecord) {
   rt::setCommandLine("ov_rpts ?ReportsCalendar User=Margaret");
   IdentifyUser();
   EXPECT_EQ(files::GLO.USER.str(), "Margaret");
@@ -80,7 +80,7 @@ TEST_F(Frame, UserOnTheCommandLineBecomesTheUserAndGetsARecord) {
   rt::setCommandLine("ov_rpts");
 }
 
-TEST_F(Frame, TheFrameShowsItsTitleMenuAndStatus) {
+TEST_F(ReportProgramFrame, TheFrameShowsItsTitleMenuAndStatus) {
   files::PRODUCTNAME = "Orvane 2002";
   files::VERSIONNUMBER = "3.41";
   rt::setCommandLine("ov_rpts");
@@ -96,7 +96,7 @@ TEST_F(Frame, TheFrameShowsItsTitleMenuAndStatus) {
   });
 }
 
-TEST_F(Frame, AUseNameOnTheCommandLineRunsItsReport) {
+TEST_F(ReportProgramFrame, AUseNameOnTheCommandLineRunsItsReport) {
   addCategory("Errands");
   testing::OutputRecorder out(dir());
   rt::setCommandLine("ov_rpts ?PrintCAT:KeyCategory");
