@@ -272,9 +272,12 @@ void IdentifyUser() {
 }
 
 bool startReportProgram() {
-  files::globalIni().Init(".\\POSITION.INI");
+  // Window places and the preserved criteria live in POSITION.INI of the data folder, which is
+  // current once the data library has found it.
+  static rt::INIClass positions;
+  positions.Init(".\\POSITION.INI");
+  files::OV_FILES_INIT(nullptr, &positions);
   loadPreservedCriteria();
-  files::OV_FILES_INIT(nullptr, &files::globalIni());
   files::PRODUCTNAME = "Orvane 2002";
   const std::string custom = rt::GETINI("Custom", "ProductName", "", files::INI.FILENAME.str());
   if (!rt::CLIP(custom).empty()) files::PRODUCTNAME = custom;
