@@ -8,6 +8,7 @@
 #include "platform/rt/err.h"
 #include "platform/rt/text.h"
 #include "platform/ui/host.h"
+#include "platform/ui/event.h"
 #include "platform/ui/runtime.h"
 #include "platform/ui/window_manager.h"
 
@@ -38,8 +39,15 @@ class ReportProgressWindow : public ui::WindowManager {
     m_pct = w.string("?Progress:PctText", m_strings.ProgWinPctText).at(6, 35, 168, 10).feq();
     m_cancel = w.button("?Progress:Cancel", "Cancel").at(65, 48, 50, 14).feq();
     w.timer(1);
+    w.alert(ui::Key::Esc);
     Open();
     return ui::Level::Benign;
+  }
+
+  // Esc asks as the Cancel button does, wherever the focus is.
+  ui::Level TakeFieldEvent() override {
+    if (ui::EVENT() == ui::EVENT::AlertKey && ui::KEYCODE() == ui::Key::Esc) return escape();
+    return WindowManager::TakeFieldEvent();
   }
 
   ui::Level TakeAccepted() override {
@@ -57,6 +65,7 @@ class ReportProgressWindow : public ui::WindowManager {
   }
 
   ui::Level TakeWindowEvent() override {
+    if (ui::EVENT() == ui::EVENT::AlertKey && ui::KEYCODE() == ui::Key::Esc) return escape();
     if (ui::EVENT() == ui::EVENT::Timer && !m_done) {
       const bool more = m_run.cycle();
       showProgress();
@@ -67,6 +76,10 @@ class ReportProgressWindow : public ui::WindowManager {
   }
 
  private:
+  ui::Level escape() {
+    if (!m_done && m_run.cancelPressed()) stop(2);
+    return ui::Level::Notify;
+  }
   void showProgress() {
     const int pct = m_run.percent();
     if (pct == m_shown) return;

@@ -93,6 +93,31 @@ TEST_F(ReportRunTest, CancellingDuringTheRun) {
   }
 }
 
+// Lists many categories one per timer event, so the user has time to press keys.
+class SlowRun : public CategoryRun {
+ protected:
+  int recordsPerCycle() const override { return 1; }
+};
+
+TEST_F(ReportRunTest, EscAsksTheSameConfirmationAsCancel) {
+  for (int i = 0; i < 200; ++i) addCategory(("B" + std::to_string(1000 + i)).c_str());
+  OutputRecorder out(dir());
+  ui::test::ScriptedHost host;
+  host.expectMessage("Do you wish to PREVIEW this Report?", No);
+  host.expectMessage("Are you sure you want to CANCEL this Report?", No);
+  host.expectMessage("Are you sure you want to CANCEL this Report?", Yes);
+  int response = 0;
+  ui::test::runScript([&](ui::test::Driver& d) {
+    d.later([&] { response = SlowRun().Run(); });
+    ui::test::WindowDriver w = d.waitWindow("CategoryRun:Progress");
+    w.key("", ui::Key::Esc);     // No: the run goes on
+    w.press("?Progress:Cancel");  // Yes: it stops
+    d.waitClosed(w);
+  });
+  EXPECT_EQ(response, 2);
+  EXPECT_TRUE(out.printed.empty());
+}
+
 TEST_F(ReportRunTest, AFilterTheViewRejectsIsReportedAndIgnored) {
   OutputRecorder out(dir());
   ui::test::ScriptedHost host;
