@@ -7,6 +7,7 @@
 #include "datalib/globals.h"
 #include "datalib/requests.h"
 #include "datalib/startup.h"
+#include "datalib/sys_shutdown_class.h"
 #include "platform/os/user.h"
 #include "platform/rt/command_line.h"
 #include "platform/rt/date_time.h"
@@ -76,7 +77,7 @@ constexpr const char* kWeekdays = "Sunday   Monday   Tuesday  WednesdayThursday 
 
 class MainFrame : public ui::WindowManager {
  public:
-  MainFrame() : ui::WindowManager("Main") {}
+  explicit MainFrame(bool watchSession) : ui::WindowManager("Main"), m_watchSession(watchSession) {}
 
   ui::Level Init() override {
     files::APP.STARTUPTIME = rt::CLOCK();
@@ -124,6 +125,7 @@ class MainFrame : public ui::WindowManager {
     m_support = w.item("?Support", "&E-mail for Support", help).feq();
     m_about = w.item("?About", "&About", help).tip("About this program").feq();
     Open();
+    m_shutdown.Init(1, 1, m_watchSession);  // yes to both questions of the session's end
     m_position.Init(*this, files::globalIni(), true);
     AddItem(m_position);
     showStatus();
@@ -171,10 +173,15 @@ class MainFrame : public ui::WindowManager {
 
   ui::Level TakeWindowEvent() override {
     if (ui::EVENT() == ui::EVENT::Timer) showStatus();
+    if (ui::EVENT() == files::ShutdownEvent::EndSession) {
+      ui::POST(ui::EVENT::CloseWindow);
+      return ui::Level::Notify;
+    }
     return WindowManager::TakeWindowEvent();
   }
 
   ui::Level Kill() override {
+    m_shutdown.Kill();
     if (m_filesOpened) {
       (void)files::Access_CATEGORIES.Close();
       (void)files::Access_CONFIGURATION.Close();
@@ -206,6 +213,8 @@ class MainFrame : public ui::WindowManager {
   ui::WindowPositionKeeper m_position;
   int m_printSetup = 0, m_exit = 0, m_webSite = 0, m_support = 0, m_about = 0;
   bool m_filesOpened = false;
+  bool m_watchSession;
+  files::SysShutdownClass m_shutdown;
 };
 
 class AboutWindow : public ui::WindowManager {
@@ -288,7 +297,7 @@ bool startReportProgram() {
   return true;
 }
 
-std::unique_ptr<ui::WindowManager> makeMain() { return std::make_unique<MainFrame>(); }
+std::unique_ptr<ui::WindowManager> makeMain(bool watchSession) { return std::make_unique<MainFrame>(watchSession); }
 
 void ReportAbout() {
   AboutWindow w;

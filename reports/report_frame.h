@@ -48,8 +48,9 @@ void IdentifyUser();
 // name, version and INI file name. Returns false when the data folder could not be opened.
 bool startReportProgram();
 
-// The frame window, "Main".
-std::unique_ptr<ui::WindowManager> makeMain();
+// The frame window, "Main". It closes when the desktop session ends; `watchSession` false leaves
+// the session watch out (tests post the end of the session themselves).
+std::unique_ptr<ui::WindowManager> makeMain(bool watchSession = true);
 // The About window, modal.
 void ReportAbout();
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "datalib/sys_shutdown_class.h"
 #include "platform/rt/command_line.h"
 #include "platform/ui/testing/driver.h"
 #include "reports/calendar_report.h"
@@ -85,13 +86,13 @@ TEST_F(ReportProgramFrame, TheFrameShowsItsTitleMenuAndStatus) {
   files::VERSIONNUMBER = "3.41";
   rt::setCommandLine("ov_rpts");
   ui::test::runScript([&](ui::test::Driver& d) {
-    d.later([] { makeMain()->Run(); });
+    d.later([] { makeMain(false)->Run(); });
     ui::test::WindowDriver w = d.waitWindow("Main");
     EXPECT_EQ(w.title(), "Orvane 2002 Reports 3.41");
     EXPECT_TRUE(w.enabled("?ReportsCalendar"));
     EXPECT_TRUE(w.enabled("?ReportsCustomReports"));
     w.with([](ui::Window& win) { EXPECT_EQ(win.statusText(3), "Tuesday, 03/10/26"); });
-    w.close();
+    w.post(files::ShutdownEvent::EndSession);  // the end of the session closes the frame
     d.waitClosed(w);
   });
 }
@@ -103,7 +104,7 @@ TEST_F(ReportProgramFrame, AUseNameOnTheCommandLineRunsItsReport) {
   ui::test::ScriptedHost host;
   host.expectMessage("Do you wish to PREVIEW this Report?", ui::BUTTON::No);
   ui::test::runScript([&](ui::test::Driver& d) {
-    d.later([] { makeMain()->Run(); });
+    d.later([] { makeMain(false)->Run(); });
     ui::test::WindowDriver w = d.waitWindow("Main");
     EXPECT_TRUE(d.waitUntil([&] { return !out.printed.empty(); }));
     w.close();
