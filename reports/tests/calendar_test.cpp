@@ -148,6 +148,8 @@ TEST_F(Calendar, PrintsAMonthPerPageWithTheDaysTasks) {
   EXPECT_EQ(rt::GETINI("March 2026", "NumberOfWeeks", "", ".\\OV_RPTS.INI"), "5");
   EXPECT_EQ(rt::GETINI("March 2026", "DOWOffset", "", ".\\OV_RPTS.INI"), "0");
   EXPECT_EQ(rt::GETINI("February 2026", "TextBoxHeight", "", ".\\OV_RPTS.INI"), "1590");
+  // The calendar builds its own work file: the user's future-occurrences setting is left alone.
+  EXPECT_EQ(files::REPORT.IncludeFutureOccurances, 0);
 
   // One category: its tasks only, and the heading names it.
   m_category = "Health";
