@@ -35,6 +35,7 @@ class OutputRecorder : public report::PreviewHost, public report::PrintSink {
   // What the preview answers: 1 prints, 2 closes.
   int previewAnswer = 2;
   bool copiesSupported = true;
+  bool printFails = false;  // the printer refuses the pages
 
   std::vector<Shown> previews, printed;
   std::vector<int> printedCopies;
@@ -44,7 +45,11 @@ class OutputRecorder : public report::PreviewHost, public report::PrintSink {
     return previewAnswer;
   }
   bool supportsCopies() override { return copiesSupported; }
-  bool print(const std::vector<report::Page>& pages, int copies, std::string_view title, std::string&) override {
+  bool print(const std::vector<report::Page>& pages, int copies, std::string_view title, std::string& error) override {
+    if (printFails) {
+      error = "The print command failed with exit code 1";
+      return false;
+    }
     printed.push_back(record(pages, title, 0));
     printedCopies.push_back(copies);
     return true;

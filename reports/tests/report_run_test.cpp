@@ -146,6 +146,16 @@ TEST_F(ReportRunTest, AnEmptySelectionGivesOnePageAndThePreviewPrintsOnRequest) 
   EXPECT_EQ(run.filterDescription(), "Category = 'none'");
 }
 
+TEST_F(ReportRunTest, APrinterFailureIsReportedNotTakenAsPrinted) {
+  OutputRecorder out(dir());
+  out.printFails = true;
+  ui::test::ScriptedHost host;
+  host.expectMessage("Do you wish to PREVIEW this Report?", No);
+  host.expectMessage("The report was not printed.", Ok);
+  CategoryRun run;
+  EXPECT_EQ(run.Run(), 2);
+}
+
 TEST_F(ReportRunTest, DisplayStringsComeFromTheIniFile) {
   ASSERT_EQ(rt::PUTINI("DISPLAY STRINGS 2.0", "AskPrvwDialogText", "Look first?", "CPCSRPTS.INI"), rt::Err::None);
   ASSERT_EQ(rt::PUTINI("DISPLAY STRINGS 2.0", "NothingToPrntText", "Empty!", "CPCSRPTS.INI"), rt::Err::None);
