@@ -14,6 +14,7 @@ PKGS=(
   libx11-dev libxtst-dev xvfb xauth x11-utils openbox xdotool  # X11
   libxkbcommon-dev x11-xkb-utils                               # X11 key symbols, layouts in tests
   libasound2-dev                                               # sound
+  cups-client                                                  # printing through lp
   python3-pyftpdlib python3-aiosmtpd dovecot-pop3d poppler-utils python3-dateutil python3-dbusmock
 )
 missing=()

@@ -1,0 +1,20 @@
+// ov_rpts: the report program. It opens its frame with the Reports menu on the data folder the
+// data library finds (PATH= on the command line names one); a Reports use name as the first
+// argument ("?ReportsCalendar") runs that report at once. User= names the user.
+#include <QApplication>
+
+#include "datalib/startup.h"
+#include "platform/rt/command_line.h"
+#include "reports/report_frame.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  ov::rt::setCommandLine(argc, argv);
+  if (!ov::reports::startReportProgram()) return 1;
+  {
+    std::unique_ptr<ov::ui::WindowManager> frame = ov::reports::makeMain();
+    frame->Run();
+  }
+  ov::files::OV_FILES_KILL();
+  return 0;
+}
