@@ -1,8 +1,12 @@
 #include "editors/register_windows.h"
 
+#include "editors/birthday_wizard.h"
 #include "editors/calendar.h"
+#include "editors/exceptions_window.h"
 #include "editors/hot_keys.h"
+#include "editors/script_keys.h"
 #include "editors/triggers.h"
+#include "editors/user_schedule_form.h"
 #include "scheduler/program_windows.h"
 #include "scheduler/services.h"
 
@@ -16,6 +20,10 @@ void registerWindows() {
   scheduler::registerProgramWindow("BrowseTriggers", makeBrowseTriggers);
   scheduler::registerProgramWindow("UpdateHotKeys", makeUpdateHotKeys);
   scheduler::registerProgramWindow("BrowseHotKeys", makeBrowseHotKeys);
+  scheduler::registerProgramWindow("UpdateSchedule:ExceptionsWindow", makeExceptionsWindow);
+  scheduler::registerProgramWindow("UpdateOVUSD", makeUpdateOVUSD);
+  scheduler::registerProgramWindow("ViewAscii:ScriptKeys", makeViewAsciiScriptKeys);
+  scheduler::registerProgramWindow("Wizard:NewBirthdays", makeWizardNewBirthdays);
 }
 
 }  // namespace ov::editors
