@@ -480,10 +480,8 @@ void ExploreClass::ExportASCII() {
 
 namespace ov::winclasses {
 
-// The bar graph and the printed list are separate pieces of work that are not part of this
-// library yet: their popup items post their events and nothing happens.
-void ExploreClass::ShowBarGraph() {}
-void ExploreClass::GraphOutput() {}
+// The printed list is a separate piece of work that is not part of this library yet: its popup
+// items post their events and nothing happens.
 void ExploreClass::PrintBrowse(std::string_view) {}
 
 }  // namespace ov::winclasses
