@@ -1,7 +1,7 @@
 // ExploreClass: the explorer list class the list windows derive from. On top of ExploreRootClass
 // (columns, orders, layout, header mouse, popup items) it takes the list's and the popup's events
 // (HandleMyEvents), changes column and list attributes, applies quick filters, switches format
-// slots, exports the rows to HTML and comma-separated text, draws a bar graph of a column's
+// slots, exports the rows to HTML and comma-separated text, prints them, draws a bar graph of a column's
 // categories, and offers label helpers that group graph categories by weekday, month or hour band.
 //
 // A derived browse supplies GetRecordsInKey, GetStringForGraph and MyPreviewer besides the four
@@ -82,6 +82,8 @@ class ExploreClass : public ExploreRootClass {
   void AddGraphCategory(std::string_view name, double amount = 0);
   // The picture of the graph on show, which GraphOutput copies; empty outside ShowBarGraph.
   std::shared_ptr<QImage> graphImage;
+  // The PDF of the printout being made, which MyPreviewer shows; empty outside PrintBrowse.
+  std::string printedFile;
 
  protected:
   // The rows to export: list type 1 reads the browse's view from its start, the others the data

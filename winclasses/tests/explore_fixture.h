@@ -116,6 +116,9 @@ class TestExplorer : public ExploreClass {
     if (graphString) graphString(fieldNumber, picture);
     else ExploreClass::GetStringForGraph(fieldNumber, picture);
   }
+  // The print preview; not set: the base's abstract-method message.
+  std::function<bool()> previewer;
+  bool MyPreviewer() override { return previewer ? previewer() : ExploreClass::MyPreviewer(); }
 };
 
 // The people's columns: Name (colours, sortable), City (sortable by City then Name descending),
