@@ -7,11 +7,11 @@
 #include "platform/ui/ascii_viewer.h"
 #include "platform/ui/event.h"
 #include "platform/ui/host.h"
+#include "platform/ui/print_job.h"
 #include "platform/ui/prop.h"
 #include "platform/ui/runtime.h"
 #include "platform/ui/text_list.h"
 #include "platform/ui/window_position.h"
-#include "scheduler/services.h"
 
 namespace ov::editors {
 
@@ -28,14 +28,6 @@ std::string findIn(const std::filesystem::path& folder) {
     if (name == kKeyCodesFile && it->is_regular_file(ec)) return it->path().string();
   }
   return {};
-}
-
-// Prints a text file through the system's print spooler.
-bool printFile(const std::string& file) {
-  const std::string command = "lp \"" + file + "\"";
-  if (scheduler::services().runNoWait) return scheduler::services().runNoWait(command) == 0;
-  rt::RUN(command);
-  return rt::RUNCODE() == 0;
 }
 
 class ViewAsciiScriptKeys : public ui::WindowManager {
@@ -64,7 +56,7 @@ class ViewAsciiScriptKeys : public ui::WindowManager {
   ui::Level TakeAccepted() override {
     const int feq = ui::ACCEPTED();
     if (feq == m_print && m_viewer.isReady()) {
-      if (!printFile(m_viewer.fileName()))
+      if (!ui::spoolFile(m_viewer.fileName()))
         ui::MESSAGE("The file " + m_viewer.fileName() + " could not be printed.", "Print", ui::Icon::Exclamation);
       return ui::Level::Notify;
     }

@@ -13,6 +13,7 @@
 #include "dialogs/tests/fixture.h"
 #include "platform/rt/process.h"
 #include "platform/ui/event.h"
+#include "platform/ui/print_job.h"
 #include "platform/ui/prop.h"
 #include "platform/ui/runtime.h"
 #include "scheduler/keystrokes.h"
@@ -60,11 +61,14 @@ TEST_F(KeyCodeViewer, CurrentFolderFirstInAnyCaseThenTheProgramFolder) {
 
 TEST_F(KeyCodeViewer, ShowsSearchesAndPrintsTheReference) {
   std::ofstream(dir() / "KEYCODES.TXT") << "Keys\r\n[ENTER] Enter\r\n[TAB] Tab\r\n[PGDN] Page Down\r\n";
-  std::vector<std::string> commands;
-  scheduler::services().runNoWait = [&](std::string_view command) {
-    commands.emplace_back(command);
-    return 0;
-  };
+  std::vector<std::string> printed;
+  struct SpoolerReset {
+    ~SpoolerReset() { ui::setPrintSpooler({}); }
+  } reset;
+  ui::setPrintSpooler([&](const std::string& file) {
+    printed.push_back(file);
+    return true;
+  });
   ScriptedHost host;
   runScript([&](Driver& d) {
     d.later([] { (void)editors::ViewAscii_ScriptKeys(); });
@@ -78,8 +82,7 @@ TEST_F(KeyCodeViewer, ShowsSearchesAndPrintsTheReference) {
     w.press("?Close");
     d.waitClosed(w);
   });
-  ASSERT_EQ(commands.size(), 1u);
-  EXPECT_EQ(commands[0], "lp \"" + (dir() / "KEYCODES.TXT").string() + "\"");
+  EXPECT_EQ(printed, (std::vector<std::string>{(dir() / "KEYCODES.TXT").string()}));
 }
 
 }  // namespace
