@@ -339,6 +339,20 @@ TEST_F(BirthdayWizard, AlarmTakesTheLastSoundAndStampsTheServiceIni) {
   EXPECT_EQ(rt::GETINI("Main", "Last Update", "", ".\\OVNT.INI"), "06/10/26  2:46:39") << "the short date and hh:mm:ss";
 }
 
+TEST_F(BirthdayWizard, RefusedPasswordOpensNothing) {
+  addCategories({"Birthdays"});
+  scheduler::services().passwordValidation = [] { return false; };
+  ScriptedHost host;
+  int response = -1;
+  runScript([&](Driver& d) {
+    open(d, response);
+    d.settle();
+    EXPECT_TRUE(d.waitUntil([&] { return response != -1; }));
+  });
+  EXPECT_NE(response, ui::RequestCompleted);
+  EXPECT_TRUE(storedTasks().empty());
+}
+
 TEST_F(BirthdayWizard, FrameCommandBecomesAvailableOnceRegistered) {
   scheduler::registerProgramWindow("Wizard:NewBirthdays", {});
   EXPECT_FALSE(scheduler::CommandAvailable(scheduler::Command::BirthdayWizard));
