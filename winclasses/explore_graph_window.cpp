@@ -152,6 +152,7 @@ void ExploreClass::ShowBarGraph() {
     }
     GetStringForGraph(col.QNos, picture);
     ++rows;
+    if (fromView) w.setText("Record=" + std::to_string(rows) + " - " + filter);
     if (total > 0) w.setProgress(rows * 100 / total, 100);
     if (QSel.size() > kMaxGraphCategories) {
       tooMany = true;
