@@ -1,13 +1,17 @@
 #include "editors/register_windows.h"
 
+#include "editors/birthday_wizard.h"
 #include "editors/calendar.h"
+#include "editors/exceptions_window.h"
 #include "editors/hot_keys.h"
 #include "editors/script_item_form.h"
 #include "editors/script_item_list.h"
 #include "editors/script_templates.h"
 #include "editors/script_text_windows.h"
 #include "editors/task_form.h"
+#include "editors/script_keys.h"
 #include "editors/triggers.h"
+#include "editors/user_schedule_form.h"
 #include "scheduler/program_windows.h"
 #include "scheduler/services.h"
 
@@ -30,6 +34,10 @@ void registerWindows() {
   registerScriptCommand("PrintCurrentScript", [] { PrintCurrentScript(0); });
   registerScriptCommand("ExportScript", ExportScript);
   registerScriptCommand("ImportScript", ImportScript);
+  scheduler::registerProgramWindow("UpdateSchedule:ExceptionsWindow", makeExceptionsWindow);
+  scheduler::registerProgramWindow("UpdateOVUSD", makeUpdateOVUSD);
+  scheduler::registerProgramWindow("ViewAscii:ScriptKeys", makeViewAsciiScriptKeys);
+  scheduler::registerProgramWindow("Wizard:NewBirthdays", makeWizardNewBirthdays);
 }
 
 }  // namespace ov::editors

@@ -4,15 +4,22 @@
 #include <QWidget>
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
+
+#include <unistd.h>
 
 #include "platform/rt/fixed_string.h"
+#include "platform/rt/date_time.h"
+#include "platform/rt/picture.h"
 #include "platform/rt/process.h"
 #include "platform/rt/text.h"
 #include "platform/ui/host.h"
+#include "platform/ui/print_job.h"
 #include "platform/ui/progress_window.h"
 #include "platform/ui/runtime.h"
 #include "platform/ui/window.h"
 #include "winclasses/explore_export.h"
+#include "winclasses/explore_print.h"
 
 namespace ov::winclasses {
 
@@ -480,10 +487,111 @@ void ExploreClass::ExportASCII() {
 
 namespace ov::winclasses {
 
-// The bar graph and the printed list are separate pieces of work that are not part of this
-// library yet: their popup items post their events and nothing happens.
-void ExploreClass::ShowBarGraph() {}
-void ExploreClass::GraphOutput() {}
-void ExploreClass::PrintBrowse(std::string_view) {}
+// ---------------------------------------------------------------------------------------------
+// Printing
+
+void ExploreClass::PrintBrowse(std::string_view mode) {
+  ui::SETKEYCODE(0);
+  const bool all = mode == "View";
+  if (!all && mode != "Page") return;
+  ui::ListQueue* q = dataQueue();
+  if (!q) return;
+  GetColumnInfo(false, false);
+
+  // Every displayed column as wide as its widest cell or its header, whichever is more.
+  std::vector<int> widths;
+  std::vector<bool> borders;
+  for (size_t i = 0; i < SQ.size(); ++i) {
+    XPGQ& c = SQ[i];
+    int widest = GetWidestString(c.QNos, c.Picture, "");
+    FineTuneWidth(static_cast<int>(i) + 1, widest);
+    c.MaxWidth = std::max(textWidthPx(c.Header), widest);
+    widths.push_back(c.MaxWidth);
+    borders.push_back(c.Border);
+  }
+  MaxFontSize = kPrintLargestFont;
+  const PrintFit fit = fitPrintColumns(widths, borders, MinFontSize);
+  if (fit.reduced) MaxFontSize = MinFontSize;
+
+  PrintReport report;
+  report.title = window().title();
+  report.line1 = RptLine1;
+  report.line3 = RptLine3;
+  report.date = rt::FORMAT(rt::TODAY(), "@d17");
+  report.time = rt::FORMAT(rt::CLOCK(), "@t7");
+  report.font = list().prop(ui::Prop::FontName);
+  if (report.font.empty() || report.font == "MS Sans Serif") report.font = "Arial";
+  report.fontSize = fit.fontSize;
+  const bool fromView = ListType == 1 && BC;
+  if (fromView) report.filter = BC->view().filter();
+  SetReportValues(report.order, report.filter);
+  std::vector<XPGQ> cols;
+  for (size_t i : fit.kept) {
+    const XPGQ& c = SQ[i];
+    cols.push_back(c);
+    report.columns.push_back({c.Header, c.HJust, c.FJust, c.MaxWidth, c.Border});
+  }
+  std::vector<double> sums(cols.size(), 0.0);
+  auto addRow = [&](const void* entry) {
+    std::vector<std::string> cells;
+    for (size_t i = 0; i < cols.size(); ++i) {
+      const std::string pic = cols[i].Picture.empty() ? "@S20" : cols[i].Picture;
+      const std::string text = ui::formatListField(entry, q->field(cols[i].QNos), pic);
+      if (cols[i].TotalOK) sums[i] += rt::deformatValue(text, pic);
+      cells.push_back(clip(rt::LEFT(text)));
+    }
+    report.rows.push_back(std::move(cells));
+  };
+
+  if (all) {
+    const long total = exportTotal();
+    rt::Err readErr = runWithProgress(total, [&](const ExportProgress& progress) {
+      if (fromView) {
+        db::ViewManager& view = BC->view();
+        view.Reset();
+        while (view.Next() == rt::Err::None) {  // a failed read ends the rows
+          BC->SetQueueRecord();
+          addRow(q->buffer());
+          if (progress) progress(static_cast<int>(report.rows.size()));
+        }
+      } else {
+        for (int i = 1; i <= q->records(); ++i) {
+          addRow(q->entry(i));
+          if (progress) progress(i);
+        }
+      }
+      return rt::Err::None;
+    });
+    (void)readErr;  // the rows read so far are printed
+    for (size_t i = 0; i < cols.size(); ++i) {
+      const std::string pic = cols[i].Picture.empty() ? "@S20" : cols[i].Picture;
+      report.totals.push_back(cols[i].TotalOK ? clip(rt::LEFT(rt::FORMAT(sums[i], pic))) : std::string());
+    }
+  } else if (fromView) {
+    for (int i = 1; i <= q->records(); ++i) addRow(q->entry(i));  // the rows loaded in the list
+  } else {
+    const std::vector<int>& shown = list().shownRows();
+    const int first = list().topIndex();
+    const int count = list().items();
+    for (int i = first; i < static_cast<int>(shown.size()) && i < first + count; ++i) addRow(q->entry(shown[static_cast<size_t>(i)]));
+  }
+
+  static int serial = 0;
+  std::error_code ec;
+  printedFile = (std::filesystem::temp_directory_path(ec) /
+                 ("ov-list-" + std::to_string(::getpid()) + "-" + std::to_string(++serial) + ".pdf"))
+                    .string();
+  if (writeListReport(printedFile, report) != rt::Err::None) {
+    ui::MESSAGE("The printout of " + report.title + " could not be prepared in " + printedFile + ".", "Explore",
+                ui::Icon::Exclamation);
+  } else if (!(all ? AllPreview : PagePreview) || MyPreviewer()) {
+    if (!ui::spoolFile(printedFile))
+      ui::MESSAGE("The printout of " + report.title + " could not be handed to the printer.", "Explore",
+                  ui::Icon::Exclamation);
+  }
+  std::filesystem::remove(printedFile, ec);
+  printedFile.clear();
+  if (fromView) BC->Reset(true);
+}
 
 }  // namespace ov::winclasses

@@ -1,8 +1,8 @@
 // ExploreClass: the explorer list class the list windows derive from. On top of ExploreRootClass
 // (columns, orders, layout, header mouse, popup items) it takes the list's and the popup's events
 // (HandleMyEvents), changes column and list attributes, applies quick filters, switches format
-// slots, exports the rows to HTML and comma-separated text, and offers label helpers that group
-// graph categories by weekday, month or hour band.
+// slots, exports the rows to HTML and comma-separated text, prints them, draws a bar graph of a column's
+// categories, and offers label helpers that group graph categories by weekday, month or hour band.
 //
 // A derived browse supplies GetRecordsInKey, GetStringForGraph and MyPreviewer besides the four
 // abstract operations of the base.
@@ -11,11 +11,14 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "winclasses/explore_export.h"
 #include "winclasses/explore_root.h"
+
+class QImage;
 
 namespace ov::winclasses {
 
@@ -73,6 +76,14 @@ class ExploreClass : public ExploreRootClass {
 
   // Opens an exported file with the desktop; answers the shell's result (above 32: opened).
   std::function<int(const std::string& file)> shellOpen;
+
+  // For GetStringForGraph: counts the row being graphed in category `name` and adds `amount`
+  // (the row's amount for a column of graph type 2) to the category's total.
+  void AddGraphCategory(std::string_view name, double amount = 0);
+  // The picture of the graph on show, which GraphOutput copies; empty outside ShowBarGraph.
+  std::shared_ptr<QImage> graphImage;
+  // The PDF of the printout being made, which MyPreviewer shows; empty outside PrintBrowse.
+  std::string printedFile;
 
  protected:
   // The rows to export: list type 1 reads the browse's view from its start, the others the data

@@ -525,11 +525,25 @@ void TextBox::userAccept() {
   postEvent(EVENT::Accepted);
 }
 
+namespace {
+// The editor shows CR LF as one line break and gives it back as LF alone: a text that differs only
+// so is the text it was given, and a variable shown but not edited keeps its line breaks.
+bool sameLines(std::string_view shown, std::string_view held) {
+  size_t i = 0, j = 0;
+  while (i < shown.size() && j < held.size()) {
+    if (held[j] == '\r' && j + 1 < held.size() && held[j + 1] == '\n' && shown[i] == '\n') ++j;
+    if (shown[i] != held[j]) return false;
+    ++i, ++j;
+  }
+  return i == shown.size() && j == held.size();
+}
+}  // namespace
+
 QWidget* TextBox::createView(QWidget* parent) {
   auto* t = new TextView(parent, this);
   QObject::connect(t, &QPlainTextEdit::textChanged, t, [this, t] {
     std::string now = s8(t->toPlainText());
-    if (now != m_screen) userEdit(now);
+    if (!sameLines(now, m_screen)) userEdit(now);
   });
   m_view = t;
   return t;
@@ -539,7 +553,7 @@ void TextBox::syncView() {
   if (!m_view) return;
   Control::syncView();
   auto* t = static_cast<QPlainTextEdit*>(m_view);
-  if (s8(t->toPlainText()) != m_screen) t->setPlainText(q(m_screen));
+  if (!sameLines(s8(t->toPlainText()), m_screen)) t->setPlainText(q(m_screen));
   t->setReadOnly(m_readOnly);
 }
 

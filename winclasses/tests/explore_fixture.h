@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <unistd.h>
 #include <string>
 #include <string_view>
@@ -109,6 +110,15 @@ class TestExplorer : public ExploreClass {
   void SetNewOrderFields() override { ++newOrderCalls; }
   void SetFilters() override {}
   long GetRecordsInKey() override { return 0; }
+  // The category of the row being graphed; not set: the base's abstract-method message.
+  std::function<void(int fieldNumber, std::string_view picture)> graphString;
+  void GetStringForGraph(int fieldNumber, std::string_view picture) override {
+    if (graphString) graphString(fieldNumber, picture);
+    else ExploreClass::GetStringForGraph(fieldNumber, picture);
+  }
+  // The print preview; not set: the base's abstract-method message.
+  std::function<bool()> previewer;
+  bool MyPreviewer() override { return previewer ? previewer() : ExploreClass::MyPreviewer(); }
 };
 
 // The people's columns: Name (colours, sortable), City (sortable by City then Name descending),

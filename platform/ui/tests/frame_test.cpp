@@ -172,6 +172,37 @@ TEST_F(Frames, TheResizerMovesButtonsAndStretchesTextBoxes) {
   });
 }
 
+TEST_F(Frames, TextBoxGivesBackTheLineBreaksItWasShownUnlessEdited) {
+  ScriptedHost host;
+  struct Notes : WindowManager {
+    Notes() : WindowManager("Notes") {}
+    Level Init() override {
+      window().at(-1, -1, 200, 120);
+      window().textBox("?Text").at(4, 4, 150, 80).use(text);
+      window().button("?Other", "Other").at(4, 100, 40, 14);
+      Open();
+      return Level::Benign;
+    }
+    std::string text = "Hello\r\n\r\nAge: 42";
+  };
+  Notes* n = nullptr;
+  runScript([&](Driver& d) {
+    d.start([&] {
+      auto p = std::make_unique<Notes>();
+      n = p.get();
+      return p;
+    });
+    WindowDriver w = d.waitWindow("Notes");
+    d.gui([&] { n->Update(); });
+    d.gui([&] { EXPECT_EQ(n->text, "Hello\r\n\r\nAge: 42") << "shown, not edited"; });
+    w.type("?Text", "Bye\nnow");
+    w.accept("?Text");
+    d.gui([&] { EXPECT_EQ(n->text, "Bye\nnow"); });
+    w.close();
+    d.waitClosed(w);
+  });
+}
+
 TEST_F(Frames, TheTranslatorReplacesCaptionsTipsAndTitle) {
   ScriptedHost host;
   TranslatorClass t;
