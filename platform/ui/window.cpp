@@ -1162,7 +1162,8 @@ void Window::buildView() {
   if (m_kind == WindowKind::Mdi && frame && frame != this && frame->m_view && frame->m_view->mdi) {
     v.sub = frame->m_view->mdi->addSubWindow(v.main);
     v.sub->setAttribute(Qt::WA_DeleteOnClose, false);
-    v.sub->resize(v.main->size());
+    // The sub-window's title bar and border come on top of the window's own size.
+    v.sub->resize(v.main->size().grownBy(v.sub->contentsMargins()));
     if (m_rect.x >= 0 && m_rect.y >= 0) v.sub->move(dluToPxX(m_rect.x), dluToPxY(m_rect.y));
   } else if (m_rect.x >= 0 && m_rect.y >= 0) {
     v.main->move(dluToPxX(m_rect.x), dluToPxY(m_rect.y));

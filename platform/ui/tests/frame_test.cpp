@@ -108,6 +108,11 @@ TEST_F(Frames, MenusToolbarAndStatusOfTheFrameAndItsMdiChildren) {
     kid.with([](Window& w) {
       EXPECT_NE(qobject_cast<QMdiSubWindow*>(w.view()), nullptr) << "an MDI child lies in the frame";
     });
+    // The child's title bar and border come on top of its declared size, not out of it.
+    EXPECT_TRUE(d.waitUntil([&] {
+      const QSize want(child->window().dluToPxX(160), child->window().dluToPxY(80));
+      return child->window().clientView()->size() == want;
+    })) << "the child shows all of its 160x80 dialog units";
     EXPECT_TRUE(d.waitUntil([&] { return activeMdiThread() == child->window().thread(); }));
     main.press("?TbInsert");
     d.gui([&] {
