@@ -19,6 +19,7 @@
 #include "platform/rt/picture.h"
 #include "platform/ui/event.h"
 #include "platform/ui/testing/list_driver.h"
+#include "platform/ui/toolbar_class.h"
 #include "platform/ui/window.h"
 #include "platform/ui/window_proc.h"
 #include "scheduler/program_windows.h"
@@ -259,6 +260,31 @@ TEST_F(ProgramWindows, EachListsNewButtonOpensItsFormWhichCancelsBackToTheList) 
       EXPECT_EQ(openProcedures(d), atStart) << "left behind";
     }
     d.gui([] { ui::closeAllWindows(); });
+  }, std::chrono::seconds(120));
+  EXPECT_FALSE(prompts.pending());
+}
+
+TEST_F(ProgramWindows, ListsOpenedOneAfterAnotherStayOpenTogetherWithTheNewestActive) {
+  ui::test::runScript([&](Driver& d) {
+    WindowDriver frame = startFrame(d);
+    std::multiset<std::string> expected = openProcedures(d);
+    for (const auto& [button, list] : {std::pair{"?TbToDo", "BrowseToDoList"}, {"?TbContacts", "BrowseContacts"},
+                                       {"?TbClipboard", "BrowseClipboard"}, {"?TbMessages", "BrowseMessages"},
+                                       {"?TbHotKeys", "BrowseHotKeys"}}) {
+      SCOPED_TRACE(list);
+      frame.press(button);
+      WindowDriver w = d.waitWindow(list);
+      d.settle();
+      expected.insert(list);
+      EXPECT_EQ(openProcedures(d), expected);
+      int thread = 0;
+      w.with([&](ui::Window& win) { thread = win.thread(); });
+      EXPECT_TRUE(d.waitUntil([&] { return ui::activeMdiThread() == thread; })) << "the newest list is the active one";
+    }
+    // The frame's Exit closes them all, without a prompt.
+    frame.press("?Exit");
+    d.waitClosed(frame);
+    EXPECT_TRUE(d.waitUntil([] { return ui::openWindows().empty(); }));
   }, std::chrono::seconds(120));
   EXPECT_FALSE(prompts.pending());
 }
