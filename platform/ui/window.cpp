@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QMdiArea>
+#include <QLayout>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -1154,6 +1155,8 @@ void Window::buildView() {
   }
   v.client->setMinimumSize(0, 0);
   v.main->resize(v.main->sizeHint());
+  // Lays the menu, toolbar and status bar out now, so the client's size is the one they leave.
+  if (QLayout* layout = v.main->layout()) layout->activate();
   QSize extra = v.main->size() - v.client->size();
   if (extra.width() < 0 || extra.height() < 0) extra = QSize(0, 0);
   v.main->resize(dluToPxX(w) + std::max(0, extra.width()), dluToPxY(h) + std::max(0, extra.height()));

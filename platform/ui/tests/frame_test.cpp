@@ -93,6 +93,11 @@ TEST_F(Frames, MenusToolbarAndStatusOfTheFrameAndItsMdiChildren) {
     EXPECT_EQ(main.title(), "Orvane 2003 3.42");
     EXPECT_EQ(main.prop("", Prop::StatusText + 3), "Tuesday, 3/17/26");
     EXPECT_EQ(main.tip("?TbInsert"), "Insert a record");
+    // The menu, toolbar and status bar come on top of the frame's declared size.
+    EXPECT_TRUE(d.waitUntil([&] {
+      const QSize want(frame.window().dluToPxX(400), frame.window().dluToPxY(260));
+      return frame.window().clientView()->size() == want;
+    })) << "the frame's client area is its 400x260 dialog units";
 
     main.press("?Options");
     main.press("?TbInsert");  // no child open: the frame takes it
