@@ -3,6 +3,7 @@
 #include "dialogs/clipboard.h"
 #include "dialogs/holidays.h"
 #include "dialogs/log_viewer.h"
+#include "dialogs/settings.h"
 #include "dialogs/task_categories.h"
 #include "scheduler/program_windows.h"
 
@@ -13,6 +14,7 @@ void registerWindows() {
   scheduler::registerProgramWindow("BrowseTaskCategories", makeBrowseTaskCategories);
   scheduler::registerProgramWindow("ViewAscii:Log", makeViewAsciiLog);
   scheduler::registerProgramWindow("BrowseClipboard", makeBrowseClipboard);
+  scheduler::registerProgramWindow("Setup", makeSetup);
 }
 
 }  // namespace ov::dialogs

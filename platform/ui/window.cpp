@@ -359,6 +359,9 @@ void installInputFilter() {
     if (!w || !w->isOpen() || !feq) return;
     Control* c = w->control(feq);
     if (!c || w->focus() == feq) return;
+    // While a tab change hides the controls of the old tab one by one, Qt hands the focus on to
+    // a control that is about to be hidden; choosing that control would bring the old tab back.
+    if (!w->isShown(feq)) return;
     w->select(feq);
     w->post(EVENT::Selected, feq);
   });
