@@ -5,6 +5,7 @@
 #include "dialogs/log_viewer.h"
 #include "dialogs/settings.h"
 #include "dialogs/task_categories.h"
+#include "dialogs/users.h"
 #include "scheduler/program_windows.h"
 
 namespace ov::dialogs {
@@ -15,6 +16,7 @@ void registerWindows() {
   scheduler::registerProgramWindow("ViewAscii:Log", makeViewAsciiLog);
   scheduler::registerProgramWindow("BrowseClipboard", makeBrowseClipboard);
   scheduler::registerProgramWindow("Setup", makeSetup);
+  scheduler::registerProgramWindow("BrowseUsers", makeBrowseUsers);
 }
 
 }  // namespace ov::dialogs
