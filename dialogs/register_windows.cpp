@@ -1,5 +1,6 @@
 #include "dialogs/register_windows.h"
 
+#include "dialogs/about.h"
 #include "dialogs/clipboard.h"
 #include "dialogs/holidays.h"
 #include "dialogs/log_viewer.h"
@@ -17,6 +18,8 @@ void registerWindows() {
   scheduler::registerProgramWindow("BrowseClipboard", makeBrowseClipboard);
   scheduler::registerProgramWindow("Setup", makeSetup);
   scheduler::registerProgramWindow("BrowseUsers", makeBrowseUsers);
+  scheduler::registerProgramWindow("Splash", makeSplash);
+  scheduler::registerProgramWindow("About", makeAbout);
 }
 
 }  // namespace ov::dialogs
