@@ -1,6 +1,7 @@
 #include "dialogs/register_windows.h"
 
 #include "dialogs/about.h"
+#include "dialogs/bug_report.h"
 #include "dialogs/clipboard.h"
 #include "dialogs/holidays.h"
 #include "dialogs/log_viewer.h"
@@ -20,6 +21,7 @@ void registerWindows() {
   scheduler::registerProgramWindow("BrowseUsers", makeBrowseUsers);
   scheduler::registerProgramWindow("Splash", makeSplash);
   scheduler::registerProgramWindow("About", makeAbout);
+  scheduler::registerProgramWindow("BugReport", makeBugReport);
 }
 
 }  // namespace ov::dialogs
