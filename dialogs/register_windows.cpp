@@ -5,6 +5,7 @@
 #include "dialogs/clipboard.h"
 #include "dialogs/holidays.h"
 #include "dialogs/log_viewer.h"
+#include "dialogs/script_queue_viewer.h"
 #include "dialogs/settings.h"
 #include "dialogs/task_categories.h"
 #include "dialogs/users.h"
@@ -22,6 +23,7 @@ void registerWindows() {
   scheduler::registerProgramWindow("Splash", makeSplash);
   scheduler::registerProgramWindow("About", makeAbout);
   scheduler::registerProgramWindow("BugReport", makeBugReport);
+  scheduler::registerProgramWindow("ViewQueue:Script", makeViewQueueScript);
 }
 
 }  // namespace ov::dialogs
