@@ -13,6 +13,7 @@
 #include "dialogs/settings.h"
 #include "dialogs/settings_keys.h"
 #include "dialogs/tests/fixture.h"
+#include "platform/libs/mapi/tests/recording_sendmail.h"
 #include "platform/libs/smtp/tests/smtp_sink.h"
 #include "platform/rt/command_line.h"
 #include "platform/rt/ini.h"
@@ -385,6 +386,36 @@ TEST_F(Settings, FrameCommandOpensTheDialog) {
   dialogs::registerWindows();
   EXPECT_TRUE(scheduler::CommandAvailable(scheduler::Command::Setup));
   EXPECT_TRUE(scheduler::CommandAvailable(-114)) << "the toolbar's Options";
+}
+
+// The mail sender program sends its own test message; the profile typed for the test is not kept.
+TEST_F(Settings, MapiTestRunsTheMailSenderAndKeepsTheStoredProfile) {
+  mapi::testing::RecordingSendmail sendmail;
+  files::PUTCONFIG("Sender", "me@example.com");
+  files::PUTCONFIG("SenderName", "Me Myself");
+  files::PUTCONFIG("UseMAPI", "1");
+  files::PUTCONFIG("MAPIName", "Profile A");
+  files::PUTCONFIG("Host", "mail.example.com");
+  scheduler::LoadConfiguration();
+  ScriptedHost host;
+  host.expectMessage("Test message sent.", ui::BUTTON::Ok);
+  runScript([&](Driver& d) {
+    d.later([] { dialogs::Setup(); });
+    WindowDriver w = d.waitWindow("Setup");
+    w.selectTab("E-mail");
+    EXPECT_FALSE(w.shown("?EMAIL:HOST"));
+    w.enter("?EMAIL:MAPINAME", "Profile B");
+    w.press("?TestSettings");
+    d.settle();
+    EXPECT_EQ(files::GETCONFIG("MAPIName"), "Profile A") << "given back after the test";
+    w.press("?Cancel");
+    d.waitClosed(w);
+  });
+  EXPECT_FALSE(host.pending());
+  ASSERT_EQ(sendmail.runs(), 1);
+  EXPECT_EQ(mapi::testing::addresses(mapi::testing::header(sendmail.message(1), "To")),
+            std::vector<std::string>{"me@example.com"});
+  EXPECT_EQ(files::GETCONFIG("MAPIName"), "Profile A");
 }
 
 class SmtpTest : public Settings {
