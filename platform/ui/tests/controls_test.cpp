@@ -174,24 +174,6 @@ TEST_F(Controls, ChoiceControlsHoldTheValuesOfTheirEntries) {
   });
 }
 
-TEST_F(Controls, TabChangeWithTheFocusOnTheOldTabKeepsTheNewTab) {
-  ScriptedHost host;
-  runScript([&](Driver& d) {
-    WindowDriver w = open(d, [](Window& win) {
-      int sheet = win.sheet("?Sheet").at(2, 2, 200, 100).feq();
-      int a = win.tab("?TabA", "First", sheet).feq();
-      int b = win.tab("?TabB", "Second", sheet).feq();
-      win.check("?A1", "One").at(10, 20, 60, 10).on(a);
-      win.check("?A2", "Two").at(10, 32, 60, 10).on(a);
-      win.check("?B1", "Three").at(10, 20, 60, 10).on(b);
-    });
-    w.with([](Window& win) { win.select(win.feq("?A1")); });
-    w.selectTab("Second");
-    EXPECT_EQ(w.choice("?Sheet"), 2) << "the focus passing to ?A2 on its way out must not choose the first tab";
-    EXPECT_TRUE(w.shown("?B1"));
-  });
-}
-
 TEST_F(Controls, HiddenAndDisabledFollowTheParentChainAndTabs) {
   ScriptedHost host;
   runScript([&](Driver& d) {
