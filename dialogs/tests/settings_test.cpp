@@ -3,6 +3,8 @@
 // would (Cancel discards, OK stores, the toolbar event, the SMTP test against a loopback server).
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -416,6 +418,41 @@ TEST_F(Settings, MapiTestRunsTheMailSenderAndKeepsTheStoredProfile) {
   EXPECT_EQ(mapi::testing::addresses(mapi::testing::header(sendmail.message(1), "To")),
             std::vector<std::string>{"me@example.com"});
   EXPECT_EQ(files::GETCONFIG("MAPIName"), "Profile A");
+}
+
+// The service program is looked for beside this program, both when the scheduler is switched on
+// and when OK stamps its INI file in the data folder.
+TEST_F(Settings, ServiceProgramBesideTheProgram) {
+  const std::filesystem::path programs = dir() / "programs";
+  std::filesystem::create_directories(programs);
+  files::EXEPATH = programs.string();
+  scheduler::SchedulerActive = 0;
+  ASSERT_EQ(rt::PUTINI("Main", "Next Task", "12/24/2025 9:00", ".\\OVNT.INI"), rt::Err::None);
+  ScriptedHost host;
+  runScript([&](Driver& d) {
+    d.later([] { dialogs::Setup(); });
+    WindowDriver w = d.waitWindow("Setup");
+    w.check("?APP:TaskExecutionActive", true);  // not installed: no warning
+    w.press("?OK");
+    d.waitClosed(w);
+  });
+  EXPECT_TRUE(host.messages().empty());
+  EXPECT_EQ(rt::GETINI("Main", "Last Update", "", ".\\OVNT.INI"), "");
+
+  { std::ofstream(programs / "OVNT.EXE") << "x"; }
+  scheduler::SchedulerActive = 0;
+  rt::setTestClock(rt::DATE(12, 24, 2025), 4500001);  // 12:30
+  host.expectMessage("You have just enabled the main UI scheduler.", ui::BUTTON::Ok);
+  runScript([&](Driver& d) {
+    d.later([] { dialogs::Setup(); });
+    WindowDriver w = d.waitWindow("Setup");
+    w.check("?APP:TaskExecutionActive", true);
+    w.press("?OK");
+    d.waitClosed(w);
+  });
+  EXPECT_FALSE(host.pending());
+  // The short date of the system (MM/dd/yy in this test) and the time with seconds.
+  EXPECT_EQ(rt::GETINI("Main", "Last Update", "", ".\\OVNT.INI"), "12/24/25 12:30:00");
 }
 
 class SmtpTest : public Settings {
