@@ -1,5 +1,7 @@
 // The main program: starts on the data folder and runs until its frame closes.
+#include "dialogs/default_holidays.h"
 #include "dialogs/generate_email.h"
+#include "dialogs/lock_prompt.h"
 #include "dialogs/register_windows.h"
 #include "editors/register_windows.h"
 #include "scheduler/program_body.h"
@@ -12,5 +14,7 @@ int main(int argc, char** argv) {
   ov::scheduler::services().generateEmail = [](const ov::scheduler::ReminderText& reminder) {
     ov::dialogs::GenerateEmail(reminder);
   };
+  ov::scheduler::services().initDefaultHolidays = [] { ov::dialogs::InitDefaultHolidays(); };
+  ov::scheduler::services().passwordValidation = [] { return ov::dialogs::fPasswordValidation(); };
   return ov::scheduler::ProgramBody(argc, argv);
 }
