@@ -2,6 +2,7 @@
 
 #include "editors/calendar.h"
 #include "editors/hot_keys.h"
+#include "editors/task_lists.h"
 #include "editors/triggers.h"
 #include "scheduler/program_windows.h"
 #include "scheduler/services.h"
@@ -16,6 +17,8 @@ void registerWindows() {
   scheduler::registerProgramWindow("BrowseTriggers", makeBrowseTriggers);
   scheduler::registerProgramWindow("UpdateHotKeys", makeUpdateHotKeys);
   scheduler::registerProgramWindow("BrowseHotKeys", makeBrowseHotKeys);
+  scheduler::registerProgramWindow("ExploreSchedule", makeExploreSchedule);
+  scheduler::registerProgramWindow("BrowseSchedule", makeBrowseSchedule);
 }
 
 }  // namespace ov::editors
