@@ -1,10 +1,12 @@
 #include "editors/explore_binding.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "platform/rt/picture.h"
 #include "platform/rt/text.h"
 #include "platform/ui/event.h"
+#include "platform/ui/list_control.h"
 #include "platform/ui/runtime.h"
 #include "platform/ui/window.h"
 
@@ -148,6 +150,8 @@ void ExploreBinding::Bind(ui::WindowManager& manager, ui::BrowseClass& browse, u
   vars.titleText = &state.titleText;
   const int own = browse.CurrentSort();
   explorer.Init(manager, browse, query, browse.listControl(), ">Header", iniFile, true, vars);
+  ui::ListControl& list = browse.list();
+  if (list.formatString().empty()) list.format(winclasses::exploreFormatString(explorer.SQ));  // as described
   for (const ExploreColumn& c : explorer.columns) explorer.AddField(c.field, c.field);
   explorer.AddAllColumnSortOrders(true);
   (void)browse.SetSort(own);  // the window's own order until a column is chosen
@@ -155,6 +159,7 @@ void ExploreBinding::Bind(ui::WindowManager& manager, ui::BrowseClass& browse, u
 }
 
 void ExploreBinding::Opened() {
+  m_explorer->SetSubclassFunc();  // the header mouse needs the list's handle, which the open made
   m_explorer->GetBBSize(m_manager->procedureName(), "?Browse:1");
   clearColumnSort();
   m_opened = true;
@@ -205,7 +210,12 @@ ui::Level ExploreBinding::TakeEvent() {
   if (event < E::LeftDown || event > E::AddEqualToFilter) return ui::Level::Benign;
   switch (event) {
     case E::LeftUp: m_explorer->LeftButtonUp(1); break;
-    case E::RightUp: m_explorer->RightButtonUp(); break;
+    case E::RightUp:
+      if (std::atoi(m_browse->list().propList(ui::PROPLIST::MouseUpRow, 0).c_str()) > 0 && rowPopup)
+        rowPopup();
+      else
+        m_explorer->RightButtonUp();
+      break;
     case E::NewSort:
       if (m_state->viewOrder) {
         m_state->viewOrder = 0;

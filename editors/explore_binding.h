@@ -55,7 +55,7 @@ struct ExploreState {
   uint8_t viewOrder = 0;       // 1: a header click chose a new column order, the view is to be read
   uint8_t sequence = 0;        // the sorted column's position in the list, 0: none
   uint8_t fileSeqOn = 0;
-  int64_t mask = 0;
+  int64_t mask = 0x1FFFFFFF;   // every column and list attribute may be changed, columns moved
   std::string titleText;
   bool columnSort = false;     // a column order is current
   int columnOrder = 0;         // its number in the browse
@@ -102,9 +102,10 @@ class ExploreBinding : public ui::WindowComponent {
   ui::Level TakeEvent() override;
   void Kill() override;
 
-  // True when the window should skip its default handling of the current event (the explorer
-  // took it).
-  bool handled() const { return m_handled; }
+  // A right button released on a row: the window's row popup (the header's popup is the
+  // explorer's own).
+  std::function<void()> rowPopup;
+
   // A double click on the list: offered to the explorer first; true when it took it.
   bool takeDoubleClick();
   // The order a reset should read: the column order while a column sort is active, else `own`.

@@ -167,6 +167,7 @@ class TaskBrowse : public winclasses::QVBrowseClass {
   void Reset(bool force) override;
   rt::Err PrimeRecord(bool suppressClear) override;
   void TakeNewSelection() override;
+  void UpdateWindow() override;
 };
 
 class TaskListWindow : public ui::WindowManager {
@@ -228,6 +229,11 @@ class TaskListWindow : public ui::WindowManager {
     m_explorer.baseFilter = "(SCH:Date>0)";
     m_explorer.resetFields = resetFields();
     if (!m_isExplorer) m_explorer.setFilters = [this] { m_binding.clearColumnSort(); };
+    m_binding.rowPopup = [this] {
+      if (!withTask()) return;
+      beforePopup();
+      (void)m_browse.Popup.Ask();
+    };
     m_binding.Bind(*this, m_browse, m_query, m_explorer, m_state, ".\\POSITION.INI");
     m_browse.InsertControl = m_new;
     m_browse.ChangeControl = m_edit;
@@ -343,6 +349,11 @@ class TaskListWindow : public ui::WindowManager {
 
   void Reset(bool force) override {
     ui::WindowManager::Reset(force);
+    updateButtons();
+  }
+
+  // Copy and the active-only items follow the rows and the flag.
+  void updateButtons() {
     if (!window().isOpen()) return;
     ui::Window& w = window();
     const bool rows = m_browse.HasRecords() > 0;
@@ -362,7 +373,6 @@ class TaskListWindow : public ui::WindowManager {
   }
 
   ui::Level TakeEvent() override {
-    if (m_binding.handled()) return ui::Level::Benign;
     const int event = ui::EVENT();
     if (event == scheduler::EVENT::DayChanged) {
       dayChanged();
@@ -812,8 +822,17 @@ rt::Err TaskBrowse::PrimeRecord(bool suppressClear) {
   return winclasses::QVBrowseClass::PrimeRecord(suppressClear || owner->takeCopyFlag());
 }
 
+void TaskBrowse::UpdateWindow() {
+  winclasses::QVBrowseClass::UpdateWindow();
+  owner->updateButtons();
+}
+
 void TaskBrowse::TakeNewSelection() {
-  if (ui::KEYCODE() == ui::Key::MouseRight && HasRecords() && UpdateBuffer() == rt::Err::None) owner->beforePopup();
+  if (ui::KEYCODE() == ui::Key::MouseRight) {  // the row popup opens on the release (rowPopup)
+    (void)UpdateBuffer();
+    UpdateWindow();
+    return;
+  }
   winclasses::QVBrowseClass::TakeNewSelection();
 }
 

@@ -1,0 +1,623 @@
+// The task explorer and the day task list: their rules without windows (icons, day filters,
+// following midnight, the column table the explorer reads), and the windows over a temporary data
+// folder with the task form and the other windows they open replaced by stand-ins.
+#include "editors/task_lists.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "datalib/date_string_functions.h"
+#include "dialogs/tests/fixture.h"
+#include "editors/register_windows.h"
+#include "editors/task_list_rules.h"
+#include "platform/rt/date_time.h"
+#include "platform/rt/text.h"
+#include "platform/ui/event.h"
+#include "platform/ui/host.h"
+#include "platform/ui/list_control.h"
+#include "platform/ui/prop.h"
+#include "platform/ui/runtime.h"
+#include "platform/ui/testing/list_driver.h"
+#include "scheduler/frame_commands.h"
+#include "scheduler/main_frame.h"
+#include "scheduler/open_window_list.h"
+#include "scheduler/program_body.h"
+#include "scheduler/program_windows.h"
+#include "scheduler/services.h"
+#include "scheduler/task_form_inputs.h"
+#include "winclasses/explore_root.h"
+
+using namespace ov;
+using files::SCH;
+using ui::test::Driver;
+using ui::test::ListDriver;
+using ui::test::runScript;
+using ui::test::ScriptedHost;
+using ui::test::WindowDriver;
+
+namespace {
+
+const int32_t kToday = rt::DATE(6, 15, 2026);  // a Monday
+
+files::ScheduleRec task(const char* description, const char* type) {
+  files::ScheduleRec t{};
+  t.Description = description;
+  t.TaskType = type;
+  return t;
+}
+
+// ---- rules --------------------------------------------------------------------------------------
+
+TEST(TaskListRules, StatusAndTaskTypeIcons) {
+  struct Case {
+    const char* name;
+    uint8_t completed, skipped, skipNext, disabled;
+    const char* icon;
+  };
+  const Case cases[] = {
+      {"plain", 0, 0, 0, 0, "~notdone.ico"},
+      {"completed", 1, 0, 0, 0, "~done.ico"},
+      {"completed and skipping the next: done, not skip", 1, 0, 1, 0, "~done.ico"},
+      {"skipping the next", 0, 0, 1, 0, "~skip.ico"},
+      {"skipping and disabled: skip first", 0, 0, 1, 1, "~skip.ico"},
+      {"disabled", 0, 0, 0, 1, "~disabled.ico"},
+      {"completed by a skip", 1, 1, 0, 0, "~skipped.ico"},
+      {"completed, disabled", 1, 0, 0, 1, "~done.ico"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    files::ScheduleRec t = task("x", "Run Program");
+    t.Completed = c.completed;
+    t.Skipped = c.skipped;
+    t.SkipNextTime = c.skipNext;
+    t.Disabled = c.disabled;
+    EXPECT_STREQ(editors::kTaskListIcons[editors::statusIcon(t) - 1], c.icon);
+  }
+  const std::pair<const char*, const char*> types[] = {{"Run Program", "~progtsk2.ico"},
+                                                       {"Display Message", "~msgtask.ico"},
+                                                       {"Both", "~bothtask.ico"},
+                                                       {"None", "~blank.ico"},
+                                                       {"", "~blank.ico"}};
+  for (const auto& [type, icon] : types)
+    EXPECT_STREQ(editors::kTaskListIcons[editors::taskTypeIcon(task("x", type)) - 1], icon) << type;
+}
+
+TEST(TaskListRules, DayListDateColours) {
+  files::ScheduleRec t = task("x", "Run Program");
+  EXPECT_EQ(editors::dayListDateColours(t).fg, -1);
+  t.SkipNextTime = 1;
+  EXPECT_EQ(editors::dayListDateColours(t).fg, 0xFF0000);  // blue, in the runtime's colour order
+  t.Disabled = 1;
+  EXPECT_EQ(editors::dayListDateColours(t).fg, 0x808080);  // grey wins
+  EXPECT_EQ(editors::dayListDateColours(t).sfg, 0xFFFFFF);
+}
+
+TEST(TaskListRules, DayFiltersOnAJuneDay) {
+  files::FORMAT.DATE = "d10";
+  struct Case {
+    const char* choice;
+    int32_t start, end;  // the Custom range going in
+    std::string condition;
+    int32_t shown;
+    const char* text;
+    const char* title;
+  };
+  const std::string june = std::to_string(rt::DATE(6, 1, 2026)), endOfJune = std::to_string(rt::DATE(6, 30, 2026));
+  const Case cases[] = {
+      {"All", 0, 0, "", kToday, "", "Scheduled Tasks"},
+      {"Today", 0, 0, "SCH:Date=TODAY()", kToday, "2026/06/15", "Scheduled Tasks"},
+      {"Yesterday", 0, 0, "SCH:Date=TODAY()-1", kToday - 1, "2026/06/14", "Scheduled Tasks"},
+      {"Tomorrow", 0, 0, "SCH:Date=TODAY()+1", kToday + 1, "2026/06/16", "Scheduled Tasks"},
+      {"This Week", 0, 0, "SCH:Date>=TODAY() AND SCH:Date<TODAY()+7", kToday, "2026/06/15-2026/06/21",
+       "Scheduled Tasks"},
+      // Only this June: the same month of another year is not this month.
+      {"This Month", 0, 0, "SCH:Date>=" + june + " AND SCH:Date<=" + endOfJune, kToday, "2026/06/01-2026/06/30",
+       "Scheduled Tasks"},
+      {"Custom", 0, 0,
+       "SCH:Date>=" + std::to_string(rt::DATE(1, 1, 1995)) + " AND SCH:Date<=" + std::to_string(rt::DATE(1, 1, 2099)),
+       rt::DATE(1, 1, 1995), "1995/01/01-2099/01/01", "Scheduled Tasks - 1995/01/01-2099/01/01"},
+      {"Custom", kToday + 3, kToday + 3,
+       "SCH:Date>=" + std::to_string(kToday + 3) + " AND SCH:Date<=" + std::to_string(kToday + 3), kToday + 3,
+       "2026/06/18-2026/06/18", "Scheduled Tasks - 2026/06/18"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.choice) + " " + std::to_string(c.start));
+    const editors::DayFilter f = editors::applyDayFilter(c.choice, kToday, c.start, c.end);
+    EXPECT_EQ(f.condition, c.condition);
+    EXPECT_EQ(f.shownDate, c.shown);
+    EXPECT_EQ(f.dateText, c.text);
+    EXPECT_EQ(f.title, c.title);
+    EXPECT_EQ(f.tip, *c.text ? c.text : "Select records by date");
+  }
+  EXPECT_EQ(editors::statusCondition("Active"), "~(SCH:Disabled OR SCH:Completed)");
+  EXPECT_EQ(editors::statusCondition("All"), "");
+  EXPECT_EQ(editors::categoryCondition("All"), "");
+  EXPECT_EQ(editors::textCondition("   "), "");
+}
+
+TEST(TaskListRules, DayChangeMovesOnlyAWindowShowingToday) {
+  int32_t remembered = kToday, shown = kToday;
+  EXPECT_FALSE(editors::followDayChange(kToday, remembered, shown)) << "no change within the day";
+  EXPECT_TRUE(editors::followDayChange(kToday + 1, remembered, shown));
+  EXPECT_EQ(shown, kToday + 1);
+  EXPECT_EQ(remembered, kToday + 1);
+  shown = kToday - 5;  // another day chosen
+  EXPECT_FALSE(editors::followDayChange(kToday + 2, remembered, shown));
+  EXPECT_EQ(shown, kToday - 5);
+  EXPECT_EQ(remembered, kToday + 2);
+}
+
+TEST(ExploreColumns, PackedTableReadsBackAsDescribed) {
+  const std::vector<editors::ExploreColumn> columns = editors::taskListColumns(true);
+  ASSERT_EQ(columns.size(), 12u);
+  const std::vector<winclasses::XPGQ> read =
+      winclasses::decodePackedColumns(editors::packExploreColumns(columns), static_cast<int>(columns.size()));
+  ASSERT_EQ(read.size(), columns.size());
+  for (size_t i = 0; i < columns.size(); ++i) {
+    SCOPED_TRACE(columns[i].field);
+    EXPECT_EQ(rt::CLIP(read[i].Field), columns[i].field);
+    EXPECT_EQ(read[i].WidthDLU, columns[i].width);
+    EXPECT_EQ(rt::CLIP(read[i].Header), columns[i].header);
+    EXPECT_EQ(read[i].Picture, columns[i].picture);
+    EXPECT_EQ(rt::CLIP(read[i].Description), columns[i].description);
+    EXPECT_EQ(read[i].FJust, columns[i].just);
+    EXPECT_EQ(read[i].Display, columns[i].shown);
+    EXPECT_EQ(read[i].Colors, columns[i].colours);
+    EXPECT_EQ(read[i].IconX != 0, columns[i].icon);
+    EXPECT_EQ(read[i].SortField != 0, columns[i].sortable);
+  }
+  EXPECT_FALSE(read[10].Display) << "SCH:Skipped is not shown";
+  EXPECT_EQ(read[11].FJust, 'R') << "SCH:ID is right-aligned";
+  // The day list: nine shown columns, no message, "Last Run" and "Last Time".
+  const std::vector<editors::ExploreColumn> day = editors::taskListColumns(false);
+  ASSERT_EQ(day.size(), 11u);
+  EXPECT_EQ(day[7].header, "Last Run");
+  EXPECT_EQ(day[8].header, "Last Time");
+  EXPECT_TRUE(std::none_of(day.begin(), day.end(), [](const auto& c) { return c.field == "SCH:Message"; }));
+}
+
+// ---- the windows --------------------------------------------------------------------------------
+
+// What a stand-in window saw when it was called.
+struct Call {
+  std::string procedure;
+  int request = 0;
+  int32_t id = 0;
+  std::string description;
+  int32_t sourceTask = 0;
+  std::string startDate;
+  std::string preset;
+};
+
+// Records the call; the task form stand-in stores an insert as it finds it in SCH.
+class StandIn : public ui::WindowManager {
+ public:
+  StandIn(std::string name, std::vector<Call>& calls) : ui::WindowManager(name), m_calls(calls) {}
+  ui::Level Init() override {
+    m_calls.push_back({procedureName(), files::GLOBALREQUEST, SCH.ID, rt::CLIP(SCH.Description.str()),
+                       scheduler::SourceTaskID(), rt::CLIP(scheduler::TaskFormStartDate().str()),
+                       rt::CLIP(scheduler::PresetTaskType().str())});
+    Response = ui::RequestCancelled;
+    if (procedureName() == "UpdateSchedule" && files::GLOBALREQUEST == ui::InsertRecord) {
+      // The special-event copy leaves the source task in the buffer: the form primes a new one.
+      if (m_calls.back().preset == "Reschedule") (void)files::Access_SCHEDULE.PrimeRecord(true);
+      if (SCH.Description.str().find_first_not_of(' ') == std::string::npos) SCH.Description = "New task";
+      if (SCH.Date == 0) SCH.Date = std::atoi(rt::CLIP(scheduler::TaskFormStartDate().str()).c_str());
+      SCH.TaskType = SCH.TaskType.str().find_first_not_of(' ') == std::string::npos ? "Run Program" : SCH.TaskType.str();
+      if (files::Access_SCHEDULE.Insert() == rt::Err::None) Response = ui::RequestCompleted;
+    }
+    files::GLOBALREQUEST = 0;
+    files::GLOBALRESPONSE = static_cast<uint8_t>(Response);
+    return ui::Level::Notify;
+  }
+
+ private:
+  std::vector<Call>& m_calls;
+};
+
+struct Flags {
+  uint8_t disabled = 0, completed = 0, skipNext = 0;
+};
+
+constexpr const char* kStandIns[] = {"UpdateSchedule", "BrowseScripting", "Script:EditAsText", "BrowseTaskCategories"};
+
+class TaskLists : public dialogs::testing::DataFolder {
+ protected:
+  void SetUp() override {
+    DataFolder::SetUp();
+    files::FORMAT.DATE = "d10";
+    rt::setTestClock(kToday, 12 * 360000 + 1);
+    for (const char* name : kStandIns)
+      scheduler::registerProgramWindow(name, [this, name] { return std::make_unique<StandIn>(name, calls); });
+    scheduler::services().post = [this](int event, int thread) { posted.push_back({event, thread}); };
+    scheduler::startupSettings().multiUser = false;
+    scheduler::SourceTaskID() = 0;
+  }
+  void TearDown() override {
+    for (const char* name : kStandIns) scheduler::registerProgramWindow(name, {});
+    DataFolder::TearDown();
+  }
+
+  static int32_t addTask(const char* description, const char* type, int32_t date, int32_t time,
+                         const char* category = "General", Flags f = {}, const char* message = "") {
+    EXPECT_EQ(files::Access_SCHEDULE.Open(), rt::Err::None);
+    EXPECT_EQ(files::Access_SCHEDULE.PrimeRecord(), rt::Err::None);
+    SCH.Description = description;
+    SCH.TaskType = type;
+    SCH.Date = date;
+    SCH.Time = time;
+    SCH.Category = category;
+    SCH.Disabled = f.disabled;
+    SCH.Completed = f.completed;
+    SCH.SkipNextTime = f.skipNext;
+    SCH.Message = message;
+    SCH.ScheduleType = "Once";
+    EXPECT_EQ(files::Access_SCHEDULE.Insert(), rt::Err::None);
+    const int32_t id = SCH.ID;
+    (void)files::Access_SCHEDULE.Close();
+    return id;
+  }
+  static void addCategories(std::initializer_list<const char*> names) {
+    ASSERT_EQ(files::Access_CATEGORIES.Open(), rt::Err::None);
+    for (const char* n : names) {
+      files::CAT = files::CategoryRec{};
+      files::CAT.Category = n;
+      ASSERT_EQ(files::CATEGORIES.add(), rt::Err::None);
+    }
+    (void)files::Access_CATEGORIES.Close();
+  }
+  static files::ScheduleRec storedTask(int32_t id) {
+    EXPECT_EQ(files::Access_SCHEDULE.Open(), rt::Err::None);
+    SCH.ID = id;
+    EXPECT_EQ(files::SCHEDULE.get(files::SCH_KeyID), rt::Err::None);
+    files::ScheduleRec t = SCH;
+    (void)files::Access_SCHEDULE.Close();
+    return t;
+  }
+  static std::vector<std::string> descriptions(const ListDriver& list) { return list.texts(6); }
+  int callsTo(std::string_view name) const {
+    return static_cast<int>(std::count_if(calls.begin(), calls.end(), [&](const Call& c) { return c.procedure == name; }));
+  }
+  int refreshesToFrame() const {
+    return static_cast<int>(std::count(posted.begin(), posted.end(), std::pair<int, int>{scheduler::kEventRefreshAll, 1}));
+  }
+  static int rowOf(const ListDriver& list, const std::string& description) {
+    const auto d = descriptions(list);
+    auto it = std::find(d.begin(), d.end(), description);
+    return it == d.end() ? 0 : static_cast<int>(it - d.begin()) + 1;
+  }
+
+  std::vector<Call> calls;
+  std::vector<std::pair<int, int>> posted;
+};
+
+using Rows = std::vector<std::string>;
+
+TEST_F(TaskLists, ExplorerFiltersByDayStatusCategoryAndText) {
+  const int32_t hour = 360000;
+  addCategories({"General", "Home", "Work"});
+  addTask("Alpha call", "Display Message", kToday, 9 * hour, "Work");
+  addTask("Beta backup", "Run Program", kToday, 10 * hour, "Home", {.disabled = 1});
+  addTask("Hot Key Ctrl-A", "Hot Key", kToday, 11 * hour, "Hot Key");
+  addTask("Other", "Both", kToday, 12 * hour, "Work", {}, "call alpha now");
+  addTask("Yesterday's", "Run Program", kToday - 1, 9 * hour);
+  addTask("Last June", "Run Program", rt::DATE(6, 10, 2025), 9 * hour);
+  addTask("Later in June", "Run Program", rt::DATE(6, 28, 2026), 9 * hour, "Work", {.completed = 1});
+  addTask("July", "Run Program", rt::DATE(7, 2, 2026), 9 * hour);
+  ScriptedHost host;
+  runScript([&](Driver& d) {
+    d.start(editors::makeExploreSchedule);
+    WindowDriver w = d.waitWindow("ExploreSchedule");
+    ListDriver list(d, w, "?Browse:1");
+    EXPECT_EQ(w.title(), "Scheduled Tasks");
+    EXPECT_EQ(descriptions(list), (Rows{"Alpha call", "Beta backup", "Other"})) << "hot-key tasks are never listed";
+    EXPECT_EQ(w.text("?DateText"), "2026/06/15");
+    w.with([](ui::Window& win) {
+      auto* l = win.as<ui::ListControl>(win.feq("?Browse:1"));
+      EXPECT_EQ(l->cell(2, 1).iconName, "~disabled.ico");
+      EXPECT_EQ(l->cell(2, 2).iconName, "~progtsk2.ico");
+      EXPECT_EQ(l->cell(1, 2).iconName, "~msgtask.ico");
+      EXPECT_EQ(l->cell(1, 7).text, "Once");
+    });
+
+    w.choose("?Day", "Yesterday");
+    d.settle();
+    EXPECT_EQ(descriptions(list), (Rows{"Yesterday's"}));
+    EXPECT_EQ(w.text("?DateText"), "2026/06/14");
+    EXPECT_EQ(rt::CLIP(scheduler::TaskFormStartDate().str()), std::to_string(kToday - 1)) << "new tasks default to it";
+
+    w.choose("?Day", "This Month");
+    d.settle();
+    EXPECT_EQ(descriptions(list), (Rows{"Yesterday's", "Alpha call", "Beta backup", "Other", "Later in June"}))
+        << "June of last year is not this month";
+    EXPECT_EQ(w.text("?DateText"), "2026/06/01-2026/06/30");
+
+    w.choose("?Day", "All");
+    w.choose("?Status", "Active");
+    d.settle();
+    EXPECT_EQ(descriptions(list), (Rows{"Last June", "Yesterday's", "Alpha call", "Other", "July"}))
+        << "neither disabled nor completed";
+
+    w.choose("?Status", "All");
+    w.enter("?Text", "alpha");
+    d.settle();
+    EXPECT_EQ(descriptions(list), (Rows{"Alpha call"})) << "the description in any case, never the message alone";
+
+    w.enter("?Text", "");
+    w.choose("?Category", "Home");
+    d.settle();
+    EXPECT_EQ(descriptions(list), (Rows{"Beta backup"}));
+
+    // A header click orders by the column; the filters stay.
+    w.choose("?Category", "All");
+    w.choose("?Day", "Today");
+    d.settle();
+    list.clickHeader(6);
+    d.settle();
+    EXPECT_EQ(descriptions(list), (Rows{"Alpha call", "Beta backup", "Other"}));
+    list.clickHeader(6);
+    d.settle();
+    EXPECT_EQ(descriptions(list), (Rows{"Other", "Beta backup", "Alpha call"})) << "descending on the second click";
+    EXPECT_EQ(list.propList(ui::PROPLIST::Header, 6), "<Description");
+    w.close();
+    d.waitClosed(w);
+  });
+  EXPECT_TRUE(host.messages().empty());
+}
+
+TEST_F(TaskLists, ExplorerNewCopyAndTheEmptyList) {
+  ScriptedHost host;
+  int32_t first = 0;
+  runScript([&](Driver& d) {
+    d.start(editors::makeExploreSchedule);
+    WindowDriver w = d.waitWindow("ExploreSchedule");
+    ListDriver list(d, w, "?Browse:1");
+    EXPECT_TRUE(descriptions(list).empty());
+    EXPECT_FALSE(w.enabled("?Copy")) << "nothing to copy";
+    w.with([](ui::Window& win) { win.post(ui::EVENT::Accepted, win.feq("?Browse:1"), ui::Key::MouseLeft2); });
+    d.settle();
+    EXPECT_EQ(callsTo("UpdateSchedule"), 0) << "a double click on an empty list edits nothing";
+
+    w.press("?Insert");
+    d.settle();
+    ASSERT_EQ(callsTo("UpdateSchedule"), 1);
+    EXPECT_EQ(calls.back().request, ui::InsertRecord);
+    EXPECT_EQ(calls.back().startDate, std::to_string(kToday));
+    EXPECT_EQ(calls.back().sourceTask, 0);
+    EXPECT_EQ(descriptions(list), (Rows{"New task"}));
+    EXPECT_TRUE(w.enabled("?Copy"));
+    first = calls.back().id;
+
+    list.select(1);
+    w.press("?Copy");
+    d.settle();
+    ASSERT_EQ(callsTo("UpdateSchedule"), 2);
+    EXPECT_EQ(calls.back().request, ui::InsertRecord);
+    EXPECT_EQ(calls.back().description, "New task") << "the copy starts as the highlighted task";
+    EXPECT_EQ(calls.back().sourceTask, first);
+    EXPECT_NE(calls.back().id, first) << "with an identifier of its own";
+    EXPECT_EQ(descriptions(list).size(), 2u);
+
+    list.doubleClick(1);
+    d.settle();
+    ASSERT_EQ(callsTo("UpdateSchedule"), 3) << "a double click on a row edits it";
+    EXPECT_EQ(calls.back().request, ui::ChangeRecord);
+    w.close();
+    d.waitClosed(w);
+  });
+  EXPECT_TRUE(host.messages().empty());
+}
+
+TEST_F(TaskLists, RowPopupTogglesAndScripting) {
+  const int32_t skipper = addTask("Skipper", "Run Program", kToday, 100, "General", {.skipNext = 1});
+  addTask("Note", "Display Message", kToday, 200);
+  ScriptedHost host;
+  runScript([&](Driver& d) {
+    d.start(editors::makeExploreSchedule);
+    WindowDriver w = d.waitWindow("ExploreSchedule");
+    ListDriver list(d, w, "?Browse:1");
+    ASSERT_EQ(descriptions(list), (Rows{"Skipper", "Note"}));
+
+    host.expectPopup("");
+    list.rightClick(1);
+    d.settle();
+    EXPECT_EQ(w.text("?Skip"), "Undo: Skip Next Occurrence");
+    EXPECT_EQ(w.text("?Disabled"), "Disable");
+    ASSERT_EQ(host.popups().size(), 1u);
+    auto find = [](const std::vector<ui::PopupItem>& items, std::string_view text) -> const ui::PopupItem* {
+      for (const ui::PopupItem& i : items)
+        if (i.text == text) return &i;
+      return nullptr;
+    };
+    std::vector<ui::PopupRequest> shown = host.popups();
+    const ui::PopupItem* skip = find(shown[0].items, "Skip Next Occurrence");
+    ASSERT_NE(skip, nullptr);
+    EXPECT_TRUE(skip->checked);
+    ASSERT_NE(find(shown[0].items, "&Scripting"), nullptr);
+    EXPECT_TRUE(find(shown[0].items, "&Scripting")->enabled);
+
+    host.expectPopup("");
+    list.rightClick(2);
+    d.settle();
+    EXPECT_EQ(w.text("?Skip"), "Skip Next Occurrence");
+    shown = host.popups();
+    ASSERT_EQ(shown.size(), 2u);
+    ASSERT_NE(find(shown[1].items, "&Scripting"), nullptr);
+    EXPECT_FALSE(find(shown[1].items, "&Scripting")->enabled) << "a message has no script";
+
+    host.expectMessage("This schedule type does not support scripting.", ui::BUTTON::Ok);
+    w.press("?Scripting");
+    d.settle();
+    EXPECT_EQ(callsTo("BrowseScripting"), 0);
+
+    list.select(1);
+    w.press("?Scripting");
+    d.settle();
+    ASSERT_EQ(callsTo("BrowseScripting"), 1);
+    EXPECT_EQ(calls.back().request, ui::ChangeRecord);
+    EXPECT_EQ(calls.back().id, skipper);
+
+    list.select(1);
+    w.press("?Skip");  // the scheduler core's toggle
+    d.settle();
+    w.press("?Special");
+    d.settle();
+    ASSERT_EQ(callsTo("UpdateSchedule"), 1);
+    EXPECT_EQ(calls.back().request, ui::InsertRecord);
+    EXPECT_EQ(calls.back().preset, "Reschedule");
+    EXPECT_EQ(calls.back().sourceTask, skipper);
+    w.close();
+    d.waitClosed(w);
+  });
+  EXPECT_EQ(storedTask(skipper).SkipNextTime, 0);
+  EXPECT_GE(refreshesToFrame(), 2) << "after the toggle and the special-event copy";
+  EXPECT_FALSE(host.pending());
+}
+
+TEST_F(TaskLists, OneExplorerAtATime) {
+  ScriptedHost host;
+  runScript([&](Driver& d) {
+    const int first = d.start(editors::makeExploreSchedule);
+    WindowDriver w = d.waitWindow("ExploreSchedule");
+    const int second = d.start(editors::makeExploreSchedule);
+    d.settle();
+    d.gui([&] {
+      EXPECT_EQ(scheduler::openWindowThread("ExploreSchedule"), first);
+      EXPECT_FALSE(ui::isThreadRunning(second)) << "the second request opened nothing";
+      EXPECT_EQ(std::count(scheduler::RegisteredThreads().begin(), scheduler::RegisteredThreads().end(), first), 1);
+    });
+    w.close();
+    d.waitClosed(w);
+    d.gui([&] {
+      EXPECT_EQ(scheduler::openWindowThread("ExploreSchedule"), 0);
+      EXPECT_EQ(std::count(scheduler::RegisteredThreads().begin(), scheduler::RegisteredThreads().end(), first), 0);
+    });
+  });
+}
+
+TEST_F(TaskLists, DayListTabsActiveOnlyAndMidnight) {
+  addTask("A today", "Run Program", kToday, 100);
+  addTask("B disabled", "Run Program", kToday, 200, "General", {.disabled = 1});
+  addTask("C tomorrow", "Run Program", kToday + 1, 100);
+  addTask("D done", "Run Program", kToday, 300, "General", {.completed = 1});
+  ScriptedHost host;
+  runScript([&](Driver& d) {
+    d.start(editors::makeBrowseSchedule);
+    WindowDriver w = d.waitWindow("BrowseSchedule");
+    ListDriver list(d, w, "?Browse:1");
+    EXPECT_EQ(w.title(), "Scheduled Tasks");
+    EXPECT_EQ(w.text("?Tab:Day"), "2026/06/15");
+    EXPECT_EQ(descriptions(list), (Rows{"A today", "B disabled", "D done"}));
+    w.with([](ui::Window& win) {
+      auto* l = win.as<ui::ListControl>(win.feq("?Browse:1"));
+      EXPECT_EQ(l->cell(2, 3).fg, 0x808080) << "a disabled task's date is grey";
+      EXPECT_EQ(l->cell(1, 3).fg, -1);
+    });
+
+    w.press("?ShowActive");
+    d.settle();
+    EXPECT_EQ(descriptions(list), (Rows{"A today"}));
+    w.selectTab("All by Date");
+    d.settle();
+    EXPECT_EQ(descriptions(list), (Rows{"A today", "C tomorrow"})) << "active only on every tab";
+    host.expectPopup("");
+    list.rightClick(1);
+    d.settle();
+    ASSERT_EQ(host.popups().size(), 1u);
+    const std::vector<ui::PopupRequest> shown = host.popups();
+    for (const ui::PopupItem& i : shown[0].items) {
+      if (i.text == "Show Active Only") {
+        EXPECT_FALSE(i.enabled);
+      }
+      if (i.text == "Show All") {
+        EXPECT_TRUE(i.enabled);
+      }
+    }
+    w.press("?ShowAll");
+    w.selectTab("2026/06/15");
+    d.settle();
+
+    // Midnight on today's date: the list moves to the new day.
+    d.gui([] { rt::advanceTestClock(12 * 360000); });
+    w.post(scheduler::EVENT::DayChanged);
+    d.settle();
+    EXPECT_EQ(descriptions(list), (Rows{"C tomorrow"}));
+    EXPECT_EQ(rt::CLIP(scheduler::TaskFormStartDate().str()), std::to_string(kToday + 1));
+
+    // On another day it stays.
+    scheduler::services().calendar = [](int32_t, std::string_view, std::string_view) { return kToday; };
+    w.press("?SelectDay");
+    d.settle();
+    EXPECT_EQ(descriptions(list), (Rows{"A today", "B disabled", "D done"}));
+    d.gui([] { rt::advanceTestClock(24 * 360000); });
+    w.post(scheduler::EVENT::DayChanged);
+    d.settle();
+    EXPECT_EQ(descriptions(list), (Rows{"A today", "B disabled", "D done"}));
+    EXPECT_EQ(rt::CLIP(scheduler::TaskFormStartDate().str()), std::to_string(kToday));
+    w.close();
+    d.waitClosed(w);
+  });
+}
+
+TEST_F(TaskLists, DayListTitleInMultiUserMode) {
+  scheduler::startupSettings().multiUser = true;
+  files::APP.USERID = "maria";
+  ScriptedHost host;
+  runScript([&](Driver& d) {
+    d.start(editors::makeBrowseSchedule);
+    WindowDriver w = d.waitWindow("BrowseSchedule");
+    EXPECT_EQ(w.title(), "View Schedule - maria");
+    w.close();
+    d.waitClosed(w);
+  });
+  scheduler::startupSettings().multiUser = false;
+}
+
+TEST_F(TaskLists, ColumnLayoutIsKeptAndAltF12RestoresIt) {
+  addTask("A today", "Run Program", kToday, 100);
+  ScriptedHost host;
+  auto headers = [](const ListDriver& list) {
+    std::vector<std::string> h;
+    for (int c = 1; c <= 4; ++c) h.push_back(list.propList(ui::PROPLIST::Header, c));
+    return h;
+  };
+  std::vector<std::string> moved;
+  runScript([&](Driver& d) {
+    d.start(editors::makeExploreSchedule);
+    WindowDriver w = d.waitWindow("ExploreSchedule");
+    ListDriver list(d, w, "?Browse:1");
+    ASSERT_EQ(headers(list)[2], "Date");
+    list.dragHeader(3, 5);
+    d.settle();
+    moved = headers(list);
+    EXPECT_NE(moved[2], "Date");
+    w.close();
+    d.waitClosed(w);
+  });
+  runScript([&](Driver& d) {
+    d.start(editors::makeExploreSchedule);
+    WindowDriver w = d.waitWindow("ExploreSchedule");
+    ListDriver list(d, w, "?Browse:1");
+    EXPECT_EQ(headers(list), moved) << "the layout came back from POSITION.INI";
+    list.select(1);
+    list.key(editors::ExploreBinding::kDefaultLayout);
+    d.settle();
+    EXPECT_EQ(headers(list)[2], "Date");
+    w.close();
+    d.waitClosed(w);
+  });
+}
+
+TEST_F(TaskLists, ScheduleCommandAvailableOnceRegistered) {
+  for (const char* name : {"ExploreSchedule", "BrowseSchedule"}) scheduler::registerProgramWindow(name, {});
+  EXPECT_FALSE(scheduler::CommandAvailable(scheduler::Command::Schedule));
+  EXPECT_FALSE(scheduler::CommandAvailable(scheduler::Command::Explorer));
+  editors::registerWindows();
+  EXPECT_TRUE(scheduler::CommandAvailable(scheduler::Command::Schedule));
+  EXPECT_TRUE(scheduler::CommandAvailable(scheduler::Command::Explorer));
+}
+
+}  // namespace
