@@ -501,6 +501,16 @@ class TaskListWindow : public ui::WindowManager {
         rt::RUN(line, false);
     } else if (feq == m_refresh) {
       refresh();
+    } else if (feq == m_find && feq) {
+      const std::string text = scheduler::FindScheduleOnList();
+      if (!clip(text).empty()) {
+        m_findText = clip(text);
+        if (!findTask(0)) ui::BEEP();
+        w.select(m_list);
+      }
+    } else if (feq == m_findNext && feq) {
+      if (m_findText.empty() || !findTask(m_browse.positionOf(m_browse.list().selected()))) ui::BEEP();
+      w.select(m_list);
     } else if (feq == m_more) {
       (void)m_browse.Popup.Ask();
     } else if (feq == m_calendarButton) {
@@ -598,6 +608,29 @@ class TaskListWindow : public ui::WindowManager {
     while (err == rt::Err::None && (err = files::CATEGORIES.next()) == rt::Err::None)
       m_categories += "|" + clip(files::CAT.Category.str());
     files::CAT = keep;
+  }
+
+  // Selects the first task in description order whose description starts with the find text (case
+  // ignored) and that the list holds; with `after`, the first one after that task's record.
+  bool findTask(int64_t after) {
+    const std::string want = rt::UPPER(m_findText);
+    std::vector<int64_t> hits;
+    bool passed = after == 0;
+    rt::Err err = files::SCHEDULE.set(files::SCH_KeyTaskName);
+    while (err == rt::Err::None && (err = files::SCHEDULE.next()) == rt::Err::None) {
+      const int64_t at = files::SCHEDULE.position();
+      if (!passed) {
+        passed = at == after;
+        continue;
+      }
+      if (rt::UPPER(clip(SCH.Description.str())).rfind(want, 0) == 0 && m_view.indexOf(at) >= 0) {
+        hits.push_back(at);
+        break;
+      }
+    }
+    const bool found = !hits.empty() && m_browse.SelectPosition(hits.front());
+    if (!found) (void)m_browse.UpdateBuffer();  // the buffer back on the highlighted task
+    return found;
   }
 
   // The highlighted task in SCH; false on an empty list.
@@ -708,6 +741,12 @@ class TaskListWindow : public ui::WindowManager {
     m_refresh = button("?Refresh", "Refresh", "", 154, row2);
     m_editAsText = button("?EditAsText", "Edit Script as Text", "", 200, row2, 70);
     m_scripting = button("?Scripting", "&Scripting", "Send keystrokes, DDE commands, etc.", 272, row2);
+    if (m_isExplorer) {
+      m_find = button("?Find", "Find", "", 318, row2);
+      m_findNext = button("?FindNext", "Find Next", "", 364, row2, 52);
+    } else {
+      w.setProp(m_refresh, ui::Prop::Hide, 1);  // the day list refreshes on its own events only
+    }
     m_showActive = button("?ShowActive", "Show Active Only", "", 4, row3, 62);
     m_showAll = button("?ShowAll", "Show All", "", 68, row3);
     m_disabled = button("?Disabled", "Disabled", "", 114, row3, 56);
@@ -789,6 +828,7 @@ class TaskListWindow : public ui::WindowManager {
   rt::String<20> m_filterCategory, m_filterText;
   int32_t m_rangeStart = 0, m_rangeEnd = 0, m_shownDate = 0, m_rememberedToday = 0, m_selectedDay = 0;
   std::string m_query_text;
+  std::string m_findText;
   bool m_activeOnly = false, m_copy = false, m_visitedAll = false;
   int m_ownOrder = 1;
 
@@ -798,7 +838,7 @@ class TaskListWindow : public ui::WindowManager {
   int m_textEntry = 0, m_selectDay = 0, m_categoryButton = 0;
   int m_new = 0, m_copyButton = 0, m_edit = 0, m_delete = 0, m_quick = 0, m_execute = 0, m_special = 0, m_more = 0;
   int m_queryButton = 0, m_resetQuery = 0, m_viewCalendar = 0, m_refresh = 0, m_editAsText = 0, m_scripting = 0;
-  int m_showActive = 0, m_showAll = 0, m_disabled = 0, m_skip = 0, m_rescheduleAll = 0;
+  int m_showActive = 0, m_showAll = 0, m_disabled = 0, m_skip = 0, m_rescheduleAll = 0, m_find = 0, m_findNext = 0;
 
   friend class TaskBrowse;
 };

@@ -477,6 +477,36 @@ TEST_F(TaskLists, RowPopupTogglesAndScripting) {
   EXPECT_FALSE(host.pending());
 }
 
+TEST_F(TaskLists, FindSelectsTheFirstListedMatchAndFindNextGoesOn) {
+  addTask("Backup B", "Run Program", kToday, 100);
+  addTask("Call", "Run Program", kToday, 200);
+  addTask("backup A", "Run Program", kToday, 300);
+  addTask("Backup C", "Run Program", kToday - 1, 100);  // not listed today
+  ScriptedHost host;
+  runScript([&](Driver& d) {
+    d.start(editors::makeExploreSchedule);
+    WindowDriver w = d.waitWindow("ExploreSchedule");
+    ListDriver list(d, w, "?Browse:1");
+    ASSERT_EQ(descriptions(list), (Rows{"Backup B", "Call", "backup A"}));
+    w.press("?Find");
+    WindowDriver find = d.waitWindow("FindScheduleOnList");
+    find.enter("?Find", "BACKUP");
+    find.press("?OK");
+    d.waitClosed(find);
+    d.settle();
+    EXPECT_EQ(descriptions(list)[list.selected() - 1], "backup A") << "the first by description, case ignored";
+    w.press("?FindNext");
+    d.settle();
+    EXPECT_EQ(descriptions(list)[list.selected() - 1], "Backup B");
+    w.press("?FindNext");
+    d.settle();
+    EXPECT_EQ(descriptions(list)[list.selected() - 1], "Backup B") << "Backup C is not listed: nothing more";
+    EXPECT_EQ(host.beeps(), 1);
+    w.close();
+    d.waitClosed(w);
+  });
+}
+
 TEST_F(TaskLists, OneExplorerAtATime) {
   ScriptedHost host;
   runScript([&](Driver& d) {
