@@ -135,7 +135,8 @@ bool BoundExplorer::MyPreviewer() { return false; }
 // ---- the window's side --------------------------------------------------------------------------
 
 void ExploreBinding::Bind(ui::WindowManager& manager, ui::BrowseClass& browse, ui::QueryClass& query,
-                          BoundExplorer& explorer, ExploreState& state, std::string_view iniFile) {
+                          BoundExplorer& explorer, ExploreState& state, std::string_view iniFile,
+                          std::string_view visual) {
   m_manager = &manager;
   m_browse = &browse;
   m_explorer = &explorer;
@@ -149,7 +150,8 @@ void ExploreBinding::Bind(ui::WindowManager& manager, ui::BrowseClass& browse, u
   vars.fileSeqOn = &state.fileSeqOn;
   vars.titleText = &state.titleText;
   const int own = browse.CurrentSort();
-  explorer.Init(manager, browse, query, browse.listControl(), ">Header", iniFile, true, vars);
+  m_ownOrder = own;
+  explorer.Init(manager, browse, query, browse.listControl(), visual, iniFile, true, vars);
   ui::ListControl& list = browse.list();
   if (list.formatString().empty()) list.format(winclasses::exploreFormatString(explorer.SQ));  // as described
   for (const ExploreColumn& c : explorer.columns) explorer.AddField(c.field, c.field);
@@ -169,6 +171,7 @@ void ExploreBinding::Opened() {
 }
 
 void ExploreBinding::clearColumnSort() {
+  if (m_state->columnSort && m_browse) (void)m_browse->SetSort(m_ownOrder);
   m_state->columnSort = false;
   m_state->columnOrder = 0;
   m_state->sequence = 0;
@@ -176,7 +179,7 @@ void ExploreBinding::clearColumnSort() {
 }
 
 int ExploreBinding::chosenOrder(int own) const {
-  return m_state && m_state->columnSort && m_state->columnOrder ? m_state->columnOrder : own;
+  return m_state && m_state->columnSort && m_state->columnOrder && m_state->sequence ? m_state->columnOrder : own;
 }
 
 bool ExploreBinding::takeDoubleClick() {
@@ -202,6 +205,11 @@ ui::Level ExploreBinding::TakeEvent() {
     }
     return m_handled ? ui::Level::Notify : ui::Level::Benign;
   }
+  if (field == list && event == ui::EVENT::NewSelection && ui::KEYCODE() == ui::Key::MouseRight) {
+    (void)m_browse->UpdateBuffer();
+    m_browse->UpdateWindow();
+    return ui::Level::Notify;
+  }
   if (field != 0 && field != list) return ui::Level::Benign;
   if (event == kListLayout || event == ui::EVENT::GainFocus) {
     m_explorer->GetColumnInfo(false, true);
@@ -211,10 +219,20 @@ ui::Level ExploreBinding::TakeEvent() {
   switch (event) {
     case E::LeftUp: m_explorer->LeftButtonUp(1); break;
     case E::RightUp:
-      if (std::atoi(m_browse->list().propList(ui::PROPLIST::MouseUpRow, 0).c_str()) > 0 && rowPopup)
-        rowPopup();
-      else
+      if (std::atoi(m_browse->list().propList(ui::PROPLIST::MouseUpRow, 0).c_str()) > 0) {
+        if (rowPopup) {
+          rowPopup();
+        } else if (m_browse->HasRecords() && m_browse->UpdateBuffer() == rt::Err::None &&
+                   !m_browse->Popup.ItemNames().empty()) {
+          (void)m_browse->Popup.Ask();
+        }
+      } else {
         m_explorer->RightButtonUp();
+        if (m_state->columnSort && m_state->sequence == 0) {  // "Sort by default key", "Do not sort"
+          clearColumnSort();
+          m_manager->Reset(true);
+        }
+      }
       break;
     case E::NewSort:
       if (m_state->viewOrder) {

@@ -11,6 +11,7 @@
 //     (the explorer's popup) on the list, and posts itself EVENT::ListLayout as the window opens;
 //   - takes the header mouse's events and the explorer's popup events; a double click on a
 //     column's border fits the column instead of editing the row.
+// A right click on a row opens the window's popup as the button is released (rowPopup).
 // The window asks chosenOrder() which order its resets read: a column's order while a column
 // sort is active, else its own.
 //
@@ -94,16 +95,18 @@ class ExploreBinding : public ui::WindowComponent {
   // Before the window opens: the explorer over the browse, its columns added as fields, its
   // column orders made. `pairs` gives, per described column, the browse's source field (a file
   // field or a bound name) for the queue field of the same name.
+  // `visual` is the sort mark: ">Header", "Underline" or "Text Bar".
   void Bind(ui::WindowManager& manager, ui::BrowseClass& browse, ui::QueryClass& query, BoundExplorer& explorer,
-            ExploreState& state, std::string_view iniFile);
+            ExploreState& state, std::string_view iniFile, std::string_view visual = ">Header");
   // After Open: the saved layout restored, the list layout event posted, the keys alerted.
   void Opened();
 
   ui::Level TakeEvent() override;
   void Kill() override;
 
-  // A right button released on a row: the window's row popup (the header's popup is the
-  // explorer's own).
+  // A right button released on a row: the window's row popup, with the row's record in the
+  // buffer; not set: the browse's popup as it stands. A right press only selects the row, so the
+  // popup opens once, on the release (the header's popup is the explorer's own).
   std::function<void()> rowPopup;
 
   // A double click on the list: offered to the explorer first; true when it took it.
@@ -118,6 +121,7 @@ class ExploreBinding : public ui::WindowComponent {
   ui::BrowseClass* m_browse = nullptr;
   BoundExplorer* m_explorer = nullptr;
   ExploreState* m_state = nullptr;
+  int m_ownOrder = 0;  // the browse's order when it was bound
   bool m_opened = false;
   bool m_handled = false;
 };

@@ -166,7 +166,6 @@ class TaskBrowse : public winclasses::QVBrowseClass {
   void ResetSort(bool force) override;
   void Reset(bool force) override;
   rt::Err PrimeRecord(bool suppressClear) override;
-  void TakeNewSelection() override;
   void UpdateWindow() override;
 };
 
@@ -865,15 +864,6 @@ rt::Err TaskBrowse::PrimeRecord(bool suppressClear) {
 void TaskBrowse::UpdateWindow() {
   winclasses::QVBrowseClass::UpdateWindow();
   owner->updateButtons();
-}
-
-void TaskBrowse::TakeNewSelection() {
-  if (ui::KEYCODE() == ui::Key::MouseRight) {  // the row popup opens on the release (rowPopup)
-    (void)UpdateBuffer();
-    UpdateWindow();
-    return;
-  }
-  winclasses::QVBrowseClass::TakeNewSelection();
 }
 
 }  // namespace
