@@ -1,6 +1,10 @@
 #include "editors/task_lists.h"
 
+#include <QPoint>
+#include <QWidget>
 #include <algorithm>
+#include <map>
+#include <utility>
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -192,6 +196,7 @@ class TaskListWindow : public ui::WindowManager {
     rt::BIND("Filter:Category", m_filterCategory);
     rt::BIND("Filter:Text", m_filterText);
     rt::BIND("SelectedDay", m_selectedDay);
+    rt::BIND("CAT:Category", files::CAT.Category);
     m_filterCategory = "All";
     m_status = files::START.ACTIVEONLY ? "Active" : "All";
     m_activeOnly = files::START.ACTIVEONLY != 0;
@@ -199,12 +204,13 @@ class TaskListWindow : public ui::WindowManager {
 
     if (files::Relate_SCHEDULE.Open() != rt::Err::None) {
       scheduler::WriteLog("Schedule", "File not open error");
-      if (files::Relate_SCHEDULE.Open() != rt::Err::None) {
-        scheduler::WriteLog("Schedule", "File not open: " + rt::ERROR());
-        return ui::Level::Fatal;
-      }
+      if (files::Relate_SCHEDULE.Open() != rt::Err::None)
+        scheduler::WriteLog("Schedule", "File not open: " + rt::ERROR());  // the window opens, empty
+      else
+        m_openedSchedule = true;
+    } else {
+      m_openedSchedule = true;
     }
-    m_openedSchedule = true;
     if (files::Relate_CATEGORIES.Open() == rt::Err::None) m_openedCategories = true;
     if (files::Access_SCRIPTING.Open() == rt::Err::None) m_openedScripting = true;
 
@@ -251,11 +257,15 @@ class TaskListWindow : public ui::WindowManager {
     w.setProp(m_queryButton, ui::Prop::Disable, 1);
     w.setProp(m_resetQuery, ui::Prop::Disable, 1);
     if (m_isExplorer) {
-      if (files::START.ALLDAYS) w.display(m_dayList);
+      if (files::START.ALLDAYS) {
+        w.display(m_dayList);
+        positionAtToday();
+      }
     } else {
       if (files::START.ALLDAYS) {
         w.select(m_tabAll);
         m_visitedAll = true;
+        positionAtToday();
       }
       w.setProp(m_tabDay, ui::Prop::Text, files::FMTDATE(m_selectedDay));
       if (scheduler::startupSettings().multiUser && !clip(files::APP.USERID.str()).empty())
@@ -295,24 +305,47 @@ class TaskListWindow : public ui::WindowManager {
       m_rangeEnd = f.rangeEnd;
       m_shownDate = f.shownDate;
       (void)m_browse.SetSort(m_binding.chosenOrder(m_ownOrder));
-      m_browse.SetFilter(m_query_text, "6 Query");
-      m_browse.SetFilter("NOT(SCH:TaskType='Hot Key')", "3TaskType");
-      m_browse.SetFilter(statusCondition(m_status), "3Status");
-      m_browse.SetFilter(f.condition, "2Date");
-      m_browse.SetFilter(categoryCondition(m_filterCategory.str()), "5Cat");
-      m_browse.SetFilter(textCondition(m_filterText.str()), "7Text");
+      setPart("6 Query", m_queryText);
+      setPart("3TaskType", "NOT(SCH:TaskType='Hot Key')");
+      setPart("3Status", statusCondition(m_status));
+      setPart("2Date", f.condition);
+      setPart("5Cat", categoryCondition(m_filterCategory.str()));
+      setPart("7Text", textCondition(m_filterText.str()));
       scheduler::TaskFormStartDate() = std::to_string(m_shownDate);
       if (window().isOpen()) {
         ui::Window& w = window();
         w.setProp(m_dateText, ui::Prop::Text, f.dateText);
         w.setProp(m_dayList, ui::Prop::Tip, f.tip);
-        if (!m_state.columnSort) w.setTitle(f.title);
+        w.setTitle(f.title);
       }
     } else {
-      (void)m_browse.SetSort(m_binding.chosenOrder(dayListOrder()));
-      m_browse.SetFilter(m_query_text, "6 Query");
-      m_browse.SetFilter(m_activeOnly ? "~(SCH:Disabled OR SCH:Completed)" : "", "9Active");
+      const int own = dayListOrder();
+      const int order = m_binding.chosenOrder(own);
+      (void)m_browse.SetSort(order);
+      if (order != own) setPart("", tabFilter(own));  // a column order keeps to the tab's records
+      setPart("6 Query", m_queryText);
+      setPart("9Active", m_activeOnly ? "~(SCH:Disabled OR SCH:Completed)" : "");
     }
+  }
+
+  // The day list's tab filters as a column order takes them (the category as a condition, where
+  // the tab's own order has a range).
+  static std::string tabFilter(int order) {
+    switch (order) {
+      case 4: return "(SCH:Date=SelectedDay AND SCH:Date>0)";
+      case 2: return "(SCH:Date>0) AND UPPER(SCH:Category)=UPPER(CAT:Category)";
+      default: return "(SCH:Date>0)";
+    }
+  }
+
+  // A named filter part of the current order, set only when it changed: a set part makes the
+  // browse read the view again.
+  void setPart(const std::string& name, const std::string& expression) {
+    std::string& last = m_parts[{m_browse.CurrentSort(), name}];
+    if (last == expression && !expression.empty()) return;
+    if (last.empty() && expression.empty()) return;
+    last = expression;
+    m_browse.SetFilter(expression, name);
   }
 
   // A new task starts as a copy of the highlighted one after Copy.
@@ -394,9 +427,7 @@ class TaskListWindow : public ui::WindowManager {
       m_explorer.EraseVisual();
       if (window().choice(m_sheet) == 2 && !m_visitedAll) {
         m_visitedAll = true;
-        m_browse.Reset(true);
-        SCH.Date = rt::TODAY();
-        m_browse.Locate(m_dateLocator, std::to_string(rt::TODAY()));
+        positionAtToday();
       } else {
         refresh();
       }
@@ -511,7 +542,10 @@ class TaskListWindow : public ui::WindowManager {
       if (m_findText.empty() || !findTask(m_browse.positionOf(m_browse.list().selected()))) ui::BEEP();
       w.select(m_list);
     } else if (feq == m_more) {
-      (void)m_browse.Popup.Ask();
+      int x = -1, y = -1;
+      morePopupPoint(x, y);
+      if (withTask()) beforePopup();
+      (void)m_browse.Popup.Ask(x, y);
     } else if (feq == m_calendarButton) {
       if (m_rangeStart == 0) m_rangeStart = rt::TODAY();
       const int32_t d = pickDate(m_rangeStart, "None", "Select Date");
@@ -557,6 +591,7 @@ class TaskListWindow : public ui::WindowManager {
     rt::UNBIND("Filter:Category");
     rt::UNBIND("Filter:Text");
     rt::UNBIND("SelectedDay");
+    rt::UNBIND("CAT:Category");
     return rv;
   }
 
@@ -630,6 +665,26 @@ class TaskListWindow : public ui::WindowManager {
     const bool found = !hits.empty() && m_browse.SelectPosition(hits.front());
     if (!found) (void)m_browse.UpdateBuffer();  // the buffer back on the highlighted task
     return found;
+  }
+
+  // Where "&More..." opens its popup, in screen pixels: under the button's lower left corner, or,
+  // for a button lower than 300 pixels below the window's top, at the middle of its right edge.
+  void morePopupPoint(int& x, int& y) {
+    ui::Control* c = window().control(m_more);
+    QWidget* button = c ? c->view() : nullptr;
+    QWidget* top = window().view();
+    if (!button || !top) return;  // at the mouse
+    const QPoint centre = button->mapTo(top, QPoint(0, button->height() / 2));
+    const QPoint at = centre.y() <= 300 ? QPoint(0, button->height()) : QPoint(button->width(), button->height() / 2);
+    const QPoint screen = button->mapToGlobal(at);
+    x = screen.x();
+    y = screen.y();
+  }
+
+  // The list read in date order from its start, with the first task of today (or after) selected.
+  void positionAtToday() {
+    m_browse.ResetSort(true);
+    m_browse.Locate(m_dateLocator, std::to_string(rt::TODAY()));
   }
 
   // The highlighted task in SCH; false on an empty list.
@@ -826,7 +881,8 @@ class TaskListWindow : public ui::WindowManager {
   std::string m_day = "Today", m_status = "All", m_categories = "All";
   rt::String<20> m_filterCategory, m_filterText;
   int32_t m_rangeStart = 0, m_rangeEnd = 0, m_shownDate = 0, m_rememberedToday = 0, m_selectedDay = 0;
-  std::string m_query_text;
+  std::string m_queryText;  // the query wizard's result: none here
+  std::map<std::pair<int, std::string>, std::string> m_parts;
   std::string m_findText;
   bool m_activeOnly = false, m_copy = false, m_visitedAll = false;
   int m_ownOrder = 1;

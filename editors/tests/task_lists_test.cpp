@@ -507,6 +507,93 @@ TEST_F(TaskLists, FindSelectsTheFirstListedMatchAndFindNextGoesOn) {
   });
 }
 
+TEST_F(TaskLists, ExplorerRunsQuickStartsAndPicksADay) {
+  const int32_t program = addTask("Program", "Run Program", kToday, 100);
+  files::EXEPATH = "/opt/orvane/";
+  std::vector<std::string> started;
+  std::vector<int32_t> ran;
+  scheduler::services().runNoWait = [&](std::string_view line) {
+    started.emplace_back(line);
+    return 0;
+  };
+  scheduler::services().runTaskProgram = [&](int32_t id, std::string_view, std::string_view) {
+    ran.push_back(id);
+    return 0;
+  };
+  bool passwordOk = false;
+  scheduler::services().passwordValidation = [&] { return passwordOk; };
+  int32_t picked = kToday + 2;
+  scheduler::services().calendar = [&](int32_t, std::string_view, std::string_view) { return picked; };
+  scheduler::TempScriptExecution() = 0;
+  ScriptedHost host;
+  runScript([&](Driver& d) {
+    d.start(editors::makeExploreSchedule);
+    WindowDriver w = d.waitWindow("ExploreSchedule");
+    ListDriver list(d, w, "?Browse:1");
+    w.press("?ViewCalendar");
+    w.press("?Execute");
+    d.settle();
+    EXPECT_EQ(started, (Rows{"/opt/orvane/OV_RPTS.EXE ?ReportsCalendar"}));
+    EXPECT_EQ(ran, (std::vector<int32_t>{program}));
+    EXPECT_EQ(scheduler::TempScriptExecution(), 1);
+
+    w.press("?Quick");  // the system lock refuses: nothing
+    d.settle();
+    EXPECT_EQ(descriptions(list).size(), 1u);
+    passwordOk = true;
+    host.expectPopup("1 hour");
+    w.press("?Quick");
+    d.settle();
+    EXPECT_EQ(descriptions(list), (Rows{"Program", "Program"})) << "a one-time copy an hour from now";
+
+    w.press("?Calendar");
+    d.settle();
+    EXPECT_EQ(w.text("?Day"), "Custom");
+    EXPECT_EQ(w.title(), "Scheduled Tasks - 2026/06/17");
+    EXPECT_TRUE(descriptions(list).empty());
+    picked = kToday;
+    w.press("?Calendar");
+    d.settle();
+    EXPECT_EQ(w.text("?Day"), "Today") << "today's date is Today, not Custom";
+    EXPECT_EQ(descriptions(list).size(), 2u);
+    w.close();
+    d.waitClosed(w);
+  });
+  EXPECT_FALSE(host.pending());
+}
+
+TEST_F(TaskLists, DayListColumnSortKeepsToTheTabAndAllDaysStartsAtToday) {
+  for (int i = -20; i <= 20; ++i) {
+    const std::string name = i == 0 ? "today" : "day " + std::to_string(i + 100);
+    addTask(name.c_str(), "Run Program", kToday + i, 100);
+  }
+  addTask("another today", "Run Program", kToday, 200);
+  ScriptedHost host;
+  runScript([&](Driver& d) {
+    d.start(editors::makeBrowseSchedule);
+    WindowDriver w = d.waitWindow("BrowseSchedule");
+    ListDriver list(d, w, "?Browse:1");
+    EXPECT_EQ(descriptions(list), (Rows{"today", "another today"}));
+    list.clickHeader(6);
+    d.settle();
+    EXPECT_EQ(descriptions(list), (Rows{"another today", "today"})) << "ordered by description, still one day";
+    w.close();
+    d.waitClosed(w);
+  });
+  files::START.ALLDAYS = 1;
+  runScript([&](Driver& d) {
+    d.start(editors::makeBrowseSchedule);
+    WindowDriver w = d.waitWindow("BrowseSchedule");
+    ListDriver list(d, w, "?Browse:1");
+    EXPECT_EQ(w.choice("?CurrentTab"), 2) << "All by Date";
+    ASSERT_GT(list.selected(), 0);
+    EXPECT_EQ(descriptions(list)[list.selected() - 1], "today");
+    w.close();
+    d.waitClosed(w);
+  });
+  files::START.ALLDAYS = 0;
+}
+
 TEST_F(TaskLists, OneExplorerAtATime) {
   ScriptedHost host;
   runScript([&](Driver& d) {
