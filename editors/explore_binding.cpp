@@ -253,6 +253,7 @@ ui::Level ExploreBinding::TakeEvent() {
 void ExploreBinding::Kill() {
   if (!m_explorer) return;
   if (m_opened) {
+    m_explorer->EraseVisual();  // the sort mark is not part of the saved headers
     const winclasses::XPGQ* c = m_explorer->columnAt(m_state->sequence);
     m_explorer->PutIniX(m_manager->procedureName(), "?Browse:1", m_state->sequence, c ? c->AscDesc : 0);
   }

@@ -423,8 +423,8 @@ class TaskListWindow : public ui::WindowManager {
     const int feq = ui::FIELD();
     if (feq == m_sheet) {
       window().select(m_list);
+      m_explorer.EraseVisual();  // while the sorted column is still known
       m_binding.clearColumnSort();
-      m_explorer.EraseVisual();
       if (window().choice(m_sheet) == 2 && !m_visitedAll) {
         m_visitedAll = true;
         positionAtToday();

@@ -711,6 +711,9 @@ TEST_F(TaskLists, ColumnLayoutIsKeptAndAltF12RestoresIt) {
     d.settle();
     moved = headers(list);
     EXPECT_NE(moved[2], "Date");
+    list.clickHeader(3);  // sorted as it closes
+    d.settle();
+    EXPECT_EQ(list.propList(ui::PROPLIST::Header, 3).substr(0, 1), ">");
     w.close();
     d.waitClosed(w);
   });
@@ -718,7 +721,7 @@ TEST_F(TaskLists, ColumnLayoutIsKeptAndAltF12RestoresIt) {
     d.start(editors::makeExploreSchedule);
     WindowDriver w = d.waitWindow("ExploreSchedule");
     ListDriver list(d, w, "?Browse:1");
-    EXPECT_EQ(headers(list), moved) << "the layout came back from POSITION.INI";
+    EXPECT_EQ(headers(list), moved) << "the layout came back from POSITION.INI, without the sort mark";
     list.select(1);
     list.key(editors::ExploreBinding::kDefaultLayout);
     d.settle();
