@@ -106,16 +106,15 @@ const rt::FieldDesc kExplorerRowFields[] = {
 const rt::RecordDesc kExplorerRow{"TaskRow", kExplorerRowFields, sizeof(TaskRow)};
 
 // The day list has no Message column: the same row without it.
-std::vector<rt::FieldDesc> dayListFields() {
-  std::vector<rt::FieldDesc> f(std::begin(kExplorerRowFields), std::end(kExplorerRowFields));
-  std::erase_if(f, [](const rt::FieldDesc& d) { return std::string_view(d.name) == "SCH:Message"; });
-  return f;
+const std::vector<rt::FieldDesc>& dayListFields() {
+  static const std::vector<rt::FieldDesc> fields = [] {
+    std::vector<rt::FieldDesc> f(std::begin(kExplorerRowFields), std::end(kExplorerRowFields));
+    std::erase_if(f, [](const rt::FieldDesc& d) { return std::string_view(d.name) == "SCH:Message"; });
+    return f;
+  }();
+  return fields;
 }
-const std::vector<rt::FieldDesc>& kDayListFieldVector() {
-  static const std::vector<rt::FieldDesc> f = dayListFields();
-  return f;
-}
-const rt::RecordDesc kDayListRow{"TaskRow", kDayListFieldVector(), sizeof(TaskRow)};
+const rt::RecordDesc kDayListRow{"TaskRow", dayListFields(), sizeof(TaskRow)};
 
 // Tells the frame that tasks changed.
 void postRefreshToFrame() {
