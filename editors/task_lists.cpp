@@ -42,7 +42,8 @@
 #include "scheduler/program_windows.h"
 #include "scheduler/scheduler_windows.h"
 #include "scheduler/services.h"
-#include "scheduler/task_form_inputs.h"
+#include "editors/task_form_inputs.h"
+#include "scheduler/temp_script_execution.h"
 #include "scheduler/task_items.h"
 #include "scheduler/window_utils.h"
 #include "winclasses/colour_tab_class.h"
@@ -199,7 +200,7 @@ class TaskListWindow : public ui::WindowManager {
     m_filterCategory = "All";
     m_status = files::START.ACTIVEONLY ? "Active" : "All";
     m_activeOnly = files::START.ACTIVEONLY != 0;
-    scheduler::TaskFormStartDate() = std::to_string(m_isExplorer ? m_shownDate : m_selectedDay);
+    editors::TaskFormStartDate() = std::to_string(m_isExplorer ? m_shownDate : m_selectedDay);
 
     if (files::Relate_SCHEDULE.Open() != rt::Err::None) {
       scheduler::WriteLog("Schedule", "File not open error");
@@ -310,7 +311,7 @@ class TaskListWindow : public ui::WindowManager {
       setPart("2Date", f.condition);
       setPart("5Cat", categoryCondition(m_filterCategory.str()));
       setPart("7Text", textCondition(m_filterText.str()));
-      scheduler::TaskFormStartDate() = std::to_string(m_shownDate);
+      editors::TaskFormStartDate() = std::to_string(m_shownDate);
       if (window().isOpen()) {
         ui::Window& w = window();
         w.setProp(m_dateText, ui::Prop::Text, f.dateText);
@@ -452,15 +453,15 @@ class TaskListWindow : public ui::WindowManager {
     w.update();
     if (feq == m_copyButton) {
       if (m_browse.HasRecords() && m_browse.UpdateBuffer() == rt::Err::None) {
-        scheduler::SourceTaskID() = SCH.ID;
+        editors::TaskFormSourceID() = SCH.ID;
         m_copy = true;
         w.post(ui::EVENT::Accepted, m_new);
       }
       return ui::Level::Notify;
     }
     if (feq == m_new) {
-      scheduler::TaskFormStartDate() = std::to_string(m_isExplorer ? m_shownDate : m_selectedDay);
-      if (!m_copy) scheduler::SourceTaskID() = 0;
+      editors::TaskFormStartDate() = std::to_string(m_isExplorer ? m_shownDate : m_selectedDay);
+      if (!m_copy) editors::TaskFormSourceID() = 0;
     } else if (feq == m_quick) {
       if (withTask() && passwordPasses()) {
         (void)scheduler::SnoozeTask();
@@ -476,7 +477,7 @@ class TaskListWindow : public ui::WindowManager {
     } else if (feq == m_special) {
       if (withTask()) {
         scheduler::PresetTaskType() = "Reschedule";
-        scheduler::SourceTaskID() = SCH.ID;
+        editors::TaskFormSourceID() = SCH.ID;
         files::GLOBALREQUEST = ui::InsertRecord;
         (void)scheduler::callProgramWindow("UpdateSchedule");
         refresh();
@@ -563,7 +564,7 @@ class TaskListWindow : public ui::WindowManager {
     } else if (feq == m_selectDay) {
       SCH = files::ScheduleRec{};
       m_selectedDay = pickDate(m_selectedDay, "", "");
-      scheduler::TaskFormStartDate() = std::to_string(m_selectedDay);
+      editors::TaskFormStartDate() = std::to_string(m_selectedDay);
       w.setProp(m_tabDay, ui::Prop::Text, rt::FORMAT(m_selectedDay, "@d3"));
       refresh();
     } else if (feq == m_categoryButton) {
@@ -693,11 +694,11 @@ class TaskListWindow : public ui::WindowManager {
     const int32_t today = rt::TODAY();
     if (m_isExplorer) {
       if (followDayChange(today, m_rememberedToday, m_shownDate)) {
-        scheduler::TaskFormStartDate() = std::to_string(m_shownDate);
+        editors::TaskFormStartDate() = std::to_string(m_shownDate);
         refresh();
       }
     } else if (followDayChange(today, m_rememberedToday, m_selectedDay)) {
-      scheduler::TaskFormStartDate() = std::to_string(m_selectedDay);
+      editors::TaskFormStartDate() = std::to_string(m_selectedDay);
       window().setProp(m_tabDay, ui::Prop::Text, rt::FORMAT(m_selectedDay, "@d3"));
       refresh();
     }

@@ -27,7 +27,8 @@
 #include "scheduler/program_body.h"
 #include "scheduler/program_windows.h"
 #include "scheduler/services.h"
-#include "scheduler/task_form_inputs.h"
+#include "editors/task_form_inputs.h"
+#include "scheduler/temp_script_execution.h"
 #include "winclasses/explore_root.h"
 
 using namespace ov;
@@ -198,14 +199,14 @@ class StandIn : public ui::WindowManager {
   StandIn(std::string name, std::vector<Call>& calls) : ui::WindowManager(name), m_calls(calls) {}
   ui::Level Init() override {
     m_calls.push_back({procedureName(), files::GLOBALREQUEST, SCH.ID, rt::CLIP(SCH.Description.str()),
-                       scheduler::SourceTaskID(), rt::CLIP(scheduler::TaskFormStartDate().str()),
+                       editors::TaskFormSourceID(), rt::CLIP(editors::TaskFormStartDate().str()),
                        rt::CLIP(scheduler::PresetTaskType().str())});
     Response = ui::RequestCancelled;
     if (procedureName() == "UpdateSchedule" && files::GLOBALREQUEST == ui::InsertRecord) {
       // The special-event copy leaves the source task in the buffer: the form primes a new one.
       if (m_calls.back().preset == "Reschedule") (void)files::Access_SCHEDULE.PrimeRecord(true);
       if (SCH.Description.str().find_first_not_of(' ') == std::string::npos) SCH.Description = "New task";
-      if (SCH.Date == 0) SCH.Date = std::atoi(rt::CLIP(scheduler::TaskFormStartDate().str()).c_str());
+      if (SCH.Date == 0) SCH.Date = std::atoi(rt::CLIP(editors::TaskFormStartDate().str()).c_str());
       SCH.TaskType = SCH.TaskType.str().find_first_not_of(' ') == std::string::npos ? "Run Program" : SCH.TaskType.str();
       if (files::Access_SCHEDULE.Insert() == rt::Err::None) Response = ui::RequestCompleted;
     }
@@ -234,7 +235,7 @@ class TaskLists : public dialogs::testing::DataFolder {
       scheduler::registerProgramWindow(name, [this, name] { return std::make_unique<StandIn>(name, calls); });
     scheduler::services().post = [this](int event, int thread) { posted.push_back({event, thread}); };
     scheduler::startupSettings().multiUser = false;
-    scheduler::SourceTaskID() = 0;
+    editors::TaskFormSourceID() = 0;
   }
   void TearDown() override {
     for (const char* name : kStandIns) scheduler::registerProgramWindow(name, {});
@@ -327,7 +328,7 @@ TEST_F(TaskLists, ExplorerFiltersByDayStatusCategoryAndText) {
     d.settle();
     EXPECT_EQ(descriptions(list), (Rows{"Yesterday's"}));
     EXPECT_EQ(w.text("?DateText"), "2026/06/14");
-    EXPECT_EQ(rt::CLIP(scheduler::TaskFormStartDate().str()), std::to_string(kToday - 1)) << "new tasks default to it";
+    EXPECT_EQ(rt::CLIP(editors::TaskFormStartDate().str()), std::to_string(kToday - 1)) << "new tasks default to it";
 
     w.choose("?Day", "This Month");
     d.settle();
@@ -662,7 +663,7 @@ TEST_F(TaskLists, DayListTabsActiveOnlyAndMidnight) {
     w.post(scheduler::EVENT::DayChanged);
     d.settle();
     EXPECT_EQ(descriptions(list), (Rows{"C tomorrow"}));
-    EXPECT_EQ(rt::CLIP(scheduler::TaskFormStartDate().str()), std::to_string(kToday + 1));
+    EXPECT_EQ(rt::CLIP(editors::TaskFormStartDate().str()), std::to_string(kToday + 1));
 
     // On another day it stays.
     scheduler::services().calendar = [](int32_t, std::string_view, std::string_view) { return kToday; };
@@ -673,7 +674,7 @@ TEST_F(TaskLists, DayListTabsActiveOnlyAndMidnight) {
     w.post(scheduler::EVENT::DayChanged);
     d.settle();
     EXPECT_EQ(descriptions(list), (Rows{"A today", "B disabled", "D done"}));
-    EXPECT_EQ(rt::CLIP(scheduler::TaskFormStartDate().str()), std::to_string(kToday));
+    EXPECT_EQ(rt::CLIP(editors::TaskFormStartDate().str()), std::to_string(kToday));
     w.close();
     d.waitClosed(w);
   });
