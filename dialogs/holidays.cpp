@@ -190,12 +190,12 @@ class BrowseHolidaysWindow : public ui::WindowManager {
         {"HOL:HolidayDate", 44, "Date", "@d3", "Date of Holiday", 'R', true, false, false, true},
         {"HOL:Holiday", 120, "Description", "@s30", "Description of Holiday", 'L', true, false, false, true},
     };
-    m_binding.Bind(*this, m_browse, m_query, m_explorer, m_state, ".\\POSITION.INI", "Underline");
     m_browse.InsertControl = w.button("?Insert", "&New").at(4, 138, 40, 14).feq();
     m_browse.ChangeControl = w.button("?Change", "&Edit").at(48, 138, 40, 14).feq();
     m_browse.DeleteControl = w.button("?Delete", "&Delete").at(92, 138, 40, 14).feq();
     CancelControl = w.button("?Close", "Cl&ose").at(136, 138, 40, 14).feq();
     m_browse.AskProcedure = 1;
+    m_binding.Bind(*this, m_browse, m_query, m_explorer, m_state, ".\\POSITION.INI", "Underline");
     AddItem(m_browse);
     Open();
     scheduler::ApplyDatePicture(w, list, "d3");

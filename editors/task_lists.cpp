@@ -239,12 +239,12 @@ class TaskListWindow : public ui::WindowManager {
       beforePopup();
       (void)m_browse.Popup.Ask();
     };
-    m_binding.Bind(*this, m_browse, m_query, m_explorer, m_state, ".\\POSITION.INI");
     m_browse.InsertControl = m_new;
     m_browse.ChangeControl = m_edit;
     m_browse.DeleteControl = m_delete;
     m_browse.AskProcedure = 1;
-    buildPopup();
+    buildPopup();  // the window's items first: the explorer adds its own after them
+    m_binding.Bind(*this, m_browse, m_query, m_explorer, m_state, ".\\POSITION.INI");
     AddItem(m_browse);
     Open();
 

@@ -600,8 +600,10 @@ TEST_F(TaskLists, OneExplorerAtATime) {
   runScript([&](Driver& d) {
     const int first = d.start(editors::makeExploreSchedule);
     WindowDriver w = d.waitWindow("ExploreSchedule");
+    w.with([](ui::Window& win) { win.setProp(0, ui::Prop::Iconize, 1); });
     const int second = d.start(editors::makeExploreSchedule);
     d.settle();
+    EXPECT_EQ(w.prop("", ui::Prop::Iconize), "") << "the first window is restored";
     d.gui([&] {
       EXPECT_EQ(scheduler::openWindowThread("ExploreSchedule"), first);
       EXPECT_FALSE(ui::isThreadRunning(second)) << "the second request opened nothing";
@@ -727,6 +729,21 @@ TEST_F(TaskLists, ColumnLayoutIsKeptAndAltF12RestoresIt) {
     list.key(editors::ExploreBinding::kDefaultLayout);
     d.settle();
     EXPECT_EQ(headers(list)[2], "Date");
+    host.expectPopup("");
+    list.key(editors::ExploreBinding::kToggleBar);  // Ctrl+Alt+R: the column bar, on the first column
+    d.settle();
+    // Alt+M: the explorer's own popup under that column (posted: the key itself is also the
+    // accelerator of "&More...").
+    w.with([](ui::Window& win) {
+      win.post(ui::EVENT::AlertKey, win.feq("?Browse:1"), editors::ExploreBinding::kPopup);
+    });
+    d.settle();
+    const std::vector<ui::PopupRequest> shown = host.popups();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_TRUE(std::any_of(shown[0].items.begin(), shown[0].items.end(),
+                            [](const ui::PopupItem& i) { return i.text == "&Output"; }))
+        << "the explorer's items follow the window's";
+    EXPECT_EQ(shown[0].items.front().text, "Skip Next Occurrence");
     w.close();
     d.waitClosed(w);
   });
