@@ -17,6 +17,7 @@
 #include "datalib/startup.h"
 #include "editors/calendar.h"
 #include "editors/explore_binding.h"
+#include "editors/query_wizard.h"
 #include "editors/recurrence.h"
 #include "editors/task_list_rules.h"
 #include "platform/files/view_manager.h"
@@ -253,9 +254,7 @@ class TaskListWindow : public ui::WindowManager {
     scheduler::ApplyTimePicture(w, m_list);
     m_position.Init(*this, files::globalIni(), true);
     m_binding.Opened();
-    // The query wizard is not part of this program: its buttons stay disabled.
-    w.setProp(m_queryButton, ui::Prop::Disable, 1);
-    w.setProp(m_resetQuery, ui::Prop::Disable, 1);
+    w.setProp(m_resetQuery, ui::Prop::Disable, m_queryText.empty() ? 1 : 0);
     if (m_isExplorer) {
       if (files::START.ALLDAYS) {
         w.display(m_dayList);
@@ -530,6 +529,15 @@ class TaskListWindow : public ui::WindowManager {
       else
         rt::RUN(line, false);
     } else if (feq == m_refresh) {
+      refresh();
+    } else if (feq == m_queryButton) {
+      if (RunQueryWizard(scheduleQueryFields(), m_queryText)) {
+        w.setProp(m_resetQuery, ui::Prop::Disable, m_queryText.empty() ? 1 : 0);
+        refresh();
+      }
+    } else if (feq == m_resetQuery) {
+      w.setProp(m_resetQuery, ui::Prop::Disable, 1);
+      m_queryText.clear();
       refresh();
     } else if (feq == m_find && feq) {
       const std::string text = scheduler::FindScheduleOnList();
@@ -881,7 +889,7 @@ class TaskListWindow : public ui::WindowManager {
   std::string m_day = "Today", m_status = "All", m_categories = "All";
   rt::String<20> m_filterCategory, m_filterText;
   int32_t m_rangeStart = 0, m_rangeEnd = 0, m_shownDate = 0, m_rememberedToday = 0, m_selectedDay = 0;
-  std::string m_queryText;  // the query wizard's result: none here
+  std::string m_queryText;  // the query wizard's result; empty: no query
   std::map<std::pair<int, std::string>, std::string> m_parts;
   std::string m_findText;
   bool m_activeOnly = false, m_copy = false, m_visitedAll = false;

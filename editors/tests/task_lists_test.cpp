@@ -12,6 +12,7 @@
 #include "datalib/date_string_functions.h"
 #include "dialogs/tests/fixture.h"
 #include "editors/register_windows.h"
+#include "editors/query_wizard.h"
 #include "editors/task_list_rules.h"
 #include "platform/rt/date_time.h"
 #include "platform/rt/text.h"
@@ -756,6 +757,101 @@ TEST_F(TaskLists, ScheduleCommandAvailableOnceRegistered) {
   editors::registerWindows();
   EXPECT_TRUE(scheduler::CommandAvailable(scheduler::Command::Schedule));
   EXPECT_TRUE(scheduler::CommandAvailable(scheduler::Command::Explorer));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(QueryWizard, ConditionsOfEachKind) {
+  using editors::QueryField;
+  const QueryField text{"Category", "SCH:Category", "@s20", QueryField::Entry::Free, ""};
+  const QueryField date{"Date", "SCH:Date", "@d10", QueryField::Entry::Free, ""};
+  const QueryField number{"Every", "SCH:Every", "@n7", QueryField::Entry::Free, ""};
+  const QueryField flag{"Disabled", "SCH:Disabled", "@n3", QueryField::Entry::Check, "Disabled"};
+  struct Case {
+    const QueryField* field;
+    const char* comparison;
+    const char* value;
+    std::string want;
+  };
+  const Case cases[] = {
+      {&text, "equal to", "home", "UPPER(CLIP(SCH:Category))='HOME'"},
+      {&text, "not equal to", "it's", "UPPER(CLIP(SCH:Category))<>'IT''S'"},
+      {&text, "contains", "ork", "INSTRING('ORK',UPPER(SCH:Category),1)>0"},
+      {&text, "begins with", "Wo", "INSTRING('WO',UPPER(SCH:Category),1)=1"},
+      {&date, "greater than or equal to", "2026/06/15", "SCH:Date>=" + std::to_string(kToday)},
+      {&date, "less than", "not a date", "SCH:Date<0"},
+      {&number, "greater than", "15", "SCH:Every>15"},
+      {&flag, "equal to", "True", "SCH:Disabled=1"},
+      {&flag, "equal to", "no", "SCH:Disabled=0"},
+      {&text, "resembles", "x", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.field->field) + " " + c.comparison + " " + c.value);
+    EXPECT_EQ(editors::queryCondition(*c.field, c.comparison, c.value), c.want);
+  }
+}
+
+TEST(QueryWizard, OffersStoredFieldsWithStoredChoices) {
+  const auto& fields = editors::scheduleQueryFields();
+  EXPECT_GE(fields.size(), 50u);
+  for (const editors::QueryField& f : fields) EXPECT_NE(files::Desc_SCHEDULE.find(f.field), nullptr) << f.field;
+  EXPECT_EQ(fields.front().field, "SCH:TaskType");
+  EXPECT_EQ(fields.front().choices, "Run Program|Display Message|Both|None") << "the values the form stores";
+}
+
+TEST_F(TaskLists, QueryNarrowsTheListUntilReset) {
+  addCategories({"General", "Home", "Work"});
+  addTask("Alpha", "Run Program", kToday, 100, "Home");
+  addTask("Beta", "Run Program", kToday, 200, "Work");
+  addTask("Gamma", "Run Program", kToday, 300, "home");
+  ScriptedHost host;
+  runScript([&](Driver& d) {
+    d.start(editors::makeBrowseSchedule);
+    WindowDriver w = d.waitWindow("BrowseSchedule");
+    ListDriver list(d, w, "?Browse:1");
+    EXPECT_FALSE(w.enabled("?ResetQuery")) << "no query yet";
+    w.press("?Query");
+    WindowDriver q = d.waitWindow("QueryWizard");
+    q.choose("?Field", "Basic - Task Category");
+    q.choose("?Comparison", "equal to");
+    q.type("?Value", "HOME");
+    q.press("?OK");
+    d.waitClosed(q);
+    d.settle();
+    EXPECT_EQ(descriptions(list), (Rows{"Alpha", "Gamma"}));
+    EXPECT_TRUE(w.enabled("?ResetQuery"));
+    w.selectTab("All by Date");
+    d.settle();
+    EXPECT_EQ(descriptions(list), (Rows{"Alpha", "Gamma"})) << "the query holds on every tab";
+
+    w.press("?Query");
+    q = d.waitWindow("QueryWizard");
+    q.choose("?Field", "Basic - Task Description/Title");
+    q.choose("?Comparison", "begins with");
+    q.type("?Value", "g");
+    q.press("?And");
+    q.press("?OK");
+    d.waitClosed(q);
+    d.settle();
+    EXPECT_EQ(descriptions(list), (Rows{"Gamma"})) << "a second condition joins the first";
+
+    w.press("?Query");
+    q = d.waitWindow("QueryWizard");
+    q.press("?Cancel");
+    d.waitClosed(q);
+    d.settle();
+    EXPECT_EQ(descriptions(list), (Rows{"Gamma"})) << "a cancelled wizard keeps the query";
+
+    w.press("?ResetQuery");
+    d.settle();
+    EXPECT_EQ(descriptions(list), (Rows{"Alpha", "Beta", "Gamma"}));
+    EXPECT_FALSE(w.enabled("?ResetQuery"));
+    w.close();
+    d.waitClosed(w);
+  });
+  EXPECT_TRUE(host.messages().empty());
 }
 
 }  // namespace
