@@ -855,3 +855,53 @@ TEST_F(TaskLists, QueryNarrowsTheListUntilReset) {
 }
 
 }  // namespace
+
+namespace {
+
+// The category picker answering with one category in the CAT buffer.
+class CategoryPicker : public ui::WindowManager {
+ public:
+  explicit CategoryPicker(int& requests) : ui::WindowManager("BrowseTaskCategories"), m_requests(requests) {}
+  ui::Level Init() override {
+    if (files::GLOBALREQUEST == ui::SelectRecord) ++m_requests;
+    files::CAT.Category = "Home";
+    Response = ui::RequestCompleted;
+    files::GLOBALRESPONSE = ui::RequestCompleted;
+    return ui::Level::Notify;
+  }
+
+ private:
+  int& m_requests;
+};
+
+TEST_F(TaskLists, DayListCategoryTabListsThePickedCategoryByDescription) {
+  addTask("Water plants", "Run Program", kToday + 3, 100, "Home");
+  addTask("Report", "Run Program", kToday, 100, "Work");
+  addTask("Clean", "Run Program", kToday + 5, 100, "Home");
+  int selects = 0;
+  scheduler::registerProgramWindow("BrowseTaskCategories", [&] { return std::make_unique<CategoryPicker>(selects); });
+  ScriptedHost host;
+  runScript([&](Driver& d) {
+    d.start(editors::makeBrowseSchedule);
+    WindowDriver w = d.waitWindow("BrowseSchedule");
+    ListDriver list(d, w, "?Browse:1");
+    w.selectTab("All in Category");
+    d.settle();
+    w.press("?SelectCategory");
+    d.settle();
+    EXPECT_EQ(selects, 1) << "the picker is asked to select";
+    EXPECT_EQ(descriptions(list), (Rows{"Clean", "Water plants"}));
+    // A task stored elsewhere shows after the refresh event.
+    d.gui([] { addTask("Bake", "Run Program", kToday + 1, 100, "Home"); });
+    w.post(scheduler::EVENT::RefreshAll);
+    d.settle();
+    EXPECT_EQ(descriptions(list), (Rows{"Bake", "Clean", "Water plants"}));
+    w.selectTab("All by Date");
+    d.settle();
+    EXPECT_EQ(descriptions(list), (Rows{"Report", "Bake", "Water plants", "Clean"}));
+    w.close();
+    d.waitClosed(w);
+  });
+}
+
+}  // namespace
