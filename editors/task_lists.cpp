@@ -234,7 +234,6 @@ class TaskListWindow : public ui::WindowManager {
     m_explorer.columns = taskListColumns(m_isExplorer);
     m_explorer.baseFilter = "(SCH:Date>0)";
     m_explorer.resetFields = resetFields();
-    if (!m_isExplorer) m_explorer.setFilters = [this] { m_binding.clearColumnSort(); };
     m_binding.rowPopup = [this] {
       if (!withTask()) return;
       beforePopup();
