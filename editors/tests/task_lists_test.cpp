@@ -596,6 +596,28 @@ TEST_F(TaskLists, DayListColumnSortKeepsToTheTabAndAllDaysStartsAtToday) {
   files::START.ALLDAYS = 0;
 }
 
+TEST_F(TaskLists, CustomDaysAskForTheRangeFrom1999) {
+  addTask("Old", "Run Program", rt::DATE(3, 1, 1998), 100);
+  addTask("Now", "Run Program", kToday, 100);
+  ScriptedHost host;
+  runScript([&](Driver& d) {
+    d.start(editors::makeExploreSchedule);
+    WindowDriver w = d.waitWindow("ExploreSchedule");
+    ListDriver list(d, w, "?Browse:1");
+    w.choose("?Day", "Custom");
+    WindowDriver range = d.waitWindow("Function:SelectDateRange");
+    EXPECT_EQ(range.text("?Start"), "1999/01/01");
+    EXPECT_EQ(range.text("?End"), "2099/01/01");
+    range.press("?Cancel");
+    d.waitClosed(range);
+    d.settle();
+    EXPECT_EQ(descriptions(list), (Rows{"Now"})) << "from 1999 on";
+    EXPECT_EQ(w.title(), "Scheduled Tasks - 1999/01/01-2099/01/01");
+    w.close();
+    d.waitClosed(w);
+  });
+}
+
 TEST_F(TaskLists, OneExplorerAtATime) {
   ScriptedHost host;
   runScript([&](Driver& d) {
