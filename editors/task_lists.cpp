@@ -194,10 +194,15 @@ class TaskListWindow : public ui::WindowManager {
     }
     const int32_t today = rt::TODAY();
     m_shownDate = m_rememberedToday = m_selectedDay = today;
-    rt::BIND("Filter:Category", m_filterCategory);
-    rt::BIND("Filter:Text", m_filterText);
-    rt::BIND("SelectedDay", m_selectedDay);
-    rt::BIND("CAT:Category", files::CAT.Category);
+    // Bound names are shared by every window of the program: each list binds only its own.
+    if (m_isExplorer) {
+      rt::BIND("Filter:Category", m_filterCategory);
+      rt::BIND("Filter:Text", m_filterText);
+    } else {
+      rt::BIND("SelectedDay", m_selectedDay);
+      rt::BIND("CAT:Category", files::CAT.Category);
+    }
+    m_bound = true;
     m_filterCategory = "All";
     m_status = files::START.ACTIVEONLY ? "Active" : "All";
     m_activeOnly = files::START.ACTIVEONLY != 0;
@@ -595,10 +600,16 @@ class TaskListWindow : public ui::WindowManager {
     if (m_openedCategories) (void)files::Relate_CATEGORIES.Close();
     if (m_openedScripting) (void)files::Access_SCRIPTING.Close();
     m_openedSchedule = m_openedCategories = m_openedScripting = false;
-    rt::UNBIND("Filter:Category");
-    rt::UNBIND("Filter:Text");
-    rt::UNBIND("SelectedDay");
-    rt::UNBIND("CAT:Category");
+    if (m_bound) {
+      if (m_isExplorer) {
+        rt::UNBIND("Filter:Category");
+        rt::UNBIND("Filter:Text");
+      } else {
+        rt::UNBIND("SelectedDay");
+        rt::UNBIND("CAT:Category");
+      }
+      m_bound = false;
+    }
     return rv;
   }
 
@@ -894,6 +905,7 @@ class TaskListWindow : public ui::WindowManager {
   bool m_activeOnly = false, m_copy = false, m_visitedAll = false;
   int m_ownOrder = 1;
 
+  bool m_bound = false;
   bool m_registered = false, m_openedSchedule = false, m_openedCategories = false, m_openedScripting = false;
   int m_list = 0, m_sheet = 0, m_tabDay = 0, m_tabAll = 0, m_tabCategory = 0;
   int m_dateText = 0, m_dayList = 0, m_dateEntry = 0, m_calendarButton = 0, m_statusList = 0, m_categoryList = 0;

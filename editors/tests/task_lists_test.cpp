@@ -618,6 +618,35 @@ TEST_F(TaskLists, CustomDaysAskForTheRangeFrom1999) {
   });
 }
 
+TEST_F(TaskLists, ExplorerAndDayListOpenTogetherKeepTheirOwnFilters) {
+  addCategories({"General", "Home", "Work"});
+  addTask("Home task", "Run Program", kToday, 100, "Home");
+  addTask("Work task", "Run Program", kToday, 200, "Work");
+  ScriptedHost host;
+  runScript([&](Driver& d) {
+    d.start(editors::makeExploreSchedule);
+    WindowDriver explorer = d.waitWindow("ExploreSchedule");
+    ListDriver list(d, explorer, "?Browse:1");
+    explorer.choose("?Category", "Home");
+    d.settle();
+    EXPECT_EQ(descriptions(list), (Rows{"Home task"}));
+    d.start(editors::makeBrowseSchedule);
+    WindowDriver day = d.waitWindow("BrowseSchedule");
+    ListDriver dayList(d, day, "?Browse:1");
+    EXPECT_EQ(descriptions(dayList), (Rows{"Home task", "Work task"}));
+    explorer.press("?Refresh");
+    d.settle();
+    EXPECT_EQ(descriptions(list), (Rows{"Home task"})) << "the day list changed nothing of the explorer's";
+    day.close();
+    d.waitClosed(day);
+    explorer.choose("?Category", "Work");
+    d.settle();
+    EXPECT_EQ(descriptions(list), (Rows{"Work task"})) << "still bound after the day list closed";
+    explorer.close();
+    d.waitClosed(explorer);
+  });
+}
+
 TEST_F(TaskLists, OneExplorerAtATime) {
   ScriptedHost host;
   runScript([&](Driver& d) {
