@@ -161,7 +161,9 @@ db::File SYSHOTKEYS{FileDecl{
     .label = "SYSHOTKEYS", .prefix = "HOT", .name = ZA97("Hotkeys"), .record = &Desc_SYSHOTKEYS,
     .buffer = &HOT, .bufferSize = sizeof HOT, .owner = ownerPassword,
     .keys = {KEY("HOT:K_HotKey", "Hot Keys", {"HOT:HotKey"}), PRIMARY},
-             KEY("HOT:K_ID", "Link to Schedule", {"HOT:ID"}), UNIQUE},
+             // Every hot key that types text has no task (HOT:ID 0), so the link allows duplicates:
+             // a unique key would refuse a second text hot key.
+             KEY("HOT:K_ID", "Link to Schedule", {"HOT:ID"})},
              KEY("HOT:K_Active", "Active Hot Keys", {"HOT:Active"}, {"HOT:HotKey"})},
              KEY("HOT:K_Description", "Description", {"HOT:Description"})}},
     .errorLabel = "Hot Keys [SysHotKeys]", .upgradeName = "SysHotKeys", .version = 3}};

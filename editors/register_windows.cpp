@@ -2,6 +2,11 @@
 
 #include "editors/calendar.h"
 #include "editors/hot_keys.h"
+#include "editors/script_item_form.h"
+#include "editors/script_item_list.h"
+#include "editors/script_templates.h"
+#include "editors/script_text_windows.h"
+#include "editors/task_form.h"
 #include "editors/task_lists.h"
 #include "editors/triggers.h"
 #include "scheduler/program_windows.h"
@@ -17,6 +22,15 @@ void registerWindows() {
   scheduler::registerProgramWindow("BrowseTriggers", makeBrowseTriggers);
   scheduler::registerProgramWindow("UpdateHotKeys", makeUpdateHotKeys);
   scheduler::registerProgramWindow("BrowseHotKeys", makeBrowseHotKeys);
+  scheduler::registerProgramWindow("BrowseScripting", makeBrowseScripting);
+  scheduler::registerProgramWindow("UpdateScripting", makeUpdateScripting);
+  scheduler::registerProgramWindow("BrowseScriptTemplates", makeBrowseScriptTemplates);
+  scheduler::registerProgramWindow("Script:EditAsText", makeScriptEditAsText);
+  scheduler::registerProgramWindow("UpdateSchedule", makeUpdateSchedule);
+  registerScriptCommand("ConfirmClearScript", ConfirmClearScript);
+  registerScriptCommand("PrintCurrentScript", [] { PrintCurrentScript(0); });
+  registerScriptCommand("ExportScript", ExportScript);
+  registerScriptCommand("ImportScript", ImportScript);
   scheduler::registerProgramWindow("ExploreSchedule", makeExploreSchedule);
   scheduler::registerProgramWindow("BrowseSchedule", makeBrowseSchedule);
 }

@@ -43,7 +43,7 @@
 #include "scheduler/program_windows.h"
 #include "scheduler/scheduler_windows.h"
 #include "scheduler/services.h"
-#include "editors/task_form_inputs.h"
+#include "editors/task_form.h"
 #include "scheduler/temp_script_execution.h"
 #include "scheduler/task_items.h"
 #include "scheduler/window_utils.h"

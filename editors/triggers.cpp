@@ -23,6 +23,7 @@
 #include "platform/ui/window_position.h"
 #include "scheduler/keystrokes.h"
 #include "scheduler/open_window_list.h"
+#include "scheduler/program_windows.h"
 #include "scheduler/services.h"
 #include "winclasses/colour_tab_class.h"
 #include "winclasses/req_fld_class.h"
@@ -235,7 +236,7 @@ class UpdateTriggersForm : public ui::WindowManager {
     m_taskTab = w.tab("?Tab:Task", "Task", m_sheet).feq();
     w.string("?TaskCalling", "Calling Script Wizard...").at(8, 10, 200, 10).on(m_taskTab);
     m_taskText = w.string("?TaskDescription", "").at(8, 26, 290, 10).on(m_taskTab).feq();
-    // The script item list is not part of this program yet: the task is stored without items.
+    // A trigger's task exists once the trigger is stored: its items are edited from then on.
     m_scriptItems = w.button("?ScriptItems", "&Script Items...").at(8, 42, 70, 14).disabled().on(m_taskTab).feq();
 
     m_back = w.button("?Back", "&Back").at(116, 150, 45, 14).feq();
@@ -292,6 +293,11 @@ class UpdateTriggersForm : public ui::WindowManager {
     }
     if (feq == m_back) {
       showPage(m_basic);
+      return ui::Level::Notify;
+    }
+    if (feq == m_scriptItems) {
+      Update();
+      scriptItems();
       return ui::Level::Notify;
     }
     if (feq == OkControl && !m_deleting) {
@@ -421,8 +427,24 @@ class UpdateTriggersForm : public ui::WindowManager {
     }
     if (m_newTask) description = ("Trigger " + clipped(TRI.Description.view())).substr(0, 40);
     w.setProp(m_taskText, ui::Prop::Text, description);
+    w.setProp(m_scriptItems, ui::Prop::Disable,
+              !m_newTask && !m_viewOnly && scheduler::programWindowRegistered("BrowseScripting") ? 0 : 1);
     showPage(m_taskTab);
     w.setProp(OkControl, ui::Prop::Disable, 0);
+  }
+
+  // The script item list of the trigger's task, on this thread.
+  void scriptItems() {
+    if (m_newTask || TRI.ID == 0) return;
+    const files::ScheduleRec saved = SCH;
+    files::SCHEDULE.clear();
+    SCH.ID = TRI.ID;
+    if (files::SCHEDULE.get(files::SCH_KeyID) == Err::None) {
+      SCH.TaskType = "Trigger";
+      files::GLOBALREQUEST = ui::ChangeRecord;
+      (void)scheduler::callProgramWindow("BrowseScripting");
+    }
+    SCH = saved;
   }
 
   TriggerUpdateFile m_file;

@@ -14,4 +14,7 @@ extern uint8_t SchedulerActive;
 // GLO:Feedback: a text waiting to be logged with the next event-log line.
 extern rt::String<128> Feedback;
 
+// A note the frame shows once in its status bar in place of the next task, then clears.
+extern rt::String<20> StatusBarNote;
+
 }  // namespace ov::scheduler

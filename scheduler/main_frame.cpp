@@ -27,6 +27,7 @@
 #include "platform/ui/prop.h"
 #include "platform/ui/runtime.h"
 #include "platform/ui/window_position.h"
+#include "scheduler/clipboard_capture.h"
 #include "scheduler/event_log.h"
 #include "scheduler/frame_commands.h"
 #include "scheduler/globals.h"
@@ -381,6 +382,7 @@ void Main::startupWork() {
   files::DEBUG.ACTIVE = m->mainIni.TryFetch("Settings", "Debug") == "1";
   runnerState().OverrideSkipTimeout = std::atoi(m->mainIni.TryFetch("Settings", "OverrideSkipTimeout").c_str());
   if (files::DEBUG.ACTIVE) WriteLog("Debug", "Debugging Active");
+  PrimeClipboardFromHistory();
   // The windows the user wants at start, each on a thread of its own.
   if (files::START.CONTACTS) (void)startProgramWindow("BrowseContacts", 25000);
   if (files::START.CLIPBOARD) (void)startProgramWindow("BrowseClipboard", 25000);

@@ -112,4 +112,11 @@ bool acceptRescheduleMoment(int32_t date, int32_t time) {
   return true;
 }
 
+void forgetRescheduleMoment() {
+  ChosenMoment& c = chosen();
+  std::lock_guard lock(c.mutex);
+  c.date = 0;
+  c.time = 0;
+}
+
 }  // namespace ov::scheduler

@@ -26,5 +26,7 @@ rt::Err RescheduleAllTasks(int32_t date, int32_t time, const std::function<void(
 void rescheduleMomentOffered(int32_t& date, int32_t& time);
 // Whether the window accepts a moment: at least a minute ahead of now. Remembers it when it does.
 bool acceptRescheduleMoment(int32_t date, int32_t time);
+// Forgets the chosen moment, as at the start of a run (each test starts this way).
+void forgetRescheduleMoment();
 
 }  // namespace ov::scheduler

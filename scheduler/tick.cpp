@@ -10,6 +10,7 @@
 #include "datalib/globals.h"
 #include "platform/rt/date_time.h"
 #include "platform/rt/picture.h"
+#include "scheduler/clipboard_capture.h"
 #include "scheduler/event_log.h"
 #include "scheduler/globals.h"
 #include "scheduler/housekeeping.h"
@@ -53,6 +54,15 @@ void UpdateScriptState() {
   t.ScriptRunning = queuedScripts() > 0 && (SchedulerActive || t.runNowOnce);
   if (t.ScriptRunning != t.previousScriptRunning) call(tickFrame().setStatus, 5, t.ScriptRunning ? "*" : "");
   if (!t.ScriptRunning) t.runNowOnce = false;
+}
+
+// A note left by another window takes the next task's place for one tick.
+bool ShowStatusBarNote() {
+  if (StatusBarNote.isBlank()) return false;
+  call(tickFrame().setStatus, 2, StatusBarNote.str());
+  StatusBarNote.clear();
+  tickState().shownNextTask.clear();  // the next task's text comes back at the next tick
+  return true;
 }
 
 void UpdateStatusLine() {
@@ -164,6 +174,7 @@ void MainTimerTick() {
   t.animationPhase = t.animationPhase % 7 + 1;
   t.previousScriptRunning = t.ScriptRunning;
   t.ScriptRunning = false;
+  if (files::CLIP.MONITOR && !files::CLIP.USEEXTERNAL) CaptureClipboard();
 
   if (++t.TickCounter > 60) {
     t.TickCounter = 1;
@@ -189,10 +200,11 @@ void MainTimerTick() {
     call(tickFrame().closeChangeNotification);
   }
   UpdateScriptState();
-  UpdateStatusLine();
+  const bool noted = ShowStatusBarNote();
+  if (!noted) UpdateStatusLine();
   if (t.ScriptRunning) {
     call(tickFrame().scriptStep);
-    UpdateStatusLine();
+    if (!noted) UpdateStatusLine();
   }
   GuardCurrentFolder();
   if (t.ScriptRunning) {

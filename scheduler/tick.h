@@ -1,4 +1,4 @@
-// The frame's timer tick: title, status zones and tray icon, the gate in front of the due-task
+// The frame's timer tick: the clipboard capture, title, status zones and tray icon, the gate in front of the due-task
 // runner, the clock-forward check, history expiry, the trigger poll, one script step, the current
 // folder guard and the refresh broadcast.
 //

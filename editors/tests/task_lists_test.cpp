@@ -28,7 +28,7 @@
 #include "scheduler/program_body.h"
 #include "scheduler/program_windows.h"
 #include "scheduler/services.h"
-#include "editors/task_form_inputs.h"
+#include "editors/task_form.h"
 #include "scheduler/temp_script_execution.h"
 #include "winclasses/explore_root.h"
 
@@ -953,6 +953,34 @@ TEST_F(TaskLists, DayListCategoryTabListsThePickedCategoryByDescription) {
     w.close();
     d.waitClosed(w);
   });
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(TaskLists, CopyOpensTheTaskFormOnTheHighlightedTask) {
+  addTask("Water plants", "Display Message", kToday, 100, "Home");
+  addTask("Report", "Display Message", kToday, 200, "Work");
+  scheduler::registerProgramWindow("UpdateSchedule", editors::makeUpdateSchedule);
+  ScriptedHost host;
+  runScript([&](Driver& d) {
+    d.start(editors::makeExploreSchedule);
+    WindowDriver w = d.waitWindow("ExploreSchedule");
+    ListDriver list(d, w, "?Browse:1");
+    ASSERT_EQ(descriptions(list), (Rows{"Water plants", "Report"}));
+    list.select(2);
+    w.press("?Copy");
+    WindowDriver form = d.waitWindow("UpdateSchedule");
+    EXPECT_EQ(form.text("?SCH:Description"), "Report") << "the copy starts as the highlighted task";
+    form.press("?Cancel");
+    d.waitClosed(form);
+    d.settle();
+    EXPECT_EQ(descriptions(list), (Rows{"Water plants", "Report"})) << "a cancelled copy stores nothing";
+    w.close();
+    d.waitClosed(w);
+  });
+  EXPECT_EQ(editors::TaskFormSourceID(), 0) << "the form took the source";
 }
 
 }  // namespace

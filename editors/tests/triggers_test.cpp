@@ -241,7 +241,7 @@ TEST_F(TriggerWindows, FormStoresFileWindowAndEventTriggersThatTheEngineLoads) {
     form.press("?Next");
     EXPECT_TRUE(form.shown("?Tab:Task"));
     EXPECT_EQ(form.text("?TaskDescription"), "Trigger New reports");
-    EXPECT_FALSE(form.enabled("?ScriptItems")) << "the script item list is not in this program";
+    EXPECT_FALSE(form.enabled("?ScriptItems")) << "a new trigger's task is made when the trigger is stored";
     EXPECT_TRUE(form.enabled("?OK"));
     // Back and Next again: still one task to make.
     form.press("?Back");

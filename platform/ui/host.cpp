@@ -13,6 +13,8 @@
 #include <QMimeData>
 #include <QPushButton>
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -22,6 +24,17 @@
 
 namespace ov::ui {
 namespace {
+
+// OV_UNATTENDED set (the test suite sets it): nobody is there to answer, so a prompt ends the
+// program with its text on stderr rather than wait for ever.
+void refuseWhenUnattended(std::string_view kind, std::string_view title, std::string_view text = {}) {
+  const char* unattended = std::getenv("OV_UNATTENDED");
+  if (unattended == nullptr || *unattended == '\0') return;
+  std::fprintf(stderr, "OV_UNATTENDED: a %.*s would wait for an answer: \"%.*s\" %.*s\n", int(kind.size()),
+               kind.data(), int(title.size()), title.data(), int(text.size()), text.data());
+  std::fflush(stderr);
+  std::abort();
+}
 
 QWidget* dialogParent() {
   Window* w = currentWindow();
@@ -61,6 +74,7 @@ void buildMenu(QMenu& menu, const std::vector<PopupItem>& items, std::map<QActio
 class QtHost : public InteractionHost {
  public:
   int message(const MessageRequest& r) override {
+    refuseWhenUnattended("message box", r.title, r.text);
     QMessageBox box(dialogParent());
     box.setWindowTitle(q(r.title));
     box.setText(q(r.text));
@@ -103,6 +117,7 @@ class QtHost : public InteractionHost {
   }
 
   std::optional<std::vector<std::string>> fileDialog(const FileRequest& r) override {
+    refuseWhenUnattended("file dialog", r.title);
     QStringList filters;
     for (auto& [desc, patterns] : r.filters) filters << q(desc) + " (" + q(patterns) + ")";
     QString filter = filters.join(";;");
@@ -126,6 +141,7 @@ class QtHost : public InteractionHost {
   }
 
   std::optional<std::string> folderDialog(const FolderRequest& r) override {
+    refuseWhenUnattended("folder dialog", r.title);
     QString d;
     {
       ModalScope modal;
@@ -136,6 +152,7 @@ class QtHost : public InteractionHost {
   }
 
   std::optional<FontChoice> fontDialog(std::string_view title, const FontChoice& start) override {
+    refuseWhenUnattended("font dialog", title);
     QFont f(q(start.face), start.size > 0 ? start.size : 10);
     f.setWeight(static_cast<QFont::Weight>(start.style % 1000 ? start.style % 1000 : 400));
     f.setItalic(start.style & 4096);
@@ -157,6 +174,7 @@ class QtHost : public InteractionHost {
   }
 
   std::string popup(const PopupRequest& r) override {
+    refuseWhenUnattended("popup menu", {});
     QMenu menu(dialogParent());
     std::map<QAction*, std::string> ids;
     buildMenu(menu, r.items, ids);
@@ -176,6 +194,7 @@ class QtHost : public InteractionHost {
 
   std::optional<std::string> askText(std::string_view title, std::string_view prompt,
                                      std::string_view initial) override {
+    refuseWhenUnattended("text prompt", title, prompt);
     bool ok = false;
     QString t;
     {

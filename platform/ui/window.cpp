@@ -329,6 +329,11 @@ struct Window::View {
 
 namespace detail {
 
+// Set while a tab change shows and hides the controls of the tabs: Qt then moves the focus off
+// each hidden control onto the next one in the chain, often one on the tab being left, and taking
+// that as the user's selection would bring the old tab straight back.
+bool g_changingTabs = false;
+
 Window* windowOfWidget(const QWidget* widget, int* feq) {
   if (feq) *feq = 0;
   for (const QWidget* w = widget; w; w = w->parentWidget()) {
@@ -353,7 +358,7 @@ void installInputFilter() {
   installed = true;
   qApp->installEventFilter(new InputFilter);
   QObject::connect(qApp, &QApplication::focusChanged, qApp, [](QWidget*, QWidget* now) {
-    if (!now) return;
+    if (!now || g_changingTabs) return;
     int feq = 0;
     Window* w = windowOfWidget(now, &feq);
     if (!w || !w->isOpen() || !feq) return;
@@ -1188,6 +1193,8 @@ void Window::controlChanged(Control& c) {
 }
 
 void Window::updateTabVisibility() {
+  const bool outer = !detail::g_changingTabs;
+  detail::g_changingTabs = true;
   for (int feq : m_order) {
     Control& c = *m_controls[feq];
     if (QWidget* view = c.view()) {
@@ -1201,6 +1208,14 @@ void Window::updateTabVisibility() {
     } else if (c.kind() == Kind::Item || c.kind() == Kind::Menu) {
       c.syncView();
     }
+  }
+  if (!outer) return;
+  detail::g_changingTabs = false;
+  // The focused control went with its tab: the focus is where Qt put it.
+  if (m_open && m_focus && !isShown(m_focus)) {
+    int feq = 0;
+    QWidget* now = QApplication::focusWidget();
+    if (now && detail::windowOfWidget(now, &feq) == this && feq && isShown(feq)) m_focus = feq;
   }
 }
 

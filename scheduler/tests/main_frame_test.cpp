@@ -122,10 +122,15 @@ TEST_F(Frame, TrayClicksReachTheFrameThroughItsMessageHooks) {
     };
     w.with([](ui::Window& win) { win.setProp(0, ui::Prop::Hide, 1); });
     ASSERT_TRUE(hidden());
-    d.gui([&] { (void)ui::SendMessage(w.handle(), kTrayCallback, 99, kLeftDoubleClick); });
+    // A tick that sees the data folder change may ask for a refresh of its own meanwhile.
+    int refreshBefore = 0;
+    d.gui([&] {
+      refreshBefore = runnerState().RefreshPending;
+      (void)ui::SendMessage(w.handle(), kTrayCallback, 99, kLeftDoubleClick);
+    });
     d.settle();
     EXPECT_FALSE(hidden()) << "a double click brings the frame back";
-    EXPECT_EQ(runnerState().RefreshPending, 1) << "and asks for a refresh";
+    EXPECT_GE(runnerState().RefreshPending, refreshBefore + 1) << "and asks for a refresh";
 
     prompts.expectPopup("Exit Orvane");
     d.gui([&] { (void)ui::SendMessage(w.handle(), kTrayCallback, 99, kRightButtonUp); });

@@ -140,6 +140,7 @@ TEST_F(ScheduleData, RescheduleAllTasks) {
 }
 
 TEST_F(ScheduleData, RescheduleMomentOfTheWindow) {
+  forgetRescheduleMoment();
   rt::setTestClock(ymd(2024, 1, 10), at(23, 59));
   int32_t date = 0, time = 0;
   rescheduleMomentOffered(date, time);

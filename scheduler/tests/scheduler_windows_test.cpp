@@ -5,6 +5,7 @@
 
 #include "platform/ui/testing/driver.h"
 #include "platform/ui/testing/scripted_host.h"
+#include "scheduler/reschedule.h"
 #include "scheduler/tests/data_fixture.h"
 #include "scheduler/tests/test_tasks.h"
 
@@ -35,6 +36,7 @@ struct SchedulerWindows : DataFixture {
 }  // namespace
 
 TEST_F(SchedulerWindows, RescheduleAcceptsOnlyAMomentAheadAndThenMovesTheTasks) {
+  forgetRescheduleMoment();
   ScheduleRecord weekly = dayOfWeek("-M-----", ymd(2024, 1, 29), at(10, 0));
   weekly.ID = 0;
   const int32_t id = addTask(weekly);

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "scheduler/globals.h"
 #include "scheduler/runner.h"
 #include "scheduler/tests/data_fixture.h"
 #include "scheduler/tests/test_tasks.h"
@@ -126,6 +127,26 @@ TEST_F(Tick, RefreshIsBroadcastOnEvenTicksWhenPending) {
   MainTimerTick();
   EXPECT_EQ(broadcasts, 1);
   EXPECT_EQ(runnerState().RefreshPending, 0);
+}
+
+TEST_F(Tick, AStatusBarNoteShowsForOneTickEvenWhileAScriptRuns) {
+  rt::setTestClock(ymd(2024, 3, 10), at(10, 0));
+  tickState().LastSeenDate = rt::TODAY();
+  std::vector<std::string> shown;  // what status zone 2 showed, tick by tick
+  tickFrame().setStatus = [&](int zone, std::string_view text) {
+    if (zone == 2) shown.emplace_back(text);
+  };
+  tickFrame().queuedScripts = [] { return 1; };
+  tickFrame().shownScriptStep = [] { return std::string("Send Email"); };
+  StatusBarNote = "Sending Email...";
+  MainTimerTick();
+  EXPECT_EQ(shown, std::vector<std::string>{"Sending Email..."});
+  EXPECT_TRUE(StatusBarNote.isBlank());
+  shown.clear();
+  rt::advanceTestClock(100);
+  MainTimerTick();
+  ASSERT_FALSE(shown.empty());
+  EXPECT_EQ(shown.back(), "Send Email");
 }
 
 }  // namespace

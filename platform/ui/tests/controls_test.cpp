@@ -218,6 +218,29 @@ TEST_F(Controls, HiddenAndDisabledFollowTheParentChainAndTabs) {
   });
 }
 
+TEST_F(Controls, ChoosingATabWhileAControlOnTheOldTabHasTheFocusKeepsTheNewTab) {
+  ScriptedHost host;
+  runScript([&](Driver& d) {
+    WindowDriver w = open(d, [](Window& win) {
+      int sheet = win.sheet("?Sheet").at(2, 2, 200, 100).feq();
+      int a = win.tab("?TabA", "&First", sheet).feq();
+      int b = win.tab("?TabB", "&Second", sheet).feq();
+      win.entry("?A1", "@s10").at(10, 20, 60, 12).on(a);
+      win.entry("?A2", "@s10").at(10, 36, 60, 12).on(a);
+      win.entry("?B1", "@s10").at(10, 20, 60, 12).on(b);
+    });
+    w.with([](Window& win) { win.select(win.feq("?A1")); });
+    d.settle();
+    w.selectTab("Second");
+    EXPECT_EQ(w.choice("?Sheet"), 2) << "the focus leaving the hidden controls chose nothing";
+    EXPECT_TRUE(w.shown("?B1"));
+    w.type("?B1", "typed");
+    EXPECT_EQ(w.text("?B1"), "typed");
+    w.selectTab("First");
+    EXPECT_EQ(w.choice("?Sheet"), 1);
+  });
+}
+
 TEST_F(Controls, WindowPropertiesByNumberInDialogUnitsOrPixels) {
   ScriptedHost host;
   runScript([&](Driver& d) {

@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QTimer>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -215,6 +216,8 @@ namespace {
 // user would click.
 TEST_F(Host, TheQtHostShowsRealDialogsAndCountsThemAsModal) {
   setHost(nullptr);
+  const std::string unattended = std::getenv("OV_UNATTENDED") ? std::getenv("OV_UNATTENDED") : "";
+  ::unsetenv("OV_UNATTENDED");
   int depthWhileOpen = -1;
   QString shownText;
   QTimer::singleShot(0, [&] {
@@ -238,6 +241,16 @@ TEST_F(Host, TheQtHostShowsRealDialogsAndCountsThemAsModal) {
     menu->close();
   });
   EXPECT_EQ(POPUP("Copy|Paste|-|Exit"), 2);
+  if (!unattended.empty()) ::setenv("OV_UNATTENDED", unattended.c_str(), 1);
+}
+
+// A run nobody watches: a prompt ends the program with its text instead of waiting.
+TEST_F(Host, AnUnattendedRunEndsAtAPromptWithItsText) {
+  setHost(nullptr);
+  ::setenv("OV_UNATTENDED", "1", 1);
+  EXPECT_DEATH(MESSAGE("Disk full", "Backup"), "message box would wait for an answer: \"Backup\" Disk full");
+  std::string file;
+  EXPECT_DEATH(FILEDIALOG("Choose a file", file), "file dialog would wait for an answer: \"Choose a file\"");
 }
 
 TEST_F(Host, FontDialogAnswersTheChosenFontOrLeavesTheValues) {
