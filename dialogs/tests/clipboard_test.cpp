@@ -391,6 +391,15 @@ TEST_F(Clipboard, QueryFiltersEveryViewAndResetClearsIt) {
     EXPECT_FALSE(list.enabled("?Reset"));
     list.selectTab("By Date");
     EXPECT_EQ(column(list, 2).size(), 3u);
+
+    // Finishing the wizard without a condition leaves no query to reset.
+    list.press("?Query");
+    wizard = d.waitWindow("QueryWizard");
+    wizard.press("?Finish");
+    d.waitClosed(wizard);
+    d.settle();
+    EXPECT_FALSE(list.enabled("?Reset"));
+    EXPECT_EQ(column(list, 2).size(), 3u);
     list.close();
     d.waitClosed(list);
   });

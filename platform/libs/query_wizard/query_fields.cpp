@@ -107,11 +107,13 @@ int loadFields(std::string_view packed, std::string_view fileLabel, QueryFields&
 bool QueryFields::check(std::string_view text, std::string* message) const {
   rt::Bindings names;
   if (m_record) names.bindRecord(*m_record, m_buffer);
-  // Listed fields the record does not hold are checked against stand-ins of their kind.
+  // Without a record, listed fields are checked against stand-ins of their kind; with one, only
+  // those the calling thread has bound besides (computed columns): the view knows no others.
   std::deque<std::string> texts;
   std::deque<double> numbers;
   for (const QueryField& f : fields) {
     if (names.find(f.name)) continue;
+    if (m_record && !rt::threadBindings().find(f.name)) continue;
     if (f.value == ValueKind::Number)
       names.bind(f.name, numbers.emplace_back());
     else

@@ -65,8 +65,9 @@ struct QueryFields {
   std::string fileLabel;  // the file the fields belong to ("CLIPBOARD")
   std::vector<QueryField> fields;
 
-  // A record whose every field a manual query may name besides the listed ones; without it a
-  // query is checked against the listed fields only. The buffer must outlive the wizard's runs.
+  // The record the query will filter: a query may name its every field, and of the listed fields
+  // only those the record holds or the calling thread has bound (rt::BIND), as the view will.
+  // Without it a query is checked against the listed fields. The buffer must outlive the wizard.
   void allowRecord(const rt::RecordDesc& record, const void* buffer) {
     m_record = &record;
     m_buffer = buffer;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/libs/query_wizard/query_wizard.h"
+#include "platform/rt/expr.h"
 
 namespace ov::qwizard {
 namespace {
@@ -102,7 +103,14 @@ TEST(QueryFields, CheckAcceptsListedAndAllowedNamesOnly) {
   const rt::FieldDesc desc[] = {{"CLI:Category", rt::FieldType::Long, 4, 0, offsetof(Rec, Category)}};
   const rt::RecordDesc record{"CLI", desc, 4};
   fields.allowRecord(record, &rec);
+  EXPECT_TRUE(fields.check("CLI:Category=1"));
+  // A listed field the record lacks is refused, as the view would refuse it, unless bound.
+  EXPECT_FALSE(fields.check("CLI:Category=1 AND CLI:ClipKeep=0"));
+  uint8_t keep = 0;
+  rt::PUSHBIND();
+  rt::BIND("CLI:ClipKeep", keep);
   EXPECT_TRUE(fields.check("CLI:Category=1 AND CLI:ClipKeep=0"));
+  rt::POPBIND();
 }
 
 TEST(QueryWizardTexts, StandardTextsAndReplacements) {
