@@ -115,8 +115,8 @@ bool literalOf(const QueryField& f, const Condition& c, std::string& out, std::s
     return false;
   };
   if (comparesAsText(f)) {
-    if (typed.empty() && c.op != Op::Equal && c.op != Op::NotEqual && comparison(c.op) == nullptr)
-      return fail(displayText(157));
+    // Every text begins with and contains the empty one: such a condition would test nothing.
+    if (typed.empty() && comparison(c.op) == nullptr) return fail(displayText(157));
     out = quoted(c.value);
     return true;
   }

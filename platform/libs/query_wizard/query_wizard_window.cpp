@@ -116,7 +116,8 @@ class QueryWizardWindow : public ui::WindowManager {
     const int feq = ui::ACCEPTED();
     if (feq == m_and || feq == m_or) {
       addCondition(feq == m_and ? Link::And : Link::Or);
-    } else if (feq == m_change) {
+    } else if (feq == m_change ||
+               (feq == m_list && (ui::KEYCODE() == ui::Key::MouseLeft2 || ui::KEYCODE() == ui::Key::Enter))) {
       changeCondition();
     } else if (feq == m_delete) {
       deleteCondition();

@@ -100,6 +100,9 @@ TEST_F(QueryWizardWindow, ChangeAndDeleteWorkOnTheHighlightedCondition) {
     d.later([&] { (void)runQueryWizard(fields, text); });
     WindowDriver w = d.waitWindow("QueryWizard");
     ListDriver list(d, w, "?Elements");
+    list.doubleClick(3);  // a double click changes the condition too
+    EXPECT_EQ(w.choice("?Field"), 3);
+    w.press("?Back");
     list.select(2);
     w.press("?Change");
     EXPECT_EQ(w.choice("?Field"), 1);  // the condition's own field, operation and value
