@@ -364,7 +364,8 @@ class QueryWizardWindow : public ui::WindowManager {
       m_conditions = std::move(conditions);
       m_manualQuery.clear();
     } else {
-      m_manualQuery = text;
+      m_manualQuery = text;  // replaces the conditions
+      m_conditions.clear();
     }
   }
 

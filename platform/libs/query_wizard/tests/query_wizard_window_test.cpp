@@ -210,6 +210,26 @@ TEST_F(QueryWizardWindow, AManualTextOfConditionsReadsBackIntoThem) {
   EXPECT_EQ(text, "(T:Keep<>0)");
 }
 
+TEST_F(QueryWizardWindow, AnotherManualTextReplacesTheConditions) {
+  std::string text = "(T:Keep<>0) AND (T:Count>3)";
+  bool finished = true;
+  runScript([&](Driver& d) {
+    d.later([&] { finished = runQueryWizard(fields, text); });
+    WindowDriver w = d.waitWindow("QueryWizard");
+    ListDriver list(d, w, "?Elements");
+    w.press("?Manual");
+    w.type("?Expression", "NOT(T:Keep) OR T:Count=1");
+    w.press("?Back");
+    EXPECT_EQ(list.texts(1), (std::vector<std::string>{"NOT(T:Keep) OR T:Count=1"}));
+    w.press("?Delete");
+    EXPECT_EQ(list.texts(1), (std::vector<std::string>{"(New Query)"}));
+    w.press("?Cancel");
+    d.waitClosed(w);
+  });
+  EXPECT_FALSE(finished);
+  EXPECT_EQ(text, "(T:Keep<>0) AND (T:Count>3)");
+}
+
 TEST_F(QueryWizardWindow, AQueryOverNamesNoLongerKnownIsToldAndShownAsText) {
   std::string text = "T:Gone=1";
   host.expectMessage("Query No Longer Valid", ui::BUTTON::Ok);
