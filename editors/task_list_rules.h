@@ -1,6 +1,6 @@
 // The rules of the task explorer and the day task list that need no window: the row icons and
 // colours, the explorer's quick filters as filter expressions, following the day at midnight, the
-// texts of the toggles, and the lists' column descriptions.
+// texts of the toggles, the lists' column descriptions and the fields their query wizard offers.
 #pragma once
 
 #include <cstdint>
@@ -60,5 +60,11 @@ std::string disableText(bool disabled, std::string_view undo);
 // The task lists' described columns: the explorer's ten shown ones (with "Message") or the day
 // list's nine, then the hidden SCH:Skipped and SCH:ID.
 std::vector<ExploreColumn> taskListColumns(bool explorer);
+
+// The fields of SCHEDULE the lists' query wizard offers, as the packed field table the wizard
+// reads. Choice lists hold the texts the task form stores, so that a chosen value can match.
+std::string& taskListQueryFields();
+// The table without the rows for fields SCHEDULE does not store (as the lists hand it on).
+std::string storedTaskListQueryFields();
 
 }  // namespace ov::editors

@@ -17,10 +17,10 @@
 #include "datalib/startup.h"
 #include "editors/calendar.h"
 #include "editors/explore_binding.h"
-#include "editors/query_wizard.h"
 #include "editors/recurrence.h"
 #include "editors/task_list_rules.h"
 #include "platform/files/view_manager.h"
+#include "platform/libs/query_wizard/query_wizard.h"
 #include "platform/rt/date_time.h"
 #include "platform/rt/expr.h"
 #include "platform/rt/picture.h"
@@ -220,6 +220,12 @@ class TaskListWindow : public ui::WindowManager {
     if (files::Relate_CATEGORIES.Open() == rt::Err::None) m_openedCategories = true;
     if (files::Access_SCRIPTING.Open() == rt::Err::None) m_openedScripting = true;
 
+    m_wizardError = qwizard::loadFields(storedTaskListQueryFields(), "SCHEDULE", m_queryFields);
+    if (m_wizardError != qwizard::code::None)
+      (void)ui::MESSAGE("An error has prevented the Query Wizard from initializing.",
+                        "Query Wizard Error# " + std::to_string(m_wizardError), ui::Icon::Information);
+    m_queryFields.allowRecord(files::Desc_SCHEDULE, &files::SCH);
+
     if (m_isExplorer) loadCategories();
     declareWindow();
     m_day = "Today";
@@ -258,6 +264,7 @@ class TaskListWindow : public ui::WindowManager {
     scheduler::ApplyTimePicture(w, m_list);
     m_position.Init(*this, files::globalIni(), true);
     m_binding.Opened();
+    w.setProp(m_queryButton, ui::Prop::Disable, m_wizardError != qwizard::code::None ? 1 : 0);
     w.setProp(m_resetQuery, ui::Prop::Disable, m_queryText.empty() ? 1 : 0);
     if (m_isExplorer) {
       if (files::START.ALLDAYS) {
@@ -535,7 +542,8 @@ class TaskListWindow : public ui::WindowManager {
     } else if (feq == m_refresh) {
       refresh();
     } else if (feq == m_queryButton) {
-      if (RunQueryWizard(scheduleQueryFields(), m_queryText)) {
+      if (qwizard::runQueryWizard(m_queryFields, m_queryText)) {
+        // Reset stays off while there is no query to clear.
         w.setProp(m_resetQuery, ui::Prop::Disable, m_queryText.empty() ? 1 : 0);
         refresh();
       }
@@ -900,6 +908,8 @@ class TaskListWindow : public ui::WindowManager {
   rt::String<20> m_filterCategory, m_filterText;
   int32_t m_rangeStart = 0, m_rangeEnd = 0, m_shownDate = 0, m_rememberedToday = 0, m_selectedDay = 0;
   std::string m_queryText;  // the query wizard's result; empty: no query
+  qwizard::QueryFields m_queryFields;
+  int m_wizardError = qwizard::code::None;
   std::map<std::pair<int, std::string>, std::string> m_parts;
   std::string m_findText;
   bool m_activeOnly = false, m_copy = false, m_visitedAll = false;

@@ -12,8 +12,8 @@
 #include "datalib/date_string_functions.h"
 #include "dialogs/tests/fixture.h"
 #include "editors/register_windows.h"
-#include "editors/query_wizard.h"
 #include "editors/task_list_rules.h"
+#include "platform/libs/query_wizard/query_wizard.h"
 #include "platform/rt/date_time.h"
 #include "platform/rt/text.h"
 #include "platform/ui/event.h"
@@ -814,42 +814,76 @@ TEST_F(TaskLists, ScheduleCommandAvailableOnceRegistered) {
 
 namespace {
 
-TEST(QueryWizard, ConditionsOfEachKind) {
-  using editors::QueryField;
-  const QueryField text{"Category", "SCH:Category", "@s20", QueryField::Entry::Free, ""};
-  const QueryField date{"Date", "SCH:Date", "@d10", QueryField::Entry::Free, ""};
-  const QueryField number{"Every", "SCH:Every", "@n7", QueryField::Entry::Free, ""};
-  const QueryField flag{"Disabled", "SCH:Disabled", "@n3", QueryField::Entry::Check, "Disabled"};
+TEST(TaskListQueryFields, ConditionsOfEachKindCheckAgainstTheRecord) {
+  qwizard::QueryFields fields;
+  ASSERT_EQ(qwizard::loadFields(editors::storedTaskListQueryFields(), "SCHEDULE", fields), qwizard::code::None);
+  fields.allowRecord(files::Desc_SCHEDULE, &SCH);
+  auto field = [&](std::string_view name) {
+    for (size_t i = 0; i < fields.fields.size(); ++i)
+      if (fields.fields[i].name == name) return static_cast<int>(i);
+    ADD_FAILURE() << name;
+    return 0;
+  };
+  using qwizard::Op;
   struct Case {
-    const QueryField* field;
-    const char* comparison;
+    const char* name;
+    Op op;
     const char* value;
-    std::string want;
   };
   const Case cases[] = {
-      {&text, "equal to", "home", "UPPER(CLIP(SCH:Category))='HOME'"},
-      {&text, "not equal to", "it's", "UPPER(CLIP(SCH:Category))<>'IT''S'"},
-      {&text, "contains", "ork", "INSTRING('ORK',UPPER(SCH:Category),1)>0"},
-      {&text, "begins with", "Wo", "INSTRING('WO',UPPER(SCH:Category),1)=1"},
-      {&date, "greater than or equal to", "2026/06/15", "SCH:Date>=" + std::to_string(kToday)},
-      {&date, "less than", "not a date", "SCH:Date<0"},
-      {&number, "greater than", "15", "SCH:Every>15"},
-      {&flag, "equal to", "True", "SCH:Disabled=1"},
-      {&flag, "equal to", "no", "SCH:Disabled=0"},
-      {&text, "resembles", "x", ""},
+      {"SCH:Category", Op::Equal, "it's"},      {"SCH:Description", Op::BeginsWith, "Wo"},
+      {"SCH:Command", Op::Contains, "ork"},     {"SCH:Date", Op::GreaterEqual, "June 15, 2026"},
+      {"SCH:Time", Op::Less, "9:30AM"},         {"SCH:Offset", Op::Greater, "-2"},
+      {"SCH:Every", Op::LessEqual, "15"},       {"SCH:Disabled", Op::Checked, ""},
+      {"SCH:ShiftType", Op::NotEqual, "Next Day"},
   };
+  std::vector<qwizard::Condition> all;
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.field->field) + " " + c.comparison + " " + c.value);
-    EXPECT_EQ(editors::queryCondition(*c.field, c.comparison, c.value), c.want);
+    SCOPED_TRACE(c.name);
+    qwizard::Condition cond{qwizard::Link::And, field(c.name), c.op, c.value, false};
+    std::string text, error, message;
+    ASSERT_TRUE(qwizard::conditionText(fields.fields[cond.field], cond, text, &error)) << error;
+    EXPECT_TRUE(fields.check(text, &message)) << text << ": " << message;
+    all.push_back(cond);
   }
+  std::string query;
+  ASSERT_TRUE(qwizard::buildQuery(fields, all, query));
+  EXPECT_TRUE(fields.check(query));
+  std::vector<qwizard::Condition> back;
+  ASSERT_TRUE(qwizard::readQuery(fields, query, back));
+  EXPECT_EQ(back.size(), all.size());
 }
 
-TEST(QueryWizard, OffersStoredFieldsWithStoredChoices) {
-  const auto& fields = editors::scheduleQueryFields();
-  EXPECT_GE(fields.size(), 50u);
-  for (const editors::QueryField& f : fields) EXPECT_NE(files::Desc_SCHEDULE.find(f.field), nullptr) << f.field;
-  EXPECT_EQ(fields.front().field, "SCH:TaskType");
-  EXPECT_EQ(fields.front().choices, "Run Program|Display Message|Both|None") << "the values the form stores";
+TEST(TaskListQueryFields, OffersStoredFieldsWithStoredChoices) {
+  qwizard::QueryFields fields;
+  ASSERT_EQ(qwizard::loadFields(editors::storedTaskListQueryFields(), "SCHEDULE", fields), qwizard::code::None);
+  EXPECT_GE(fields.fields.size(), 50u);
+  for (const qwizard::QueryField& f : fields.fields) EXPECT_NE(files::Desc_SCHEDULE.find(f.name), nullptr) << f.name;
+  ASSERT_EQ(fields.fields.front().name, "SCH:TaskType");
+  EXPECT_EQ(fields.fields.front().choices, (std::vector<std::string>{"Run Program", "Display Message", "Both", "None"}))
+      << "the values the form stores";
+
+  // A row for a field the record does not store is left out; the others stay in their order.
+  const std::string saved = editors::taskListQueryFields();
+  editors::taskListQueryFields() =
+      "Group\xA6" "0\xA6" "SCH:NoSuchField\xA6@s20\xA6" "20\xA6" "1\xA6" "1\xA6\xA6\xA6\xAB" + saved;
+  const std::string stored = editors::storedTaskListQueryFields();
+  editors::taskListQueryFields() = saved;
+  qwizard::QueryFields again;
+  ASSERT_EQ(qwizard::loadFields(stored, "SCHEDULE", again), qwizard::code::None);
+  ASSERT_EQ(again.fields.size(), fields.fields.size());
+  EXPECT_EQ(again.fields.front().name, "SCH:TaskType");
+}
+
+// On the wizard's query page: adds one condition through its field, operation and value pages.
+void addCondition(WindowDriver& q, const char* button, const char* field, const char* op, const char* value) {
+  q.press(button);
+  q.choose("?Field", field);
+  q.press("?Next");
+  q.choose("?Operation", op);
+  q.press("?Next");
+  q.type("?Value", value);
+  q.press("?Next");
 }
 
 TEST_F(TaskLists, QueryNarrowsTheListUntilReset) {
@@ -865,10 +899,8 @@ TEST_F(TaskLists, QueryNarrowsTheListUntilReset) {
     EXPECT_FALSE(w.enabled("?ResetQuery")) << "no query yet";
     w.press("?Query");
     WindowDriver q = d.waitWindow("QueryWizard");
-    q.choose("?Field", "Basic - Task Category");
-    q.choose("?Comparison", "equal to");
-    q.type("?Value", "HOME");
-    q.press("?OK");
+    addCondition(q, "?And", "Basic - Task Category", "Is Equal To", "HOME");
+    q.press("?Finish");
     d.waitClosed(q);
     d.settle();
     EXPECT_EQ(descriptions(list), (Rows{"Alpha", "Gamma"}));
@@ -879,11 +911,8 @@ TEST_F(TaskLists, QueryNarrowsTheListUntilReset) {
 
     w.press("?Query");
     q = d.waitWindow("QueryWizard");
-    q.choose("?Field", "Basic - Task Description/Title");
-    q.choose("?Comparison", "begins with");
-    q.type("?Value", "g");
-    q.press("?And");
-    q.press("?OK");
+    addCondition(q, "?And", "Basic - Task Description/Title", "Begins With", "g");
+    q.press("?Finish");
     d.waitClosed(q);
     d.settle();
     EXPECT_EQ(descriptions(list), (Rows{"Gamma"})) << "a second condition joins the first";
@@ -903,6 +932,24 @@ TEST_F(TaskLists, QueryNarrowsTheListUntilReset) {
     d.waitClosed(w);
   });
   EXPECT_TRUE(host.messages().empty());
+}
+
+TEST_F(TaskLists, AFieldTableTheWizardCannotLoadLeavesQueryOff) {
+  const std::string saved = editors::taskListQueryFields();
+  editors::taskListQueryFields() = "Category\xA6" "0\xA6" "SCH:Category\xA6";  // cut short
+  ScriptedHost host;
+  host.expectMessage("Query Wizard Error# 2", ui::BUTTON::Ok);
+  runScript([&](Driver& d) {
+    d.start(editors::makeBrowseSchedule);
+    WindowDriver w = d.waitWindow("BrowseSchedule");
+    EXPECT_FALSE(w.enabled("?Query"));
+    EXPECT_FALSE(w.enabled("?ResetQuery"));
+    w.close();
+    d.waitClosed(w);
+  });
+  editors::taskListQueryFields() = saved;
+  ASSERT_EQ(host.messages().size(), 1u);
+  EXPECT_EQ(host.messages()[0].text, "An error has prevented the Query Wizard from initializing.");
 }
 
 }  // namespace
