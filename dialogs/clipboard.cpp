@@ -13,6 +13,7 @@
 #include "dialogs/single_instance.h"
 #include "editors/style_window_controls.h"
 #include "platform/files/view_manager.h"
+#include "platform/libs/query_wizard/query_wizard.h"
 #include "platform/rt/date_time.h"
 #include "platform/rt/process.h"
 #include "platform/rt/queue.h"
@@ -102,6 +103,20 @@ bool clipboardShowsLink(std::string_view contents) {
   for (const char* s : {"http:", "mailto:", ".exe", ".lnk"})
     if (lower.find(s) != std::string::npos) return true;
   return false;
+}
+
+std::string& clipboardQueryFields() {
+  static std::string table =
+      "Contents\xA6" "0\xA6" "CLI:ClipContents\xA6@s255\xA6" "16635\xA6" "1\xA6" "1\xA6\xA6\xA6\xA6\xAB"
+      "Abbreviation\xA6" "0\xA6" "CLI:Abbreviation\xA6@s20\xA6" "20\xA6" "1\xA6" "1\xA6\xA6\xA6\xA6\xAB"
+      "Category\xA6" "0\xA6" "CLI:Category\xA6@s20\xA6" "20\xA6" "1\xA6" "1\xA6\xA6\xA6\xA6\xAB"
+      "Date\xA6" "0\xA6" "CLI:ClipDate\xA6@d3\xA6" "4\xA6" "2\xA6" "1\xA6\xA6\xA6\xA6\xAB"
+      "Time\xA6" "0\xA6" "CLI:ClipTime\xA6@t3\xA6" "4\xA6" "2\xA6" "1\xA6\xA6\xA6\xA6\xAB"
+      "Date\xA6" "0\xA6" "CLI:MRUDate\xA6@d3\xA6" "4\xA6" "2\xA6" "1\xA6\xA6\xA6\xA6\xAB"
+      "MRU Time\xA6" "0\xA6" "CLI:MRUTime\xA6@t3\xA6" "4\xA6" "2\xA6" "1\xA6\xA6\xA6\xA6\xAB"
+      "Keep\xA6" "0\xA6" "CLI:ClipKeep\xA6@n3\xA6" "1\xA6" "2\xA6" "2\xA6\xA6Keep this clipboard record\xA6\xA6\xAB"
+      "Clipboard content format\xA6" "0\xA6" "CLI:Format\xA6@s20\xA6" "20\xA6" "1\xA6" "1\xA6\xA6\xA6\xA6\xAB";
+  return table;
 }
 
 ClipboardStarter& clipboardStarter() {
@@ -357,6 +372,14 @@ constexpr int32_t kLinkText = 0xFF0000, kLinkSelectedText = 0xFFFF00;  // blue a
 // entry asks first.
 class ClipboardBrowse : public ui::BrowseClass {
  public:
+  // The query text, given to every order as its filter "6 Query" before the view is read.
+  const std::string* Query = nullptr;
+
+  void ResetSort(bool force) override {
+    if (Query) SetFilter(*Query, "6 Query");
+    ui::BrowseClass::ResetSort(force);
+  }
+
   void SetQueueRecord() override {
     ui::BrowseClass::SetQueueRecord();
     auto& row = *static_cast<ClipboardRow*>(list().queue()->buffer());
@@ -391,6 +414,11 @@ class BrowseClipboardWindow : public ui::WindowManager {
     files::GLOBALREQUEST = 0;
     files::GLOBALRESPONSE = 0;
     if (Request != ui::ViewRecord && !m_single.Init(*this)) return ui::Level::Notify;
+    m_wizardError = qwizard::loadFields(clipboardQueryFields(), "CLIPBOARD", m_queryFields);
+    if (m_wizardError != qwizard::code::None)
+      (void)ui::MESSAGE("An error has prevented the Query Wizard from initializing.",
+                        "Query Wizard Error# " + std::to_string(m_wizardError), ui::Icon::Information);
+    m_queryFields.allowRecord(files::Desc_CLIPBOARD, &CLI);
     if (files::Relate_CLIPBOARD.Open() != rt::Err::None) return ui::Level::Fatal;
     m_opened = true;
 
@@ -410,6 +438,7 @@ class BrowseClipboardWindow : public ui::WindowManager {
                  .feq();
     w.setProp(m_list, ui::Prop::IconList, "~blank.ico|~done.ico");
     m_browse.Init(m_list, m_view, *this, &files::Relate_CLIPBOARD);
+    m_browse.Query = &m_query;
     // The sort orders follow the tabs: by date, by contents, by category, kept only.
     m_browse.AddSortOrder(&m_dateStep, files::CLI_K_Date);
     m_dateLocator.Init("CLI:ClipDate");
@@ -430,6 +459,8 @@ class BrowseClipboardWindow : public ui::WindowManager {
     m_copy = w.button("?Copy", "&Copy to Clipboard").at(46, 158, 72, 14).tip("Copy the highlighted record to the clipboard").feq();
     m_toggle = w.button("?ToggleSave", "&Toggle Save").at(120, 158, 52, 14).feq();
     m_viewButton = w.button("?View", "&View").at(174, 158, 40, 14).tip("View the highlighted record").feq();
+    m_queryButton = w.button("?Query", "&Query").at(232, 158, 40, 14).feq();
+    m_resetButton = w.button("?Reset", "&Reset").at(276, 158, 40, 14).feq();
     m_browse.InsertControl = w.button("?Insert", "&New").at(4, 178, 40, 14).feq();
     m_browse.ChangeControl = w.button("?Change", "&Edit").at(46, 178, 40, 14).feq();
     m_browse.DeleteControl = w.button("?Delete", "&Delete").at(88, 178, 40, 14).tip("Delete the highlighted record").feq();
@@ -439,6 +470,9 @@ class BrowseClipboardWindow : public ui::WindowManager {
     Open();
     scheduler::ApplyDatePicture(w, m_list, "");
     m_position.Init(*this, files::globalIni(), true);
+    // A wizard that could not load its fields leaves Query and Reset off for the window's life.
+    w.setProp(m_queryButton, ui::Prop::Disable, m_wizardError != qwizard::code::None ? 1 : 0);
+    w.setProp(m_resetButton, ui::Prop::Disable, m_wizardError != qwizard::code::None || m_query.empty() ? 1 : 0);
     return ui::Level::Benign;
   }
 
@@ -481,6 +515,20 @@ class BrowseClipboardWindow : public ui::WindowManager {
     }
     if (feq == m_toggle) {
       toggleKeep();
+      return ui::Level::Notify;
+    }
+    if (feq == m_queryButton) {
+      if (qwizard::runQueryWizard(m_queryFields, m_query)) {
+        // Reset stays off while there is no query to clear.
+        window().setProp(m_resetButton, ui::Prop::Disable, m_query.empty() ? 1 : 0);
+        m_browse.ResetSort(true);
+      }
+      return ui::Level::Notify;
+    }
+    if (feq == m_resetButton) {
+      window().setProp(m_resetButton, ui::Prop::Disable, 1);
+      m_query.clear();
+      m_browse.ResetSort(true);
       return ui::Level::Notify;
     }
     if (feq == m_viewButton) {
@@ -542,8 +590,11 @@ class BrowseClipboardWindow : public ui::WindowManager {
   ui::WindowPositionKeeper m_position;
   bool m_opened = false;
   int m_sheet = 0, m_tabs[4] = {}, m_list = 0;
-  int m_run = 0, m_copy = 0, m_toggle = 0, m_viewButton = 0;
+  int m_run = 0, m_copy = 0, m_toggle = 0, m_viewButton = 0, m_queryButton = 0, m_resetButton = 0;
   int m_timerCount = 0;
+  std::string m_query;  // the query wizard's filter; empty when there is none
+  qwizard::QueryFields m_queryFields;
+  int m_wizardError = qwizard::code::None;
 };
 
 }  // namespace

@@ -4,7 +4,8 @@
 //   BrowseClipboard          the single-instance list of CLIPBOARD in four views (by date, by
 //                            contents, by category, kept entries only); copies an entry back to
 //                            the clipboard, toggles its keep flag, and runs the links and programs
-//                            its text names.
+//                            its text names; Query builds a filter with the query wizard over
+//                            the fields of clipboardQueryFields(), Reset removes it.
 //   UpdateClipboard          the form on the CLI buffer, requests and answers as every record form;
 //                            OK stores the entry's search key (GETHASH of its text), so a text
 //                            already stored is refused by the key as a duplicate.
@@ -48,6 +49,10 @@ bool clipboardShowsLink(std::string_view contents);
 // program is started and a link opened through rt::shellOpen; tests install a recording fake.
 using ClipboardStarter = std::function<int(const ClipboardRunTarget& target)>;
 ClipboardStarter& clipboardStarter();
+
+// The field table the list hands the query wizard (records ended by 0xAB, fields by 0xA6). Tests
+// may replace it to see a table the wizard cannot load.
+std::string& clipboardQueryFields();
 
 std::unique_ptr<ui::WindowManager> makeBrowseClipboard();
 // Runs the list modally on the current thread; its response.

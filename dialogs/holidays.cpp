@@ -11,6 +11,7 @@
 #include "dialogs/record_form.h"
 #include "dialogs/single_instance.h"
 #include "editors/calendar.h"
+#include "editors/explore_binding.h"
 #include "editors/style_window_controls.h"
 #include "platform/files/view_manager.h"
 #include "platform/rt/date_time.h"
@@ -20,6 +21,7 @@
 #include "platform/ui/event.h"
 #include "platform/ui/list_control.h"
 #include "platform/ui/locator_class.h"
+#include "platform/ui/query_class.h"
 #include "platform/ui/runtime.h"
 #include "platform/ui/window_position.h"
 #include "scheduler/window_utils.h"
@@ -156,7 +158,8 @@ const rt::FieldDesc kHolidayRowFields[] = {
 };
 const rt::RecordDesc kHolidayRow{"HolidayRow", kHolidayRowFields, 34};
 
-// The explorer list of the holidays is shown as a plain browse with the same two columns.
+// The holidays by date, over the explorer list: columns sorted, moved and fitted from the header,
+// the layout kept under "?Browse:1".
 class BrowseHolidaysWindow : public ui::WindowManager {
  public:
   BrowseHolidaysWindow() : ui::WindowManager("BrowseHolidays"), m_view(files::Access_HOLIDAYS) {}
@@ -183,17 +186,21 @@ class BrowseHolidaysWindow : public ui::WindowManager {
     m_browse.AddSortOrder(&m_step, files::HOL_KeyHolidayDate);
     m_locator.Init("HOL:HolidayDate");
     m_browse.AddLocator(m_locator);
-    m_browse.AddField("HOL:HolidayDate", "HOL:HolidayDate");
-    m_browse.AddField("HOL:Holiday", "HOL:Holiday");
+    m_explorer.columns = {
+        {"HOL:HolidayDate", 44, "Date", "@d3", "Date of Holiday", 'R', true, false, false, true},
+        {"HOL:Holiday", 120, "Description", "@s30", "Description of Holiday", 'L', true, false, false, true},
+    };
     m_browse.InsertControl = w.button("?Insert", "&New").at(4, 138, 40, 14).feq();
     m_browse.ChangeControl = w.button("?Change", "&Edit").at(48, 138, 40, 14).feq();
     m_browse.DeleteControl = w.button("?Delete", "&Delete").at(92, 138, 40, 14).feq();
     CancelControl = w.button("?Close", "Cl&ose").at(136, 138, 40, 14).feq();
     m_browse.AskProcedure = 1;
+    m_binding.Bind(*this, m_browse, m_query, m_explorer, m_state, ".\\POSITION.INI", "Underline");
     AddItem(m_browse);
     Open();
     scheduler::ApplyDatePicture(w, list, "d3");
     m_position.Init(*this, files::globalIni(), true);
+    m_binding.Opened();
     return ui::Level::Benign;
   }
 
@@ -218,6 +225,10 @@ class BrowseHolidaysWindow : public ui::WindowManager {
   ui::BrowseClass m_browse;
   ui::StepLongClass m_step;
   ui::StepLocatorClass m_locator;
+  ui::QueryClass m_query;
+  editors::BoundExplorer m_explorer;
+  editors::ExploreState m_state;
+  editors::ExploreBinding m_binding;
   SingleInstance m_single;
   ui::WindowPositionKeeper m_position;
   bool m_opened = false;

@@ -1,5 +1,7 @@
 #include "dialogs/register_windows.h"
 
+#include "dialogs/about.h"
+#include "dialogs/bug_report.h"
 #include "dialogs/clipboard.h"
 #include "dialogs/clipboard_categories.h"
 #include "dialogs/contact_categories.h"
@@ -9,6 +11,10 @@
 #include "dialogs/messages.h"
 #include "dialogs/task_categories.h"
 #include "dialogs/todo.h"
+#include "dialogs/script_queue_viewer.h"
+#include "dialogs/settings.h"
+#include "dialogs/task_categories.h"
+#include "dialogs/users.h"
 #include "scheduler/program_windows.h"
 
 namespace ov::dialogs {
@@ -24,6 +30,12 @@ void registerWindows() {
   scheduler::registerProgramWindow("UpdateContacts", makeUpdateContacts);
   scheduler::registerProgramWindow("BrowseMessages", makeBrowseMessages);
   scheduler::registerProgramWindow("BrowseContactCategories2Pane", makeBrowseContactCategories2Pane);
+  scheduler::registerProgramWindow("Setup", makeSetup);
+  scheduler::registerProgramWindow("BrowseUsers", makeBrowseUsers);
+  scheduler::registerProgramWindow("Splash", makeSplash);
+  scheduler::registerProgramWindow("About", makeAbout);
+  scheduler::registerProgramWindow("BugReport", makeBugReport);
+  scheduler::registerProgramWindow("ViewQueue:Script", makeViewQueueScript);
 }
 
 }  // namespace ov::dialogs

@@ -10,6 +10,7 @@
 #include "editors/script_text_windows.h"
 #include "editors/task_form.h"
 #include "editors/script_keys.h"
+#include "editors/task_lists.h"
 #include "editors/triggers.h"
 #include "editors/user_schedule_form.h"
 #include "scheduler/program_windows.h"
@@ -38,6 +39,8 @@ void registerWindows() {
   scheduler::registerProgramWindow("UpdateOVUSD", makeUpdateOVUSD);
   scheduler::registerProgramWindow("ViewAscii:ScriptKeys", makeViewAsciiScriptKeys);
   scheduler::registerProgramWindow("Wizard:NewBirthdays", makeWizardNewBirthdays);
+  scheduler::registerProgramWindow("ExploreSchedule", makeExploreSchedule);
+  scheduler::registerProgramWindow("BrowseSchedule", makeBrowseSchedule);
 }
 
 }  // namespace ov::editors

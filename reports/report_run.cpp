@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "datalib/requests.h"
+#include "platform/libs/query_wizard/query_wizard.h"
 #include "platform/report/output.h"
 #include "platform/rt/err.h"
 #include "platform/rt/text.h"
@@ -182,15 +183,23 @@ int ReportRun::Run() {
 
 bool ReportRun::askQuery() {
   if (m_query.empty()) m_query = defaultQuery();
-  std::vector<QueryField> fields;
-  if (!unpackQueryFields(packQueryFields(queryFields()), fields) || fields.empty())
-    ui::MESSAGE("An error has prevented the Query Wizard from initializing.", "Query Wizard Error# 1",
-                ui::Icon::Information);
+  qwizard::QueryFields fields;
+  if (const int error = qwizard::loadFields(packQueryFields(queryFields()), queryTable(), fields);
+      error != qwizard::code::None) {
+    // No wizard to offer: the report runs with the query it has.
+    ui::MESSAGE("An error has prevented the Query Wizard from initializing.",
+                "Query Wizard Error# " + std::to_string(error), ui::Icon::Information);
+    return true;
+  }
   if (ui::MESSAGE("Would you like to apply a query to this report?", "Query Wizard", ui::Icon::Exclamation,
                   Yes | No) == Yes) {
-    std::string prompt = "Filter over " + queryTable() + " (for example " +
-                         (fields.empty() ? std::string("SCH:Date") : fields.front().name) + " = ...):";
-    if (auto edited = ui::host().askText("Query Wizard", prompt, m_query)) m_query = rt::CLIP(*edited);
+    // The query filters the main file's record; the report's own names (a related file's record)
+    // may be named as well.
+    fields.allowRecord(mainFile().file().record(), mainFile().file().buffer());
+    rt::PUSHBIND();
+    bindNames(rt::threadBindings());
+    (void)qwizard::runQueryWizard(fields, m_query);
+    rt::POPBIND();
   }
   return true;
 }

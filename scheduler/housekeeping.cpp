@@ -55,7 +55,13 @@ void resetHistoryCheck() { g_historyCheckedOn = 0; }
 bool RemoveExpiredHistory() {
   const int32_t today = rt::TODAY();
   const int32_t days = files::TASK.HISTORYEXPIRES;
-  if (days == 0 || g_historyCheckedOn.exchange(today) == today) return false;
+  if (days == 0) {
+    // Kept history is no reason to leave the holidays unkept: they are looked after once a day.
+    if (g_historyCheckedOn.exchange(today) != today && services().initDefaultHolidays)
+      services().initDefaultHolidays();
+    return false;
+  }
+  if (g_historyCheckedOn.exchange(today) == today) return false;
 
   if (files::Relate_SCHEDULE.Open() == Err::None) {
     {

@@ -15,6 +15,7 @@
 #include "platform/ui/host.h"
 #include "platform/ui/list_control.h"
 #include "platform/ui/runtime.h"
+#include "platform/ui/testing/list_driver.h"
 #include "scheduler/frame_commands.h"
 #include "scheduler/program_windows.h"
 
@@ -327,6 +328,99 @@ TEST_F(Clipboard, TheListIsReadAgainOnTheHundredAndFirstTimerEvent) {
     list.close();
     d.waitClosed(list);
   });
+}
+
+TEST_F(Clipboard, QueryFiltersEveryViewAndResetClearsIt) {
+  addEntry("beta note", "Work", 0, 100);
+  addEntry("alpha http://a.org/x", "Code", 1, 300);
+  addEntry("gamma", "work", 0, 200);
+  ScriptedHost host;
+  runScript([&](Driver& d) {
+    d.start(dialogs::makeBrowseClipboard);
+    WindowDriver list = d.waitWindow("BrowseClipboard");
+    EXPECT_TRUE(list.enabled("?Query"));
+    EXPECT_FALSE(list.enabled("?Reset")) << "no query yet";
+
+    // Cancelling the wizard changes nothing.
+    list.press("?Query");
+    WindowDriver wizard = d.waitWindow("QueryWizard");
+    wizard.press("?Cancel");
+    d.waitClosed(wizard);
+    EXPECT_FALSE(list.enabled("?Reset"));
+    EXPECT_EQ(column(list, 2).size(), 3u);
+
+    // Category "WORK" in any case, or contents holding a link.
+    list.press("?Query");
+    wizard = d.waitWindow("QueryWizard");
+    wizard.press("?And");
+    wizard.choose("?Field", "Category");
+    wizard.press("?Next");
+    wizard.choose("?Operation", "Is Equal To");
+    wizard.press("?Next");
+    wizard.type("?Value", "WORK");
+    wizard.press("?Next");
+    wizard.press("?Or");
+    wizard.choose("?Field", "Contents");
+    wizard.press("?Next");
+    wizard.choose("?Operation", "Contains");
+    wizard.press("?Next");
+    wizard.type("?Value", "HTTP:");
+    wizard.press("?Finish");
+    d.waitClosed(wizard);
+    d.settle();
+    EXPECT_TRUE(list.enabled("?Reset"));
+    EXPECT_EQ(column(list, 2), (std::vector<std::string>{"alpha http://a.org/x", "gamma", "beta note"}));
+
+    // Only the kept entries among them, then by category: the query holds in every view.
+    list.press("?Query");
+    wizard = d.waitWindow("QueryWizard");
+    ui::test::ListDriver elements(d, wizard, "?Elements");
+    elements.select(2);
+    wizard.press("?Delete");
+    wizard.press("?Finish");
+    d.waitClosed(wizard);
+    d.settle();
+    EXPECT_EQ(column(list, 2), (std::vector<std::string>{"gamma", "beta note"}));
+    list.selectTab("By Category");
+    EXPECT_EQ(column(list, 3), (std::vector<std::string>{"Work", "work"}));
+    list.selectTab("Saved Only");
+    EXPECT_TRUE(column(list, 2).empty());
+
+    list.press("?Reset");
+    d.settle();
+    EXPECT_FALSE(list.enabled("?Reset"));
+    list.selectTab("By Date");
+    EXPECT_EQ(column(list, 2).size(), 3u);
+
+    // Finishing the wizard without a condition leaves no query to reset.
+    list.press("?Query");
+    wizard = d.waitWindow("QueryWizard");
+    wizard.press("?Finish");
+    d.waitClosed(wizard);
+    d.settle();
+    EXPECT_FALSE(list.enabled("?Reset"));
+    EXPECT_EQ(column(list, 2).size(), 3u);
+    list.close();
+    d.waitClosed(list);
+  });
+}
+
+TEST_F(Clipboard, AFieldTableTheWizardCannotLoadLeavesQueryAndResetOff) {
+  const std::string saved = dialogs::clipboardQueryFields();
+  dialogs::clipboardQueryFields() = "Contents\xA6" "0\xA6" "CLI:ClipContents\xA6";  // cut short
+  ScriptedHost host;
+  host.expectMessage("Query Wizard Error# 2", ui::BUTTON::Ok);
+  runScript([&](Driver& d) {
+    d.start(dialogs::makeBrowseClipboard);
+    WindowDriver list = d.waitWindow("BrowseClipboard");
+    EXPECT_FALSE(list.enabled("?Query"));
+    EXPECT_FALSE(list.enabled("?Reset"));
+    list.close();
+    d.waitClosed(list);
+  });
+  dialogs::clipboardQueryFields() = saved;
+  ASSERT_EQ(host.messages().size(), 1u);
+  EXPECT_EQ(host.messages()[0].text, "An error has prevented the Query Wizard from initializing.");
 }
 
 TEST_F(Clipboard, FrameCommandAvailableOnceRegistered) {

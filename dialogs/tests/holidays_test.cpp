@@ -11,12 +11,14 @@
 #include "platform/ui/event.h"
 #include "platform/ui/host.h"
 #include "platform/ui/runtime.h"
+#include "platform/ui/testing/list_driver.h"
 
 using namespace ov;
 using ov::dialogs::testing::addHoliday;
 using ov::dialogs::testing::storedHolidays;
 using rt::DATE;
 using ui::test::Driver;
+using ui::test::ListDriver;
 using ui::test::runScript;
 using ui::test::ScriptedHost;
 using ui::test::WindowDriver;
@@ -189,6 +191,31 @@ TEST_F(Holidays, SecondStartBringsTheFirstListForward) {
     d.waitClosed(list);
     d.gui([] { EXPECT_TRUE(scheduler::OpenWindowList().empty()); });
   });
+}
+
+TEST_F(Holidays, ListSortsFromTheHeaderAndBackByDate) {
+  addHoliday(DATE(1, 1, 2025), "New Year's Day", "Annual");
+  addHoliday(DATE(4, 18, 2025), "Good Friday", "Easter");
+  addHoliday(DATE(12, 25, 2025), "Christmas Day", "Annual");
+  ScriptedHost host;
+  runScript([&](Driver& d) {
+    d.start(dialogs::makeBrowseHolidays);
+    WindowDriver list = d.waitWindow("BrowseHolidays");
+    ListDriver rows(d, list, "?Browse:1");
+    using Names = std::vector<std::string>;
+    EXPECT_EQ(rows.texts(2), (Names{"New Year's Day", "Good Friday", "Christmas Day"}));
+    rows.clickHeader(2);
+    d.settle();
+    EXPECT_EQ(rows.texts(2), (Names{"Christmas Day", "Good Friday", "New Year's Day"}));
+    EXPECT_EQ(rows.propList(ui::PROPLIST::Underline, 2), "1") << "the sorted column is underlined";
+    host.expectPopup("Sort by default key");
+    rows.rightClickHeader(2);
+    d.settle();
+    EXPECT_EQ(rows.texts(2), (Names{"New Year's Day", "Good Friday", "Christmas Day"})) << "by date again";
+    list.close();
+    d.waitClosed(list);
+  });
+  EXPECT_FALSE(host.pending());
 }
 
 }  // namespace

@@ -945,7 +945,7 @@ TEST_F(ScriptItemWindows, EditAsTextReplacesOnlyOnOk) {
     list.press("?AsText");
     WindowDriver text = d.waitWindow("Script:EditAsText");
     EXPECT_EQ(text.title(), "Scripting:  Edit As Text");
-    EXPECT_EQ(text.text("?Text"), "KEYS abc\n") << "the box shows its lines with plain line ends";
+    EXPECT_EQ(text.text("?Text"), "KEYS abc\r\n") << "an unedited box gives back the lines it was given";
     text.type("?Text", "EXIT\r\n");
     text.press("?Cancel");
     d.waitClosed(text);

@@ -425,6 +425,16 @@ void BrowseClass::Locate(LocatorClass& locator, std::string_view value) {
   loadPage();
 }
 
+bool BrowseClass::SelectPosition(int64_t position) {
+  if (!m_list || m_editing || position <= 0) return false;
+  if (m_needOpen || m_openedOrder != m_current) openView();
+  const int64_t index = m_view->indexOf(position);
+  if (index < 0) return false;
+  placeIndex(index, 0);
+  loadPage();
+  return true;
+}
+
 // ---- requests ----------------------------------------------------------------------------------
 
 rt::Err BrowseClass::PrimeRecord(bool suppressClear) { return m_view->Primary.PrimeRecord(suppressClear); }

@@ -111,6 +111,9 @@ class BrowseClass : public WindowComponent {
   void ScrollDrag(int percent);
   // Moves to the first record of the current order at or after `value` for the locator's field.
   void Locate(LocatorClass& locator, std::string_view value);
+  // Shows and selects the record at a file position; false (the list unchanged) when the view
+  // does not hold it.
+  bool SelectPosition(int64_t position);
   // Records of the view; rows loaded in the list; the view's index of the first loaded row.
   int64_t Records() const;
   int HasRecords() const;

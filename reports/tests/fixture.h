@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "datalib/files.h"
@@ -91,5 +92,34 @@ class DataFolder : public ::testing::Test {
   std::filesystem::path m_dir, m_cwd;
   int32_t m_today = 0;
 };
+
+// Runs `report` on the driver's thread and, once its query wizard opens, lets `answer` work the
+// wizard's window; returns when the report has ended. Message boxes go to the scripted host.
+inline void runWithQueryWizard(const std::function<void()>& report,
+                               const std::function<void(ui::test::WindowDriver&)>& answer) {
+  bool done = false;
+  ui::test::runScript([&](ui::test::Driver& d) {
+    d.later([&] {
+      report();
+      done = true;
+    });
+    ui::test::WindowDriver wizard = d.waitWindow("QueryWizard");
+    answer(wizard);
+    d.waitClosed(wizard);
+    EXPECT_TRUE(d.waitUntil([&] { return done; }));
+  });
+}
+
+// On the wizard's query page: adds one condition through its field, operation and value pages.
+inline void addQueryCondition(ui::test::WindowDriver& wizard, const char* button, const char* field, const char* op,
+                              const char* value) {
+  wizard.press(button);
+  wizard.choose("?Field", field);
+  wizard.press("?Next");
+  wizard.choose("?Operation", op);
+  wizard.press("?Next");
+  wizard.type("?Value", value);
+  wizard.press("?Next");
+}
 
 }  // namespace ov::reports::testing

@@ -156,6 +156,50 @@ TEST_F(ReportRunTest, APrinterFailureIsReportedNotTakenAsPrinted) {
   EXPECT_EQ(run.Run(), 2);
 }
 
+// The categories with a query step over `fields`.
+class QueriedRun : public CategoryRun {
+ public:
+  std::vector<QueryField> fields{{"Category", "CAT:Category", "@s20", 20, 1, 1, ""}};
+
+ protected:
+  bool hasQueryStep() const override { return true; }
+  std::span<const QueryField> queryFields() const override { return fields; }
+  std::string queryTable() const override { return "CATEGORIES"; }
+  std::string defaultQuery() const override { return "CAT:Category <> 'A1'"; }
+  std::string filter() override { return queryText(); }
+};
+
+TEST_F(ReportRunTest, AFieldListTheWizardCannotReadIsReportedAndTheDefaultQueryKept) {
+  OutputRecorder out(dir());
+  ui::test::ScriptedHost host;
+  host.expectMessage("Query Wizard Error# 4", Ok);  // no query question follows
+  host.expectMessage("Do you wish to PREVIEW this Report?", Yes);
+  QueriedRun run;
+  run.fields[0].length = 0;
+  run.Run();
+  EXPECT_EQ(run.queryText(), "CAT:Category <> 'A1'");
+  ASSERT_EQ(out.previews.size(), 1u);
+  EXPECT_EQ(testing::linesWith(out.previews[0].text, "Row A").size(), 5u);
+}
+
+TEST_F(ReportRunTest, TheWizardRefusesNamesTheRecordLacksAndCancelKeepsTheQuery) {
+  OutputRecorder out(dir());
+  ui::test::ScriptedHost host;
+  host.expectMessage("Would you like to apply a query to this report?", Yes);
+  host.expectMessage("Invalid Query", Ok);
+  host.expectMessage("Do you wish to PREVIEW this Report?", Yes);
+  QueriedRun run;
+  testing::runWithQueryWizard([&] { run.Run(); }, [](ui::test::WindowDriver& q) {
+    q.press("?Manual");
+    q.type("?Expression", "CAT:NoSuchField = 1");
+    q.press("?Finish");  // refused: the wizard stays open
+    q.press("?Cancel");
+  });
+  EXPECT_EQ(run.queryText(), "CAT:Category <> 'A1'");
+  ASSERT_EQ(out.previews.size(), 1u);
+  EXPECT_EQ(testing::linesWith(out.previews[0].text, "Row A").size(), 5u);
+}
+
 TEST_F(ReportRunTest, DisplayStringsComeFromTheIniFile) {
   ASSERT_EQ(rt::PUTINI("DISPLAY STRINGS 2.0", "AskPrvwDialogText", "Look first?", "CPCSRPTS.INI"), rt::Err::None);
   ASSERT_EQ(rt::PUTINI("DISPLAY STRINGS 2.0", "NothingToPrntText", "Empty!", "CPCSRPTS.INI"), rt::Err::None);

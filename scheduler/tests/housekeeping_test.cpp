@@ -71,6 +71,18 @@ TEST_F(Housekeeping, NoHistoryExpiryWhenItsDaysAreZero) {
   EXPECT_TRUE(logLines().empty());
 }
 
+TEST_F(Housekeeping, HolidaysAreKeptOnceADayWhenHistoryIsKept) {
+  files::TASK.HISTORYEXPIRES = 0;
+  int holidaysKept = 0;
+  services().initDefaultHolidays = [&] { ++holidaysKept; };
+  EXPECT_FALSE(RemoveExpiredHistory());
+  EXPECT_FALSE(RemoveExpiredHistory());
+  EXPECT_EQ(holidaysKept, 1);
+  rt::setTestClock(ymd(2024, 4, 1), at(4, 0));
+  EXPECT_FALSE(RemoveExpiredHistory());
+  EXPECT_EQ(holidaysKept, 2);
+}
+
 TEST_F(Housekeeping, RemovePassesWorkAmongTheDisabledTasks) {
   const int32_t disabledDone = addHistory(ymd(2024, 3, 1), true);
   const int32_t disabledOpen = addHistory(ymd(2024, 3, 1), false);

@@ -1,0 +1,34 @@
+// The upkeep of the holiday table: the common holidays are added once per data folder (the
+// setting "DEFHOL" then holds "Y"), and every holiday whose date has passed moves on to its next
+// date by its kind, or goes when it happens only once:
+//
+//   "Annual"        the same month and day in the following year
+//   "Day of Month"  the same weekday in the same week of the month in the following year; a
+//                   holiday in the fifth week (days 29 to 31) is on the last such weekday
+//   "Easter"        the same distance from Easter Sunday in the following year
+//   "Once"          deleted
+//   anything else   rolled as "Annual", and its kind rewritten to "Annual"
+//
+// A holiday several years back moves on until it lies today or later, all in one run.
+//
+// Threading: the frame's thread (the HOL record buffer is shared with the holiday windows; it is
+// given back as it was).
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace ov::dialogs {
+
+// Adds the defaults when "DEFHOL" is blank, then rolls the past holidays forward.
+void InitDefaultHolidays();
+// Adds the defaults of the current year and stores "DEFHOL" = "Y".
+void FillDefaultHolidays();
+// Inserts one holiday; the caller has HOLIDAYS open. A refused insert is passed over.
+void AddDefaultHoliday(int32_t date, std::string_view kind, std::string_view name);
+
+// The date a holiday of `kind` on `date` moves to one year on (the kinds above; "Once" and
+// unknown kinds as "Annual").
+int32_t nextHolidayDate(int32_t date, std::string_view kind);
+
+}  // namespace ov::dialogs
