@@ -11,9 +11,12 @@
 
 #include "datalib/globals.h"
 #include "datalib/startup.h"
+#include "dialogs/default_holidays.h"
 #include "dialogs/generate_email.h"
+#include "dialogs/lock_prompt.h"
 #include "dialogs/register_windows.h"
 #include "editors/register_windows.h"
+#include "platform/libs/query_wizard/query_wizard.h"
 #include "platform/rt/command_line.h"
 #include "platform/rt/date_time.h"
 #include "platform/rt/picture.h"
@@ -46,7 +49,9 @@ struct Command {
 
 std::string emailWizardTitle() { return "E-mail Wizard  (E-mail " + rt::FORMAT(rt::TODAY(), "@d17") + ")"; }
 
+// Built once the program has started: the About box names the product.
 std::vector<Command> commands() {
+  const std::string about = "About " + files::PRODUCTNAME.str();
   return {
       {Via::Menu, "?NewTask", "UpdateSchedule", "New Task"},
       {Via::Menu, "?NewMessageTask", "UpdateSchedule", "Display Message Wizard"},
@@ -57,43 +62,43 @@ std::vector<Command> commands() {
       {Via::Menu, "?NewHotKey", "UpdateHotKeys", "New Hot Key"},
       {Via::Menu, "?NewTrigger", "UpdateTriggers", "Add Trigger"},
       {Via::Menu, "?BirthdayWizard", "Wizard:NewBirthdays", "Birthday/Anniversary Wizard"},
-      {Via::Menu, "?Options", "Setup", ""},
-      {Via::Menu, "?Schedule", "BrowseSchedule", ""},
-      {Via::Menu, "?Explorer", "ExploreSchedule", ""},
+      {Via::Menu, "?Options", "Setup", "Options"},
+      {Via::Menu, "?Schedule", "BrowseSchedule", "Scheduled Tasks"},
+      {Via::Menu, "?Explorer", "ExploreSchedule", "Scheduled Tasks"},
       {Via::Menu, "?ToDo", "BrowseToDoList", "To Do List"},
       {Via::Menu, "?Contacts", "BrowseContacts", "Contacts"},
       {Via::Menu, "?Messages", "BrowseMessages", "E-mail Messages"},
       {Via::Menu, "?Clipboard", "BrowseClipboard", "Clipboard Manager"},
       {Via::Menu, "?HotKeys", "BrowseHotKeys", "Hot Keys"},
       {Via::Menu, "?Triggers", "BrowseTriggers", "Triggers"},
-      {Via::Menu, "?Users", "BrowseUsers", ""},
+      {Via::Menu, "?Users", "BrowseUsers", "Users"},
       {Via::Menu, "?EventLog", "ViewAscii:Log", "Event Log", "Select LOG file"},
-      {Via::Menu, "?ScriptQueue", "ViewQueue:Script", ""},
+      {Via::Menu, "?ScriptQueue", "ViewQueue:Script", "Current Script"},
       {Via::Menu, "?TaskCategories", "BrowseTaskCategories", "Task Categories"},
       {Via::Menu, "?ContactCategories", "BrowseContactCategories2Pane", "Contact Categories"},
       {Via::Menu, "?ClipboardCategories", "BrowseClipboardCategories", "Clipboard Categories"},
       {Via::Menu, "?Holidays", "BrowseHolidays", "Holidays"},
       {Via::Menu, "?ScriptTemplates", "BrowseScriptTemplates", "Script Templates"},
-      {Via::Menu, "?BugReport", "BugReport", ""},
-      {Via::Menu, "?About", "About", ""},
+      {Via::Menu, "?BugReport", "BugReport", "Bug Reporting"},
+      {Via::Menu, "?About", "About", about},
       {Via::Toolbar, "?TbProgramWizard", "UpdateSchedule", "Start Program Wizard"},
       {Via::Toolbar, "?TbMessageWizard", "UpdateSchedule", "Display Message Wizard"},
       {Via::Toolbar, "?TbScriptWizard", "UpdateSchedule", "Script Wizard"},
       {Via::Toolbar, "?TbEmailWizard", "UpdateSchedule", emailWizardTitle()},
       {Via::Toolbar, "?TbHotKey", "UpdateHotKeys", "New Hot Key"},
-      {Via::Toolbar, "?TbSchedule", "BrowseSchedule", ""},
+      {Via::Toolbar, "?TbSchedule", "BrowseSchedule", "Scheduled Tasks"},
       {Via::Toolbar, "?TbToDo", "BrowseToDoList", "To Do List"},
       {Via::Toolbar, "?TbContacts", "BrowseContacts", "Contacts"},
       {Via::Toolbar, "?TbClipboard", "BrowseClipboard", "Clipboard Manager"},
       {Via::Toolbar, "?TbMessages", "BrowseMessages", "E-mail Messages"},
       {Via::Toolbar, "?TbHotKeys", "BrowseHotKeys", "Hot Keys"},
-      {Via::Toolbar, "?TbOptions", "Setup", ""},
+      {Via::Toolbar, "?TbOptions", "Setup", "Options"},
       {Via::Tray, "Program Wizard", "UpdateSchedule", "Start Program Wizard"},
       {Via::Tray, "Message Wizard", "UpdateSchedule", "Display Message Wizard"},
       {Via::Tray, "Scripting Wizard", "UpdateSchedule", "Script Wizard"},
       {Via::Tray, "New Hot Key", "UpdateHotKeys", "New Hot Key"},
-      {Via::Tray, "Options", "Setup", ""},
-      {Via::Tray, "About", "About", ""},
+      {Via::Tray, "Options", "Setup", "Options"},
+      {Via::Tray, "About", "About", about},
   };
 }
 
@@ -118,6 +123,9 @@ constexpr ListForm kListForms[] = {
     {"?ClipboardCategories", "BrowseClipboardCategories", "UpdateClipboardCategories", "Add Clipboard Category"},
     {"?Holidays", "BrowseHolidays", "UpdateHolidays", "New Holiday"},
     {"?ScriptTemplates", "BrowseScriptTemplates", nullptr, nullptr, "?EIP:OVT:Description"},
+    {"?Schedule", "BrowseSchedule", "UpdateSchedule", "New Task"},
+    {"?Explorer", "ExploreSchedule", "UpdateSchedule", "New Task"},
+    {"?Users", "BrowseUsers", "UpdateUsers", "New User"},
 };
 
 constexpr uint32_t kTrayCallback = 1088;
@@ -142,7 +150,10 @@ class ProgramWindows : public FrameFixture {
     // As ov98 registers them.
     editors::registerWindows();
     dialogs::registerWindows();
+    qwizard::SetQueryWizardTexts();
     services().generateEmail = [](const ReminderText& reminder) { dialogs::GenerateEmail(reminder); };
+    services().initDefaultHolidays = [] { dialogs::InitDefaultHolidays(); };
+    services().passwordValidation = [] { return dialogs::fPasswordValidation(); };
   }
 
   void TearDown() override {
@@ -150,6 +161,21 @@ class ProgramWindows : public FrameFixture {
     files::detail::resetStartupForTest();
     rt::setCommandLine("ov98");
     FrameFixture::TearDown();
+  }
+
+  // Starts the frame and closes the windows it opens at start (the splash, the task list), so
+  // that only the frame is left.
+  WindowDriver startProgram(Driver& d) {
+    WindowDriver frame = startFrame(d);
+    d.settle();
+    for (const std::string& name : openProcedures(d)) {
+      if (name == "Main") continue;
+      WindowDriver w = d.waitWindow(name);
+      w.close();
+      d.waitClosed(w);
+    }
+    EXPECT_EQ(openProcedures(d), std::multiset<std::string>{"Main"});
+    return frame;
   }
 
   static std::multiset<std::string> openProcedures(Driver& d) {
@@ -197,7 +223,7 @@ class ProgramWindows : public FrameFixture {
 TEST_F(ProgramWindows, EveryCommandOpensItsWindowWhichClosesWithoutLeavingAnythingBehind) {
   std::vector<std::string> skipped;
   ui::test::runScript([&](Driver& d) {
-    WindowDriver frame = startFrame(d);
+    WindowDriver frame = startProgram(d);
     const std::multiset<std::string> atStart = openProcedures(d);
     for (const Command& c : commands()) {
       SCOPED_TRACE(describe(c));
@@ -224,7 +250,7 @@ TEST_F(ProgramWindows, EveryCommandOpensItsWindowWhichClosesWithoutLeavingAnythi
 
 TEST_F(ProgramWindows, EachListsNewButtonOpensItsFormWhichCancelsBackToTheList) {
   ui::test::runScript([&](Driver& d) {
-    WindowDriver frame = startFrame(d);
+    WindowDriver frame = startProgram(d);
     const std::multiset<std::string> atStart = openProcedures(d);
     for (const ListForm& c : kListForms) {
       SCOPED_TRACE(c.list);
@@ -266,7 +292,7 @@ TEST_F(ProgramWindows, EachListsNewButtonOpensItsFormWhichCancelsBackToTheList) 
 
 TEST_F(ProgramWindows, ListsOpenedOneAfterAnotherStayOpenTogetherWithTheNewestActive) {
   ui::test::runScript([&](Driver& d) {
-    WindowDriver frame = startFrame(d);
+    WindowDriver frame = startProgram(d);
     std::multiset<std::string> expected = openProcedures(d);
     for (const auto& [button, list] : {std::pair{"?TbToDo", "BrowseToDoList"}, {"?TbContacts", "BrowseContacts"},
                                        {"?TbClipboard", "BrowseClipboard"}, {"?TbMessages", "BrowseMessages"},
