@@ -11,6 +11,7 @@
 #include "datalib/startup.h"
 #include "dialogs/record_form.h"
 #include "dialogs/single_instance.h"
+#include "editors/explore_binding.h"
 #include "editors/style_window_controls.h"
 #include "platform/files/view_manager.h"
 #include "platform/libs/query_wizard/query_wizard.h"
@@ -24,6 +25,7 @@
 #include "platform/ui/list_control.h"
 #include "platform/ui/locator_class.h"
 #include "platform/ui/prop.h"
+#include "platform/ui/query_class.h"
 #include "platform/ui/runtime.h"
 #include "platform/ui/window_position.h"
 #include "scheduler/program_runner.h"
@@ -352,6 +354,9 @@ struct ClipboardRow {
   std::array<int32_t, 4> ContentsColours{-1, -1, -1, -1};
   rt::String<20> Category;
   int32_t ClipDate = 0;
+  rt::String<120> ClipHashKey;
+  rt::String<20> Abbreviation;
+  int32_t ClipTime = 0;
 };
 const rt::FieldDesc kClipboardRowFields[] = {
     {"CLI:ClipKeep", rt::FieldType::Byte, 1, 0, offsetof(ClipboardRow, ClipKeep)},
@@ -363,8 +368,29 @@ const rt::FieldDesc kClipboardRowFields[] = {
     {"ContentsSelBg", rt::FieldType::Long, 4, 272, offsetof(ClipboardRow, ContentsColours) + 12},
     {"CLI:Category", rt::FieldType::String, 20, 276, offsetof(ClipboardRow, Category)},
     {"CLI:ClipDate", rt::FieldType::Long, 4, 296, offsetof(ClipboardRow, ClipDate)},
+    {"CLI:ClipHashKey", rt::FieldType::String, 120, 300, offsetof(ClipboardRow, ClipHashKey)},
+    {"CLI:Abbreviation", rt::FieldType::String, 20, 420, offsetof(ClipboardRow, Abbreviation)},
+    {"CLI:ClipTime", rt::FieldType::Long, 4, 440, offsetof(ClipboardRow, ClipTime)},
 };
-const rt::RecordDesc kClipboardRow{"ClipboardRow", kClipboardRowFields, 300};
+const rt::RecordDesc kClipboardRow{"ClipboardRow", kClipboardRowFields, 444};
+
+// The list's columns: the keep icon, the contents in the link colours, category and date shown;
+// the search key, abbreviation and time ready to be shown from the header's popup.
+std::vector<editors::ExploreColumn> clipboardColumns() {
+  return {
+      {"CLI:ClipKeep", 12, "", "@n1b", "Keep", 'L', true, false, true, true},
+      {"CLI:ClipContents", 1020, "Contents", "@s255", "Contents", 'L', true, true, false, true},
+      {"CLI:Category", 80, "Category", "@s20", "Category", 'L', true, false, false, true},
+      {"CLI:ClipDate", 44, "Date", "@d17", "Date", 'R', true, false, false, true},
+      {"CLI:ClipHashKey", 480, "Clip Hash Key", "@s120", "Hash key (no spaces or graphic characters)", 'L', false,
+       false, false, true},
+      {"CLI:Abbreviation", 80, "Abbreviation", "@s20", "Abbreviation", 'L', false, false, false, true},
+      {"CLI:ClipTime", 28, "Clip Time", "@t3", "Time", 'R', false, false, false, true},
+  };
+}
+
+constexpr const char* kSavedOnlyFilter = "(CLI:ClipKeep=1)";
+constexpr int kSavedOnlyOrder = 4;
 
 constexpr int32_t kLinkText = 0xFF0000, kLinkSelectedText = 0xFFFF00;  // blue and cyan (BGR)
 
@@ -374,10 +400,13 @@ class ClipboardBrowse : public ui::BrowseClass {
  public:
   // The query text, given to every order as its filter "6 Query" before the view is read.
   const std::string* Query = nullptr;
+  // Chooses the order to read (the tab's, or a column's) before the query is applied to it.
+  std::function<void()> ChooseOrder;
 
-  void ResetSort(bool force) override {
+  void Reset(bool force) override {
+    if (ChooseOrder) ChooseOrder();
     if (Query) SetFilter(*Query, "6 Query");
-    ui::BrowseClass::ResetSort(force);
+    ui::BrowseClass::Reset(force);
   }
 
   void SetQueueRecord() override {
@@ -390,6 +419,9 @@ class ClipboardBrowse : public ui::BrowseClass {
     row.ContentsColours = {link ? kLinkText : -1, -1, link ? kLinkSelectedText : -1, -1};
     row.Category = CLI.Category;
     row.ClipDate = CLI.ClipDate;
+    row.ClipHashKey = CLI.ClipHashKey;
+    row.Abbreviation = CLI.Abbreviation;
+    row.ClipTime = CLI.ClipTime;
   }
 
   int Ask(int request) override {
@@ -404,7 +436,8 @@ class ClipboardBrowse : public ui::BrowseClass {
   }
 };
 
-// The explorer list of the history is shown as a plain browse with its shown columns.
+// The history over the explorer list: columns sorted, moved and fitted from the header, the
+// layout kept under "?Browse:1"; a column sort keeps to the records of the current tab.
 class BrowseClipboardWindow : public ui::WindowManager {
  public:
   BrowseClipboardWindow() : ui::WindowManager("BrowseClipboard"), m_view(files::Access_CLIPBOARD) {}
@@ -433,7 +466,6 @@ class BrowseClipboardWindow : public ui::WindowManager {
     m_tabs[3] = w.tab("?Tab:Saved", "Saved Only", m_sheet).feq();
     m_list = w.add<ui::ListControl>(0, "?Browse:1")
                  .from(m_queue, kClipboardRow)
-                 .format("12L(2)|MI~~@n1b@1020L(2)|M*~Contents~@s255@80L(2)|M~Category~@s20@44R(2)|M~Date~@d17@")
                  .at(8, 20, 304, 130)
                  .feq();
     w.setProp(m_list, ui::Prop::IconList, "~blank.ico|~done.ico");
@@ -452,8 +484,14 @@ class BrowseClipboardWindow : public ui::WindowManager {
     m_browse.AddSortOrder(&m_keepStep, files::CLI_K_Save);
     m_keepLocator.Init("CLI:ClipKeep");
     m_browse.AddLocator(m_keepLocator);
-    m_browse.SetFilter("(CLI:ClipKeep=1)");
+    m_browse.SetFilter(kSavedOnlyFilter);
     (void)m_browse.SetSort(1);
+    m_browse.ChooseOrder = [this] {
+      const int order = m_binding.chosenOrder(m_tabOrder);
+      (void)m_browse.SetSort(order);
+      if (order != m_tabOrder) m_browse.SetFilter(m_tabOrder == kSavedOnlyOrder ? kSavedOnlyFilter : "");
+    };
+    m_explorer.columns = clipboardColumns();
 
     m_run = w.button("?Run", "&Run").at(4, 158, 40, 14).tip("Try to execute embedded programs/URLs").feq();
     m_copy = w.button("?Copy", "&Copy to Clipboard").at(46, 158, 72, 14).tip("Copy the highlighted record to the clipboard").feq();
@@ -466,10 +504,14 @@ class BrowseClipboardWindow : public ui::WindowManager {
     m_browse.DeleteControl = w.button("?Delete", "&Delete").at(88, 178, 40, 14).tip("Delete the highlighted record").feq();
     CancelControl = w.button("?Close", "Cl&ose").at(276, 178, 40, 14).feq();
     m_browse.AskProcedure = 1;
+    buildPopup();  // the window's items first: the explorer adds its own after them
+    m_binding.Bind(*this, m_browse, m_explorerQuery, m_explorer, m_state, ".\\POSITION.INI");
     AddItem(m_browse);
     Open();
     scheduler::ApplyDatePicture(w, m_list, "");
+    scheduler::ApplyTimePicture(w, m_list);
     m_position.Init(*this, files::globalIni(), true);
+    m_binding.Opened();
     // A wizard that could not load its fields leaves Query and Reset off for the window's life.
     w.setProp(m_queryButton, ui::Prop::Disable, m_wizardError != qwizard::code::None ? 1 : 0);
     w.setProp(m_resetButton, ui::Prop::Disable, m_wizardError != qwizard::code::None || m_query.empty() ? 1 : 0);
@@ -488,9 +530,12 @@ class BrowseClipboardWindow : public ui::WindowManager {
       int order = 1;
       for (int i = 0; i < 4; ++i)
         if (m_tabs[i] == tab) order = i + 1;
+      ui::SELECT(m_list);
+      m_explorer.EraseVisual();  // while the sorted column is still known
+      m_binding.clearColumnSort();
+      m_tabOrder = order;
       (void)m_browse.SetSort(order);
       m_browse.ResetSort(true);
-      ui::SELECT(m_list);
     }
     return ui::WindowManager::TakeNewSelection();
   }
@@ -563,6 +608,19 @@ class BrowseClipboardWindow : public ui::WindowManager {
   }
 
  private:
+  // The explorer's popup starts with the list's own: the query, its reset and the copy.
+  void buildPopup() {
+    ui::PopupClass& p = m_browse.Popup;
+    p.Init();
+    p.AddItem("&Query", "PopupQuery");
+    p.AddItemMimic("PopupQuery", m_queryButton);
+    p.AddItem("&Reset", "PopupReset");
+    p.AddItemMimic("PopupReset", m_resetButton);
+    p.AddItem("-", "PopupS1");
+    p.AddItem("&Copy to Clipboard", "PopupCopy");
+    p.AddItemMimic("PopupCopy", m_copy);
+  }
+
   void copyEntry() {
     if (m_browse.UpdateBuffer() == rt::Err::None) ui::SETCLIPBOARD(rt::CLIP(CLI.ClipContents));
     ui::SELECT(m_list);
@@ -592,6 +650,11 @@ class BrowseClipboardWindow : public ui::WindowManager {
   int m_sheet = 0, m_tabs[4] = {}, m_list = 0;
   int m_run = 0, m_copy = 0, m_toggle = 0, m_viewButton = 0, m_queryButton = 0, m_resetButton = 0;
   int m_timerCount = 0;
+  int m_tabOrder = 1;  // the order of the current tab
+  ui::QueryClass m_explorerQuery;
+  editors::BoundExplorer m_explorer;
+  editors::ExploreState m_state;
+  editors::ExploreBinding m_binding;
   std::string m_query;  // the query wizard's filter; empty when there is none
   qwizard::QueryFields m_queryFields;
   int m_wizardError = qwizard::code::None;

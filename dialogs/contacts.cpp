@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,10 +18,12 @@
 #include "dialogs/record_form.h"
 #include "dialogs/single_instance.h"
 #include "editors/calendar.h"
+#include "editors/explore_binding.h"
 #include "editors/item_sequence.h"
 #include "editors/style_window_controls.h"
 #include "platform/files/view_manager.h"
 #include "platform/rt/date_time.h"
+#include "platform/rt/expr.h"
 #include "platform/rt/process.h"
 #include "platform/rt/queue.h"
 #include "platform/rt/text.h"
@@ -30,6 +33,7 @@
 #include "platform/ui/list_control.h"
 #include "platform/ui/locator_class.h"
 #include "platform/ui/prop.h"
+#include "platform/ui/query_class.h"
 #include "platform/ui/runtime.h"
 #include "platform/ui/window_position.h"
 #include "scheduler/main_frame.h"
@@ -629,8 +633,43 @@ const rt::FieldDesc kContactRowFields[] = {
 };
 const rt::RecordDesc kContactRow{"ContactRow", kContactRowFields, 494};
 
+// The list's columns: the first ten shown, the number and the parts of the name ready to be shown
+// from the header's popup. The name with the company is made per row, so it does not sort.
+std::vector<editors::ExploreColumn> contactColumns() {
+  auto text = [](const char* field, int width, const char* header, const char* picture, bool shown = true) {
+    return editors::ExploreColumn{field, width, header, picture, header, 'L', shown, false, false, true};
+  };
+  std::vector<editors::ExploreColumn> c = {
+      {"NameAndCompany", 120, "Name and Company", "@s100", "Name and Company", 'L', true, false, false, false},
+      text("C_:ContactCategory", 60, "Category", "@s20"),
+      text("C_:WorkDayPhone", 60, "Business #", "@s20"),
+      text("C_:HomeEveningPhone", 60, "Home #", "@s20"),
+      text("C_:Fax", 60, "Fax #", "@s20"),
+      text("C_:Email", 100, "E-mail Address", "@s40"),
+      text("C_:AddressLine1", 80, "Address (Line 1)", "@s30"),
+      text("C_:AddressLine2", 80, "Address (Line 2)", "@s30"),
+      text("C_:AddressLine3", 80, "Address (Line 3)", "@s30"),
+      text("C_:PostalCode", 40, "Postal Code", "@s10"),
+      {"C_:ClientID", 40, "Client ID", "@n10", "Client ID", 'R', false, false, false, true},
+      text("C_:FirstName", 80, "First Name", "@s20", false),
+      text("C_:LastName", 120, "Last Name", "@s40", false),
+      text("C_:Company", 120, "Company", "@s40", false),
+  };
+  return c;
+}
+
+// Tab "Category"'s contacts, for a column order (the tab's own order has the category's range).
+constexpr const char* kPickedCategoryFilter = "UPPER(C_:ContactCategory)=UPPER(CC:ContactCategory)";
+
 class ContactsBrowse : public ui::BrowseClass {
  public:
+  // Chooses the order to read (the tab's, or a column's) before the view is read.
+  std::function<void()> ChooseOrder;
+
+  void Reset(bool force) override {
+    if (ChooseOrder) ChooseOrder();
+    ui::BrowseClass::Reset(force);
+  }
   void SetQueueRecord() override {
     ui::BrowseClass::SetQueueRecord();
     static_cast<ContactRow*>(list().queue()->buffer())->NameAndCompany = contactNameAndCompany(C_);
@@ -701,10 +740,6 @@ class BrowseContactsWindow : public ui::WindowManager {
     m_locate = w.entry("?Locate", "@s40").at(40, 20, 120, 12).feq();
     m_list = w.add<ui::ListControl>(0, "?Browse:1")
                  .from(m_queue, kContactRow)
-                 .format("120L(2)|M~Name and Company~@s100@60L(2)|M~Category~@s20@60L(2)|M~Business #~@s20@"
-                         "60L(2)|M~Home #~@s20@60L(2)|M~Fax #~@s20@100L(2)|M~E-mail Address~@s40@"
-                         "80L(2)|M~Address (Line 1)~@s30@80L(2)|M~Address (Line 2)~@s30@"
-                         "80L(2)|M~Address (Line 3)~@s30@40L(2)|M~Postal Code~@s10@")
                  .at(8, 36, 384, 132)
                  .feq();
     m_browse.Init(m_list, m_view, *this, &files::Relate_CONTACT);
@@ -714,9 +749,16 @@ class BrowseContactsWindow : public ui::WindowManager {
       m_locators[i].Init(kContactTabs[i].locatorField, m_locate);
       m_browse.AddLocator(m_locators[i]);
     }
-    for (const rt::FieldDesc& f : kContactRowFields)
-      if (std::string_view(f.name) != "NameAndCompany") m_browse.AddField(f.name, f.name);
     (void)m_browse.SetSort(1);
+    m_tabOrder = 1;
+    rt::BIND("CC:ContactCategory", CC.ContactCategory);
+    m_bound = true;
+    m_browse.ChooseOrder = [this] {
+      const int order = m_binding.chosenOrder(m_tabOrder);
+      (void)m_browse.SetSort(order);
+      if (order != m_tabOrder) m_browse.SetFilter(m_tabOrder == kCategoryTab ? kPickedCategoryFilter : "");
+    };
+    m_explorer.columns = contactColumns();
 
     m_clip = w.button("?CopyToClipboard", "&Copy to Clipboard").at(4, 176, 70, 14).feq();
     m_browse.InsertControl = w.button("?Insert", "&New").at(78, 176, 40, 14).feq();
@@ -730,6 +772,10 @@ class BrowseContactsWindow : public ui::WindowManager {
     m_browse.Selecting = Request == ui::SelectRecord;
     if (Request != ui::SelectRecord) w.setProp(m_browse.SelectControl, ui::Prop::Hide, 1);
     m_browse.AskProcedure = 1;
+    m_binding.Bind(*this, m_browse, m_query, m_explorer, m_state, ".\\POSITION.INI");
+    AddItem(m_browse);
+    Open();
+    // The list's own items follow the explorer's and the browse's.
     m_browse.Popup.AddItem("-");
     m_browse.Popup.AddItem("&Copy to Clipboard", "CopyToClipboard");
     m_browse.Popup.AddItemMimic("CopyToClipboard", m_clip);
@@ -738,11 +784,10 @@ class BrowseContactsWindow : public ui::WindowManager {
     m_browse.Popup.AddItemEvent("Email", kEmailEvent);
     m_browse.Popup.AddItem("Cop&y", "Copy");
     m_browse.Popup.AddItemMimic("Copy", m_copy);
-    AddItem(m_browse);
-    Open();
     scheduler::ApplyDatePicture(w, m_list, "");
     scheduler::ApplyTimePicture(w, m_list);
     m_position.Init(*this, files::globalIni(), true);
+    m_binding.Opened();
     m_colours.Init(kSelectedTabColour, -1, 0, -1, -1, 0, 0);
     m_colours.ColourTabs();
     return ui::Level::Benign;
@@ -779,6 +824,9 @@ class BrowseContactsWindow : public ui::WindowManager {
   ui::Level TakeNewSelection() override {
     if (ui::FIELD() == m_sheet) {
       const int tab = currentTab();
+      m_explorer.EraseVisual();  // while the sorted column is still known
+      m_binding.clearColumnSort();
+      m_tabOrder = tab;
       (void)m_browse.SetSort(tab);
       window().setProp(m_pickCategory, ui::Prop::Hide, tab == kCategoryTab ? 0 : 1);
       m_browse.ResetSort(true);
@@ -838,6 +886,8 @@ class BrowseContactsWindow : public ui::WindowManager {
     const ui::Level rv = ui::WindowManager::Kill();
     if (m_opened) (void)files::Relate_CONTACT.Close();
     m_opened = false;
+    if (m_bound) rt::UNBIND("CC:ContactCategory");
+    m_bound = false;
     return rv;
   }
 
@@ -863,7 +913,12 @@ class BrowseContactsWindow : public ui::WindowManager {
   SingleInstance m_single;
   ui::WindowPositionKeeper m_position;
   winclasses::ColourTabClass m_colours;
-  bool m_opened = false;
+  ui::QueryClass m_query;
+  editors::BoundExplorer m_explorer;
+  editors::ExploreState m_state;
+  editors::ExploreBinding m_binding;
+  int m_tabOrder = 1;  // the order of the current tab
+  bool m_opened = false, m_bound = false;
   int m_sheet = 0, m_tabs[kTabCount] = {}, m_locate = 0, m_list = 0;
   int m_clip = 0, m_copy = 0, m_print = 0, m_pickCategory = 0;
 };

@@ -1,7 +1,9 @@
 #include "dialogs/todo.h"
 
 #include <cstddef>
+#include <functional>
 #include <string_view>
+#include <vector>
 
 #include "datalib/files.h"
 #include "datalib/globals.h"
@@ -11,9 +13,11 @@
 #include "dialogs/single_instance.h"
 #include "dialogs/task_categories.h"
 #include "editors/calendar.h"
+#include "editors/explore_binding.h"
 #include "editors/style_window_controls.h"
 #include "platform/files/view_manager.h"
 #include "platform/rt/date_time.h"
+#include "platform/rt/expr.h"
 #include "platform/rt/fixed_string.h"
 #include "platform/rt/picture.h"
 #include "platform/rt/queue.h"
@@ -23,6 +27,7 @@
 #include "platform/ui/host.h"
 #include "platform/ui/list_control.h"
 #include "platform/ui/locator_class.h"
+#include "platform/ui/query_class.h"
 #include "platform/ui/runtime.h"
 #include "platform/ui/window_position.h"
 #include "scheduler/event_log.h"
@@ -277,6 +282,7 @@ struct ToDoRow {
   rt::String<20> Category;
   int32_t CompletionDate = 0;
   int32_t CompletionTime = 0;
+  rt::String<20> CurrentCategory;
 };
 const rt::FieldDesc kToDoRowFields[] = {
     {"TDO:Done", rt::FieldType::Byte, 1, 0, offsetof(ToDoRow, Done)},
@@ -286,24 +292,60 @@ const rt::FieldDesc kToDoRowFields[] = {
     {"TDO:Category", rt::FieldType::String, 20, 86, offsetof(ToDoRow, Category)},
     {"TDO:CompletionDate", rt::FieldType::Long, 4, 106, offsetof(ToDoRow, CompletionDate)},
     {"TDO:CompletionTime", rt::FieldType::Long, 4, 110, offsetof(ToDoRow, CompletionTime)},
+    {"CAT:Category", rt::FieldType::String, 20, 114, offsetof(ToDoRow, CurrentCategory)},
 };
-const rt::RecordDesc kToDoRow{"ToDoRow", kToDoRowFields, 114};
+const rt::RecordDesc kToDoRow{"ToDoRow", kToDoRowFields, 134};
+
+// The list's columns: the done icon, priority, text, category and completion shown; the stored
+// name of the item's task category ready to be shown from the header's popup.
+std::vector<editors::ExploreColumn> toDoColumns() {
+  return {
+      {"TDO:Done", 12, "", "@p#pb", "Done", 'R', true, false, true, true},
+      {"TDO:Priority", 32, "Priority", "@n2", "Priority", 'R', true, false, false, true},
+      {"TDO:ToDo", 200, "To Do", "@s80", "To Do (Description)", 'L', true, false, false, true},
+      {"TDO:Category", 80, "Category", "@s20", "Category", 'L', true, false, false, true},
+      {"TDO:CompletionDate", 56, "Completion Date", "@d3", "Completion Date", 'L', true, false, false, true},
+      {"TDO:CompletionTime", 50, "Completion Time", "@t3", "Completion Time", 'L', true, false, false, true},
+      {"CAT:Category", 80, "Category", "@s20", "Category", 'L', false, false, false, false},
+  };
+}
+
+// The category tab's items, for a column order (the tab's own order has the category's range).
+constexpr const char* kCurrentCategoryFilter = "UPPER(TDO:Category)=UPPER(CAT:Category)";
 
 // Rows show the done icon; the wait cursor shows while the list is read again.
 class ToDoBrowse : public ui::BrowseClass {
  public:
-  void ResetSort(bool force) override {
+  // Chooses the order to read (the tab's, or a column's) before the view is read.
+  std::function<void()> ChooseOrder;
+
+  void Reset(bool force) override {
     ui::BusyCursor busy;
-    ui::BrowseClass::ResetSort(force);
+    if (ChooseOrder) ChooseOrder();
+    ui::BrowseClass::Reset(force);
   }
   void SetQueueRecord() override {
     ui::BrowseClass::SetQueueRecord();
     auto& row = *static_cast<ToDoRow*>(list().queue()->buffer());
     row.DoneIcon = TDO.Done ? 2 : 1;
+    row.CurrentCategory = storedCategory();
+  }
+
+ private:
+  // The item's task category as stored, blank when there is none by its name.
+  static std::string storedCategory() {
+    const files::CategoryRec current = CAT;  // the current category stays in the buffer
+    CAT.Category = TDO.Category;
+    std::string name;
+    if (!rt::CLIP(TDO.Category.view()).empty() && files::CATEGORIES.get(files::CAT_KeyCategory) == rt::Err::None)
+      name = rt::CLIP(CAT.Category.view());
+    CAT = current;
+    return name;
   }
 };
 
-// The explorer list of the to-do items is shown as a plain browse with its shown columns.
+// The to-do items over the explorer list: columns sorted, moved and fitted from the header, the
+// layout kept under "?Browse:1"; a column sort on the category tab keeps to that category.
 class BrowseToDoListWindow : public ui::WindowManager {
  public:
   BrowseToDoListWindow() : ui::WindowManager("BrowseToDoList"), m_view(files::Access_TODO) {}
@@ -339,8 +381,6 @@ class BrowseToDoListWindow : public ui::WindowManager {
     m_tabs[3] = w.tab("?Tab:Category", "By C&ategory", m_sheet).feq();
     m_list = w.add<ui::ListControl>(0, "?Browse:1")
                  .from(m_queue, kToDoRow)
-                 .format("12L(2)|MI~~@n1b@32R(2)|M~Priority~@n2@200L(2)|M~To Do~@s80@80L(2)|M~Category~@s20@"
-                         "56L(2)|M~Completion Date~@d3@50L(2)|M~Completion Time~@t3@")
                  .at(8, 20, 314, 132)
                  .feq();
     w.setProp(m_list, ui::Prop::IconList, "~blank.ico|~done.ico");
@@ -359,9 +399,15 @@ class BrowseToDoListWindow : public ui::WindowManager {
     m_doneLocator.Init("TDO:Done");
     m_browse.AddLocator(m_doneLocator);
     (void)m_browse.SetSort(kOrderOfTab[0]);
-    for (const char* field : {"TDO:Done", "TDO:Priority", "TDO:ToDo", "TDO:Category", "TDO:CompletionDate",
-                              "TDO:CompletionTime"})
-      m_browse.AddField(field, field);
+    m_tabOrder = kOrderOfTab[0];
+    rt::BIND("CAT:Category", CAT.Category);
+    m_bound = true;
+    m_browse.ChooseOrder = [this] {
+      const int order = m_binding.chosenOrder(m_tabOrder);
+      (void)m_browse.SetSort(order);
+      if (order != m_tabOrder) m_browse.SetFilter(m_tabOrder == kCategoryOrder ? kCurrentCategoryFilter : "");
+    };
+    m_explorer.columns = toDoColumns();
 
     m_browse.InsertControl = w.button("?Insert", "&Insert").at(4, 162, 44, 14).feq();
     m_browse.ChangeControl = w.button("?Change", "&Change").at(50, 162, 44, 14).feq();
@@ -370,6 +416,7 @@ class BrowseToDoListWindow : public ui::WindowManager {
     m_categories = w.button("?Categories", "Cate&gories").at(70, 180, 50, 14).tip("Choose the current category").feq();
     CancelControl = w.button("?Close", "Cl&ose").at(282, 180, 44, 14).feq();
     m_browse.AskProcedure = 1;
+    m_binding.Bind(*this, m_browse, m_query, m_explorer, m_state, ".\\POSITION.INI");
     AddItem(m_browse);
     Open();
     m_browse.Popup.AddItem("-", "MarkDoneSeparator");
@@ -381,6 +428,7 @@ class BrowseToDoListWindow : public ui::WindowManager {
     scheduler::ApplyDatePicture(w, m_list, "d3");
     scheduler::ApplyTimePicture(w, m_list);
     m_position.Init(*this, files::globalIni(), true);
+    m_binding.Opened();
     m_tabColours.Init(kSelectedTabColour, -1, 0, -1, -1, 0, 0);
     m_tabColours.ColourTabs();
     return ui::Level::Benign;
@@ -395,8 +443,11 @@ class BrowseToDoListWindow : public ui::WindowManager {
   ui::Level TakeNewSelection() override {
     if (ui::FIELD() == m_sheet) {
       const int tab = static_cast<ui::Sheet*>(window().control(m_sheet))->selectedTab();
+      m_explorer.EraseVisual();  // while the sorted column is still known
+      m_binding.clearColumnSort();
       for (int i = 0; i < 4; ++i)
-        if (m_tabs[i] == tab) (void)m_browse.SetSort(kOrderOfTab[i]);
+        if (m_tabs[i] == tab) m_tabOrder = kOrderOfTab[i];
+      (void)m_browse.SetSort(m_tabOrder);
       m_browse.ResetSort(true);
       m_tabColours.ColourTabs();
       ui::SELECT(m_list);
@@ -442,10 +493,13 @@ class BrowseToDoListWindow : public ui::WindowManager {
     if (m_opened) (void)(m_ownOpen ? files::Access_TODO.Close() : files::Relate_TODO.Close());
     if (m_categoriesOpened) (void)files::Relate_CATEGORIES.Close();
     m_opened = m_categoriesOpened = false;
+    if (m_bound) rt::UNBIND("CAT:Category");
+    m_bound = false;
     return rv;
   }
 
  private:
+  static constexpr int kCategoryOrder = 3;
   // The browse's orders are by priority, by text, by category, by done; the tabs come in the
   // order by done, by priority, by text, by category.
   static constexpr int kOrderOfTab[4] = {4, 1, 2, 3};
@@ -460,7 +514,12 @@ class BrowseToDoListWindow : public ui::WindowManager {
   SingleInstance m_single;
   ui::WindowPositionKeeper m_position;
   winclasses::ColourTabClass m_tabColours;
-  bool m_opened = false, m_categoriesOpened = false, m_ownOpen = false;
+  ui::QueryClass m_query;
+  editors::BoundExplorer m_explorer;
+  editors::ExploreState m_state;
+  editors::ExploreBinding m_binding;
+  int m_tabOrder = 0;  // the order of the current tab
+  bool m_opened = false, m_categoriesOpened = false, m_ownOpen = false, m_bound = false;
   int m_sheet = 0, m_tabs[4] = {}, m_list = 0, m_markDone = 0, m_categories = 0;
 };
 

@@ -9,6 +9,7 @@
 #include "dialogs/clipboard.h"
 #include "dialogs/register_windows.h"
 #include "dialogs/tests/fixture.h"
+#include "editors/explore_binding.h"
 #include "platform/rt/date_time.h"
 #include "platform/rt/text.h"
 #include "platform/ui/event.h"
@@ -310,6 +311,80 @@ TEST_F(Clipboard, RunStartsWhatTheEntryNamesAndCopyPutsItOnTheClipboard) {
     list.close();
     d.waitClosed(list);
   });
+}
+
+TEST_F(Clipboard, ColumnsSortWithinTheTabAndTheLayoutIsKept) {
+  addEntry("beta note", "Work", 0, 100);
+  addEntry("alpha http://a.org/x", "Code", 1, 300);
+  addEntry("gamma", "Base", 0, 200);
+  addEntry("delta", "Zeta", 1, 400);
+  using Texts = std::vector<std::string>;
+  ScriptedHost host;
+  auto headers = [](const ui::test::ListDriver& rows) {
+    Texts h;
+    for (int c = 1; c <= 4; ++c) h.push_back(rows.propList(ui::PROPLIST::Header, c));
+    return h;
+  };
+  Texts moved;
+  runScript([&](Driver& d) {
+    d.start(dialogs::makeBrowseClipboard);
+    WindowDriver list = d.waitWindow("BrowseClipboard");
+    ui::test::ListDriver rows(d, list, "?Browse:1");
+    ASSERT_EQ(headers(rows), (Texts{"", "Contents", "Category", "Date"}));
+    rows.clickHeader(3);
+    d.settle();
+    EXPECT_EQ(column(list, 3), (Texts{"Base", "Code", "Work", "Zeta"}));
+    host.expectPopup("Sort by default key");
+    rows.rightClickHeader(3);
+    d.settle();
+    EXPECT_EQ(column(list, 2), (Texts{"delta", "alpha http://a.org/x", "gamma", "beta note"})) << "by date again";
+
+    // A column sort on "Saved Only" keeps to the kept entries, both ways.
+    list.selectTab("Saved Only");
+    rows.clickHeader(3);
+    d.settle();
+    EXPECT_EQ(column(list, 3), (Texts{"Code", "Zeta"}));
+    rows.clickHeader(3);
+    d.settle();
+    EXPECT_EQ(column(list, 3), (Texts{"Zeta", "Code"}));
+    // Another tab drops the column sort.
+    list.selectTab("By Category");
+    EXPECT_EQ(column(list, 3), (Texts{"Base", "Code", "Work", "Zeta"}));
+    EXPECT_EQ(rows.propList(ui::PROPLIST::Header, 3), "Category") << "no sort mark left";
+
+    // The row popup holds the list's own items; its copy copies the row.
+    host.expectPopup("Copy to Clipboard");
+    rows.rightClick(4);
+    d.settle();
+    const std::vector<ui::PopupRequest> shown = host.popups();
+    ASSERT_EQ(shown.size(), 2u);
+    Texts items;
+    for (const ui::PopupItem& i : shown[1].items) items.push_back(i.text);
+    EXPECT_EQ(Texts(items.begin(), items.begin() + 4), (Texts{"&Query", "&Reset", "-", "&Copy to Clipboard"}));
+    EXPECT_EQ(host.clipboardText(), "delta");
+
+    rows.dragHeader(3, 4);
+    d.settle();
+    moved = headers(rows);
+    EXPECT_EQ(moved[3], "Category");
+    rows.clickHeader(2);  // sorted as it closes
+    d.settle();
+    list.close();
+    d.waitClosed(list);
+  });
+  runScript([&](Driver& d) {
+    d.start(dialogs::makeBrowseClipboard);
+    WindowDriver list = d.waitWindow("BrowseClipboard");
+    ui::test::ListDriver rows(d, list, "?Browse:1");
+    EXPECT_EQ(headers(rows), moved) << "the layout came back from POSITION.INI, without the sort mark";
+    rows.select(1);
+    rows.key(editors::ExploreBinding::kDefaultLayout);  // Alt+F12
+    d.settle();
+    EXPECT_EQ(headers(rows), (Texts{"", "Contents", "Category", "Date"}));
+    list.close();
+    d.waitClosed(list);
+  });
+  EXPECT_FALSE(host.pending());
 }
 
 TEST_F(Clipboard, TheListIsReadAgainOnTheHundredAndFirstTimerEvent) {

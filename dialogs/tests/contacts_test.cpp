@@ -9,6 +9,7 @@
 
 #include "datalib/config.h"
 #include "dialogs/contacts.h"
+#include "editors/explore_binding.h"
 #include "dialogs/register_windows.h"
 #include "dialogs/tests/fixture.h"
 #include "dialogs/tests/records.h"
@@ -447,6 +448,87 @@ TEST_F(Contacts, ListColumnsOrdersAndCopy) {
   ASSERT_EQ(contacts.size(), 4u);
   EXPECT_NE(contacts[3].ClientID, contacts[1].ClientID);
   EXPECT_EQ(contacts[3].ContactCategory.str(), "Family");
+}
+
+TEST_F(Contacts, ColumnsSortWithinTheCategoryTabAndTheLayoutIsKept) {
+  addContact("", "Lee", "Acme", "Work", "c@x.org");
+  addContact("Ann", "Kim", "", "Family", "b@x.org");
+  addContact("Bob", "Ray", "Zeta", "Work", "a@x.org");
+  addContact("Cy", "Abe", "", "Work", "d@x.org");
+  addContactCategory("Family");
+  addContactCategory("Work");
+  auto headers = [](const ListDriver& rows) {
+    Texts h;
+    for (int c = 1; c <= 6; ++c) h.push_back(rows.propList(ui::PROPLIST::Header, c));
+    return h;
+  };
+  const Texts designed{"Name and Company", "Category", "Business #", "Home #", "Fax #", "E-mail Address"};
+  Texts moved;
+  ScriptedHost host;
+  runScript([&](Driver& d) {
+    d.start(dialogs::makeBrowseContacts);
+    WindowDriver list = d.waitWindow("BrowseContacts");
+    ListDriver rows(d, list, "?Browse:1");
+    ASSERT_EQ(headers(rows), designed);
+    rows.clickHeader(6);
+    d.settle();
+    EXPECT_EQ(rows.texts(1), (Texts{"Ray, Bob (Zeta)", "Kim, Ann", "Lee (Acme)", "Abe, Cy"}));
+    host.expectPopup("Sort by default key");
+    rows.rightClickHeader(6);
+    d.settle();
+    EXPECT_EQ(rows.texts(1), (Texts{"Abe, Cy", "Kim, Ann", "Lee (Acme)", "Ray, Bob (Zeta)"})) << "by last name again";
+
+    // On tab "Category" a column sort keeps to the picked category, both ways.
+    list.selectTab("Category");
+    list.press("?SelectCategory");
+    WindowDriver picker = d.waitWindow("SelectContactCategories");
+    ListDriver cats(d, picker, "?Browse:1");
+    cats.select(2);
+    picker.press("?Select");
+    d.waitClosed(picker);
+    rows.clickHeader(6);
+    d.settle();
+    EXPECT_EQ(rows.texts(1), (Texts{"Ray, Bob (Zeta)", "Lee (Acme)", "Abe, Cy"}));
+    rows.clickHeader(6);
+    d.settle();
+    EXPECT_EQ(rows.texts(1), (Texts{"Abe, Cy", "Lee (Acme)", "Ray, Bob (Zeta)"}));
+    // Another tab drops the column sort and its mark.
+    list.selectTab("Company");
+    EXPECT_EQ(rows.texts(1), (Texts{"Abe, Cy", "Kim, Ann", "Lee (Acme)", "Ray, Bob (Zeta)"}));
+    EXPECT_EQ(rows.propList(ui::PROPLIST::Header, 6), "E-mail Address");
+
+    rows.dragHeader(6, 2);
+    d.settle();
+    moved = headers(rows);
+    EXPECT_NE(moved, designed);
+    rows.clickHeader(2);  // sorted as it closes
+    d.settle();
+    list.close();
+    d.waitClosed(list);
+  });
+  runScript([&](Driver& d) {
+    d.start(dialogs::makeBrowseContacts);
+    WindowDriver list = d.waitWindow("BrowseContacts");
+    ListDriver rows(d, list, "?Browse:1");
+    EXPECT_EQ(headers(rows), moved) << "the layout came back from POSITION.INI, without the sort mark";
+    rows.select(1);
+    rows.key(editors::ExploreBinding::kDefaultLayout);  // Alt+F12
+    d.settle();
+    EXPECT_EQ(headers(rows), designed);
+    // The row popup: the explorer's items, then the list's own.
+    host.expectPopup("");
+    rows.rightClick(1);
+    d.settle();
+    const std::vector<ui::PopupRequest> shown = host.popups();
+    ASSERT_FALSE(shown.empty());
+    Texts items;
+    for (const ui::PopupItem& i : shown.back().items) items.push_back(i.separator ? "-" : i.text);
+    ASSERT_GE(items.size(), 5u);
+    EXPECT_EQ(Texts(items.end() - 5, items.end()), (Texts{"-", "&Copy to Clipboard", "-", "Email...", "Cop&y"}));
+    list.close();
+    d.waitClosed(list);
+  });
+  EXPECT_FALSE(host.pending());
 }
 
 TEST_F(Contacts, EmptyListDisablesCopyAndEmail) {

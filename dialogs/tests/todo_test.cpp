@@ -9,6 +9,7 @@
 #include "dialogs/tests/fixture.h"
 #include "dialogs/tests/records.h"
 #include "dialogs/todo.h"
+#include "editors/explore_binding.h"
 #include "platform/rt/date_time.h"
 #include "platform/rt/text.h"
 #include "platform/ui/event.h"
@@ -328,6 +329,74 @@ TEST_F(ToDo, ListOrdersMarksDoneAndTransfersToANewTask) {
   EXPECT_EQ(items[2].Done, 1) << "call plumber";
   EXPECT_EQ(items[2].CompletionDate, rt::DATE(3, 14, 2026));
   EXPECT_EQ(items[2].CompletionTime, 4500001);
+}
+
+TEST_F(ToDo, ColumnsSortWithinTheCategoryTabAndTheLayoutIsKept) {
+  addCategory("Home");
+  addCategory("Work");
+  addItem("pay rent", 2, "Home");
+  addItem("write report", 5, "Work");
+  addItem("call plumber", 1, "home");
+  addItem("buy paint", 3, "Home");
+  files::CAT.Category = "Home";
+  using Texts = std::vector<std::string>;
+  auto headers = [](const ListDriver& list) {
+    Texts h;
+    for (int c = 1; c <= 6; ++c) h.push_back(list.propList(ui::PROPLIST::Header, c));
+    return h;
+  };
+  const Texts designed{"", "Priority", "To Do", "Category", "Completion Date", "Completion Time"};
+  Texts moved;
+  ScriptedHost host;
+  runScript([&](Driver& d) {
+    d.start(dialogs::makeBrowseToDoList);
+    WindowDriver w = d.waitWindow("BrowseToDoList");
+    ListDriver list(d, w, "?Browse:1");
+    ASSERT_EQ(headers(list), designed);
+    list.clickHeader(3);
+    d.settle();
+    EXPECT_EQ(list.texts(3), (Texts{"buy paint", "call plumber", "pay rent", "write report"}));
+    host.expectPopup("Sort by default key");
+    list.rightClickHeader(3);
+    d.settle();
+    EXPECT_EQ(list.texts(3), (Texts{"call plumber", "pay rent", "buy paint", "write report"})) << "by done again";
+
+    // On the category tab a column sort keeps to the current category, both ways.
+    w.selectTab("By Category");
+    EXPECT_EQ(list.texts(3), (Texts{"call plumber", "pay rent", "buy paint"}));
+    list.clickHeader(3);
+    d.settle();
+    EXPECT_EQ(list.texts(3), (Texts{"buy paint", "call plumber", "pay rent"}));
+    list.clickHeader(3);
+    d.settle();
+    EXPECT_EQ(list.texts(3), (Texts{"pay rent", "call plumber", "buy paint"}));
+    // Another tab drops the column sort and its mark.
+    w.selectTab("By Priority");
+    EXPECT_EQ(list.texts(3), (Texts{"call plumber", "pay rent", "buy paint", "write report"}));
+    EXPECT_EQ(list.propList(ui::PROPLIST::Header, 3), "To Do");
+
+    list.dragHeader(3, 5);
+    d.settle();
+    moved = headers(list);
+    EXPECT_NE(moved, designed);
+    list.clickHeader(2);  // sorted as it closes
+    d.settle();
+    w.close();
+    d.waitClosed(w);
+  });
+  runScript([&](Driver& d) {
+    d.start(dialogs::makeBrowseToDoList);
+    WindowDriver w = d.waitWindow("BrowseToDoList");
+    ListDriver list(d, w, "?Browse:1");
+    EXPECT_EQ(headers(list), moved) << "the layout came back from POSITION.INI, without the sort mark";
+    list.select(1);
+    list.key(editors::ExploreBinding::kDefaultLayout);  // Alt+F12
+    d.settle();
+    EXPECT_EQ(headers(list), designed);
+    w.close();
+    d.waitClosed(w);
+  });
+  EXPECT_FALSE(host.pending());
 }
 
 TEST_F(ToDo, TheListAddsAndDeletesThroughTheFormAndTheHistoryKeyRecallsTheLastItem) {
