@@ -519,7 +519,8 @@ void ExploreRootClass::GetQFields() {
 
 void ExploreRootClass::AddField(std::string_view viewField, std::string_view queueField) {
   pairs.emplace_back(std::string(viewField), std::string(queueField));
-  if (ListType == 1 && BC) BC->AddField(viewField, queueField);
+  // A column that is no field of the file (an icon, a text made per row) is the row code's to fill.
+  if (ListType == 1 && BC && BC->HasFileField(viewField)) BC->AddField(viewField, queueField);
   ++m_addFieldAt;
 }
 

@@ -204,6 +204,10 @@ void BrowseClass::AddField(std::string_view fileField, std::string_view queueFie
   if (p.file && p.queue) m_pairs.push_back(p);
 }
 
+bool BrowseClass::HasFileField(std::string_view fileField) const {
+  return m_view && m_view->Primary.file().record().find(fileField) != nullptr;
+}
+
 void BrowseClass::AddField(Binding source, std::string_view queueField) {
   assert(m_list && "Init comes first");
   Pair p;

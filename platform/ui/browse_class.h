@@ -99,6 +99,8 @@ class BrowseClass : public WindowComponent {
   // Pairs a field of the primary file (or a variable) with a field of the list's queue.
   void AddField(std::string_view fileField, std::string_view queueField);
   void AddField(Binding source, std::string_view queueField);
+  // Whether the primary file has the field `fileField` (a list may show columns its row code fills).
+  bool HasFileField(std::string_view fileField) const;
   // Fills the queue's buffer from the record in the file's buffer: the pairs, then a derived
   // browse's computed fields.
   virtual void SetQueueRecord();
