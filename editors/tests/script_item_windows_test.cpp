@@ -874,6 +874,47 @@ TEST_F(ScriptTemplateWindows, TemplateListEditsNamesInPlaceAndIsSingleInstance) 
   EXPECT_FALSE(host.pending());
 }
 
+TEST_F(ScriptTemplateWindows, TemplateListSortsFromTheHeaderAndKeepsItsColumnWidth) {
+  seedTemplate("Zeta", {});
+  seedTemplate("Alpha", {});
+  seedTemplate("Mid", {});
+  const Items ascending{"Alpha", "Mid", "Zeta"}, descending{"Zeta", "Mid", "Alpha"};
+  ScriptedHost host;
+  std::string width;
+  runScript([&](Driver& d) {
+    d.start(editors::makeBrowseScriptTemplates);
+    WindowDriver list = d.waitWindow("BrowseScriptTemplates");
+    ListDriver rows(d, list, "?Browse:1");
+    EXPECT_EQ(rows.texts(1), ascending);
+    rows.clickHeader(1);
+    d.settle();
+    rows.clickHeader(1);
+    d.settle();
+    EXPECT_EQ(rows.texts(1), descending) << "the second click turns the column's order round";
+    EXPECT_EQ(rows.propList(ui::PROPLIST::Header, 1), "<Description") << "the heading marks the sort";
+    host.expectPopup("Sort by default key");
+    rows.rightClickHeader(1);
+    d.settle();
+    EXPECT_EQ(rows.texts(1), ascending);
+    const std::string before = rows.propList(ui::PROPLIST::Width, 1);
+    rows.dragBorder(1, 40);
+    d.settle();
+    width = rows.propList(ui::PROPLIST::Width, 1);
+    EXPECT_NE(width, before);
+    list.press("?Close");
+    d.waitClosed(list);
+  });
+  runScript([&](Driver& d) {
+    d.start(editors::makeBrowseScriptTemplates);
+    WindowDriver list = d.waitWindow("BrowseScriptTemplates");
+    ListDriver rows(d, list, "?Browse:1");
+    EXPECT_EQ(rows.propList(ui::PROPLIST::Width, 1), width) << "the width came back from POSITION.INI";
+    list.press("?Close");
+    d.waitClosed(list);
+  });
+  EXPECT_FALSE(host.pending());
+}
+
 TEST_F(ScriptTemplateWindows, TemplateButtonAppendsAnsweredItems) {
   seedTask(20);
   seedItem(20, 1, "Send Keys", "first");
