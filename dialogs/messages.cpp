@@ -15,6 +15,7 @@
 #include "dialogs/message_layout.h"
 #include "dialogs/record_form.h"
 #include "dialogs/single_instance.h"
+#include "editors/explore_binding.h"
 #include "editors/style_window_controls.h"
 #include "platform/files/view_manager.h"
 #include "platform/rt/date_time.h"
@@ -565,8 +566,18 @@ class BrowseMessagesWindow : public ui::WindowManager {
       m_locators[i].Init(field);
       m_browse.AddLocator(m_locators[i]);
     }
-    for (const rt::FieldDesc& f : kMessageRowFields) m_browse.AddField(f.name, f.name);
     (void)m_browse.SetSort(1);
+    m_explorer.columns = {
+        {"M_:EmailID", 40, "E-mail ID", "@n11", "E-mail ID", 'R', true, false, false, true},
+        {"M_:EmailToName", 100, "E-mail To Name", "@s254", "Name of the recipient", 'L', true, false, false, true},
+        {"M_:EmailTo", 100, "E-mail To", "@s254", "Address of the recipient", 'L', true, false, false, true},
+        {"M_:Subject", 120, "Subject", "@s254", "Subject", 'L', true, false, false, true},
+        {"M_:LastDateSent", 50, "Last Sent", "@d17", "Date last sent", 'R', true, false, false, true},
+        {"M_:CC", 80, "CC", "@s254", "Copies to", 'L', true, false, false, true},
+        {"M_:BCC", 80, "BCC", "@s254", "Blind copies to", 'L', true, false, false, true},
+        {"M_:Attachment", 80, "Attachment", "@s254", "Attached files", 'L', true, false, false, true},
+        {"M_:ContactID", 40, "Contact ID", "@n11", "Contact ID of the recipient", 'R', false, false, false, true},
+    };
     m_send = w.button("?SendEmail", "Send E-&mail").at(4, 164, 56, 14).icon("MAIL.ICO")
                  .tip("Send highlighted e-mail message").feq();
     m_browse.SelectControl = w.button("?Select", "&Select").at(62, 164, 40, 14).feq();
@@ -583,10 +594,12 @@ class BrowseMessagesWindow : public ui::WindowManager {
     m_browse.AskProcedure = 1;
     m_browse.Popup.AddItem("Cop&y", "Copy");
     m_browse.Popup.AddItemMimic("Copy", m_copy);
+    m_binding.Bind(*this, m_browse, m_query, m_explorer, m_state, ".\\POSITION.INI");
     AddItem(m_browse);
     Open();
     scheduler::ApplyDatePicture(w, m_list, "d17");
     m_position.Init(*this, files::globalIni(), true);
+    m_binding.Opened();
     return ui::Level::Benign;
   }
 
@@ -607,11 +620,19 @@ class BrowseMessagesWindow : public ui::WindowManager {
     if (ui::FIELD() == m_sheet) {
       const int tab = static_cast<ui::Sheet*>(window().control(m_sheet))->selectedTab();
       for (int i = 0; i < kMessageTabCount; ++i)
-        if (m_tabs[i] == tab) (void)m_browse.SetSort(i + 1);
-      m_browse.ResetSort(true);
+        if (m_tabs[i] == tab) m_tabOrder = i + 1;
+      m_explorer.EraseVisual();  // while the sorted column is still known
+      m_binding.clearColumnSort();
+      Reset(true);
       ui::SELECT(m_list);
     }
     return ui::WindowManager::TakeNewSelection();
+  }
+
+  // The tab's order, or the column order while a column sort is active.
+  void Reset(bool force) override {
+    const bool changed = m_browse.SetSort(m_binding.chosenOrder(m_tabOrder));
+    ui::WindowManager::Reset(force || changed);
   }
 
   ui::Level TakeAccepted() override {
@@ -682,9 +703,14 @@ class BrowseMessagesWindow : public ui::WindowManager {
   ui::StepLongClass m_longSteps[kMessageTabCount];
   ui::StepStringClass m_stringSteps[kMessageTabCount];
   ui::StepLocatorClass m_locators[kMessageTabCount];
+  ui::QueryClass m_query;
+  editors::BoundExplorer m_explorer;
+  editors::ExploreState m_state;
+  editors::ExploreBinding m_binding;
   SingleInstance m_single;
   ui::WindowPositionKeeper m_position;
   bool m_opened = false;
+  int m_tabOrder = 1;  // the chosen tab's order
   int m_sheet = 0, m_tabs[kMessageTabCount] = {}, m_list = 0, m_send = 0, m_copy = 0;
 };
 

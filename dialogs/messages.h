@@ -5,7 +5,9 @@
 //                    GLOBALREQUEST 4 it is the picker of the script item forms: "&Select" links
 //                    the message to the SCR buffer's item (and the OVD buffer's while the script
 //                    template list is open). Asks for the system lock first; single-instance
-//                    unless selecting.
+//                    unless selecting. An explorer list: a column sort from the header replaces
+//                    the tab's order until a tab is chosen again; its layout is kept in
+//                    .\POSITION.INI.
 //   UpdateMessages   the form on the M_ buffer, requests and answers as every record form, with
 //                    the id of a contact to write to (0 for none). It lays itself out by mail type
 //                    and format, remembers the last value used for each mail type, sends the

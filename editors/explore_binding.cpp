@@ -87,6 +87,7 @@ void BoundExplorer::AddColumnSortOrder(int number) {
     m_locators.push_back(std::move(locator));
   }
   if (!baseFilter.empty()) BC->SetFilter(baseFilter);
+  for (const auto& [field, value] : ranges) BC->AddRange(field, value);
   for (const ui::Binding& b : resetFields) BC->AddResetField(b);
 }
 

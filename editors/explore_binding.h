@@ -22,6 +22,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/ui/browse_class.h"
@@ -68,6 +69,7 @@ class BoundExplorer : public winclasses::ExploreClass {
   ExploreState* state = nullptr;
   std::string baseFilter;                       // given to every column order
   std::vector<ui::Binding> resetFields;         // given to every column order
+  std::vector<std::pair<std::string, ui::Binding>> ranges;  // (field, value) given to every column order
   std::function<void()> setFilters;             // multi-view windows: re-apply the view to the orders
 
   void ListBoxData() override;

@@ -1,5 +1,6 @@
 #include "editors/hot_keys.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <string>
 
@@ -8,6 +9,7 @@
 #include "datalib/records.h"
 #include "datalib/requests.h"
 #include "datalib/startup.h"
+#include "editors/explore_binding.h"
 #include "editors/hot_key_text.h"
 #include "editors/style_window_controls.h"
 #include "platform/files/view_manager.h"
@@ -403,15 +405,19 @@ struct HotKeyRow {
   rt::String<20> HotKey;
   rt::String<4> Action;
   rt::String<40> QuickText;
+  rt::String<40> Description;
 };
 const rt::FieldDesc kHotKeyRowFields[] = {
     {"HOT:HotKey", rt::FieldType::String, 20, 0, offsetof(HotKeyRow, HotKey)},
     {"HOT:Action", rt::FieldType::String, 4, 20, offsetof(HotKeyRow, Action)},
     {"HOT:QuickText", rt::FieldType::String, 40, 24, offsetof(HotKeyRow, QuickText)},
+    {"HOT:Description", rt::FieldType::String, 40, 64, offsetof(HotKeyRow, Description)},
 };
-const rt::RecordDesc kHotKeyRow{"HotKeyRow", kHotKeyRowFields, 64};
+const rt::RecordDesc kHotKeyRow{"HotKeyRow", kHotKeyRowFields, 104};
 
-// The explorer list of the hot keys is shown as a plain browse with the same shown columns.
+// The hot keys by key or by description, over the explorer list: a column sort from the header
+// takes the place of the tab's order until a tab is chosen again; the layout is kept under
+// "?Browse:1".
 class BrowseHotKeysWindow : public ui::WindowManager {
  public:
   BrowseHotKeysWindow() : ui::WindowManager("BrowseHotKeys"), m_view(files::Access_SYSHOTKEYS) {}
@@ -445,25 +451,41 @@ class BrowseHotKeysWindow : public ui::WindowManager {
     m_descriptionLocator.Init("HOT:Description");
     m_browse.AddLocator(m_descriptionLocator);
     (void)m_browse.SetSort(1);
-    m_browse.AddField("HOT:HotKey", "HOT:HotKey");
-    m_browse.AddField("HOT:Action", "HOT:Action");
-    m_browse.AddField("HOT:QuickText", "HOT:QuickText");
+    m_explorer.columns = {
+        {"HOT:HotKey", 80, "Key", "@s20", "Hot Key", 'L', true, false, false, true},
+        {"HOT:Action", 16, "Action", "@s4", "Text or Task", 'L', true, false, false, true},
+        {"HOT:QuickText", 160, "Description", "@s40", "Description", 'L', true, false, false, true},
+        {"HOT:Description", 160, "Description", "@s40", "Basic - Task Description/Title", 'L', false, false, false,
+         true},
+    };
     m_browse.InsertControl = w.button("?Insert", "&New").at(84, 138, 50, 14).feq();
     m_browse.ChangeControl = w.button("?Change", "&Edit").at(138, 138, 50, 14).feq();
     m_browse.DeleteControl = w.button("?Delete", "&Delete").at(192, 138, 50, 14).feq();
     CancelControl = w.button("?Close", "Cl&ose").at(246, 138, 50, 14).feq();
     m_browse.AskProcedure = 1;
+    m_binding.Bind(*this, m_browse, m_query, m_explorer, m_state, ".\\POSITION.INI");
     AddItem(m_browse);
     Open();
     m_place.Init(*this, files::globalIni(), true);
+    m_binding.Opened();
     scheduler::RegisteredThreads().push_back(ui::THREAD());
     m_registered = true;
     return ui::Level::Benign;
   }
 
   ui::Level TakeNewSelection() override {
-    if (ui::FIELD() == m_sheet && m_browse.SetSort(window().choice(m_sheet))) m_browse.ResetSort(true);
+    if (ui::FIELD() == m_sheet) {
+      m_explorer.EraseVisual();  // while the sorted column is still known
+      m_binding.clearColumnSort();
+      Reset(true);
+    }
     return ui::WindowManager::TakeNewSelection();
+  }
+
+  // The tab's order, or the column order while a column sort is active.
+  void Reset(bool force) override {
+    const bool changed = m_browse.SetSort(m_binding.chosenOrder(std::max(1, window().choice(m_sheet))));
+    ui::WindowManager::Reset(force || changed);
   }
 
   ui::Level TakeEvent() override {
@@ -501,6 +523,10 @@ class BrowseHotKeysWindow : public ui::WindowManager {
   ui::StepStringClass m_stepKey, m_stepDescription;
   ui::StepLocatorClass m_keyLocator;
   ui::StepLocatorClass m_descriptionLocator;
+  ui::QueryClass m_query;
+  BoundExplorer m_explorer;
+  ExploreState m_state;
+  ExploreBinding m_binding;
   SingleList m_single;
   ui::WindowPositionKeeper m_place;
   int m_sheet = 0;

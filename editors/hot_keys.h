@@ -6,8 +6,9 @@
 //                   the action "Task" makes or finds the hot key's own task. OK refuses a key text
 //                   that names no key or does not fit, and a key another hot key already uses.
 //                   Every close posts EVENT:HotKeysChanged to the frame's thread.
-//   BrowseHotKeys   the list "Hot Keys" by key or by description; "&New", "&Edit" and "&Delete"
-//                   run the form. Deleting a hot key deletes its task too when that task exists
+//   BrowseHotKeys   the explorer list "Hot Keys" by key or by description; a column sort from the
+//                   header replaces the tab's order until a tab is chosen again, and the column
+//                   layout is kept in .\POSITION.INI. "&New", "&Edit" and "&Delete" run the form. Deleting a hot key deletes its task too when that task exists
 //                   only for the hot key (no date, no time, category "Hot Key").
 //
 // Threading: GUI thread only.

@@ -16,6 +16,7 @@
 #include "datalib/script_exchange.h"
 #include "datalib/script_status.h"
 #include "datalib/startup.h"
+#include "editors/explore_binding.h"
 #include "editors/item_sequence.h"
 #include "editors/script_item_form.h"
 #include "editors/script_items.h"
@@ -213,9 +214,15 @@ class BrowseScriptingWindow : public ui::WindowManager {
     m_browse.AddRange("SCR:ID", ui::Binding(m_task));
     m_sequenceLocator.Init("SCR:Sequence");
     m_browse.AddLocator(m_sequenceLocator);
-    m_browse.AddField("SCR:Action", "SCR:Action");
-    m_browse.AddField("SCR:ID", "SCR:ID");
-    m_browse.AddField("SCR:Sequence", "SCR:Sequence");
+    // Every column order keeps to the task. The details are worked out per row, so the view
+    // cannot order by them.
+    m_explorer.columns = {
+        {"SCR:Action", 84, "Action", "@s20", "Action", 'L', true, false, false, true},
+        {"LOC:Summary", 320, "Details", "@s80", "Details of the action", 'L', true, false, false, false},
+        {"SCR:ID", 52, "ID", "@n13", "Task ID", 'R', false, false, false, true},
+        {"SCR:Sequence", 40, "Sequence", "@n13", "Order within the script", 'R', false, false, false, true},
+    };
+    m_explorer.ranges = {{"SCR:ID", ui::Binding(m_task)}};
     m_browse.InsertControl = w.button("?Insert", "&New").tip("Add a script item").at(4, 198, 34, 14).feq();
     m_dropNew = w.button("?InsertMenu", "").icon("drop.ico").tip("Add a script item from the action menu").at(38, 198, 10, 14).feq();
     m_copy = w.button("?Copy", "Cop&y").tip("Copy the highlighted script item").msg("Copy record").at(50, 198, 34, 14).feq();
@@ -240,8 +247,6 @@ class BrowseScriptingWindow : public ui::WindowManager {
     m_cancel = w.button("?Cancel", "Cancel").at(352, 198, 44, 14).hidden().feq();
     CancelControl = m_close;
     m_browse.AskProcedure = 1;
-    AddItem(m_browse);
-    AddItem(m_actions);
     m_browse.Popup.AddItemMimic(m_browse.Popup.AddItem("&Template"), m_template);
     m_browse.Popup.AddItem("-");
     m_browse.Popup.AddItemMimic(m_browse.Popup.AddItem("As Te&xt"), m_asText);
@@ -252,8 +257,12 @@ class BrowseScriptingWindow : public ui::WindowManager {
     m_browse.Popup.AddItemMimic(m_browse.Popup.AddItem("E&xport"), m_export);
     m_copyItem = m_browse.Popup.AddItem("Cop&y");
     m_browse.Popup.AddItemMimic(m_copyItem, m_copy);
+    m_binding.Bind(*this, m_browse, m_query, m_explorer, m_state, ".\\POSITION.INI");
+    AddItem(m_browse);
+    AddItem(m_actions);
     Open();
     m_position.Init(*this, files::globalIni(), true);
+    m_binding.Opened();
     m_tabs.Init(kSelectedTabColour, -1, 0, -1, -1, 0, 0);
     m_tabs.ColourTabs();
     opened();
@@ -429,6 +438,10 @@ class BrowseScriptingWindow : public ui::WindowManager {
   ScriptListActions m_actions;
   ui::StepLongClass m_step;
   ui::StepLocatorClass m_sequenceLocator;
+  ui::QueryClass m_query;
+  BoundExplorer m_explorer;
+  ExploreState m_state;
+  ExploreBinding m_binding;
   ui::WindowPositionKeeper m_position;
   winclasses::ColourTabClass m_tabs;
   std::vector<files::ScriptingRec> m_saved;

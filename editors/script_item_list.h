@@ -6,7 +6,9 @@
 //                       "&Import", "E&xport", "&Print" and "As Te&xt" work on the whole script.
 //                       Hot-key and trigger tasks get "&OK" and "Cancel", and Cancel puts the
 //                       script back as it was when the list opened. Single-instance unless opened
-//                       with the select request.
+//                       with the select request. An explorer list: its columns sort from the
+//                       header (every order kept to the task) and its layout is kept in
+//                       .\POSITION.INI.
 //   ConfirmClearScript  asks, then deletes the current task's items (the current template's while
 //                       the template list is open).
 //   PrintCurrentScript, ExportScript, ImportScript   the print, export and import of the task's

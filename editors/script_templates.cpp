@@ -7,6 +7,7 @@
 #include "datalib/files.h"
 #include "datalib/requests.h"
 #include "datalib/startup.h"
+#include "editors/explore_binding.h"
 #include "editors/script_item_list.h"
 #include "editors/script_items.h"
 #include "platform/files/file.h"
@@ -100,7 +101,7 @@ class BrowseScriptTemplatesWindow : public ui::WindowManager {
     w.tab("?Tab:Description", "Description", w.feq("?CurrentTab"));
     m_list = w.add<ui::ListControl>(0, "?Browse:1")
                  .from(m_queue, kTemplateRow)
-                 .format("80L(2)|M@s60@")
+                 .format("80L(2)|M~Description~@s60@")  // a heading to sort and size the column from
                  .at(8, 20, 284, 140)
                  .feq();
     m_browse.Init(m_list, m_view, *this, &files::Relate_SCRIPTTEMPLATES);
@@ -111,9 +112,11 @@ class BrowseScriptTemplatesWindow : public ui::WindowManager {
     m_fileLocator.Init("OVT:DOSFilename");
     m_browse.AddLocator(m_fileLocator);
     m_browse.SetSort(1);
-    m_browse.AddField("OVT:Description", "OVT:Description");
-    m_browse.AddField("OVT:WIZ_ID", "OVT:WIZ_ID");
-    m_browse.AddField("OVT:DOSFilename", "OVT:DOSFilename");
+    m_explorer.columns = {
+        {"OVT:Description", 80, "Description", "@s60", "Template name", 'L', true, false, false, true},
+        {"OVT:WIZ_ID", 40, "ID", "@n13", "Template ID", 'R', false, false, false, true},
+        {"OVT:DOSFilename", 160, "File Name", "@s255", "File name of the template", 'L', false, false, false, true},
+    };
     m_browse.AddEditControl(1);
     m_browse.InsertControl = w.button("?Insert", "&New").at(4, 170, 36, 14).feq();
     m_copy = w.button("?Copy", "Cop&y").at(42, 170, 36, 14).feq();
@@ -124,12 +127,14 @@ class BrowseScriptTemplatesWindow : public ui::WindowManager {
     CancelControl = w.button("?Close", "Cl&ose").at(256, 170, 36, 14).feq();
     if (request != ui::SelectRecord) w.setProp(m_browse.SelectControl, ui::Prop::Hide, 1);
     m_browse.Selecting = request == ui::SelectRecord;
-    AddItem(m_actions);
-    AddItem(m_browse);
     m_copyItem = m_browse.Popup.AddItem("Cop&y");
     m_browse.Popup.AddItemMimic(m_copyItem, m_copy);
+    AddItem(m_actions);
+    m_binding.Bind(*this, m_browse, m_query, m_explorer, m_state, ".\\POSITION.INI");
+    AddItem(m_browse);
     Open();
     m_position.Init(*this, files::globalIni(), true);
+    m_binding.Opened();
     updateCopy();
     return ui::Level::Benign;
   }
@@ -187,6 +192,10 @@ class BrowseScriptTemplatesWindow : public ui::WindowManager {
   TemplateListActions m_actions;
   ui::StepStringClass m_stepDescription, m_stepFile;
   ui::StepLocatorClass m_descriptionLocator, m_fileLocator;
+  ui::QueryClass m_query;
+  BoundExplorer m_explorer;
+  ExploreState m_state;
+  ExploreBinding m_binding;
   ui::WindowPositionKeeper m_position;
   std::string m_copyItem;
   uint8_t m_previousMode = 0;

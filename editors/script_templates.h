@@ -4,7 +4,9 @@
 //                                Edit and Delete edit the template names in the list itself;
 //                                "&Print" prints the highlighted template's items. With the select
 //                                request it answers the chosen template in the OVT buffer and
-//                                GLOBALRESPONSE 1. ScriptTemplateMode is 1 while it is open.
+//                                GLOBALRESPONSE 1. ScriptTemplateMode is 1 while it is open. An
+//                                explorer list: sorted from its heading (the id and file name can
+//                                be shown), its layout kept in .\POSITION.INI.
 //                                Single-instance unless opened to select.
 //   DeleteScriptTemplateDetails  deletes every item of the template in OVT behind a progress
 //                                window, in one transaction: a failed delete leaves the items as

@@ -1,6 +1,6 @@
 // The message form and list: layout and remembered values by mail type, the contact found by its
 // address, attachments, required fields, Send Now, the link to the script item being edited, and
-// the list's queued send, copy, picker mode and system lock.
+// the list's queued send, copy, picker mode and system lock, and its column sort and kept layout.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -316,6 +316,57 @@ TEST_F(Messages, ListQueuesTheHighlightedMessageAndCopies) {
   ASSERT_EQ(messages.size(), 3u);
   EXPECT_EQ(messages[2].Attachment.str(), "/f/one.txt");
   EXPECT_NE(messages[2].EmailID, first);
+}
+
+TEST_F(Messages, ListSortsFromTheHeaderUntilATabIsChosenAndKeepsItsLayout) {
+  addMessage("c@example.org", "Zulu", "", kToday - 1);
+  addMessage("b@example.org", "Alpha", "", kToday - 9);
+  addMessage("a@example.org", "Mike", "", kToday - 3);
+  const Texts bySubject{"Alpha", "Mike", "Zulu"}, byAddress{"Mike", "Alpha", "Zulu"};
+  auto headers = [](const ListDriver& rows) {
+    Texts h;
+    for (int c = 1; c <= 8; ++c) h.push_back(rows.propList(ui::PROPLIST::Header, c));
+    return h;
+  };
+  ScriptedHost host;
+  Texts moved;
+  runScript([&](Driver& d) {
+    d.start(dialogs::makeBrowseMessages);
+    WindowDriver list = d.waitWindow("BrowseMessages");
+    ListDriver rows(d, list, "?Browse:1");
+    EXPECT_EQ(rows.texts(4), (Texts{"Zulu", "Alpha", "Mike"}));
+    list.selectTab("Subject");
+    d.settle();
+    EXPECT_EQ(rows.texts(4), bySubject);
+    rows.clickHeader(3);
+    d.settle();
+    EXPECT_EQ(rows.texts(4), byAddress) << "the column sort comes before the tab's order";
+    host.expectPopup("Sort by default key");
+    rows.rightClickHeader(3);
+    d.settle();
+    EXPECT_EQ(rows.texts(4), bySubject) << "back to the chosen tab's order";
+    rows.clickHeader(3);
+    d.settle();
+    ASSERT_EQ(rows.texts(4), byAddress);
+    list.selectTab("Last Date Sent");
+    d.settle();
+    EXPECT_EQ(rows.texts(4), (Texts{"Alpha", "Mike", "Zulu"})) << "choosing a tab ends the column sort";
+    rows.dragHeader(1, 3);
+    d.settle();
+    moved = headers(rows);
+    EXPECT_NE(moved[0], "E-mail ID") << "the ID column moved";
+    list.close();
+    d.waitClosed(list);
+  });
+  runScript([&](Driver& d) {
+    d.start(dialogs::makeBrowseMessages);
+    WindowDriver list = d.waitWindow("BrowseMessages");
+    ListDriver rows(d, list, "?Browse:1");
+    EXPECT_EQ(headers(rows), moved) << "the layout came back from POSITION.INI";
+    list.close();
+    d.waitClosed(list);
+  });
+  EXPECT_FALSE(host.pending());
 }
 
 TEST_F(Messages, AnEmptyListQueuesNothingAndSaysSo) {

@@ -1,6 +1,7 @@
 // Hot keys: the key text built from the modifiers and the key and read back, checked against the
 // data library's key codes; the form storing text and task hot keys over a temporary data folder
-// and refusing keys it cannot store; the list deleting a hot key's own task with it.
+// and refusing keys it cannot store; the list deleting a hot key's own task with it, sorting from
+// its header and keeping its column layout.
 #include "editors/hot_keys.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +17,7 @@
 #include "platform/ui/event.h"
 #include "platform/ui/host.h"
 #include "platform/ui/runtime.h"
+#include "platform/ui/testing/list_driver.h"
 #include "scheduler/frame_commands.h"
 #include "scheduler/program_windows.h"
 #include "scheduler/services.h"
@@ -23,6 +25,7 @@
 using namespace ov;
 using editors::HotKeyParts;
 using ui::test::Driver;
+using ui::test::ListDriver;
 using ui::test::runScript;
 using ui::test::ScriptedHost;
 using ui::test::WindowDriver;
@@ -393,6 +396,63 @@ TEST_F(HotKeys, ListDeletesAPureHotKeyTaskWithItsKey) {
   EXPECT_EQ(tasks[0].id, shared);
   EXPECT_EQ(scriptItems(pure), 0);
   EXPECT_EQ(scriptItems(shared), 1);
+}
+
+TEST_F(HotKeys, ListSortsFromTheHeaderUntilATabIsChosenAndKeepsItsLayout) {
+  addHotKey("Ctrl-A", "Zulu", "Text");
+  addHotKey("Ctrl-B", "Alpha", "Text");
+  addHotKey("Ctrl-C", "Mike", "Text");
+  using Names = std::vector<std::string>;
+  const Names byKey{"Ctrl-A", "Ctrl-B", "Ctrl-C"}, byDescription{"Ctrl-B", "Ctrl-C", "Ctrl-A"};
+  auto headers = [](const ListDriver& rows) {
+    Names h;
+    for (int c = 1; c <= 3; ++c) h.push_back(rows.propList(ui::PROPLIST::Header, c));
+    return h;
+  };
+  ScriptedHost host;
+  Names moved;
+  runScript([&](Driver& d) {
+    d.start(editors::makeBrowseHotKeys);
+    WindowDriver list = d.waitWindow("BrowseHotKeys");
+    ListDriver rows(d, list, "?Browse:1");
+    EXPECT_EQ(rows.texts(1), byKey);
+    rows.clickHeader(3);
+    d.settle();
+    EXPECT_EQ(rows.texts(1), byDescription) << "the description column's order";
+    list.selectTab("Description");
+    d.settle();
+    EXPECT_EQ(rows.texts(1), byDescription);
+    rows.clickHeader(1);
+    d.settle();
+    EXPECT_EQ(rows.texts(1), byKey) << "the column sort comes before the tab's order";
+    host.expectPopup("Sort by default key");
+    rows.rightClickHeader(1);
+    d.settle();
+    EXPECT_EQ(rows.texts(1), byDescription) << "back to the chosen tab's order";
+    rows.clickHeader(1);
+    d.settle();
+    ASSERT_EQ(rows.texts(1), byKey);
+    list.selectTab("Hot Key");
+    d.settle();
+    list.selectTab("Description");
+    d.settle();
+    EXPECT_EQ(rows.texts(1), byDescription) << "choosing a tab ends the column sort";
+    rows.dragHeader(1, 3);
+    d.settle();
+    moved = headers(rows);
+    EXPECT_NE(moved[0], "Key");
+    list.close();
+    d.waitClosed(list);
+  });
+  runScript([&](Driver& d) {
+    d.start(editors::makeBrowseHotKeys);
+    WindowDriver list = d.waitWindow("BrowseHotKeys");
+    ListDriver rows(d, list, "?Browse:1");
+    EXPECT_EQ(headers(rows), moved) << "the layout came back from POSITION.INI";
+    list.close();
+    d.waitClosed(list);
+  });
+  EXPECT_FALSE(host.pending());
 }
 
 TEST_F(HotKeys, FrameCommandsBecomeAvailableOnceRegistered) {

@@ -1,8 +1,8 @@
 // The script item windows driven as a user would, over a temporary data folder: the list adding
 // items through the picker and the quick menu, copying, deleting, reordering and clearing; the
 // form's tabs and rules; the Start Program options and program file; Cancel of a hot-key task's
-// list; the template list; the text windows; export and import through the list; and the frame's
-// and trigger form's ways in.
+// list; sorting from the header and the kept column layout; the template list; the text windows;
+// export and import through the list; and the frame's and trigger form's ways in.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -270,6 +270,48 @@ TEST_F(ScriptItemWindows, MoveButtonsAndDragReorder) {
   EXPECT_FALSE(host.pending());
   // b a c -> c b a (top) -> a c b (drag a, at row 3, onto row 1)
   EXPECT_EQ(items(7), (Items{"1:Send Keys:a", "2:Send Keys:c", "4:Send Keys:b"}));
+}
+
+TEST_F(ScriptItemWindows, ListSortsItsTasksItemsFromTheHeaderAndKeepsItsLayout) {
+  seedTask(8);
+  seedTask(7);  // the task the list shows
+  seedItem(7, 1, "Wait");
+  seedItem(7, 2, "Comment");
+  seedItem(7, 3, "Send Keys", "x");
+  seedItem(8, 1, "Beep");  // another task's item stays out of every order
+  const Items bySequence{"Wait", "Comment", "Send Keys"}, byAction{"Comment", "Send Keys", "Wait"};
+  auto headers = [](const ListDriver& rows) {
+    return Items{rows.propList(ui::PROPLIST::Header, 1), rows.propList(ui::PROPLIST::Header, 2)};
+  };
+  ScriptedHost host;
+  int response = 0;
+  Items moved;
+  runScript([&](Driver& d) {
+    WindowDriver list = openList(d, response);
+    ListDriver rows(d, list, "?Browse:1");
+    EXPECT_EQ(rows.texts(1), bySequence);
+    rows.clickHeader(1);
+    d.settle();
+    EXPECT_EQ(rows.texts(1), byAction) << "by action, still this task's items only";
+    host.expectPopup("Sort by default key");
+    rows.rightClickHeader(1);
+    d.settle();
+    EXPECT_EQ(rows.texts(1), bySequence);
+    rows.dragHeader(1, 2);
+    d.settle();
+    moved = headers(rows);
+    EXPECT_EQ(moved[0], "Details");
+    list.press("?Close");
+    d.waitClosed(list);
+  });
+  runScript([&](Driver& d) {
+    WindowDriver list = openList(d, response);
+    ListDriver rows(d, list, "?Browse:1");
+    EXPECT_EQ(headers(rows), moved) << "the layout came back from POSITION.INI";
+    list.press("?Close");
+    d.waitClosed(list);
+  });
+  EXPECT_FALSE(host.pending());
 }
 
 TEST_F(ScriptItemWindows, HotKeyTaskListCancelPutsTheScriptBack) {
@@ -828,6 +870,47 @@ TEST_F(ScriptTemplateWindows, TemplateListEditsNamesInPlaceAndIsSingleInstance) 
     list.press("?Close");
     d.waitClosed(list);
     d.gui([] { EXPECT_EQ(editors::ScriptTemplateMode, 0); });
+  });
+  EXPECT_FALSE(host.pending());
+}
+
+TEST_F(ScriptTemplateWindows, TemplateListSortsFromTheHeaderAndKeepsItsColumnWidth) {
+  seedTemplate("Zeta", {});
+  seedTemplate("Alpha", {});
+  seedTemplate("Mid", {});
+  const Items ascending{"Alpha", "Mid", "Zeta"}, descending{"Zeta", "Mid", "Alpha"};
+  ScriptedHost host;
+  std::string width;
+  runScript([&](Driver& d) {
+    d.start(editors::makeBrowseScriptTemplates);
+    WindowDriver list = d.waitWindow("BrowseScriptTemplates");
+    ListDriver rows(d, list, "?Browse:1");
+    EXPECT_EQ(rows.texts(1), ascending);
+    rows.clickHeader(1);
+    d.settle();
+    rows.clickHeader(1);
+    d.settle();
+    EXPECT_EQ(rows.texts(1), descending) << "the second click turns the column's order round";
+    EXPECT_EQ(rows.propList(ui::PROPLIST::Header, 1), "<Description") << "the heading marks the sort";
+    host.expectPopup("Sort by default key");
+    rows.rightClickHeader(1);
+    d.settle();
+    EXPECT_EQ(rows.texts(1), ascending);
+    const std::string before = rows.propList(ui::PROPLIST::Width, 1);
+    rows.dragBorder(1, 40);
+    d.settle();
+    width = rows.propList(ui::PROPLIST::Width, 1);
+    EXPECT_NE(width, before);
+    list.press("?Close");
+    d.waitClosed(list);
+  });
+  runScript([&](Driver& d) {
+    d.start(editors::makeBrowseScriptTemplates);
+    WindowDriver list = d.waitWindow("BrowseScriptTemplates");
+    ListDriver rows(d, list, "?Browse:1");
+    EXPECT_EQ(rows.propList(ui::PROPLIST::Width, 1), width) << "the width came back from POSITION.INI";
+    list.press("?Close");
+    d.waitClosed(list);
   });
   EXPECT_FALSE(host.pending());
 }
