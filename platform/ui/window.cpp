@@ -361,7 +361,9 @@ void installInputFilter() {
   static bool installed = false;
   if (installed || !qApp) return;
   installed = true;
-  qApp->installEventFilter(new InputFilter);
+  auto* filter = new InputFilter;
+  filter->setParent(qApp);  // goes with the application
+  qApp->installEventFilter(filter);
   QObject::connect(qApp, &QApplication::focusChanged, qApp, [](QWidget*, QWidget* now) {
     if (!now || g_changingTabs) return;
     int feq = 0;
