@@ -17,6 +17,7 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
 
 export ASAN_OPTIONS="detect_leaks=${LEAKS:-0}:abort_on_error=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp"
 
 if (($#)); then
   # Named programs run directly, the way ctest runs the windows tests (offscreen, unattended).
