@@ -43,14 +43,17 @@ class MarkListInput : public QObject {
  public:
   using Report = std::function<void(int index, int keycode)>;
   MarkListInput(QListWidget* view, std::function<int()> current, Report report)
-      : QObject(view), m_view(view), m_current(std::move(current)), m_report(std::move(report)) {
+      : QObject(view), m_view(view), m_viewport(view->viewport()), m_current(std::move(current)),
+        m_report(std::move(report)) {
     view->installEventFilter(this);
     view->viewport()->installEventFilter(this);
   }
 
  protected:
   bool eventFilter(QObject* o, QEvent* e) override {
-    if (o == m_view->viewport()) {
+    // Compared with the viewport taken at the start: the view still sends events to its filters
+    // while it is being destroyed, when it can no longer be asked for its viewport.
+    if (o == m_viewport) {
       if (e->type() == QEvent::MouseButtonPress || e->type() == QEvent::MouseButtonDblClick) {
         auto* me = static_cast<QMouseEvent*>(e);
         if (me->button() != Qt::LeftButton) return true;
@@ -92,6 +95,7 @@ class MarkListInput : public QObject {
   }
 
   QListWidget* m_view;
+  QObject* m_viewport;
   std::function<int()> m_current;
   Report m_report;
 };

@@ -380,7 +380,10 @@ bool NetEmailReceive::collectMultiLine() {
     m_statusLineSeen = true;
     m_in.erase(0, eol + 2);
     WholeMessage.clear();
-    WholeMessage.reserve(static_cast<size_t>(std::clamp<long long>(Bytes + 5, 0, kReserveMax)));
+    // The size is the server's word: a huge one must neither overflow nor reserve much.
+    constexpr long long kMost = static_cast<long long>(kReserveMax);
+    const long long reserve = Bytes > kMost - 5 ? kMost : std::max<long long>(Bytes + 5, 0);
+    WholeMessage.reserve(static_cast<size_t>(reserve));
   }
   size_t before = WholeMessage.size();
   WholeMessage += m_in;

@@ -266,7 +266,7 @@ TEST(PeerPacket, AcknowledgementCarriesRangesAndIsCheckedForSize) {
   AckParsed a;
   ASSERT_EQ(parseAckPacket(p, a), 0);
   ASSERT_EQ(a.entries.size(), 2u);
-  EXPECT_EQ(a.entries[1].StartPacketID, 9u);
+  EXPECT_EQ(std::uint32_t{a.entries[1].StartPacketID}, 9u);
   EXPECT_EQ(a.header.LowestUnAckPacketID, 17u);
 
   std::string ragged = p + "x";

@@ -431,7 +431,7 @@ TEST_F(Peer, OrderedSetIsHandedOverInNumberOrder) {
     ASSERT_EQ(NetReceive(sizeof *r, *r), 0);
     got.emplace_back(r->BinData, static_cast<size_t>(r->BinDataLen));
     EXPECT_STREQ(r->FromIP, "127.0.0.1");
-    EXPECT_EQ(r->DirectResponse.GUID1, 111);
+    EXPECT_EQ(std::int32_t{r->DirectResponse.GUID1}, 111);
   }
   EXPECT_EQ(got, (std::vector<std::string>{"part 0", "part 1", "part 2"}));
   auto r = std::make_unique<NetPacketRecord>();
@@ -644,10 +644,10 @@ TEST_F(Peer, ReceivedPacketsAreAcknowledgedInRanges) {
   ASSERT_EQ(detail::parseAckPacket(ack, a), 0);
   ASSERT_EQ(a.entries.size(), 2u);
   EXPECT_EQ(a.entries[0].AckType, detail::kAckReceivedRange);
-  EXPECT_EQ(a.entries[0].StartPacketID, 5u);
-  EXPECT_EQ(a.entries[0].EndPacketID, 7u);
-  EXPECT_EQ(a.entries[1].StartPacketID, 9u);
-  EXPECT_EQ(a.entries[1].EndPacketID, 10u);
+  EXPECT_EQ(std::uint32_t{a.entries[0].StartPacketID}, 5u);
+  EXPECT_EQ(std::uint32_t{a.entries[0].EndPacketID}, 7u);
+  EXPECT_EQ(std::uint32_t{a.entries[1].StartPacketID}, 9u);
+  EXPECT_EQ(std::uint32_t{a.entries[1].EndPacketID}, 10u);
   EXPECT_EQ(a.header.LowestUnAckPacketID, 0xFFFFFFFFu);
   EXPECT_EQ(a.header.BinData1, 61);
 }
@@ -774,7 +774,7 @@ TEST_F(Peer, TwoInstancesExchangeAcknowledgedPackets) {
     while (NetReceive(sizeof *r, *r) == 0) {
       replies.insert(std::string(r->BinData, static_cast<size_t>(r->BinDataLen)));
       EXPECT_STREQ(r->FromNetName, echoName.c_str());
-      EXPECT_EQ(r->ToThread, kThread);
+      EXPECT_EQ(std::int32_t{r->ToThread}, kThread);
     }
   }
   ASSERT_EQ(replies.size(), 50u);

@@ -33,16 +33,16 @@ TEST(LibraryStartUp, CreatesTheIdentityOnceAndCountsRuns) {
   ASSERT_EQ(guid.size(), 8u);
   EXPECT_EQ(NetGetRegistry(kHkeyCurrentUser, kRegBinary, found, kGuidKey, "RUNID"), std::string("\x01\0\0\0", 4));
   EXPECT_EQ(NetGetRegistry(kHkeyCurrentUser, kRegText, found, kGuidKey, "Description"), "<no description>");
-  EXPECT_EQ(detail::lib().netId.RunID, 1);
+  EXPECT_EQ(std::int32_t{detail::lib().netId.RunID}, 1);
 
   loadWith("prog");
   loadWith("prog");
   EXPECT_EQ(NetGetRegistry(kHkeyCurrentUser, kRegBinary, found, kGuidKey, "GUID"), guid);
   EXPECT_EQ(NetGetRegistry(kHkeyCurrentUser, kRegBinary, found, kGuidKey, "RUNID"), std::string("\x03\0\0\0", 4));
-  EXPECT_EQ(detail::lib().netId.RunID, 3);
+  EXPECT_EQ(std::int32_t{detail::lib().netId.RunID}, 3);
   std::int32_t guid1;
   std::memcpy(&guid1, guid.data(), 4);
-  EXPECT_EQ(detail::lib().netId.GUID1, guid1);
+  EXPECT_EQ(std::int32_t{detail::lib().netId.GUID1}, guid1);
 }
 
 TEST(LibraryStartUp, GuidStartsWithTheDaysSince2000) {
@@ -50,7 +50,7 @@ TEST(LibraryStartUp, GuidStartsWithTheDaysSince2000) {
   rt::setTestClock(rt::DATE(1, 2, 2000), 100 * 3600 + 1);  // 2 January 2000 01:00:00
   loadWith("prog");
   rt::clearTestClock();
-  EXPECT_EQ(detail::lib().netId.GUID1, 2 * 100000 + 3600);
+  EXPECT_EQ(std::int32_t{detail::lib().netId.GUID1}, 2 * 100000 + 3600);
 }
 
 TEST(LibraryStartUp, DescriptionComesFromOwnerAndOrganization) {

@@ -37,7 +37,7 @@ struct String {
 
   void assign(std::string_view s) {
     size_t n = utf8CutLength(s, N);
-    std::memcpy(m_data, s.data(), n);
+    if (n) std::memcpy(m_data, s.data(), n);  // an empty view may have no data at all
     std::memset(m_data + n, ' ', N - n);
   }
   void clear() { std::memset(m_data, ' ', N); }
@@ -70,7 +70,7 @@ struct CString {
 
   void assign(std::string_view s) {
     size_t n = utf8CutLength(s, N - 1);
-    std::memcpy(m_data, s.data(), n);
+    if (n) std::memcpy(m_data, s.data(), n);  // an empty view may have no data at all
     std::memset(m_data + n, 0, N - n);
   }
   void clear() { std::memset(m_data, 0, N); }

@@ -41,20 +41,23 @@ LRESULT sendMessage(Handle hwnd, uint32_t msg, WPARAM wParam, LPARAM lParam, boo
 namespace {
 
 // The top-level widget of a window: turns Qt's window notifications into messages and events.
+// A closed window lets go of its widget (detach()) before handing it to deleteLater(): events
+// already posted to the widget still arrive after the Window itself may be gone.
 class WindowWidget : public QMainWindow {
  public:
   explicit WindowWidget(Window* w) : m_window(w) {}
   Window* window() const { return m_window; }
+  void detach() { m_window = nullptr; }
   bool suppressState = false;
 
  protected:
   void closeEvent(QCloseEvent* e) override {
     e->ignore();  // the window closes when its procedure ends its accept loop
-    if (m_window->isOpen()) SendMessage(m_window->handle(), WM::Close, 0, 0);
+    if (isOpen()) SendMessage(m_window->handle(), WM::Close, 0, 0);
   }
   void changeEvent(QEvent* e) override {
     QMainWindow::changeEvent(e);
-    if (e->type() != QEvent::WindowStateChange || suppressState || !m_window->isOpen()) return;
+    if (e->type() != QEvent::WindowStateChange || suppressState || !isOpen()) return;
     auto* se = static_cast<QWindowStateChangeEvent*>(e);
     bool wasMin = se->oldState() & Qt::WindowMinimized;
     bool isMin = windowState() & Qt::WindowMinimized;
@@ -65,14 +68,14 @@ class WindowWidget : public QMainWindow {
   }
   void moveEvent(QMoveEvent* e) override {
     QMainWindow::moveEvent(e);
-    if (m_window->isOpen() && isVisible()) m_window->post(EVENT::Moved);
+    if (isOpen() && isVisible()) m_window->post(EVENT::Moved);
   }
   void resizeEvent(QResizeEvent* e) override {
     QMainWindow::resizeEvent(e);
-    if (m_window->isOpen() && isVisible()) m_window->post(EVENT::Sized);
+    if (isOpen() && isVisible()) m_window->post(EVENT::Sized);
   }
   bool event(QEvent* e) override {
-    if (m_window->isOpen()) {
+    if (isOpen()) {
       if (e->type() == QEvent::WindowActivate) m_window->post(EVENT::GainFocus);
       if (e->type() == QEvent::WindowDeactivate) m_window->post(EVENT::LoseFocus);
     }
@@ -80,6 +83,8 @@ class WindowWidget : public QMainWindow {
   }
 
  private:
+  bool isOpen() const { return m_window && m_window->isOpen(); }
+
   Window* m_window;
 };
 
@@ -357,7 +362,9 @@ void installInputFilter() {
   static bool installed = false;
   if (installed || !qApp) return;
   installed = true;
-  qApp->installEventFilter(new InputFilter);
+  auto* filter = new InputFilter;
+  filter->setParent(qApp);  // goes with the application
+  qApp->installEventFilter(filter);
   QObject::connect(qApp, &QApplication::focusChanged, qApp, [](QWidget*, QWidget* now) {
     if (!now || g_changingTabs) return;
     int feq = 0;
@@ -472,7 +479,8 @@ int activeMdiThread() {
   if (!frame) return kFrameThread;
   if (frame->m_view && frame->m_view->mdi) {
     if (QMdiSubWindow* sub = frame->m_view->mdi->currentSubWindow()) {
-      if (auto* ww = dynamic_cast<WindowWidget*>(sub->widget())) return ww->window()->thread();
+      auto* ww = dynamic_cast<WindowWidget*>(sub->widget());
+      if (ww && ww->window()) return ww->window()->thread();
     }
   }
   return frame->thread();
@@ -1276,6 +1284,7 @@ void Window::destroy() {
     if (v.sub) {
       if (QMdiArea* area = v.sub->mdiArea()) area->removeSubWindow(v.sub);
     }
+    v.main->detach();
     top->deleteLater();
     if (v.sub && v.sub != top) v.main->deleteLater();
     m_view.reset();

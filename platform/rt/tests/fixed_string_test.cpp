@@ -19,6 +19,15 @@ TEST(FixedString, PadsCutsAndNeverSplitsACharacter) {
   EXPECT_EQ(c.view(), "hé");
 }
 
+TEST(FixedString, AnEmptyViewBlanksTheField) {
+  String<4> s = "abcd";
+  s = std::string_view{};
+  EXPECT_EQ(s.view(), "    ");
+  CString<4> c = "abc";
+  c = std::string_view{};
+  EXPECT_TRUE(c.view().empty());
+}
+
 TEST(FixedString, ComparisonsIgnoreTrailingBlanks) {
   String<10> a = "abc";
   EXPECT_TRUE(a == "abc");

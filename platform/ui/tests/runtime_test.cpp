@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCloseEvent>
+#include <QPointer>
+#include <QWidget>
 #include <QTimer>
 
 #include <string>
@@ -108,6 +111,40 @@ TEST_F(Runtime, StartCopiesItsArgumentsAtOnce) {
   ASSERT_NE(t, 0);
   ASSERT_NE(made, nullptr);
   EXPECT_EQ(made->title, "before");
+}
+
+// A closed window's widget is deleted later, after its Window is gone: what still reaches the
+// widget meanwhile (activation, a close from the window manager) must not touch the Window.
+TEST_F(Runtime, AClosedWindowsWidgetOutlivesItsWindowHarmlessly) {
+  struct LateEvents : QObject {
+    bool sent = false;
+    bool eventFilter(QObject* widget, QEvent* e) override {
+      if (e->type() != QEvent::DeferredDelete || sent) return false;
+      sent = true;
+      QEvent activate(QEvent::WindowActivate);
+      QCoreApplication::sendEvent(widget, &activate);
+      QCloseEvent close;
+      QCoreApplication::sendEvent(widget, &close);
+      return false;
+    }
+  } late;
+  Probe* made = nullptr;
+  int t = START([&] {
+    auto p = std::make_unique<Probe>("Gone");
+    made = p.get();
+    return p;
+  });
+  processEvents();
+  ASSERT_NE(made, nullptr);
+  QPointer<QWidget> view = made->window().view();
+  ASSERT_TRUE(view);
+  view->installEventFilter(&late);
+  POST(EVENT::CloseWindow, 0, t);
+  processEvents();
+  processEvents();
+  EXPECT_FALSE(isThreadRunning(t));
+  EXPECT_TRUE(late.sent);
+  EXPECT_FALSE(view);
 }
 
 TEST_F(Runtime, PostRoutesByThreadAndDropsEventsOfEndedThreads) {
