@@ -70,6 +70,10 @@ TEST(NetTurnOnLogging, SwitchesDecideWhichLinesAreWritten) {
 }
 
 TEST(NetTurnOnLogging, BannerReplaysStartUpLinesOnlyOnce) {
+  {
+    TempConfig earlier;
+    loadWith("prog");  // a library an earlier test left loaded logs its shut-down before the capture
+  }
   TempConfig config;
   CapturedLog log;
   loadWith("prog /netdlllog");
