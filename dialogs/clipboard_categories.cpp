@@ -9,6 +9,7 @@
 #include "dialogs/clipboard.h"
 #include "dialogs/record_form.h"
 #include "dialogs/single_instance.h"
+#include "editors/explore_binding.h"
 #include "editors/style_window_controls.h"
 #include "platform/files/view_manager.h"
 #include "platform/rt/queue.h"
@@ -132,12 +133,18 @@ const rt::RecordDesc kCategoryRow{"ClipboardCategoryRow", kCategoryRowFields, 20
 struct EntryRow {
   int32_t ClipDate = 0;
   rt::String<255> ClipContents;
+  rt::String<120> ClipHashKey;
+  rt::String<20> Category;
+  rt::String<20> Abbreviation;
 };
 const rt::FieldDesc kEntryRowFields[] = {
     {"CLI:ClipDate", rt::FieldType::Long, 4, 0, offsetof(EntryRow, ClipDate)},
     {"CLI:ClipContents", rt::FieldType::String, 255, 4, offsetof(EntryRow, ClipContents)},
+    {"CLI:ClipHashKey", rt::FieldType::String, 120, 259, offsetof(EntryRow, ClipHashKey)},
+    {"CLI:Category", rt::FieldType::String, 20, 379, offsetof(EntryRow, Category)},
+    {"CLI:Abbreviation", rt::FieldType::String, 20, 399, offsetof(EntryRow, Abbreviation)},
 };
-const rt::RecordDesc kEntryRow{"ClipboardEntryRow", kEntryRowFields, 259};
+const rt::RecordDesc kEntryRow{"ClipboardEntryRow", kEntryRowFields, 419};
 
 // The wait cursor shows while a list is read again.
 class BusyBrowse : public ui::BrowseClass {
@@ -159,7 +166,7 @@ class EntryBrowse : public BusyBrowse {
   }
 };
 
-// The explorer list of the entries is shown as a plain browse with its shown columns.
+// The entries are an explorer list: a column sort from the header stays within the category.
 class BrowseClipboardCategoriesWindow : public ui::WindowManager {
  public:
   BrowseClipboardCategoriesWindow()
@@ -211,6 +218,17 @@ class BrowseClipboardCategoriesWindow : public ui::WindowManager {
     m_entries.ChangeControl = w.button("?ChangeEntry", "C&hange").at(147, 132, 40, 14).feq();
     m_entries.DeleteControl = w.button("?DeleteEntry", "D&elete").at(190, 132, 40, 14).feq();
     m_entries.AskProcedure = kEntryForm;
+    m_explorer.columns = {
+        {"CLI:ClipDate", 44, "Date Saved", "@d3", "Date", 'R', true, false, false, true},
+        {"CLI:ClipContents", 1020, "Contents", "@s255", "Contents", 'L', true, false, false, true},
+        {"CLI:ClipHashKey", 480, "Clip Hash Key", "@s120", "Hash key (no spaces or graphic characters)", 'L', false,
+         false, false, true},
+        {"CLI:Category", 80, "Category", "@s20", "Category", 'L', false, false, false, true},
+        {"CLI:Abbreviation", 80, "Abbreviation", "@s20", "Abbreviation", 'L', false, false, false, true},
+    };
+    m_explorer.ranges = {{"CLI:Category", ui::Binding(CLC.Category)}};
+    m_explorer.resetFields = {ui::Binding(CLC.Category)};
+    m_binding.Bind(*this, m_entries, m_query, m_explorer, m_state, ".\\POSITION.INI", "Underline", "?List");
     CancelControl = w.button("?Close", "Cl&ose").at(286, 152, 40, 14).feq();
     AddItem(m_categories);
     AddItem(m_entries);
@@ -218,6 +236,7 @@ class BrowseClipboardCategoriesWindow : public ui::WindowManager {
     scheduler::ApplyDatePicture(w, m_entryList, "d3");
     scheduler::ApplyTimePicture(w, m_entryList);
     m_position.Init(*this, files::globalIni(), true);
+    m_binding.Opened();
     return ui::Level::Benign;
   }
 
@@ -259,6 +278,10 @@ class BrowseClipboardCategoriesWindow : public ui::WindowManager {
   EntryBrowse m_entries;
   ui::StepStringClass m_categoryStep, m_entryStep;
   ui::IncrementalLocatorClass m_categoryLocator, m_entryLocator;
+  ui::QueryClass m_query;
+  editors::BoundExplorer m_explorer;
+  editors::ExploreState m_state;
+  editors::ExploreBinding m_binding;
   SingleInstance m_single;
   ui::WindowPositionKeeper m_position;
   bool m_opened = false, m_categoriesOpened = false;

@@ -4,7 +4,9 @@
 //   BrowseClipboardCategories  the single-instance list of CLIPBOARDCATEGORIES by name; beside it
 //                              the CLIPBOARD entries whose category is the highlighted one (case
 //                              ignored). The categories' buttons run UpdateClipboardCategories,
-//                              the entries' buttons the entry form UpdateClipboard.
+//                              the entries' buttons the entry form UpdateClipboard. The entries
+//                              are an explorer list: a column sort from the header stays within the
+//                              category; the layout is kept in .\POSITION.INI under "?List".
 //   UpdateClipboardCategories  the form on the CLC buffer, requests and answers as every record
 //                              form. A name is required and unique in any case; renaming a
 //                              category carries the new name into its entries, and a category

@@ -9,6 +9,7 @@
 #include "dialogs/contacts.h"
 #include "dialogs/record_form.h"
 #include "dialogs/single_instance.h"
+#include "editors/explore_binding.h"
 #include "editors/style_window_controls.h"
 #include "platform/files/view_manager.h"
 #include "platform/rt/queue.h"
@@ -273,7 +274,11 @@ class BrowseContactCategories2PaneWindow : public ui::WindowManager {
     m_categories.AddSortOrder(&m_categoryStep, files::CC_KeyContactCategories);
     m_categoryLocator.Init("CC:ContactCategory");
     m_categories.AddLocator(m_categoryLocator);
-    m_categories.AddField("CC:ContactCategory", "CC:ContactCategory");
+    m_categoryExplorer.columns = {
+        {"CC:ContactCategory", 80, "Categories", "@s20", "Contact category", 'L', true, false, false, true},
+    };
+    m_categoryBinding.Bind(*this, m_categories, m_categoryQuery, m_categoryExplorer, m_categoryState,
+                           ".\\POSITION.INI");
     m_categories.InsertControl = w.button("?Insert", "&New").at(4, 158, 32, 14).feq();
     m_categories.ChangeControl = w.button("?Change", "&Edit").at(38, 158, 32, 14).feq();
     m_categories.DeleteControl = w.button("?Delete", "&Delete").at(72, 158, 32, 14).feq();
@@ -296,7 +301,23 @@ class BrowseContactCategories2PaneWindow : public ui::WindowManager {
     m_contactLocator.Init("C_:LastName");
     m_contacts.AddLocator(m_contactLocator);
     m_contacts.AddResetField(CC.ContactCategory);
-    for (const rt::FieldDesc& f : kPaneContactRowFields) m_contacts.AddField(f.name, f.name);
+    m_contactExplorer.columns = {
+        {"C_:FirstName", 80, "First Name", "@s20", "First name", 'L', true, false, false, true},
+        {"C_:LastName", 80, "Last Name", "@s30", "Last name", 'L', true, false, false, true},
+        {"C_:Email", 120, "Email", "@s40", "E-mail address", 'L', true, false, false, true},
+        {"C_:AddressLine1", 80, "Address Line 1", "@s30", "Address line 1", 'L', true, false, false, true},
+        {"C_:AddressLine2", 80, "Address Line 2", "@s30", "Address line 2", 'L', true, false, false, true},
+        {"C_:AddressLine3", 80, "Address Line 3", "@s30", "Address line 3", 'L', true, false, false, true},
+        {"C_:PostalCode", 40, "Postal Code", "@s10", "Postal code", 'L', true, false, false, true},
+        {"C_:WorkDayPhone", 60, "Work/Day Phone", "@s20", "Work or day phone", 'L', true, false, false, true},
+        {"C_:HomeEveningPhone", 60, "Home/Evening Phone", "@s20", "Home or evening phone", 'L', true, false, false,
+         true},
+        {"C_:Fax", 60, "Fax", "@s20", "Fax", 'L', true, false, false, true},
+        {"C_:ClientID", 40, "Client ID", "@n11", "Client ID", 'R', false, false, false, true},
+        {"C_:ContactCategory", 80, "Category", "@s20", "Contact category", 'L', false, false, false, true},
+    };
+    m_contactExplorer.ranges = {{"C_:ContactCategory", ui::Binding(CC.ContactCategory)}};
+    m_contactExplorer.resetFields = {ui::Binding(CC.ContactCategory)};
     m_contacts.InsertControl = w.button("?InsertContact", "New").at(110, 158, 40, 14).feq();
     m_copy = w.button("?CopyContact", "Cop&y").at(152, 158, 40, 14).feq();
     m_contacts.ChangeControl = w.button("?ChangeContact", "Edit").at(194, 158, 40, 14).feq();
@@ -305,10 +326,14 @@ class BrowseContactCategories2PaneWindow : public ui::WindowManager {
     CancelControl = w.button("?Close", "Cl&ose").at(356, 172, 40, 14).feq();
     m_contacts.Popup.AddItem("Cop&y", "Copy");
     m_contacts.Popup.AddItemMimic("Copy", m_copy);
+    m_contactBinding.Bind(*this, m_contacts, m_contactQuery, m_contactExplorer, m_contactState, ".\\POSITION.INI",
+                          ">Header", "?List");
     AddItem(m_categories);
     AddItem(m_contacts);
     Open();
     m_position.Init(*this, files::globalIni(), true);
+    m_categoryBinding.Opened();
+    m_contactBinding.Opened();
     return ui::Level::Benign;
   }
 
@@ -372,6 +397,10 @@ class BrowseContactCategories2PaneWindow : public ui::WindowManager {
   CategoryContactsBrowse m_contacts;
   ui::StepStringClass m_categoryStep, m_contactStep;
   ui::StepLocatorClass m_categoryLocator, m_contactLocator;
+  ui::QueryClass m_categoryQuery, m_contactQuery;
+  editors::BoundExplorer m_categoryExplorer, m_contactExplorer;
+  editors::ExploreState m_categoryState, m_contactState;
+  editors::ExploreBinding m_categoryBinding, m_contactBinding;
   SingleInstance m_single;
   ui::WindowPositionKeeper m_position;
   bool m_opened = false, m_categoriesOpened = false;

@@ -8,6 +8,8 @@
 //                                 the name must be entered.
 //   BrowseContactCategories2Pane  the categories, and the contacts of the highlighted one, each
 //                                 list with its own buttons; single-instance unless selecting.
+//                                 Both are explorer lists, each with its own column sort and its
+//                                 own layout in .\POSITION.INI ("?Browse:1" and "?List").
 //
 // Threading: GUI thread only.
 #pragma once

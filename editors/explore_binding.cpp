@@ -137,8 +137,9 @@ bool BoundExplorer::MyPreviewer() { return false; }
 
 void ExploreBinding::Bind(ui::WindowManager& manager, ui::BrowseClass& browse, ui::QueryClass& query,
                           BoundExplorer& explorer, ExploreState& state, std::string_view iniFile,
-                          std::string_view visual) {
+                          std::string_view visual, std::string_view listName) {
   m_manager = &manager;
+  m_listName = listName;
   m_browse = &browse;
   m_explorer = &explorer;
   m_state = &state;
@@ -163,7 +164,7 @@ void ExploreBinding::Bind(ui::WindowManager& manager, ui::BrowseClass& browse, u
 
 void ExploreBinding::Opened() {
   m_explorer->SetSubclassFunc();  // the header mouse needs the list's handle, which the open made
-  m_explorer->GetBBSize(m_manager->procedureName(), "?Browse:1");
+  m_explorer->GetBBSize(m_manager->procedureName(), m_listName);
   clearColumnSort();
   m_opened = true;
   ui::Window& w = m_manager->window();
@@ -217,6 +218,11 @@ ui::Level ExploreBinding::TakeEvent() {
     return ui::Level::Benign;  // the window's own handling of the focus runs too
   }
   if (event < E::LeftDown || event > E::AddEqualToFilter) return ui::Level::Benign;
+  // The header mouse posts its events to the window: they are this list's only when its header
+  // had them (a window may hold two explorer lists). A new sort is the one whose view order is set.
+  const int mouseList = winclasses::headerMouse().control;
+  if (event != E::NewSort && mouseList != 0 && mouseList != list) return ui::Level::Benign;
+  if (event == E::NewSort && !m_state->viewOrder) return ui::Level::Benign;
   switch (event) {
     case E::LeftUp: m_explorer->LeftButtonUp(1); break;
     case E::RightUp:
@@ -256,7 +262,7 @@ void ExploreBinding::Kill() {
   if (m_opened) {
     m_explorer->EraseVisual();  // the sort mark is not part of the saved headers
     const winclasses::XPGQ* c = m_explorer->columnAt(m_state->sequence);
-    m_explorer->PutIniX(m_manager->procedureName(), "?Browse:1", m_state->sequence, c ? c->AscDesc : 0);
+    m_explorer->PutIniX(m_manager->procedureName(), m_listName, m_state->sequence, c ? c->AscDesc : 0);
   }
   m_explorer->Kill();
   m_explorer = nullptr;

@@ -5,12 +5,13 @@
 // Opened (after Open). The binding then, as a part of the window procedure:
 //   - gives each sortable column two keyless orders of the browse (ascending, descending), with
 //     the browse's reset fields and the base filter the window names;
-//   - restores the saved layout under "?Browse:1" and the procedure's name, and saves it as the
-//     window closes;
+//   - restores the saved layout under the list's name ("?Browse:1" unless told) and the
+//     procedure's name, and saves it as the window closes;
 //   - alerts Alt+F11 (fit all columns), Alt+F12 (default layout), Ctrl+Alt+R (the bar) and Alt+M
 //     (the explorer's popup) on the list, and posts itself EVENT::ListLayout as the window opens;
-//   - takes the header mouse's events and the explorer's popup events; a double click on a
-//     column's border fits the column instead of editing the row.
+//   - takes the header mouse's events and the explorer's popup events (only those of its own list's
+//     header, so that a window may hold two explorer lists); a double click on a column's border
+//     fits the column instead of editing the row.
 // A right click on a row opens the window's popup as the button is released (rowPopup).
 // The window asks chosenOrder() which order its resets read: a column's order while a column
 // sort is active, else its own.
@@ -97,9 +98,11 @@ class ExploreBinding : public ui::WindowComponent {
   // Before the window opens: the explorer over the browse, its columns added as fields, its
   // column orders made. `pairs` gives, per described column, the browse's source field (a file
   // field or a bound name) for the queue field of the same name.
-  // `visual` is the sort mark: ">Header", "Underline" or "Text Bar".
+  // `visual` is the sort mark: ">Header", "Underline" or "Text Bar". `listName` names the layout
+  // in the file beside the procedure's name (a window's second list has its own).
   void Bind(ui::WindowManager& manager, ui::BrowseClass& browse, ui::QueryClass& query, BoundExplorer& explorer,
-            ExploreState& state, std::string_view iniFile, std::string_view visual = ">Header");
+            ExploreState& state, std::string_view iniFile, std::string_view visual = ">Header",
+            std::string_view listName = "?Browse:1");
   // After Open: the saved layout restored, the list layout event posted, the keys alerted.
   void Opened();
 
@@ -123,6 +126,7 @@ class ExploreBinding : public ui::WindowComponent {
   ui::BrowseClass* m_browse = nullptr;
   BoundExplorer* m_explorer = nullptr;
   ExploreState* m_state = nullptr;
+  std::string m_listName;
   int m_ownOrder = 0;  // the browse's order when it was bound
   bool m_opened = false;
   bool m_handled = false;

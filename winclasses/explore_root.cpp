@@ -308,10 +308,12 @@ ui::LRESULT ExploreListProc(ui::Handle hwnd, uint32_t msg, ui::WPARAM wParam, ui
   HeaderMouse& hm = headerMouse();
   if (!hm.post) hm.post = [](int e) { ui::POST(e); };
   int x = ui::GET_X_LPARAM(lParam), y = ui::GET_Y_LPARAM(lParam);
+  auto e = explorers().find(hwnd);
+  if (msg == ui::WM::LButtonDown || msg == ui::WM::RButtonDown)  // the release and moves follow the press
+    hm.control = e != explorers().end() ? e->second->LB : 0;
   if (msg == ui::WM::LButtonDown) {
     // The cell is measured now, not when the posted press is handled, so the moves that follow
     // at once already see it.
-    auto e = explorers().find(hwnd);
     if (e != explorers().end()) e->second->armHeaderPress(x, y);
   }
   hm.message(msg, x, y);

@@ -205,6 +205,7 @@ class HeaderMouse {
   int lastX = 0;
   int cellLeft = 0, cellWidth = 0, headerHeight = 0;
   int messages = 0;
+  int control = 0;  // the list last pressed on: a window may hold two explorer lists
 };
 
 // The process-wide state of ExploreListProc.

@@ -1,5 +1,6 @@
 // The clipboard categories: the entries shown beside each category, the category form's names
-// (required, unique in any case), a rename carried into the entries, and the frame's command.
+// (required, unique in any case), a rename carried into the entries, the entries' column sort and
+// kept layout, and the frame's command.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -50,13 +51,14 @@ void addCategory(const char* name) {
   (void)files::Access_CLIPBOARDCATEGORIES.Close();
 }
 
-void addEntry(const std::string& text, const char* category, int32_t date) {
+void addEntry(const std::string& text, const char* category, int32_t date, const char* abbreviation = "") {
   ASSERT_EQ(files::Access_CLIPBOARD.Open(), rt::Err::None);
   files::CLIPBOARD.clear();
   files::CLI.ClipContents = text;
   files::CLI.ClipHashKey = files::GETHASH(text);
   files::CLI.Category = category;
   files::CLI.ClipDate = date;
+  files::CLI.Abbreviation = abbreviation;
   ASSERT_EQ(files::CLIPBOARD.add(), rt::Err::None);
   (void)files::Access_CLIPBOARD.Close();
 }
@@ -111,6 +113,61 @@ TEST_F(ClipboardCategories, EachCategoryShowsItsOwnEntriesInAnyCase) {
     w.close();
     d.waitClosed(w);
   });
+}
+
+TEST_F(ClipboardCategories, EntriesSortFromTheHeaderWithinTheCategoryAndKeepTheirLayout) {
+  addCategory("Home");
+  addCategory("Work");
+  addEntry("zebra notes", "Work", rt::DATE(3, 2, 2026), "A");
+  addEntry("apple pie", "Work", rt::DATE(3, 9, 2026), "C");
+  addEntry("mango", "Work", rt::DATE(3, 5, 2026), "B");
+  addEntry("kiwi", "Home", rt::DATE(3, 1, 2026), "A");
+  using Texts = std::vector<std::string>;
+  const Texts byAbbreviation{"zebra notes", "mango", "apple pie"}, byContents{"apple pie", "mango", "zebra notes"};
+  auto headers = [](const ListDriver& rows) {
+    Texts h;
+    for (int c = 1; c <= 2; ++c) h.push_back(rows.propList(ui::PROPLIST::Header, c));
+    return h;
+  };
+  ScriptedHost host;
+  Texts moved;
+  runScript([&](Driver& d) {
+    d.start(dialogs::makeBrowseClipboardCategories);
+    WindowDriver w = d.waitWindow("BrowseClipboardCategories");
+    ListDriver categories(d, w, "?CategoryList");
+    ListDriver entries(d, w, "?List");
+    categories.select(2);
+    d.settle();
+    EXPECT_EQ(entries.texts(2), byAbbreviation);
+    entries.clickHeader(2);
+    d.settle();
+    EXPECT_EQ(entries.texts(2), byContents) << "the column sort stays within the category";
+    categories.select(1);
+    d.settle();
+    EXPECT_EQ(entries.texts(2), Texts{"kiwi"});
+    categories.select(2);
+    d.settle();
+    EXPECT_EQ(entries.texts(2), byContents) << "the column sort outlives a new category";
+    host.expectPopup("Sort by default key");
+    entries.rightClickHeader(2);
+    d.settle();
+    EXPECT_EQ(entries.texts(2), byAbbreviation) << "back to the list's own order";
+    entries.dragHeader(1, 2);
+    d.settle();
+    moved = headers(entries);
+    EXPECT_EQ(moved, (Texts{"Contents", "Date Saved"}));
+    w.close();
+    d.waitClosed(w);
+  });
+  runScript([&](Driver& d) {
+    d.start(dialogs::makeBrowseClipboardCategories);
+    WindowDriver w = d.waitWindow("BrowseClipboardCategories");
+    ListDriver entries(d, w, "?List");
+    EXPECT_EQ(headers(entries), moved) << "the layout came back from POSITION.INI";
+    w.close();
+    d.waitClosed(w);
+  });
+  EXPECT_FALSE(host.pending());
 }
 
 TEST_F(ClipboardCategories, NamesAreRequiredAndUniqueAndARenameMovesTheEntries) {

@@ -1,4 +1,5 @@
-// The contact category form and the two-pane window of categories and their contacts.
+// The contact category form and the two-pane window of categories and their contacts, whose two
+// lists sort from their headers and keep their layouts each on its own.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -176,6 +177,63 @@ TEST_F(ContactCategories, TheContactsFollowTheHighlightedCategory) {
     d.waitClosed(w);
   });
   EXPECT_EQ(storedContacts(), (Texts{"Lee: Work", "Ray: Family", "Abe: Work", "Zed: Family", "Yue: Work", "Ray: Family"}));
+}
+
+TEST_F(ContactCategories, EachPaneSortsFromItsHeaderAndKeepsItsOwnLayout) {
+  addContactCategory("Family");
+  addContactCategory("Work");
+  addContact("Cid", "Abe", "Work");
+  addContact("Ann", "Lee", "Work");
+  addContact("Bob", "Ray", "Work");
+  addContact("Dot", "Kim", "Family");
+  const Texts byLastName{"Abe", "Lee", "Ray"}, byFirstName{"Lee", "Ray", "Abe"};
+  auto headers = [](const ListDriver& rows, int count) {
+    Texts h;
+    for (int c = 1; c <= count; ++c) h.push_back(rows.propList(ui::PROPLIST::Header, c));
+    return h;
+  };
+  ScriptedHost host;
+  Texts moved;
+  runScript([&](Driver& d) {
+    d.start(dialogs::makeBrowseContactCategories2Pane);
+    WindowDriver w = d.waitWindow("BrowseContactCategories2Pane");
+    ListDriver categories(d, w, "?Browse:1");
+    ListDriver contacts(d, w, "?List");
+    categories.select(2);
+    d.settle();
+    ASSERT_EQ(contacts.texts(2), byLastName);
+    contacts.clickHeader(1);
+    d.settle();
+    EXPECT_EQ(contacts.texts(2), byFirstName) << "the contacts' column sort, within the category";
+    EXPECT_EQ(categories.texts(1), (Texts{"Family", "Work"})) << "the other pane keeps its order";
+    categories.select(1);
+    d.settle();
+    EXPECT_EQ(contacts.texts(2), Texts{"Kim"});
+    categories.select(2);
+    d.settle();
+    EXPECT_EQ(contacts.texts(2), byFirstName);
+    host.expectPopup("Sort by default key");
+    contacts.rightClickHeader(1);
+    d.settle();
+    EXPECT_EQ(contacts.texts(2), byLastName) << "back to the list's own order";
+    contacts.dragHeader(1, 3);
+    d.settle();
+    moved = headers(contacts, 10);
+    EXPECT_NE(moved[0], "First Name") << "the first column moved";
+    w.close();
+    d.waitClosed(w);
+  });
+  runScript([&](Driver& d) {
+    d.start(dialogs::makeBrowseContactCategories2Pane);
+    WindowDriver w = d.waitWindow("BrowseContactCategories2Pane");
+    ListDriver categories(d, w, "?Browse:1");
+    ListDriver contacts(d, w, "?List");
+    EXPECT_EQ(headers(contacts, 10), moved) << "the contacts' layout came back under its own name";
+    EXPECT_EQ(headers(categories, 1), Texts{"Categories"}) << "the categories' layout is its own";
+    w.close();
+    d.waitClosed(w);
+  });
+  EXPECT_FALSE(host.pending());
 }
 
 }  // namespace
