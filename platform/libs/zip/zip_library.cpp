@@ -571,6 +571,9 @@ long unzipOpenError(int ze) {
 long extractOne(zip_t* za, zip_uint64_t index, const zip_stat_t& st, const std::string& target,
                 const std::string& password, Reporter* reporter, bool test) {
   zip_file_t* zf = nullptr;
+  // The old zip encryption checks a password against one byte only: one wrong password in 256
+  // gets past it and then fails as unreadable data.
+  const bool weakKeyCheck = st.valid & ZIP_STAT_ENCRYPTION_METHOD && st.encryption_method == ZIP_EM_TRAD_PKWARE;
   if (st.valid & ZIP_STAT_ENCRYPTION_METHOD && st.encryption_method != ZIP_EM_NONE) {
     if (password.empty()) return code::BadPassword;
     zf = zip_fopen_index_encrypted(za, index, 0, password.c_str());
@@ -606,8 +609,9 @@ long extractOne(zip_t* za, zip_uint64_t index, const zip_stat_t& st, const std::
     zip_int64_t n = zip_fread(zf, buffer.data(), buffer.size());
     if (n < 0) {
       int ze = zip_error_code_zip(zip_file_get_error(zf));
-      result = ze == ZIP_ER_CRC ? code::CrcError : ze == ZIP_ER_WRONGPASSWD ? code::BadPassword
-                                                                           : code::ReadError;
+      result = ze == ZIP_ER_WRONGPASSWD || weakKeyCheck ? code::BadPassword
+               : ze == ZIP_ER_CRC                        ? code::CrcError
+                                                         : code::ReadError;
       break;
     }
     if (n == 0) break;
