@@ -8,6 +8,10 @@
 #include <QRegion>
 #include <QWidget>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <filesystem>
 
 #include "datalib/globals.h"
@@ -30,13 +34,25 @@ using ui::test::WindowDriver;
 
 namespace {
 
+// The picture lies beside the program, which every test program shares: the tests that put one
+// there or expect none take turns through a lock file in the same folder.
 class Looks : public dialogs::testing::DataFolder {
  protected:
   void SetUp() override {
+    m_lock = ::open((scheduler::ProgramFolder() + "ovlogo.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    ASSERT_GE(m_lock, 0);
+    ASSERT_EQ(::flock(m_lock, LOCK_EX), 0);
     DataFolder::SetUp();
     files::VERSIONNUMBER = "5.0";
     files::PRODUCTNAME = "Orvane";
   }
+  void TearDown() override {
+    DataFolder::TearDown();
+    if (m_lock >= 0) ::close(m_lock);  // releases the lock
+  }
+
+ private:
+  int m_lock = -1;
 };
 
 // Removes the picture beside the program however the test ends.
