@@ -541,7 +541,7 @@ bool ParseScriptLine(std::string_view text, ScriptingRec& item, std::string* pro
     const std::string kind = capitalised(arg(1));
     if (kind == "Files") {
       item.DDEType = kind;
-      f.put(item.Command, arg(2), "file specification");
+      f.put(item.Command, arg(2), "file pattern");
     } else if (kind == "While" || kind == "Until") {
       item.DDEType = kind;
       f.put(item.Command, arg(2), "value name");

@@ -53,22 +53,12 @@ Layout briefLayout() {
   return l;
 }
 
-// The brief listing over SCHEDULE (`workFile` false) or the work file.
-class BriefReport : public ReportRun {
+// A report over SCHEDULE (`workFile` false) or the work file of its future occurrences, in the
+// order and with the filter the criteria dialogs chose.
+class CriteriaScheduleRun : public ReportRun {
  public:
-  explicit BriefReport(bool workFile)
-      : ReportRun(workFile ? "CompleteScheduleBriefReport" : "ScheduleBriefReport", briefLayout()),
-        m_workFile(workFile) {
-    const std::string heading = workFile ? "Complete Schedule in Brief" : "Schedule in Brief";
-    report().setHeader({490, [heading](Canvas& c) {
-                          c.text(0, 0, 6500, 200, heading, c.font(10, true), Align::Center);
-                          headingBar(c, 250, 6500, 220,
-                                     {{52, "Date"}, {938, "Time"}, {1563, "Category"}, {3021, "Description"},
-                                      {6073, "Done"}},
-                                     c.font());
-                        }});
-    report().setFooter(pageFooter(6500));
-  }
+  CriteriaScheduleRun(std::string name, Layout layout, bool workFile)
+      : ReportRun(std::move(name), std::move(layout)), m_workFile(workFile) {}
 
  protected:
   bool prepare() override { m_values = currentCriteriaValues(); return true; }
@@ -85,6 +75,30 @@ class BriefReport : public ReportRun {
     return {m_workFile ? workFileFieldLabels() : scheduleFieldLabels()};
   }
   int recordsPerCycle() const override { return m_workFile ? 50 : 25; }
+
+  const bool m_workFile;
+
+ private:
+  CriteriaValues m_values;
+};
+
+// The brief listing over SCHEDULE (`workFile` false) or the work file.
+class BriefReport : public CriteriaScheduleRun {
+ public:
+  explicit BriefReport(bool workFile)
+      : CriteriaScheduleRun(workFile ? "CompleteScheduleBriefReport" : "ScheduleBriefReport", briefLayout(), workFile) {
+    const std::string heading = workFile ? "Complete Schedule in Brief" : "Schedule in Brief";
+    report().setHeader({490, [heading](Canvas& c) {
+                          c.text(0, 0, 6500, 200, heading, c.font(10, true), Align::Center);
+                          headingBar(c, 250, 6500, 220,
+                                     {{52, "Date"}, {938, "Time"}, {1563, "Category"}, {3021, "Description"},
+                                      {6073, "Done"}},
+                                     c.font());
+                        }});
+    report().setFooter(pageFooter(6500));
+  }
+
+ protected:
   std::string title() const override { return m_workFile ? "Complete Schedule in Brief" : "Schedule in Brief"; }
 
   void printRecord() override {
@@ -102,9 +116,6 @@ class BriefReport : public ReportRun {
                     }});
   }
 
- private:
-  bool m_workFile;
-  CriteriaValues m_values;
 };
 
 // The entry of a report with a complete variant: criteria, then the plain run or the work file
@@ -313,12 +324,12 @@ Layout dailyLayout() {
   return l;
 }
 
-class DailyReport : public ReportRun {
+class DailyReport : public CriteriaScheduleRun {
  public:
   DailyReport(bool memo, bool workFile)
-      : ReportRun(std::string(workFile ? "CompleteSchedule" : "Schedule") + (memo ? "MemoReport" : "ChecklistReport"),
-                  dailyLayout()),
-        m_memo(memo), m_workFile(workFile) {
+      : CriteriaScheduleRun(std::string(workFile ? "CompleteSchedule" : "Schedule") + (memo ? "MemoReport" : "ChecklistReport"),
+                            dailyLayout(), workFile),
+        m_memo(memo) {
     const std::string heading = workFile ? "Complete Schedule" : "Schedule";
     report().setHeader({300, [heading](Canvas& c) {
                           c.text(0, 0, 10000, 220, heading, c.font(12, true), Align::Center);
@@ -327,20 +338,6 @@ class DailyReport : public ReportRun {
   }
 
  protected:
-  bool prepare() override { m_values = currentCriteriaValues(); return true; }
-  void bindNames(rt::Bindings& names) override { bindCriteria(names, m_values); }
-  db::FileManager& mainFile() override {
-    return m_workFile ? files::Access_SCHEDULEWORKFILE : files::Access_SCHEDULE;
-  }
-  std::string fileLabel() const override { return m_workFile ? "ScheduleWorkfile" : "Schedule"; }
-  db::Key key() override { return scheduleKeyOf(GLO.ReportOrder.view(), m_workFile); }
-  std::string filter() override {
-    return m_workFile ? workFileFilter(GLO.ReportFilter.view()) : GLO.ReportFilter.str();
-  }
-  std::vector<std::span<const FieldLabel>> labelTables() const override {
-    return {m_workFile ? workFileFieldLabels() : scheduleFieldLabels()};
-  }
-  int recordsPerCycle() const override { return m_workFile ? 50 : 25; }
   std::string title() const override { return m_workFile ? "Complete Schedule" : "Schedule"; }
 
   void printRecord() override {
@@ -389,8 +386,7 @@ class DailyReport : public ReportRun {
   }
 
  private:
-  bool m_memo, m_workFile;
-  CriteriaValues m_values;
+  bool m_memo;
   bool m_started = false;
   int32_t m_date = 0;
 };
