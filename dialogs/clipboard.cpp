@@ -222,11 +222,7 @@ class UpdateClipboardForm : public ui::WindowManager {
   UpdateClipboardForm() : ui::WindowManager("UpdateClipboard"), m_file(files::Relate_CLIPBOARD) {}
 
   ui::Level Init() override {
-    m_viewOnly = files::GLOBALREQUEST == ui::ViewRecord;
-    m_deleting = files::GLOBALREQUEST == ui::DeleteRecord;
-    Request = m_viewOnly ? ui::ChangeRecord : files::GLOBALREQUEST;
-    files::GLOBALREQUEST = 0;
-    files::GLOBALRESPONSE = 0;
+    takeFormRequest(Request, m_viewOnly, m_deleting);
     HistoryKey = kHistoryKey;
     AddUpdateFile(m_file);
     if (files::Relate_CLIPBOARD.Open() != rt::Err::None) return ui::Level::Fatal;

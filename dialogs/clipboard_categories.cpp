@@ -48,11 +48,7 @@ class UpdateClipboardCategoriesForm : public ui::WindowManager {
       : ui::WindowManager("UpdateClipboardCategories"), m_file(files::Relate_CLIPBOARDCATEGORIES) {}
 
   ui::Level Init() override {
-    m_viewOnly = files::GLOBALREQUEST == ui::ViewRecord;
-    m_deleting = files::GLOBALREQUEST == ui::DeleteRecord;
-    Request = m_viewOnly ? ui::ChangeRecord : files::GLOBALREQUEST;
-    files::GLOBALREQUEST = 0;
-    files::GLOBALRESPONSE = 0;
+    takeFormRequest(Request, m_viewOnly, m_deleting);
     HistoryKey = kHistoryKey;
     AddUpdateFile(m_file);
     if (files::Relate_CLIPBOARDCATEGORIES.Open() != rt::Err::None) return ui::Level::Fatal;

@@ -48,11 +48,7 @@ class UpdateHolidaysForm : public ui::WindowManager {
   UpdateHolidaysForm() : ui::WindowManager("UpdateHolidays"), m_file(files::Relate_HOLIDAYS) {}
 
   ui::Level Init() override {
-    m_viewOnly = files::GLOBALREQUEST == ui::ViewRecord;
-    m_deleting = files::GLOBALREQUEST == ui::DeleteRecord;
-    Request = m_viewOnly ? ui::ChangeRecord : files::GLOBALREQUEST;
-    files::GLOBALREQUEST = 0;
-    files::GLOBALRESPONSE = 0;
+    takeFormRequest(Request, m_viewOnly, m_deleting);
     m_openingType = HOL.HolidayType.str();
     HistoryKey = kHistoryKey;
     AddUpdateFile(m_file);

@@ -86,11 +86,7 @@ class UpdateMessagesForm : public ui::WindowManager {
       : ui::WindowManager("UpdateMessages"), m_file(files::Relate_MESSAGES), m_contactId(contactId) {}
 
   ui::Level Init() override {
-    m_viewOnly = files::GLOBALREQUEST == ui::ViewRecord;
-    m_deleting = files::GLOBALREQUEST == ui::DeleteRecord;
-    Request = m_viewOnly ? ui::ChangeRecord : files::GLOBALREQUEST;
-    files::GLOBALREQUEST = 0;
-    files::GLOBALRESPONSE = 0;
+    takeFormRequest(Request, m_viewOnly, m_deleting);
     HistoryKey = kHistoryKey;
     AddUpdateFile(m_file);
     if (files::Relate_MESSAGES.Open() != rt::Err::None) return ui::Level::Fatal;

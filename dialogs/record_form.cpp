@@ -1,8 +1,17 @@
 #include "dialogs/record_form.h"
 
+#include "datalib/requests.h"
 #include "platform/ui/event.h"
 
 namespace ov::dialogs {
+
+void takeFormRequest(int& request, bool& viewOnly, bool& deleting) {
+  viewOnly = files::GLOBALREQUEST == ui::ViewRecord;
+  deleting = files::GLOBALREQUEST == ui::DeleteRecord;
+  request = viewOnly ? ui::ChangeRecord : files::GLOBALREQUEST;
+  files::GLOBALREQUEST = 0;
+  files::GLOBALRESPONSE = 0;
+}
 
 std::string formTitle(int request, bool viewOnly, std::string_view kind) {
   std::string title;

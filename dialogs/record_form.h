@@ -28,6 +28,10 @@ class RelationUpdateFile : public ui::UpdateFile {
   db::RelationManager& m_relation;
 };
 
+// Takes the request a list left for its form, once as the form opens: a view runs as a change
+// with read-only controls. GLOBALREQUEST and GLOBALRESPONSE are cleared for the next form.
+void takeFormRequest(int& request, bool& viewOnly, bool& deleting);
+
 // "New <kind>" for an insert, "Edit <kind>" for a change, "View <kind>" in view-only mode, and
 // the empty action text for a delete.
 std::string formTitle(int request, bool viewOnly, std::string_view kind);

@@ -31,11 +31,7 @@ class UpdateCategoriesForm : public ui::WindowManager {
   UpdateCategoriesForm() : ui::WindowManager("UpdateCategories"), m_file(files::Relate_CATEGORIES) {}
 
   ui::Level Init() override {
-    m_viewOnly = files::GLOBALREQUEST == ui::ViewRecord;
-    m_deleting = files::GLOBALREQUEST == ui::DeleteRecord;
-    Request = m_viewOnly ? ui::ChangeRecord : files::GLOBALREQUEST;
-    files::GLOBALREQUEST = 0;
-    files::GLOBALRESPONSE = 0;
+    takeFormRequest(Request, m_viewOnly, m_deleting);
     AddUpdateFile(m_file);
     if (files::Relate_CATEGORIES.Open() != rt::Err::None) return ui::Level::Fatal;
     m_opened = true;

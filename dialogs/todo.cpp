@@ -111,13 +111,9 @@ class UpdateTodoForm : public ui::WindowManager {
   UpdateTodoForm() : ui::WindowManager("UpdateTodo"), m_file(files::Relate_TODO) {}
 
   ui::Level Init() override {
-    m_viewOnly = files::GLOBALREQUEST == ui::ViewRecord;
-    m_deleting = files::GLOBALREQUEST == ui::DeleteRecord;
-    Request = m_viewOnly ? ui::ChangeRecord : files::GLOBALREQUEST;
+    takeFormRequest(Request, m_viewOnly, m_deleting);
     if (rt::CLIP(CAT.Category.view()).empty()) CAT.Category = kGeneral;
     if (rt::CLIP(TDO.Category.view()).empty()) TDO.Category = kGeneral;
-    files::GLOBALREQUEST = 0;
-    files::GLOBALRESPONSE = 0;
     HistoryKey = kHistoryKey;
     AddUpdateFile(m_file);
     if (files::Relate_CATEGORIES.Open() != rt::Err::None) return ui::Level::Fatal;

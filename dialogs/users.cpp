@@ -34,11 +34,7 @@ class UpdateUsersForm : public ui::WindowManager {
   UpdateUsersForm() : ui::WindowManager("UpdateUsers"), m_file(files::Relate_USERS) {}
 
   ui::Level Init() override {
-    m_viewOnly = files::GLOBALREQUEST == ui::ViewRecord;
-    m_deleting = files::GLOBALREQUEST == ui::DeleteRecord;
-    Request = m_viewOnly ? ui::ChangeRecord : files::GLOBALREQUEST;
-    files::GLOBALREQUEST = 0;
-    files::GLOBALRESPONSE = 0;
+    takeFormRequest(Request, m_viewOnly, m_deleting);
     AddUpdateFile(m_file);
     if (files::Relate_USERS.Open() != rt::Err::None) return ui::Level::Fatal;
     m_opened = true;
