@@ -460,11 +460,27 @@ class Session:
         argv = ["xdotool", "click"] + (["--repeat", "2", "--delay", "80"] if double else []) + [str(button)]
         self.x(argv, check_rc=True)
 
+    def drag(self, x0, y0, x1, y1):
+        self.x(["xdotool", "mousemove", "--sync", str(x0), str(y0), "mousedown", "1"], check_rc=True)
+        for i in range(1, 6):  # in steps, as a hand moves
+            self.x(["xdotool", "mousemove", "--sync", str(x0 + (x1 - x0) * i // 5), str(y0 + (y1 - y0) * i // 5)])
+        self.x(["xdotool", "mouseup", "1"], check_rc=True)
+
+    def drag_window(self, w, dx, dy):
+        """Drags a window by its title bar (an MDI child's too) by dx, dy pixels."""
+        x = max(w["vx"], w["fx"]) + 40
+        y = max(w["vy"], w["fy"]) + (w["y"] - w["fy"]) // 2
+        self.drag(x, y, x + dx, y + dy)
+
     def click_control(self, window, name, button=1, double=False):
         c = control(window, name)
         check(c["visible"], "control %r of %r is not visible" % (name, window["title"]))
         check(c["enabled"], "control %r of %r is disabled" % (name, window["title"]))
-        self.click(c["x"] + c["w"] // 2, c["y"] + c["h"] // 2, button, double)
+        x, y = c["x"] + c["w"] // 2, c["y"] + c["h"] // 2
+        check(window["vx"] <= x < window["vx"] + window["vw"] and window["vy"] <= y < window["vy"] + window["vh"],
+              "control %r of %r lies where the window cannot be seen (%d,%d outside %s)" %
+              (name, window["title"], x, y, (window["vx"], window["vy"], window["vw"], window["vh"])))
+        self.click(x, y, button, double)
 
     def type_into(self, window, name, text, replace=True):
         """Clicks into an entry and types, replacing what it held."""

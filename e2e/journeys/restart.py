@@ -33,21 +33,21 @@ def second_start_raises_first(s):
 def positions_kept(s):
     p, frame = first_start(s)
     # The user moves and sizes the frame.
-    s.x(["xdotool", "windowsize", "--sync", frame["winid"], "900", "640"], check_rc=True)
-    s.x(["xdotool", "windowmove", "--sync", frame["winid"], "120", "90"], check_rc=True)
-    frame = wait_for(lambda: [w for w in p.windows() if w["procedure"] == FRAME and w["fw"] >= 890
-                              and abs(w["fx"] - 120) <= 10][0:1], 5, what="the frame to move")[0]
+    s.x(["xdotool", "windowsize", "--sync", frame["winid"], "1100", "900"], check_rc=True)
+    s.x(["xdotool", "windowmove", "--sync", frame["winid"], "60", "40"], check_rc=True)
+    frame = wait_for(lambda: [w for w in p.windows() if w["procedure"] == FRAME and w["fw"] >= 1090
+                              and abs(w["fx"] - 60) <= 10][0:1], 5, what="the frame to move")[0]
     tasks = p.window(procedure="BrowseSchedule")
 
-    # A window opened and closed three times comes back where it was.
-    menu(s, p, frame, "View", "To Do List")
-    todo = p.window(procedure="BrowseToDoList")
+    # A window closed and opened again three times comes back where it was.
+    again = tasks
     for cycle in range(3):
-        s.click_control(todo if cycle == 0 else again, "Close")
-        p.gone(procedure="BrowseToDoList")
-        menu(s, p, frame, "View", "To Do List")
-        again = p.window(procedure="BrowseToDoList")
-        check(same_place(todo, again), "the to-do list stays at %s, not %s (cycle %d)" % (place(todo), place(again), cycle))
+        s.click_control(again, "Close")
+        p.gone(procedure="BrowseSchedule")
+        menu(s, p, frame, "View", "Schedule")
+        again = p.window(procedure="BrowseSchedule")
+        check(same_place(tasks, again), "the schedule list stays at %s, not %s (cycle %d)" %
+              (place(tasks), place(again), cycle + 1))
 
     exit_program(s, p, frame)
     p2, frame2 = start_again(s)

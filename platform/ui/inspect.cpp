@@ -8,6 +8,7 @@
 //   {"pid": 123, "windows": [ {window}, ... ]}
 //   window:  title, procedure ("" for a Qt dialog or menu of the host), thread, class, mdi,
 //            x y w h (the client area in screen pixels), fx fy fw fh (with the frame),
+//            vx vy vw vh (the part that can be seen: an MDI child only within its MDI area),
 //            visible, minimized, exposed, modal, active, controls: [ {control}, ... ]
 //            bars: [ {the menu bar's menus and the toolbars' buttons: kind, text, x y w h, ...} ]
 //   control: kind (the runtime's kind, or the Qt class for a host dialog's widgets), feq, name,
@@ -34,6 +35,8 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QMainWindow>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -163,6 +166,16 @@ QJsonObject describeTop(QWidget* top) {
   o.insert("fy", frameAt.y());
   o.insert("fw", frame.width());
   o.insert("fh", frame.height());
+  // Where the window can be seen: an MDI child only inside its frame's MDI area.
+  QRect seen(frameAt, frame.size());
+  if (auto* sub = qobject_cast<QMdiSubWindow*>(top); sub != nullptr && sub->mdiArea() != nullptr) {
+    QWidget* area = sub->mdiArea()->viewport();
+    seen &= QRect(area->mapToGlobal(QPoint(0, 0)), area->size());
+  }
+  o.insert("vx", seen.x());
+  o.insert("vy", seen.y());
+  o.insert("vw", seen.width());
+  o.insert("vh", seen.height());
   return o;
 }
 
