@@ -12,7 +12,9 @@
 //            visible, minimized, exposed, modal, active, controls: [ {control}, ... ]
 //            bars: [ {the menu bar's menus and the toolbars' buttons: kind, text, x y w h, ...} ]
 //   control: kind (the runtime's kind, or the Qt class for a host dialog's widgets), feq, name,
-//            text, x y w h (screen pixels), enabled, visible, need, have, fits
+//            text, x y w h (screen pixels), enabled, visible, need, have, fits; a list also
+//            rows: [ {position, selected, cells: [text, ...], x y w h} ] for the rows in sight;
+//            a tab the place of its caption and whether it is the chosen one
 //
 // A popup menu is listed as a window whose controls are its items (kind "QAction", with their
 // place and whether they open a submenu).
@@ -50,6 +52,7 @@
 #include <cstdlib>
 #include <set>
 
+#include "platform/ui/list_control.h"
 #include "platform/ui/runtime.h"
 #include "platform/ui/window.h"
 
@@ -229,6 +232,25 @@ QJsonObject describeTab(Window& w, Control& tab) {
   return {};
 }
 
+// The rows a list shows: each row's cells as shown and where the row lies on the screen.
+QJsonArray describeRows(const ListControl& list) {
+  QJsonArray rows;
+  QWidget* v = list.view();
+  if (v == nullptr) return rows;
+  const QPoint origin = v->mapToGlobal(QPoint(0, 0));
+  const std::vector<int>& shown = list.shownRows();
+  const int end = std::min<int>(static_cast<int>(shown.size()), list.topIndex() + list.items());
+  for (int i = std::max(0, list.topIndex()); i < end; ++i) {
+    const int position = shown[static_cast<size_t>(i)];
+    QJsonArray cells;
+    for (int column = 1; column <= list.columnCount(); ++column) cells.append(q(list.cell(position, column).text));
+    const int y = list.headerHeightPx() + (i - list.topIndex()) * list.rowHeightPx();
+    rows.append(QJsonObject{{"position", position}, {"selected", position == list.selected()}, {"cells", cells},
+                            {"x", origin.x()}, {"y", origin.y() + y}, {"w", v->width()}, {"h", list.rowHeightPx()}});
+  }
+  return rows;
+}
+
 QJsonObject describeWindow(Window& w) {
   QWidget* top = w.view();
   QJsonObject o = describeTop(top);
@@ -252,6 +274,7 @@ QJsonObject describeWindow(Window& w) {
     d.insert("feq", feq);
     d.insert("name", q(c->name()));
     d.insert("text", q(c->screenText()));
+    if (auto* list = dynamic_cast<ListControl*>(c)) d.insert("rows", describeRows(*list));
     controls.append(d);
   }
   o.insert("controls", controls);
