@@ -477,6 +477,8 @@ class Session:
         check(c["visible"], "control %r of %r is not visible" % (name, window["title"]))
         check(c["enabled"], "control %r of %r is disabled" % (name, window["title"]))
         x, y = c["x"] + c["w"] // 2, c["y"] + c["h"] // 2
+        if "checked" in c:  # a check box or radio takes clicks on its box and text only
+            x = c["x"] + min(8, c["w"] // 2)
         check(window["vx"] <= x < window["vx"] + window["vw"] and window["vy"] <= y < window["vy"] + window["vh"],
               "control %r of %r lies where the window cannot be seen (%d,%d outside %s)" %
               (name, window["title"], x, y, (window["vx"], window["vy"], window["vw"], window["vh"])))

@@ -12,7 +12,8 @@
 //            visible, minimized, exposed, modal, active, controls: [ {control}, ... ]
 //            bars: [ {the menu bar's menus and the toolbars' buttons: kind, text, x y w h, ...} ]
 //   control: kind (the runtime's kind, or the Qt class for a host dialog's widgets), feq, name,
-//            text, x y w h (screen pixels), enabled, visible, need, have, fits; a list also
+//            text, x y w h (screen pixels), enabled, visible, checked (check boxes and radios),
+//            need, have, fits; a list also
 //            rows: [ {position, selected, cells: [text, ...], x y w h} ] for the rows in sight;
 //            a tab the place of its caption and whether it is the chosen one
 //
@@ -143,6 +144,7 @@ QString shownText(QWidget* v) {
 
 QJsonObject describeView(QWidget* v) {
   QJsonObject c{{"text", shownText(v)}, {"enabled", v->isEnabled()}, {"visible", v->isVisible()}};
+  if (auto* b = qobject_cast<QAbstractButton*>(v); b != nullptr && b->isCheckable()) c.insert("checked", b->isChecked());
   merge(c, place(v));
   const Fit f = measure(v);
   c.insert("need", f.need);
