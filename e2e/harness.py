@@ -175,9 +175,19 @@ class Program:
             w = wait_for(find, timeout, what="%s to show %s" % (self.name, desc))
         except Failure as e:
             raise Failure("%s; open: %s" % (e, self.describe()))
+        # The window manager maps and places it a moment after Qt shows it: wait for that, and
+        # until its place holds still, so that clicks land where the controls are.
+        wait_for(lambda: self.session.is_viewable(w["winid"]), 5, what="window %s mapped" % desc)
+        last = [None]
+
+        def settled():
+            now = find()
+            key = now and (now["fx"], now["fy"], now["fw"], now["fh"], now["x"], now["y"])
+            steady = key is not None and key == last[0]
+            last[0] = key
+            return now if steady else None
+        w = wait_for(settled, 5, interval=0.15, what="window %s to hold still" % desc)
         if shot:
-            # The window manager maps it a moment after Qt shows it.
-            wait_for(lambda: self.session.is_viewable(w["winid"]), 5, what="window %s mapped" % desc)
             self.session.shoot_window(w)
         return w
 
@@ -355,6 +365,8 @@ class Session:
                     p.wait()
         self.helpers = []
         for p in self.programs:
+            if not os.path.isfile(p.log_path):  # a companion's output is its parent's
+                continue
             try:
                 shutil.copy(p.log_path, self.out_dir)
             except OSError:
@@ -482,6 +494,9 @@ class Session:
         check(window["vx"] <= x < window["vx"] + window["vw"] and window["vy"] <= y < window["vy"] + window["vh"],
               "control %r of %r lies where the window cannot be seen (%d,%d outside %s)" %
               (name, window["title"], x, y, (window["vx"], window["vy"], window["vw"], window["vh"])))
+        if not window["active"]:
+            # Brought to the front first, as a user does with a window that another one covers.
+            self.activate(window)
         self.click(x, y, button, double)
 
     def type_into(self, window, name, text, replace=True):
