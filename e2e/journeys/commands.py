@@ -185,8 +185,15 @@ def every_command(s, env=None):
         if w["class"] != TRAY_ICON_CLASS:
             problems.extend("start-up: %s" % m for m in visual_problems(s, w))
     # The start-up list is closed, so that View > Schedule has a window to open.
-    s.click_control(p.window(procedure="BrowseSchedule", shot=False), "?Close")
-    p.gone(procedure="BrowseSchedule")
+    for attempt in range(2):
+        s.click_control(p.window(procedure="BrowseSchedule", shot=False), "?Close")
+        try:
+            p.gone(procedure="BrowseSchedule", timeout=5)
+            break
+        except Failure:
+            if attempt:
+                raise
+            problems.append("start-up: the schedule list's Close button took a second click")
     for path, enabled in menu_paths(s, p, frame):
         if tuple(path) in SKIP or tuple(path) in NO_WINDOW or not enabled:
             continue
