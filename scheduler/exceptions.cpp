@@ -151,7 +151,7 @@ void makeShiftedCopy(ScheduleRecord& t, ExceptionStore& store, bool forward) {
       break;
     }
   }
-  if (files::COMPAREDATEMINUTE(rt::TODAY(), rt::CLOCK(), copy.Date, copy.Time) > 0) {
+  if (files::COMPAREDATE(rt::TODAY(), rt::CLOCK(), copy.Date, copy.Time) > 0) {
     store.writeLog(t.Description.str() + " (" + files::FMTDATE(copy.Date) + ")", "Shifted task passed");
     t.ExceptionLink = 0;
     return;

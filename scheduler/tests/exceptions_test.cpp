@@ -494,8 +494,8 @@ TEST(ApplyExceptions, APreviousDayCopyWhoseMomentHasPassedIsNotMade) {
   const Row rows[] = {
       {"the day before", ymd(2023, 12, 23), at(12, 0), true},
       {"that morning, before 09:00", ymd(2023, 12, 24), at(8, 59), true},
-      {"within its minute", ymd(2023, 12, 24), at(9, 0, 30), true},
-      {"a minute later", ymd(2023, 12, 24), at(9, 1), false},
+      {"at its moment", ymd(2023, 12, 24), at(9, 0), true},
+      {"half a minute later", ymd(2023, 12, 24), at(9, 0, 30), false},
       {"on the holiday itself", kXmas, at(8, 0), false},
   };
   for (const ExceptionPass pass : {ExceptionPass::NewOccurrence, ExceptionPass::SameOccurrence}) {

@@ -215,6 +215,31 @@ struct NightTask {
   bool skippedOverdue = false;
 };
 
+TEST_F(Runner, DailyTaskBeforeAHolidayWithPreviousDayRunsOnceAndLogsTheShiftThatPassed) {
+  // 25 December 2024 is a holiday; the copy for it would go on the 24th at 09:00, the moment of
+  // the run that moves the task on: it would run a second time at once.
+  const int32_t eve = ymd(2024, 12, 24);
+  addHoliday(ymd(2024, 12, 25));
+  rt::setTestClock(eve, at(9, 0, 20));
+  files::ScheduleRec t = reminderTask("Custom", eve, at(9, 0));
+  t.Every = 1;
+  t.EveryType = "day(s)";
+  t.ExceptHolidays = 1;
+  t.ShiftType = "Previous day";
+  t.NoHistory = 1;
+  const int32_t id = addTask(t);
+  FindNextTask();
+  FindNextTask();
+  EXPECT_EQ(reminders.size(), 1u);
+  EXPECT_EQ(storedTasks().size(), 1u) << "no copy";
+  const files::ScheduleRec stored = storedTask(id);
+  EXPECT_EQ(stored.Date, ymd(2024, 12, 25));
+  EXPECT_EQ(stored.SkipNextTime, 1);
+  bool logged = false;
+  for (const auto& [label, text] : logLines()) logged |= label == "Shifted task passed";
+  EXPECT_TRUE(logged);
+}
+
 // The nights the local clock is put forward and back (Europe/Berlin, 2027): the test clock shows
 // what the local clock shows, minute by minute of real time, and the runner looks on every tick.
 class RunnerOverClockChange : public Runner {
