@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <string>
@@ -140,9 +141,16 @@ Instants instantsOf(int32_t date, int32_t time) {
 
 // How long ago (centiseconds) the moment was, as time has passed, not as the local clock reads:
 // on the nights the clock is put forward or back the two differ by the hour. Where the clock's
-// reading is ambiguous, the moment counts as late as possible and now as early as possible.
+// reading is ambiguous, the moment counts as late as possible; now is the reading the system clock
+// is at (the earlier one under a test clock, which has only the reading).
 int64_t centisecondsSince(int32_t date, int32_t time, int32_t nowDate, int32_t nowTime) {
-  const int64_t due = instantsOf(date, time).latest, now = instantsOf(nowDate, nowTime).earliest;
+  const int64_t due = instantsOf(date, time).latest;
+  const Instants nowAt = instantsOf(nowDate, nowTime);
+  int64_t now = nowAt.earliest;
+  if (!rt::hasTestClock()) {
+    const int64_t real = int64_t(std::time(nullptr));
+    if (std::llabs(real - nowAt.latest) < std::llabs(real - nowAt.earliest)) now = nowAt.latest;
+  }
   const auto part = [](int32_t t) { return t > 0 ? (t - 1) % 100 : 0; };
   return (now - due) * 100 + part(nowTime) - part(time);
 }
