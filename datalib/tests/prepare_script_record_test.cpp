@@ -87,7 +87,7 @@ Args withPasswords(Args words) {
   }
   return words;
 }
-Args wordsWithPasswords(const std::string& command) { return withPasswords(ov::rt::splitCommandLine(command)); }
+Args wordsWithPasswords(std::string_view command) { return withPasswords(ov::rt::splitCommandLine(command)); }
 
 ScriptingRec step(std::string_view action, const std::function<void(ScriptingRec&)>& fill = {}) {
   ScriptingRec r;
@@ -178,7 +178,7 @@ TEST(PrepareScriptRecord, CompanionCommandLinesSplitBackIntoTheirValues) {
     ScriptingRec r = c.step;
     EXPECT_EQ(PREPARESCRIPTRECORD(r, 100, 1), 0);
     expectStartProgram(r);
-    EXPECT_EQ(wordsWithPasswords(r.Command.clipped()), c.want) << r.Command.clipped();
+    EXPECT_EQ(wordsWithPasswords(std::string(r.Command.clipped())), c.want) << r.Command.clipped();
   }
   EXPECT_TRUE(fx.log.empty());
   EXPECT_EQ(fx.secretFiles(), 0u);
@@ -309,7 +309,7 @@ TEST(PrepareScriptRecord, RewrittenMailStepShowsNoPassword) {
   // The status is the command and the step's folder field, which still holds the user name.
   EXPECT_EQ(SCRIPTSTATUS(r).find("hunter2"), std::string::npos) << SCRIPTSTATUS(r);
   EXPECT_TRUE(SCRIPTSTATUS(r).starts_with(fx.dir() + "ov_pop SERVER=pop USER=bob PASSWORDFILE=")) << SCRIPTSTATUS(r);
-  EXPECT_EQ(wordsWithPasswords(r.Command.clipped()).at(3), "<password: hunter2>");
+  EXPECT_EQ(wordsWithPasswords(std::string(r.Command.clipped())).at(3), "<password: hunter2>");
 }
 
 

@@ -1,6 +1,11 @@
 // Export and import runs against real tables in a temporary data folder.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <cerrno>
+#include <csignal>
+
 #include <algorithm>
 #include <array>
 #include <filesystem>
@@ -461,6 +466,61 @@ TEST_F(ImpexRun, FailedExportLeavesTheOldFile) {
   EXPECT_EQ(readAll(path), "old");
   ASSERT_TRUE(exportAll(t, path));
   EXPECT_EQ(readAll(path).rfind("\"TDO:Notes\",\"TDO:Resolution\",\"TDO:Done\"", 0), 0u);
+}
+
+// A write that fails (here the file size limit, as a full disk would) stops the run with the
+// path and the system's error; Retry writes the same lines again at the same place and the run
+// goes on to a whole file; giving up leaves the old file as it was.
+TEST_F(ImpexRun, FailedExportWriteIsRetriedOrLeavesTheOldFile) {
+  DataFolder dir;
+  const ImpexTable& t = *findImpexTable("TODO");
+  ASSERT_EQ(openOrCreate(*t.file), rt::Err::None);
+  for (int i = 0; i < 300; ++i) {
+    t.file->clear();
+    files::TDO.ToDo = "task " + std::to_string(i);
+    files::TDO.Notes = std::string(400, 'n');
+    ASSERT_EQ(t.file->add(), rt::Err::None);
+  }
+  const std::string whole = (dir.root() / "whole.csv").string(), path = (dir.root() / "todo.csv").string();
+  ASSERT_TRUE(exportAll(t, whole));
+  ASSERT_GT(readAll(whole).size(), 100000u);
+
+  struct rlimit saved {};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  auto limitFiles = [&](rlim_t bytes) {
+    struct rlimit l = saved;
+    l.rlim_cur = bytes;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &l), 0);
+  };
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  for (const bool retry : {true, false}) {
+    SCOPED_TRACE(retry ? "retried" : "given up");
+    { std::ofstream(path) << "old"; }
+    ExportRun run(t, allFields(t), true);
+    ASSERT_TRUE(run.begin(path));
+    limitFiles(32 * 1024);
+    ExportRun::Step s;
+    while ((s = run.step(25)) == ExportRun::Step::More) {
+    }
+    limitFiles(saved.rlim_cur);
+    ASSERT_EQ(s, ExportRun::Step::Failed);
+    EXPECT_TRUE(run.writeFailed());
+    EXPECT_FALSE(run.readFailed());
+    EXPECT_EQ(run.error().rfind("Cannot ADD to " + path + ": Error #" + std::to_string(EFBIG) + " - ", 0), 0u) << run.error();
+    if (retry) {
+      ASSERT_TRUE(run.retryWrite()) << run.error();
+      while ((s = run.step(25)) == ExportRun::Step::More) {
+      }
+      EXPECT_EQ(s, ExportRun::Step::Done);
+      ASSERT_TRUE(run.finish()) << run.error();
+      EXPECT_EQ(readAll(path), readAll(whole));
+    } else {
+      run.abandon();
+      EXPECT_EQ(readAll(path), "old");
+      EXPECT_FALSE(std::filesystem::exists(path + ".part"));
+    }
+  }
+  std::signal(SIGXFSZ, oldHandler);
 }
 
 }  // namespace
