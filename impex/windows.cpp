@@ -101,6 +101,8 @@ class MarkListInput : public QObject {
 
 }  // namespace
 
+namespace {
+
 // After a write of the export file failed: asks Retry or Abort until the write succeeds (true)
 // or the user aborts (false: the run is dropped, the old file stays, and a box says so).
 bool askRetryWrite(ExportRun& run, const std::string& path) {
@@ -115,6 +117,8 @@ bool askRetryWrite(ExportRun& run, const std::string& path) {
   MESSAGE("The export was aborted.|Nothing was exported; " + path + " is as it was.", "Export Failed", Icon::Hand);
   return false;
 }
+
+}  // namespace
 
 bool openImpexTable(const ImpexTable& table) {
   db::File& f = *table.file;

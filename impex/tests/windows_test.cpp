@@ -6,8 +6,11 @@
 #include <QListWidget>
 #include <QtTest/QTest>
 
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -80,6 +83,54 @@ TEST(ImpexWindows, ExportEverythingThenImportIt) {
   EXPECT_FALSE(host.pending());
   ASSERT_EQ(openOrCreate(files::TODO), rt::Err::None);
   EXPECT_EQ(files::TODO.records(), 4);  // the two exported ones came back beside the originals
+}
+
+// A write that fails offers Retry and Abort: Retry writes again (and here fails again), Abort
+// ends the export with a box saying so, the old file as it was and no "Process Completed".
+TEST(ImpexWindows, FailedWriteOffersRetryAndAbort) {
+  ui::test::application();
+  DataFolder dir;
+  ASSERT_EQ(openOrCreate(files::TODO), rt::Err::None);
+  for (int i = 0; i < 200; ++i) {
+    files::TODO.clear();
+    files::TDO.ToDo = "task " + std::to_string(i);
+    files::TDO.Notes = std::string(400, 'n');
+    ASSERT_EQ(files::TODO.add(), rt::Err::None);
+  }
+  ASSERT_EQ(files::TODO.close(), rt::Err::None);
+  const std::string csv = (dir.root() / "todo.csv").string();
+  { std::ofstream(csv) << "old"; }
+
+  struct rlimit saved {};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  ScriptedHost host;
+  runScript([&](Driver& d) {
+    rt::setCommandLine("ov_impex E TODO");
+    d.later([] { EXPECT_TRUE(ImpExDispatch()); });
+    ui::test::WindowDriver w = d.waitWindow("ExportTodo");
+    host.expectFile("Export File", {csv});
+    host.expectMessage("Cannot ADD to " + csv, ui::BUTTON::Retry);
+    host.expectMessage("Cannot ADD to " + csv, ui::BUTTON::Abort);
+    host.expectMessage("The export was aborted.", ui::BUTTON::Ok);
+    struct rlimit l = saved;
+    l.rlim_cur = 16 * 1024;  // a file larger than this cannot be written: the export's is
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &l), 0);
+    w.press("?OK");
+    d.waitClosed(w);
+  });
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, oldHandler);
+  EXPECT_FALSE(host.pending());
+  const std::vector<ui::MessageRequest> shown = host.messages();
+  ASSERT_EQ(shown.size(), 3u);
+  EXPECT_EQ(shown[0].title, "Cannot ADD to " + csv);
+  EXPECT_EQ(shown[0].buttons, ui::BUTTON::Retry | ui::BUTTON::Abort);
+  EXPECT_EQ(shown[0].defaultButton, ui::BUTTON::Abort);
+  EXPECT_EQ(shown[0].text.rfind("Cannot ADD to " + csv + ": Error #" + std::to_string(EFBIG), 0), 0u) << shown[0].text;
+  EXPECT_EQ(shown[2].title, "Export Failed");
+  EXPECT_EQ(readAll(csv), "old");
+  EXPECT_FALSE(std::filesystem::exists(csv + ".part"));
 }
 
 TEST(ImpexWindows, NoFieldsChosenKeepsTheWindow) {
