@@ -315,25 +315,49 @@ TEST(PrepareScriptRecord, RewrittenMailStepShowsNoPassword) {
 
 TEST(PrepareScriptRecord, CompanionStartsWithExactlyItsArgumentsAndNoPasswordInSight) {
   Fixture fx;
-  // A stand-in companion that writes its command line as every local user sees it
+  // Stand-in companions that write their command line as every local user sees it
   // (/proc/<pid>/cmdline, what ps shows), then each argument on a line of its own.
   const std::string out = fx.exe.path + "/args.txt", seen = fx.exe.path + "/cmdline.txt";
-  std::ofstream(fx.exe.path + "/ov_pop") << "#!/bin/sh\ncat /proc/$$/cmdline > '" << seen
-                                         << "'\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" << out << "'\n";
-  std::filesystem::permissions(fx.exe.path + "/ov_pop", std::filesystem::perms::owner_all);
-  ScriptingRec r = step("Get Email", [](auto& s) {
-    s.Command = "pop x.org"; s.Path = "C:\\Mail\\"; s.DDECommand = "a\"b c"; s.WindowTitleToCheckFor = "/F"; s.EmailID = 1;
-  });
-  ASSERT_EQ(PREPARESCRIPTRECORD(r, 100, 1), 0);
-  int exitCode = -1;
-  ASSERT_EQ(ov::rt::runProgram(r.Command.clipped(), exitCode, {}, 10000), 0) << r.Command.clipped();
-  EXPECT_EQ(exitCode, 0);
-  std::ifstream in(out);
-  Args got;
-  for (std::string line; std::getline(in, line);) got.push_back(line);
-  std::ifstream cmdline(seen, std::ios::binary);
-  const std::string shown((std::istreambuf_iterator<char>(cmdline)), std::istreambuf_iterator<char>());
-  EXPECT_NE(shown.find("SERVER=pop x.org"), std::string::npos) << shown;
-  EXPECT_EQ(shown.find("a\"b c"), std::string::npos) << shown;
-  EXPECT_EQ(withPasswords(got), (Args{"SERVER=pop x.org", "USER=C:\\Mail\\", "<password: a\"b c>", "/F", "/DELETE"}));
+  for (const char* name : {"ov_pop", "OVFTP"}) {
+    std::ofstream(fx.exe.path + "/" + name) << "#!/bin/sh\ncat /proc/$$/cmdline > '" << seen
+                                            << "'\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" << out << "'\n";
+    std::filesystem::permissions(fx.exe.path + "/" + name, std::filesystem::perms::owner_all);
+  }
+  struct Case {
+    const char* name;
+    ScriptingRec step;
+    const char* password;
+    Args want;
+  };
+  const Case kCases[] = {
+      {"get email",
+       step("Get Email", [](auto& s) {
+         s.Command = "pop x.org"; s.Path = "C:\\Mail\\"; s.DDECommand = "a\"b c"; s.WindowTitleToCheckFor = "/F";
+         s.EmailID = 1;
+       }),
+       "a\"b c", {"SERVER=pop x.org", "USER=C:\\Mail\\", "<password: a\"b c>", "/F", "/DELETE"}},
+      {"ftp upload",
+       step("File Actions", [](auto& s) {
+         s.DDEType = "FTP Upload"; s.Command = "/r/a.txt"; s.Path = "/l/a.txt"; s.DDEApplicationName = "ftp.x.org";
+         setTopicHalves(s, "bob", "s3 cret!");
+       }),
+       "s3 cret!", {"U", "/r/a.txt", "/l/a.txt", "ftp.x.org", "bob", "", "<password: s3 cret!>", "/AUTO"}},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    ScriptingRec r = c.step;
+    ASSERT_EQ(PREPARESCRIPTRECORD(r, 100, 1), 0);
+    int exitCode = -1;
+    ASSERT_EQ(ov::rt::runProgram(r.Command.clipped(), exitCode, {}, 10000), 0) << r.Command.clipped();
+    EXPECT_EQ(exitCode, 0);
+    std::ifstream in(out);
+    Args got;
+    for (std::string line; std::getline(in, line);) got.push_back(line);
+    std::ifstream cmdline(seen, std::ios::binary);
+    const std::string shown((std::istreambuf_iterator<char>(cmdline)), std::istreambuf_iterator<char>());
+    EXPECT_NE(shown.find(c.want[0]), std::string::npos) << shown;
+    EXPECT_EQ(shown.find(c.password), std::string::npos) << shown;
+    EXPECT_EQ(withPasswords(got), c.want);
+  }
+  EXPECT_EQ(fx.secretFiles(), 0u);
 }
