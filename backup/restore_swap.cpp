@@ -1,0 +1,214 @@
+#include "backup/restore_swap.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include "platform/os/instance_lock.h"
+#include "platform/os/win_msg.h"
+
+namespace ov::backup {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kJournals[] = {"-wal", "-shm"};
+
+std::string programName(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/comm");
+  std::string name;
+  std::getline(in, name);
+  return name.empty() ? std::string("another program") : name;
+}
+
+// Processes of this user with a descriptor on the file (device and inode).
+std::vector<FileUser> processesWithOpen(dev_t dev, ino_t ino) {
+  std::vector<FileUser> out;
+  DIR* proc = ::opendir("/proc");
+  if (!proc) return out;
+  const pid_t self = ::getpid();
+  while (dirent* e = ::readdir(proc)) {
+    char* end = nullptr;
+    const long pid = std::strtol(e->d_name, &end, 10);
+    if (pid <= 0 || *end != '\0' || pid == self) continue;
+    const std::string fdDir = "/proc/" + std::string(e->d_name) + "/fd";
+    DIR* fds = ::opendir(fdDir.c_str());
+    if (!fds) continue;  // another user's process, or one that just ended
+    bool found = false;
+    while (dirent* f = ::readdir(fds)) {
+      if (f->d_name[0] == '.') continue;
+      struct stat st {};
+      if (::stat((fdDir + "/" + f->d_name).c_str(), &st) == 0 && st.st_dev == dev && st.st_ino == ino) {
+        found = true;
+        break;
+      }
+    }
+    ::closedir(fds);
+    if (found) out.push_back({static_cast<pid_t>(pid), programName(static_cast<pid_t>(pid))});
+  }
+  ::closedir(proc);
+  return out;
+}
+
+// Opens `path` and takes an exclusive lock without waiting: the descriptor, or -1 with `busy` set
+// when another holder's lock is in the way (-1 without it when the file cannot be opened).
+int lockFile(const std::string& path, bool& busy) {
+  busy = false;
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
+  if (fd < 0) return -1;
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    busy = errno == EWOULDBLOCK;
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+bool isFile(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+}  // namespace
+
+std::vector<FileUser> programsUsing(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return {};
+  std::vector<FileUser> users = processesWithOpen(st.st_dev, st.st_ino);
+  if (users.empty()) {
+    bool busy = false;
+    int fd = lockFile(path, busy);
+    if (fd >= 0) ::close(fd);
+    if (busy) users.push_back({0, "another program"});
+  }
+  return users;
+}
+
+bool mainProgramRunsOn(const std::string& folder) {
+  std::error_code ec;
+  const fs::path canonical = fs::canonical(folder.empty() ? fs::path(".") : fs::path(folder), ec);
+  if (ec) return false;  // a folder that does not exist yet has nobody working in it
+  os::InstanceLock lock;
+  return lock.acquire(os::InstanceLock::dataFolderName(canonical.string())) == os::winerr::kAlreadyExists;
+}
+
+RestoreSwap::~RestoreSwap() {
+  discard();
+  for (int fd : m_locks) ::close(fd);
+}
+
+void RestoreSwap::discard() {
+  std::error_code ec;
+  if (!m_staging.empty()) fs::remove_all(m_staging, ec);
+  m_staging.clear();
+  if (!m_aside.empty()) fs::remove(m_aside, ec);  // only when empty: it may hold the only copy of a file
+}
+
+bool RestoreSwap::stage() {
+  std::error_code ec;
+  fs::create_directories(m_folder, ec);
+  std::string tmpl = m_folder + "/.qmtback-XXXXXX";
+  if (!::mkdtemp(tmpl.data())) return false;
+  m_staging = tmpl;
+  return true;
+}
+
+std::vector<std::string> RestoreSwap::stagedFiles() const {
+  std::vector<std::string> out;
+  std::error_code ec;
+  for (fs::recursive_directory_iterator it(m_staging, ec), end; !ec && it != end; it.increment(ec))
+    if (!it->is_directory(ec)) out.push_back(fs::relative(it->path(), m_staging, ec).string());
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+std::vector<std::string> RestoreSwap::holders() {
+  std::vector<std::string> out;
+  std::set<std::string> seen;
+  for (const std::string& rel : stagedFiles()) {
+    const std::string target = m_folder + "/" + rel;
+    struct stat st {};
+    if (::stat(target.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+    bool busy = false;
+    int fd = lockFile(target, busy);
+    if (fd >= 0) m_locks.push_back(fd);
+    std::vector<FileUser> users = processesWithOpen(st.st_dev, st.st_ino);
+    if (users.empty() && busy) users.push_back({0, "another program"});
+    for (const FileUser& u : users) {
+      std::string text = u.pid > 0 ? u.program + " (process " + std::to_string(u.pid) + ")" : u.program;
+      if (seen.insert(text).second) out.push_back(text);
+    }
+  }
+  return out;
+}
+
+bool RestoreSwap::commit(std::string& failed) {
+  const std::vector<std::string> files = stagedFiles();
+  const std::set<std::string> staged(files.begin(), files.end());
+  std::string tmpl = m_folder + "/.qmtback-old-XXXXXX";
+  if (!::mkdtemp(tmpl.data())) {
+    failed = m_folder;
+    return false;
+  }
+  m_aside = tmpl;
+
+  struct Move {
+    std::string from, to;
+  };
+  std::vector<Move> done;
+  std::error_code ec;
+  auto move = [&](const std::string& from, const std::string& to) {
+    fs::create_directories(fs::path(to).parent_path(), ec);
+    if (std::rename(from.c_str(), to.c_str()) != 0) return false;
+    done.push_back({from, to});
+    return true;
+  };
+
+  bool ok = true;
+  for (const std::string& rel : files) {
+    const std::string target = m_folder + "/" + rel;
+    // The file it replaces, and that file's journals unless the archive brings them.
+    std::vector<std::string> old{""};
+    for (const char* j : kJournals)
+      if (!staged.count(rel + j)) old.push_back(j);
+    for (const std::string& suffix : old) {
+      if (isFile(target + suffix) && !move(target + suffix, m_aside + "/" + rel + suffix)) {
+        ok = false;
+        break;
+      }
+    }
+    if (!ok || !move(m_staging + "/" + rel, target)) {
+      ok = false;
+      failed = target;
+      break;
+    }
+  }
+  if (ok) {
+    fs::remove_all(m_aside, ec);
+    m_aside.clear();
+    return true;
+  }
+  // Everything back as it was, newest move first.
+  m_putBack = true;
+  for (auto it = done.rbegin(); it != done.rend(); ++it)
+    if (std::rename(it->to.c_str(), it->from.c_str()) != 0) m_putBack = false;
+  if (m_putBack) {
+    fs::remove_all(m_aside, ec);
+    m_aside.clear();
+  } else {
+    failed += " (the files replaced so far are kept in " + m_aside + ")";
+    m_aside.clear();  // never removed: it holds the old files
+  }
+  return false;
+}
+
+}  // namespace ov::backup
