@@ -303,6 +303,7 @@ void RestoreOperation::Prepare(ui::Window* window, int progress1, int list, int 
 // extracted into a staging folder beside the data, then the files are moved into place as a whole.
 long RestoreOperation::Run() {
   m_refusal.clear();
+  m_refused = false;
   std::string folder =
       std::filesystem::absolute(rt::resolvePath(m_folder.empty() ? std::string(".") : clip(m_folder)))
           .lexically_normal()
@@ -311,6 +312,7 @@ long RestoreOperation::Run() {
   if (mainProgramRunsOn(folder)) {
     m_refusal = "ov98 is running on the data folder " + folder +
                 ".|Close ov98 and run the restore again. Nothing was restored.";
+    m_refused = true;
     return kRestoreRefused;
   }
   RestoreSwap swap(folder);
@@ -324,6 +326,7 @@ long RestoreOperation::Run() {
     m_refusal = "The files to be restored in " + folder + " are in use by " + names + ".|Close " +
                 (held.size() == 1 ? "that program" : "those programs") +
                 " and run the restore again. Nothing was restored.";
+    m_refused = true;
     return kRestoreRefused;
   }
   std::string failed;

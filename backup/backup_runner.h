@@ -126,16 +126,17 @@ class RestoreOperation {
   int RunNow();
 
   const std::string& folder() const { return m_folder; }
-  // Why the last run replaced nothing although the archive was sound ("" when it did not refuse).
-  const std::string& refusal() const { return m_refusal; }
+  // True when the last run refused because a program has the data open: nothing was replaced, and
+  // the same restore may work once that program is closed.
+  bool refused() const { return m_refused; }
   const RestoreJob& job() const { return m_job; }
   BackupUnzipClass& unzip() { return m_unzip; }
 
  private:
   RestoreJob m_job;
   BackupUnzipClass m_unzip;
-  std::string m_folder, m_refusal;
-  bool m_prepared = false;
+  std::string m_folder, m_refusal;  // m_refusal: why nothing was replaced, told by Finish
+  bool m_prepared = false, m_refused = false;
 };
 
 // The result texts.
