@@ -163,6 +163,7 @@ bool RestoreSwap::commit(std::string& failed) {
 
   struct Move {
     std::string from, to;
+    bool exchanged = false;
   };
   std::vector<Move> done;
   std::error_code ec;
@@ -172,21 +173,30 @@ bool RestoreSwap::commit(std::string& failed) {
     done.push_back({from, to});
     return true;
   };
+  // The new file and the old one trade places in one step, so that the data folder never lacks
+  // the file, not even for a moment; the old one lands in the staging folder. Where the file
+  // system cannot do that, the old file is moved aside first.
+  auto replace = [&](const std::string& staged, const std::string& target) {
+    if (!isFile(target)) return move(staged, target);
+    if (::renameat2(AT_FDCWD, staged.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE) == 0) {
+      done.push_back({staged, target, true});
+      return true;
+    }
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    return move(target, m_aside + "/" + fs::path(staged).lexically_relative(m_staging).string()) &&
+           move(staged, target);
+  };
 
   bool ok = true;
   for (const std::string& rel : files) {
     const std::string target = m_folder + "/" + rel;
-    // The file it replaces, and that file's journals unless the archive brings them.
-    std::vector<std::string> old{""};
+    // The old file's journals go aside unless the archive brings its own.
     for (const char* j : kJournals)
-      if (!staged.count(rel + j)) old.push_back(j);
-    for (const std::string& suffix : old) {
-      if (isFile(target + suffix) && !move(target + suffix, m_aside + "/" + rel + suffix)) {
+      if (!staged.count(rel + j) && isFile(target + j) && !move(target + j, m_aside + "/" + rel + j)) {
         ok = false;
         break;
       }
-    }
-    if (!ok || !move(m_staging + "/" + rel, target)) {
+    if (!ok || !replace(m_staging + "/" + rel, target)) {
       ok = false;
       failed = target;
       break;
@@ -199,14 +209,19 @@ bool RestoreSwap::commit(std::string& failed) {
   }
   // Everything back as it was, newest move first.
   m_putBack = true;
-  for (auto it = done.rbegin(); it != done.rend(); ++it)
-    if (std::rename(it->to.c_str(), it->from.c_str()) != 0) m_putBack = false;
+  for (auto it = done.rbegin(); it != done.rend(); ++it) {
+    const int rc = it->exchanged ? ::renameat2(AT_FDCWD, it->to.c_str(), AT_FDCWD, it->from.c_str(), RENAME_EXCHANGE)
+                                 : std::rename(it->to.c_str(), it->from.c_str());
+    if (rc != 0) m_putBack = false;
+  }
   if (m_putBack) {
     fs::remove_all(m_aside, ec);
     m_aside.clear();
   } else {
-    failed += " (the files replaced so far are kept in " + m_aside + ")";
-    m_aside.clear();  // never removed: it holds the old files
+    // Never removed: between them they hold the old files that could not be put back.
+    failed += " (the old files are kept in " + m_aside + " and " + m_staging + ")";
+    m_aside.clear();
+    m_staging.clear();
   }
   return false;
 }

@@ -87,6 +87,17 @@ TEST_F(RestoreProgram, ADamagedLastMemberLeavesEveryDataFileAsItWas) {
     EXPECT_EQ(readFile(data / f), std::string("old ") + f) << f;
   EXPECT_EQ(dataNames(), before);  // no staging folder left behind either
 
+  // A file that cannot be put in place (a folder holds its name) puts back every one before it.
+  fs::remove(data / "ZZLAST.TPS");
+  writeFile(data / "ZZLAST.TPS" / "inside", "a folder's file");
+  EXPECT_EQ(qmtback("RESTORE=good.zip PATH=data", out), 1) << out;
+  EXPECT_NE(out.find("Every data file was left as it was."), std::string::npos) << out;
+  for (const char* f : {"RO97.ZEZ", "OVCLPBRD.TPS", "OVTpl"}) EXPECT_EQ(readFile(data / f), std::string("old ") + f);
+  EXPECT_EQ(readFile(data / "RO97.ZEZ-wal"), "journal of the old RO97.ZEZ");
+  EXPECT_EQ(dataNames(), before);
+  fs::remove_all(data / "ZZLAST.TPS");
+  writeFile(data / "ZZLAST.TPS", "old ZZLAST.TPS");
+
   // The sound archive replaces them all; the old file's journal goes with the old file.
   ASSERT_EQ(qmtback("RESTORE=good.zip PATH=data", out), 0) << out;
   for (const char* f : {"RO97.ZEZ", "OVCLPBRD.TPS", "OVTpl"}) EXPECT_EQ(readFile(data / f), std::string("new ") + f);
