@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 
 #include "platform/os/instance_lock.h"
@@ -30,11 +31,16 @@ std::string programName(pid_t pid) {
   return name.empty() ? std::string("another program") : name;
 }
 
-// Processes of this user with a descriptor on the file (device and inode).
-std::vector<FileUser> processesWithOpen(dev_t dev, ino_t ino) {
-  std::vector<FileUser> out;
+using FileId = std::pair<dev_t, ino_t>;
+
+// The processes of this user with a descriptor on any of the files, by file; one pass over /proc.
+std::map<FileId, std::vector<FileUser>> processesWithOpen(const std::set<FileId>& files) {
+  std::map<FileId, std::vector<FileUser>> out;
   DIR* proc = ::opendir("/proc");
-  if (!proc) return out;
+  if (!proc || files.empty()) {
+    if (proc) ::closedir(proc);
+    return out;
+  }
   const pid_t self = ::getpid();
   while (dirent* e = ::readdir(proc)) {
     char* end = nullptr;
@@ -43,17 +49,15 @@ std::vector<FileUser> processesWithOpen(dev_t dev, ino_t ino) {
     const std::string fdDir = "/proc/" + std::string(e->d_name) + "/fd";
     DIR* fds = ::opendir(fdDir.c_str());
     if (!fds) continue;  // another user's process, or one that just ended
-    bool found = false;
+    std::set<FileId> found;
     while (dirent* f = ::readdir(fds)) {
       if (f->d_name[0] == '.') continue;
       struct stat st {};
-      if (::stat((fdDir + "/" + f->d_name).c_str(), &st) == 0 && st.st_dev == dev && st.st_ino == ino) {
-        found = true;
-        break;
-      }
+      if (::stat((fdDir + "/" + f->d_name).c_str(), &st) == 0 && files.count({st.st_dev, st.st_ino}))
+        found.insert({st.st_dev, st.st_ino});
     }
     ::closedir(fds);
-    if (found) out.push_back({static_cast<pid_t>(pid), programName(static_cast<pid_t>(pid))});
+    for (const FileId& id : found) out[id].push_back({static_cast<pid_t>(pid), programName(static_cast<pid_t>(pid))});
   }
   ::closedir(proc);
   return out;
@@ -83,7 +87,7 @@ bool isFile(const std::string& path) {
 std::vector<FileUser> programsUsing(const std::string& path) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) return {};
-  std::vector<FileUser> users = processesWithOpen(st.st_dev, st.st_ino);
+  std::vector<FileUser> users = processesWithOpen({{st.st_dev, st.st_ino}})[{st.st_dev, st.st_ino}];
   if (users.empty()) {
     bool busy = false;
     int fd = lockFile(path, busy);
@@ -132,8 +136,8 @@ std::vector<std::string> RestoreSwap::stagedFiles() const {
 }
 
 std::vector<std::string> RestoreSwap::holders() {
-  std::vector<std::string> out;
-  std::set<std::string> seen;
+  // First the locks (kept: nobody opens a file while it is replaced), then who has them open.
+  std::vector<std::pair<FileId, bool>> targets;  // file, and whether another's lock is in the way
   for (const std::string& rel : stagedFiles()) {
     const std::string target = m_folder + "/" + rel;
     struct stat st {};
@@ -141,7 +145,15 @@ std::vector<std::string> RestoreSwap::holders() {
     bool busy = false;
     int fd = lockFile(target, busy);
     if (fd >= 0) m_locks.push_back(fd);
-    std::vector<FileUser> users = processesWithOpen(st.st_dev, st.st_ino);
+    targets.push_back({{st.st_dev, st.st_ino}, busy});
+  }
+  std::set<FileId> ids;
+  for (const auto& t : targets) ids.insert(t.first);
+  std::map<FileId, std::vector<FileUser>> open = processesWithOpen(ids);
+  std::vector<std::string> out;
+  std::set<std::string> seen;
+  for (const auto& [id, busy] : targets) {
+    std::vector<FileUser> users = open[id];
     if (users.empty() && busy) users.push_back({0, "another program"});
     for (const FileUser& u : users) {
       std::string text = u.pid > 0 ? u.program + " (process " + std::to_string(u.pid) + ")" : u.program;
