@@ -13,6 +13,7 @@
 #include <fstream>
 #include <map>
 #include <set>
+#include <sstream>
 
 #include "platform/os/instance_lock.h"
 #include "platform/os/win_msg.h"
@@ -101,8 +102,33 @@ bool mainProgramRunsOn(const std::string& folder) {
   std::error_code ec;
   const fs::path canonical = fs::canonical(folder.empty() ? fs::path(".") : fs::path(folder), ec);
   if (ec) return false;  // a folder that does not exist yet has nobody working in it
-  os::InstanceLock lock;
-  return lock.acquire(os::InstanceLock::dataFolderName(canonical.string())) == os::winerr::kAlreadyExists;
+  const std::string name = os::InstanceLock::dataFolderName(canonical.string());
+  {
+    os::InstanceLock probe;
+    if (probe.acquire(name) != os::winerr::kAlreadyExists) return false;
+  }
+  // The name is made from the first characters of the folder's path only, so a folder inside the
+  // data folder (or beside it, with a long path in common) has the same one. The holder of the lock
+  // works in its data folder: it is this folder's main program only when it works here.
+  struct stat lockFile {};
+  if (::stat(os::InstanceLock::lockPath(name).c_str(), &lockFile) != 0) return true;
+  std::ifstream locks("/proc/locks");
+  bool holderSeen = false;
+  for (std::string line; std::getline(locks, line);) {
+    // "1: FLOCK  ADVISORY  WRITE 1234 fe:00:5678 0 EOF": the holder's pid and the file's inode.
+    std::istringstream in(line);
+    std::string id, kind, mode, access, file;
+    long pid = 0;
+    if (!(in >> id >> kind >> mode >> access >> pid >> file) || kind != "FLOCK") continue;
+    const size_t colon = file.rfind(':');
+    if (colon == std::string::npos || std::strtoull(file.c_str() + colon + 1, nullptr, 10) != lockFile.st_ino)
+      continue;
+    holderSeen = true;
+    const fs::path cwd = fs::read_symlink("/proc/" + std::to_string(pid) + "/cwd", ec);
+    if (ec) return true;  // a holder this user may not look at counts as working here
+    if (fs::equivalent(cwd, canonical, ec) || ec) return true;
+  }
+  return !holderSeen;
 }
 
 RestoreSwap::~RestoreSwap() {

@@ -156,13 +156,28 @@ TEST_F(RestoreProgram, NothingIsReplacedWhileAProgramHasTheDataOpen) {
   }
   EXPECT_TRUE(ov::backup::programsUsing(table).empty());
 
-  // The main program running on the folder refuses the restore too, even with no file open.
-  ov::os::InstanceLock mainProgram;
-  ASSERT_EQ(mainProgram.acquire(ov::os::InstanceLock::dataFolderName(fs::canonical(data).string())),
+  // ov98 on a data folder holds the folder's lock and works in it (this process plays it): the
+  // restore is refused even with no file open.
+  using ov::os::InstanceLock;
+  const fs::path folder = data / "a-data-folder-with-a-long-name";
+  const fs::path inside = folder / "inside";
+  fs::create_directories(inside);
+  fs::current_path(folder);
+  InstanceLock mainProgram;
+  ASSERT_EQ(mainProgram.acquire(InstanceLock::dataFolderName(fs::canonical(folder).string())),
             ov::os::winerr::kSuccess);
-  EXPECT_EQ(qmtback("RESTORE=old.zip PATH=data", out), 1) << out;
-  EXPECT_NE(out.find("ov98 is running on the data folder " + fs::canonical(data).string()), std::string::npos) << out;
+  EXPECT_EQ(qmtback("RESTORE=old.zip PATH=data/a-data-folder-with-a-long-name", out), 1) << out;
+  EXPECT_NE(out.find("ov98 is running on the data folder " + fs::canonical(folder).string()), std::string::npos)
+      << out;
+  // The lock's name comes from the start of the path only: a folder inside has the same one, but
+  // ov98 does not work there, and a restore into it goes ahead.
+  ASSERT_EQ(InstanceLock::dataFolderName(fs::canonical(inside).string()),
+            InstanceLock::dataFolderName(fs::canonical(folder).string()));
+  EXPECT_EQ(qmtback("RESTORE=old.zip PATH=data/a-data-folder-with-a-long-name/inside", out), 0) << out;
+  EXPECT_EQ(readFile(inside / "RO97.ZEZ"), "old RO97.ZEZ");
+  fs::current_path(scratch.work());
   mainProgram.release();
+  fs::remove_all(folder);
 
   // With everything closed the restore goes ahead.
   ASSERT_EQ(qmtback("RESTORE=old.zip PATH=data", out), 0) << out;
