@@ -19,6 +19,8 @@
 #include "editors/script_items.h"
 #include "platform/rt/ini.h"
 #include "platform/rt/paths.h"
+#include "platform/rt/picture.h"
+#include "platform/rt/text.h"
 #include "platform/ui/host.h"
 #include "platform/ui/list_control.h"
 #include "platform/ui/testing/list_driver.h"
@@ -532,6 +534,29 @@ TEST_F(TaskForm, ChangedCompletedTask) {
     EXPECT_EQ(files::Relate_SCHEDULE.Delete(), Err::None);
     (void)files::Relate_SCHEDULE.Close();
   }
+}
+
+TEST_F(TaskForm, ChangedTaskOpensOnItsFirstShownPageWithWhenItWasLastPerformed) {
+  files::FORMAT.TIME = "t7b";  // the configuration's default time picture, already blank when zero
+  const int32_t lastTime = 4 * 360000 + 47 * 6000 + 1;
+  seedTask("Water the plants", 1, [&] {
+    SCH.LastRunDate = kToday - 7;
+    SCH.LastRunTime = lastTime;
+  });
+  ScriptedHost host;
+  int response = 0;
+  runScript([&](Driver& d) {
+    WindowDriver form = openForm(d, ui::ChangeRecord, response);
+    EXPECT_FALSE(form.shown("?Tab:Event"));
+    EXPECT_TRUE(form.shown("?SCH:Description")) << "a page is shown";
+    form.selectTab("Scheduling");
+    EXPECT_EQ(form.text("?SCH:LastRunDate"), rt::CLIP(rt::FORMAT(kToday - 7, "@d2")));
+    EXPECT_EQ(form.text("?SCH:LastRunTime"), rt::CLIP(rt::FORMAT(lastTime, "@t7")));
+    EXPECT_NE(form.text("?SCH:LastRunTime").find(':'), std::string::npos);
+    form.press("?Cancel");
+    d.waitClosed(form);
+  });
+  EXPECT_FALSE(host.pending());
 }
 
 TEST_F(TaskForm, ViewShowsReadOnlyAndDeleteTakesTheItems) {
