@@ -57,7 +57,7 @@ class TaskForm : public dialogs::testing::DataFolder {
     M_ = files::MessageRec{};
   }
   void TearDown() override {
-    for (const char* name : {"UpdateScripting", "UpdateSchedule", "SelectContactCategories"})
+    for (const char* name : {"UpdateScripting", "UpdateSchedule"})
       scheduler::registerProgramWindow(name, {});
     for (const char* name : {"ConfirmClearScript", "PrintCurrentScript", "ExportScript", "ImportScript"})
       editors::registerScriptCommand(name, {});
@@ -372,44 +372,6 @@ TEST_F(TaskForm, EmailWizardStoresTheMessageAndNamesItInTheCommand) {
   EXPECT_EQ(tasks[0].TaskType.str(), "Run Program");
   EXPECT_EQ(tasks[0].Command.str(), "OVEMAIL " + std::to_string(messages[0].EmailID));
   EXPECT_EQ(files::GETCONFIG("LastEmail"), "ann@example.com");
-}
-
-// The contact category picker as a stand-in: it picks "Friends".
-class StandInCategoryPicker : public ui::WindowManager {
- public:
-  StandInCategoryPicker() : ui::WindowManager("SelectContactCategories") {}
-  ui::Level Init() override {
-    files::GLOBALREQUEST = 0;
-    files::CC.ContactCategory = "Friends";
-    Response = ui::RequestCompleted;
-    return ui::Level::Notify;
-  }
-};
-
-TEST_F(TaskForm, MassMailingCategoryFillsTheHiddenRecipient) {
-  scheduler::registerProgramWindow("SelectContactCategories", [] { return std::make_unique<StandInCategoryPicker>(); });
-  scheduler::PresetTaskType() = "E-mail";
-  ScriptedHost host;
-  int response = 0;
-  runScript([&](Driver& d) {
-    WindowDriver form = openForm(d, 0, response);
-    form.press("?Next");
-    form.choose("?M_:MailType", "Mass Mailing");
-    EXPECT_FALSE(form.shown("?M_:EmailTo"));
-    form.press("?SelectCategory");
-    EXPECT_EQ(form.text("?M_:EmailToGroup"), "Friends");
-    form.with([](ui::Window&) { EXPECT_EQ(M_.EmailTo.str(), "N/A"); });
-    host.expectMessage("This e-mail message has no subject.", ui::BUTTON::Yes);
-    form.press("?OK");
-    d.waitClosed(form);
-  });
-  EXPECT_EQ(response, ui::RequestCompleted);
-  const auto messages = storedMessages();
-  ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0].MailType.str(), "Mass Mailing");
-  EXPECT_EQ(messages[0].EmailToGroup.str(), "Friends");
-  EXPECT_EQ(messages[0].EmailTo.str(), "N/A");
-  EXPECT_EQ(files::GETCONFIG("LastMassMailing"), "Friends");
 }
 
 TEST_F(TaskForm, ChangedEmailTaskUpdatesItsMessage) {

@@ -13,7 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "datalib/files.h"
 #include "datalib/globals.h"
+#include "datalib/requests.h"
 #include "datalib/startup.h"
 #include "platform/rt/command_line.h"
 #include "platform/rt/date_time.h"
@@ -259,6 +261,99 @@ TEST_F(ProgramWindows, EveryWindowTheProgramCallsByNameIsRegistered) {
   for (const char* name : {"UpdateSchedule", "BrowseScripting", "SelectContactCategories", "UpdateMessages", "Splash"})
     EXPECT_TRUE(called.contains(name)) << name;
   for (const auto& [name, where] : called) EXPECT_TRUE(programWindowRegistered(name)) << name << " called at " << where;
+}
+
+// The windows other windows call: the task form's contact category picker, and the message form
+// of a "Send Email" script item.
+TEST_F(ProgramWindows, TaskFormPicksAContactCategoryAndASendEmailItemEditsItsMessage) {
+  ASSERT_EQ(files::Access_CONTACTCATEGORIES.Open(), rt::Err::None);
+  for (const char* name : {"Family", "Friends"}) {
+    files::CONTACTCATEGORIES.clear();
+    files::CC.ContactCategory = name;
+    ASSERT_EQ(files::CONTACTCATEGORIES.add(), rt::Err::None);
+  }
+  (void)files::Access_CONTACTCATEGORIES.Close();
+  // A task with one "Send Email" item and its message.
+  ASSERT_EQ(files::Access_MESSAGES.Open(), rt::Err::None);
+  files::MESSAGES.clear();
+  files::M_.EmailID = 5;
+  files::M_.MailType = "E-mail";
+  files::M_.MailFormat = "Text";
+  files::M_.EmailTo = "ann@example.org";
+  files::M_.Subject = "Minutes";
+  ASSERT_EQ(files::MESSAGES.add(), rt::Err::None);
+  (void)files::Access_MESSAGES.Close();
+  ASSERT_EQ(files::Access_SCHEDULE.Open(), rt::Err::None);
+  files::SCHEDULE.clear();
+  files::SCH.ID = 90;
+  files::SCH.TaskType = "Run Program";
+  files::SCH.Command = "N/A";
+  files::SCH.Description = "Send the minutes";
+  ASSERT_EQ(files::SCHEDULE.add(), rt::Err::None);
+  (void)files::Access_SCHEDULE.Close();
+  ASSERT_EQ(files::Access_SCRIPTING.Open(), rt::Err::None);
+  files::SCRIPTING.clear();
+  files::SCR.ID = 90;
+  files::SCR.Sequence = 1;
+  files::SCR.Action = "Send Email";
+  files::SCR.EmailID = 5;
+  ASSERT_EQ(files::SCRIPTING.add(), rt::Err::None);
+  (void)files::Access_SCRIPTING.Close();
+
+  ui::test::runScript([&](Driver& d) {
+    WindowDriver frame = startProgram(d);
+    frame.press("?NewEmailTask");
+    WindowDriver form = d.waitWindow("UpdateSchedule");
+    d.settle();
+    form.press("?Next");
+    form.choose("?M_:MailType", "Mass Mailing");
+    form.press("?SelectCategory");
+    WindowDriver picker = d.waitWindow("SelectContactCategories");
+    ASSERT_TRUE(picker.valid());
+    EXPECT_EQ(picker.title(), "Select a Category");
+    ui::test::ListDriver rows(d, picker, "?Browse:1");
+    EXPECT_EQ(rows.texts(1), (std::vector<std::string>{"Family", "Friends"}));
+    rows.select(2);
+    picker.press("?Select");
+    d.waitClosed(picker);
+    EXPECT_EQ(form.text("?M_:EmailToGroup"), "Friends");
+    dismiss(d, form);
+
+    d.later([] {
+      ASSERT_EQ(files::Access_SCRIPTING.Open(), rt::Err::None);
+      files::SCRIPTING.clear();
+      files::SCR.ID = 90;
+      files::SCR.Sequence = 1;
+      ASSERT_EQ(files::SCRIPTING.get(files::SCR_KeyID), rt::Err::None);
+      files::GLOBALREQUEST = ui::ChangeRecord;
+      (void)callProgramWindow("UpdateScripting");
+      (void)files::Access_SCRIPTING.Close();
+    });
+    // Opening the item edits its message; the item form completes by itself after.
+    WindowDriver message = d.waitWindow("UpdateMessages");
+    ASSERT_TRUE(message.valid());
+    EXPECT_EQ(message.text("?M_:Subject"), "Minutes");
+    message.enter("?M_:Subject", "Minutes of Monday");
+    message.press("?OK");
+    d.waitClosed(message);
+    EXPECT_TRUE(d.waitUntil([] { return ui::openWindows().size() == 1; })) << "only the frame is left";
+    d.gui([] { ui::closeAllWindows(); });
+  }, std::chrono::seconds(60));
+  EXPECT_FALSE(prompts.pending());
+
+  ASSERT_EQ(files::Access_SCRIPTING.Open(), rt::Err::None);
+  files::SCRIPTING.clear();
+  files::SCR.ID = 90;
+  files::SCR.Sequence = 1;
+  ASSERT_EQ(files::SCRIPTING.get(files::SCR_KeyID), rt::Err::None);
+  (void)files::Access_SCRIPTING.Close();
+  EXPECT_EQ(files::SCR.EmailID, 5);
+  ASSERT_EQ(files::Access_MESSAGES.Open(), rt::Err::None);
+  files::MESSAGES.clear();
+  files::M_.EmailID = 5;
+  ASSERT_EQ(files::MESSAGES.get(files::M_KeyEmailID), rt::Err::None);
+  (void)files::Access_MESSAGES.Close();
+  EXPECT_EQ(files::M_.Subject.str(), "Minutes of Monday");
 }
 
 TEST_F(ProgramWindows, EveryCommandOpensItsWindowWhichClosesWithoutLeavingAnythingBehind) {
