@@ -26,6 +26,7 @@
 #include "platform/ui/window.h"
 #include "platform/ui/window_proc.h"
 #include "scheduler/app/assembly.h"
+#include "scheduler/globals.h"
 #include "scheduler/program_windows.h"
 #include "scheduler/services.h"
 #include "scheduler/tests/frame_fixture.h"
@@ -354,6 +355,48 @@ TEST_F(ProgramWindows, TaskFormPicksAContactCategoryAndASendEmailItemEditsItsMes
   ASSERT_EQ(files::MESSAGES.get(files::M_KeyEmailID), rt::Err::None);
   (void)files::Access_MESSAGES.Close();
   EXPECT_EQ(files::M_.Subject.str(), "Minutes of Monday");
+}
+
+// "Execute/Test" in the day list runs a finished one-time script task at once, and its script
+// runs through the frame's ticks even while the scheduler is inactive.
+TEST_F(ProgramWindows, ExecuteRunsAFinishedOneTimeScriptTaskWhileTheSchedulerIsInactive) {
+  files::ScheduleRec t{};
+  t.TaskType = "Run Program";
+  t.Command = "N/A";
+  t.Category = "General";
+  t.Description = "Tidy up";
+  t.ScheduleType = "Once";
+  t.Date = rt::TODAY() - 1;
+  t.Time = rt::CLOCK();
+  t.Completed = 1;
+  t.Disabled = 1;
+  const int32_t id = addTask(t);
+  ASSERT_EQ(files::Access_SCRIPTING.Open(), rt::Err::None);
+  files::SCRIPTING.clear();
+  files::SCR = testing::setValue("TIDIED", "ran").r;
+  files::SCR.ID = id;
+  files::SCR.Sequence = 1;
+  ASSERT_EQ(files::SCRIPTING.add(), rt::Err::None);
+  (void)files::Access_SCRIPTING.Close();
+  SchedulerActive = 0;
+
+  ui::test::runScript([&](Driver& d) {
+    WindowDriver frame = startProgram(d);
+    frame.press("?Schedule");
+    WindowDriver list = d.waitWindow("BrowseSchedule");
+    d.settle();
+    list.selectTab("All by Date");
+    d.settle();
+    ui::test::ListDriver rows(d, list, "?Browse:1");
+    ASSERT_EQ(rows.texts(6), (std::vector<std::string>{"Tidy up"}));
+    rows.select(1);
+    list.press("?Execute");
+    for (int i = 0; i < 30 && var("TIDIED").empty(); ++i) tick(d, frame);
+    EXPECT_EQ(var("TIDIED"), "ran");
+    d.gui([] { ui::closeAllWindows(); });
+  }, std::chrono::seconds(60));
+  SchedulerActive = 1;
+  EXPECT_FALSE(prompts.pending());
 }
 
 TEST_F(ProgramWindows, EveryCommandOpensItsWindowWhichClosesWithoutLeavingAnythingBehind) {
