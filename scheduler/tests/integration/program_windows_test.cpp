@@ -399,6 +399,32 @@ TEST_F(ProgramWindows, ExecuteRunsAFinishedOneTimeScriptTaskWhileTheSchedulerIsI
   EXPECT_FALSE(prompts.pending());
 }
 
+// A task stored in the task form the frame opened shows in the open day list after the next
+// ticks, whether the scheduler is active or not.
+TEST_F(ProgramWindows, DayListShowsATaskSavedInTheTaskForm) {
+  SchedulerActive = 0;
+  ui::test::runScript([&](Driver& d) {
+    WindowDriver frame = startProgram(d);
+    frame.press("?Schedule");
+    WindowDriver list = d.waitWindow("BrowseSchedule");
+    d.settle();
+    ui::test::ListDriver rows(d, list, "?Browse:1");
+    EXPECT_EQ(rows.texts(6), std::vector<std::string>{});
+    frame.press("?NewTask");
+    WindowDriver form = d.waitWindow("UpdateSchedule");
+    d.settle();
+    form.selectTab("Task Basics");
+    form.enter("?SCH:Description", "Water the plants");
+    form.press("?OK");
+    d.waitClosed(form);
+    for (int i = 0; i < 10 && rows.texts(6).empty(); ++i) tick(d, frame);
+    EXPECT_EQ(rows.texts(6), std::vector<std::string>{"Water the plants"});
+    d.gui([] { ui::closeAllWindows(); });
+  }, std::chrono::seconds(60));
+  SchedulerActive = 1;
+  EXPECT_FALSE(prompts.pending());
+}
+
 TEST_F(ProgramWindows, EveryCommandOpensItsWindowWhichClosesWithoutLeavingAnythingBehind) {
   std::vector<std::string> skipped;
   ui::test::runScript([&](Driver& d) {
