@@ -402,6 +402,7 @@ TEST_F(ProgramWindows, ExecuteRunsAFinishedOneTimeScriptTaskWhileTheSchedulerIsI
 // A task stored in the task form the frame opened shows in the open day list after the next
 // ticks, whether the scheduler is active or not.
 TEST_F(ProgramWindows, DayListShowsATaskSavedInTheTaskForm) {
+  rt::setTestClock(testing::kToday + 1, testing::kNoon);  // a Monday: a new task's weekdays include today
   SchedulerActive = 0;
   ui::test::runScript([&](Driver& d) {
     WindowDriver frame = startProgram(d);
