@@ -4,6 +4,7 @@
 #include "dialogs/generate_email.h"
 #include "dialogs/lock_prompt.h"
 #include "dialogs/register_windows.h"
+#include "dialogs/settings_keys.h"
 #include "editors/register_windows.h"
 #include "platform/libs/query_wizard/query_wizard.h"
 #include "scheduler/services.h"
@@ -18,6 +19,7 @@ void AssembleProgram() {
   services().generateEmail = [](const ReminderText& reminder) { dialogs::GenerateEmail(reminder); };
   services().initDefaultHolidays = [] { dialogs::InitDefaultHolidays(); };
   services().passwordValidation = [] { return dialogs::fPasswordValidation(); };
+  services().loadEmailDefaults = [] { dialogs::loadRegistryEmailDefaults(); };
 }
 
 }  // namespace ov::scheduler

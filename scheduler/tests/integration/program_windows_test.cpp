@@ -15,6 +15,7 @@
 
 #include "datalib/files.h"
 #include "datalib/globals.h"
+#include "datalib/qv_registry_class.h"
 #include "datalib/requests.h"
 #include "datalib/startup.h"
 #include "platform/rt/command_line.h"
@@ -27,6 +28,7 @@
 #include "platform/ui/window_proc.h"
 #include "scheduler/app/assembly.h"
 #include "scheduler/globals.h"
+#include "scheduler/program_body.h"
 #include "scheduler/program_windows.h"
 #include "scheduler/services.h"
 #include "scheduler/tests/frame_fixture.h"
@@ -424,6 +426,26 @@ TEST_F(ProgramWindows, DayListShowsATaskSavedInTheTaskForm) {
   }, std::chrono::seconds(60));
   SchedulerActive = 1;
   EXPECT_FALSE(prompts.pending());
+}
+
+// The configuration load at start-up fills empty e-mail settings from the registry's default mail
+// account, before anyone opens the settings.
+TEST_F(ProgramWindows, StartUpFillsEmptyEmailSettingsFromTheRegistry) {
+  files::QVRegistryClass registry;
+  registry.Init(1);
+  const std::string manager = "Software\\Microsoft\\Internet Account Manager";
+  registry.Update(files::HKEY_CURRENT_USER, manager, "Default Mail Account", "00000002");
+  const std::string account = manager + "\\Accounts\\00000002";
+  registry.Update(files::HKEY_CURRENT_USER, account, "SMTP Server", "smtp.example.org");
+  registry.Update(files::HKEY_CURRENT_USER, account, "SMTP Email Address", "ann@example.org");
+  registry.Kill();
+  files::EMAIL.HOST.clear();
+  files::EMAIL.SENDER.clear();
+  files::NEWS.SENDER.clear();
+  LoadConfiguration();
+  EXPECT_EQ(files::EMAIL.HOST.str(), "smtp.example.org");
+  EXPECT_EQ(files::EMAIL.SENDER.str(), "ann@example.org");
+  EXPECT_EQ(files::NEWS.SENDER.str(), "ann@example.org");
 }
 
 TEST_F(ProgramWindows, EveryCommandOpensItsWindowWhichClosesWithoutLeavingAnythingBehind) {
