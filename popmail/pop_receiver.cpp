@@ -15,6 +15,7 @@
 #include "platform/rt/ini.h"
 #include "platform/rt/paths.h"
 #include "platform/rt/process.h"
+#include "platform/rt/secret_file.h"
 #include "platform/rt/text.h"
 
 namespace ov::pop {
@@ -64,7 +65,17 @@ bool readPopOptions(PopOptions& o, std::string& missing) {
   long port = static_cast<long>(rt::textToNumber(ReadPopOption("PORT")));
   o.Port = static_cast<std::uint16_t>(port <= 0 || port > 65535 ? 110 : port);
   o.User = cut(ReadPopOption("USER"), 255);
-  rt::String<64> password(ReadPopOption("PASSWORD"));
+  // The main program hands the password over in a private file that PASSWORDFILE names (never on
+  // the command line, which every local user can read); PASSWORD= still works from a user's own
+  // command line or POP.INI.
+  std::string passwordError;
+  rt::String<64> password;
+  if (const std::string file = rt::COMMAND("PASSWORDFILE="); !rt::clipView(file).empty()) {
+    std::string secret;
+    if (rt::takeSecretFile(file, secret, &passwordError)) password = secret;
+  } else {
+    password = ReadPopOption("PASSWORD");
+  }
   if (password.clipped().starts_with(files::kScrambleMark)) files::QVENCRYPT(password);  // the stored form back to clear
   o.Password = password.str();
   o.SaveText = folderOption(cut(ReadPopOption("SAVETEXT"), 255));
@@ -88,6 +99,7 @@ bool readPopOptions(PopOptions& o, std::string& missing) {
   missing.clear();
   if (o.Server.empty()) missing += "SERVER ";
   if (o.User.empty()) missing += "USER ";
+  if (!passwordError.empty()) missing += "PASSWORD (" + passwordError + ") ";
   missing = std::string(rt::clipView(missing));
   return missing.empty();
 }
