@@ -28,6 +28,7 @@
 #include "scheduler/globals.h"
 #include "scheduler/main_frame.h"
 #include "scheduler/program_errors.h"
+#include "scheduler/services.h"
 
 namespace ov::scheduler {
 
@@ -70,6 +71,7 @@ void LoadConfiguration() {
   s.gsa = files::GETCONFIG("GSA", "0") == "1";
   s.explorerScheduleView = files::GETCONFIG("AltFmt", "0") == "1";
   files::STANDARDCONFIGURATION();
+  if (services().loadEmailDefaults) services().loadEmailDefaults();
   const std::string ini = files::INI.FILENAME.str();
   SchedulerActive = files::GETCONFIG("StartupActive", "0", ini) == "1" ? 0 : 1;
   if (!rt::COMMAND("/I").empty()) SchedulerActive = 0;

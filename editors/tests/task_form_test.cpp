@@ -19,6 +19,8 @@
 #include "editors/script_items.h"
 #include "platform/rt/ini.h"
 #include "platform/rt/paths.h"
+#include "platform/rt/picture.h"
+#include "platform/rt/text.h"
 #include "platform/ui/host.h"
 #include "platform/ui/list_control.h"
 #include "platform/ui/testing/list_driver.h"
@@ -55,7 +57,7 @@ class TaskForm : public dialogs::testing::DataFolder {
     M_ = files::MessageRec{};
   }
   void TearDown() override {
-    for (const char* name : {"UpdateScripting", "UpdateSchedule", "SelectContactCategories"})
+    for (const char* name : {"UpdateScripting", "UpdateSchedule"})
       scheduler::registerProgramWindow(name, {});
     for (const char* name : {"ConfirmClearScript", "PrintCurrentScript", "ExportScript", "ImportScript"})
       editors::registerScriptCommand(name, {});
@@ -372,44 +374,6 @@ TEST_F(TaskForm, EmailWizardStoresTheMessageAndNamesItInTheCommand) {
   EXPECT_EQ(files::GETCONFIG("LastEmail"), "ann@example.com");
 }
 
-// The contact category picker as a stand-in: it picks "Friends".
-class StandInCategoryPicker : public ui::WindowManager {
- public:
-  StandInCategoryPicker() : ui::WindowManager("SelectContactCategories") {}
-  ui::Level Init() override {
-    files::GLOBALREQUEST = 0;
-    files::CC.ContactCategory = "Friends";
-    Response = ui::RequestCompleted;
-    return ui::Level::Notify;
-  }
-};
-
-TEST_F(TaskForm, MassMailingCategoryFillsTheHiddenRecipient) {
-  scheduler::registerProgramWindow("SelectContactCategories", [] { return std::make_unique<StandInCategoryPicker>(); });
-  scheduler::PresetTaskType() = "E-mail";
-  ScriptedHost host;
-  int response = 0;
-  runScript([&](Driver& d) {
-    WindowDriver form = openForm(d, 0, response);
-    form.press("?Next");
-    form.choose("?M_:MailType", "Mass Mailing");
-    EXPECT_FALSE(form.shown("?M_:EmailTo"));
-    form.press("?SelectCategory");
-    EXPECT_EQ(form.text("?M_:EmailToGroup"), "Friends");
-    form.with([](ui::Window&) { EXPECT_EQ(M_.EmailTo.str(), "N/A"); });
-    host.expectMessage("This e-mail message has no subject.", ui::BUTTON::Yes);
-    form.press("?OK");
-    d.waitClosed(form);
-  });
-  EXPECT_EQ(response, ui::RequestCompleted);
-  const auto messages = storedMessages();
-  ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0].MailType.str(), "Mass Mailing");
-  EXPECT_EQ(messages[0].EmailToGroup.str(), "Friends");
-  EXPECT_EQ(messages[0].EmailTo.str(), "N/A");
-  EXPECT_EQ(files::GETCONFIG("LastMassMailing"), "Friends");
-}
-
 TEST_F(TaskForm, ChangedEmailTaskUpdatesItsMessage) {
   EXPECT_EQ(files::Access_MESSAGES.Open(), Err::None);
   files::MESSAGES.clear();
@@ -532,6 +496,29 @@ TEST_F(TaskForm, ChangedCompletedTask) {
     EXPECT_EQ(files::Relate_SCHEDULE.Delete(), Err::None);
     (void)files::Relate_SCHEDULE.Close();
   }
+}
+
+TEST_F(TaskForm, ChangedTaskOpensOnItsFirstShownPageWithWhenItWasLastPerformed) {
+  files::FORMAT.TIME = "t7b";  // the configuration's default time picture, already blank when zero
+  const int32_t lastTime = 4 * 360000 + 47 * 6000 + 1;
+  seedTask("Water the plants", 1, [&] {
+    SCH.LastRunDate = kToday - 7;
+    SCH.LastRunTime = lastTime;
+  });
+  ScriptedHost host;
+  int response = 0;
+  runScript([&](Driver& d) {
+    WindowDriver form = openForm(d, ui::ChangeRecord, response);
+    EXPECT_FALSE(form.shown("?Tab:Event"));
+    EXPECT_TRUE(form.shown("?SCH:Description")) << "a page is shown";
+    form.selectTab("Scheduling");
+    EXPECT_EQ(form.text("?SCH:LastRunDate"), rt::CLIP(rt::FORMAT(kToday - 7, "@d2")));
+    EXPECT_EQ(form.text("?SCH:LastRunTime"), rt::CLIP(rt::FORMAT(lastTime, "@t7")));
+    EXPECT_NE(form.text("?SCH:LastRunTime").find(':'), std::string::npos);
+    form.press("?Cancel");
+    d.waitClosed(form);
+  });
+  EXPECT_FALSE(host.pending());
 }
 
 TEST_F(TaskForm, ViewShowsReadOnlyAndDeleteTakesTheItems) {
