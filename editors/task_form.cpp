@@ -119,6 +119,12 @@ class TaskFile : public ui::UpdateFile {
   Err Change() override;
   Err Delete() override;
   void CancelAutoInc() override;
+  void Watch(bool on) override {
+    if (on)
+      (void)files::SCHEDULE.watch();
+    else
+      files::SCHEDULE.unwatch();
+  }
 
  private:
   UpdateScheduleForm& m_form;
