@@ -145,6 +145,8 @@ void BM_TickNothingToLookAt(benchmark::State& state) {
 }
 BENCHMARK(BM_TickNothingToLookAt)->Arg(100000)->Unit(benchmark::kMicrosecond);
 
+QApplication& application();
+
 // A window of its own logical thread that only waits for input, as an open list or form does.
 class IdleWindow : public ui::WindowManager {
  public:
