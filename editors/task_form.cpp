@@ -1586,7 +1586,8 @@ Err write(UpdateScheduleForm& form, int request) {
   std::string failure;
   const Err err = storeTask(store, failure);
   if (err != Err::None) {
-    form.reportFailure(failure);
+    // A task changed meanwhile by someone else was asked about already (and maybe reloaded).
+    if (err != Err::Changed) form.reportFailure(failure);
     return err;
   }
   if (request == ui::InsertRecord) form.forgetReservation();
