@@ -1,4 +1,4 @@
-// The record layouts of the data files and their process-wide record buffers.
+// The record layouts of the data files and their record buffers.
 //
 // One struct per layout; files that share a layout share the struct (SCHEDULE, SYNCSCHEDULE and
 // SCHEDULEWORKFILE use ScheduleRec). Members keep the declared widths and order; the structs are
