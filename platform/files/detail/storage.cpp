@@ -369,27 +369,29 @@ rt::Err Storage::acquire(const std::string& path, const std::string& password, b
   }
   s->m_exclusive = exclusive;
   useDescriptorLocks();
-  int rc = sqlite3_open_v2(path.c_str(), &s->m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
-                           g_budgetArmed ? faultVfsName() : nullptr);
-  if (rc != SQLITE_OK) {
-    detail = path + ": " + (s->m_db ? sqlite3_errmsg(s->m_db) : sqlite3_errstr(rc));
-    return rt::Err::FileSystem;
-  }
-  // Before the first read: another program may be writing (or recovering the journal) just then,
-  // and the first read must wait for it rather than fail with "database is locked".
-  sqlite3_busy_timeout(s->m_db, s->m_timeoutMs);
-  if (!password.empty()) {
-    const std::string& key = rawKey(password);
-    sqlite3_key(s->m_db, key.data(), static_cast<int>(key.size()));
-    // Pages of 8 KiB: an eighth of the per-page encryption work of the default and flatter keys.
-    (void)sqlite3_exec(s->m_db, "PRAGMA cipher_page_size = 8192", nullptr, nullptr, nullptr);
-  } else {
-    (void)sqlite3_exec(s->m_db, "PRAGMA page_size = 8192", nullptr, nullptr, nullptr);
-  }
-  sqlite3_create_function_v2(s->m_db, "ov_key", -1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, keyFunction, nullptr,
-                             nullptr, nullptr);
-  rc = sqlite3_exec(s->m_db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
-  if (rc == SQLITE_NOTADB) {
+  auto connect = [&](int flags, sqlite3*& db) {
+    int rc = sqlite3_open_v2(path.c_str(), &db, flags | SQLITE_OPEN_NOMUTEX, g_budgetArmed ? faultVfsName() : nullptr);
+    if (rc != SQLITE_OK) return rc;
+    // Before the first read: another program may be writing (or recovering the journal) just
+    // then, and the first read must wait for it rather than fail with "database is locked".
+    sqlite3_busy_timeout(db, s->m_timeoutMs);
+    if (!password.empty()) {
+      const std::string& key = rawKey(password);
+      sqlite3_key(db, key.data(), static_cast<int>(key.size()));
+      // Pages of 8 KiB: an eighth of the per-page encryption work of the default and flatter keys.
+      (void)sqlite3_exec(db, "PRAGMA cipher_page_size = 8192", nullptr, nullptr, nullptr);
+    } else {
+      (void)sqlite3_exec(db, "PRAGMA page_size = 8192", nullptr, nullptr, nullptr);
+    }
+    return sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+  };
+  // The key and the format are tried on a read-only connection first: one that cannot read the
+  // file must not check-point a WAL into it (or change anything else) as it closes.
+  sqlite3* probe = nullptr;
+  int rc = connect(SQLITE_OPEN_READONLY, probe);
+  std::string probeError = probe ? sqlite3_errmsg(probe) : sqlite3_errstr(rc);
+  sqlite3_close_v2(probe);
+  if ((rc & 0xFF) == SQLITE_NOTADB) {
     char head[16] = {};
     ssize_t got = ::pread(s->m_lockFd, head, sizeof head, 0);  // a descriptor of our own, kept open
     bool plain = got == 16 && std::memcmp(head, "SQLite format 3", 16) == 0;
@@ -405,12 +407,25 @@ rt::Err Storage::acquire(const std::string& path, const std::string& password, b
     detail = path + (plain ? ": not an encrypted data file" : ": not a data file");
     return rt::Err::FileSystem;
   }
+  if ((rc & 0xFF) == SQLITE_CORRUPT) {
+    detail = path + ": the data file is damaged (" + probeError + ")";
+    return rt::Err::FileSystem;
+  }
+  rc = connect(SQLITE_OPEN_READWRITE, s->m_db);
+  if (!s->m_db) {
+    detail = path + ": " + sqlite3_errstr(rc);
+    return rt::Err::FileSystem;
+  }
+  sqlite3_create_function_v2(s->m_db, "ov_key", -1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, keyFunction, nullptr,
+                             nullptr, nullptr);
   if (rc != SQLITE_OK) return s->mapError(rc, &detail);
   sqlite3_busy_timeout(s->m_db, s->m_timeoutMs);
   sqlite3_extended_result_codes(s->m_db, 1);
   const char* journal = isNetworkFolder(path) ? "PRAGMA journal_mode=DELETE" : "PRAGMA journal_mode=WAL";
   // A page cache of up to 64 MiB keeps the working set of a large table decrypted.
-  for (const char* sql : {journal, "PRAGMA synchronous=NORMAL", "PRAGMA foreign_keys=OFF", "PRAGMA cache_size=-65536"}) {
+  // journal_size_limit=0: the last connection to close empties the WAL (it stays as a file).
+  for (const char* sql : {journal, "PRAGMA synchronous=NORMAL", "PRAGMA foreign_keys=OFF", "PRAGMA cache_size=-65536",
+                          "PRAGMA journal_size_limit=0"}) {
     rc = sqlite3_exec(s->m_db, sql, nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) return s->mapError(rc, &detail);
   }
