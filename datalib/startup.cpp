@@ -113,6 +113,10 @@ std::string findDataFolder() {
       (void)rt::SETPATH(data);  // likewise
     cur = currentFolder();
   }
+  // Data created in the program files folder when the question was cancelled: as on a system
+  // where the program starts in its own folder, it is found there without asking again.
+  if (!holdsData(cur) && holdsData(rt::dataFolder()) && rt::SETPATH(rt::dataFolder()) == rt::Err::None)
+    cur = currentFolder();
   if (!holdsData(cur) && g_settled != cur) {
     askForDataFolder();
     cur = currentFolder();

@@ -126,6 +126,12 @@ TEST(DataFolderSearch, CancellingCreatesTheDataInTheProgramFilesFolderAndSaysSo)
 
   // A later search in this process (OV_FILES_INIT's) does not ask again for the same folder.
   EXPECT_EQ(findDataFolder(), folder);
+
+  // Once the data is there, a start from anywhere finds it without asking.
+  std::ofstream(fs::path(folder) / "RO97.ZEZ") << "x";
+  detail::resetStartupForTest();
+  fs::current_path(f.dir.root() / "empty");
+  EXPECT_EQ(findDataFolder(), folder);
 }
 
 TEST(DataFolderSearch, DataPathGlobalsNameTheFolderOnce) {
