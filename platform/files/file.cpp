@@ -1,5 +1,8 @@
 #include "platform/files/file.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cfloat>
 #include <cstring>
@@ -768,11 +771,27 @@ Err WriteScope::join(File& file, std::string* detail) {
 
 Err WriteScope::finish(bool commit, std::string* detail) {
   Err result = Err::None;
-  // Commit in reverse order of joining, so the storage that began the change commits last.
+  // Savepoints inside an outer transaction first; the transactions this scope began end
+  // together, in reverse order of joining.
+  std::vector<std::shared_ptr<Storage>> outermost;
   for (auto it = m_storages.rbegin(); it != m_storages.rend(); ++it) {
+    if ((*it)->depth() == 1) {
+      outermost.push_back(*it);
+      continue;
+    }
     Err err = (*it)->end(commit && result == Err::None, detail);
     if (err != Err::None && result == Err::None) result = err;
     (*it)->touchAll();
+  }
+  if (!outermost.empty()) {
+    Err err = Err::None;
+    if (commit && result == Err::None) {
+      err = commitTogether(outermost, detail);
+    } else {
+      for (const auto& s : outermost) (void)s->end(false);
+    }
+    if (err != Err::None && result == Err::None) result = err;
+    for (const auto& s : outermost) s->touchAll();
   }
   m_storages.clear();
   return result;
@@ -847,6 +866,33 @@ Err ROLLBACK() {
   st.scope.reset();
   rt::setError(err, {}, detail);
   return err;
+}
+
+Err checkStorageFile(const std::string& path, const std::string& password, std::string& detail, bool& repairable) {
+  std::lock_guard lock(detail::fileLock());
+  repairable = false;
+  std::string where = detail::resolveStorageName(path, "").path;
+  struct stat st;
+  if (::stat(where.c_str(), &st) != 0) {
+    detail = where + ": no such file";
+    return Err::NoFile;
+  }
+  if (S_ISREG(st.st_mode) && st.st_size == 0) {
+    detail = where + ": the file is empty (0 bytes); it holds no data";
+    return Err::FileSystem;
+  }
+  // Marked read-only (no write permission for anyone) counts even for a user who could write it.
+  if (S_ISREG(st.st_mode) && ((st.st_mode & 0222) == 0 || ::access(where.c_str(), W_OK) != 0)) {
+    detail = where + ": the file is read-only for this user";
+    return Err::NoAccess;
+  }
+  std::shared_ptr<detail::Storage> s;
+  if (Err err = detail::Storage::acquire(where, password, false, false, s, detail); err != Err::None) {
+    if (detail.find("wrong owner password") != std::string::npos)
+      detail += " (or its first page is damaged)";
+    return err;
+  }
+  return s->quickCheck(detail, repairable);
 }
 
 bool isLoggedOut() {

@@ -194,4 +194,13 @@ rt::Err COMMIT();
 rt::Err ROLLBACK();
 bool isLoggedOut();
 
+// Whether the storage file at `path` opens as a data file with owner `password` (a file name, as
+// the programs' data files name it, no table part): opened as every program opens it, without
+// creating anything, and its pages read through. On failure the error code and, in `detail`, a
+// text naming the file and the cause; `repairable` says whether rebuilding it from what is still
+// readable can help (a damaged file, not a foreign one or a wrong password). An empty file is no
+// data file. Nothing is written to a file that fails.
+rt::Err checkStorageFile(const std::string& path, const std::string& password, std::string& detail,
+                         bool& repairable);
+
 }  // namespace ov::db
