@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/report/output.h"
 #include "platform/rt/picture.h"
 #include "platform/rt/text.h"
 #include "platform/ui/event.h"
@@ -131,7 +132,11 @@ void BoundExplorer::GetStringForGraph(int fieldNumber, std::string_view picture)
   entry->TextSfx = total.size() > 20 ? total.substr(0, 20) : total;
 }
 
-bool BoundExplorer::MyPreviewer() { return false; }
+bool BoundExplorer::MyPreviewer() {
+  // The preview prints by itself when asked to; the caller then has nothing left to print.
+  if (report::PRINTPREVIEW(printedPages, printedTitle) == 1) PrintPrepared();
+  return false;
+}
 
 // ---- the window's side --------------------------------------------------------------------------
 
@@ -154,6 +159,20 @@ void ExploreBinding::Bind(ui::WindowManager& manager, ui::BrowseClass& browse, u
   const int own = browse.CurrentSort();
   m_ownOrder = own;
   explorer.Init(manager, browse, query, browse.listControl(), visual, iniFile, true, vars);
+  // What every list of the main program offers: exports with headers, opened by the desktop,
+  // printing of the page or of everything with a preview first, the bar graph.
+  explorer.Separator = ",";
+  explorer.BrowseHeader = true;
+  explorer.ShellExecute = true;
+  explorer.MaxFontSize = 9;
+  explorer.MinFontSize = 6;
+  explorer.AllPreview = true;
+  explorer.PagePreview = false;
+  explorer.LHCol4Moving = 1;
+  explorer.Upper = true;
+  explorer.Graph = true;
+  explorer.PrintView = true;
+  explorer.PrintPage = true;
   ui::ListControl& list = browse.list();
   if (list.formatString().empty()) list.format(winclasses::exploreFormatString(explorer.SQ));  // as described
   for (const ExploreColumn& c : explorer.columns) explorer.AddField(c.field, c.field);

@@ -56,8 +56,10 @@ class ViewAsciiScriptKeys : public ui::WindowManager {
   ui::Level TakeAccepted() override {
     const int feq = ui::ACCEPTED();
     if (feq == m_print && m_viewer.isReady()) {
-      if (!ui::spoolFile(m_viewer.fileName()))
-        ui::MESSAGE("The file " + m_viewer.fileName() + " could not be printed.", "Print", ui::Icon::Exclamation);
+      std::string why;
+      if (!ui::spoolFile(m_viewer.fileName(), &why, "Key Codes"))
+        ui::MESSAGE("The file " + m_viewer.fileName() + " could not be printed." + (why.empty() ? "" : "|" + why),
+                    "Print", ui::Icon::Exclamation);
       return ui::Level::Notify;
     }
     if (feq == m_search && m_viewer.isReady()) {

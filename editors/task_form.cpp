@@ -1508,7 +1508,17 @@ class UpdateScheduleForm : public ui::WindowManager {
       }
     }
     if (emailTask()) rememberMailValues();
-    // The checks of the date fields, whichever page they are on.
+    // The checks of the date fields, whichever page they are on. A start date off the schedule
+    // would be run on as it stands: it moves to the first date the schedule accepts (with the
+    // advance warning, which keeps its distance), and the user is told.
+    if (!m_reschedule && !m_viewOnly) {
+      if (const int32_t moved = startDateOnSchedule(SCH); moved != SCH.Date) {
+        ui::MESSAGE(startDateMovedText(SCH.Date, moved), "Warning", ui::Icon::Exclamation);
+        if (SCH.AdvanceWarnDate != 0) SCH.AdvanceWarnDate += moved - SCH.Date;
+        SCH.Date = moved;
+        w.display();
+      }
+    }
     if (!expiryAccepted()) return false;
     if (!warningAccepted(true)) return false;
     return true;

@@ -197,17 +197,8 @@ class MainFrame : public ui::WindowManager {
     window().setStatusText(4, rt::FORMAT(rt::CLOCK(), "@t7"));
   }
 
-  // Copies for every report from now on: the printer itself is chosen by lp's default.
-  void printSetup() {
-    auto answer = ui::host().askText("Print Setup", "Copies:", std::to_string(report::PRINTER().copies));
-    if (!answer) return;
-    const int copies = static_cast<int>(rt::textToNumber(*answer));
-    if (copies < 1 || copies > 99) {
-      ui::MESSAGE("The number of copies must be between 1 and 99.", "Print Setup", ui::Icon::Exclamation);
-      return;
-    }
-    report::PRINTER().copies = copies;
-  }
+  // The printer (or a PDF file) and the copies for every report from now on.
+  void printSetup() { (void)report::PrintSetup(); }
 
   std::vector<std::pair<int, const ReportMenuItem*>> m_items;
   ui::WindowPositionKeeper m_position;

@@ -320,7 +320,7 @@ void ReportRun::output() {
     }
     std::string error;
     if (!report::printSink().print(out, n, title(), error)) {
-      ui::MESSAGE(error + "|The report was not printed.", "Print Error", ui::Icon::Exclamation);
+      if (!error.empty()) ui::MESSAGE(error + "|The report was not printed.", "Print Error", ui::Icon::Exclamation);
       return 2;
     }
     return 1;

@@ -13,6 +13,7 @@ PKGS=(
   libcurl4-openssl-dev                                         # mail, FTP, HTTP
   libzip-dev zip unzip 7zip                                    # zip and its oracles
   libx11-dev libxtst-dev xvfb xauth x11-utils openbox xdotool  # X11
+  trayer xclip                                                 # end-to-end tests: tray host, clipboard
   libxkbcommon-dev x11-xkb-utils                               # X11 key symbols, layouts in tests
   libasound2-dev                                               # sound
   cups-client                                                  # printing through lp

@@ -12,6 +12,7 @@
 #include "platform/rt/date_time.h"
 #include "platform/rt/picture.h"
 #include "platform/rt/process.h"
+#include "platform/rt/record.h"
 #include "platform/rt/text.h"
 #include "platform/ui/host.h"
 #include "platform/ui/print_job.h"
@@ -490,6 +491,13 @@ namespace ov::winclasses {
 // ---------------------------------------------------------------------------------------------
 // Printing
 
+void ExploreClass::PrintPrepared() {
+  std::string why;
+  if (!ui::spoolFile(printedFile, &why, printedTitle))
+    ui::MESSAGE("The printout of " + printedTitle + " could not be handed to the printer." + (why.empty() ? "" : "|" + why),
+                "Explore", ui::Icon::Exclamation);
+}
+
 void ExploreClass::PrintBrowse(std::string_view mode) {
   ui::SETKEYCODE(0);
   const bool all = mode == "View";
@@ -537,7 +545,8 @@ void ExploreClass::PrintBrowse(std::string_view mode) {
     for (size_t i = 0; i < cols.size(); ++i) {
       const std::string pic = cols[i].Picture.empty() ? "@S20" : cols[i].Picture;
       const std::string text = ui::formatListField(entry, q->field(cols[i].QNos), pic);
-      if (cols[i].TotalOK) sums[i] += rt::deformatValue(text, pic);
+      if (cols[i].TotalOK)
+        if (const rt::FieldDesc* f = q->field(cols[i].QNos)) sums[i] += rt::fieldNumber(entry, *f);
       cells.push_back(clip(rt::LEFT(text)));
     }
     report.rows.push_back(std::move(cells));
@@ -581,16 +590,17 @@ void ExploreClass::PrintBrowse(std::string_view mode) {
   printedFile = (std::filesystem::temp_directory_path(ec) /
                  ("ov-list-" + std::to_string(::getpid()) + "-" + std::to_string(++serial) + ".pdf"))
                     .string();
-  if (writeListReport(printedFile, report) != rt::Err::None) {
+  printedPages = layoutListReport(report);
+  printedTitle = report.title;
+  if (writeListPages(printedFile, printedPages, report.title) != rt::Err::None) {
     ui::MESSAGE("The printout of " + report.title + " could not be prepared in " + printedFile + ".", "Explore",
                 ui::Icon::Exclamation);
   } else if (!(all ? AllPreview : PagePreview) || MyPreviewer()) {
-    if (!ui::spoolFile(printedFile))
-      ui::MESSAGE("The printout of " + report.title + " could not be handed to the printer.", "Explore",
-                  ui::Icon::Exclamation);
+    PrintPrepared();
   }
   std::filesystem::remove(printedFile, ec);
   printedFile.clear();
+  printedPages.clear();
   if (fromView) BC->Reset(true);
 }
 

@@ -15,6 +15,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/report/page.h"
 #include "winclasses/explore_export.h"
 #include "winclasses/explore_root.h"
 
@@ -82,8 +83,12 @@ class ExploreClass : public ExploreRootClass {
   void AddGraphCategory(std::string_view name, double amount = 0);
   // The picture of the graph on show, which GraphOutput copies; empty outside ShowBarGraph.
   std::shared_ptr<QImage> graphImage;
-  // The PDF of the printout being made, which MyPreviewer shows; empty outside PrintBrowse.
+  // The printout being made, which MyPreviewer shows: its PDF and its pages; empty outside
+  // PrintBrowse. PrintPrepared hands the PDF to the print dialog and tells a failure.
   std::string printedFile;
+  std::vector<report::Page> printedPages;
+  std::string printedTitle;
+  void PrintPrepared();
 
  protected:
   // The rows to export: list type 1 reads the browse's view from its start, the others the data

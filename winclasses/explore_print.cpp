@@ -1,14 +1,9 @@
 #include "winclasses/explore_print.h"
 
-#include <QFont>
-#include <QFontMetrics>
-#include <QPageLayout>
-#include <QPageSize>
-#include <QPainter>
-#include <QPdfWriter>
-
 #include <algorithm>
 #include <filesystem>
+
+#include "platform/report/render.h"
 
 namespace ov::winclasses {
 
@@ -27,14 +22,12 @@ int spareWidth(int sum, int fontSize, size_t columns) {
   return (kPrintPageUnits - sum * 2 * fontSize) / static_cast<int>(columns);
 }
 
-QString q(const std::string& s) { return QString::fromStdString(s); }
-
-Qt::Alignment alignOf(char just) {
+report::Align alignOf(char just) {
   switch (just) {
-    case 'C': return Qt::AlignHCenter;
+    case 'C': return report::Align::Center;
     case 'R':
-    case 'D': return Qt::AlignRight;
-    default: return Qt::AlignLeft;
+    case 'D': return report::Align::Right;
+    default: return report::Align::Left;
   }
 }
 
@@ -70,99 +63,128 @@ PrintFit fitPrintColumns(const std::vector<int>& widths, const std::vector<bool>
   return fit;
 }
 
+std::vector<report::Page> layoutListReport(const PrintReport& r) {
+  // A4 portrait with margins of 12 mm, in the report's thousandths of an inch.
+  constexpr int kPageWidth = 8268, kPageHeight = 11693, kMargin = 472;
+  const int pageLeft = kMargin, pageWidth = kPageWidth - 2 * kMargin, pageBottom = kPageHeight - kMargin;
+  const double scale = static_cast<double>(pageWidth) / kPrintPageUnits;
+
+  // Each column's room: its width at the font size plus an even share of what is left.
+  const int unit = 2 * r.fontSize;
+  int sum = 0;
+  for (const PrintColumn& c : r.columns) sum += c.width + (c.border ? 1 : 0);
+  const int spare = r.columns.empty() ? 0 : std::max(0, (kPrintPageUnits - sum * unit) / static_cast<int>(r.columns.size()));
+  std::vector<int> left, room;
+  int x = 0;
+  for (const PrintColumn& c : r.columns) {
+    left.push_back(static_cast<int>(x * scale));
+    const int w = c.width * unit + spare;
+    room.push_back(std::max(1, static_cast<int>(w * scale)));
+    x += w + (c.border ? unit : 0);
+  }
+
+  report::Font body;
+  body.face = r.font.empty() ? std::string("Arial") : r.font;
+  body.points = r.fontSize;
+  report::Font bold = body;
+  bold.bold = true;
+  report::Font heading = bold;
+  heading.points = 12;
+  auto height = [](const report::Font& f) { return static_cast<int>(f.points * report::kUnitsPerInch / 72.0 * 1.2 + 0.5); };
+  const int line = height(body) + 14;
+  const int headLine = height(heading);
+
+  std::vector<report::Page> pages;
+  int y = 0;
+  auto text = [&](int tx, int ty, int tw, int th, const std::string& s, const report::Font& f, report::Align a) {
+    report::Item it;
+    it.x = tx;
+    it.y = ty;
+    it.width = std::max(1, tw);
+    it.height = th;
+    it.text = s;
+    it.font = f;
+    it.align = a;
+    pages.back().items.push_back(std::move(it));
+  };
+  auto rule = [&](int lx, int ly, int lw, int lh) {
+    report::Item it;
+    it.kind = report::Item::Kind::Line;
+    it.x = lx;
+    it.y = ly;
+    it.width = lw;
+    it.height = lh;
+    pages.back().items.push_back(std::move(it));
+  };
+  auto cellText = [&](const std::string& s, size_t col, char just, int top, const report::Font& f) {
+    text(pageLeft + left[col] + 14, top, room[col] - 28, line, s, f, alignOf(just));
+  };
+  auto borders = [&](int top, int bottom) {
+    for (size_t i = 0; i + 1 < r.columns.size(); ++i)
+      if (r.columns[i].border) rule(pageLeft + left[i] + room[i], top, 0, bottom - top);
+  };
+  auto startPage = [&]() {
+    report::Page page;
+    page.number = static_cast<int>(pages.size()) + 1;
+    page.width = kPageWidth;
+    page.height = kPageHeight;
+    pages.push_back(std::move(page));
+    y = kMargin;
+    text(pageLeft, y, pageWidth, headLine, r.title, heading, report::Align::Left);
+    text(pageLeft, y, pageWidth, headLine, "Page " + std::to_string(pages.size()), body, report::Align::Right);
+    y += headLine;
+    for (const std::string* t : {&r.line1, &r.line3})
+      if (!t->empty()) {
+        text(pageLeft, y, pageWidth, line, *t, body, report::Align::Left);
+        y += line;
+      }
+    text(pageLeft, y, pageWidth, line,
+         "Date: " + r.date + "    Time: " + r.time + "    Font: " + r.font + "    Size: " + std::to_string(r.fontSize),
+         body, report::Align::Left);
+    text(pageLeft, y, pageWidth, line, std::to_string(r.rows.size()) + " Records", body, report::Align::Right);
+    y += line;
+    // The order and the filter only when the list has them.
+    std::string orderFilter;
+    if (!r.order.empty()) orderFilter = "Order: " + r.order;
+    if (!r.filter.empty()) orderFilter += (orderFilter.empty() ? "" : "    ") + std::string("Filter: ") + r.filter;
+    if (!orderFilter.empty()) {
+      text(pageLeft, y, pageWidth, line, orderFilter, body, report::Align::Left);
+      y += line;
+    }
+    y += line / 2;
+    for (size_t i = 0; i < r.columns.size(); ++i) cellText(r.columns[i].header, i, r.columns[i].headerJust, y, bold);
+    y += line;
+    rule(pageLeft, y, pageWidth, 0);
+  };
+
+  startPage();
+  for (const auto& row : r.rows) {
+    if (y + line > pageBottom) startPage();
+    for (size_t i = 0; i < r.columns.size() && i < row.size(); ++i) cellText(row[i], i, r.columns[i].dataJust, y, body);
+    borders(y, y + line);
+    y += line;
+  }
+  if (!r.totals.empty()) {
+    if (y + 2 * line > pageBottom) startPage();
+    rule(pageLeft, y + 6, pageWidth, 0);
+    y += 12;
+    for (size_t i = 0; i < r.columns.size() && i < r.totals.size(); ++i)
+      if (!r.totals[i].empty()) cellText(r.totals[i], i, r.columns[i].dataJust, y, bold);
+  }
+  return pages;
+}
+
 rt::Err writeListReport(const std::string& pdfPath, const PrintReport& r) {
+  return writeListPages(pdfPath, layoutListReport(r), r.title);
+}
+
+rt::Err writeListPages(const std::string& pdfPath, const std::vector<report::Page>& pages, const std::string& title) {
   const std::string partial = pdfPath + ".part";
-  {
-    QPdfWriter pdf(q(partial));
-    pdf.setResolution(720);
-    pdf.setPageSize(QPageSize(QPageSize::A4));
-    pdf.setPageMargins(QMarginsF(12, 12, 12, 12), QPageLayout::Millimeter);
-    pdf.setTitle(q(r.title));
-    QPainter p;
-    if (!p.begin(&pdf)) return rt::Err::NoAccess;
-    const QRect page = pdf.pageLayout().paintRectPixels(pdf.resolution());
-    const double scale = static_cast<double>(page.width()) / kPrintPageUnits;
-
-    // Each column's room: its width at the font size plus an even share of what is left.
-    const int unit = 2 * r.fontSize;
-    int sum = 0;
-    for (const PrintColumn& c : r.columns) sum += c.width + (c.border ? 1 : 0);
-    const int spare = r.columns.empty() ? 0 : std::max(0, (kPrintPageUnits - sum * unit) / static_cast<int>(r.columns.size()));
-    std::vector<int> left, room;
-    int x = 0;
-    for (const PrintColumn& c : r.columns) {
-      left.push_back(static_cast<int>(x * scale));
-      const int w = c.width * unit + spare;
-      room.push_back(std::max(1, static_cast<int>(w * scale)));
-      x += w + (c.border ? unit : 0);
-    }
-
-    QFont body(q(r.font.empty() ? std::string("Arial") : r.font), r.fontSize);
-    QFont bold = body;
-    bold.setBold(true);
-    QFont heading(q(r.font.empty() ? std::string("Arial") : r.font), 12, QFont::Bold);
-    const int line = QFontMetrics(body, &pdf).height() + 10;
-    int pageNumber = 0;
-    int y = 0;
-
-    auto cellText = [&](const std::string& text, size_t col, char just, int top) {
-      const QRect cell(page.left() + left[col] + 10, top, room[col] - 20, line);
-      p.drawText(cell, static_cast<int>(alignOf(just) | Qt::AlignVCenter | Qt::TextSingleLine), q(text));
-    };
-    auto borders = [&](int top, int bottom) {
-      for (size_t i = 0; i + 1 < r.columns.size(); ++i)
-        if (r.columns[i].border) {
-          const int bx = page.left() + left[i] + room[i];
-          p.drawLine(bx, top, bx, bottom);
-        }
-    };
-    auto startPage = [&]() {
-      if (pageNumber > 0) pdf.newPage();
-      ++pageNumber;
-      y = page.top();
-      p.setFont(heading);
-      const int headLine = QFontMetrics(heading, &pdf).height();
-      p.drawText(QRect(page.left(), y, page.width(), headLine), Qt::AlignLeft, q(r.title));
-      p.setFont(body);
-      p.drawText(QRect(page.left(), y, page.width(), headLine), Qt::AlignRight, q("Page " + std::to_string(pageNumber)));
-      y += headLine;
-      for (const std::string* t : {&r.line1, &r.line3})
-        if (!t->empty()) {
-          p.drawText(QRect(page.left(), y, page.width(), line), Qt::AlignLeft, q(*t));
-          y += line;
-        }
-      p.drawText(QRect(page.left(), y, page.width(), line), Qt::AlignLeft,
-                 q("Date: " + r.date + "    Time: " + r.time + "    Font: " + r.font + "    Size: " +
-                   std::to_string(r.fontSize)));
-      p.drawText(QRect(page.left(), y, page.width(), line), Qt::AlignRight,
-                 q(std::to_string(r.rows.size()) + " Records"));
-      y += line;
-      p.drawText(QRect(page.left(), y, page.width(), line), Qt::AlignLeft,
-                 q("Order: " + r.order + "    Filter: " + r.filter));
-      y += line + line / 2;
-      p.setFont(bold);
-      for (size_t i = 0; i < r.columns.size(); ++i) cellText(r.columns[i].header, i, r.columns[i].headerJust, y);
-      y += line;
-      p.drawLine(page.left(), y, page.right(), y);
-      p.setFont(body);
-    };
-
-    startPage();
-    for (const auto& row : r.rows) {
-      if (y + line > page.bottom()) startPage();
-      for (size_t i = 0; i < r.columns.size() && i < row.size(); ++i) cellText(row[i], i, r.columns[i].dataJust, y);
-      borders(y, y + line);
-      y += line;
-    }
-    if (!r.totals.empty()) {
-      if (y + 2 * line > page.bottom()) startPage();
-      p.drawLine(page.left(), y + 4, page.right(), y + 4);
-      y += 8;
-      p.setFont(bold);
-      for (size_t i = 0; i < r.columns.size() && i < r.totals.size(); ++i)
-        if (!r.totals[i].empty()) cellText(r.totals[i], i, r.columns[i].dataJust, y);
-    }
-    if (!p.end()) return rt::Err::NoAccess;
+  std::string error;
+  if (!report::writePdf(pages, partial, title, &error)) {
+    std::error_code ec;
+    std::filesystem::remove(partial, ec);
+    return rt::Err::NoAccess;
   }
   std::error_code ec;
   std::filesystem::rename(partial, pdfPath, ec);

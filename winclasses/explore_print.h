@@ -1,5 +1,5 @@
-// The explorer list's printout: which columns fit a page and in which font size, and the PDF that
-// holds the pages (headings, column headers, one line per row, a totals band).
+// The explorer list's printout: which columns fit a page and in which font size, its pages (which
+// the preview shows) and the PDF that holds them (headings, column headers, one line per row, a totals band).
 //
 // Widths are in the list's pixels; the page is 9800 units wide and a pixel takes two units per
 // point of the font size. Columns that do not fit even at the smallest size are left out from the
@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/report/page.h"
 #include "platform/rt/err.h"
 
 namespace ov::winclasses {
@@ -43,7 +44,12 @@ struct PrintReport {
   std::vector<std::string> totals;             // empty: no totals band; "" under untotalled columns
 };
 
+// The printout's pages: A4 portrait, the headings on every page, a totals band after the rows.
+std::vector<report::Page> layoutListReport(const PrintReport& report);
+
 // Writes the pages to `pdfPath` (replacing the file only when it was written whole).
 [[nodiscard]] rt::Err writeListReport(const std::string& pdfPath, const PrintReport& report);
+[[nodiscard]] rt::Err writeListPages(const std::string& pdfPath, const std::vector<report::Page>& pages,
+                                     const std::string& title);
 
 }  // namespace ov::winclasses

@@ -2,6 +2,7 @@
 // checks, the list's orders, the transfer to the task form, and the frame's command.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -10,9 +11,11 @@
 #include "dialogs/tests/records.h"
 #include "dialogs/todo.h"
 #include "editors/explore_binding.h"
+#include "platform/report/output.h"
 #include "platform/rt/date_time.h"
 #include "platform/rt/text.h"
 #include "platform/ui/event.h"
+#include "platform/ui/print_job.h"
 #include "platform/ui/prop.h"
 #include "platform/ui/runtime.h"
 #include "platform/ui/testing/list_driver.h"
@@ -329,6 +332,55 @@ TEST_F(ToDo, ListOrdersMarksDoneAndTransfersToANewTask) {
   EXPECT_EQ(items[2].Done, 1) << "call plumber";
   EXPECT_EQ(items[2].CompletionDate, rt::DATE(3, 14, 2026));
   EXPECT_EQ(items[2].CompletionTime, 4500001);
+}
+
+// A preview that keeps the pages it was shown and answers as the user would.
+class KeptPreview : public report::PreviewHost {
+ public:
+  int preview(const std::vector<report::Page>& pages, std::string_view title, int) override {
+    shown.push_back(pages);
+    titles.emplace_back(title);
+    return 1;  // Print
+  }
+  std::vector<std::vector<report::Page>> shown;
+  std::vector<std::string> titles;
+};
+
+TEST_F(ToDo, OutputPrintAllShowsThePreviewAndPrintsFromIt) {
+  addItem("pay rent", 2, "Home");
+  addItem("write report", 5, "Work");
+  KeptPreview preview;
+  report::setPreviewHost(&preview);
+  std::vector<std::string> spooled;
+  ui::setPrintSpooler([&](const std::string& file) {
+    spooled.push_back(file);
+    return std::filesystem::exists(file);
+  });
+  ScriptedHost host;
+  runScript([&](Driver& d) {
+    d.start(dialogs::makeBrowseToDoList);
+    WindowDriver w = d.waitWindow("BrowseToDoList");
+    ListDriver list(d, w, "?Browse:1");
+    // The output commands are offered: a disabled one would fail the choice.
+    host.expectPopup("Print All");
+    list.rightClick(1);
+    EXPECT_TRUE(d.waitUntil([&] { return spooled.size() == 1; }));
+    host.expectPopup("Print Page");
+    list.rightClick(1);
+    EXPECT_TRUE(d.waitUntil([&] { return spooled.size() == 2; }));
+    w.close();
+    d.waitClosed(w);
+  });
+  report::setPreviewHost(nullptr);
+  ui::setPrintSpooler({});
+  ASSERT_EQ(preview.shown.size(), 1u) << "Print All previews first; Print Page prints at once";
+  std::string texts;
+  for (const report::Page& page : preview.shown[0])
+    for (const std::string& t : report::pageTexts(page)) texts += t + "\n";
+  for (const char* want : {"To Do List", "pay rent", "write report", "2 Records"})
+    EXPECT_NE(texts.find(want), std::string::npos) << want << "\n" << texts;
+  EXPECT_EQ(texts.find("Order:"), std::string::npos) << "no empty order line\n" << texts;
+  EXPECT_EQ(spooled.size(), 2u) << "printed from the preview, then the page";
 }
 
 TEST_F(ToDo, ColumnsSortWithinTheCategoryTabAndTheLayoutIsKept) {

@@ -712,6 +712,66 @@ TEST_F(TaskForm, RescheduleMakesAOneTimeCopyAndMarksTheSourceSkipped) {
   EXPECT_EQ(itemsOf(source), (std::vector<std::string>{"1:one", "2:two"}));
 }
 
+TEST_F(TaskForm, RescheduleLeavesTheSourcesPendingShiftedCopyAlone) {
+  // The source's link names its pending copy (6); the new task starts from the source's record.
+  seedTask("Standup", 6, [] {
+    SCH.ScheduleType = "Once";
+    SCH.Date = rt::DATE(3, 17, 2026);
+    SCH.OriginalID = 5;
+  });
+  const int32_t source = seedTask("Standup", 5, [] { SCH.ExceptionLink = 6; });  // stays in SCH
+  scheduler::PresetTaskType() = "Reschedule";
+  editors::TaskFormSourceID() = source;
+  ScriptedHost host;
+  int response = 0;
+  runScript([&](Driver& d) {
+    WindowDriver form = openForm(d, ui::InsertRecord, response);
+    form.enter("?SCH:Date:Event", "03/18/2026");
+    form.press("?OK");
+    d.waitClosed(form);
+  });
+  EXPECT_EQ(response, ui::RequestCompleted);
+  const auto tasks = storedTasks();
+  ASSERT_EQ(tasks.size(), 3u);
+  EXPECT_EQ(tasks[0].ExceptionLink, 6);
+  EXPECT_EQ(tasks[1].ID, 6) << "the source's copy is still there";
+  EXPECT_EQ(tasks[1].Date, rt::DATE(3, 17, 2026));
+  EXPECT_EQ(tasks[2].Date, rt::DATE(3, 18, 2026));
+  EXPECT_EQ(tasks[2].ExceptionLink, 0) << "the new task has no copy of its own";
+}
+
+TEST_F(TaskForm, OkMovesAStartDateOffTheScheduleOntoItAndSaysSo) {
+  rt::setTestClock(rt::DATE(3, 20, 2026), kTenAm);  // a Friday
+  ScriptedHost host;
+  int response = 0;
+  runScript([&](Driver& d) {
+    WindowDriver form = openForm(d, ui::InsertRecord, response);
+    form.with([](ui::Window& w) {
+      EXPECT_EQ(SCH.Date, rt::DATE(3, 20, 2026)) << "a new task starts today";
+      SCH.Description = "Committee";
+      SCH.Message = "Committee";
+      SCH.ScheduleType = "Day of Month";  // the second Tuesday
+      SCH.Monday = SCH.Wednesday = SCH.Thursday = SCH.Friday = 0;
+      SCH.Tuesday = 1;
+      SCH.Every2nd = 1;
+      SCH.EveryLast = 0;
+      SCH.AdvanceWarnDate = rt::DATE(3, 19, 2026);
+      SCH.AdvanceWarnTime = kTenAm;
+      w.display();
+    });
+    host.expectMessage("Date entered (03/20/26) does not match schedule type.  The next valid date would be 04/14/26.",
+                       ui::BUTTON::Ok);
+    form.press("?OK");
+    d.waitClosed(form);
+  });
+  EXPECT_FALSE(host.pending());
+  EXPECT_EQ(response, ui::RequestCompleted);
+  const auto tasks = storedTasks();
+  ASSERT_EQ(tasks.size(), 1u);
+  EXPECT_EQ(tasks[0].Date, rt::DATE(4, 14, 2026)) << "not the Friday it was left on";
+  EXPECT_EQ(tasks[0].AdvanceWarnDate, rt::DATE(4, 13, 2026)) << "the warning keeps its day before";
+}
+
 TEST_F(TaskForm, CopyGetsTheSourcesItemsUnderItsOwnNumber) {
   const int32_t source = seedTask("Backup", 3);
   addItems(source, {"zip"});

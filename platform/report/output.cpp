@@ -11,11 +11,14 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 
 #include "platform/report/render.h"
 #include "platform/rt/process.h"
+#include "platform/ui/host.h"
+#include "platform/ui/print_job.h"
 
 namespace ov::report {
 
@@ -86,8 +89,36 @@ PreviewHost& previewHost() {
 }
 void setPreviewHost(PreviewHost* host) { g_preview = host; }
 
+bool PrintSetup() {
+  PrinterSettings& printer = PRINTER();
+  ui::PrintChoice choice;
+  choice.printer = printer.name;
+  choice.copies = printer.copies;
+  if (!ui::choosePrinter("Print Setup", choice)) return false;
+  printer.name = choice.printer;
+  printer.pdfFile = choice.pdfFile;
+  printer.copies = std::clamp(choice.copies, 1, 99);
+  printer.chosen = true;
+  return true;
+}
+
 bool LpPrintSink::print(const std::vector<Page>& pages, int copies, std::string_view title,
                         std::string& error) {
+  ui::PrintChoice choice;
+  choice.printer = PRINTER().name;
+  choice.pdfFile = PRINTER().pdfFile;
+  choice.copies = std::max(1, copies);
+  if (!PRINTER().chosen) {
+    if (!ui::choosePrinter(title, choice)) {
+      error.clear();  // cancelled by the user: nothing to report
+      return false;
+    }
+  }
+  if (!choice.pdfFile.empty()) {
+    if (!writePdf(pages, choice.pdfFile, std::string(title), &error)) return false;
+    ui::MESSAGE("The report was saved as " + choice.pdfFile + ".", "Print", ui::Icon::Information);
+    return true;
+  }
   std::error_code ec;
   std::string tmpl = (std::filesystem::temp_directory_path(ec) / "ov-print-XXXXXX.pdf").string();
   int fd = ::mkstemps(tmpl.data(), 4);
@@ -101,26 +132,7 @@ bool LpPrintSink::print(const std::vector<Page>& pages, int copies, std::string_
     ~Remove() { std::error_code e; std::filesystem::remove(path, e); }
   } remove{tmpl};
   if (!writePdf(pages, tmpl, std::string(title), &error)) return false;
-  const char* program = std::getenv("OV_LP");
-  auto quote = [](std::string_view text) {
-    std::string q = "\"";
-    for (char ch : text)
-      if (ch != '"') q += ch;
-    return q + "\"";
-  };
-  std::string command = quote(program && *program ? program : "lp");
-  if (!PRINTER().name.empty()) command += " -d " + quote(PRINTER().name);
-  command += " -n " + std::to_string(std::max(1, copies)) + " -t " + quote(title) + " " + quote(tmpl);
-  int exitCode = 0;
-  if (int err = rt::runProgram(command, exitCode); err != 0) {
-    error = "The print command could not be started (error " + std::to_string(err) + ")";
-    return false;
-  }
-  if (exitCode != 0) {
-    error = "The print command failed with exit code " + std::to_string(exitCode);
-    return false;
-  }
-  return true;
+  return ui::sendToPrinter(tmpl, choice, title, error);
 }
 
 bool SUPPORTED() { return printSink().supportsCopies(); }

@@ -1,5 +1,5 @@
-// Where laid-out pages go: the printer (through the system's `lp` command), the preview window,
-// and the handling of copies for printers that cannot make them.
+// Where laid-out pages go: a printer chosen in the print dialog (through the system's `lp` command)
+// or a PDF file, the preview window, and the handling of copies for printers that cannot make them.
 //
 // The preview and the printer are seams: the program uses the preview window and `lp`; tests
 // install their own to keep the pages and answer as a user would.
@@ -21,7 +21,12 @@ struct PrinterSettings {
   std::string name;   // "" = the system's default printer
   int copies = 1;
   bool collate = false;
+  bool chosen = false;  // Print Setup chose the printer: printing asks no more
+  std::string pdfFile;  // Print Setup chose printing to this PDF file
 };
+
+// Print Setup: the print dialog preset with PRINTER(); false when it was cancelled.
+bool PrintSetup();
 PrinterSettings& PRINTER();
 
 class PrintSink {
@@ -29,7 +34,8 @@ class PrintSink {
   virtual ~PrintSink() = default;
   // Whether the printer makes several copies by itself.
   virtual bool supportsCopies() = 0;
-  // Prints the pages `copies` times; an error text names what failed.
+  // Prints the pages `copies` times; an error text names what failed (empty when the user
+  // cancelled).
   virtual bool print(const std::vector<Page>& pages, int copies, std::string_view title,
                      std::string& error) = 0;
 };
@@ -47,7 +53,8 @@ PreviewHost& previewHost();
 void setPreviewHost(PreviewHost* host);  // nullptr: back to the preview window
 
 // The printer through `lp` ("lp [-d printer] -n copies -t title file.pdf"); OV_LP names another
-// program with the same options.
+// program with the same options. Unless Print Setup chose already, the print dialog asks for the
+// printer (or a PDF file, which is all it offers on a system without printers).
 class LpPrintSink : public PrintSink {
  public:
   bool supportsCopies() override { return true; }

@@ -133,6 +133,7 @@ TEST(ReportEngine, PrintingHandsAPdfToTheLpCommand) {
   r.close();
   std::string error;
   LpPrintSink lp;
+  PRINTER().chosen = true;  // Print Setup chose the default printer: no dialog
   EXPECT_TRUE(lp.print(r.pages(), 2, "My Report", error)) << error;
   std::ifstream in(log);
   std::stringstream got;
@@ -144,7 +145,17 @@ TEST(ReportEngine, PrintingHandsAPdfToTheLpCommand) {
   ::setenv("OV_LP", "/bin/false", 1);
   EXPECT_FALSE(lp.print(r.pages(), 1, "x", error));
   EXPECT_NE(error.find("exit code 1"), std::string::npos) << error;
+
+  // The command's own reason is what the user reads.
+  {
+    std::ofstream s(script);
+    s << "#!/bin/sh\necho 'lp: No default destination.' >&2\nexit 1\n";
+  }
+  ::setenv("OV_LP", script.c_str(), 1);
+  EXPECT_FALSE(lp.print(r.pages(), 1, "x", error));
+  EXPECT_EQ(error, "lp: No default destination.");
   ::unsetenv("OV_LP");
+  PRINTER() = PrinterSettings{};
 }
 
 }  // namespace
