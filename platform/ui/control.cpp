@@ -363,8 +363,38 @@ void Entry::userAccept(int keycode) {
   postEvent(EVENT::Accepted, keycode);
 }
 
+namespace {
+// An entry's text is selected when the entry gets the focus by the keyboard or the program, so
+// that typing replaces a pre-filled value; a click puts the caret where it lands.
+class SelectOnFocus : public QObject {
+ public:
+  explicit SelectOnFocus(QLineEdit* e) : QObject(e) { e->installEventFilter(this); }
+  bool eventFilter(QObject* obj, QEvent* ev) override {
+    if (ev->type() == QEvent::FocusIn) {
+      auto reason = static_cast<QFocusEvent*>(ev)->reason();
+      if (reason != Qt::MouseFocusReason && reason != Qt::PopupFocusReason)
+        if (auto* e = qobject_cast<QLineEdit*>(obj); e && !e->hasSelectedText()) e->selectAll();
+    }
+    return false;
+  }
+};
+
+// The characters a text picture holds ("@s80" holds 80); 0 for other pictures.
+int stringPictureWidth(std::string_view picture) {
+  if (!picture.empty() && picture.front() == '@') picture.remove_prefix(1);
+  if (picture.empty() || (picture.front() != 's' && picture.front() != 'S')) return 0;
+  int n = 0;
+  for (char c : picture.substr(1)) {
+    if (c < '0' || c > '9') break;
+    n = n * 10 + (c - '0');
+  }
+  return n;
+}
+}  // namespace
+
 QWidget* Entry::createView(QWidget* parent) {
   auto* e = new QLineEdit(parent);
+  new SelectOnFocus(e);
   QObject::connect(e, &QLineEdit::textEdited, e, [this](const QString& t) { userEdit(s8(t)); });
   // Enter gives returnPressed and then editingFinished: one Accepted (or Rejected) for both.
   QObject::connect(e, &QLineEdit::returnPressed, e, [this] {
@@ -388,7 +418,10 @@ void Entry::syncView() {
   if (e->text() != t) e->setText(t);
   e->setReadOnly(m_readOnly);
   e->setEchoMode(m_password ? QLineEdit::Password : QLineEdit::Normal);
-  if (size_t w = m_use.width(); w > 0 && w < 32768) e->setMaxLength(static_cast<int>(w));
+  // An entry takes no more than its picture shows nor its variable holds.
+  size_t limit = m_use.width();
+  if (int shown = stringPictureWidth(m_text); shown > 0) limit = limit ? std::min(limit, size_t(shown)) : size_t(shown);
+  if (limit > 0 && limit < 32768) e->setMaxLength(static_cast<int>(limit));
 }
 
 // ---- spin --------------------------------------------------------------------------------------
@@ -447,6 +480,7 @@ QWidget* Spin::createView(QWidget* parent) {
   auto* s = new SpinView(parent, this);
   QLineEdit* e = s->findChild<QLineEdit*>();
   if (e) {
+    new SelectOnFocus(e);
     QObject::connect(e, &QLineEdit::textEdited, s, [this](const QString& t) { userEdit(s8(t)); });
     QObject::connect(e, &QLineEdit::returnPressed, s, [this] {
       m_enterPressed = true;

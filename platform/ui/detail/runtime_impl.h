@@ -159,6 +159,9 @@ struct WindowAccess {
   static void setMouse(Window& w, int x, int y) { w.m_mouseX = x; w.m_mouseY = y; }
   static std::pair<int, int> mouse(const Window& w) { return {w.m_mouseX, w.m_mouseY}; }
   static bool autoOn(const Window& w) { return w.m_auto; }
+  // The window's view changed size: by the user or the window manager, or by the program.
+  static void resized(Window& w);
+  static void moved(Window& w);
 };
 
 // The window that owns a widget (the widget itself or one of its ancestors is a window's view),
