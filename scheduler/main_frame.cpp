@@ -211,6 +211,7 @@ ui::Level Main::Init() {
   };
   rf.queuedScripts = tf.queuedScripts;
   tf.broadcastDayChange = [] { BroadcastDayChange(); };
+  tf.startBackup = [] { StartBackup(); };
   tf.warn = [this](std::string_view text, std::string_view title) {
     raise();
     (void)ui::MESSAGE(text, title, ui::Icon::Exclamation);

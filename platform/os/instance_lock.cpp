@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 
@@ -26,6 +27,21 @@ std::string InstanceLock::lockPath(const std::string& name) {
   }
   if (file.empty() || file == "." || file == "..") file = "_" + file;
   return dir + "/" + file + ".lock";
+}
+
+std::string InstanceLock::dataFolderName(std::string_view folder) {
+  static constexpr std::string_view kAlphabet = "0123456789ABCDE";
+  std::string key = "ov" + std::string(folder);
+  for (char& c : key) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  std::string name = "{";
+  for (int i = 1; i <= 32; ++i) {
+    const int c = i <= static_cast<int>(key.size()) ? static_cast<unsigned char>(key[static_cast<size_t>(i - 1)]) : 0;
+    const int v = (i + c) % 16;
+    // Value 0 has no place in the 15-character alphabet; it gives "F".
+    name += v == 0 ? 'F' : kAlphabet[static_cast<size_t>(v - 1)];
+    if (i == 8 || i == 12 || i == 16 || i == 20) name += '-';
+  }
+  return name + "}";
 }
 
 InstanceLock::~InstanceLock() { release(); }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace ov::os {
 
@@ -25,6 +26,11 @@ class InstanceLock {
 
   // The lock file for a name (characters unfit for a file name become "_").
   static std::string lockPath(const std::string& name);
+
+  // The name under which the main program holds its one-instance lock for a data folder (the
+  // folder's canonical path, without a closing "/"). Other programs look at it to learn whether
+  // the main program runs on that folder.
+  static std::string dataFolderName(std::string_view folder);
 
  private:
   int m_fd = -1;

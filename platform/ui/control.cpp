@@ -354,6 +354,7 @@ void Entry::userEdit(std::string_view text) {
 }
 
 void Entry::userAccept(int keycode) {
+  detail::ThreadScope onThread(m_window ? m_window->thread() : kFrameThread);
   if (!update()) {
     postEvent(EVENT::Rejected, keycode);
     return;
@@ -429,6 +430,7 @@ bool Spin::setProp(int p, std::string_view v) {
 }
 
 void Spin::userStep(int steps) {
+  detail::ThreadScope onThread(m_window ? m_window->thread() : kFrameThread);
   if (!m_use.isBound()) return;
   if (m_touched && !update()) {
     postEvent(EVENT::Rejected);
@@ -520,6 +522,7 @@ void TextBox::userEdit(std::string_view text) {
 }
 
 void TextBox::userAccept() {
+  detail::ThreadScope onThread(m_window ? m_window->thread() : kFrameThread);
   update();
   m_touched = false;
   postEvent(EVENT::Accepted);
@@ -597,6 +600,7 @@ bool Check::update() {
 }
 
 void Check::userToggle(bool checked) {
+  detail::ThreadScope onThread(m_window ? m_window->thread() : kFrameThread);
   if (m_readOnly) {
     changed();  // puts the view back
     return;
@@ -680,6 +684,7 @@ bool Option::update() {
 }
 
 void Option::userChoose(int radioFeq) {
+  detail::ThreadScope onThread(m_window ? m_window->thread() : kFrameThread);
   std::vector<int> r = radios();
   if (m_readOnly || m_window->control(radioFeq)->isReadOnly()) {
     for (int f : r) m_window->control(f)->syncView();  // puts the views back
@@ -865,6 +870,7 @@ bool ListChoice::update() {
 }
 
 void ListChoice::userChoose(int index) {
+  detail::ThreadScope onThread(m_window ? m_window->thread() : kFrameThread);
   if (index < 1 || index > static_cast<int>(m_items.size())) return;
   if (m_readOnly) {
     changed();
@@ -886,6 +892,7 @@ void ListChoice::userEdit(std::string_view text) {
 }
 
 void ListChoice::userAccept() {
+  detail::ThreadScope onThread(m_window ? m_window->thread() : kFrameThread);
   update();
   m_touched = false;
   postEvent(EVENT::Accepted, Key::Enter);
@@ -960,6 +967,7 @@ bool Sheet::setProp(int p, std::string_view v) {
 }
 
 void Sheet::userSelectTab(int tabFeq) {
+  detail::ThreadScope onThread(m_window ? m_window->thread() : kFrameThread);
   std::vector<int> t = tabs();
   for (size_t i = 0; i < t.size(); ++i) {
     if (t[i] != tabFeq) continue;
@@ -1110,6 +1118,7 @@ bool Button::setProp(int p, std::string_view v) {
 }
 
 void Button::userPress(int keycode) {
+  detail::ThreadScope onThread(m_window ? m_window->thread() : kFrameThread);
   // The frame's standard toolbar buttons act on the active MDI child.
   if (Toolbar::isStandard(m_feq) && m_window && m_window->windowKind() == WindowKind::Frame &&
       activeMdiThread() != m_window->thread()) {
@@ -1240,6 +1249,7 @@ QWidget* MenuControl::createView(QWidget*) { return nullptr; }
 void MenuControl::syncView() { detail::syncMenuControl(*this); }
 
 void MenuControl::userChoose() {
+  detail::ThreadScope onThread(m_window ? m_window->thread() : kFrameThread);
   if (m_checkable) m_checked = !m_checked;
   postEvent(EVENT::Accepted, Key::MouseLeft);
 }

@@ -372,6 +372,7 @@ void installInputFilter() {
     if (!w || !w->isOpen() || !feq) return;
     Control* c = w->control(feq);
     if (!c || w->focus() == feq) return;
+    detail::ThreadScope onThread(w->thread());
     w->select(feq);
     w->post(EVENT::Selected, feq);
   });
