@@ -288,15 +288,15 @@ void FtpSession::Download(std::string local, std::string remote, int type) {
 void FtpSession::ReadChunks() {
   if (STATE != 0 || LOCALFILECLOSED || REMOTEFILECLOSED) return;
   for (;;) {
-    int n = lib::FtpRead(HANDLE, m_buffer, sizeof m_buffer);
+    int n = lib::FtpRead(HANDLE, m_buffer.data(), int(m_buffer.size()));
     if (n > 0) {
-      if (std::fwrite(m_buffer, 1, size_t(n), m_local) != size_t(n)) {
+      if (std::fwrite(m_buffer.data(), 1, size_t(n), m_local) != size_t(n)) {
         ReportError("\"" + errnoText() + "\" adding to local file", true);
         StopNotify();
         return;
       }
       BYTESCOPIED += n;
-      SetProgress(BYTESCOPIED, 0);
+      showCopied();
       if (rt::CLOCK() < STARTTIME) STARTTIME -= kDay;  // past midnight
       continue;
     }
@@ -315,6 +315,7 @@ void FtpSession::ReadChunks() {
 
 void FtpSession::finishDownload() {
   lib::FtpAsyncNotify(HANDLE, nullptr);
+  showCopied(true);
   bool written = std::fclose(m_local) == 0;
   m_local = nullptr;
   LOCALFILECLOSED = true;
@@ -382,8 +383,8 @@ void FtpSession::WriteChunks() {
       return;
     }
     if (m_held == 0) {
-      size_t want = size_t(std::min<int64_t>(int64_t(sizeof m_buffer), BYTES - BYTESCOPIED));
-      size_t n = std::fread(m_buffer, 1, want, m_local);
+      size_t want = size_t(std::min<int64_t>(int64_t(m_buffer.size()), BYTES - BYTESCOPIED));
+      size_t n = std::fread(m_buffer.data(), 1, want, m_local);
       if (n == 0) {
         ReportError("Local file read error: " +
                     (std::ferror(m_local) ? errnoText() : std::string("the file ended before its size")),
@@ -394,7 +395,7 @@ void FtpSession::WriteChunks() {
       m_held = n;
       m_heldAt = 0;
     }
-    int w = lib::FtpWrite(HANDLE, m_buffer + m_heldAt, int(m_held));
+    int w = lib::FtpWrite(HANDLE, m_buffer.data() + m_heldAt, int(m_held));
     if (w == -1) {
       if (lib::FtpGetLastError() == lib::err::WouldBlock) return;  // the rest waits in the buffer
       ReportError("Write error " + std::to_string(w));
@@ -404,13 +405,14 @@ void FtpSession::WriteChunks() {
     m_heldAt += size_t(w);
     m_held -= size_t(w);
     BYTESCOPIED += w;
-    SetProgress(BYTESCOPIED, 0);
+    showCopied();
     if (rt::CLOCK() < STARTTIME) STARTTIME -= kDay;
   }
 }
 
 void FtpSession::finishUpload() {
   lib::FtpAsyncNotify(HANDLE, nullptr);
+  showCopied(true);
   std::fclose(m_local);
   m_local = nullptr;
   LOCALFILECLOSED = true;
@@ -512,6 +514,15 @@ void FtpSession::SetStatus(const std::string& text) {
 
 void FtpSession::SetProgress(int64_t value, int64_t maximum) {
   if (m_host) m_host->showProgress(value, maximum);
+}
+
+// The bar is redrawn at most every 200 ms however fast the blocks come, and always at the end.
+void FtpSession::showCopied(bool force) {
+  const int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          std::chrono::steady_clock::now().time_since_epoch()).count();
+  if (!force && now - m_progressShownAt < 200) return;
+  m_progressShownAt = now;
+  SetProgress(BYTESCOPIED, 0);
 }
 
 void FtpSession::ReportError(const std::string& text, bool local) {

@@ -144,13 +144,17 @@ class FtpSession {
   void WriteChunks();
   void finishDownload();
   void finishUpload();
+  void showCopied(bool force = false);
   void blocking(const std::function<void()>& call);
   void remoteCommand(const char* what, const std::function<int()>& call);
 
   FtpSessionHost* m_host = nullptr;
   std::FILE* m_local = nullptr;
   std::string m_partFile;  // the download's temporary file while it is open
-  char m_buffer[1024] = {};
+  // Transfers move data in large blocks; the progress display is told a few times a second.
+  static constexpr size_t kBlock = 256 << 10;
+  std::vector<char> m_buffer = std::vector<char>(kBlock);
+  int64_t m_progressShownAt = 0;  // steady-clock milliseconds of the last progress shown
   size_t m_held = 0;       // bytes of m_buffer not yet taken by the server
   size_t m_heldAt = 0;
   bool m_failed = false;

@@ -31,7 +31,7 @@ using Clock = std::chrono::steady_clock;
 // An open file's bytes wait here between the transfer thread and the caller; a reader that does
 // not drain it (or a writer that fills it) holds the transfer back, never memory without bound.
 constexpr size_t kDownloadBuffer = 1 << 20;
-constexpr size_t kUploadBuffer = 64 << 10;
+constexpr size_t kUploadBuffer = 1 << 20;
 
 enum class Stream { None, Reading, Writing };
 
@@ -196,6 +196,9 @@ void prepare(Connection& c, Request& r, const std::string& u, bool ascii) {
   curl_easy_setopt(e, CURLOPT_XFERINFODATA, &c);
   curl_easy_setopt(e, CURLOPT_ERRORBUFFER, r.errors);
   curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, discard);
+  // Large socket reads and writes: the data move in few, big pieces.
+  curl_easy_setopt(e, CURLOPT_BUFFERSIZE, 512L << 10);
+  curl_easy_setopt(e, CURLOPT_UPLOAD_BUFFERSIZE, 512L << 10);
 }
 
 int errorOf(CURLcode rc, const Connection& c) {
