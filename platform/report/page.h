@@ -50,4 +50,8 @@ struct Page {
 // boxes read "[X] caption" or "[ ] caption". For tests and the text dump.
 std::vector<std::string> pageTexts(const Page& page);
 
+// The pairs of texts (and check boxes) of a page whose rectangles overlap, one line each naming
+// both texts and their places; blank texts take no room. Empty when the layout is clean.
+std::vector<std::string> overlappingTexts(const Page& page);
+
 }  // namespace ov::report

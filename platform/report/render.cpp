@@ -148,4 +148,27 @@ std::vector<std::string> pageTexts(const Page& page) {
   return out;
 }
 
+std::vector<std::string> overlappingTexts(const Page& page) {
+  std::vector<const Item*> items;
+  for (const Item& it : page.items) {
+    if (it.kind != Item::Kind::Text && it.kind != Item::Kind::Check) continue;
+    if (it.text.find_first_not_of(" \t\r\n") == std::string::npos || it.width <= 0 || it.height <= 0) continue;
+    items.push_back(&it);
+  }
+  auto place = [](const Item& it) {
+    return "\"" + it.text + "\" at (" + std::to_string(it.x) + "," + std::to_string(it.y) + " " + std::to_string(it.width) +
+           "x" + std::to_string(it.height) + ")";
+  };
+  std::vector<std::string> out;
+  for (size_t i = 0; i < items.size(); ++i) {
+    for (size_t j = i + 1; j < items.size(); ++j) {
+      const Item& a = *items[i];
+      const Item& b = *items[j];
+      if (a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height && b.y < a.y + a.height)
+        out.push_back("page " + std::to_string(page.number) + ": " + place(a) + " overlaps " + place(b));
+    }
+  }
+  return out;
+}
+
 }  // namespace ov::report
