@@ -1,5 +1,6 @@
 #include "datalib/prepare_script_record.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -9,6 +10,7 @@
 #include "datalib/script_actions.h"
 #include "platform/rt/date_time.h"
 #include "platform/rt/process.h"
+#include "platform/rt/secret_file.h"
 #include "platform/rt/text.h"
 
 namespace ov::files {
@@ -48,25 +50,53 @@ void convertToStartProgram(ScriptingRec& s, const std::string& command) {
   s.DDEApplicationTopic.clear();
 }
 
-std::string getEmailCommand(const ScriptingRec& s) {
+// A companion's password, handed over in a file of its own (secret_file.h) rather than on the
+// command line, which every local user can read. `passwordFile` receives the file's path, and
+// `refusal` why none could be written.
+struct Secret {
+  std::string passwordFile;
+  std::string refusal;
+};
+
+bool handOver(std::string_view password, Secret& secret) {
+  std::string error;
+  secret.passwordFile = rt::writeSecretFile(password, &error);
+  if (secret.passwordFile.empty()) secret.refusal = "the password could not be handed over: " + error;
+  return !secret.passwordFile.empty();
+}
+
+std::string getEmailCommand(const ScriptingRec& s, Secret& secret) {
   std::string line = companionProgram("OV_POP.EXE");
   const std::pair<const char*, const rt::String<255>*> kOptions[] = {
       {" SERVER=", &s.Command},          {" USER=", &s.Path},
-      {" PASSWORD=", &s.DDECommand},     {" SAVEATTACH=", &s.DDEApplicationName},
+      {" SAVEATTACH=", &s.DDEApplicationName},
       {" SAVETEXT=", &s.DDEApplicationTopic}, {" SAVEHTML=", &s.DDEApplicationTopic},
   };
-  for (auto [option, field] : kOptions)
+  for (auto [option, field] : kOptions) {
     if (!field->isBlank()) line += option + quoted(*field);
+    if (field == &s.Path && !s.DDECommand.isBlank()) {
+      if (!handOver(s.DDECommand.clipped(), secret)) return {};
+      line += " PASSWORDFILE=" + quoted(std::string_view(secret.passwordFile));
+    }
+  }
   line += " " + std::string(s.WindowTitleToCheckFor.clipped());
   if (s.EmailID == 1) line += " /DELETE";
   return std::string(rt::clipView(line));
 }
 
-std::string ftpCommand(const ScriptingRec& s, std::string_view direction) {
+// The password's place stays empty; "/AUTO" tells the program that nobody watches it, so it
+// reports only through its exit code and FTPLOG.INI.
+std::string ftpCommand(const ScriptingRec& s, std::string_view direction, Secret& secret) {
   std::string_view topic = s.DDEApplicationTopic.view();
-  return companionProgram("OVFTP.EXE") + " " + std::string(direction) + " " + quoted(s.Command) + " " +
-         quoted(s.Path) + " " + quoted(s.DDEApplicationName) + " " + quoted(rt::clipView(topic.substr(0, 128))) +
-         " " + quoted(rt::clipView(topic.substr(128)));
+  const std::string_view password = rt::clipView(topic.substr(std::min<size_t>(128, topic.size())));
+  std::string line = companionProgram("OVFTP.EXE") + " " + std::string(direction) + " " + quoted(s.Command) + " " +
+                     quoted(s.Path) + " " + quoted(s.DDEApplicationName) + " " +
+                     quoted(rt::clipView(topic.substr(0, 128))) + " \"\"";
+  if (!password.empty()) {
+    if (!handOver(password, secret)) return {};
+    line += " PASSWORDFILE=" + quoted(std::string_view(secret.passwordFile));
+  }
+  return line + " /AUTO";
 }
 
 // A zip step given as one path ("/data/*.TPS") with no separate folder: the folder goes to
@@ -88,17 +118,18 @@ std::string zipCommand(ScriptingRec& s, bool backup) {
   return line;
 }
 
-// The command line a companion step needs, or empty for a step that stays as it is.
-std::string companionCommand(ScriptingRec& s) {
+// The command line a companion step needs, or empty for a step that stays as it is (or whose
+// password could not be handed over: `secret.refusal` says why).
+std::string companionCommand(ScriptingRec& s, Secret& secret) {
   std::string_view head = s.Action.view().substr(0, 4);
   if (head == "Send") {
     if (EMAIL.USEMAPI == 0 || rt::UPPER(s.Action.clipped()).find("MAIL") == std::string::npos) return {};
-    return companionProgram("TESSEL.EXE") + " " + std::to_string(s.EmailID);
+    return companionProgram("TESSEL.EXE") + " " + std::to_string(s.EmailID) + " /AUTO";
   }
-  if (head == "Get ") return s.Action == action::kGetEmail ? getEmailCommand(s) : std::string();
+  if (head == "Get ") return s.Action == action::kGetEmail ? getEmailCommand(s, secret) : std::string();
   if (head != "File") return {};
-  if (s.DDEType == "FTP Upload") return ftpCommand(s, "U");
-  if (s.DDEType == "FTP Download") return ftpCommand(s, "D");
+  if (s.DDEType == "FTP Upload") return ftpCommand(s, "U", secret);
+  if (s.DDEType == "FTP Download") return ftpCommand(s, "D", secret);
   if (s.DDEType == "HTTP Download")
     return companionProgram("HTTPGET.EXE") + " " + quoted(s.Command) + " " + quoted(s.Path) + " /AUTO";
   if (s.DDEType == "Zip") {
@@ -138,12 +169,16 @@ uint8_t PREPARESCRIPTRECORD(ScriptingRec& step, int32_t date, int32_t time) {
     return 0;
   }
 
-  std::string command = companionCommand(s);
-  if (command.empty()) return 0;
-  if (command.size() > kCommandWidth) {
-    std::string program = EXTRACTFILENAME(command);
-    std::string why = "command line for " + program + " needs " + std::to_string(command.size()) +
-                      " characters, at most " + std::to_string(kCommandWidth);
+  Secret secret;
+  std::string command = companionCommand(s, secret);
+  if (command.empty() && secret.refusal.empty()) return 0;
+  if (!secret.refusal.empty() || command.size() > kCommandWidth) {
+    std::error_code ignored;  // the step is not run, so nobody reads the password file
+    if (!secret.passwordFile.empty()) std::filesystem::remove(secret.passwordFile, ignored);
+    std::string why = secret.refusal;
+    if (why.empty())
+      why = "command line for " + EXTRACTFILENAME(command) + " needs " + std::to_string(command.size()) +
+            " characters, at most " + std::to_string(kCommandWidth);
     writeEventLog("Step not run: " + why, "Script");
     ScriptingRec refused = step;
     refused.Action = action::kComment;

@@ -1,14 +1,19 @@
 // Rewrites script steps that a companion program carries out into "Start Program" steps whose
 // command line starts that program, as a step is queued:
 //
-//   Send Email (with EMAIL.USEMAPI)  tessel <message number>
-//   Get Email                        ov_pop[ SERVER=s][ USER=u][ PASSWORD=p][ SAVEATTACH=dir]
+//   Send Email (with EMAIL.USEMAPI)  tessel <message number> /AUTO
+//   Get Email                        ov_pop[ SERVER=s][ USER=u][ PASSWORDFILE=f][ SAVEATTACH=dir]
 //                                          [ SAVETEXT=dir][ SAVEHTML=dir] <options>[ /DELETE]
-//   File Actions, FTP Upload         ovftp U <remote> <local> <host> <user> <password>
-//   File Actions, FTP Download       ovftp D <remote> <local> <host> <user> <password>
+//   File Actions, FTP Upload         ovftp U <remote> <local> <host> <user> ""[ PASSWORDFILE=f] /AUTO
+//   File Actions, FTP Download       ovftp D <remote> <local> <host> <user> ""[ PASSWORDFILE=f] /AUTO
 //   File Actions, HTTP Download      httpget <url> <file> /AUTO
 //   File Actions, Zip                qmtback BACKUP=<zip> FILES=<spec> PATH=<folder>[ /S]
 //   File Actions, Unzip              qmtback RESTORE=<zip> FILES=<spec> PATH=<folder>
+//
+// A password never goes on the command line, where every local user can read it: it is written to
+// a private file (platform/rt/secret_file.h) that PASSWORDFILE names and the companion deletes
+// once read. "/AUTO" tells the FTP program and the mail sender that nobody watches them (no message
+// boxes: they report through their exit code and log).
 //
 // Each value is quoted by WRAPQUOTES, so the program start splits the line back into exactly
 // these values. A companion is named by its full path when it lies in the program's own folder
@@ -35,7 +40,8 @@ constexpr int32_t kCompanionWait = 360000;  // seconds "Start Program" waits for
 //   TimeElapsed = TimeElapsed seconds after `time`, normalised;
 // - any other step stays as it is.
 // A command line longer than the 255-byte command field is never cut (a cut could drop a switch or
-// end a path elsewhere): the step becomes a "Comment" saying it was not run, an event-log line
+// end a path elsewhere), and a password that cannot be written to its file is never put on the
+// command line instead: the step becomes a "Comment" saying it was not run, an event-log line
 // with the label "Script" says why, and the result is 1. Otherwise the result is 0.
 uint8_t PREPARESCRIPTRECORD(ScriptingRec& step, int32_t date, int32_t time);
 

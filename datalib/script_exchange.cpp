@@ -105,7 +105,9 @@ const std::vector<ActionColumns>& columnTables() {
       {{a::kEndIf, a::kExitScript, a::kEndLoop, a::kExitLoop}, {}},
       {{a::kFileActions}, {kDDEType, kCommand, kPath, kAppName, kTopic}},
       {{a::kGetEmail}, {kCommand, kPath, kDDECommand, kAppName, kTopic, kTitle, kEmailID}},
-      {{a::kSendEmail, a::kSendEMail}, {kEmailID}},
+      // The message's "subject - recipient" title after its id, so files written with the id
+      // alone still read.
+      {{a::kSendEmail, a::kSendEMail}, {kEmailID, kTitle}},
       {{a::kSetValue}, {kPath, kCommand, kDDEType, kAppName, kTopic}},
       {{a::kIfValue}, {kCommand, kTitle, kWaitFor}},
       {{a::kIfFileExists}, {kCommand, kExistance}},
@@ -379,7 +381,38 @@ rt::Err readExchangeFile(const std::string& path, std::vector<ExportRec>& record
   records.clear();
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return fail(errFromErrno(errno), path, path + ": " + std::strerror(errno), problem);
-  std::string text;
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > off_t(kExchangeFileMax)) {
+    ::close(fd);
+    return fail(rt::Err::FileSystem, path,
+                path + " holds " + std::to_string(st.st_size) + " bytes, at most " + std::to_string(kExchangeFileMax),
+                problem);
+  }
+
+  // Read as a stream: only the line being read is held as text besides the records.
+  std::vector<ExportRec> out;
+  std::string line;
+  size_t lineNo = 1, total = 0;
+  bool first = true;
+  std::string why;
+  auto takeLine = [&]() -> bool {
+    std::string_view view = line;
+    if (first && view.starts_with("\xEF\xBB\xBF")) view.remove_prefix(3);
+    first = false;
+    if (view.ends_with('\r')) view.remove_suffix(1);
+    if (view.find_first_not_of(" \t") != std::string_view::npos) {
+      if (out.size() == kExchangeLinesMax) {
+        why = "more than " + std::to_string(kExchangeLinesMax) + " lines";
+        return false;
+      }
+      ExportRec rec;
+      if (!parseExchangeLine(view, rec, &why)) return false;
+      out.push_back(rec);
+    }
+    line.clear();
+    ++lineNo;
+    return true;
+  };
   char chunk[65536];
   ssize_t n;
   while ((n = ::read(fd, chunk, sizeof chunk)) != 0) {
@@ -389,25 +422,23 @@ rt::Err readExchangeFile(const std::string& path, std::vector<ExportRec>& record
       ::close(fd);
       return fail(errFromErrno(e), path, path + ": " + std::strerror(e), problem);
     }
-    text.append(chunk, static_cast<size_t>(n));
+    total += size_t(n);
+    if (total > kExchangeFileMax) why = "more than " + std::to_string(kExchangeFileMax) + " bytes";
+    for (std::string_view rest(chunk, size_t(n)); why.empty() && !rest.empty();) {
+      const size_t eol = rest.find('\n');
+      line.append(rest.substr(0, eol));
+      rest.remove_prefix(eol == std::string_view::npos ? rest.size() : eol + 1);
+      if (line.size() > kExchangeLineMax) {
+        why = "more than " + std::to_string(kExchangeLineMax) + " bytes";
+        break;
+      }
+      if (eol != std::string_view::npos) (void)takeLine();
+    }
+    if (!why.empty()) break;
   }
   ::close(fd);
-
-  std::string_view rest = text;
-  if (rest.starts_with("\xEF\xBB\xBF")) rest.remove_prefix(3);
-  std::vector<ExportRec> out;
-  for (size_t lineNo = 1; !rest.empty(); ++lineNo) {
-    size_t eol = rest.find('\n');
-    std::string_view line = rest.substr(0, eol);
-    rest.remove_prefix(eol == std::string_view::npos ? rest.size() : eol + 1);
-    if (line.ends_with('\r')) line.remove_suffix(1);
-    if (line.find_first_not_of(" \t") == std::string_view::npos) continue;
-    ExportRec rec;
-    std::string why;
-    if (!parseExchangeLine(line, rec, &why))
-      return fail(rt::Err::FileSystem, path, path + " line " + std::to_string(lineNo) + ": " + why, problem);
-    out.push_back(rec);
-  }
+  if (why.empty() && !line.empty()) (void)takeLine();
+  if (!why.empty()) return fail(rt::Err::FileSystem, path, path + " line " + std::to_string(lineNo) + ": " + why, problem);
   records = std::move(out);
   return rt::Err::None;
 }

@@ -57,8 +57,14 @@ bool parseExchangeLine(std::string_view line, ExportRec& rec, std::string* probl
 
 // A whole exchange file. Reading accepts CRLF or LF line ends, a UTF-8 byte-order mark and blank
 // lines; on the first malformed line it returns Err::FileSystem with the file name and line in
-// `problem` (and in FILEERROR()), leaving `records` empty, so nothing is half-imported. Writing
+// `problem` (and in FILEERROR()), leaving `records` empty, so nothing is half-imported. The file
+// is read as a stream, and what one file may take is bounded: a line longer than kExchangeLineMax
+// bytes, more than kExchangeLinesMax lines or more than kExchangeFileMax bytes are refused in the
+// same way, before they take their memory. Writing
 // replaces the file at once (a temporary file renamed over it); lines end in CRLF.
+constexpr size_t kExchangeLineMax = 16 * 1024;  // eleven columns of 255 bytes, quoted, and room
+constexpr size_t kExchangeLinesMax = 20000;
+constexpr size_t kExchangeFileMax = 64 * 1024 * 1024;
 rt::Err readExchangeFile(const std::string& path, std::vector<ExportRec>& records, std::string* problem = nullptr);
 rt::Err writeExchangeFile(const std::string& path, std::span<const ExportRec> records);
 

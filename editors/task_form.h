@@ -128,6 +128,12 @@ std::string startDateWarning(const files::ScheduleRec& task);
 // The first date from `date` on (within `days` days) that the schedule accepts; 0 when none.
 int32_t nextValidScheduleDate(const files::ScheduleRec& task, int32_t date, int days);
 
+// The start date a task is stored with: its own when the schedule accepts it (or it is 0), else
+// the first date from it on that the schedule accepts; its own when there is none.
+int32_t startDateOnSchedule(const files::ScheduleRec& task);
+// What the user is told when OK moves the start date onto the schedule.
+std::string startDateMovedText(int32_t entered, int32_t moved);
+
 // The advance warning lies after the task.
 bool warningAfterTask(const files::ScheduleRec& task);
 // The end lies before the start.

@@ -182,6 +182,24 @@ std::string startDateWarning(const files::ScheduleRec& task) {
   return text;
 }
 
+int32_t startDateOnSchedule(const files::ScheduleRec& task) {
+  if (task.Date == 0 || scheduler::IsValidScheduleDate(task, task.Date, false)) return task.Date;
+  if (const int32_t next = nextValidScheduleDate(task, task.Date + 1, 59); next != 0) return next;
+  // A schedule of which the test knows no date (a day of the month without a week): the first
+  // date from the start date on that the scheduler runs it on.
+  scheduler::ScheduleRecord probe = task;
+  probe.Completed = 0;
+  probe.ExpiryDate = probe.ExpiryTime = 0;
+  probe.Date = task.Date - 1;
+  scheduler::NextOccurrence(probe, task.Date - 1, rt::kCentisecondsPerDay);
+  return probe.Completed ? task.Date : probe.Date;
+}
+
+std::string startDateMovedText(int32_t entered, int32_t moved) {
+  return "Date entered (" + shortDate(entered) + ") does not match schedule type.  The next valid date would be " +
+         shortDate(moved) + ".";
+}
+
 bool warningAfterTask(const files::ScheduleRec& task) {
   if (task.AdvanceWarnDate == 0) return false;
   return task.AdvanceWarnDate > task.Date ||

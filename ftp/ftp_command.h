@@ -7,6 +7,11 @@
 // remote commands "RM" (delete a file), "RD" (remove a folder), "MD" (make a folder), which take
 // the remote name from the second value. The second value is the source (remote for D and G,
 // local for U and P), the third the destination. Port 0 or missing is 21.
+//
+// Two more words may stand anywhere and take no place (FtpProgram removes them): "/AUTO", a run
+// that nobody watches (a task started it, or there is no display), which shows no message box and
+// reports a bad command line in FTPLOG.INI; and "PASSWORDFILE=<file>", a private file holding the
+// password (platform/rt/secret_file.h), read and deleted, which replaces the Password value.
 #pragma once
 
 #include <cstdint>

@@ -2,7 +2,12 @@
 
 #include <cstdio>
 
+#include "ftp/ftp_log.h"
 #include "platform/rt/date_time.h"
+#include "platform/rt/ini.h"
+#include "platform/rt/picture.h"
+#include "platform/rt/secret_file.h"
+#include "platform/rt/text.h"
 #include "platform/ui/event.h"
 #include "platform/ui/host.h"
 #include "platform/ui/prop.h"
@@ -134,12 +139,38 @@ void FtpOperationWindow::setBusy(bool busy) {
   ui::host().setBusy(busy);
 }
 
-int FtpProgram(const std::vector<std::string>& values, const std::string& programFolder) {
-  FtpCommand command;
-  if (!parseFtpCommand(values, overridesFile(programFolder), command)) {
-    ui::MESSAGE(kSyntax, "Syntax");
-    return -1;
+int FtpProgram(const std::vector<std::string>& valuesIn, const std::string& programFolder) {
+  // "/AUTO" and "PASSWORDFILE=" may stand anywhere; the other values keep their places.
+  std::vector<std::string> values;
+  bool quiet = false;
+  std::string passwordFile;
+  for (const std::string& v : valuesIn) {
+    if (rt::UPPER(v) == "/AUTO")
+      quiet = true;
+    else if (rt::UPPER(v.substr(0, 13)) == "PASSWORDFILE=")
+      passwordFile = v.substr(13);
+    else
+      values.push_back(v);
   }
+  // Nobody answers a message box of a run that a task started.
+  auto refuse = [&](const std::string& code, const std::string& text, const char* title) {
+    if (quiet) {
+      (void)rt::putIniValues("FTPStatus", {{"Time", rt::FORMAT(rt::TODAY(), "@d17") + " " + rt::FORMAT(rt::CLOCK(), "@t7")},
+                                           {"Errorcode", code}, {"Errormessage", text}},
+                             programFolder + "/" + kFtpLog);  // best effort: the exit code says it
+    } else {
+      ui::MESSAGE(text, title);
+    }
+    return -1;
+  };
+  std::string password;
+  if (!passwordFile.empty()) {
+    std::string error;
+    if (!rt::takeSecretFile(passwordFile, password, &error)) return refuse("Password", "No password: " + error, "FTP");
+  }
+  FtpCommand command;
+  if (!parseFtpCommand(values, overridesFile(programFolder), command)) return refuse("Syntax", kSyntax, "Syntax");
+  if (!passwordFile.empty()) command.password = password;
   FtpOperationWindow window(std::move(command), programFolder);
   window.Run();
   return window.result();

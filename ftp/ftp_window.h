@@ -2,7 +2,8 @@
 // text, a progress bar, the bytes copied, the rate and the percentage, and a Cancel button; it runs
 // one FtpOperation and closes when the operation ends. Its place is kept in "ovftp.INI" (the
 // configuration folder). FtpProgram runs the whole program on a
-// command line: the syntax message for an unknown operation, else the window; the exit code.
+// command line: the syntax message for an unknown operation (with "/AUTO", FTPLOG.INI's
+// [FTPStatus] Errorcode "Syntax" and no box), else the window; the exit code.
 #pragma once
 
 #include <string>

@@ -3,7 +3,9 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <string>
 
 #include "platform/rt/fixed_string.h"
 #include "platform/rt/picture.h"
@@ -130,6 +132,64 @@ CsvReader::Result CsvReader::fail(int line, std::string_view what) {
   return Result::Malformed;
 }
 
+namespace {
+
+// Whether `s` is well-formed UTF-8: no stray continuation bytes, no overlong forms, no surrogates,
+// nothing above U+10FFFF.
+bool isUtf8(std::string_view s) {
+  size_t i = 0;
+  while (i < s.size()) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    if (c < 0x80) {
+      ++i;
+      continue;
+    }
+    size_t n = 0;
+    uint32_t cp = 0;
+    if (c >= 0xC2 && c <= 0xDF) n = 1, cp = c & 0x1F;
+    else if (c >= 0xE0 && c <= 0xEF) n = 2, cp = c & 0x0F;
+    else if (c >= 0xF0 && c <= 0xF4) n = 3, cp = c & 0x07;
+    else return false;
+    if (n >= s.size() - i) return false;  // cut short
+    for (size_t k = 1; k <= n; ++k) {
+      const auto d = static_cast<unsigned char>(s[i + k]);
+      if ((d & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (d & 0x3F);
+    }
+    if ((n == 2 && cp < 0x800) || (n == 3 && (cp < 0x10000 || cp > 0x10FFFF)) || (cp >= 0xD800 && cp <= 0xDFFF))
+      return false;
+    i += n + 1;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool CsvReader::acceptField(const CsvRecord& rec, size_t begin) {
+  const std::string& text = rec.fields.back().text;
+  if (text.size() > kCsvFieldMax) {
+    fail(rec.line, "a field is longer than " + std::to_string(kCsvFieldMax) + " bytes");
+    return false;
+  }
+  if (text.find('\0') != std::string::npos) {
+    fail(rec.line, "field " + std::to_string(rec.fields.size()) + " holds a NUL byte");
+    return false;
+  }
+  if (!isUtf8(text)) {
+    fail(rec.line, "field " + std::to_string(rec.fields.size()) + " is not UTF-8 text (save the file as UTF-8)");
+    return false;
+  }
+  if (rec.fields.size() > kCsvFieldsMax) {
+    fail(rec.line, "more than " + std::to_string(kCsvFieldsMax) + " fields");
+    return false;
+  }
+  if (m_pos - begin > kCsvRecordMax) {
+    fail(rec.line, "a line is longer than " + std::to_string(kCsvRecordMax) + " bytes");
+    return false;
+  }
+  return true;
+}
+
 CsvReader::Result CsvReader::next(CsvRecord& out) {
   out.fields.clear();
   out.fields.reserve(m_width);
@@ -137,6 +197,7 @@ CsvReader::Result CsvReader::next(CsvRecord& out) {
   if (!m_error.empty()) return Result::Malformed;
   if (m_pos >= m_data.size()) return Result::End;
   const size_t begin = m_pos;
+  if (m_pos == 0 && m_data.starts_with("\xEF\xBB\xBF")) m_pos = 3;  // a byte order mark
   for (;;) {
     size_t q = m_pos;
     while (q < m_data.size() && m_data[q] == ' ') ++q;
@@ -152,6 +213,8 @@ CsvReader::Result CsvReader::next(CsvRecord& out) {
       for (;;) {
         size_t quote = m_data.find('"', i);
         if (quote == std::string_view::npos) return fail(out.line, "a quoted field is not closed");
+        if (field.text.size() + (quote - i) > kCsvFieldMax)
+          return fail(out.line, "a field is longer than " + std::to_string(kCsvFieldMax) + " bytes");
         for (size_t k = i; k < quote; ++k)  // line breaks inside the field
           if (m_data[k] == '\n' || (m_data[k] == '\r' && (k + 1 >= m_data.size() || m_data[k + 1] != '\n'))) ++m_line;
         field.text.append(m_data.substr(i, quote - i));
@@ -165,6 +228,7 @@ CsvReader::Result CsvReader::next(CsvRecord& out) {
       }
       while (m_pos < m_data.size() && m_data[m_pos] == ' ') ++m_pos;
       out.fields.push_back(std::move(field));
+      if (!acceptField(out, begin)) return Result::Malformed;
       if (atLineEnd(m_pos)) {
         takeLineEnd();
         break;
@@ -177,9 +241,12 @@ CsvReader::Result CsvReader::next(CsvRecord& out) {
     } else {
       size_t end = m_pos;
       while (end < m_data.size() && m_data[end] != ',' && m_data[end] != '\n' && m_data[end] != '\r') ++end;
+      if (end - m_pos > kCsvFieldMax)
+        return fail(out.line, "a field is longer than " + std::to_string(kCsvFieldMax) + " bytes");
       field.text.assign(m_data.substr(m_pos, end - m_pos));
       out.fields.push_back(std::move(field));
       m_pos = end;
+      if (!acceptField(out, begin)) return Result::Malformed;
       if (m_pos < m_data.size() && m_data[m_pos] == ',') {
         ++m_pos;
         continue;

@@ -10,7 +10,14 @@
 // The reader is strict where guessing would change data: a character other than a blank, a comma
 // or the line end after a closing quote, or a quote left open at the end of the file, makes the
 // record malformed and the error names its line. A record ends at the first blank remainder of
-// its line: "a," and "a,  " hold one field. A blank line holds no field.
+// its line: "a," and "a,  " hold one field. A blank line holds no field. A UTF-8 byte order mark
+// at the start of the file is skipped.
+//
+// Text must be UTF-8 without NUL bytes: a field holding a NUL byte or bytes that are not UTF-8 is
+// malformed too (the file is refused, not repaired: a guess at its encoding could change the
+// text). So are a field longer than kCsvFieldMax bytes, a record longer than kCsvRecordMax bytes
+// or with more than kCsvFieldsMax fields; a file longer than kCsvFileMax bytes is not read at all.
+// These bound what one hostile file can make the program hold.
 #pragma once
 
 #include <cstddef>
@@ -48,6 +55,11 @@ class CsvLineWriter {
 
 inline constexpr std::string_view kCsvLineEnd = "\r\n";
 
+inline constexpr size_t kCsvFieldMax = 64 * 1024;
+inline constexpr size_t kCsvRecordMax = 1024 * 1024;
+inline constexpr size_t kCsvFieldsMax = 1000;
+inline constexpr size_t kCsvFileMax = 256 * 1024 * 1024;
+
 struct CsvField {
   std::string text;
   bool quoted = false;
@@ -74,6 +86,9 @@ class CsvReader {
   bool atLineEnd(size_t at) const;
   void takeLineEnd();
   Result fail(int line, std::string_view what);
+  // Checks a field just read and the record so far; false (with the error set) when it breaks a
+  // rule of the text or a limit.
+  bool acceptField(const CsvRecord& rec, size_t begin);
 
   std::string_view m_data;
   size_t m_pos = 0;

@@ -1,5 +1,6 @@
 #include "impex/export_run.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -31,8 +32,8 @@ bool ExportRun::begin(const std::string& path) {
     if (m_descs[i] == nullptr) return fail("No field " + m_fields[i].name + " in " + m_table.label);
   m_path = path;
   m_temp = path + ".part";
-  m_out = std::fopen(m_temp.c_str(), "wb");
-  if (m_out == nullptr)
+  m_out = ::open(m_temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (m_out < 0)
     return fail("Cannot CREATE " + path + ": Error #" + std::to_string(errno) + " - " + std::strerror(errno));
   if (m_header) {
     m_line.start();
@@ -46,15 +47,36 @@ bool ExportRun::begin(const std::string& path) {
 }
 
 bool ExportRun::writeLine() {
-  const std::string& s = m_line.line();
-  if (std::fwrite(s.data(), 1, s.size(), m_out) != s.size() ||
-      std::fwrite(kCsvLineEnd.data(), 1, kCsvLineEnd.size(), m_out) != kCsvLineEnd.size())
-    return fail("Cannot ADD to " + m_path + ": Error #" + std::to_string(errno) + " - " + std::strerror(errno));
+  m_pending += m_line.line();
+  m_pending += kCsvLineEnd;
+  return m_pending.size() < kWriteChunk || flush();
+}
+
+bool ExportRun::flush() {
+  while (!m_pending.empty()) {
+    const ssize_t n = ::pwrite(m_out, m_pending.data(), m_pending.size(), m_written);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      const int code = n < 0 ? errno : ENOSPC;
+      m_writeFailed = true;
+      return fail("Cannot ADD to " + m_path + ": Error #" + std::to_string(code) + " - " + std::strerror(code));
+    }
+    m_written += n;
+    m_pending.erase(0, static_cast<size_t>(n));
+  }
+  m_writeFailed = false;
   return true;
 }
 
+bool ExportRun::retryWrite() {
+  if (m_out < 0) return false;
+  m_error.clear();
+  return flush();
+}
+
 ExportRun::Step ExportRun::step(int maxRecords) {
-  if (m_out == nullptr) return Step::Failed;
+  if (m_out < 0 || m_writeFailed) return Step::Failed;
+  if (m_atEnd) return Step::Done;
   auto* rec = m_table.buffer();
   for (int n = 0; n < maxRecords; ++n) {
     rt::Err err = m_table.file->next();
@@ -63,8 +85,10 @@ ExportRun::Step ExportRun::step(int maxRecords) {
       return Step::Done;
     }
     if (err != rt::Err::None) {
+      m_readFailed = true;
+      m_atEnd = true;  // as at the end of the table: what was written is kept
       fail(std::string("Error: (") + rt::ERROR() + " (" + std::to_string(static_cast<int>(err)) +
-           ")) attempting to access a record from the " + m_table.label + " file.");
+           ")) attempting to access a record from the " + m_table.label + " file.  Returning to previous window.");
       return Step::Failed;
     }
     // A repeat rule stored with a NUL first character is written as blanks.
@@ -80,14 +104,17 @@ ExportRun::Step ExportRun::step(int maxRecords) {
 }
 
 bool ExportRun::finish() {
-  if (m_out == nullptr) return fail(m_error.empty() ? "The export file is not open" : m_error);
-  const bool flushed = std::fflush(m_out) == 0 && ::fsync(::fileno(m_out)) == 0;
-  const int flushErr = errno;
-  const bool closed = std::fclose(m_out) == 0;
-  m_out = nullptr;
-  if (!flushed || !closed) {
+  if (m_out < 0) return fail(m_error.empty() ? "The export file is not open" : m_error);
+  if (!flush()) return false;  // the file stays open: the write may be tried again
+  const bool synced = ::fsync(m_out) == 0;
+  const int syncErr = errno;
+  const bool closed = ::close(m_out) == 0;
+  const int closeErr = errno;
+  m_out = -1;
+  if (!synced || !closed) {
     (void)std::remove(m_temp.c_str());  // best effort: the target stays as it was
-    return fail("Cannot CLOSE " + m_path + ": Error #" + std::to_string(flushErr) + " - " + std::strerror(flushErr));
+    const int code = synced ? closeErr : syncErr;
+    return fail("Cannot CLOSE " + m_path + ": Error #" + std::to_string(code) + " - " + std::strerror(code));
   }
   std::error_code ec;
   std::filesystem::rename(m_temp, m_path, ec);
@@ -99,9 +126,9 @@ bool ExportRun::finish() {
 }
 
 void ExportRun::abandon() {
-  if (m_out == nullptr) return;
-  std::fclose(m_out);
-  m_out = nullptr;
+  if (m_out < 0) return;
+  ::close(m_out);
+  m_out = -1;
   (void)std::remove(m_temp.c_str());  // best effort
 }
 

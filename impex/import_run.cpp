@@ -29,8 +29,12 @@ bool namesMatch(const ImpexTable& table, std::string_view value, std::string_vie
   return v == t || "SCH:" + v == t;
 }
 
+// The error with the driver's own detail when it has one (a file system error names the file and
+// says "the disk is full").
 std::string errText(rt::Err err) {
-  return "Error #" + std::to_string(static_cast<int>(err)) + " - " + rt::ERROR();
+  std::string text = "Error #" + std::to_string(static_cast<int>(err)) + " - " + rt::ERROR();
+  if (const std::string detail = rt::FILEERROR(); !detail.empty() && detail != rt::ERROR()) text += " (" + detail + ")";
+  return text;
 }
 
 }  // namespace
@@ -86,7 +90,7 @@ bool ImportLayout::hasAssignment() const {
 
 ImportRun::ImportRun(const ImpexTable& table, std::string data, ImportLayout layout,
                      RetryQuestion askRetry)
-    : m_table(table), m_data(std::move(data)), m_layout(std::move(layout)),
+    : m_table(table), m_data(std::move(data)), m_reader(m_data), m_layout(std::move(layout)),
       m_askRetry(std::move(askRetry)) {
   for (size_t t = 0; t < m_table.fields.size() && t < m_layout.source.size(); ++t) {
     const int c = m_layout.source[t];
@@ -101,30 +105,35 @@ ImportRun::ImportRun(const ImpexTable& table, std::string data, ImportLayout lay
 ImportRun::~ImportRun() { abandon(); }
 
 bool ImportRun::begin() {
+  // The whole file is checked first, so a bad line anywhere stores nothing; the records are read
+  // again one at a time as they are stored.
   CsvReader reader(m_data);
   CsvRecord rec;
   bool first = true;
+  m_total = 0;
   for (;;) {
     CsvReader::Result r = reader.next(rec);
     if (r == CsvReader::Result::End) break;
+    std::string bad;
     if (r == CsvReader::Result::Malformed) {
+      bad = reader.error();
+    } else if (!rec.fields.empty() && rec.fields.size() < m_layout.columns.size()) {
+      // A line cut short (a file that ended early, a record split by a stray line end).
+      bad = "Line " + std::to_string(rec.line) + ": " + std::to_string(rec.fields.size()) +
+            (rec.fields.size() == 1 ? " field" : " fields") + " where the first line has " +
+            std::to_string(m_layout.columns.size());
+    }
+    if (!bad.empty()) {
       m_caption = "Invalid Import File!";
-      m_error = reader.error() + ".  Nothing was imported.";
-      m_records.clear();
+      m_error = bad + ".  Nothing was imported.";
       return false;
     }
-    if (first && m_layout.stripHeader) {
-      first = false;
-      m_bytes += static_cast<int64_t>(rec.bytes);
-      continue;
-    }
+    const bool header = first && m_layout.stripHeader;
     first = false;
-    if (rec.fields.empty()) {  // a blank line: nothing to store, the lines after it still count
-      m_bytes += static_cast<int64_t>(rec.bytes);
-      continue;
-    }
-    m_records.push_back(std::move(rec));
+    if (!header && !rec.fields.empty()) ++m_total;  // a blank line stores nothing
   }
+  m_reader.rewind();
+  m_headerPending = m_layout.stripHeader;
   if (rt::Err err = db::LOGOUT(5, {m_table.file}); err != rt::Err::None) {
     m_error = errText(err);
     return false;
@@ -136,8 +145,7 @@ bool ImportRun::begin() {
   // must stop the run at its own line).
   const auto& keys = m_table.file->decl().keys;
   const bool anyUnique = std::any_of(keys.begin(), keys.end(), [](const db::KeyDecl& k) { return k.unique; });
-  if (m_table.idField == nullptr && !anyUnique && !m_records.empty() &&
-      m_table.file->records() <= static_cast<int64_t>(m_records.size())) {
+  if (m_table.idField == nullptr && !anyUnique && m_total > 0 && m_table.file->records() <= m_total) {
     if (rt::Err err = m_table.file->deferKeys(); err != rt::Err::None) {
       m_error = errText(err);
       abandon();
@@ -187,8 +195,15 @@ rt::Err ImportRun::store() {
 
 ImportRun::Step ImportRun::step(int maxRecords) {
   if (!m_inTransaction) return Step::Failed;
-  for (int n = 0; n < maxRecords && m_next < m_records.size(); ++n) {
-    const CsvRecord& rec = m_records[m_next];
+  CsvRecord rec;
+  for (int n = 0; n < maxRecords && m_next < m_total;) {
+    if (m_reader.next(rec) != CsvReader::Result::Record) {  // cannot be: begin() read it whole
+      m_total = m_next;
+      break;
+    }
+    const bool header = m_headerPending;
+    m_headerPending = false;
+    if (header || rec.fields.empty()) continue;
     fillRecord(rec);
     if (rt::Err err = store(); err != rt::Err::None) {
       if (m_readFailed) {
@@ -201,11 +216,10 @@ ImportRun::Step ImportRun::step(int maxRecords) {
       abandon();
       return Step::Failed;
     }
-    m_bytes += static_cast<int64_t>(rec.bytes);
     ++m_next;
+    ++n;
   }
-  if (m_next < m_records.size()) return Step::More;
-  m_bytes = bytesTotal();
+  if (m_next < m_total) return Step::More;
   return Step::Done;
 }
 
@@ -220,7 +234,7 @@ bool ImportRun::finish() {
   }
   m_inTransaction = false;
   if (rt::Err err = db::COMMIT(); err != rt::Err::None) {
-    m_error = errText(err);
+    m_error = errText(err) + ".  Nothing was imported.";
     (void)db::ROLLBACK();  // best effort: nothing half-done stays
     return false;
   }

@@ -2,11 +2,12 @@
 //
 // ImportLayout is what the assignment window edits: the file's columns ("Field_1"...) with the
 // picture each is read through, and for each field of the table's list the column that feeds it.
-// ImportRun checks the whole file before it stores anything (a malformed record stops it with
-// its line number and nothing stored), then adds the records in steps inside one transaction, so
+// ImportRun checks the whole file before it stores anything (a malformed record, or a record with
+// fewer fields than the first line, stops it with its line number and nothing stored), then reads
+// the file again record by record and adds the records in steps inside one transaction, so
 // a failure part-way (a duplicate key) leaves the table as it was; a large import into a table of
-// non-unique keys builds the keys once when it is kept. Each record starts cleared: a
-// short line leaves its missing fields blank or zero, never the previous line's values.
+// non-unique keys builds the keys once when it is kept. Each record starts cleared: a field
+// without a column is blank or zero, never the previous line's value.
 #pragma once
 
 #include <cstdint>
@@ -73,9 +74,10 @@ class ImportRun {
   // Rolls back whatever was stored.
   void abandon();
 
-  int64_t total() const { return static_cast<int64_t>(m_records.size()); }
-  int64_t done() const { return static_cast<int64_t>(m_next); }
-  int64_t bytesDone() const { return m_bytes; }
+  // Records the file holds (known after begin()) and records stored so far.
+  int64_t total() const { return m_total; }
+  int64_t done() const { return m_next; }
+  int64_t bytesDone() const { return static_cast<int64_t>(m_reader.offset()); }
   int64_t bytesTotal() const { return static_cast<int64_t>(m_data.size()); }
   const std::string& error() const { return m_error; }
   const std::string& errorCaption() const { return m_caption; }
@@ -92,11 +94,11 @@ class ImportRun {
 
   const ImpexTable& m_table;
   std::string m_data;
+  CsvReader m_reader;  // over m_data: the records as they are stored
   ImportLayout m_layout;
   std::vector<Binding> m_bindings;
-  std::vector<CsvRecord> m_records;
-  size_t m_next = 0;
-  int64_t m_bytes = 0;
+  int64_t m_total = 0, m_next = 0;
+  bool m_headerPending = false;
   bool m_inTransaction = false;
   bool m_keysDeferred = false;  // the table's keys are built at finish()
   RetryQuestion m_askRetry;

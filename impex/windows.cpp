@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <sstream>
 
 #include "impex/export_run.h"
 #include "platform/files/file.h"
@@ -99,6 +98,25 @@ class MarkListInput : public QObject {
   std::function<int()> m_current;
   Report m_report;
 };
+
+}  // namespace
+
+namespace {
+
+// After a write of the export file failed: asks Retry or Abort until the write succeeds (true)
+// or the user aborts (false: the run is dropped, the old file stays, and a box says so).
+bool askRetryWrite(ExportRun& run, const std::string& path) {
+  if (!run.writeFailed()) return false;
+  for (;;) {
+    const int answer = MESSAGE(run.error(), "Cannot ADD to " + path, Icon::Hand, ui::BUTTON::Retry | ui::BUTTON::Abort,
+                               ui::BUTTON::Abort);
+    if (answer != ui::BUTTON::Retry) break;
+    if (run.retryWrite()) return true;
+  }
+  run.abandon();
+  MESSAGE("The export was aborted.|Nothing was exported; " + path + " is as it was.", "Export Failed", Icon::Hand);
+  return false;
+}
 
 }  // namespace
 
@@ -241,20 +259,32 @@ void ExportWindow::runExport() {
     MESSAGE(run.error(), "Cannot CREATE " + path, Icon::Hand);
     return;
   }
-  bool failed = false;
-  ui::ProgressWindow progress("Exporting Records", [&](ui::ProgressWindow& w) {
-    ExportRun::Step s = run.step(kPerTick);
-    w.setProgress(run.done(), run.total());
-    if (s == ExportRun::Step::Failed) failed = true;
-    return s == ExportRun::Step::More ? ui::ProgressWindow::Step::More : ui::ProgressWindow::Step::Done;
-  });
-  progress.Run();
-  if (failed) {
-    run.abandon();
-    MESSAGE(run.error() + "|Nothing was exported.", "Export Failed", Icon::Hand);
+  bool cancelled = false;
+  for (;;) {
+    bool failed = false;
+    ui::ProgressWindow progress("Exporting Records", [&](ui::ProgressWindow& w) {
+      ExportRun::Step s = run.step(kPerTick);
+      w.setProgress(run.done(), run.total());
+      if (s == ExportRun::Step::Failed) failed = true;
+      return s == ExportRun::Step::More ? ui::ProgressWindow::Step::More : ui::ProgressWindow::Step::Done;
+    });
+    cancelled = progress.Run() == ui::RequestCancelled;
+    if (!failed) break;
+    if (run.readFailed()) {  // the table ends there; what was written is kept
+      MESSAGE(run.error(), "Record Retrieval Error", Icon::Hand);
+      break;
+    }
+    if (!askRetryWrite(run, path)) return;  // a new progress window goes on from the same line
+  }
+  while (!run.finish()) {
+    if (run.writeFailed() && askRetryWrite(run, path)) continue;
+    if (!run.writeFailed()) MESSAGE(run.error(), "Cannot CLOSE " + path, Icon::Hand);
     return;
   }
-  if (!run.finish()) MESSAGE(run.error(), "Cannot CLOSE " + path, Icon::Hand);
+  if (run.readFailed() || cancelled) return;
+  MESSAGE("Process Completed|" + std::to_string(run.done()) + (run.done() == 1 ? " record" : " records") +
+              " written to " + path + ".",
+          "Export", Icon::Information);
 }
 
 // ---- import ------------------------------------------------------------------------------------
@@ -361,7 +391,8 @@ ui::Level ImportWindow::TakeAccepted() {
 
 void ImportWindow::runImport() {
   m_layout.stripHeader = m_strip != 0;
-  ImportRun run(m_table, m_data, m_layout, [](const std::string& question) {
+  m_sample = CsvReader({});  // the text moves to the run; the window closes after it
+  ImportRun run(m_table, std::move(m_data), m_layout, [](const std::string& question) {
     return MESSAGE(question, "Auto Increment Error", Icon::Question, ui::BUTTON::Retry | ui::BUTTON::Cancel,
                    ui::BUTTON::Cancel) == ui::BUTTON::Retry;
   });
@@ -376,12 +407,20 @@ void ImportWindow::runImport() {
     if (s == ImportRun::Step::Failed) failed = true;
     return s == ImportRun::Step::More ? ui::ProgressWindow::Step::More : ui::ProgressWindow::Step::Done;
   });
-  progress.Run();
+  const bool cancelled = progress.Run() == ui::RequestCancelled;
   if (failed) {
     MESSAGE(run.error(), run.errorCaption(), Icon::Hand);
     return;
   }
-  if (!run.finish()) MESSAGE(run.error(), run.errorCaption(), Icon::Hand);
+  if (!run.finish()) {
+    MESSAGE(run.error(), run.errorCaption(), Icon::Hand);
+    return;
+  }
+  std::string summary = std::to_string(run.done()) + (run.done() == 1 ? " record" : " records") + " imported into " +
+                        m_table.label + ".";
+  if (cancelled) summary += "|Cancelled: " + std::to_string(run.total() - run.done()) + " of the file's " +
+                            std::to_string(run.total()) + " were not imported.";
+  MESSAGE((cancelled ? "" : "Process Completed|") + summary, "Import", Icon::Information);
 }
 
 // ---- procedures ----------------------------------------------------------------------------------
@@ -401,14 +440,32 @@ void ImportTable(const ImpexTable& table) {
   for (;;) {
     std::string path;
     if (!ui::FILEDIALOG("Import File", path, "Import Files|*.CSV|All Files|*.*")) break;
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(path, ec);
+    if (!ec && size > kCsvFileMax) {
+      MESSAGE("The file holds " + std::to_string(size) + " bytes; an import file may hold at most " +
+                  std::to_string(kCsvFileMax) + ".",
+              "Cannot OPEN " + path, Icon::Hand);
+      break;
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
       MESSAGE("Error #2 - " + rt::ERROR(), "Cannot OPEN " + path, Icon::Hand);
       break;
     }
-    std::stringstream s;
-    s << in.rdbuf();
-    data = s.str();
+    data.clear();
+    if (!ec) data.reserve(static_cast<size_t>(size));
+    char chunk[64 * 1024];
+    while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
+      data.append(chunk, static_cast<size_t>(in.gcount()));
+      if (data.size() > kCsvFileMax) break;  // it grew while being read
+    }
+    if (data.size() > kCsvFileMax || in.bad()) {
+      MESSAGE(in.bad() ? "The file could not be read." : "The file grew beyond " + std::to_string(kCsvFileMax) + " bytes.",
+              "Cannot OPEN " + path, Icon::Hand);
+      data.clear();
+      break;
+    }
     if (!data.empty()) break;
     MESSAGE("That file is empty!  Please pick another file.", "Attention!", Icon::Information);
   }
@@ -417,7 +474,8 @@ void ImportTable(const ImpexTable& table) {
     CsvRecord first, second;
     if (r.next(first) == CsvReader::Result::Record && !first.fields.empty()) {
       const bool hasSecond = r.next(second) == CsvReader::Result::Record;
-      ImportWindow w(table, data, ImportLayout::fromSample(table, first, hasSecond ? &second : nullptr));
+      ImportLayout layout = ImportLayout::fromSample(table, first, hasSecond ? &second : nullptr);
+      ImportWindow w(table, std::move(data), std::move(layout));
       w.Run();
     } else if (!r.error().empty()) {
       MESSAGE(r.error() + ".  Nothing was imported.", "Invalid Import File!", Icon::Hand);

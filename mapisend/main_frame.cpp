@@ -118,6 +118,7 @@ int runProgram() {
     frame.Run();
   }
   files::OV_FILES_KILL();
+  files::OV_FILES_UNLOAD();  // the tables close now, while `errors` (their error state) still lives
   return ExitCode;
 }
 

@@ -29,11 +29,22 @@ namespace ov::mapisend {
 
 int32_t ExitCode = 0;
 int SendPauseMs = 1000;
+bool Unattended = false;
 
 namespace {
 
 using files::M_;
 using rt::Err;
+
+// A message box, or for a run that nobody watches its text in the logs.
+void tell(std::string_view text, std::string_view caption) {
+  if (!Unattended) {
+    (void)ui::MESSAGE(std::string(text), std::string(caption));
+    return;
+  }
+  logKey("Message", std::string(caption) + ": " + std::string(text));
+  WriteEventLog(kEventCategory, text);
+}
 
 constexpr size_t kMaxRecipients = 100;
 constexpr size_t kMaxFiles = 100;
@@ -201,20 +212,20 @@ void Sender::logOnAndWork(const std::function<void()>& work, bool pauseAfter) {
       break;
     case mapi::MAPI_E_FAILURE:
       ExitCode = kExitLogonFailed;
-      (void)ui::MESSAGE("MS-Mail: Unspecified error(s) occurred while signing in." + (why.empty() ? "" : "|" + why),
+      tell("MS-Mail: Unspecified error(s) occurred while signing in." + (why.empty() ? "" : "|" + why),
                         "MAPI Error: " + m_operation);
       break;
     case mapi::MAPI_E_INSUFFICIENT_MEMORY:
       ExitCode = kExitLogonNoMemory;
-      (void)ui::MESSAGE("MS-Mail Insufficient Memory to proceed.", caption);
+      tell("MS-Mail Insufficient Memory to proceed.", caption);
       break;
     case mapi::MAPI_E_TOO_MANY_SESSIONS:
       ExitCode = kExitLogonTooManySessions;
-      (void)ui::MESSAGE("MS-Mail Too Many Sessions.", caption);
+      tell("MS-Mail Too Many Sessions.", caption);
       break;
     default:
       ExitCode = kExitLogonOther;
-      (void)ui::MESSAGE("MS-Logon Error - " + rt::FORMAT(double(result), "n08"), caption);
+      tell("MS-Logon Error - " + rt::FORMAT(double(result), "n08"), caption);
       break;
   }
   (void)mapi::MAPILogoff(m_session);  // a session that never opened has nothing to close
@@ -537,13 +548,13 @@ void SendStoredMessage(int32_t message, Way way) {
   const std::string format = clip(M_.MailFormat.view());
   if (M_.MailType == "News") {
     ExitCode = kExitNotSendable;
-    (void)ui::MESSAGE("News articles may not be posted using MAPI.", "Error!");
+    tell("News articles may not be posted using MAPI.", "Error!");
     logKey("Error", "News article not allowed.");
     return;
   }
   if (format == "HTML file" || format == "Binary") {
     ExitCode = kExitNotSendable;
-    (void)ui::MESSAGE("This message format (" + format + ") may not be posted using MAPI.", "Error!");
+    tell("This message format (" + format + ") may not be posted using MAPI.", "Error!");
     logKey("Error", "Format (" + format + ") may not be posted using MAPI.");
     return;
   }

@@ -44,6 +44,10 @@ constexpr int32_t kExitFileMissing = 109;
 // The exit code of the run; set to 0 at the start of the program.
 extern int32_t ExitCode;
 
+// Set for a run that nobody watches ("/AUTO": a task started it; or no display): what would be a
+// message box goes to ".\TESSEL.LOG" (key "Message") and the event log instead, so the run ends.
+extern bool Unattended;
+
 // Milliseconds to wait after each mail-script line and after the work of the no-BCC and mail
 // script ways (the mail client's pace); tests set it to 0.
 extern int SendPauseMs;

@@ -507,13 +507,13 @@ Sending* findSending(std::uint32_t ip, std::uint16_t sport) {
   return nullptr;
 }
 
+// Closes without waiting: the kernel goes on sending what is still queued after close() returns.
+// A lingering close would block the event thread, and with it every other connection, for as long
+// as a peer that does not read leaves the data unsent.
 void closeSocketQuietly(int fd) {
   if (fd < 0) return;
   loop().forget(fd);
-  if (::shutdown(fd, SHUT_RD) == 0) {
-    linger l{1, 3};
-    ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &l, sizeof l);
-  }
+  (void)::shutdown(fd, SHUT_RD);  // best effort: a socket never connected has nothing to shut
   ::close(fd);
 }
 

@@ -1,12 +1,13 @@
 // ov_pop: fetches the mail of one POP3 mailbox, filters it, saves texts, HTML and attachments,
 // deletes on request, and ends. Options: name=value arguments or .\OV_POP.INI section [Pop]
-// (SERVER, PORT, USER, PASSWORD, SAVETEXT, SAVEHTML, SAVEATTACH, DELETE, MESSAGE, SUBJECT, FROM,
-// REPLYTO, TO, MINSIZE, MAXSIZE, TIMEOUT) and the switch /DELETE. The last error and the last
+// (SERVER, PORT, USER, PASSWORD or PASSWORDFILE, SAVETEXT, SAVEHTML, SAVEATTACH, DELETE, MESSAGE,
+// SUBJECT, FROM, REPLYTO, TO, MINSIZE, MAXSIZE, TIMEOUT) and the switch /DELETE. The last error and the last
 // saved file are kept in .\OV_POP.LOG; the exit code is 0 only after a complete run.
 
 #include <QApplication>
 
 #include <atomic>
+#include <cstdlib>
 
 #include "netlib/net_callback.h"
 #include "netlib/net_log.h"
@@ -17,6 +18,10 @@
 #include "popmail/main_window.h"
 
 int main(int argc, char** argv) {
+  // Without a display (a task run by a session without one) the window goes offscreen; the run
+  // reports through its exit code and OV_POP.LOG as ever.
+  if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") && !std::getenv("QT_QPA_PLATFORM"))
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
   QApplication app(argc, argv);
   ov::rt::setCommandLine(argc, argv);
   // An "Error" left by an earlier run must not be read as this run's.

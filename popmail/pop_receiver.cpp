@@ -15,6 +15,7 @@
 #include "platform/rt/ini.h"
 #include "platform/rt/paths.h"
 #include "platform/rt/process.h"
+#include "platform/rt/secret_file.h"
 #include "platform/rt/text.h"
 
 namespace ov::pop {
@@ -64,7 +65,17 @@ bool readPopOptions(PopOptions& o, std::string& missing) {
   long port = static_cast<long>(rt::textToNumber(ReadPopOption("PORT")));
   o.Port = static_cast<std::uint16_t>(port <= 0 || port > 65535 ? 110 : port);
   o.User = cut(ReadPopOption("USER"), 255);
-  rt::String<64> password(ReadPopOption("PASSWORD"));
+  // The main program hands the password over in a private file that PASSWORDFILE names (never on
+  // the command line, which every local user can read); PASSWORD= still works from a user's own
+  // command line or POP.INI.
+  std::string passwordError;
+  rt::String<64> password;
+  if (const std::string file = rt::COMMAND("PASSWORDFILE="); !rt::clipView(file).empty()) {
+    std::string secret;
+    if (rt::takeSecretFile(file, secret, &passwordError)) password = secret;
+  } else {
+    password = ReadPopOption("PASSWORD");
+  }
   if (password.clipped().starts_with(files::kScrambleMark)) files::QVENCRYPT(password);  // the stored form back to clear
   o.Password = password.str();
   o.SaveText = folderOption(cut(ReadPopOption("SAVETEXT"), 255));
@@ -88,6 +99,7 @@ bool readPopOptions(PopOptions& o, std::string& missing) {
   missing.clear();
   if (o.Server.empty()) missing += "SERVER ";
   if (o.User.empty()) missing += "USER ";
+  if (!passwordError.empty()) missing += "PASSWORD (" + passwordError + ") ";
   missing = std::string(rt::clipView(missing));
   return missing.empty();
 }
@@ -205,7 +217,9 @@ void PopReceiver::StartFetch() {
   User = m_options.User;
   Password = m_options.Password;
   OptionsDontSaveAttachments = m_options.SaveAttach.empty();
-  OptionsDontSaveEmbeds = true;  // embedded parts are listed, never written
+  // Embedded parts (pictures of an HTML body) are files like any other: with a folder for files
+  // they are written there, else a message holding one is never deleted unread.
+  OptionsDontSaveEmbeds = m_options.SaveAttach.empty();
   AttachmentPath = m_options.SaveAttach;
   ReplyTimeoutSeconds = m_options.TimeOut;
   for (const std::string* folder : {&m_options.SaveText, &m_options.SaveHTML, &m_options.SaveAttach})
@@ -274,12 +288,24 @@ void PopReceiver::Done(long command, bool finished) {
     KeepOnServer = true;  // refused by the filter: neither saved nor deleted
   } else {
     const std::string name = MessageFileName(Subject, MessageID);
-    if (!m_options.SaveText.empty() && !MessageText.empty() &&
-        !SaveMessageFile(m_options.SaveText, MessageText, name + ".txt"))
+    bool textSaved = false, htmlSaved = false;
+    if (!m_options.SaveText.empty() && !MessageText.empty()) {
+      textSaved = SaveMessageFile(m_options.SaveText, MessageText, name + ".txt");
+      if (!textSaved) KeepOnServer = true;
+    }
+    if (!m_options.SaveHTML.empty() && !MessageHTML.empty()) {
+      htmlSaved = SaveMessageFile(m_options.SaveHTML, MessageHTML, name + ".htm");
+      if (!htmlSaved) KeepOnServer = true;
+    }
+    // Deleted only when nothing of it is lost: its body saved in one of its forms (text and HTML
+    // are two forms of one body), and every file it carries written.
+    const bool bodyKept = (MessageText.empty() && MessageHTML.empty()) || textSaved || htmlSaved;
+    if (!bodyKept || PartsNotWritten > 0) {
+      if (OptionsDelete)
+        Log("Kept on the server: " + std::string(!bodyKept ? "its text is not saved" : "a file of it is not saved"),
+            "SaveReceivedMessage");
       KeepOnServer = true;
-    if (!m_options.SaveHTML.empty() && !MessageHTML.empty() &&
-        !SaveMessageFile(m_options.SaveHTML, MessageHTML, name + ".htm"))
-      KeepOnServer = true;
+    }
   }
   NetEmailReceive::Done(command, finished);
 }

@@ -41,7 +41,8 @@ struct PopOptions {
   bool nothingToSave() const { return SaveText.empty() && SaveHTML.empty() && SaveAttach.empty() && Message.empty(); }
 };
 
-// Reads every option; false (with `missing` naming them) when the server, port or user is missing.
+// Reads every option; false (with `missing` naming them) when the server, port or user is missing,
+// or the password file that PASSWORDFILE names cannot be read (`missing` then says why).
 bool readPopOptions(PopOptions& options, std::string& missing);
 
 // The filter language: terms joined by "&&" and "||", read strictly from left to right; "~~" in

@@ -10,11 +10,15 @@
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   ov::rt::setCommandLine(argc, argv);
-  if (!ov::reports::startReportProgram()) return 1;
+  if (!ov::reports::startReportProgram()) {
+    ov::files::OV_FILES_UNLOAD();
+    return 1;
+  }
   {
     std::unique_ptr<ov::ui::WindowManager> frame = ov::reports::makeMain();
     frame->Run();
   }
   ov::files::OV_FILES_KILL();
+  ov::files::OV_FILES_UNLOAD();  // the tables close now, while the error state they report to lives
   return 0;
 }

@@ -1,5 +1,8 @@
 #include "scheduler/exceptions.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "datalib/date_string_functions.h"
 #include "platform/rt/date_time.h"
 #include "scheduler/detail/calendar.h"
@@ -31,12 +34,80 @@ char shiftLetter(const ScheduleRecord& t) {
   return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c;
 }
 
-// Deletes the copy that `link` names when it is still a pending copy of this task (a "Once" task
-// of the same origin that hasn't completed); a copy that has run is history and stays.
-void removePendingCopy(const ScheduleRecord& t, int32_t link, ExceptionStore& store) {
+// A copy made by a shift of this task that has not run yet: a "Once" task of the same origin that
+// hasn't completed. A copy that has run is history.
+bool isPendingCopyOf(const ScheduleRecord& t, const ScheduleRecord& copy) {
+  return copy.ScheduleType == "Once" && !copy.Completed && copy.OriginalID == t.OriginalID;
+}
+
+// The excluded days a shifted copy may stand for: from the day next to the copy, against the
+// direction of its shift, every day that the copy's own exception rules (those of its task when it
+// was made) exclude. Empty when the copy no longer carries the rules.
+std::vector<int32_t> occurrencesStoodFor(const ScheduleRecord& copy, ExceptionStore& store) {
+  std::vector<int32_t> days;
+  if (!dayRulesInForce(copy)) return days;
+  const int step = shiftLetter(copy) == 'P' ? 1 : -1;
+  for (int i = 1; i <= kShiftSearchDays; ++i) {
+    const int64_t day = int64_t(copy.Date) + int64_t(step) * i;
+    if (!inCalendar(day) || !isExcludedDay(copy, int32_t(day), store)) break;
+    days.push_back(int32_t(day));
+  }
+  return days;
+}
+
+// The task's schedule has an occurrence on `day` (its time of day aside). A rule that can't be
+// followed back that far counts as having it.
+bool occursOn(const ScheduleRecord& t, int32_t day) {
+  ScheduleRecord probe = t;
+  probe.Completed = 0;
+  probe.ExpiryDate = probe.ExpiryTime = 0;
+  if (scheduleKind(probe) == ScheduleKind::Once) return probe.Date == day;
+  if (scheduleKind(probe) == ScheduleKind::Custom && customUnit(probe) == CustomUnit::Invalid) return true;
+  if (!ReschedulePreviousOccurrence(probe, day, 1)) return true;
+  NextOccurrence(probe, day - 1, rt::kCentisecondsPerDay);  // the first occurrence on `day` or later
+  return probe.Date == day && !probe.Completed;
+}
+
+void logRemovedCopy(const ScheduleRecord& t, const ScheduleRecord& copy, ExceptionStore& store) {
+  store.writeLog(t.Description.str() + " (" + files::FMTDATE(copy.Date) + ")", "Shifted copy removed");
+}
+
+// What a task stored again finds at the end of its link.
+struct LinkedCopy {
+  bool pending = false;              // a pending copy of this task, kept so far
+  bool forStoredOccurrence = false;  // made for the occurrence the stored task is on
+  int32_t storedDate = 0;
   ScheduleRecord copy;
-  if (!store.fetchTask(link, copy)) return;  // gone already: nothing to do
-  if (copy.ScheduleType == "Once" && !copy.Completed && copy.OriginalID == t.OriginalID) store.deleteTask(link);
+};
+
+// Follows the link of a task that is stored again. A link the stored task doesn't have (a new
+// task made from another one carries that one's link) or one that leads to no pending copy of the
+// task is dropped, and nothing is deleted for it. A copy for an occurrence that the task has moved
+// past still has to run: it is kept, unless the schedule stored now no longer has that occurrence.
+LinkedCopy followLink(ScheduleRecord& t, ExceptionStore& store) {
+  LinkedCopy linked;
+  ScheduleRecord stored;
+  const bool known = t.ID != 0 && store.fetchTask(t.ID, stored);
+  linked.storedDate = known ? stored.Date : 0;
+  t.ExceptionLink = known ? stored.ExceptionLink : 0;
+  if (t.ExceptionLink == 0) return linked;
+  if (!store.fetchTask(t.ExceptionLink, linked.copy) || !isPendingCopyOf(t, linked.copy)) {
+    t.ExceptionLink = 0;
+    return linked;
+  }
+  const std::vector<int32_t> days = occurrencesStoodFor(linked.copy, store);
+  linked.pending = true;
+  linked.forStoredOccurrence = std::find(days.begin(), days.end(), stored.Date) != days.end();
+  if (linked.forStoredOccurrence) return linked;
+  bool belongs = days.empty();  // rules no longer on the copy: can't tell, so it stays
+  for (int32_t day : days) belongs = belongs || occursOn(t, day);
+  if (!belongs) {
+    store.deleteTask(t.ExceptionLink);
+    logRemovedCopy(t, linked.copy, store);
+    t.ExceptionLink = 0;
+    linked.pending = false;
+  }
+  return linked;
 }
 
 // Steps the task out of its time window. Returns false when it had to be marked to skip the
@@ -59,16 +130,18 @@ bool stepOutOfWindow(ScheduleRecord& t) {
     NextOccurrence(t, t.Date, t.Time + 1);
   else
     NextOccurrence(t, t.Date + 1, 1);
-  t.Time = t.ExceptTimeEnd + 1;
+  // The end itself belongs to a window of the day (begin before end), not to one across midnight.
+  t.Time = t.ExceptTimeEnd + (t.ExceptTimeBegin <= t.ExceptTimeEnd ? 1 : 0);
   files::FIXDATE(t.Date, t.Time);
   if (!isInTimeWindow(t, t.Time)) return true;
   t.SkipNextTime = 1;
   return false;
 }
 
-void makeShiftedCopy(ScheduleRecord& t, ExceptionStore& store, ExceptionPass pass, bool forward) {
-  if (pass == ExceptionPass::SameOccurrence && t.ExceptionLink != 0) removePendingCopy(t, t.ExceptionLink, store);
-
+// Makes the one-time copy of the excluded occurrence on the nearest valid day and links it. A
+// copy whose moment has already passed is not made (it would run at once, late): the occurrence
+// is skipped with a line in the log.
+void makeShiftedCopy(ScheduleRecord& t, ExceptionStore& store, bool forward) {
   ScheduleRecord copy = t;
   for (int i = 0; i < kShiftSearchDays; ++i) {
     const int64_t day = int64_t(t.Date) + (forward ? i : -i);
@@ -77,6 +150,11 @@ void makeShiftedCopy(ScheduleRecord& t, ExceptionStore& store, ExceptionPass pas
       copy.Date = int32_t(day);
       break;
     }
+  }
+  if (files::COMPAREDATE(rt::TODAY(), rt::CLOCK(), copy.Date, copy.Time) > 0) {
+    store.writeLog(t.Description.str() + " (" + files::FMTDATE(copy.Date) + ")", "Shifted task passed");
+    t.ExceptionLink = 0;
+    return;
   }
   copy.ExceptionLink = 0;
   copy.ScheduleType = "Once";
@@ -120,22 +198,28 @@ int exceptionTest(ScheduleRecord& t, ExceptionStore& store) {
 
 void ApplyExceptions(ScheduleRecord& t, ExceptionStore& store, ExceptionPass pass) {
   CalculationScope calculation;
+  LinkedCopy linked;
+  if (pass == ExceptionPass::SameOccurrence) linked = followLink(t, store);
   int r = exceptionTest(t, store);
+  bool windowSkip = false;
   if (r & 1) {
-    if (!stepOutOfWindow(t)) return;
-    r = exceptionTest(t, store);
+    windowSkip = !stepOutOfWindow(t);
+    r = windowSkip ? 0 : exceptionTest(t, store);
+  }
+  const char shift = shiftLetter(t);
+  const bool shifts = (r & 2) && (shift == 'N' || shift == 'P');
+  if (linked.pending && linked.forStoredOccurrence) {
+    // Stored again with the copy of its occurrence pending: the copy is made anew with what was
+    // changed while the task stays on that shifted occurrence; otherwise it goes, and so does the
+    // skip that the shift set.
+    store.deleteTask(t.ExceptionLink);
+    t.ExceptionLink = 0;
+    if (!(shifts && t.Date == linked.storedDate)) logRemovedCopy(t, linked.copy, store);
+    if (!(r & 2) && !windowSkip) t.SkipNextTime = 0;
   }
   if (r & 2) {
     t.SkipNextTime = 1;
-    const char shift = shiftLetter(t);
-    if (shift == 'N' || shift == 'P') makeShiftedCopy(t, store, pass, shift == 'N');
-    return;
-  }
-  // Stored again on an occurrence that is no longer excluded: its shift is void.
-  if (pass == ExceptionPass::SameOccurrence && t.ExceptionLink != 0) {
-    removePendingCopy(t, t.ExceptionLink, store);
-    t.ExceptionLink = 0;
-    t.SkipNextTime = 0;
+    if (shifts) makeShiftedCopy(t, store, shift == 'N');
   }
 }
 

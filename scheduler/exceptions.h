@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "scheduler/schedule_record.h"
 
@@ -23,6 +24,8 @@ class ExceptionStore {
   // Adds `copy` as a new task with the next free ID and gives it the script items of the task
   // `sourceId`; returns the new ID, or 0 when the task could not be added.
   virtual int32_t insertCopy(const ScheduleRecord& copy, int32_t sourceId) = 0;
+  // A line in the event log.
+  virtual void writeLog(std::string_view text, std::string_view label) = 0;
 };
 
 // Why the exceptions are applied: the task has moved on to a new occurrence (the runner, after
@@ -40,13 +43,19 @@ bool isInTimeWindow(const ScheduleRecord& task, int32_t time);
 
 // Moves the task out of its exceptions. An occurrence in the time window is stepped with
 // NextOccurrence, at most 200 times; when that doesn't leave the window the task goes back to
-// where it was and is placed one centisecond after the window's end on the day of its next
-// occurrence, or, when even that lies in the window, it is marked to skip that occurrence. An
-// excluded day sets SkipNextTime; with ShiftType "Next day" or "Previous day" a "Once" copy goes
-// on the nearest valid day (within 366 days) and ExceptionLink names it. A copy made earlier is
-// kept when the task has moved on (it still has to run); on the same occurrence a copy that hasn't
-// run yet is replaced, and removed (with SkipNextTime cleared) when the occurrence is no longer
-// excluded. "Invalid Units" is shown at most once.
+// where it was and is placed at the window's end on the day of its next occurrence (one
+// centisecond after it when the window includes its end: begin before end), or, when even that
+// lies in the window, it is marked to skip that occurrence. An excluded day sets SkipNextTime;
+// with ShiftType "Next day" or "Previous day" a "Once" copy goes on the nearest valid day (within
+// 366 days) and ExceptionLink names it; a copy whose moment has already passed is not made, and
+// the log says so ("Shifted task passed").
+//
+// A copy made earlier is kept when the task has moved on (it still has to run). When a task is
+// stored again (SameOccurrence), its link counts only when the stored task has it and it leads to
+// a pending copy of this task: a copy for the stored occurrence is made anew while the task stays
+// on that shifted occurrence, else removed (and the skip it set cleared); a copy for an occurrence
+// the task has moved past is kept unless the schedule stored now no longer has that occurrence.
+// A removed copy is logged ("Shifted copy removed"). "Invalid Units" is shown at most once.
 void ApplyExceptions(ScheduleRecord& task, ExceptionStore& store,
                      ExceptionPass pass = ExceptionPass::NewOccurrence);
 

@@ -140,7 +140,7 @@ int32_t sendThroughMapi(int32_t id) {
   // Named by its full path, so the program start cannot take the one of the other folder instead
   // (a name without a folder is looked up in the program's own folder first).
   const std::string command = "\"" + (here ? rt::PATH() : rt::programFolder()) + "/" + std::string(kMapiSender) +
-                              "\" " + std::to_string(id);
+                              "\" " + std::to_string(id) + " /AUTO";  // a task's send: no box waits
   int exitCode = 0;
   int startError = 0;
   runOffFrame([&] { startError = rt::runProgram(command, exitCode); });

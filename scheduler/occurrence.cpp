@@ -164,8 +164,10 @@ void NextOccurrence(ScheduleRecord& t, int32_t refDate, int32_t refTime) {
         // its next occurrence is the end of the following month.
         if (inRange && !isPast()) inRange = setDate(t.Date, lastDayOfMonth(t.Date + 1));
       } else {
-        // Days up to the reference date are passed over, so the search may start there.
-        int64_t d = std::max(t.Date, refDate);
+        // At least one step from the task's date; then the first matching date on which the task,
+        // at its own time of day, lies past the reference (date and time, as for the other kinds:
+        // a run of the day that is still ahead is kept).
+        int64_t d = std::max(int64_t(t.Date), pastFrom - 1);
         const bool anyWeek = anyWeekChosen(t);
         for (;;) {
           d = firstChosenFrom(d + 1, weekdays);

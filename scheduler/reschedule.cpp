@@ -92,7 +92,11 @@ Err RescheduleAllTasks(int32_t date, int32_t time, const std::function<void(int 
 void rescheduleMomentOffered(int32_t& date, int32_t& time) {
   ChosenMoment& c = chosen();
   std::lock_guard lock(c.mutex);
+  // The window shows the time to the minute and reads back what it shows: the offer is a whole
+  // minute at least two minutes ahead, so that it stays more than a minute ahead for a while.
   int32_t soonDate = rt::TODAY(), soonTime = rt::CLOCK() + kOfferAhead;
+  constexpr int32_t kMinute = 6000;
+  soonTime = ((soonTime - 1 + kMinute - 1) / kMinute) * kMinute + 1;
   files::FIXDATE(soonDate, soonTime);
   if (files::COMPAREDATE(c.date, c.time, soonDate, soonTime) < 0) {
     c.date = soonDate;

@@ -22,7 +22,7 @@ struct RescheduleOutcome {
 rt::Err RescheduleAllTasks(int32_t date, int32_t time, const std::function<void(int percent)>& progress = {});
 
 // The moment the "Reschedule all tasks" window offers: the one chosen last in this run, or now
-// plus two minutes when that lies earlier.
+// plus two minutes, rounded up to a whole minute, when that lies earlier.
 void rescheduleMomentOffered(int32_t& date, int32_t& time);
 // Whether the window accepts a moment: at least a minute ahead of now. Remembers it when it does.
 bool acceptRescheduleMoment(int32_t date, int32_t time);

@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "datalib/date_string_functions.h"
 #include "datalib/files.h"
@@ -88,18 +91,77 @@ void RestoreForMessage() {
   if (ownDisplay && (showsMessage() || files::TASK.RESTOREONRUNPROGRAM)) call(runnerFrame().restore);
 }
 
+// The seconds since the epoch at which the local clock shows (date, time): the earliest and the
+// latest of them. A moment of the hour repeated when the clock goes back is shown twice; a moment
+// of the hour skipped when it goes forward is never shown, and counts as reached at the jump.
+struct Instants {
+  int64_t earliest = 0, latest = 0;
+};
+Instants instantsOf(int32_t date, int32_t time) {
+  const int32_t secs = time > 0 ? (time - 1) / 100 : 0;
+  std::tm wall{};
+  wall.tm_year = rt::YEAR(date) - 1900;
+  wall.tm_mon = rt::MONTH(date) - 1;
+  wall.tm_mday = rt::DAY(date);
+  wall.tm_hour = secs / 3600;
+  wall.tm_min = secs / 60 % 60;
+  wall.tm_sec = secs % 60;
+  auto shown = [](std::time_t s) {
+    std::tm tm{};
+    localtime_r(&s, &tm);
+    return tm;
+  };
+  auto key = [](const std::tm& tm) {
+    return ((((int64_t(tm.tm_year) * 12 + tm.tm_mon) * 32 + tm.tm_mday) * 24 + tm.tm_hour) * 60 + tm.tm_min) * 60 +
+           tm.tm_sec;
+  };
+  const int64_t wanted = key(wall);
+  std::vector<int64_t> found, tried;
+  for (int dst : {0, 1}) {
+    std::tm tm = wall;
+    tm.tm_isdst = dst;
+    const std::time_t s = std::mktime(&tm);
+    tried.push_back(int64_t(s));
+    if (key(shown(s)) == wanted) found.push_back(int64_t(s));
+  }
+  if (found.empty()) {
+    // In the skipped hour: the first second at which the clock shows a later moment.
+    int64_t lo = std::min(tried[0], tried[1]), hi = std::max(tried[0], tried[1]);
+    while (lo < hi) {
+      const int64_t mid = lo + (hi - lo) / 2;
+      if (key(shown(std::time_t(mid))) >= wanted)
+        hi = mid;
+      else
+        lo = mid + 1;
+    }
+    found.push_back(lo);
+  }
+  return {*std::min_element(found.begin(), found.end()), *std::max_element(found.begin(), found.end())};
+}
+
+// How long ago (centiseconds) the moment was, as time has passed, not as the local clock reads:
+// on the nights the clock is put forward or back the two differ by the hour. Where the clock's
+// reading is ambiguous, the moment counts as late as possible; now is the reading the system clock
+// is at (the earlier one under a test clock, which has only the reading).
+int64_t centisecondsSince(int32_t date, int32_t time, int32_t nowDate, int32_t nowTime) {
+  const int64_t due = instantsOf(date, time).latest;
+  const Instants nowAt = instantsOf(nowDate, nowTime);
+  int64_t now = nowAt.earliest;
+  if (!rt::hasTestClock()) {
+    const int64_t real = int64_t(std::time(nullptr));
+    if (std::llabs(real - nowAt.latest) < std::llabs(real - nowAt.earliest)) now = nowAt.latest;
+  }
+  const auto part = [](int32_t t) { return t > 0 ? (t - 1) % 100 : 0; };
+  return (now - due) * 100 + part(nowTime) - part(time);
+}
+
 // True when the occurrence is late beyond the limits and the task skips late starts.
 bool isOverdue() {
-  const int32_t today = rt::TODAY(), now = rt::CLOCK();
   if (!SCH.SkipIfMissed) return false;
-  auto lateBy = [&](int32_t limit) {
-    int32_t date = today, time = now - limit;
-    files::FIXDATE(date, time);
-    return files::COMPAREDATE(date, time, SCH.Date, SCH.Time) > 0;
-  };
-  if (lateBy(kLateLimit)) return true;
+  const int64_t late = centisecondsSince(SCH.Date, SCH.Time, rt::TODAY(), rt::CLOCK());
+  if (late > kLateLimit) return true;
   const int32_t override = runnerState().OverrideSkipTimeout;
-  return override > 500 && lateBy(override);
+  return override > 500 && late > override;
 }
 
 void soundAlarm() {

@@ -3,6 +3,7 @@
 #include "datalib/files.h"
 #include "datalib/records.h"
 #include "scheduler/detail/keep_place.h"
+#include "scheduler/event_log.h"
 #include "scheduler/occurrence.h"
 #include "scheduler/prepare_task.h"
 
@@ -51,6 +52,8 @@ int32_t DataFileExceptionStore::insertCopy(const ScheduleRecord& copy, int32_t s
   if (sourceId != 0) (void)copyScriptItems(sourceId, newId);  // a copy without its script still reminds
   return newId;
 }
+
+void DataFileExceptionStore::writeLog(std::string_view text, std::string_view label) { WriteLog(text, label); }
 
 void NextOccurrence(int32_t referenceDate, int32_t referenceTime) {
   NextOccurrence(SCH, referenceDate, referenceTime);

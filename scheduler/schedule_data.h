@@ -21,6 +21,7 @@ class DataFileExceptionStore final : public ExceptionStore {
   bool fetchTask(int32_t id, ScheduleRecord& out) override;
   void deleteTask(int32_t id) override;
   int32_t insertCopy(const ScheduleRecord& copy, int32_t sourceId) override;
+  void writeLog(std::string_view text, std::string_view label) override;
 };
 
 // On SCH (occurrence.h, exceptions.h, prepare_task.h for what they do).

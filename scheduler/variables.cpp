@@ -1,5 +1,6 @@
 #include "scheduler/variables.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -26,6 +27,16 @@ using detail::debugLog;
 bool isNumberText(std::string_view text, double& value) {
   value = rt::textToNumber(text);
   return value != 0 || rt::clipView(text) == "0";
+}
+
+// A whole number (a day number or a record id) from a number text's value. Any text may stand here
+// ("+1111e111" as a day offset), so the value is held to some 270,000 years either side of the
+// epoch before it becomes an integer: far beyond any date the pictures show, and the sum of two
+// stays inside 32 bits.
+int32_t boundedWhole(double value) {
+  constexpr double kLimit = 100'000'000;
+  if (std::isnan(value)) return 0;
+  return int32_t(std::clamp(value, -kLimit, kLimit));
 }
 
 std::string twoDigits(int v) {
@@ -198,10 +209,10 @@ std::string TranslateVariable(std::string_view nameIn) {
 
   int32_t base = rt::TODAY();
   if (const size_t sep = name.find("::"); sep != std::string::npos && sep >= 1) {
-    base = int32_t(rt::textToNumber(TranslateVariable(name.substr(0, sep))));
+    base = boundedWhole(rt::textToNumber(TranslateVariable(name.substr(0, sep))));
     name = name.substr(sep + 2);
   }
-  const int32_t d = base + int32_t(wholeOffset);
+  const int32_t d = base + boundedWhole(wholeOffset);
 
   std::string value;
   if (dateWord(rt::UPPER(rt::clipView(name)), d, value)) return value;
@@ -214,7 +225,7 @@ std::string TranslateVariable(std::string_view nameIn) {
   }
 
   if (detail::startsWithCaseless(name, "CONTACT ")) {
-    const int32_t id = int32_t(rt::textToNumber(std::string_view(name).substr(8, 32)));
+    const int32_t id = boundedWhole(rt::textToNumber(std::string_view(name).substr(8, 32)));
     if (contactText(id, value)) return value;
   }
 

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <vector>
 
 #include "datalib/globals.h"
@@ -15,6 +16,7 @@
 #include "datalib/script_status.h"
 #include "platform/rt/date_time.h"
 #include "platform/rt/process.h"
+#include "platform/rt/secret_file.h"
 
 using namespace ov::files;
 using Args = std::vector<std::string>;
@@ -38,12 +40,16 @@ struct TempDir {
 // hooks as a test needs them, all restored afterwards.
 struct Fixture {
   TempDir exe;
+  TempDir runtime{"/tmp/ov_runtime_XXXXXX"};  // where the password files go
+  std::string oldRuntime;
   std::vector<std::pair<std::string, std::string>> log;
   bool hidden = false;
   EventLogWriter oldWriter;
   WindowHiddenProbe oldProbe;
 
   Fixture() {
+    if (const char* r = std::getenv("XDG_RUNTIME_DIR")) oldRuntime = r;
+    ::setenv("XDG_RUNTIME_DIR", runtime.path.c_str(), 1);
     for (const char* name : {"ov_pop", "OVFTP", "qmtback", "tessel", "httpget.exe"}) exe.touch(name);
     EXEPATH = exe.path + "/";
     EMAIL.USEMAPI = 1;
@@ -53,13 +59,35 @@ struct Fixture {
     oldProbe = setWindowHiddenProbe([this] { return hidden; });
   }
   ~Fixture() {
+    if (oldRuntime.empty()) ::unsetenv("XDG_RUNTIME_DIR");
+    else ::setenv("XDG_RUNTIME_DIR", oldRuntime.c_str(), 1);
     EXEPATH.clear();
     EMAIL.USEMAPI = 0;
     setEventLogWriter(std::move(oldWriter));
     setWindowHiddenProbe(std::move(oldProbe));
   }
   std::string dir() const { return exe.path + "/"; }
+  // The password files waiting to be read.
+  size_t secretFiles() const {
+    std::error_code ec;
+    size_t n = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(runtime.path + "/orvane", ec)) ++n;
+    return n;
+  }
 };
+
+// The words of a prepared command line, each "PASSWORDFILE=<file>" read (as the companion reads
+// it, deleting the file) and shown as "<password: ...>".
+Args withPasswords(Args words) {
+  for (std::string& w : words) {
+    if (!w.starts_with("PASSWORDFILE=")) continue;
+    std::string secret, error;
+    EXPECT_TRUE(ov::rt::takeSecretFile(w.substr(13), secret, &error)) << error;
+    w = "<password: " + secret + ">";
+  }
+  return words;
+}
+Args wordsWithPasswords(std::string_view command) { return withPasswords(ov::rt::splitCommandLine(command)); }
 
 ScriptingRec step(std::string_view action, const std::function<void(ScriptingRec&)>& fill = {}) {
   ScriptingRec r;
@@ -104,21 +132,22 @@ TEST(PrepareScriptRecord, CompanionCommandLinesSplitBackIntoTheirValues) {
          r.Command = "mail server"; r.Path = "bob"; r.DDECommand = "p\"w d"; r.DDEApplicationName = "/tmp/att";
          r.DDEApplicationTopic = "/tmp/My Text"; r.EmailID = 1;
        }),
-       {d + "ov_pop", "SERVER=mail server", "USER=bob", "PASSWORD=p\"w d", "SAVEATTACH=/tmp/att",
+       {d + "ov_pop", "SERVER=mail server", "USER=bob", "<password: p\"w d>", "SAVEATTACH=/tmp/att",
         "SAVETEXT=/tmp/My Text", "SAVEHTML=/tmp/My Text", "/DELETE"}},
-      {"send email through the mail sender", step("Send Email", [](auto& r) { r.EmailID = 42; }), {d + "tessel", "42"}},
-      {"send e-mail", step("Send E-mail", [](auto& r) { r.EmailID = 7; }), {d + "tessel", "7"}},
+      {"send email through the mail sender", step("Send Email", [](auto& r) { r.EmailID = 42; }),
+       {d + "tessel", "42", "/AUTO"}},
+      {"send e-mail", step("Send E-mail", [](auto& r) { r.EmailID = 7; }), {d + "tessel", "7", "/AUTO"}},
       {"ftp upload",
        step("File Actions", [](auto& r) {
          r.DDEType = "FTP Upload"; r.Command = "/remote/a b.txt"; r.Path = "/local/a.txt";
          r.DDEApplicationName = "ftp.x.org"; setTopicHalves(r, "bob", "s3 cret");
        }),
-       {d + "OVFTP", "U", "/remote/a b.txt", "/local/a.txt", "ftp.x.org", "bob", "s3 cret"}},
+       {d + "OVFTP", "U", "/remote/a b.txt", "/local/a.txt", "ftp.x.org", "bob", "", "<password: s3 cret>", "/AUTO"}},
       {"ftp download, empty user and password",
        step("File Actions", [](auto& r) {
          r.DDEType = "FTP Download"; r.Command = "pub/x"; r.Path = "C:\\In\\"; r.DDEApplicationName = "h";
        }),
-       {d + "OVFTP", "D", "pub/x", "C:\\In\\", "h", "", ""}},
+       {d + "OVFTP", "D", "pub/x", "C:\\In\\", "h", "", "", "/AUTO"}},
       {"http download",
        step("File Actions", [](auto& r) {
          r.DDEType = "HTTP Download"; r.Command = "https://x.org/a?b=c d"; r.Path = "/tmp/a.html";
@@ -149,9 +178,10 @@ TEST(PrepareScriptRecord, CompanionCommandLinesSplitBackIntoTheirValues) {
     ScriptingRec r = c.step;
     EXPECT_EQ(PREPARESCRIPTRECORD(r, 100, 1), 0);
     expectStartProgram(r);
-    EXPECT_EQ(ov::rt::splitCommandLine(r.Command.clipped()), c.want) << r.Command.clipped();
+    EXPECT_EQ(wordsWithPasswords(std::string(r.Command.clipped())), c.want) << r.Command.clipped();
   }
   EXPECT_TRUE(fx.log.empty());
+  EXPECT_EQ(fx.secretFiles(), 0u);
 }
 
 TEST(PrepareScriptRecord, PlainValuesStayUnquoted) {
@@ -255,6 +285,21 @@ TEST(PrepareScriptRecord, TooLongCommandLineIsRefusedNotCut) {
   EXPECT_TRUE(fx.log[0].first.starts_with("Step not run: command line for OVFTP needs ")) << fx.log[0].first;
   EXPECT_EQ(fx.log[0].first.find("topsecret"), std::string::npos);
   EXPECT_EQ(SCRIPTSTATUS(r).find("topsecret"), std::string::npos);
+  EXPECT_EQ(fx.secretFiles(), 0u);  // the step does not run: its password file went with it
+}
+
+TEST(PrepareScriptRecord, PasswordThatCannotBeHandedOverStopsTheStep) {
+  Fixture fx;
+  // A runtime folder that others may enter is no place for a password.
+  std::filesystem::create_directory(fx.runtime.path + "/orvane");
+  std::filesystem::permissions(fx.runtime.path + "/orvane", std::filesystem::perms::all);
+  ScriptingRec r = step("Get Email", [](auto& s) { s.Command = "pop"; s.Path = "bob"; s.DDECommand = "hunter2"; });
+  EXPECT_EQ(PREPARESCRIPTRECORD(r, 100, 1), 1);
+  EXPECT_EQ(r.Action.clipped(), "Comment");
+  EXPECT_TRUE(r.Command.clipped().starts_with("Not run: the password could not be handed over: ")) << r.Command.clipped();
+  EXPECT_EQ(r.Command.clipped().find("hunter2"), std::string::npos);
+  ASSERT_EQ(fx.log.size(), 1u);
+  EXPECT_EQ(fx.log[0].first.find("hunter2"), std::string::npos);
 }
 
 TEST(PrepareScriptRecord, RewrittenMailStepShowsNoPassword) {
@@ -262,24 +307,57 @@ TEST(PrepareScriptRecord, RewrittenMailStepShowsNoPassword) {
   ScriptingRec r = step("Get Email", [](auto& s) { s.Command = "pop"; s.Path = "bob"; s.DDECommand = "hunter2"; });
   PREPARESCRIPTRECORD(r, 100, 1);
   // The status is the command and the step's folder field, which still holds the user name.
-  EXPECT_EQ(SCRIPTSTATUS(r), fx.dir() + "ov_pop SERVER=pop USER=bob PASSWORD=******* bob");
+  EXPECT_EQ(SCRIPTSTATUS(r).find("hunter2"), std::string::npos) << SCRIPTSTATUS(r);
+  EXPECT_TRUE(SCRIPTSTATUS(r).starts_with(fx.dir() + "ov_pop SERVER=pop USER=bob PASSWORDFILE=")) << SCRIPTSTATUS(r);
+  EXPECT_EQ(wordsWithPasswords(std::string(r.Command.clipped())).at(3), "<password: hunter2>");
 }
 
-TEST(PrepareScriptRecord, CompanionStartsWithExactlyItsArguments) {
+
+TEST(PrepareScriptRecord, CompanionStartsWithExactlyItsArgumentsAndNoPasswordInSight) {
   Fixture fx;
-  // A stand-in companion that writes each argument it receives on a line of its own.
-  const std::string out = fx.exe.path + "/args.txt";
-  std::ofstream(fx.exe.path + "/ov_pop") << "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" << out << "'\n";
-  std::filesystem::permissions(fx.exe.path + "/ov_pop", std::filesystem::perms::owner_all);
-  ScriptingRec r = step("Get Email", [](auto& s) {
-    s.Command = "pop x.org"; s.Path = "C:\\Mail\\"; s.DDECommand = "a\"b c"; s.WindowTitleToCheckFor = "/F"; s.EmailID = 1;
-  });
-  ASSERT_EQ(PREPARESCRIPTRECORD(r, 100, 1), 0);
-  int exitCode = -1;
-  ASSERT_EQ(ov::rt::runProgram(r.Command.clipped(), exitCode, {}, 10000), 0) << r.Command.clipped();
-  EXPECT_EQ(exitCode, 0);
-  std::ifstream in(out);
-  Args got;
-  for (std::string line; std::getline(in, line);) got.push_back(line);
-  EXPECT_EQ(got, (Args{"SERVER=pop x.org", "USER=C:\\Mail\\", "PASSWORD=a\"b c", "/F", "/DELETE"}));
+  // Stand-in companions that write their command line as every local user sees it
+  // (/proc/<pid>/cmdline, what ps shows), then each argument on a line of its own.
+  const std::string out = fx.exe.path + "/args.txt", seen = fx.exe.path + "/cmdline.txt";
+  for (const char* name : {"ov_pop", "OVFTP"}) {
+    std::ofstream(fx.exe.path + "/" + name) << "#!/bin/sh\ncat /proc/$$/cmdline > '" << seen
+                                            << "'\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" << out << "'\n";
+    std::filesystem::permissions(fx.exe.path + "/" + name, std::filesystem::perms::owner_all);
+  }
+  struct Case {
+    const char* name;
+    ScriptingRec step;
+    const char* password;
+    Args want;
+  };
+  const Case kCases[] = {
+      {"get email",
+       step("Get Email", [](auto& s) {
+         s.Command = "pop x.org"; s.Path = "C:\\Mail\\"; s.DDECommand = "a\"b c"; s.WindowTitleToCheckFor = "/F";
+         s.EmailID = 1;
+       }),
+       "a\"b c", {"SERVER=pop x.org", "USER=C:\\Mail\\", "<password: a\"b c>", "/F", "/DELETE"}},
+      {"ftp upload",
+       step("File Actions", [](auto& s) {
+         s.DDEType = "FTP Upload"; s.Command = "/r/a.txt"; s.Path = "/l/a.txt"; s.DDEApplicationName = "ftp.x.org";
+         setTopicHalves(s, "bob", "s3 cret!");
+       }),
+       "s3 cret!", {"U", "/r/a.txt", "/l/a.txt", "ftp.x.org", "bob", "", "<password: s3 cret!>", "/AUTO"}},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    ScriptingRec r = c.step;
+    ASSERT_EQ(PREPARESCRIPTRECORD(r, 100, 1), 0);
+    int exitCode = -1;
+    ASSERT_EQ(ov::rt::runProgram(r.Command.clipped(), exitCode, {}, 10000), 0) << r.Command.clipped();
+    EXPECT_EQ(exitCode, 0);
+    std::ifstream in(out);
+    Args got;
+    for (std::string line; std::getline(in, line);) got.push_back(line);
+    std::ifstream cmdline(seen, std::ios::binary);
+    const std::string shown((std::istreambuf_iterator<char>(cmdline)), std::istreambuf_iterator<char>());
+    EXPECT_NE(shown.find(c.want[0]), std::string::npos) << shown;
+    EXPECT_EQ(shown.find(c.password), std::string::npos) << shown;
+    EXPECT_EQ(withPasswords(got), c.want);
+  }
+  EXPECT_EQ(fx.secretFiles(), 0u);
 }

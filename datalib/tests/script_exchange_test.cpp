@@ -126,7 +126,10 @@ TEST(ScriptExchange, EveryActionRoundTrips) {
          r.Command = "pop.x.org"; r.Path = "bob"; r.DDECommand = "secret"; r.DDEApplicationTopic = "/tmp/t";
          r.WindowTitleToCheckFor = "/F"; r.EmailID = 1;
        })},
-      {"send email", step("Send Email", [](auto& r) { r.EmailID = 42; })},
+      {"send email", step("Send Email", [](auto& r) {
+         r.EmailID = 42;
+         r.WindowTitleToCheckFor = "Weekly report - boss@example.org";
+       })},
       {"send e-mail", step("Send E-mail", [](auto& r) { r.EmailID = 7; })},
       {"set value", step("Set Value", [](auto& r) {
          r.Path = "X"; r.Command = "key"; r.DDEType = "Set value from INI"; r.DDEApplicationName = "a.ini";
@@ -388,6 +391,50 @@ TEST(ExchangeFile, MalformedFileImportsNothing) {
   EXPECT_EQ(problem, path + " line 3: column 2: the double quote is not closed");
   EXPECT_EQ(ov::rt::ERRORCODE(), static_cast<int>(ov::rt::Err::FileSystem));
   EXPECT_EQ(ov::rt::FILEERROR(), problem);
+}
+
+// What one file may take is bounded: a line, the number of lines and the whole file are refused
+// beyond their limits with the line where reading stopped, and nothing is read.
+TEST(ExchangeFile, HostileSizesAreRefusedBeforeTheyTakeTheirMemory) {
+  TempDir dir;
+  std::string lines;
+  for (size_t i = 0; i < kExchangeLinesMax; ++i) lines += "\"Comment\",\"x\"\n";
+  struct Case {
+    const char* name;
+    std::string text;
+    std::string problem;
+  };
+  const Case kCases[] = {
+      {"a line beyond the limit", "\"Comment\",\"a\"\n\"Comment\",\"" + std::string(kExchangeLineMax, 'b') + "\"\n",
+       "line 2: more than 16384 bytes"},
+      {"a last line without its end", "\"Comment\",\"a\"\n" + std::string(kExchangeLineMax + 1, 'b'),
+       "line 2: more than 16384 bytes"},
+      {"one line too many", lines + "\n\"Comment\",\"y\"\n", "line 20002: more than 20000 lines"},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = dir.file("big.ovs");
+    writeBytes(path, c.text);
+    std::vector<ExportRec> records(1);
+    std::string problem;
+    EXPECT_EQ(readExchangeFile(path, records, &problem), ov::rt::Err::FileSystem);
+    EXPECT_TRUE(records.empty());
+    EXPECT_EQ(problem, path + " " + c.problem);
+  }
+  // Exactly at the limits is fine.
+  const std::string path = dir.file("full.ovs");
+  writeBytes(path, lines + "\r\n");
+  std::vector<ExportRec> records;
+  EXPECT_EQ(readExchangeFile(path, records), ov::rt::Err::None);
+  EXPECT_EQ(records.size(), kExchangeLinesMax);
+  // A file beyond the byte limit is refused by its size, unread (sparse: no disk taken).
+  const std::string huge = dir.file("huge.ovs");
+  writeBytes(huge, "\"Comment\",\"x\"\n");
+  std::filesystem::resize_file(huge, kExchangeFileMax + 1);
+  std::string problem;
+  EXPECT_EQ(readExchangeFile(huge, records, &problem), ov::rt::Err::FileSystem);
+  EXPECT_EQ(problem, huge + " holds 67108865 bytes, at most 67108864");
+  EXPECT_TRUE(records.empty());
 }
 
 TEST(ExchangeFile, MissingFileOrFolder) {

@@ -214,6 +214,59 @@ TEST_F(TaskFormDates, StartDateWarningNamesTheNextValidDateWithinSixtyDays) {
   EXPECT_EQ(editors::nextValidScheduleDate(firstSunday, firstSunday.Date, 60), rt::DATE(4, 5, 2026));
 }
 
+TEST_F(TaskFormDates, StartDateOffTheScheduleMovesToTheFirstDateItAccepts) {
+  // March 2026: Mondays 2, 9, 16, 23, 30; Tuesdays 3, 10, 17, 24, 31; Fridays 6, 13, 20, 27.
+  struct Case {
+    const char* name;
+    const char* type;
+    const char* days;   // Sunday first; '-' not chosen
+    const char* weeks;  // 1st..4th, last
+    bool monthEnd;
+    const char* repeat;
+    int offset;
+    int32_t date, want;
+  };
+  const int32_t friday = rt::DATE(3, 20, 2026);
+  const Case cases[] = {
+      {"a weekday task on a Monday stays", "Day of Week", "-MTWTF-", "-----", false, "", 0, rt::DATE(3, 16, 2026),
+       rt::DATE(3, 16, 2026)},
+      {"a weekday task on a Saturday: Monday", "Day of Week", "-MTWTF-", "-----", false, "", 0, rt::DATE(3, 14, 2026),
+       rt::DATE(3, 16, 2026)},
+      {"2nd Tuesday from a Friday: April's", "Day of Month", "--T----", "-2---", false, "", 0, friday,
+       rt::DATE(4, 14, 2026)},
+      {"last Friday from the 1st", "Day of Month", "-----F-", "----L", false, "", 0, rt::DATE(3, 1, 2026),
+       rt::DATE(3, 27, 2026)},
+      {"month end from the 15th", "Day of Month", "-------", "-----", true, "", 0, rt::DATE(2, 15, 2026),
+       rt::DATE(2, 28, 2026)},
+      {"1st/15th with offset 3 from the 10th: the 18th", "Monthly", "-------", "-----", false, "Twice - 1st, 15th",
+       3, rt::DATE(3, 10, 2026), rt::DATE(3, 18, 2026)},
+      {"Mondays without a week, from a Friday: the next Monday", "Day of Month", "-M-----", "-----", false, "", 0,
+       friday, rt::DATE(3, 23, 2026)},
+      {"Mondays without a week, on a Monday: stays", "Day of Month", "-M-----", "-----", false, "", 0,
+       rt::DATE(3, 16, 2026), rt::DATE(3, 16, 2026)},
+      {"no weekday chosen runs every day: stays", "Day of Week", "-------", "-----", false, "", 0, friday, friday},
+      {"custom: any date", "Custom", "-------", "-----", false, "", 0, friday, friday},
+      {"no date", "Day of Week", "-M-----", "-----", false, "", 0, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    files::ScheduleRec t{};
+    t.ScheduleType = c.type;
+    uint8_t* days[7] = {&t.Sunday, &t.Monday, &t.Tuesday, &t.Wednesday, &t.Thursday, &t.Friday, &t.Saturday};
+    for (int i = 0; i < 7; ++i) *days[i] = c.days[i] != '-';
+    uint8_t* weeks[5] = {&t.Every1st, &t.Every2nd, &t.Every3rd, &t.Every4th, &t.EveryLast};
+    for (int i = 0; i < 5; ++i) *weeks[i] = c.weeks[i] != '-';
+    t.LastDayOfMonth = c.monthEnd;
+    t.MonthRepeat = c.repeat;
+    t.Offset = c.offset;
+    t.Date = c.date;
+    t.Time = 9 * 360000 + 1;
+    EXPECT_EQ(editors::startDateOnSchedule(t), c.want);
+  }
+  EXPECT_EQ(editors::startDateMovedText(friday, rt::DATE(4, 14, 2026)),
+            "Date entered (03/20/26) does not match schedule type.  The next valid date would be 04/14/26.");
+}
+
 TEST_F(TaskFormDates, WarningsAfterTheTaskAndEndsBeforeTheStart) {
   struct Case {
     const char* name;

@@ -2,6 +2,8 @@
 // offscreen under the scripted host (the syntax message, the progress display, Cancel).
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <thread>
 
 #include "ftp/ftp_log.h"
@@ -9,6 +11,7 @@
 #include "ftp/tests/support.h"
 #include "platform/libs/ftp/tests/ftp_server.h"
 #include "platform/rt/ini.h"
+#include "platform/rt/secret_file.h"
 #include "platform/ui/host.h"
 #include "platform/ui/runtime.h"
 #include "platform/ui/testing/driver.h"
@@ -77,6 +80,56 @@ TEST(FtpProgramRun, OverridesInTheProgramFolderReplaceTheCommandLine) {
     EXPECT_EQ(program.run(args), -1);
     EXPECT_EQ(rt::GETINI("OperationSpec", "Port", "", program.file(kFtpLog)), "21");
   }
+}
+
+// The password handed over in a private file (as the script steps do) logs in, and the file is
+// gone after the run.
+TEST(FtpProgramRun, PasswordFromAFileIsReadAndDeleted) {
+  NEED_SERVER(server);
+  const std::string t = "/" + server.freshFolder();
+  server.write(t + "/a.txt", "alpha");
+  TempFolder local;
+  ProgramFolder program;
+  const char* old = std::getenv("XDG_RUNTIME_DIR");
+  const std::string saved = old ? old : "";
+  ::setenv("XDG_RUNTIME_DIR", program.runtimeFolder().c_str(), 1);  // the program's, to write the file there
+  std::string error;
+  const std::string file = rt::writeSecretFile("pw", &error);
+  if (old) ::setenv("XDG_RUNTIME_DIR", saved.c_str(), 1);
+  else ::unsetenv("XDG_RUNTIME_DIR");
+  ASSERT_FALSE(file.empty()) << error;
+  EXPECT_EQ(program.run({"D", t + "/a.txt", local.file("a.txt"), "127.0.0.1", "probe", "", "PASSWORDFILE=" + file, "Y",
+                         "N", std::to_string(server.port()), "/AUTO"}),
+            0);
+  EXPECT_EQ(local.read("a.txt"), "alpha");
+  EXPECT_FALSE(std::filesystem::exists(file));
+}
+
+// A run nobody watches (a task's, "/AUTO", or one without a display) shows no box: a command line
+// it cannot use ends with -1 and FTPLOG.INI saying why. A box would have kept it waiting.
+TEST(FtpProgramRun, UnattendedRunsReportABadCommandLineInTheLog) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> args;
+    bool display;
+    const char* code;
+    std::string message;
+  };
+  const Case kCases[] = {
+      {"unknown operation, started by a task", {"X", "a", "b", "127.0.0.1", "/AUTO"}, true, "Syntax", kSyntax},
+      {"unknown operation, no display", {"X", "a"}, false, "Syntax", kSyntax},
+      {"a password file that is none of ours",
+       {"D", "a", "b", "127.0.0.1", "u", "", "PASSWORDFILE=/etc/passwd", "/auto"}, true, "Password",
+       "No password: /etc/passwd is not a password file of this program"},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    ProgramFolder program;
+    EXPECT_EQ(program.run(c.args, 20000, c.display), -1);
+    EXPECT_EQ(rt::GETINI("FTPStatus", "Errorcode", "", program.file(kFtpLog)), c.code);
+    EXPECT_EQ(rt::GETINI("FTPStatus", "Errormessage", "", program.file(kFtpLog)), c.message);
+  }
+  EXPECT_TRUE(std::filesystem::exists("/etc/passwd"));
 }
 
 TEST(FtpProgramWindow, UnknownOperationShowsTheSyntaxAndOpensNoWindow) {

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -73,15 +74,21 @@ void ProgramFolder::write(const std::string& name, const std::string& text) cons
   std::ofstream(file(name), std::ios::binary | std::ios::trunc) << text;
 }
 
-int ProgramFolder::run(const std::vector<std::string>& arguments, int ms) const {
+std::string ProgramFolder::runtimeFolder() const {
+  const std::string folder = m_path + "/runtime";
+  ::mkdir(folder.c_str(), 0700);
+  return folder;
+}
+
+int ProgramFolder::run(const std::vector<std::string>& arguments, int ms, bool display) const {
   std::vector<std::string> args = {m_path + "/ovftp"};
   args.insert(args.end(), arguments.begin(), arguments.end());
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
-  std::vector<std::string> env = {"QT_QPA_PLATFORM=offscreen", "XDG_RUNTIME_DIR=" + m_path + "/runtime",
-                                  "XDG_CONFIG_HOME=" + m_path + "/config", "XDG_DATA_HOME=" + m_path + "/data",
-                                  "HOME=" + m_path};
+  std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + runtimeFolder(), "XDG_CONFIG_HOME=" + m_path + "/config",
+                                  "XDG_DATA_HOME=" + m_path + "/data", "HOME=" + m_path};
+  if (display) env.push_back("QT_QPA_PLATFORM=offscreen");
   if (const char* path = ::getenv("PATH")) env.push_back(std::string("PATH=") + path);
   std::vector<char*> envp;
   for (std::string& e : env) envp.push_back(e.data());

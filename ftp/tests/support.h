@@ -46,9 +46,11 @@ class ProgramFolder {
   std::string file(const std::string& name) const { return m_path + "/" + name; }
   bool exists(const std::string& name) const;
   void write(const std::string& name, const std::string& text) const;
-  // Runs ovftp with `arguments` (offscreen); its exit status as a signed byte (-1 for 255), or
-  // 1000 when it did not end within `ms`.
-  int run(const std::vector<std::string>& arguments, int ms = 60000) const;
+  // Runs ovftp with `arguments` (offscreen, or with `display` false with no display at all); its
+  // exit status as a signed byte (-1 for 255), or 1000 when it did not end within `ms`.
+  int run(const std::vector<std::string>& arguments, int ms = 60000, bool display = true) const;
+  // The program's XDG_RUNTIME_DIR (made private), where its password files are looked for.
+  std::string runtimeFolder() const;
 
  private:
   std::string m_path;

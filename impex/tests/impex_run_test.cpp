@@ -1,6 +1,11 @@
 // Export and import runs against real tables in a temporary data folder.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <cerrno>
+#include <csignal>
+
 #include <algorithm>
 #include <array>
 #include <filesystem>
@@ -204,42 +209,71 @@ TEST_F(ImpexRun, ScheduleRoundTripKeepsAllListedFields) {
   });
 }
 
-TEST_F(ImpexRun, ShortLineStartsFromAClearedRecord) {
+TEST_F(ImpexRun, MalformedFileNamesItsLineAndImportsNothing) {
   DataFolder dir;
   const ImpexTable& t = *findImpexTable("TODO");
   ASSERT_EQ(openOrCreate(*t.file), rt::Err::None);
-  const std::string data = "\"Home\",5,\"Mow\"\r\n\"Work\"\r\n";
-  CsvReader r(data);
-  CsvRecord first;
-  ASSERT_EQ(r.next(first), CsvReader::Result::Record);
-  ImportLayout layout = ImportLayout::fromSample(t, first, nullptr);
-  EXPECT_EQ(layout.autoAssign(t), 0);
-  EXPECT_FALSE(layout.stripHeader);  // no header recognised: the first line is data
-  layout.source[4] = 0;  // TDO:Category
-  layout.source[3] = 1;  // TDO:Priority
-  layout.source[5] = 2;  // TDO:ToDo
-  ImportRun run(t, data, layout);
-  ASSERT_TRUE(run.begin()) << run.error();
-  EXPECT_EQ(run.step(25), ImportRun::Step::Done);
-  ASSERT_TRUE(run.finish());
-  ASSERT_EQ(t.file->set(), rt::Err::None);
-  ASSERT_EQ(t.file->next(), rt::Err::None);
-  EXPECT_EQ(files::TDO.Category.str(), "Home");
-  EXPECT_EQ(files::TDO.Priority, 5);
-  ASSERT_EQ(t.file->next(), rt::Err::None);
-  EXPECT_EQ(files::TDO.Category.str(), "Work");
-  EXPECT_EQ(files::TDO.Priority, 0);
-  EXPECT_EQ(files::TDO.ToDo.str(), "");
-  EXPECT_EQ(t.file->next(), rt::Err::NotAvailable);
+  const std::string head = "\"TDO:Category\",\"TDO:Priority\",\"TDO:ToDo\"\r\n\"Home\",5,\"Mow\"\r\n";
+  auto repeated = [](size_t n, const std::string& field) {
+    std::string fields;
+    for (size_t i = 0; i < n; ++i) fields += "," + field;
+    return fields;
+  };
+  struct Case {
+    const char* name;
+    std::string data;
+    const char* error;
+  };
+  const Case kCases[] = {
+      {"text after a closing quote", head + "\"Work\"x,1,\"b\"\r\n", "Line 3: unexpected character 'x' after a closing quote"},
+      {"a last line cut inside a quote", head + "\"Work\",2,\"Call\"\r\n\"Wo", "Line 4: a quoted field is not closed"},
+      {"a line cut short", head + "\"Work\",2\r\n\"Play\",3,\"Chess\"\r\n", "Line 3: 2 fields where the first line has 3"},
+      {"a last line of one field", head + "\"Work\"", "Line 3: 1 field where the first line has 3"},
+      {"a NUL byte", head + std::string("\"Wo\0rk\",1,\"x\"\r\n", 16), "Line 3: field 1 holds a NUL byte"},
+      {"Latin-1, not UTF-8", head + "\"Caf\xE9\",1,\"x\"\r\n", "Line 3: field 1 is not UTF-8 text (save the file as UTF-8)"},
+      {"a surrogate written as UTF-8", head + "\"\xED\xA0\x80\",1,\"x\"\r\n",
+       "Line 3: field 1 is not UTF-8 text (save the file as UTF-8)"},
+      {"a UTF-8 sequence cut at the end of the field", head + "\"ab\xC3\",1,\"x\"\r\n",
+       "Line 3: field 1 is not UTF-8 text (save the file as UTF-8)"},
+      {"a quoted field too long", head + "\"Work\",1,\"" + std::string(kCsvFieldMax + 1, 'a') + "\"\r\n",
+       "Line 3: a field is longer than 65536 bytes"},
+      {"a bare field too long", head + "\"Work\",1," + std::string(kCsvFieldMax + 1, '7') + "\r\n",
+       "Line 3: a field is longer than 65536 bytes"},
+      {"a line too long", head + "\"W\",1" + repeated(20, "\"" + std::string(60000, 'a') + "\"") + "\r\n",
+       "Line 3: a line is longer than 1048576 bytes"},
+      {"too many fields", head + "\"W\",1,\"x\"" + repeated(kCsvFieldsMax, "1") + "\r\n", "Line 3: more than 1000 fields"},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(importAuto(t, c.data), std::string(c.error) + ".  Nothing was imported.");
+    EXPECT_EQ(t.file->records(), 0);
+  }
+  // The same kind of file whole and in UTF-8, with the byte order mark some editors put first.
+  EXPECT_EQ(importAuto(t, "\xEF\xBB\xBF" + head + "\"Caf\xC3\xA9 \xF0\x9F\x98\x80\",2,\"Call\"\r\n"), "");
+  ASSERT_EQ(t.file->records(), 2);
+  ASSERT_EQ(t.file->set(t.readKey), rt::Err::None);
+  std::vector<std::string> categories;
+  while (t.file->next() == rt::Err::None) categories.push_back(files::TDO.Category.str());
+  std::sort(categories.begin(), categories.end());
+  EXPECT_EQ(categories, (std::vector<std::string>{"Caf\xC3\xA9 \xF0\x9F\x98\x80", "Home"}));
 }
 
-TEST_F(ImpexRun, MalformedFileNamesItsLineAndImportsNothing) {
+// A full disk while the records go in: the message names the data file and says why, and the
+// table is as it was.
+TEST_F(ImpexRun, FullDiskNamesTheFileAndKeepsTheTable) {
   DataFolder dir;
-  const ImpexTable& t = *findImpexTable("HOLIDAYS");
+  const ImpexTable& t = *findImpexTable("TODO");
   ASSERT_EQ(openOrCreate(*t.file), rt::Err::None);
-  const std::string data =
-      "\"HOL:HolidayDate\",\"HOL:Holiday\"\r\n\"JAN 1,2027\",\"New Year\"\r\n\"DEC 25,2027\"x,\"Bad\"\r\n";
-  EXPECT_EQ(importAuto(t, data), "Line 3: unexpected character 'x' after a closing quote.  Nothing was imported.");
+  ASSERT_EQ(t.file->close(), rt::Err::None);
+  std::string data = "\"TDO:ToDo\",\"TDO:Notes\"\r\n";
+  for (int i = 0; i < 400; ++i) data += "\"task " + std::to_string(i) + "\",\"" + std::string(500, 'n') + "\"\r\n";
+  db::detail::setWriteBudget(20000);
+  ASSERT_EQ(openOrCreate(*t.file), rt::Err::None);
+  const std::string err = importAuto(t, data);
+  db::detail::setWriteBudget(-1);
+  EXPECT_NE(err.find("Error #90"), std::string::npos) << err;
+  EXPECT_NE(err.find("RO97.ZEZ: the disk is full"), std::string::npos) << err;
+  EXPECT_NE(err.find("Nothing was imported"), std::string::npos) << err;
   EXPECT_EQ(t.file->records(), 0);
 }
 
@@ -432,6 +466,61 @@ TEST_F(ImpexRun, FailedExportLeavesTheOldFile) {
   EXPECT_EQ(readAll(path), "old");
   ASSERT_TRUE(exportAll(t, path));
   EXPECT_EQ(readAll(path).rfind("\"TDO:Notes\",\"TDO:Resolution\",\"TDO:Done\"", 0), 0u);
+}
+
+// A write that fails (here the file size limit, as a full disk would) stops the run with the
+// path and the system's error; Retry writes the same lines again at the same place and the run
+// goes on to a whole file; giving up leaves the old file as it was.
+TEST_F(ImpexRun, FailedExportWriteIsRetriedOrLeavesTheOldFile) {
+  DataFolder dir;
+  const ImpexTable& t = *findImpexTable("TODO");
+  ASSERT_EQ(openOrCreate(*t.file), rt::Err::None);
+  for (int i = 0; i < 300; ++i) {
+    t.file->clear();
+    files::TDO.ToDo = "task " + std::to_string(i);
+    files::TDO.Notes = std::string(400, 'n');
+    ASSERT_EQ(t.file->add(), rt::Err::None);
+  }
+  const std::string whole = (dir.root() / "whole.csv").string(), path = (dir.root() / "todo.csv").string();
+  ASSERT_TRUE(exportAll(t, whole));
+  ASSERT_GT(readAll(whole).size(), 100000u);
+
+  struct rlimit saved {};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  auto limitFiles = [&](rlim_t bytes) {
+    struct rlimit l = saved;
+    l.rlim_cur = bytes;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &l), 0);
+  };
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  for (const bool retry : {true, false}) {
+    SCOPED_TRACE(retry ? "retried" : "given up");
+    { std::ofstream(path) << "old"; }
+    ExportRun run(t, allFields(t), true);
+    ASSERT_TRUE(run.begin(path));
+    limitFiles(32 * 1024);
+    ExportRun::Step s;
+    while ((s = run.step(25)) == ExportRun::Step::More) {
+    }
+    limitFiles(saved.rlim_cur);
+    ASSERT_EQ(s, ExportRun::Step::Failed);
+    EXPECT_TRUE(run.writeFailed());
+    EXPECT_FALSE(run.readFailed());
+    EXPECT_EQ(run.error().rfind("Cannot ADD to " + path + ": Error #" + std::to_string(EFBIG) + " - ", 0), 0u) << run.error();
+    if (retry) {
+      ASSERT_TRUE(run.retryWrite()) << run.error();
+      while ((s = run.step(25)) == ExportRun::Step::More) {
+      }
+      EXPECT_EQ(s, ExportRun::Step::Done);
+      ASSERT_TRUE(run.finish()) << run.error();
+      EXPECT_EQ(readAll(path), readAll(whole));
+    } else {
+      run.abandon();
+      EXPECT_EQ(readAll(path), "old");
+      EXPECT_FALSE(std::filesystem::exists(path + ".part"));
+    }
+  }
+  std::signal(SIGXFSZ, oldHandler);
 }
 
 }  // namespace

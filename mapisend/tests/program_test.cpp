@@ -2,7 +2,10 @@
 // the message number on its command line; the recording sendmail stands in for the mail client.
 #include <stdlib.h>
 
+#include <cstdlib>
+
 #include "mapisend/tests/support.h"
+#include "platform/libs/mapi/simple_mapi.h"
 #include "platform/rt/process.h"
 
 namespace ov::mapisend {
@@ -60,6 +63,37 @@ TEST_F(TesselProgram, ExitCodeOfAFailedRun) {
     EXPECT_EQ(m_sendmail.runs() - before, int(c.sendmailExits.size()));
     EXPECT_EQ(logged("LastUsed").ends_with(" No BCC"), c.noBccWay) << logged("LastUsed");
   }
+  EXPECT_EQ(storedMessage(5).LastDateSent, 0);
+}
+
+// Started by a task ("/AUTO") or without a display, a run that cannot send ends with its exit code
+// and its log; a message box would have waited for ever (the test run's OV_UNATTENDED ends the
+// program on one instead).
+TEST_F(TesselProgram, UnattendedRunWithoutAMailClientEndsWithItsLog) {
+  ::setenv(mapi::kSendmailVariable, "/nonexistent/sendmail", 1);  // the fixture's stand-in sets it back
+  struct Case {
+    const char* name;
+    const char* arguments;
+    bool display;
+  };
+  const Case kCases[] = {{"started by a task", "5 /AUTO", true}, {"no display", "5", false}};
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    const std::string platform = std::getenv("QT_QPA_PLATFORM") ? std::getenv("QT_QPA_PLATFORM") : "";
+    const std::string display = std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "";
+    if (!c.display) {
+      ::unsetenv("QT_QPA_PLATFORM");
+      ::unsetenv("DISPLAY");
+    }
+    const int code = run(c.arguments);
+    if (!platform.empty()) ::setenv("QT_QPA_PLATFORM", platform.c_str(), 1);
+    if (!display.empty()) ::setenv("DISPLAY", display.c_str(), 1);
+    EXPECT_EQ(code, kExitLogonFailed);
+    EXPECT_NE(logged("Message").find("MS-Mail: Unspecified error(s) occurred while signing in."), std::string::npos)
+        << logged("Message");
+    EXPECT_NE(logged("Error").find("/nonexistent/sendmail"), std::string::npos) << logged("Error");
+  }
+  EXPECT_EQ(m_sendmail.runs(), 0);
   EXPECT_EQ(storedMessage(5).LastDateSent, 0);
 }
 

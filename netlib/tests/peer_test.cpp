@@ -22,6 +22,8 @@
 #include <memory>
 #include <random>
 #include <set>
+#include <atomic>
+#include <chrono>
 #include <thread>
 #include <string>
 
@@ -183,6 +185,16 @@ class TestPeer {
       if (n >= 24 && detail::headerOf<detail::PacketInfo>(std::string_view(buf, static_cast<size_t>(n))).PacketType == type)
         return std::string(buf, static_cast<size_t>(n));
     }
+  }
+  // Accepts the library's next sending connection and never reads from it; a small receive
+  // buffer, so the library's side fills up soon.
+  bool acceptWithoutReading(int ms = 5000) {
+    pollfd p{m_listener.fd, POLLIN, 0};
+    if (::poll(&p, 1, ms) <= 0) return false;
+    m_conn.reset(::accept4(m_listener.fd, nullptr, nullptr, SOCK_CLOEXEC));
+    int small = 4096;
+    ::setsockopt(m_conn.fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    return m_conn.fd >= 0;
   }
   // Accepts the library's next sending connection and reads one whole packet from it.
   std::string acceptPacket(int ms = 5000) {
@@ -371,6 +383,47 @@ TEST_F(Peer, CraftedStreamsAreClosedAndTheEventThreadGoesOn) {
   EXPECT_TRUE(testing::runTimerTick());
   EXPECT_TRUE(waitFor([&] { return lists().listening == 0; }));
   EXPECT_EQ(lists().inMsg, 0u);
+}
+
+// A connection whose other side stops reading is closed without waiting for its unsent data:
+// the event thread goes on at once with the other connections (a lingering close held it for
+// up to 3 seconds).
+TEST_F(Peer, ClosingAConnectionThatIsNotReadHoldsUpNothing) {
+  ASSERT_EQ(declare("Local"), 0);
+  TestPeer far;
+  meet(far);
+  auto first = packetTo("farhost", "Far", std::string(16000, 'x'));
+  ASSERT_EQ(NetASend(sizeof *first, *first, 0), 0);
+  ASSERT_TRUE(far.acceptWithoutReading());
+  // Far more than the buffers of both sides hold: the library is left with data it cannot send.
+  for (int i = 0; i < 800; ++i) {
+    auto p = packetTo("farhost", "Far", std::string(16000, 'a' + i % 26));
+    ASSERT_EQ(NetASend(sizeof *p, *p, 0), 0);
+  }
+  size_t stuck = 0;
+  ASSERT_TRUE(waitFor([&] {
+    const size_t before = lists().outgoingNotSent;
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    stuck = lists().outgoingNotSent;
+    return stuck > 0 && stuck == before;
+  }, 20000));
+
+  // The acknowledgement pass finds the connection idle (or its packets due again) and closes it;
+  // meanwhile another connection brings an acknowledgement.
+  rt::advanceTestClock(2001);
+  std::atomic<bool> ticked{false};
+  std::thread ticks([&] {
+    for (int i = 0; i < 11; ++i) (void)testing::runTimerTick();
+    ticked = true;
+  });
+  const auto before = counters();
+  Fd ack(connectTo(static_cast<std::uint16_t>(numberOption(kNetGetSPort))));
+  ASSERT_GE(ack.fd, 0);
+  sendAll(ack.fd, detail::makeAckPacket(far.id, 0xFFFFFFFFu, {{0, 0xFFFFFFFFu}}));
+  const bool served = waitFor([&] { return ticked && counters().ackPacketsReceived > before.ackPacketsReceived; }, 1500);
+  ticks.join();
+  EXPECT_TRUE(served) << "the event thread was held up";
+  EXPECT_EQ(lists().outgoing, 0u);
 }
 
 TEST_F(Peer, CraftedPacketsAreRefusedByTheDispatcher) {

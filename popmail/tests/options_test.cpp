@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "datalib/date_string_functions.h"
 #include "platform/rt/command_line.h"
 #include "platform/rt/fixed_string.h"
+#include "platform/rt/secret_file.h"
 #include "popmail/pop_receiver.h"
 #include "popmail/tests/support.h"
 
@@ -87,6 +90,32 @@ TEST(PopOptions, StoredPasswordsAreUnscrambled) {
   readPopOptions(o, missing);
   EXPECT_EQ(o.Password, "pa ss:word");
   EXPECT_EQ(read("ov_pop PASSWORD=plain").Password, "plain");
+}
+
+// The main program hands the password over in a private file: read once, deleted, preferred to
+// PASSWORD=; a file that is not one of those is an error, and the run stops before it connects.
+TEST(PopOptions, PasswordFileIsReadOnceAndDeleted) {
+  Scratch scratch;
+  rt::String<64> stored("pa ss:word");
+  files::QVDECRYPT(stored);
+  for (const std::string& secret : {std::string("plain pw"), stored.str()}) {
+    SCOPED_TRACE(secret);
+    std::string error;
+    const std::string file = rt::writeSecretFile(secret, &error);
+    ASSERT_FALSE(file.empty()) << error;
+    std::string missing;
+    const PopOptions o = read("ov_pop SERVER=s USER=u PASSWORD=ignored PASSWORDFILE=\"" + file + "\"", &missing);
+    EXPECT_EQ(o.Password, secret == "plain pw" ? "plain pw" : "pa ss:word");
+    EXPECT_EQ(missing, "");
+    EXPECT_FALSE(std::filesystem::exists(file));
+    // Read once: a second run with the same command line has no password.
+    read("ov_pop SERVER=s USER=u PASSWORDFILE=\"" + file + "\"", &missing);
+    EXPECT_TRUE(missing.starts_with("PASSWORD (cannot read " + file)) << missing;
+  }
+  std::string missing;
+  read("ov_pop SERVER=s USER=u PASSWORDFILE=/etc/passwd", &missing);
+  EXPECT_EQ(missing, "PASSWORD (/etc/passwd is not a password file of this program)");
+  EXPECT_TRUE(std::filesystem::exists("/etc/passwd"));
 }
 
 TEST(PopOptions, FiltersAreCutAt80Characters) {

@@ -83,6 +83,18 @@ class DataFixture : public ::testing::Test {
     return out;
   }
 
+  // Stores `task` over the record with its ID.
+  void updateTask(files::ScheduleRec task) {  // by value: it may be SCH itself
+    EXPECT_EQ(files::Access_SCHEDULE.Open(), rt::Err::None);
+    const files::ScheduleRec saved = files::SCH;
+    files::SCH.ID = task.ID;
+    EXPECT_EQ(files::SCHEDULE.get(files::SCH_KeyID), rt::Err::None);
+    files::SCH = task;
+    EXPECT_EQ(files::Access_SCHEDULE.Update(), rt::Err::None);
+    files::SCH = saved;
+    (void)files::Access_SCHEDULE.Close();
+  }
+
   std::vector<files::ScheduleRec> storedTasks() {
     std::vector<files::ScheduleRec> out;
     const files::ScheduleRec saved = files::SCH;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <random>
 #include <set>
@@ -109,10 +110,12 @@ TEST(ApplyExceptions, TimeWindow) {
   const Row rows[] = {
       {"every 30 minutes steps out of 08:00-12:00", withWindow(custom(30, "minute(s)", d, at(9, 0)), at(8, 0), at(12, 0)),
        d, at(12, 30), false},
-      {"every minute in 09:00-17:00: one centisecond after 17:00",
+      {"every minute in 09:00-17:00: one centisecond after 17:00 (the end is inside)",
        withWindow(custom(1, "minute(s)", d, at(9, 0)), at(9, 0), at(17, 0)), d, at(17, 0) + 1, false},
-      {"daily at 23:00 in 22:00-06:00: after 06:00 the next day",
-       withWindow(custom(1, "day(s)", d, at(23, 0)), at(22, 0), at(6, 0)), d + 1, at(6, 0) + 1, false},
+      {"daily at 23:00 in 22:00-06:00: at 06:00 itself the next day (the end is outside)",
+       withWindow(custom(1, "day(s)", d, at(23, 0)), at(22, 0), at(6, 0)), d + 1, at(6, 0), false},
+      {"every minute in 22:00-06:00: at 06:00 itself the next day",
+       withWindow(custom(1, "minute(s)", d, at(23, 0)), at(22, 0), at(6, 0)), d + 1, at(6, 0), false},
       {"window to the end of the day: carried to the next day",
        withWindow(custom(1, "day(s)", d, at(21, 0)), at(20, 0), 0), d + 2, 1, false},
       {"a window over the whole day: skipped, never left inside unmarked",
@@ -152,6 +155,7 @@ TEST(ApplyExceptions, InvalidUnitsShownOnceForTheWholeStepping) {
 }
 
 TEST(ApplyExceptions, ExcludedDaysAndShiftedCopies) {
+  const ClockAt clock(ymd(2023, 12, 1), at(8, 0));
   struct Row {
     const char* name;
     const char* shift;
@@ -219,6 +223,7 @@ TEST(ApplyExceptions, FailedInsertLeavesNoLinkButStillSkips) {
 }
 
 TEST(ApplyExceptions, WeeklyMondayWithTwoHolidaysRunsOnBothNextDays) {
+  const ClockAt clock(ymd(2023, 12, 1), at(8, 0));
   // The task runs on Monday 18 December; the runner moves it on and applies the exceptions after
   // each occurrence. The copy for 25 December must survive the shift for 1 January.
   MemoryStore store;
@@ -243,6 +248,7 @@ TEST(ApplyExceptions, WeeklyMondayWithTwoHolidaysRunsOnBothNextDays) {
 }
 
 TEST(ApplyExceptions, SameOccurrenceStoredAgain) {
+  const ClockAt clock(ymd(2023, 12, 1), at(8, 0));
   auto setUp = [](MemoryStore& store, bool copyHasRun) {
     store.holidays = {kXmas};
     ScheduleRecord t = custom(1, "week(s)", kXmas, at(9, 0));
@@ -331,5 +337,194 @@ TEST(ApplyExceptions, NeverLeavesATaskInsideItsWindowUnlessSkipped) {
     ASSERT_FALSE(isInTimeWindow(t, t.Time) && !t.SkipNextTime)
         << "task " << i << " " << t.ScheduleType.str() << " every " << t.Every << " " << t.EveryType.str()
         << " at " << moment(t.Date, t.Time) << " window " << t.ExceptTimeBegin << "-" << t.ExceptTimeEnd;
+  }
+}
+
+namespace {
+
+// A weekly Monday task at 09:00 with holidays excluded and "Next day", as the runner leaves it
+// after 18 and 25 December 2023 (25 December a holiday): on 1 January, its copy for 26 December
+// pending and linked.
+ScheduleRecord weeklyMovedPastItsShift(MemoryStore& store) {
+  store.holidays = {kXmas};
+  ScheduleRecord t = custom(1, "week(s)", ymd(2023, 12, 18), at(9, 0));
+  t.ID = t.OriginalID = 1;
+  t.Description = "Standup";
+  t.ExceptHolidays = 1;
+  t.ShiftType = "Next day";
+  store.tasks[1] = t;
+  for (int32_t runAt : {ymd(2023, 12, 18), kXmas}) {
+    const ClockAt clock(runAt, at(9, 0));
+    NextOccurrence(t, runAt, at(9, 0));
+    t.SkipNextTime = 0;
+    ApplyExceptions(t, store);
+    store.tasks[1] = t;
+  }
+  return t;
+}
+
+}  // namespace
+
+TEST(ApplyExceptions, SavingATaskKeepsTheCopyOfAnOccurrenceItHasMovedPast) {
+  struct Row {
+    const char* name;
+    std::function<void(ScheduleRecord&)> edit;
+    bool copyKept;
+  };
+  const Row rows[] = {
+      {"saved unchanged", [](ScheduleRecord&) {}, true},
+      {"message edited", [](ScheduleRecord& t) { t.Message = "Room 4"; }, true},
+      {"time changed", [](ScheduleRecord& t) { t.Time = at(10, 0); }, true},
+      {"skip marked by the user", [](ScheduleRecord& t) { t.SkipNextTime = 1; }, true},
+      {"holidays no longer excluded: the skipped Monday still gets its run", [](ScheduleRecord& t) { t.ExceptHolidays = 0; },
+       true},
+      {"every two weeks from 1 January: 25 December is no longer an occurrence",
+       [](ScheduleRecord& t) { t.Every = 2; }, false},
+      {"moved to Wednesday 3 January: Mondays are no longer occurrences",
+       [](ScheduleRecord& t) { t.Date = ymd(2024, 1, 3); }, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    MemoryStore store;
+    ScheduleRecord t = weeklyMovedPastItsShift(store);
+    ASSERT_EQ(t.Date, kNewYear);
+    const int32_t copy = t.ExceptionLink;
+    ASSERT_NE(copy, 0);
+    ASSERT_EQ(store.tasks[copy].Date, ymd(2023, 12, 26));
+    const bool skipBefore = [&] {
+      ScheduleRecord edited = t;
+      row.edit(edited);
+      return edited.SkipNextTime != 0;
+    }();
+
+    const ClockAt clock(kXmas, at(12, 0));  // saved on Christmas Day, after the skipped 09:00
+    row.edit(t);
+    ApplyExceptions(t, store, ExceptionPass::SameOccurrence);
+
+    EXPECT_EQ(store.tasks.count(copy), row.copyKept ? 1u : 0u);
+    EXPECT_EQ(t.ExceptionLink, row.copyKept ? copy : 0);
+    EXPECT_EQ(t.SkipNextTime != 0, skipBefore) << "the task's own skip mark is its user's";
+    if (row.copyKept) {
+      EXPECT_TRUE(store.log.empty());
+    } else {
+      ASSERT_EQ(store.log.size(), 1u);
+      EXPECT_EQ(store.log[0].first, "Shifted copy removed");
+      EXPECT_EQ(store.log[0].second.rfind("Standup (", 0), 0u) << store.log[0].second;
+    }
+  }
+}
+
+TEST(ApplyExceptions, SavingKeepsTheSkipMarkUnlessAPendingCopyOfItsOccurrenceWentAway) {
+  // The task stands on Monday 8 January 2024 (no holiday) with the user's skip mark and a link
+  // left from an earlier shift; what the link leads to decides nothing about the mark.
+  struct Row {
+    const char* name;
+    bool copyThere;
+    std::function<void(ScheduleRecord&)> copyState;
+    bool copyKept;
+    int32_t wantLink;
+  };
+  const Row rows[] = {
+      {"link to a copy that is gone", false, [](ScheduleRecord&) {}, false, 0},
+      {"link to a copy that has run", true, [](ScheduleRecord& c) { c.Completed = 1; }, true, 0},
+      {"link to another task's record", true, [](ScheduleRecord& c) { c.OriginalID = 99; }, true, 0},
+      {"link to a pending copy of an earlier occurrence", true, [](ScheduleRecord&) {}, true, 2},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const ClockAt clock(ymd(2024, 1, 3), at(12, 0));
+    MemoryStore store;
+    store.holidays = {kXmas};
+    ScheduleRecord t = custom(1, "week(s)", ymd(2024, 1, 8), at(9, 0));
+    t.ID = t.OriginalID = 1;
+    t.ExceptHolidays = 1;
+    t.ShiftType = "Next day";
+    t.ExceptionLink = 2;
+    t.SkipNextTime = 1;
+    store.tasks[1] = t;
+    if (row.copyThere) {
+      ScheduleRecord c = t;
+      c.ID = 2;
+      c.ScheduleType = "Once";
+      c.Date = ymd(2023, 12, 26);
+      c.ExceptionLink = 0;
+      c.SkipNextTime = 0;
+      row.copyState(c);
+      store.tasks[2] = c;
+    }
+    ApplyExceptions(t, store, ExceptionPass::SameOccurrence);
+    EXPECT_EQ(t.SkipNextTime, 1);
+    EXPECT_EQ(t.ExceptionLink, row.wantLink);
+    EXPECT_EQ(store.tasks.count(2), row.copyKept ? 1u : 0u);
+    EXPECT_TRUE(store.log.empty());
+  }
+}
+
+TEST(ApplyExceptions, ANewTaskMadeFromAnotherNeverReachesThatOnesCopy) {
+  // The reschedule wizard and a copy start from the source task's record, link included.
+  const ClockAt clock(ymd(2023, 12, 20), at(12, 0));
+  MemoryStore store;
+  store.holidays = {kXmas};
+  ScheduleRecord source = custom(1, "week(s)", kXmas, at(9, 0));
+  source.ID = source.OriginalID = 1;
+  source.ExceptHolidays = 1;
+  source.ShiftType = "Next day";
+  store.tasks[1] = source;
+  ApplyExceptions(source, store, ExceptionPass::SameOccurrence);
+  store.tasks[1] = source;
+  const int32_t copy = source.ExceptionLink;
+  ASSERT_NE(copy, 0);
+
+  ScheduleRecord made = source;  // numbered 50, not stored yet
+  made.ID = 50;
+  made.Date = ymd(2023, 12, 27);
+  ApplyExceptions(made, store, ExceptionPass::SameOccurrence);
+  EXPECT_EQ(store.tasks.count(copy), 1u) << "the source's pending copy stays";
+  EXPECT_EQ(made.ExceptionLink, 0);
+  EXPECT_EQ(made.SkipNextTime, source.SkipNextTime) << "nothing of the source's shift is undone on the new task";
+}
+
+TEST(ApplyExceptions, APreviousDayCopyWhoseMomentHasPassedIsNotMade) {
+  // Monday 25 December 2023 at 09:00 is a holiday; "Previous day" puts the copy on Sunday 24th 09:00.
+  struct Row {
+    const char* name;
+    int32_t nowDate, nowTime;
+    bool made;
+  };
+  const Row rows[] = {
+      {"the day before", ymd(2023, 12, 23), at(12, 0), true},
+      {"that morning, before 09:00", ymd(2023, 12, 24), at(8, 59), true},
+      {"at its moment", ymd(2023, 12, 24), at(9, 0), true},
+      {"half a minute later", ymd(2023, 12, 24), at(9, 0, 30), false},
+      {"on the holiday itself", kXmas, at(8, 0), false},
+  };
+  for (const ExceptionPass pass : {ExceptionPass::NewOccurrence, ExceptionPass::SameOccurrence}) {
+    for (const Row& row : rows) {
+      SCOPED_TRACE(std::string(row.name) + (pass == ExceptionPass::NewOccurrence ? " (runner)" : " (saved)"));
+      const ClockAt clock(row.nowDate, row.nowTime);
+      MemoryStore store;
+      store.holidays = {kXmas};
+      ScheduleRecord t = custom(1, "week(s)", kXmas, at(9, 0));
+      t.ID = t.OriginalID = 1;
+      t.Description = "Standup";
+      t.ExceptHolidays = 1;
+      t.ShiftType = "Previous day";
+      store.tasks[1] = t;
+      ApplyExceptions(t, store, pass);
+      EXPECT_EQ(t.SkipNextTime, 1) << "the holiday is skipped either way";
+      const auto copies = store.onceCopies();
+      if (row.made) {
+        ASSERT_EQ(copies.size(), 1u);
+        EXPECT_EQ(moment(copies[0]->Date, copies[0]->Time), moment(ymd(2023, 12, 24), at(9, 0)));
+        EXPECT_EQ(t.ExceptionLink, copies[0]->ID);
+        EXPECT_TRUE(store.log.empty());
+      } else {
+        EXPECT_TRUE(copies.empty()) << "a copy already late would run at once";
+        EXPECT_EQ(t.ExceptionLink, 0);
+        ASSERT_EQ(store.log.size(), 1u) << "and the run doesn't vanish silently";
+        EXPECT_EQ(store.log[0].first, "Shifted task passed");
+        EXPECT_EQ(store.log[0].second.rfind("Standup (", 0), 0u);
+      }
+    }
   }
 }

@@ -3,6 +3,8 @@
 
 #include <map>
 #include <set>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "scheduler/exceptions.h"
@@ -15,6 +17,7 @@ struct MemoryStore : ExceptionStore {
   std::map<int32_t, int> scriptItems;  // task ID -> number of items
   std::set<int32_t> holidays;
   bool failInserts = false;
+  std::vector<std::pair<std::string, std::string>> log;  // (label, text)
 
   bool isHoliday(int32_t date) override { return holidays.count(date) != 0; }
   bool fetchTask(int32_t id, ScheduleRecord& out) override {
@@ -35,6 +38,7 @@ struct MemoryStore : ExceptionStore {
     if (scriptItems.count(sourceId)) scriptItems[id] = scriptItems[sourceId];
     return id;
   }
+  void writeLog(std::string_view text, std::string_view label) override { log.emplace_back(label, text); }
   std::vector<const ScheduleRecord*> onceCopies() const {
     std::vector<const ScheduleRecord*> out;
     for (const auto& [id, t] : tasks)

@@ -388,7 +388,7 @@ TEST_F(SendMessage, MapiSenderExitCodeIsTheResult) {
   EXPECT_EQ(storedMessage(90).LastDateSent, 0);
   file("tessel.code", "0");
   EXPECT_EQ(SendMessageRecord(90, 0, 1), 0);
-  EXPECT_EQ(smtp::testing::readWholeFile(dir() / "tessel.args"), "90\n");
+  EXPECT_EQ(smtp::testing::readWholeFile(dir() / "tessel.args"), "90 /AUTO\n");  // a task's send: no box waits
   EXPECT_EQ(storedMessage(90).LastDateSent, rt::TODAY());
   EXPECT_TRUE(sent().empty());
 }

@@ -157,9 +157,27 @@ TEST(NextOccurrence, DayOfMonth) {
       // Tuesdays of March 2024: 5, 12, 19, 26; of April: 2, 9.
       {"overdue: the first match after the reference date", dayOfMonth("--T----", "-2---", ymd(2024, 1, 9), at(10, 0)),
        ymd(2024, 3, 20), at(12, 0), ymd(2024, 4, 9), at(10, 0)},
-      {"only dates count: the reference day itself is passed over",
-       dayOfMonth("--T----", "-2---", ymd(2024, 1, 9), at(10, 0)), ymd(2024, 3, 12), at(8, 0), ymd(2024, 4, 9),
-       at(10, 0)},
+  });
+}
+
+TEST(NextOccurrence, DayOfMonthComparesDateAndTimeOnTheDueDay) {
+  // The second Tuesday of March 2024 is the 12th, of April the 9th; the last Friday of March the 29th.
+  const ScheduleRecord second = dayOfMonth("--T----", "-2---", ymd(2024, 2, 13), at(9, 0));
+  const ScheduleRecord lastFriday = dayOfMonth("-----F-", "----L", ymd(2024, 2, 23), at(9, 0));
+  runNext({
+      {"reference 07:00 on the due day of a 09:00 task: that day", second, ymd(2024, 3, 12), at(7, 0),
+       ymd(2024, 3, 12), at(9, 0)},
+      {"catch-up from the day's start (time 0): that day", second, ymd(2024, 3, 12), 0, ymd(2024, 3, 12), at(9, 0)},
+      {"61 s before the task is still before it", second, ymd(2024, 3, 12), at(8, 58, 59), ymd(2024, 3, 12),
+       at(9, 0)},
+      {"a minute before the task counts as the run itself: next month", second, ymd(2024, 3, 12), at(8, 59),
+       ymd(2024, 4, 9), at(9, 0)},
+      {"after the task's time: next month", second, ymd(2024, 3, 12), at(10, 0), ymd(2024, 4, 9), at(9, 0)},
+      {"last Friday, reference that morning", lastFriday, ymd(2024, 3, 29), at(7, 0), ymd(2024, 3, 29), at(9, 0)},
+      {"Mondays without a week, reference that morning", dayOfMonth("-M-----", "-----", ymd(2024, 3, 4), at(9, 0)),
+       ymd(2024, 3, 11), at(7, 0), ymd(2024, 3, 11), at(9, 0)},
+      {"a task on the due day itself still steps once", dayOfMonth("--T----", "-2---", ymd(2024, 3, 12), at(9, 0)),
+       ymd(2024, 3, 12), at(7, 0), ymd(2024, 4, 9), at(9, 0)},
   });
 }
 

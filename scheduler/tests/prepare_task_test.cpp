@@ -84,8 +84,8 @@ TEST_F(PrepareTask, StampsTheChangeAndKeepsWhatIsSet) {
 
 TEST_F(PrepareTask, StoringTheSameShiftedOccurrenceAgainReplacesItsCopy) {
   MemoryStore store;
-  store.holidays = {ymd(2023, 12, 25)};
-  ScheduleRecord t = custom(1, "week(s)", ymd(2023, 12, 25), at(9, 0));
+  store.holidays = {ymd(2024, 12, 25)};
+  ScheduleRecord t = custom(1, "week(s)", ymd(2024, 12, 25), at(9, 0));
   t.ID = 1;
   t.ExceptHolidays = 1;
   t.ShiftType = "Next day";
@@ -94,6 +94,6 @@ TEST_F(PrepareTask, StoringTheSameShiftedOccurrenceAgainReplacesItsCopy) {
   store.tasks[1] = t;
   PrepareTaskRecord(t, store);
   ASSERT_EQ(store.onceCopies().size(), 1u);
-  EXPECT_EQ(store.onceCopies()[0]->Date, ymd(2023, 12, 26));
+  EXPECT_EQ(store.onceCopies()[0]->Date, ymd(2024, 12, 26));
   EXPECT_EQ(t.ExceptionLink, store.onceCopies()[0]->ID);
 }

@@ -49,18 +49,18 @@ def random_task(rng):
                 dict(freq=DAILY, byweekday=[WEEKDAYS[i] for i in chosen]), "minute", start)
     if kind == "dom-weekdays":
         return (f"type=DayOfMonth days={days_text(chosen)}",
-                dict(freq=DAILY, byweekday=[WEEKDAYS[i] for i in chosen]), "date", start)
+                dict(freq=DAILY, byweekday=[WEEKDAYS[i] for i in chosen]), "minute", start)
     if kind == "nth":
         nths = [w + 1 if w < 4 else -1 for w in weeks]
         return (f"type=DayOfMonth days={days_text(chosen)} weeks={weeks_text}",
                 dict(freq=MONTHLY, byweekday=[WEEKDAYS[i](n) for i in chosen for n in nths]),
-                "date", start)
+                "minute", start)
     if kind == "days-of-weeks":
         monthdays = set()
         for w in weeks:
             monthdays |= set(range(-7, 0)) if w == 4 else set(range(7 * w + 1, 7 * w + 8))
         return (f"type=DayOfMonth weeks={weeks_text}",
-                dict(freq=MONTHLY, bymonthday=sorted(monthdays)), "date", start)
+                dict(freq=MONTHLY, bymonthday=sorted(monthdays)), "minute", start)
     if kind == "last-day":
         return "type=DayOfMonth last=1", dict(freq=MONTHLY, bymonthday=-1), "minute", start
     if kind == "semi-1st":
@@ -88,8 +88,6 @@ def random_task(rng):
 def is_after(occurrence, moment, rule):
     """The scheduler's "past the reference" test on (date, time) pairs."""
     (d, t), (md, mt) = occurrence, moment
-    if rule == "date":
-        return d > md
     margin = 0 if rule == "exact" else 6000
     return d > md or (d == md and t > mt + margin)
 

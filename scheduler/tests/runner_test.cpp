@@ -2,7 +2,13 @@
 // and the history copy each occurrence leaves.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <functional>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -198,6 +204,163 @@ TEST_F(Runner, TaskSkippedWhileAScriptRuns) {
   bool logged = false;
   for (const auto& [label, text] : logLines()) logged |= label == "Task skipped during script" && text == "Water the plants";
   EXPECT_TRUE(logged);
+}
+
+struct NightTask {
+  std::string description;  // also what tells its runs apart
+  const char* kind;         // "30 min", "daily", "once"
+  int dayOffset, hour, minute;
+  bool skipIfMissed;
+  std::vector<std::string> runs;  // local clock readings of its runs, in order
+  bool skippedOverdue = false;
+};
+
+TEST_F(Runner, DailyTaskBeforeAHolidayWithPreviousDayRunsOnceAndLogsTheShiftThatPassed) {
+  // 25 December 2024 is a holiday; the copy for it would go on the 24th at 09:00, the moment of
+  // the run that moves the task on: it would run a second time at once.
+  const int32_t eve = ymd(2024, 12, 24);
+  addHoliday(ymd(2024, 12, 25));
+  rt::setTestClock(eve, at(9, 0, 20));
+  files::ScheduleRec t = reminderTask("Custom", eve, at(9, 0));
+  t.Every = 1;
+  t.EveryType = "day(s)";
+  t.ExceptHolidays = 1;
+  t.ShiftType = "Previous day";
+  t.NoHistory = 1;
+  const int32_t id = addTask(t);
+  FindNextTask();
+  FindNextTask();
+  EXPECT_EQ(reminders.size(), 1u);
+  EXPECT_EQ(storedTasks().size(), 1u) << "no copy";
+  const files::ScheduleRec stored = storedTask(id);
+  EXPECT_EQ(stored.Date, ymd(2024, 12, 25));
+  EXPECT_EQ(stored.SkipNextTime, 1);
+  bool logged = false;
+  for (const auto& [label, text] : logLines()) logged |= label == "Shifted task passed";
+  EXPECT_TRUE(logged);
+}
+
+// The nights the local clock is put forward and back (Europe/Berlin, 2027): the test clock shows
+// what the local clock shows, minute by minute of real time, and the runner looks on every tick.
+class RunnerOverClockChange : public Runner {
+ protected:
+  void SetUp() override {
+    if (const char* tz = std::getenv("TZ")) m_savedTz = tz;
+    setenv("TZ", "Europe/Berlin", 1);
+    tzset();
+    Runner::SetUp();
+  }
+  void TearDown() override {
+    Runner::TearDown();
+    if (m_savedTz)
+      setenv("TZ", m_savedTz->c_str(), 1);
+    else
+      unsetenv("TZ");
+    tzset();
+  }
+  void runNight(int32_t day, int64_t fromUtc, int64_t toUtc, const std::vector<NightTask>& tasks);
+  std::optional<std::string> m_savedTz;
+};
+
+// Runs the night from `fromUtc` to `toUtc` (seconds since the epoch) over the tasks of `day`.
+void RunnerOverClockChange::runNight(int32_t day, int64_t fromUtc, int64_t toUtc, const std::vector<NightTask>& tasks) {
+  for (const NightTask& n : tasks) {
+    const std::string kind = n.kind;
+    files::ScheduleRec t = reminderTask(kind == "once" ? "Once" : "Custom", day + n.dayOffset, at(n.hour, n.minute));
+    t.Description = n.description;
+    t.Every = kind == "30 min" ? 30 : 1;
+    t.EveryType = kind == "30 min" ? "minute(s)" : "day(s)";
+    t.SkipIfMissed = n.skipIfMissed;
+    t.NoHistory = 1;
+    EXPECT_NE(addTask(t), 0);
+  }
+  std::map<std::string, std::vector<std::string>> runs;
+  services().showReminder = [&runs](const ReminderText& r) {
+    const int32_t cs = rt::CLOCK() - 1;
+    char hhmm[8];
+    std::snprintf(hhmm, sizeof hhmm, "%02d:%02d", cs / 360000, cs / 6000 % 60);
+    runs[r.title].push_back(hhmm);
+  };
+  for (int64_t s = fromUtc; s <= toUtc; s += 60) {
+    int32_t date = 0, time = 0;
+    rt::fromUnixTime(s, date, time);
+    rt::setTestClock(date, time);
+    for (int i = 0; i < 50; ++i) {  // a tick after a performed task comes at once
+      const int before = runnerState().RefreshPending;
+      FindNextTask();
+      if (runnerState().RefreshPending == before) break;
+    }
+  }
+  std::vector<std::string> overdue;
+  for (const auto& [label, text] : logLines())
+    if (label == "Overdue task skipped") overdue.push_back(text);
+  for (const NightTask& n : tasks) {
+    SCOPED_TRACE(n.description);
+    EXPECT_EQ(runs[n.description], n.runs);
+    EXPECT_EQ(std::count(overdue.begin(), overdue.end(), n.description), n.skippedOverdue ? 1 : 0);
+  }
+}
+
+int64_t utc(int y, int mo, int d, int h) {
+  std::tm tm{};
+  tm.tm_year = y - 1900;
+  tm.tm_mon = mo - 1;
+  tm.tm_mday = d;
+  tm.tm_hour = h;
+  return int64_t(timegm(&tm));
+}
+
+// Each task in both forms: without and with skip-if-missed, which must not see an hour's lateness
+// in a jump of the clock.
+std::vector<NightTask> bothWays(std::vector<NightTask> tasks) {
+  std::vector<NightTask> out;
+  for (NightTask t : tasks) {
+    out.push_back(t);
+    if (t.skippedOverdue) continue;
+    t.skipIfMissed = true;
+    t.description += " skip";
+    out.push_back(t);
+  }
+  return out;
+}
+
+TEST_F(RunnerOverClockChange, SpringForwardRunsEachOccurrenceOnceAndSkipsNoneForTheJump) {
+  // 28 March 2027: at 02:00 the clock shows 03:00 (01:00 UTC). From 00:00 to 05:00 local, both included.
+  const int32_t day = ymd(2027, 3, 28);
+  runNight(day, utc(2027, 3, 27, 23), utc(2027, 3, 28, 3),
+           bothWays({
+               {"daily 01:30", "daily", 0, 1, 30, false, {"01:30"}},
+               {"daily 01:59", "daily", 0, 1, 59, false, {"01:59"}},
+               {"daily 02:00 (missing)", "daily", 0, 2, 0, false, {"03:00"}},
+               {"daily 02:30 (missing)", "daily", 0, 2, 30, false, {"03:00"}},
+               {"daily 03:00", "daily", 0, 3, 0, false, {"03:00"}},
+               {"daily 03:30", "daily", 0, 3, 30, false, {"03:30"}},
+               {"once 02:30 (missing)", "once", 0, 2, 30, false, {"03:00"}},
+               {"once 03:05", "once", 0, 3, 5, false, {"03:05"}},
+               // 02:00 and 02:30 are not shown by the clock: their run is the one at 03:00.
+               {"30 min from 01:00", "30 min", 0, 1, 0, false, {"01:00", "01:30", "03:00", "03:30", "04:00", "04:30", "05:00"}},
+               {"30 min from 02:30", "30 min", 0, 2, 30, false, {"03:00", "03:30", "04:00", "04:30", "05:00"}},
+               {"once the evening before", "once", -1, 23, 0, true, {}, true},
+           }));
+}
+
+TEST_F(RunnerOverClockChange, FallBackRunsEachOccurrenceOnceNotAgainInTheRepeatedHour) {
+  // 31 October 2027: at 03:00 the clock shows 02:00 again (01:00 UTC). From 00:00 to 05:00 local, both
+  // included.
+  const int32_t day = ymd(2027, 10, 31);
+  runNight(day, utc(2027, 10, 30, 22), utc(2027, 10, 31, 4),
+           bothWays({
+               {"daily 01:30", "daily", 0, 1, 30, false, {"01:30"}},
+               {"daily 02:00 (repeated)", "daily", 0, 2, 0, false, {"02:00"}},
+               {"daily 02:30 (repeated)", "daily", 0, 2, 30, false, {"02:30"}},
+               {"daily 02:59 (repeated)", "daily", 0, 2, 59, false, {"02:59"}},
+               {"daily 03:00", "daily", 0, 3, 0, false, {"03:00"}},
+               {"once 02:30 (repeated)", "once", 0, 2, 30, false, {"02:30"}},
+               {"30 min from 01:00", "30 min", 0, 1, 0, false,
+                {"01:00", "01:30", "02:00", "02:30", "03:00", "03:30", "04:00", "04:30", "05:00"}},
+               {"30 min from 02:30", "30 min", 0, 2, 30, false, {"02:30", "03:00", "03:30", "04:00", "04:30", "05:00"}},
+               {"once the evening before", "once", -1, 23, 0, true, {}, true},
+           }));
 }
 
 }  // namespace

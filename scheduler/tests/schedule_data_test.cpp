@@ -36,6 +36,7 @@ TEST_F(ScheduleData, RunnerPassKeepsBothShiftedCopiesOfAWeeklyMondayTask) {
 
   ASSERT_EQ(files::Access_SCHEDULE.Open(), rt::Err::None);
   for (int32_t runAt : {ymd(2023, 12, 18), kXmas}) {
+    rt::setTestClock(runAt, at(9, 0));
     SCH.ID = id;
     ASSERT_EQ(files::Access_SCHEDULE.Fetch(files::SCH_KeyID), rt::Err::None);
     ASSERT_EQ(SCH.Date, runAt);
@@ -68,10 +69,12 @@ TEST_F(ScheduleData, PrepareTaskRecordReplacesThePendingCopyWithItsScript) {
   weekly.ShiftType = "Next day";
   const int32_t id = addTask(weekly);
   addScriptItems(id, 3);
+  rt::setTestClock(ymd(2023, 12, 20), at(12, 0));
   SCH = storedTask(id);
   PrepareTaskRecord();
   const int32_t firstCopy = SCH.ExceptionLink;
   ASSERT_NE(firstCopy, 0);
+  updateTask(SCH);
   PrepareTaskRecord();  // stored again from the form
   EXPECT_EQ(scriptItemCount(id), 3);
   EXPECT_EQ(storedTasks().size(), 2u);
@@ -153,4 +156,33 @@ TEST_F(ScheduleData, RescheduleMomentOfTheWindow) {
   EXPECT_TRUE(acceptRescheduleMoment(ymd(2024, 2, 1), at(8, 0)));
   rescheduleMomentOffered(date, time);
   EXPECT_EQ(moment(date, time), moment(ymd(2024, 2, 1), at(8, 0))) << "the chosen moment is offered again";
+}
+
+TEST_F(ScheduleData, RescheduleWindowAcceptsItsOwnOfferAMinuteLater) {
+  // The window shows the time to the minute and reads back what it shows; the user takes a
+  // minute to press OK.
+  struct Row {
+    const char* name;
+    int32_t now;
+    int32_t wantDate, wantTime;
+  };
+  const int32_t day = ymd(2024, 1, 10);
+  const Row rows[] = {
+      {"on a whole minute", at(9, 0), day, at(9, 2)},
+      {"a second past it", at(9, 0, 1), day, at(9, 3)},
+      {"half a minute past it", at(9, 0, 30), day, at(9, 3)},
+      {"the last centisecond of a minute", at(9, 0, 59, 99), day, at(9, 3)},
+      {"past 23:58: the next day", at(23, 58, 30), day + 1, at(0, 1)},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    forgetRescheduleMoment();
+    rt::setTestClock(day, row.now);
+    int32_t date = 0, time = 0;
+    rescheduleMomentOffered(date, time);
+    EXPECT_EQ(moment(date, time), moment(row.wantDate, row.wantTime));
+    const int32_t shown = (time - 1) / 6000 * 6000 + 1;  // to the minute
+    rt::advanceTestClock(6000);
+    EXPECT_TRUE(acceptRescheduleMoment(date, shown)) << "a minute after the window opened";
+  }
 }

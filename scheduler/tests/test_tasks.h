@@ -35,6 +35,14 @@ inline void setWeeks(ScheduleRecord& r, const char* weeks) {
   for (int i = 0; i < 5; ++i) *flags[i] = weeks[i] != '-';
 }
 
+// The test clock fixed for a scope.
+struct ClockAt {
+  ClockAt(int32_t date, int32_t time) { rt::setTestClock(date, time); }
+  ~ClockAt() { rt::clearTestClock(); }
+  ClockAt(const ClockAt&) = delete;
+  ClockAt& operator=(const ClockAt&) = delete;
+};
+
 inline ScheduleRecord task(const char* type, int32_t date, int32_t time) {
   ScheduleRecord r;
   r.ID = 1;

@@ -80,6 +80,19 @@ TEST_F(Variables, ExpandsNamesWordsAndOffsets) {
   }
 }
 
+// Offsets and base dates of any size: the day number is held at 100,000,000 days either way
+// rather than overflowing (which was undefined), so the day words stay computable.
+TEST_F(Variables, HugeOffsetsStayWithinRange) {
+  SetVariable("10", "X");
+  SetVariable("1111e111", "FAR");
+  ASSERT_EQ(ExpandVariables("[DAYOFWEEK]"), "0");           // today is a Sunday
+  EXPECT_EQ(ExpandVariables("[DAYOFWEEK+1111e111]"), "2");  // 100,000,000 days on: 2 past a whole week
+  EXPECT_EQ(ExpandVariables("[DAYOFWEEKTEXT-1111e111]"), "Fri");
+  EXPECT_EQ(ExpandVariables("[FAR::DAYOFWEEK]"), "2");      // a base date as large
+  EXPECT_EQ(ExpandVariables("[X+1111e111]"), rt::numberToText(10 + 1111e111));
+  EXPECT_EQ(ExpandVariables("[CONTACT 1e300]"), "");
+}
+
 TEST_F(Variables, SelfReferringValueStopsAtTheWorkSpace) {
   store("L", "x[L]");
   const std::string out = ExpandVariables("[L]");

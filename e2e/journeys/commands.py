@@ -1,0 +1,218 @@
+"""Every command of the frame's menus and toolbar and of the tray popup leads to a visible window
+(or a companion program's window) within a few seconds, and every window opened passes the
+visual checks: texts whole, controls inside their window, the window on the screen, a modal
+window mapped and in front."""
+
+import os
+import time
+
+from harness import Failure, check, control, wait_for
+from journeys.common import TRAY_ICON_CLASS, bar_item, click_box, first_start, open_popup
+
+# Commands that end the program or hand the screen to another program's modal flow.
+SKIP = {("File", "Exit")}
+COMPANIONS = ("ov_rpts", "ov_impex", "qmtback", "qmtbacka", "tessel", "ovftp", "ov_pop")
+WAIT = 6.0
+KIND_SHEET = 37
+# Commands whose result is not a window: stopping scripts clears the script queue.
+NO_WINDOW = {("Tools", "Stop Active Scripts")}
+
+
+def menu_paths(s, p, frame):
+    """Every command of the menu bar, as paths of item texts, read from the open menus."""
+    paths = []
+    for top in [b for b in frame["bars"] if b["kind"] == "QAction"]:
+        s.activate(frame)
+        click_box(s, top)
+        popup = open_popup(p)
+        walk(s, p, [top["text"].replace("&", "")], popup, {popup["winid"]}, paths)
+        close_popups(s, p)
+    return paths
+
+
+def walk(s, p, path, popup, seen, paths):
+    for item in popup["controls"]:
+        if item["kind"] != "QAction" or not item["visible"]:
+            continue
+        name = item["text"].split("\t")[0]
+        if item.get("submenu"):
+            s.click(item["x"] + item["w"] // 2, item["y"] + item["h"] // 2)
+            sub = open_popup(p, seen)
+            walk(s, p, path + [name], sub, seen | {sub["winid"]}, paths)
+            # Back to this menu: the pointer on another item closes the submenu.
+            s.x(["xdotool", "key", "Left"])
+            wait_for(lambda: sub["winid"] not in [w["winid"] for w in p.windows()], 5, what="a submenu to close")
+        else:
+            paths.append((path + [name], item["enabled"]))
+
+
+def close_popups(s, p):
+    for _ in range(4):
+        if not [w for w in p.windows() if w["class"] == "QMenu"]:
+            return
+        s.key("Escape")
+        time.sleep(0.2)
+
+
+def choose(s, p, frame, path):
+    s.activate(frame)
+    click_box(s, bar_item(frame, path[0]))
+    seen = set()
+    for name in path[1:]:
+        popup = open_popup(p, seen)
+        seen.add(popup["winid"])
+        item = control(popup, name)
+        s.click(item["x"] + item["w"] // 2, item["y"] + item["h"] // 2)
+
+
+def window_key(w):
+    return (w["winid"], w["procedure"], w["title"], w["class"], w["fx"], w["fy"]) if w["mdi"] else (w["winid"],)
+
+
+def sockets(s):
+    return set(os.listdir(s.env["OV_INSPECT"]))
+
+
+def visual_problems(s, w):
+    """What a user would see wrong in a window."""
+    problems = []
+    sw, sh = (int(v) for v in s.screen.split("x")[:2])
+    name = "%s %r" % (w["procedure"] or w["class"], w["title"])
+    if not (w["fx"] >= 0 and w["fy"] >= 0 and w["fx"] + w["fw"] <= sw and w["fy"] + w["fh"] <= sh):
+        problems.append("%s is not fully on the screen: %s" % (name, (w["fx"], w["fy"], w["fw"], w["fh"])))
+    if w["mdi"] and (w["fx"] + w["fw"] > w["vx"] + w["vw"] or w["fy"] + w["fh"] > w["vy"] + w["vh"]):
+        problems.append("%s lies partly outside its frame's window area" % name)
+    if w["modal"] and not (s.is_viewable(w["winid"]) and w["active"]):
+        problems.append("modal %s is not mapped and in front" % name)
+    for c in w["controls"]:
+        if not c.get("visible") or "x" not in c or c["kind"] == "QAction":
+            continue
+        label = c.get("name") or c.get("text")
+        if not c.get("fits", True):
+            what = "the tab captions of %r" % label if c["kind"] == KIND_SHEET else "the text %r" % c["text"]
+            problems.append("%s: %s needs %d px, has %d" % (name, what, c["need"], c["have"]))
+        # Inside the window as drawn: the frame's toolbar lies above the client area.
+        if (c["x"] < w["fx"] or c["y"] < w["fy"] or c["x"] + c["w"] > w["fx"] + w["fw"] or
+                c["y"] + c["h"] > w["fy"] + w["fh"]) and c["w"] > 0 and c["h"] > 0:
+            problems.append("%s: control %r lies outside the window" % (name, label))
+    return problems
+
+
+def close_window(s, p, w):
+    """Closes a window the way its user would: its Cancel or Close button, Return on a message."""
+    if w["class"] == "QMessageBox":
+        s.key("Return", window=w)
+        return
+    for name in ("?Cancel", "?Close", "Cancel", "Close", "?OK", "OK"):
+        try:
+            c = control(w, name)
+        except Failure:
+            continue
+        if c.get("visible") and c.get("enabled") and "x" in c:
+            try:
+                s.click_control(w, name)
+                return
+            except Failure:
+                pass
+    if not w["mdi"]:
+        s.key("alt+F4", window=w)
+
+
+def settle(p, keys, timeout=WAIT):
+    """Waits until new windows stop appearing; returns them."""
+    end = time.monotonic() + timeout
+    new, quiet = [], 0
+    while time.monotonic() < end:
+        now = [w for w in p.windows() if w["class"] not in (TRAY_ICON_CLASS, "QMenu")
+               and window_key(w) not in keys]
+        if now and len(now) == len(new):
+            quiet += 1
+            if quiet >= 3:
+                return now
+        else:
+            quiet = 0
+        new = now
+        time.sleep(0.2)
+    return new
+
+
+def try_command(s, p, frame, label, act, problems, opened_nothing):
+    before = {window_key(w) for w in p.windows()}
+    companions_before = sockets(s)
+    act()
+    new = settle(p, before)
+    new_companions = []
+    if not new:
+        try:
+            new_companions = wait_for(lambda: [n for n in sockets(s) - companions_before
+                                               if n.split("-")[0] in COMPANIONS], 3, what="")
+        except Failure:
+            pass
+    if not new and not new_companions:
+        opened_nothing.append(label)
+        close_popups(s, p)
+        return
+    for w in new:
+        if not s.is_viewable(w["winid"]):
+            problems.append("%s: window %r is not mapped" % (label, w["title"]))
+            continue
+        s.shoot_window(w)
+        problems.extend("%s: %s" % (label, m) for m in visual_problems(s, w))
+    for name in new_companions:
+        q = s.attach(name.split("-")[0])
+        try:
+            shown = wait_for(lambda: [w for w in q.windows() if w["class"] != TRAY_ICON_CLASS], 8,
+                             what="%s's window" % q.name)
+            for w in shown:
+                s.shoot_window(w)
+                problems.extend("%s: %s" % (label, m) for m in visual_problems(s, w))
+        except Failure as e:
+            problems.append("%s: %s" % (label, e))
+        q.stop(3)
+    # Close what opened, innermost first; what will not close is left to the end of the session.
+    for _ in range(3):
+        left = [w for w in p.windows() if w["class"] not in (TRAY_ICON_CLASS,) and window_key(w) not in before]
+        if not left:
+            break
+        close_window(s, p, left[-1])
+        time.sleep(0.5)
+
+
+def every_command(s, env=None):
+    p, frame = first_start(s)
+    problems, opened_nothing = [], []
+    for w in p.windows():
+        if w["class"] != TRAY_ICON_CLASS:
+            problems.extend("start-up: %s" % m for m in visual_problems(s, w))
+    # The start-up list is closed, so that View > Schedule has a window to open.
+    for attempt in range(2):
+        s.click_control(p.window(procedure="BrowseSchedule", shot=False), "?Close")
+        try:
+            p.gone(procedure="BrowseSchedule", timeout=5)
+            break
+        except Failure:
+            problems.append("start-up: a click on the schedule list's Close button %s" %
+                            ("did nothing twice" if attempt else "was lost"))
+    for path, enabled in menu_paths(s, p, frame):
+        if tuple(path) in SKIP or tuple(path) in NO_WINDOW or not enabled:
+            continue
+        label = " > ".join(path)
+        frame = p.window(procedure="Main", shot=False)
+        try_command(s, p, frame, label, lambda: choose(s, p, frame, path), problems, opened_nothing)
+    frame = p.window(procedure="Main", shot=False)
+    buttons = [b for b in frame["bars"] if b["kind"] == "QToolButton" and b["visible"] and b["enabled"]]
+    for number, b in enumerate(buttons, 1):
+        label = "toolbar button %d %r" % (number, b["text"] or b.get("tip", ""))
+        try_command(s, p, frame, label, lambda: click_box(s, b), problems, opened_nothing)
+        frame = p.window(procedure="Main", shot=False)
+    report = []
+    if opened_nothing:
+        report.append("commands that showed nothing within %.0f s: %s" % (WAIT, "; ".join(opened_nothing)))
+    report.extend(problems)
+    check(not report, "\n".join(report))
+
+
+def every_command_larger_font(s):
+    """The same at a font one size larger."""
+    s.env["QT_FONT_DPI"] = "107"  # 9 points drawn as 10
+    every_command(s)
