@@ -16,7 +16,11 @@
 #include "platform/ui/list_control.h"
 #include "platform/ui/prop.h"
 #include "platform/ui/runtime.h"
+#include "datalib/files.h"
 #include "scheduler/event_log.h"
+#include "scheduler/frame_commands.h"
+#include "scheduler/reminder.h"
+#include "scheduler/temp_script_execution.h"
 #include "scheduler/globals.h"
 #include "scheduler/message_sending.h"
 #include "scheduler/program_body.h"
@@ -46,21 +50,33 @@ struct DumpLine {
 
 std::string flag(bool b) { return b ? "1" : "0"; }
 
-// The globals of the dump in their order. Labels of values this program does not keep are left
-// out rather than shown with made-up values.
+std::string date(int32_t d) { return rt::CLIP(rt::FORMAT(d, "@d1")); }
+std::string time(int32_t t) { return rt::CLIP(rt::FORMAT(t, "@t1")); }
+// A value this program never sets: it stays at its initial blank, 0 or empty date.
+std::string unsetText() { return {}; }
+std::string unsetNumber() { return "0"; }
+
+// The globals of the dump in their order, every label listed; a label whose value this program
+// does not keep shows the initial value, not a made-up one.
 const std::vector<DumpLine>& dumpLines() {
   using files::APP;
   static const std::vector<DumpLine> lines = {
       {"ProductName", [] { return files::PRODUCTNAME.str(); }},
       {"VersionNumber", [] { return files::VERSIONNUMBER.str(); }},
       {"ExePath", [] { return files::EXEPATH.str(); }},
+      {"APP:AddScriptSemaphore", unsetNumber},
+      {"APP:Handle", unsetNumber},
+      {"APP:LastChecked", [] { return date(0); }},
+      {"APP:LastHistoryCheck", [] { return date(0); }},
       {"APP:MultiUser", [] { return flag(scheduler::startupSettings().multiUser); }},
       {"APP:Path", [] { return APP.PATH.str(); }},
-      {"APP:StartupDate", [] { return rt::CLIP(rt::FORMAT(APP.STARTUPDATE, "@d1")); }},
-      {"APP:StartupTime", [] { return rt::CLIP(rt::FORMAT(APP.STARTUPTIME, "@t1")); }},
+      {"APP:StartupDate", [] { return date(APP.STARTUPDATE); }},
+      {"APP:StartupTime", [] { return time(APP.STARTUPTIME); }},
       {"APP:TaskExecutionActive", [] { return std::to_string(scheduler::SchedulerActive); }},
+      {"APP:TempScriptExecution", [] { return std::to_string(scheduler::TempScriptExecution()); }},
       {"APP:UserID", [] { return APP.USERID.str(); }},
       {"APP:UserName", [] { return APP.USERNAME.str(); }},
+      {"ASCIIFileName", unsetText},
       {"CLIP:DefaultAction", nullptr},
       {"CLIP:MaxEntries", nullptr},
       {"CLIP:Monitor", nullptr},
@@ -69,6 +85,9 @@ const std::vector<DumpLine>& dumpLines() {
       {"DEBUG:Active", nullptr},
       {"EMAIL:Host", nullptr},
       {"EMAIL:MAPIName", nullptr},
+      {"EMAIL:OnError", unsetNumber},
+      {"EMAIL:OnErrorRecipient", unsetText},
+      {"EMAIL:OnSkip", unsetNumber},
       {"EMAIL:Organization", nullptr},
       {"EMAIL:Sender", nullptr},
       {"EMAIL:SenderName", nullptr},
@@ -76,22 +95,33 @@ const std::vector<DumpLine>& dumpLines() {
       {"EMAIL:UseMAPINoBCC", nullptr},
       {"FORMAT:Date", nullptr},
       {"GLO:DataPath", nullptr},
+      {"GLO:Date", [] { return date(0); }},
       {"GLO:ExportName", nullptr},
       {"GLO:Feedback", [] { return scheduler::Feedback.str(); }},
+      {"GLO:GroupMode", unsetNumber},
       {"GLO:HideToolbar", nullptr},
       {"GLO:LogFileName", nullptr},
+      {"GLO:LongVar", unsetNumber},
+      {"GLO:MainThread", [] { return std::string("1"); }},  // the frame runs on the first thread
+      {"GLO:NextTestDate", [] { return date(0); }},
+      {"GLO:NextTestTime", [] { return time(0); }},
       {"GLO:NoTray", nullptr},
       {"GLO:ScheduleWorkfileName", nullptr},
       {"GLO:SecurityActive", [] { return flag(scheduler::startupSettings().gsa); }},
+      {"GLO:SecurityLevel", unsetNumber},
+      {"GLO:StatusFile", unsetText},
+      {"GLO:OVFileName", [] { return std::string(files::kMainStorage); }},
       {"GLO:SyncScheduleFilename", nullptr},
       {"GLO:SyncScriptingFilename", nullptr},
       {"GLO:SyncOVUSDFilename", nullptr},
       {"GLO:SyncTodoFilename", nullptr},
       {"GLO:SystemLocked", [] { return flag(scheduler::startupSettings().systemLock); }},
       {"GLO:SystemUnlockedSession", [] { return flag(scheduler::tickState().unlocked); }},
+      {"GLO:Time", [] { return time(0); }},
       {"GLO:TrayOnClose", nullptr},
       {"GLO:UseAlternateFormat", [] { return flag(scheduler::startupSettings().explorerScheduleView); }},
       {"GLO:User", nullptr},
+      {"GLO:VBAF::ViewMode", unsetNumber},
       {"INI:Filename", nullptr},
       {"KEYS:MaxCharsPerSend", nullptr},
       {"LOG:Active", nullptr},
@@ -109,8 +139,14 @@ const std::vector<DumpLine>& dumpLines() {
       {"NEWS:Sender", nullptr},
       {"NEWS:SenderName", nullptr},
       {"NEWS:User", nullptr},
+      {"NTService", unsetNumber},  // never runs as a system service here
       {"PASS:EmailState", [] { return scheduler::EmailState.str(); }},
+      {"PASS:MSG:AlarmFile", unsetText},
+      {"PASS:MSG:Body", unsetText},
+      {"PASS:MSG:Description", unsetText},
+      {"PASS:TASK:DefaultTaskType", [] { return scheduler::PresetTaskType().str(); }},
       {"REPORT:IncludeFutureOccurances", nullptr},
+      {"SavePath", unsetText},
       {"SCRIPT:DelayLen", nullptr},
       {"SCRIPT:ExcludeHiddenWindows", nullptr},
       {"SCRIPT:SaveOnCompletion", nullptr},
@@ -123,11 +159,15 @@ const std::vector<DumpLine>& dumpLines() {
       {"START:NoSplash", nullptr},
       {"START:Schedule", nullptr},
       {"START:ToDo", nullptr},
+      {"OVNTExists", unsetNumber},
       {"TASK:HistoryExpires", nullptr},
       {"TASK:NewProc16", nullptr},
       {"TASK:RemoveUncompleted", nullptr},
       {"TASK:RestoreOnRunProgram", nullptr},
       {"TASK:SkipIfDaysPassed", nullptr},
+      {"ThreadCount", [] { return std::to_string(scheduler::THREADCOUNT()); }},
+      {"WizardThreadCount", unsetNumber},
+      {"WizardThreadNo", unsetNumber},
   };
   return lines;
 }

@@ -24,8 +24,13 @@ int32_t weekday(int32_t date) { return ((date % 7) + 7) % 7; }
 
 }  // namespace
 
-int32_t nextHolidayDate(int32_t date, std::string_view kind) {
+int32_t nextHolidayDate(int32_t date, std::string_view kind, std::string_view name) {
   const int32_t day = rt::DAY(date), month = rt::MONTH(date), year = rt::YEAR(date);
+  if (isKind(kind, "Day of Month") && rt::CLIP(name) == kVictoriaDay) {
+    // The Monday on or before 24 May, kept as a weekday of the month for the other programs.
+    const int32_t last = rt::DATE(5, 24, year + 1);
+    return last - (weekday(last) - 1 + 7) % 7;
+  }
   if (isKind(kind, "Day of Month")) {
     const int32_t week = (day - 1) / 7;
     const int32_t first = rt::DATE(month, 7 * week + 1, year + 1);
@@ -58,7 +63,7 @@ void FillDefaultHolidays() {
     AddDefaultHoliday(rt::DATE(12, 31, year), "Annual", "New Year's Eve");
     AddDefaultHoliday(rt::DATE(7, 1, 1999), "Annual", "Canada Day (Canada)");
     AddDefaultHoliday(rt::DATE(7, 4, 1999), "Annual", "Independence Day (U.S.)");
-    AddDefaultHoliday(rt::DATE(5, 18, 1998), "Day of Month", "Victoria Day (Canada)");
+    AddDefaultHoliday(rt::DATE(5, 18, 1998), "Day of Month", kVictoriaDay);
     // 31 May 1999 lies in the fifth week: the last Monday of May.
     AddDefaultHoliday(rt::DATE(5, 31, 1999), "Day of Month", "Memorial Day (U.S.)");
     AddDefaultHoliday(rt::DATE(9, 7, 1998), "Day of Month", "Labor Day/Labour Day");
@@ -104,7 +109,7 @@ void InitDefaultHolidays() {
     }
     if (!isKind(HOL.HolidayType.view(), "Day of Month") && !isKind(HOL.HolidayType.view(), "Easter"))
       HOL.HolidayType = "Annual";
-    while (HOL.HolidayDate < today) HOL.HolidayDate = nextHolidayDate(HOL.HolidayDate, HOL.HolidayType.view());
+    while (HOL.HolidayDate < today) HOL.HolidayDate = nextHolidayDate(HOL.HolidayDate, HOL.HolidayType.view(), HOL.Holiday.view());
     (void)files::HOLIDAYS.put();  // see above
   }
   (void)files::Access_HOLIDAYS.Close();

@@ -27,8 +27,12 @@ void FillDefaultHolidays();
 // Inserts one holiday; the caller has HOLIDAYS open. A refused insert is passed over.
 void AddDefaultHoliday(int32_t date, std::string_view kind, std::string_view name);
 
+// The default Victoria Day: a "Day of Month" holiday that is the Monday before 25 May, which no
+// fixed week of the month holds (18 May 1998, 24 May 2027).
+constexpr std::string_view kVictoriaDay = "Victoria Day (Canada)";
+
 // The date a holiday of `kind` on `date` moves to one year on (the kinds above; "Once" and
-// unknown kinds as "Annual").
-int32_t nextHolidayDate(int32_t date, std::string_view kind);
+// unknown kinds as "Annual"). `name` tells the default Victoria Day from other holidays.
+int32_t nextHolidayDate(int32_t date, std::string_view kind, std::string_view name = {});
 
 }  // namespace ov::dialogs

@@ -19,6 +19,7 @@
 #include "platform/ui/runtime.h"
 #include "platform/ui/window_position.h"
 #include "scheduler/program_windows.h"
+#include "winclasses/q_box_class.h"
 
 namespace ov::dialogs {
 
@@ -64,6 +65,8 @@ class ViewQueueWindow : public ui::WindowManager {
     w.string("?CurrentTime", "").at(56, 184, 80, 10).use(m_time);
     m_hot = w.region("?HotRegion").at(224, 184, 12, 12).feq();
     Open();
+    if (auto* list = dynamic_cast<ui::ListControl*>(window().control(m_list)); list && list->queue())
+      m_box.Init(*list->queue(), m_list);
     m_position.Init(*this, files::globalIni(), true);
     m_seen = ActiveScriptQueue.RECORDS();
     showDetails();
@@ -75,11 +78,30 @@ class ViewQueueWindow : public ui::WindowManager {
       m_time = rt::CLIP(rt::FORMAT(rt::CLOCK(), "@t6"));
       if (ActiveScriptQueue.RECORDS() != m_seen) {
         m_seen = ActiveScriptQueue.RECORDS();
-        reselect(selected());
+        // The step shown stays selected where the tick left it; a step the tick took leaves the
+        // selection at its old row.
+        const int row = rowOf(m_shown);
+        reselect(row ? row : selected());
       }
       window().display();
     }
     return ui::WindowManager::TakeEvent();
+  }
+
+  ui::Level TakeFieldEvent() override {
+    if (ui::FIELD() == m_list) {
+      switch (ui::EVENT()) {
+        case ui::EVENT::ScrollUp: m_box.ScrollUp(); break;
+        case ui::EVENT::ScrollDown: m_box.ScrollDown(); break;
+        case ui::EVENT::PageUp: m_box.PageUp(); break;
+        case ui::EVENT::PageDown: m_box.PageDown(); break;
+        case ui::EVENT::ScrollTop: m_box.UpdatePosition(1); break;
+        case ui::EVENT::ScrollBottom: m_box.UpdatePosition(ActiveScriptQueue.RECORDS()); break;
+        case ui::EVENT::ScrollDrag: m_box.Drag(int32_t(window().propInt(m_list, ui::Prop::VScrollPos))); break;
+        default: break;
+      }
+    }
+    return ui::WindowManager::TakeFieldEvent();
   }
 
   ui::Level TakeNewSelection() override {
@@ -89,15 +111,20 @@ class ViewQueueWindow : public ui::WindowManager {
 
   ui::Level TakeAccepted() override {
     const int feq = ui::ACCEPTED();
-    if (feq == m_list) showDetails();
+    if (feq == m_list) {
+      m_box.TakeAccepted(false);
+      showDetails();
+    }
     if (feq == m_detailsButton) details();
     if (feq == m_delete) {
       Update();
+      // The step the user selected, wherever the tick has moved it since; a step already taken
+      // is not there to delete, and no other step goes in its place.
       const int row = selected();
-      if (row >= 1 && row <= ActiveScriptQueue.RECORDS() && ActiveScriptQueue.GET(row) == rt::Err::None)
-        (void)ActiveScriptQueue.DELETE();
+      const int at = m_hasShown ? rowOf(m_shown) : 0;
+      if (at && ActiveScriptQueue.GET(at) == rt::Err::None) (void)ActiveScriptQueue.DELETE();
       m_seen = ActiveScriptQueue.RECORDS();
-      reselect(row);
+      reselect(at ? at : row);
       window().select(m_list);
     }
     if (feq == m_hot) {
@@ -126,18 +153,26 @@ class ViewQueueWindow : public ui::WindowManager {
     showDetails();
   }
 
+  // The row that holds `step` now, 0 when the queue no longer holds it.
+  static int rowOf(const ScriptEntry& step) {
+    for (int i = 1; i <= ActiveScriptQueue.RECORDS(); ++i)
+      if (sameStep(ActiveScriptQueue.at(i), step)) return i;
+    return 0;
+  }
+
   void showDetails() {
     const int row = selected();
-    m_details = row >= 1 && row <= ActiveScriptQueue.RECORDS() ? scriptStepDetails(ActiveScriptQueue.at(row)) : "";
+    m_hasShown = row >= 1 && row <= ActiveScriptQueue.RECORDS();
+    if (m_hasShown) m_shown = ActiveScriptQueue.at(row);
+    m_details = m_hasShown ? scriptStepDetails(m_shown) : "";
     window().display();
   }
 
   // The step in the script item form, read-only. The form runs modally while the tick goes on,
   // so the step is looked up again afterwards.
   void details() {
-    const int row = selected();
-    if (row < 1 || row > ActiveScriptQueue.RECORDS()) return;
-    const ScriptEntry shown = ActiveScriptQueue.at(row);
+    if (!m_hasShown || !rowOf(m_shown)) return;
+    const ScriptEntry shown = m_shown;
     files::SCR = shown.RECORD;
     if (files::SCR.ID == 0) files::SCR.ID = -1;
     files::GLOBALREQUEST = ui::ViewRecord;
@@ -153,6 +188,9 @@ class ViewQueueWindow : public ui::WindowManager {
     showDetails();
   }
 
+  winclasses::QBoxClass m_box;
+  ScriptEntry m_shown{};  // the step selected and shown in the details
+  bool m_hasShown = false;
   rt::String<kDetailsWidth> m_details;
   rt::String<20> m_time;
   ui::WindowPositionKeeper m_position;

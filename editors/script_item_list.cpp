@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdlib>
 #include <filesystem>
@@ -24,6 +25,7 @@
 #include "editors/script_text_windows.h"
 #include "editors/template_tokens.h"
 #include "platform/files/view_manager.h"
+#include "platform/report/output.h"
 #include "platform/rt/date_time.h"
 #include "platform/rt/process.h"
 #include "platform/rt/queue.h"
@@ -60,22 +62,6 @@ bool askToken(TokenQuestion, std::string_view promptLine, std::string& answer) {
   if (!typed) return false;
   answer = *typed;
   return true;
-}
-
-bool printText(const std::string& text) {
-  std::string tmpl = (std::filesystem::temp_directory_path() / "ov-script-XXXXXX").string();
-  const int fd = ::mkstemp(tmpl.data());
-  if (fd < 0) return false;
-  ::close(fd);
-  {
-    std::ofstream out(tmpl, std::ios::binary);
-    out << text;
-    if (!out) return false;
-  }
-  const std::string command = "lp \"" + tmpl + "\"";
-  if (scheduler::services().runNoWait) return scheduler::services().runNoWait(command) == 0;
-  rt::RUN(command);
-  return rt::RUNCODE() == 0;
 }
 
 struct ItemRow {
@@ -481,6 +467,42 @@ void ConfirmClearScript() {
   (void)files::Access_SCRIPTING.Close();
 }
 
+namespace {
+
+// Lays the lines out as report pages behind a progress window, shows them in the preview and
+// prints them through the print dialog when the user asks for it there.
+void printScript(const std::string& description, const std::vector<ScriptPrintLine>& lines) {
+  report::Report r = ScriptReport(description);
+  r.open();
+  if (lines.empty()) r.print({0, [](report::Canvas&) {}});  // a script without items: its header page
+  size_t next = 0;
+  ui::ProgressWindow progress(
+      "Report Progress...",
+      [&](ui::ProgressWindow& p) {
+        for (int n = 0; n < 25 && next < lines.size(); ++n) r.print(ScriptLineBand(lines[next++]));
+        p.setProgress(static_cast<int64_t>(next), static_cast<int64_t>(lines.size()));
+        return next < lines.size() ? ui::ProgressWindow::Step::More : ui::ProgressWindow::Step::Done;
+      },
+      "PrintCurrentScript");
+  (void)progress.Run();
+  if (progress.isCancelled()) return;
+  r.close();
+  const std::vector<report::Page> pages = r.takePages();
+  if (report::PRINTPREVIEW(pages, "Script") != 1) return;
+  const report::PrinterSettings& printer = report::PRINTER();
+  int copies = std::max(1, printer.copies);
+  std::vector<report::Page> out = pages;
+  if (copies > 1 && (!report::SUPPORTED() || printer.collate)) {
+    out = report::HANDLECOPIES(pages, copies, printer.collate);
+    copies = 1;
+  }
+  std::string error;
+  if (!report::printSink().print(out, copies, "Script", error) && !error.empty())
+    ui::MESSAGE(error + "|The script was not printed.", "Print Error", ui::Icon::Exclamation);
+}
+
+}  // namespace
+
 void PrintCurrentScript(uint8_t templateMode) {
   std::vector<files::ScriptingRec> items;
   std::string description;
@@ -503,8 +525,7 @@ void PrintCurrentScript(uint8_t templateMode) {
     (void)files::Access_SCRIPTING.Close();
     description = clipped(SCH.Description.view());
   }
-  if (!printText(ScriptPrintText(description, ScriptPrintLines(items))))
-    ui::MESSAGE("The script could not be printed.", "Print", ui::Icon::Exclamation);
+  printScript(description, ScriptPrintLines(items));
 }
 
 void ExportScript() {

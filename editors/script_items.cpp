@@ -524,26 +524,30 @@ std::vector<ScriptPrintLine> ScriptPrintLines(const std::vector<files::Scripting
   return lines;
 }
 
-std::string ScriptPrintText(std::string_view description, const std::vector<ScriptPrintLine>& lines,
-                            int linesPerPage) {
-  if (linesPerPage < 1) linesPerPage = 1;
+report::Report ScriptReport(std::string_view description) {
   std::string header = clipped(description);
   header.resize(rt::utf8CutLength(header, 40));
-  std::string out;
-  int page = 0;
-  size_t i = 0;
-  do {
-    if (page > 0) out += '\f';
-    ++page;
-    out += "Script  " + header + "\n\n";
-    for (int n = 0; n < linesPerPage && i < lines.size(); ++n, ++i) {
-      std::string action = lines[i].action;
-      action.resize(27, ' ');
-      out += action + "  " + lines[i].details + "\n";
-    }
-    out += "\nPage " + std::to_string(page) + "\n";
-  } while (i < lines.size());
-  return out;
+  report::Layout layout;
+  layout.detail = {500, 1100, 7500, 9300};
+  layout.footer = {500, 10450, 7500, 0};
+  report::Report r(layout);
+  r.setHeader({500, [header](report::Canvas& c) {
+                 c.text(0, 0, 1000, 280, "Script", c.font(14, true));
+                 c.text(1100, 20, 6400, 260, header, c.font(12, true));
+                 c.line(0, 400, 7500);
+               }});
+  r.setFooter({220, [](report::Canvas& c) {
+                 c.line(0, 0, 7500);
+                 c.text(5500, 40, 2000, 170, "Page " + std::to_string(c.pageNumber()), c.font(9), report::Align::Right);
+               }});
+  return r;
+}
+
+report::Band ScriptLineBand(const ScriptPrintLine& line) {
+  return {200, [line](report::Canvas& c) {
+            c.text(0, 0, 2100, 180, line.action, c.font(9, true));
+            c.text(2200, 0, 5300, 180, line.details, c.font(9));
+          }};
 }
 
 const std::vector<std::string_view>& ScriptCommandTemplates() { return kCommandTemplates; }

@@ -15,6 +15,7 @@
 
 #include "datalib/records.h"
 #include "datalib/script_exchange.h"
+#include "platform/report/report.h"
 #include "platform/rt/err.h"
 
 namespace ov::editors {
@@ -137,10 +138,10 @@ struct ScriptPrintLine {
   std::string action, details;
 };
 std::vector<ScriptPrintLine> ScriptPrintLines(const std::vector<files::ScriptingRec>& items);
-// The printed script as text pages: the "Script" header with the description (40 characters),
-// the lines, and "Page n" at the foot of each page of `linesPerPage` lines.
-std::string ScriptPrintText(std::string_view description, const std::vector<ScriptPrintLine>& lines,
-                            int linesPerPage = 50);
+// The printed script as a report: the "Script" header with the description (40 characters) on
+// every page, one band per line (the action and its details), and "Page n" at each page's foot.
+report::Report ScriptReport(std::string_view description);
+report::Band ScriptLineBand(const ScriptPrintLine& line);
 
 // The command templates of the text-form reference, in list order.
 const std::vector<std::string_view>& ScriptCommandTemplates();

@@ -145,8 +145,8 @@ class CalendarRun : public ReportRun {
                         }
                         if (!rt::CLIP(box.text).empty()) {
                           report::Item& t =
-                              c.text(x + 110, y + 240, 1300, g.boxHeight - 170, rt::CLIP(box.text), c.font(8));
-                          t.wrap = true;  // within the box: lines that do not fit are not shown
+                              c.text(x + 110, y + 270, 1300, g.boxHeight - 200, rt::CLIP(box.text), c.font(8));
+                          t.wrap = true;  // within the box, under the day: lines that do not fit are not shown
                         }
                       }
                     }});

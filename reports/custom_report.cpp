@@ -77,6 +77,9 @@ const CustomField* fieldNamed(std::string_view name) {
 }
 
 bool isFlag(const rt::FieldDesc& d) { return d.type == rt::FieldType::Byte; }
+bool isText(const rt::FieldDesc& d) {
+  return d.type == rt::FieldType::String || d.type == rt::FieldType::CString || d.type == rt::FieldType::Memo;
+}
 
 // The caption of a flag's check box.
 std::string checkCaption(const CustomField& f) {
@@ -170,6 +173,9 @@ class CustomRun : public ReportRun {
   explicit CustomRun(CustomDefinition def)
       : ReportRun("CustomScheduleReport", customLayout(arrange(def).landscape)),
         m_def(std::move(def)), m_arrangement(arrange(m_def)) {
+    m_break = fieldNamed(m_def.breakField);
+    m_breakDesc = m_break ? files::Desc_SCHEDULE.find(m_break->name) : nullptr;
+    if (!m_breakDesc) m_break = nullptr;
     const int width = m_arrangement.landscape ? 10000 : 7500;
     report().setHeader({600, [this, width](Canvas& c) {
                           c.text(0, 0, width, 220, m_title, c.font(11, true));
@@ -193,6 +199,41 @@ class CustomRun : public ReportRun {
     const std::string sort = customSortExpression(m_def);
     if (!sort.empty()) (void)view.SetOrder(sort);
   }
+
+  // The group a task belongs to: texts compare without regard to case, as they are sorted.
+  std::string groupKey() const {
+    const std::string v = shownValue(*m_break, *m_breakDesc);
+    return isText(*m_breakDesc) ? rt::UPPER(v) : v;
+  }
+
+  void printGroupHeader() {
+    const std::string caption = std::string(m_break->desc) + ": " + shownValue(*m_break, *m_breakDesc);
+    const int width = m_arrangement.landscape ? 10000 : 7500;
+    const double points = m_arrangement.points;
+    report().print({280, [caption, width, points](Canvas& cv) {
+                      cv.text(0, 40, width, 200, caption, cv.font(points + 1, true));
+                    }});
+  }
+
+  void printGroupFooter() {
+    std::vector<std::pair<const Column*, std::string>> sums;
+    for (const Column& c : m_arrangement.columns)
+      if (c.field->total) sums.emplace_back(&c, rt::numberToText(m_groupSums[c.field->name]));
+    const std::string caption = "Subtotal " + std::string(m_break->desc) + " " + m_groupValue + ": " +
+                                std::to_string(m_groupCount) + (m_groupCount == 1 ? " task" : " tasks");
+    const int width = m_arrangement.landscape ? 10000 : 7500;
+    const double points = m_arrangement.points;
+    const bool hasSums = !sums.empty();
+    report().print({hasSums ? 480 : 300, [sums, caption, width, points](Canvas& cv) {
+                      cv.line(0, 20, width, 0, report::kLightGrey);
+                      cv.text(0, 50, width, 180, caption, cv.font(points, true));
+                      for (const auto& [col, value] : sums)
+                        cv.text(col->x + 20, 250, col->width, 170, value, cv.font(points, true));
+                    }});
+    m_groupSums.clear();
+    m_groupCount = 0;
+    m_groupOpen = false;
+  }
   std::vector<std::span<const FieldLabel>> labelTables() const override { return {scheduleFieldLabels()}; }
   bool hasClosingBand() const override { return false; }
   std::string title() const override { return m_title; }
@@ -203,11 +244,26 @@ class CustomRun : public ReportRun {
   }
 
   void printRecord() override {
+    if (m_break) {
+      const std::string key = groupKey();
+      if (m_groupOpen && key != m_groupKey) printGroupFooter();
+      if (!m_groupOpen) {
+        m_groupKey = key;
+        m_groupValue = shownValue(*m_break, *m_breakDesc);
+        m_groupOpen = true;
+        printGroupHeader();
+      }
+      ++m_groupCount;
+    }
     std::vector<std::pair<const Column*, std::string>> values;
     for (const Column& c : m_arrangement.columns) {
       const std::string v = shownValue(*c.field, *c.desc);
       values.emplace_back(&c, v);
-      if (c.field->total) m_sums[c.field->name] += rt::fieldNumber(&files::SCH, *c.desc);
+      if (c.field->total) {
+        const double n = rt::fieldNumber(&files::SCH, *c.desc);
+        m_sums[c.field->name] += n;
+        m_groupSums[c.field->name] += n;
+      }
     }
     ++m_count;
     const double points = m_arrangement.points;
@@ -224,6 +280,7 @@ class CustomRun : public ReportRun {
 
   // The totals band, once after the last task when the design asks for totals.
   void viewEnded() override {
+    if (m_groupOpen && reportIsOpen()) printGroupFooter();
     if (!m_def.totals || m_count == 0 || !reportIsOpen()) return;
     std::vector<std::pair<const Column*, std::string>> sums;
     for (const Column& c : m_arrangement.columns)
@@ -244,6 +301,13 @@ class CustomRun : public ReportRun {
   std::string m_title = kBaseTitle;
   std::map<std::string, double> m_sums;
   int64_t m_count = 0;
+  // The group break: its field, the group being printed, its count and sums.
+  const CustomField* m_break = nullptr;
+  const rt::FieldDesc* m_breakDesc = nullptr;
+  bool m_groupOpen = false;
+  std::string m_groupKey, m_groupValue;
+  std::map<std::string, double> m_groupSums;
+  int64_t m_groupCount = 0;
 };
 
 std::string joinFields(const std::vector<std::string>& fields) {
@@ -276,11 +340,14 @@ class CustomDefinitionForm : public ui::WindowManager {
     m_title = m_def.title;
     m_sort = m_def.sort;
     m_totals = m_def.totals;
+    m_break = m_def.breakField;
+    std::string breaks = "(none)|#";
+    for (const CustomField& f : kFields) breaks += std::string("|") + f.desc + "|#" + f.name;
     std::string sorts = "(none)|#";
     for (const SortOrder& o : kSorts) sorts += std::string("|") + o.desc + "|#" + o.desc;
     ui::Window& w = window();
     w.setTitle("Custom Report");
-    w.at(-1, -1, 300, 200).resizable();
+    w.at(-1, -1, 300, 216).resizable();
     w.prompt("?Name:Prompt", "&Name:").at(6, 8, 40, 10);
     w.entry("?Name", "@s30").at(50, 6, 120, 12).use(m_name);
     w.prompt("?Title:Prompt", "&Title:").at(6, 24, 40, 10);
@@ -294,8 +361,10 @@ class CustomDefinitionForm : public ui::WindowManager {
     m_down = w.button("?Down", "&Down").at(122, 124, 50, 14).feq();
     m_chosen = w.add<ui::TextList>(0, "?Chosen").at(178, 56, 110, 110).feq();
     w.check("?Totals", "Print &totals").at(6, 172, 100, 10).use(m_totals);
-    OkControl = w.button("?OK", "&OK").setDefault().at(178, 180, 50, 14).feq();
-    CancelControl = w.button("?Cancel", "Cancel").at(232, 180, 50, 14).feq();
+    w.prompt("?Break:Prompt", "&Group by:").at(6, 188, 40, 10);
+    w.dropList("?Break", breaks).at(50, 186, 120, 12).use(m_break);
+    OkControl = w.button("?OK", "&OK").setDefault().at(178, 196, 50, 14).feq();
+    CancelControl = w.button("?Cancel", "Cancel").at(232, 196, 50, 14).feq();
     Open();
     for (const std::string& f : m_def.fields)
       if (fieldNamed(f)) m_fields.push_back(f);
@@ -330,7 +399,7 @@ class CustomDefinitionForm : public ui::WindowManager {
         ui::MESSAGE("Choose at least one field to print.", "Missing Information", ui::Icon::Exclamation);
         return ui::Level::Notify;
       }
-      CustomDefinition def{m_name.str(), m_title.str(), m_sort.str(), m_fields, m_totals != 0};
+      CustomDefinition def{m_name.str(), m_title.str(), m_sort.str(), m_fields, m_totals != 0, m_break.str()};
       if (!saveCustomDefinition(def, m_def.name)) {
         ui::MESSAGE("A custom report named " + def.name + " exists already.", "Custom Report", ui::Icon::Exclamation);
         return ui::Level::Notify;
@@ -367,6 +436,7 @@ class CustomDefinitionForm : public ui::WindowManager {
   rt::String<30> m_name;
   rt::String<40> m_title;
   rt::String<40> m_sort;
+  rt::String<40> m_break;
   uint8_t m_totals = 0;
   std::vector<std::string> m_fields;
   int m_available = 0, m_chosen = 0, m_add = 0, m_remove = 0, m_up = 0, m_down = 0;
@@ -456,6 +526,7 @@ std::vector<CustomDefinition> loadCustomDefinitions() {
     else if (key == "Sort") d.sort = value;
     else if (key == "Fields") d.fields = splitFields(value);
     else if (key == "Totals") d.totals = value == "1";
+    else if (key == "Break") d.breakField = value;
   }
   std::sort(out.begin(), out.end(), [](const CustomDefinition& a, const CustomDefinition& b) {
     return rt::UPPER(a.name) < rt::UPPER(b.name);
@@ -471,7 +542,7 @@ bool writeDefinitions(const std::vector<CustomDefinition>& defs) {
     std::ofstream out(tmp, std::ios::trunc);
     for (const CustomDefinition& d : defs)
       out << '[' << d.name << "]\nTitle=" << d.title << "\nSort=" << d.sort << "\nFields=" << joinFields(d.fields)
-          << "\nTotals=" << (d.totals ? 1 : 0) << "\n";
+          << "\nTotals=" << (d.totals ? 1 : 0) << "\nBreak=" << d.breakField << "\n";
     if (!out) return false;
   }
   std::error_code ec;
@@ -507,9 +578,14 @@ void removeCustomDefinition(const std::string& name) {
 }
 
 std::string customSortExpression(const CustomDefinition& def) {
+  std::string sort;
   for (const SortOrder& o : kSorts)
-    if (def.sort == o.desc) return o.sort;
-  return {};
+    if (def.sort == o.desc) sort = o.sort;
+  const CustomField* f = fieldNamed(def.breakField);
+  const rt::FieldDesc* d = f ? files::Desc_SCHEDULE.find(f->name) : nullptr;
+  if (!d) return sort;
+  const std::string name = f->name;
+  return (isText(*d) ? "UPPER(" + name + ")" : name) + "," + (sort.empty() ? "SCH:Date,SCH:Time" : sort);
 }
 
 std::optional<CustomDefinition> CustomReports() {

@@ -36,6 +36,9 @@ struct CustomDefinition {
   std::string sort;                 // a SortOrder's desc, or "" for date order
   std::vector<std::string> fields;  // field names in print order
   bool totals = false;              // a closing band: the task count and the sums of the totalled fields
+  // A group break on this field ("" for none): the tasks come grouped by it, each group under a
+  // header naming its value and over a footer with its subtotals (the count and the sums).
+  std::string breakField;
 };
 
 // The designs of "reports.tps" in the current (data) folder.
@@ -44,7 +47,8 @@ std::vector<CustomDefinition> loadCustomDefinitions();
 bool saveCustomDefinition(const CustomDefinition& def, const std::string& old = {});
 void removeCustomDefinition(const std::string& name);
 
-// The sort expression of a design: "" when it has none or names an unknown order.
+// The sort expression of a design: "" when it has none or names an unknown order. A group break
+// sorts by its field first (case-blind for texts), then by the chosen order or by date and time.
 std::string customSortExpression(const CustomDefinition& def);
 
 // The design window; the chosen design, nothing when cancelled.

@@ -148,17 +148,20 @@ bool unpackQueryFields(std::string_view packed, std::vector<QueryField>& out) {
   return true;
 }
 
+// A choice is the value the task forms store, so that the query matches it: a semi-monthly task is
+// stored as Monthly with a twice-a-month repeat, an "Every..." task as Custom, and the exception
+// shift's first choice as much of its caption as the field holds.
 std::span<const QueryField> scheduleQueryFields() {
   static const std::vector<QueryField> kFields = [] {
     std::vector<QueryField> f{
         choice("Basic - Task Type (Message/Program/Both/Reminder)", "SCH:TaskType", "@s20", 20,
-               "Start Program|Display Message|Both|Reminder Only"),
+               "Run Program|Display Message|Both|None"),
         typed("Basic - Task Category", "SCH:Category", "@s20", 20, 1),
         typed("Basic - Task Description/Title", "SCH:Description", "@s40", 40, 1),
         typed("Basic - Program to start", "SCH:Command", "@s255", 255, 1),
         typed("Basic - Start in (path or folder)", "SCH:Path", "@s255", 255, 1),
         choice("Basic - Task Schedule Type (Once/Repeating)", "SCH:ScheduleType", "@s15", 15,
-               "Once|Day of Week|Day of Month|Semi-Monthly|Monthly|Yearly|Every..."),
+               "Once|Day of Week|Day of Month|Monthly|Yearly|Custom"),
     };
     const char* days[] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
     static std::vector<std::string> dayTexts;
@@ -177,7 +180,8 @@ std::span<const QueryField> scheduleQueryFields() {
     f.push_back(flag("Every - 4th", "SCH:Every4th", "4th"));
     f.push_back(flag("Every - Last", "SCH:EveryLast", "Last"));
     f.push_back(flag("Every - Last Day of Month", "SCH:LastDayofMonth", "Last Day of Month"));
-    f.push_back(choice("Every - Type/unit (seconds/minutes/hours/etc).", "SCH:EveryType", "@s20", 20, "second(s"));
+    f.push_back(choice("Every - Type/unit (seconds/minutes/hours/etc).", "SCH:EveryType", "@s20", 20,
+                       "minute(s)|hour(s)|day(s)|week(s)|month(s)|year(s)"));
     f.push_back(typed("Basic - Next Date to Perform Task", "SCH:Date", "@d17b", 4, 2));
     f.push_back(typed("Basic - Next Time to Perform Task", "SCH:Time", "@t7b", 4, 2));
     f.push_back(typed("Basic - Last performed on this date", "SCH:LastRunDate", "@d17b", 4, 2));
@@ -199,7 +203,7 @@ std::span<const QueryField> scheduleQueryFields() {
     f.push_back(typed("Expires on date", "SCH:ExpiryDate", "@d17", 4, 2));
     f.push_back(typed("Expires at time", "SCH:ExpiryTime", "@t7b", 4, 2));
     f.push_back(typed("Exceptions", "SCH:Exceptions", "@s56", 56, 1));
-    f.push_back(choice("Exception Shift Type", "SCH:ShiftType", "@s20", 20, "Skip (to Next Valid Day)|Previous Day|Next Day"));
+    f.push_back(choice("Exception Shift Type", "SCH:ShiftType", "@s20", 20, "Skip (to next valid|Previous day|Next day"));
     f.push_back(flag("Except Weekends  (True/False)", "SCH:ExceptWeekends", "Except Weekends"));
     f.push_back(flag("Except Weekdays  (True/False)", "SCH:ExceptWeekdays", "Except Weekdays"));
     f.push_back(flag("Except Holidays  (True/False)", "SCH:ExceptHolidays", "Except Holidays"));

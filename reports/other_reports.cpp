@@ -239,7 +239,8 @@ class ContactsRun : public ReportRun {
     if (c.Company > std::string_view(" ")) name += " (" + c.Company.str() + ")";
     ++m_count;
     const bool byCategory = m_byCategory;
-    report().print({900, [c, name, byCategory](Canvas& cv) {
+    // The e-mail line stands under the postal code and the default contact, clear of both.
+    report().print({byCategory ? 900 : 1000, [c, name, byCategory](Canvas& cv) {
                       const int x = byCategory ? 1500 : 900;
                       if (!byCategory) cv.text(0, 0, 800, 170, rt::FORMAT(c.ClientID, "@n_8"));
                       cv.text(x, 0, 2400, 170, name, cv.font(10, true));
@@ -255,7 +256,7 @@ class ContactsRun : public ReportRun {
                       y = 0;
                       for (const auto& [caption, value] : phones) {
                         cv.text(4000, y, 750, 160, caption, cv.font(9));
-                        cv.text(4750, y, 1400, 160, value, cv.font(9));
+                        cv.text(4750, y, byCategory ? 1000 : 1400, 160, value, cv.font(9));
                         y += 160;
                       }
                       if (byCategory) {
@@ -266,10 +267,10 @@ class ContactsRun : public ReportRun {
                         cv.text(6200, 0, 1300, 160, c.ContactCategory.str(), cv.font(9));
                         cv.text(4000, 660, 1100, 160, "Default Contact:", cv.font(9));
                         cv.text(5100, 660, 900, 160, c.DefaultContact.str(), cv.font(9));
-                        cv.text(0, 740, 600, 160, "E-mail:", cv.font(9));
-                        cv.text(600, 740, 3300, 160, c.Email.str(), cv.font(9));
-                        cv.text(4000, 740, 500, 160, "Web:", cv.font(9));
-                        cv.text(4500, 740, 3000, 160, c.WebSite.str(), cv.font(9));
+                        cv.text(0, 820, 600, 160, "E-mail:", cv.font(9));
+                        cv.text(600, 820, 3300, 160, c.Email.str(), cv.font(9));
+                        cv.text(4000, 820, 500, 160, "Web:", cv.font(9));
+                        cv.text(4500, 820, 3000, 160, c.WebSite.str(), cv.font(9));
                       }
                     }});
     if (!c.Notes.empty() && !rt::CLIP(c.Notes).empty()) {

@@ -1,6 +1,11 @@
 #include "reports/report_frame.h"
 
+#include <QApplication>
+#include <QMetaObject>
 #include <QTimer>
+#include <QWidget>
+
+#include <cstring>
 
 #include "datalib/config.h"
 #include "datalib/files.h"
@@ -30,6 +35,23 @@
 namespace ov::reports {
 
 namespace {
+
+// The help file's commands; each opens the address set for it under [Custom] of OV98.INI (a
+// page, a file or a URL), and stays disabled while none is set.
+struct HelpItem {
+  const char* useName;
+  const char* caption;
+  const char* tip;
+  const char* key;
+};
+const HelpItem kHelpItems[] = {
+    {"?HelpContents", "&Contents", "View the contents of the help file", "HelpContents"},
+    {"?HelpIndex", "&Index", "Help (indexed)", "HelpIndex"},
+    {"?HelpSearch", "&Search for Help On...", "Search for help on a subject", "HelpSearch"},
+    {"?HelpOnHelp", "&How to Use Help", "How to use Windows Help", "HelpOnHelp"},
+};
+
+std::string helpAddress(const HelpItem& h) { return rt::CLIP(rt::GETINI("Custom", h.key, "", "OV98.INI")); }
 
 const ReportMenuItem kMenu[] = {
     {"?ReportsReportScheduleBriefSchedule", "&Brief Schedule", "Print schedule in a concise format", "&Schedule",
@@ -97,6 +119,10 @@ class MainFrame : public ui::WindowManager {
     const int file = w.menu("?FileMenu", "&File").feq();
     m_printSetup = w.item("?PrintSetup", "Print Setup ...", file).tip("Setup printer").feq();
     m_exit = w.item("?Exit", "E&xit", file).tip("Exit this application").feq();
+    const int edit = w.menu("?EditMenu", "Edit").feq();
+    m_cut = w.item("?Cut", "Cu&t", edit).tip("Remove item to Windows Clipboard").feq();
+    m_copy = w.item("?Copy", "&Copy", edit).tip("Copy item to Windows Clipboard").feq();
+    m_paste = w.item("?Paste", "&Paste", edit).tip("Paste contents of Windows Clipboard").feq();
     const int reports = w.menu("?ReportsMenu", "&Reports").tip("Report data").feq();
     std::string current;
     int sub = 0;
@@ -118,9 +144,17 @@ class MainFrame : public ui::WindowManager {
       m_items.emplace_back(c.feq(), &item);
     }
     const int windowMenu = w.menu("?WindowMenu", "&Window").tip("Create and Arrange windows").feq();
-    w.item("?Tile", "T&ile", windowMenu).tip("Make all open windows visible").disabled();
-    w.item("?Cascade", "&Cascade", windowMenu).tip("Stack all open windows").disabled();
+    m_tile = w.item("?Tile", "T&ile", windowMenu).tip("Make all open windows visible").feq();
+    m_cascade = w.item("?Cascade", "&Cascade", windowMenu).tip("Stack all open windows").feq();
+    m_arrange = w.item("?ArrangeIcons", "&Arrange Icons", windowMenu).tip("Align all window icons").feq();
     const int help = w.menu("?HelpMenu", "&Help").tip("Windows Help").feq();
+    for (const HelpItem& h : kHelpItems) {
+      const std::string address = helpAddress(h);
+      ui::MenuControl& item = w.item(h.useName, h.caption, help);
+      item.tip(h.tip);
+      if (address.empty()) item.disabled();  // no help to show
+      m_help.emplace_back(item.feq(), address);
+    }
     m_webSite = w.item("?WebSite", "&Web Site", help).feq();
     m_support = w.item("?Support", "&E-mail for Support", help).feq();
     m_about = w.item("?About", "&About", help).tip("About this program").feq();
@@ -157,6 +191,22 @@ class MainFrame : public ui::WindowManager {
     if (f == m_printSetup) {
       printSetup();
       return ui::Level::Notify;
+    }
+    if (f == m_cut || f == m_copy || f == m_paste) {
+      clipboardAction(f == m_cut ? "cut()" : f == m_copy ? "copy()" : "paste()");
+      return ui::Level::Notify;
+    }
+    if (f == m_tile || f == m_cascade || f == m_arrange) {
+      if (f == m_tile) window().tileChildren();
+      else if (f == m_cascade) window().cascadeChildren();
+      else window().arrangeIcons();
+      return ui::Level::Notify;
+    }
+    for (const auto& [feq, address] : m_help) {
+      if (feq == f) {
+        (void)rt::shellOpen(address);
+        return ui::Level::Notify;
+      }
     }
     if (f == m_webSite || f == m_support) {
       const bool web = f == m_webSite;
@@ -200,8 +250,17 @@ class MainFrame : public ui::WindowManager {
   // The printer (or a PDF file) and the copies for every report from now on.
   void printSetup() { (void)report::PrintSetup(); }
 
+  // The clipboard commands act on the text control that has the focus.
+  static void clipboardAction(const char* slot) {
+    QWidget* focus = QApplication::focusWidget();
+    if (focus && focus->metaObject()->indexOfMethod(slot) >= 0)
+      QMetaObject::invokeMethod(focus, std::string(slot, std::strlen(slot) - 2).c_str());
+  }
+
   std::vector<std::pair<int, const ReportMenuItem*>> m_items;
+  std::vector<std::pair<int, std::string>> m_help;  // help items and their addresses
   ui::WindowPositionKeeper m_position;
+  int m_cut = 0, m_copy = 0, m_paste = 0, m_tile = 0, m_cascade = 0, m_arrange = 0;
   int m_printSetup = 0, m_exit = 0, m_webSite = 0, m_support = 0, m_about = 0;
   bool m_filesOpened = false;
   bool m_watchSession;

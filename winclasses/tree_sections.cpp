@@ -5,7 +5,11 @@
 
 #include "platform/rt/text.h"
 #include "platform/ui/binding.h"
+#include "platform/ui/event.h"
 #include "platform/ui/host.h"
+#include "platform/ui/runtime.h"
+
+#include <stdexcept>
 
 namespace ov::winclasses {
 
@@ -72,7 +76,45 @@ uint8_t FooterSection::LoadSection(uint16_t level, long flags) {
   return kTreeOk;
 }
 
-void FileSection::P_Reset(uint8_t /*secondOrder*/) {
+uint8_t FileSection::LoadSection(uint16_t level, long flags) {
+  P_Reset((flags & 2) ? 1 : 0);
+  const std::vector<std::string> values = m_values;
+  const db::Key readKey = m_readKey;
+  bool added = false;
+  for (;;) {
+    const uint8_t status = P_Next();
+    if (status == kTreeEndOfRange) break;
+    if (status != kTreeOk) return status;
+    if (flags & 1) return kTreeOk;  // there is a row: that is all a probe asks
+    const int64_t position = m_file.file().position();
+    const int resets = m_resets;
+    TM->addRow(*this, level, rowText(), std::to_string(position));
+    added = true;
+    if (m_resets != resets) {
+      // The row's own sub-levels were read from this file: back to this level's read.
+      m_values = values;
+      m_readKey = readKey;
+      resumeAfter(position);
+    }
+  }
+  return added ? kTreeOk : kTreeNoRecords;
+}
+
+void FileSection::resumeAfter(int64_t position) {
+  db::File& f = m_file.file();
+  if (f.getPosition(position) != rt::Err::None) return;  // gone: the next read ends the level
+  if (!m_readKey.isValid()) {
+    if (f.setPosition(position) == rt::Err::None) (void)f.next();
+    return;
+  }
+  if (f.setFrom(m_readKey) != rt::Err::None) return;
+  while (f.next() == rt::Err::None)
+    if (f.position() == position) return;
+}
+
+void FileSection::P_Reset(uint8_t secondOrder) {
+  ++m_resets;
+  m_readKey = secondOrder && RecurKey.isValid() ? RecurKey : m_key;
   db::File& f = m_file.file();
   m_values.clear();
   for (const TreeLink& link : Links) m_values.push_back(link.parentValue ? link.parentValue() : std::string());
@@ -80,8 +122,8 @@ void FileSection::P_Reset(uint8_t /*secondOrder*/) {
   for (size_t i = 0; i < Links.size(); ++i)
     if (const rt::FieldDesc* field = fieldNamed(f.record(), Links[i].childField))
       ui::Binding(f.buffer(), *field).setText(m_values[i]);
-  if (m_key.isValid())
-    (void)f.setFrom(m_key);  // a failure shows on the first read
+  if (m_readKey.isValid())
+    (void)f.setFrom(m_readKey);  // a failure shows on the first read
   else
     (void)f.set();
 }
@@ -102,7 +144,7 @@ uint8_t FileSection::P_Next() {
     if (err != rt::Err::None) return static_cast<uint8_t>(err);
     if (linked()) return kTreeOk;
     // In key order the parent's records lie together: the first other one ends them.
-    if (m_key.isValid()) return kTreeEndOfRange;
+    if (m_readKey.isValid()) return kTreeEndOfRange;
   }
 }
 
@@ -179,13 +221,54 @@ uint8_t TreeEngine::loadLevel(TreeSection& s, int level, long flags) {
   return status;
 }
 
-void TreeEngine::Load() {
-  Rows.clear();
-  m_insertAt = 0;
-  m_parentPosition.clear();
-  m_depth = 1;
+template <class F>
+auto TreeEngine::guarded(F&& load, decltype(load()) failed) -> decltype(load()) {
+  const std::vector<TreeRow> before = Rows;
+  const auto nodes = m_nodes;
+  try {
+    return load();
+  } catch (const std::exception&) {
+    Rows = before;
+    m_nodes = nodes;
+    m_insertAt = 0;
+    m_parentPosition.clear();
+    m_probe = m_probeFound = false;
+    m_depth = 0;
+    (void)ui::MESSAGE("Closing active window due to unrecoverable error", "Tree", ui::Icon::Hand);
+    ui::POST(ui::EVENT::CloseWindow);
+    return failed;
+  }
+}
+
+std::vector<TreeSection*> TreeEngine::childSections(const TreeSection& own) const {
+  std::vector<TreeSection*> children;
+  if (own.Recursive) children.push_back(const_cast<TreeSection*>(&own));
   for (TreeSection* s : m_sections)
-    if (!s->MyParent) (void)loadLevel(*s, 1, 0);  // a failure is reported; the other sections load
+    if (s->MyParent == &own && s != &own) children.push_back(s);
+  return children;
+}
+
+bool TreeEngine::repeatsAncestor(size_t row) const {
+  int depth = std::abs(Rows[row].Level);
+  for (size_t i = row; i-- > 0 && depth > 1;) {
+    const int d = std::abs(Rows[i].Level);
+    if (d >= depth) continue;
+    depth = d;
+    if (Rows[i].Section == Rows[row].Section && Rows[i].Position == Rows[row].Position) return true;
+  }
+  return false;
+}
+
+void TreeEngine::Load() {
+  guarded([this] {
+    Rows.clear();
+    m_insertAt = 0;
+    m_parentPosition.clear();
+    m_depth = 1;
+    for (TreeSection* s : m_sections)
+      if (!s->MyParent) (void)loadLevel(*s, 1, 0);  // a failure is reported; the other sections load
+    return 0;
+  }, 0);
 }
 
 void TreeEngine::addRow(TreeSection& section, int level, std::string text, std::string position) {
@@ -211,8 +294,7 @@ void TreeEngine::addRow(TreeSection& section, int level, std::string text, std::
 }
 
 bool TreeEngine::settleRow(size_t row, TreeSection& section) {
-  bool hasChildSections = false;
-  for (TreeSection* s : m_sections) hasChildSections |= s->MyParent == &section;
+  const bool hasChildSections = !childSections(section).empty() && !repeatsAncestor(row);
   const int depth = std::abs(Rows[row].Level);
   if (!hasChildSections) {
     Rows[row].Level = depth;
@@ -222,27 +304,41 @@ bool TreeEngine::settleRow(size_t row, TreeSection& section) {
   const auto node = m_nodes.find(key);
   const bool wasExpanded = node != m_nodes.end() && node->second.expanded;
   if (LoadAll || depth < PreloadDepth || wasExpanded) {
-    const int found = LoadChildren(row, false);
+    const int found = loadChildren(row, false);
     if (found == 0 && section.ExcludeChildless) return false;
     Rows[row].Level = depth;
     m_nodes[key].expanded = found != 0;
     return true;
   }
-  const int found = section.AssumeChildren ? -1 : LoadChildren(row, true);
+  const int found = section.AssumeChildren ? -1 : loadChildren(row, true);
   if (found == 0 && section.ExcludeChildless) return false;
   Rows[row].Level = found != 0 ? -depth : depth;
   return true;
 }
 
 int TreeEngine::LoadChildren(size_t row, bool probe) {
+  return guarded([&] { return loadChildren(row, probe); }, 0);
+}
+
+int TreeEngine::loadChildren(size_t row, bool probe) {
   if (row >= Rows.size()) return 0;
   TreeSection* own = section(Rows[row].Section);
   if (!own) return 0;
-  std::vector<TreeSection*> children;
-  for (TreeSection* s : m_sections)
-    if (s->MyParent == own) children.push_back(s);
+  const std::vector<TreeSection*> children = repeatsAncestor(row) ? std::vector<TreeSection*>{} : childSections(*own);
   if (children.empty()) return 0;
   const int depth = std::abs(Rows[row].Level) + 1;
+  if (depth > kMaxDepth) throw std::runtime_error("tree branch too deep");
+  // A recursive load reads the files of the levels again: their records come back afterwards.
+  std::vector<std::pair<db::File*, db::RecordImage>> saved;
+  if (own->Recursive) {
+    for (TreeSection* s : m_sections) {
+      db::File* f = s->sourceFile();
+      if (!f) continue;
+      bool seen = false;
+      for (const auto& [file, image] : saved) seen |= file == f;
+      if (!seen) saved.emplace_back(f, f->saveBuffer());
+    }
+  }
   const size_t keepInsert = m_insertAt;
   const std::string keepParent = m_parentPosition;
   const int keepDepth = m_depth;
@@ -256,7 +352,7 @@ int TreeEngine::LoadChildren(size_t row, bool probe) {
     m_probe = true;
     m_probeFound = false;
     for (TreeSection* child : children) {
-      if (child->AssumeChildren || loadLevel(*child, depth, 1) == kTreeOk) {
+      if (child->AssumeChildren || loadLevel(*child, depth, child == own ? 3 : 1) == kTreeOk) {
         result = -1;
         break;
       }
@@ -267,7 +363,7 @@ int TreeEngine::LoadChildren(size_t row, bool probe) {
     m_insertAt = row + 1;
     m_probe = false;
     for (TreeSection* child : children) {
-      const uint8_t status = loadLevel(*child, depth, 0);
+      const uint8_t status = loadLevel(*child, depth, child == own ? 2 : 0);
       if (status != kTreeOk && status != kTreeNoRecords) break;  // reported; the rows read stay
     }
     // The children as loaded now; when they are other records than before, their sub-rows start
@@ -293,6 +389,7 @@ int TreeEngine::LoadChildren(size_t row, bool probe) {
   m_depth = keepDepth;
   m_probe = keepProbe;
   m_probeFound = keepFound;
+  for (const auto& [file, image] : saved) file->restoreBuffer(image);
   return result;
 }
 
@@ -300,10 +397,13 @@ void TreeEngine::Expand(size_t row) {
   if (row >= Rows.size() || Rows[row].Level > 0) return;
   TreeSection* own = section(Rows[row].Section);
   if (!own) return;
-  const int depth = std::abs(Rows[row].Level);
-  Rows[row].Level = depth;
-  const int found = LoadChildren(row, false);
-  m_nodes[NodeKey{own->SectionID, Rows[row].Position}].expanded = found != 0;
+  guarded([&] {
+    const int depth = std::abs(Rows[row].Level);
+    Rows[row].Level = depth;
+    const int found = loadChildren(row, false);
+    m_nodes[NodeKey{own->SectionID, Rows[row].Position}].expanded = found != 0;
+    return 0;
+  }, 0);
 }
 
 void TreeEngine::Contract(size_t row) {

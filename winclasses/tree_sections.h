@@ -13,7 +13,13 @@
 // for children (or assumed to have some). Expanding a row again keeps the expanded or collapsed
 // state of its sub-rows when its children are still the same records.
 //
-// Recursive sections (a child level of the same section) are not offered.
+// A recursive section (Recursive set) is also its own child: under each of its rows it reads the
+// rows of the same file one level deeper, with the row's record as the parent, in its recursive
+// order. The section keeps its place in its own level while a row's sub-levels are read, and the
+// records current before a recursive load are current again after it. A row that stands for a
+// record already on its branch (a loop in the data) gets no children. A load that fails beyond
+// repair (a section that throws, a branch too deep to read) shows "Closing active window due to
+// unrecoverable error", closes the window and leaves the rows as they were.
 //
 // Threading: GUI thread only; the sections use the data files' record buffers.
 #pragma once
@@ -63,6 +69,7 @@ class TreeSection {
   TreeEngine* TM = nullptr;
   uint8_t ViewOrder = 0, RecurOrder = 0, MyType = 0, HasHeader = 0, HasFooter = 0, Order = 0;
   uint8_t NodeOffset = 0, ShowProgress = 0;
+  uint8_t Recursive = 0;  // the section's rows hold rows of the same section a level deeper
   // The text of the row whose record is current; the section's label when not set.
   std::function<std::string()> RowText;
   std::string Label;
@@ -82,6 +89,8 @@ class TreeSection {
   virtual uint8_t P_SyncTreeSection(uint16_t row, uint8_t flag);
   // The file named in messages.
   virtual std::string sourceName() const { return Label; }
+  // The data file the section reads, whose record buffer a recursive load keeps; none by default.
+  virtual db::File* sourceFile() { return nullptr; }
 
  protected:
   std::string rowText() const { return RowText ? RowText() : Label; }
@@ -103,18 +112,26 @@ class FileSection : public TreeSection {
   // Records of `file` in the order of `key` (an invalid key: record order).
   FileSection(db::FileManager& file, db::Key key) : m_file(file), m_key(key) {}
   std::vector<TreeLink> Links;
+  // The order of a recursive load (flag 2); an invalid key keeps the section's own key.
+  db::Key RecurKey;
   uint8_t TakeFilter() { return 0; }
+  uint8_t LoadSection(uint16_t level, long flags) override;
   uint8_t P_Next() override;
   std::string P_Position() override;
   void P_Reset(uint8_t secondOrder) override;
   uint8_t P_TryReget(std::string_view position, uint8_t watch) override;
   std::string sourceName() const override;
+  db::File* sourceFile() override { return &m_file.file(); }
 
  private:
   bool linked() const;
+  // Reads on after the record at `position` once a nested load has moved the file.
+  void resumeAfter(int64_t position);
   db::FileManager& m_file;
   db::Key m_key;
+  db::Key m_readKey;                  // the key of the current read
   std::vector<std::string> m_values;  // the parent's values while reading
+  int m_resets = 0;                   // reads begun, to notice a nested one
 };
 
 class ViewSection : public TreeSection {
@@ -127,6 +144,7 @@ class ViewSection : public TreeSection {
   void P_Reset(uint8_t secondOrder) override;
   uint8_t P_TryReget(std::string_view position, uint8_t watch) override;
   std::string sourceName() const override;
+  db::File* sourceFile() override { return &m_view.Primary.file(); }
 
  private:
   db::ViewManager& m_view;
@@ -149,6 +167,9 @@ class TreeEngine {
   bool LoadAll = false;
   int PreloadDepth = 1;  // levels loaded with their parents: 1 = only the first level
   std::vector<TreeRow> Rows;  // the display queue
+
+  // The deepest branch a load follows; a deeper one cannot be read (see the heading).
+  static constexpr int kMaxDepth = 1000;
 
   // Loads the first level anew; the state of rows expanded before is kept.
   void Load();
@@ -177,6 +198,14 @@ class TreeEngine {
   // After a row was added: its children loaded, or probed; false when it is to be left out.
   bool settleRow(size_t row, TreeSection& section);
   uint8_t loadLevel(TreeSection& s, int level, long flags);
+  int loadChildren(size_t row, bool probe);
+  // The child sections of a row's section, a recursive section itself first.
+  std::vector<TreeSection*> childSections(const TreeSection& own) const;
+  // Whether `row` stands for a record that is on its own branch above it.
+  bool repeatsAncestor(size_t row) const;
+  // Runs a load; an error beyond repair closes the window and puts the rows back.
+  template <class F>
+  auto guarded(F&& load, decltype(load()) failed) -> decltype(load());
 
   std::vector<TreeSection*> m_sections;  // by SectionID - 1
   std::map<NodeKey, Node> m_nodes;

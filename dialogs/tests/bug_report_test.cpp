@@ -20,6 +20,7 @@
 #include "platform/ui/testing/list_driver.h"
 #include "scheduler/frame_commands.h"
 #include "scheduler/program_body.h"
+#include "scheduler/temp_script_execution.h"
 #include "scheduler/variables.h"
 
 using namespace ov;
@@ -68,6 +69,8 @@ class BugReports : public dialogs::testing::DataFolder {
   }
   void TearDown() override {
     files::VARQ.FREE();
+    scheduler::PresetTaskType().clear();
+    scheduler::TempScriptExecution() = 0;
     DataFolder::TearDown();
   }
   static inline std::string s_dir;
@@ -85,6 +88,8 @@ TEST_F(BugReports, DumpListsGlobalsInOrderWithoutPasswords) {
   files::APP.STARTUPTIME = 6300001;  // 17:30
   files::EMAIL.SENDERNAME = std::string(100, 'x');
   scheduler::SetVariable("blue", "colour");
+  scheduler::PresetTaskType() = "Reschedule";
+  scheduler::TempScriptExecution() = 1;
 
   std::vector<std::string> lines;
   dialogs::DumpGlobals(lines, false);
@@ -103,6 +108,14 @@ TEST_F(BugReports, DumpListsGlobalsInOrderWithoutPasswords) {
   EXPECT_LT(indexOf(lines, "CLIP:DefaultAction"), indexOf(lines, "EMAIL:Host"));
   EXPECT_LT(indexOf(lines, "START:ToDo"), indexOf(lines, "TASK:HistoryExpires"));
   EXPECT_EQ(indexOf(lines, "------ Script Values:"), lines.size()) << "asked without script values";
+  ASSERT_EQ(lines.size(), 107u) << "every global of the dump is listed";
+  EXPECT_EQ(lines[3], "APP:AddScriptSemaphore = 0");
+  EXPECT_EQ(lines.back(), "WizardThreadNo = 0");
+  EXPECT_EQ(indexOf(lines, "GLO:VBAF::ViewMode") + 1, indexOf(lines, "INI:Filename"));
+  EXPECT_EQ(indexOf(lines, "START:ToDo") + 1, indexOf(lines, "OVNTExists"));
+  EXPECT_EQ(lines[indexOf(lines, "PASS:TASK:DefaultTaskType")], "PASS:TASK:DefaultTaskType = Reschedule");
+  EXPECT_EQ(lines[indexOf(lines, "APP:TempScriptExecution")], "APP:TempScriptExecution = 1");
+  EXPECT_EQ(lines[indexOf(lines, "GLO:NextTestDate")], "GLO:NextTestDate = ") << "an empty date stays blank";
 
   dialogs::DumpGlobals(lines, true);
   ASSERT_GE(lines.size(), 2u);

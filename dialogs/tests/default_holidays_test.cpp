@@ -130,6 +130,28 @@ TEST_F(DefaultHolidays, DayOfMonthKeepsWeekAndWeekday) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(dialogs::nextHolidayDate(c.from, "Day of Month"), c.to);
   }
+  // Victoria Day is the Monday before 25 May: in 2027 the fourth Monday, not the third.
+  const Case kVictoria[] = {
+      {"2026 to 2027", DATE(5, 18, 2026), DATE(5, 24, 2027)},
+      {"2027 to 2028", DATE(5, 24, 2027), DATE(5, 22, 2028)},
+      {"1998 seed to 1999", DATE(5, 18, 1998), DATE(5, 24, 1999)},
+      {"2032 to 2033 (24 May is a Monday)", DATE(5, 24, 2032), DATE(5, 23, 2033)},
+  };
+  for (const Case& c : kVictoria) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(dialogs::nextHolidayDate(c.from, "Day of Month", dialogs::kVictoriaDay), c.to);
+  }
+  EXPECT_EQ(dialogs::nextHolidayDate(DATE(5, 18, 2026), "Day of Month", "Other third Monday"), DATE(5, 17, 2027));
+}
+
+TEST_F(DefaultHolidays, VictoriaDayRollsToTheMondayBeforeTheTwentyFifth) {
+  rt::setTestClock(DATE(6, 1, 2026), 1000000);
+  dialogs::InitDefaultHolidays();
+  const auto stored = byName();
+  auto it = stored.find("Victoria Day (Canada)");
+  ASSERT_NE(it, stored.end());
+  EXPECT_EQ(it->second.first, DATE(5, 24, 2027));
+  EXPECT_EQ(it->second.second, "Day of Month") << "the stored kind stays as the other programs read it";
 }
 
 }  // namespace

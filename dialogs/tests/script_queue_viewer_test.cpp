@@ -108,6 +108,46 @@ TEST_F(QueueViewer, ListsStepsAndFollowsTheQueue) {
   });
 }
 
+TEST_F(QueueViewer, DeleteRemovesTheSelectedStepAfterATick) {
+  for (int seq = 1; seq <= 4; ++seq) queueStep(7, seq, "Comment", "step " + std::to_string(seq));
+  ScriptedHost host;
+  runScript([&](Driver& d) {
+    d.start(dialogs::makeViewQueueScript);
+    WindowDriver w = d.waitWindow("ViewQueue:Script");
+    ListDriver list(d, w, "?List");
+    EXPECT_EQ(list.prop(ui::Prop::Immediate), "1");
+    // The keys past the list's ends move the selection through the message box list.
+    list.select(2);
+    list.key(ui::Key::End);
+    EXPECT_EQ(list.selected(), 4);
+    list.key(ui::Key::Home);
+    EXPECT_EQ(list.selected(), 1);
+
+    list.select(3);
+    // The frame's tick runs the head step before the viewer's own timer notices.
+    d.gui([] {
+      (void)ActiveScriptQueue.GET(1);
+      (void)ActiveScriptQueue.DELETE();
+    });
+    w.press("?Delete");
+    std::vector<std::string> left;
+    for (int i = 1; i <= ActiveScriptQueue.RECORDS(); ++i) left.push_back(ActiveScriptQueue.at(i).RECORD.Command.str());
+    EXPECT_EQ(left, (std::vector<std::string>{"step 2", "step 4"})) << "the selected step 3 goes, not the one now at row 3";
+
+    // A step the tick has already taken is not there to delete: nothing else goes in its place.
+    list.select(1);
+    d.gui([] {
+      (void)ActiveScriptQueue.GET(1);
+      (void)ActiveScriptQueue.DELETE();
+    });
+    w.press("?Delete");
+    ASSERT_EQ(ActiveScriptQueue.RECORDS(), 1);
+    EXPECT_EQ(ActiveScriptQueue.at(1).RECORD.Command.str(), "step 4");
+    w.close();
+    d.waitClosed(w);
+  });
+}
+
 TEST_F(QueueViewer, DetailsTextOfAStep) {
   files::FORMAT.DATE = "d2";
   rt::setSystemFormats({"MM/dd/yyyy", "dddd, MMMM d, yyyy", "HH:mm", "HH:mm:ss"});

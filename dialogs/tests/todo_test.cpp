@@ -375,8 +375,10 @@ TEST_F(ToDo, OutputPrintAllShowsThePreviewAndPrintsFromIt) {
   ui::setPrintSpooler({});
   ASSERT_EQ(preview.shown.size(), 1u) << "Print All previews first; Print Page prints at once";
   std::string texts;
-  for (const report::Page& page : preview.shown[0])
+  for (const report::Page& page : preview.shown[0]) {
     for (const std::string& t : report::pageTexts(page)) texts += t + "\n";
+    EXPECT_EQ(report::overlappingTexts(page), std::vector<std::string>{}) << "the list's printout keeps its texts apart";
+  }
   for (const char* want : {"To Do List", "pay rent", "write report", "2 Records"})
     EXPECT_NE(texts.find(want), std::string::npos) << want << "\n" << texts;
   EXPECT_EQ(texts.find("Order:"), std::string::npos) << "no empty order line\n" << texts;

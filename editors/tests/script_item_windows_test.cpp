@@ -9,6 +9,7 @@
 #include <QMouseEvent>
 #include <QWidget>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -24,6 +25,7 @@
 #include "editors/script_templates.h"
 #include "editors/script_text_windows.h"
 #include "editors/triggers.h"
+#include "platform/report/output.h"
 #include "platform/ui/event.h"
 #include "platform/ui/host.h"
 #include "platform/ui/list_control.h"
@@ -48,6 +50,31 @@ using ui::test::WindowDriver;
 namespace {
 
 using Items = std::vector<std::string>;
+
+// Takes the place of the preview window and the printer: keeps the pages and prints when asked.
+class PrintRecorder : public report::PreviewHost, public report::PrintSink {
+ public:
+  PrintRecorder() {
+    report::setPreviewHost(this);
+    report::setPrintSink(this);
+  }
+  ~PrintRecorder() override {
+    report::setPreviewHost(nullptr);
+    report::setPrintSink(nullptr);
+  }
+  int preview(const std::vector<report::Page>& pages, std::string_view title, int) override {
+    previewed = pages;
+    previewTitle = std::string(title);
+    return 1;  // print
+  }
+  bool supportsCopies() override { return true; }
+  bool print(const std::vector<report::Page>& pages, int, std::string_view, std::string&) override {
+    printed = pages;
+    return true;
+  }
+  std::vector<report::Page> previewed, printed;
+  std::string previewTitle;
+};
 
 class ScriptItemWindows : public dialogs::testing::DataFolder {
  protected:
@@ -1137,6 +1164,7 @@ TEST_F(ScriptItemWindows, ExportAndImportThroughTheList) {
   seedItem(31, 1, "Send Keys", "x1");
   seedItem(31, 2, "Send Keys", "x2");
   const std::string base = (dir() / "saved").string();
+  PrintRecorder out;
   ScriptedHost host;
   int response = 0;
   runScript([&](Driver& d) {
@@ -1163,7 +1191,9 @@ TEST_F(ScriptItemWindows, ExportAndImportThroughTheList) {
     host.expectMessage("Delete all script items", ui::BUTTON::No);
     list.press("?Clear");
     d.settle();
+    // Print lays the items out behind the progress window and shows them in the preview first.
     list.press("?Print");
+    EXPECT_TRUE(d.waitUntil([&] { return !out.printed.empty(); }));
     d.settle();
     list.press("?Close");
     d.waitClosed(list);
@@ -1171,8 +1201,13 @@ TEST_F(ScriptItemWindows, ExportAndImportThroughTheList) {
   EXPECT_FALSE(host.pending());
   EXPECT_TRUE(std::filesystem::exists(base + ".ovs"));
   EXPECT_EQ(items(31), (Items{"1:Send Keys:x1", "2:Send Keys:x2", "3:Send Keys:x1", "4:Send Keys:x2"}));
-  ASSERT_EQ(started.size(), 1u);
-  EXPECT_EQ(started[0].rfind("lp \"", 0), 0u);
+  EXPECT_EQ(out.previewTitle, "Script");
+  ASSERT_EQ(out.previewed.size(), 1u);
+  const std::vector<std::string> texts = report::pageTexts(out.previewed[0]);
+  EXPECT_EQ(std::count(texts.begin(), texts.end(), "Send Keys"), 4) << "one line per item";
+  EXPECT_EQ(texts.back(), "Page 1");
+  EXPECT_EQ(out.printed.size(), 1u) << "printed as previewed";
+  EXPECT_TRUE(started.empty()) << "no plain text is handed to lp";
 }
 
 // ---- ways in ------------------------------------------------------------------------------------

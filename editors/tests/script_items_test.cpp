@@ -15,6 +15,8 @@
 #include "editors/script_text.h"
 #include "platform/files/file.h"
 #include "platform/files/tests/process.h"
+#include "platform/report/page.h"
+#include "platform/ui/testing/driver.h"
 #include "scheduler/tests/data_fixture.h"
 
 namespace ov::editors {
@@ -246,7 +248,8 @@ TEST(ScriptCommandTemplates, EveryTemplateReadsBackAsItsAction) {
   EXPECT_EQ(r.SecondsToWait, 1);
 }
 
-TEST(ScriptPrint, PagesOfLinesWithTheirNumbers) {
+TEST(ScriptPrint, ReportPagesWithHeaderLinesAndPageNumbers) {
+  ui::test::application();
   std::vector<ScriptingRec> items;
   ScriptingRec r = item("Send Keys");
   r.Keystrokes = "hello";
@@ -259,13 +262,30 @@ TEST(ScriptPrint, PagesOfLinesWithTheirNumbers) {
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[0].action, "Send Keys");
   EXPECT_NE(lines[0].details.find("hello"), std::string::npos);
-  const std::string text = ScriptPrintText(std::string(50, 'D'), lines, 2);
-  EXPECT_EQ(text.find("Script  " + std::string(40, 'D') + "\n"), 0u) << "the description is cut to 40";
-  EXPECT_NE(text.find("Page 1\n"), std::string::npos);
-  EXPECT_NE(text.find("\fScript"), std::string::npos);
-  EXPECT_NE(text.find("Page 2\n"), std::string::npos);
-  EXPECT_EQ(text.find("Page 3"), std::string::npos);
-  EXPECT_EQ(ScriptPrintText("Empty", {}, 50), "Script  Empty\n\n\nPage 1\n") << "an empty script prints one page";
+
+  // Enough lines for a second page.
+  std::vector<ScriptPrintLine> many;
+  for (int i = 1; i <= 60; ++i) many.push_back({"Comment", "line " + std::to_string(i)});
+  report::Report rep = ScriptReport(std::string(50, 'D'));
+  rep.open();
+  for (const ScriptPrintLine& l : many) rep.print(ScriptLineBand(l));
+  rep.close();
+  const std::vector<report::Page>& pages = rep.pages();
+  ASSERT_EQ(pages.size(), 2u);
+  for (const report::Page& page : pages) {
+    SCOPED_TRACE(page.number);
+    const std::vector<std::string> texts = report::pageTexts(page);
+    ASSERT_GE(texts.size(), 3u);
+    EXPECT_EQ(texts[0], "Script");
+    EXPECT_EQ(texts[1], std::string(40, 'D')) << "the description is cut to 40";
+    EXPECT_EQ(texts.back(), "Page " + std::to_string(page.number));
+    EXPECT_TRUE(report::overlappingTexts(page).empty());
+  }
+  const std::vector<std::string> first = report::pageTexts(pages[0]);
+  EXPECT_EQ(first[2], "Comment");
+  EXPECT_EQ(first[3], "line 1") << "the details stand beside their action";
+  const std::vector<std::string> second = report::pageTexts(pages[1]);
+  EXPECT_EQ(second[second.size() - 2], "line 60");
 }
 
 TEST(ScriptExportName, OnlyANameWithoutExtensionGetsOvs) {

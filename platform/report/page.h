@@ -50,4 +50,10 @@ struct Page {
 // boxes read "[X] caption" or "[ ] caption". For tests and the text dump.
 std::vector<std::string> pageTexts(const Page& page);
 
+// The pairs of texts (and check boxes) of a page that lie over each other, one line each naming
+// both texts and their rectangles: a line of text covers the width of its letters where its
+// alignment puts them, a wrapped text or a check box its whole rectangle; blank texts take no
+// room. Empty when the layout is clean. Measures with Qt's fonts: needs the application object.
+std::vector<std::string> overlappingTexts(const Page& page);
+
 }  // namespace ov::report

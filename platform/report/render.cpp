@@ -2,11 +2,13 @@
 
 #include <QColor>
 #include <QFont>
+#include <QFontMetricsF>
 #include <QImage>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QString>
 
 #include <algorithm>
 #include <tuple>
@@ -144,6 +146,43 @@ std::vector<std::string> pageTexts(const Page& page) {
       out.push_back(std::string(it->checked ? "[X] " : "[ ] ") + it->text);
     else
       out.push_back(it->text);
+  }
+  return out;
+}
+
+std::vector<std::string> overlappingTexts(const Page& page) {
+  std::vector<const Item*> items;
+  for (const Item& it : page.items) {
+    if (it.kind != Item::Kind::Text && it.kind != Item::Kind::Check) continue;
+    if (it.text.find_first_not_of(" \t\r\n") == std::string::npos || it.width <= 0 || it.height <= 0) continue;
+    items.push_back(&it);
+  }
+  auto place = [](const Item& it) {
+    return "\"" + it.text + "\" at (" + std::to_string(it.x) + "," + std::to_string(it.y) + " " + std::to_string(it.width) +
+           "x" + std::to_string(it.height) + ")";
+  };
+  // What a text covers across: a line takes the width of its letters (placed by its alignment)
+  // within its rectangle; wrapped texts and check boxes take the whole rectangle.
+  auto span = [](const Item& it) {
+    if (it.kind != Item::Kind::Text || it.wrap) return std::pair<double, double>(it.x, it.x + it.width);
+    const QFontMetricsF fm(toQFont(it.font));
+    const double ink = std::min<double>(it.width, fm.horizontalAdvance(QString::fromStdString(it.text)));
+    const double left = it.align == Align::Left    ? it.x
+                        : it.align == Align::Right ? it.x + it.width - ink
+                                                   : it.x + (it.width - ink) / 2;
+    return std::pair<double, double>(left, left + ink);
+  };
+  std::vector<std::pair<double, double>> spans;
+  for (const Item* it : items) spans.push_back(span(*it));
+  std::vector<std::string> out;
+  for (size_t i = 0; i < items.size(); ++i) {
+    for (size_t j = i + 1; j < items.size(); ++j) {
+      const Item& a = *items[i];
+      const Item& b = *items[j];
+      if (spans[i].first < spans[j].second && spans[j].first < spans[i].second && a.y < b.y + b.height &&
+          b.y < a.y + a.height)
+        out.push_back("page " + std::to_string(page.number) + ": " + place(a) + " overlaps " + place(b));
+    }
   }
   return out;
 }

@@ -600,6 +600,31 @@ int activeMdiThread() {
   return frame->thread();
 }
 
+void Window::tileChildren() {
+  if (m_view && m_view->mdi) m_view->mdi->tileSubWindows();
+}
+
+void Window::cascadeChildren() {
+  if (m_view && m_view->mdi) m_view->mdi->cascadeSubWindows();
+}
+
+void Window::arrangeIcons() {
+  if (!m_view || !m_view->mdi) return;
+  QMdiArea* area = m_view->mdi;
+  int x = 0;
+  int y = area->viewport()->height();
+  for (QMdiSubWindow* sub : area->subWindowList(QMdiArea::CreationOrder)) {
+    if (!sub->isMinimized()) continue;
+    const QSize size = sub->size();
+    if (x > 0 && x + size.width() > area->viewport()->width()) {
+      x = 0;
+      y -= size.height();
+    }
+    sub->move(x, y - size.height());
+    x += size.width();
+  }
+}
+
 // ---- declaring ---------------------------------------------------------------------------------
 
 Window::Window(std::string title) : m_title(std::move(title)) {}

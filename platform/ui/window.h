@@ -133,6 +133,11 @@ class Window {
   void post(int event, int feq = 0, int keycode = 0);
   void setStatusText(int zone, std::string_view text);
   std::string statusText(int zone) const;
+  // A frame's window arrangement over its MDI children: side by side, stacked, and the minimised
+  // ones lined up along the bottom of the client area. Nothing on other windows.
+  void tileChildren();
+  void cascadeChildren();
+  void arrangeIcons();
 
   // A control is shown when neither it nor any control it lies on is hidden and, on a sheet, its
   // tab is the chosen one.

@@ -7,6 +7,11 @@
 #include "datalib/globals.h"
 #include "reports/filter_text.h"
 #include "reports/tests/fixture.h"
+#include "editors/exceptions_window.h"
+#include "editors/task_list_rules.h"
+#include "datalib/records.h"
+#include "platform/libs/query_wizard/query_wizard.h"
+#include "platform/rt/expr.h"
 
 namespace ov::reports {
 namespace {
@@ -141,6 +146,54 @@ TEST(ReportFilters, QueryFieldListsPackAndUnpack) {
   // A record with too few fields is refused.
   EXPECT_FALSE(unpackQueryFields("a\xA6" "b\xA6\xAB", back));
   EXPECT_FALSE(unpackQueryFields("no end", back));
+}
+
+// Every choice the reports' and the task lists' query fields offer selects a task as the task form
+// and the exceptions window store it.
+TEST(ReportFilters, EveryOfferedChoiceFindsAStoredTask) {
+  std::vector<files::ScheduleRec> tasks;
+  auto add = [&](auto set, std::initializer_list<const char*> values) {
+    for (const char* v : values) set(tasks.emplace_back(), v);
+  };
+  add([](files::ScheduleRec& t, const char* v) { t.TaskType = v; }, {"Run Program", "Display Message", "Both", "None"});
+  add([](files::ScheduleRec& t, const char* v) { t.ScheduleType = v; },
+      {"Once", "Day of Week", "Day of Month", "Monthly", "Yearly", "Custom"});
+  add([](files::ScheduleRec& t, const char* v) { t.MonthRepeat = v; }, {"Once", "Twice - 1st, 15th", "Twice - 15th, Last"});
+  add([](files::ScheduleRec& t, const char* v) { t.EveryType = v; },
+      {"minute(s)", "hour(s)", "day(s)", "week(s)", "month(s)", "year(s)"});
+  add([](files::ScheduleRec& t, const char* v) { t.ShiftType = v; }, {editors::kShiftSkip, "Previous day", "Next day"});
+
+  const struct {
+    const char* table;
+    std::string packed;
+  } tables[] = {{"reports", packQueryFields(scheduleQueryFields())}, {"task lists", editors::taskListQueryFields()}};
+  for (const auto& table : tables) {
+    qwizard::QueryFields fields;
+    ASSERT_EQ(qwizard::loadFields(table.packed, "SCHEDULE", fields), qwizard::code::None) << table.table;
+    int offered = 0;
+    for (size_t i = 0; i < fields.fields.size(); ++i) {
+      const qwizard::QueryField& f = fields.fields[i];
+      if (f.entry != qwizard::EntryKind::Choice) continue;
+      for (const std::string& value : f.choices) {
+        ++offered;
+        SCOPED_TRACE(std::string(table.table) + ": " + f.label + " = " + value);
+        std::string query;
+        ASSERT_TRUE(qwizard::buildQuery(fields, {{qwizard::Link::And, int(i), qwizard::Op::Equal, value}}, query));
+        files::ScheduleRec rec{};
+        rt::Bindings names;
+        names.bindRecord(files::Desc_SCHEDULE, &rec);
+        rt::Expression e;
+        ASSERT_TRUE(e.parse(query, names)) << query;
+        int found = 0;
+        for (const files::ScheduleRec& t : tasks) {
+          rec = t;
+          found += e.isTrue();
+        }
+        EXPECT_GE(found, 1) << query << " selects no task";
+      }
+    }
+    EXPECT_GE(offered, 16) << table.table << ": the choice fields were read";
+  }
 }
 
 }  // namespace

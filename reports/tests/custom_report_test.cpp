@@ -97,6 +97,47 @@ TEST_F(CustomReport, ListsTheChosenFieldsInTheChosenOrderWithTotals) {
   EXPECT_EQ(linesWith(text.substr(at(text, "Tasks: 3")), "2").size(), 1u) << text;
 }
 
+TEST_F(CustomReport, GroupBreakOnCategoryPrintsHeaderSubtotalAndFooter) {
+  addTasks();
+  addTask([&](Task& t) { t.Description = "Delta"; t.Category = "Home"; t.Date = today() + 4; t.Alarm = 1; });
+  ASSERT_TRUE(saveCustomDefinition({"Grouped", "", "", {"SCH:Description", "SCH:Alarm"}, true, "SCH:Category"}));
+  m_design = loadCustomDefinitions().at(0);
+  EXPECT_EQ(m_design->breakField, "SCH:Category") << "the break is stored with the design";
+  EXPECT_EQ(customSortExpression(*m_design), "UPPER(SCH:Category),SCH:Date,SCH:Time");
+  OutputRecorder out(dir());
+  {
+    ui::test::ScriptedHost host;
+    host.expectMessage("Would you like to apply a query to this report?", No);
+    host.expectMessage("Do you wish to PREVIEW this Report?", Yes);
+    CustomScheduleReport();
+  }
+  ASSERT_EQ(out.previews.size(), 1u);
+  const std::string& text = out.previews[0].text;
+  // Home first (case-blind), by date within the group; "work" and "Work" are one group.
+  const size_t home = at(text, "Category: Home"), gamma = at(text, "Gamma"), delta = at(text, "Delta");
+  const size_t homeTotal = at(text, "Subtotal Category Home: 2 tasks");
+  const size_t work = at(text, "Category: work"), beta = at(text, "beta"), alpha = at(text, "Alpha");
+  const size_t workTotal = at(text, "Subtotal Category work: 2 tasks"), total = at(text, "Tasks: 4");
+  ASSERT_NE(home, std::string::npos) << text;
+  ASSERT_NE(homeTotal, std::string::npos) << text;
+  ASSERT_NE(workTotal, std::string::npos) << text;
+  EXPECT_LT(home, gamma);
+  EXPECT_LT(gamma, delta);
+  EXPECT_LT(delta, homeTotal);
+  EXPECT_LT(homeTotal, work);
+  EXPECT_LT(work, beta);
+  EXPECT_LT(beta, alpha);
+  EXPECT_LT(alpha, workTotal);
+  EXPECT_LT(workTotal, total) << "the report's totals come after the last group";
+  EXPECT_EQ(linesWith(text, "Category:").size(), 2u) << "one header per group";
+  // Under each subtotal the group's sum of alarms: one in Home, two in Work.
+  const size_t homeNext = text.find('\n', homeTotal), workNext = text.find('\n', workTotal);
+  const std::string homeSums = text.substr(homeNext, work - homeNext);
+  const std::string workSums = text.substr(workNext, total - workNext);
+  EXPECT_EQ(linesWith(homeSums, "1").size(), 1u) << homeSums;
+  EXPECT_EQ(linesWith(workSums, "2").size(), 1u) << workSums;
+}
+
 TEST_F(CustomReport, WithoutSortOrTitleByDateAndCancelledDesignsEndQuietly) {
   addTasks();
   m_design = CustomDefinition{"Plain", "", "", {"SCH:Description"}, true};

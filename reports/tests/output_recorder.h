@@ -2,6 +2,8 @@
 // printed, writes it to a PDF in the test's folder and reads its text back with pdftotext.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -61,6 +63,9 @@ class OutputRecorder : public report::PreviewHost, public report::PrintSink {
     s.title = std::string(title);
     s.option = option;
     s.pages = static_cast<int>(pages.size());
+    // Every report shown or printed is checked for texts laid over each other.
+    for (const report::Page& page : pages)
+      for (const std::string& clash : report::overlappingTexts(page)) ADD_FAILURE() << s.title << ": " << clash;
     const std::string path = (m_folder / ("out" + std::to_string(m_count++) + ".pdf")).string();
     if (report::writePdf(pages, path, s.title)) {
       s.pdfPages = report::test::pdfPages(path);

@@ -10,16 +10,24 @@
 #include <cstddef>
 #include <filesystem>
 #include <map>
+#include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "platform/files/file.h"
 #include "platform/rt/fixed_string.h"
 #include "platform/rt/record.h"
+#include "platform/ui/event.h"
+#include "platform/ui/runtime.h"
+#include "platform/ui/testing/driver.h"
 #include "platform/ui/testing/scripted_host.h"
+#include "winclasses/tests/support.h"
 
 using namespace ov;
 using namespace ov::winclasses;
+using ov::winclasses::test::openTestWindow;
+using ov::winclasses::test::TestWindow;
 
 namespace {
 
@@ -247,6 +255,125 @@ TEST_F(TreeFiles, AssumedChildrenAreNotLookedFor) {
 
   // A record missing from the file is reported as gone when read again.
   EXPECT_EQ(top.P_TryReget("999999", 0), kTreeNoRecords);
+}
+
+// ---- recursive levels ---------------------------------------------------------------------------
+
+// Folders that name their parent folder: one table read at every level.
+struct Folder {
+  rt::String<20> Parent;
+  rt::String<20> Name;
+};
+const rt::FieldDesc kFolderFields[] = {
+    {"FLD:Parent", rt::FieldType::String, 20, 0, offsetof(Folder, Parent)},
+    {"FLD:Name", rt::FieldType::String, 20, 20, offsetof(Folder, Name)},
+};
+const rt::RecordDesc kFolder{"FLD", kFolderFields, 40};
+
+class TreeRecursion : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "ov_tree_XXXXXX").string();
+    ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
+    dir = tmpl;
+    const std::string folder = dir;
+    decl.label = "FOLDERS";
+    decl.prefix = "FLD";
+    decl.name = "FOLDERS";
+    decl.nameFrom = [folder] { return folder + "/DATA.ZEZ\\!Folders"; };
+    decl.record = &kFolder;
+    decl.buffer = &FLD;
+    decl.bufferSize = sizeof FLD;
+    decl.keys = {{.name = "FLD:KeyParent", .description = "Parent", .parts = {{"FLD:Parent"}, {"FLD:Name"}}}};
+    decl.errorLabel = "Folders";
+    file = std::make_unique<db::File>(decl);
+    fm = std::make_unique<db::FileManager>(*file);
+    ASSERT_EQ(fm->Open(), rt::Err::None);
+    // Docs holds Letters (which holds Old) and Bills; a Music folder inside Music is a loop.
+    for (auto [parent, name] : std::vector<std::pair<const char*, const char*>>{
+             {"", "Docs"}, {"", "Music"}, {"Docs", "Letters"}, {"Docs", "Bills"}, {"Letters", "Old"}, {"Music", "Music"}}) {
+      FLD.Parent = parent;
+      FLD.Name = name;
+      ASSERT_EQ(file->add(), rt::Err::None);
+    }
+  }
+  void TearDown() override {
+    (void)fm->Close();
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+  }
+  // One recursive section: the first level under no folder, each folder's own folders under it.
+  void folders(TreeEngine& tree, FileSection& s) {
+    s.Recursive = 1;
+    s.RowText = [this] { return FLD.Name.str(); };
+    s.Links = {{"FLD:Parent", [this, &tree] { return tree.parentPosition().empty() ? std::string() : FLD.Name.str(); }}};
+    tree.AddSection(s);
+  }
+
+  std::string dir;
+  Folder FLD;
+  db::FileDecl decl;
+  std::unique_ptr<db::File> file;
+  std::unique_ptr<db::FileManager> fm;
+};
+
+TEST_F(TreeRecursion, ASectionReadsItsOwnRowsLevelByLevel) {
+  TreeEngine tree;
+  tree.LoadAll = true;
+  FileSection s(*fm, file->key("FLD:KeyParent"));
+  folders(tree, s);
+  tree.Load();
+  // The first level goes on after Docs's branch was read from the same file; the loop stops at
+  // the folder that is already on its branch.
+  EXPECT_EQ(shown(tree), (std::vector<std::string>{"Docs:1", "Bills:2", "Letters:2", "Old:3", "Music:1", "Music:2",
+                                                   "Music:3"}));
+
+  TreeEngine lazy;
+  FileSection s2(*fm, file->key("FLD:KeyParent"));
+  folders(lazy, s2);
+  lazy.Load();
+  EXPECT_EQ(shown(lazy), (std::vector<std::string>{"Docs:-1", "Music:-1"})) << "probed, one level read";
+  FLD.Parent = "kept";
+  FLD.Name = "current";
+  lazy.Expand(0);
+  EXPECT_EQ(shown(lazy), (std::vector<std::string>{"Docs:1", "Bills:2", "Letters:-2", "Music:-1"}));
+  EXPECT_EQ(FLD.Name.str(), "current") << "the window's record stays current";
+  EXPECT_EQ(FLD.Parent.str(), "kept");
+  lazy.Expand(2);
+  EXPECT_EQ(shown(lazy), (std::vector<std::string>{"Docs:1", "Bills:2", "Letters:2", "Old:3", "Music:-1"}));
+}
+
+TEST(TreeSections, AnUnrecoverableErrorClosesTheWindowAndKeepsTheRows) {
+  ui::test::ScriptedHost host;
+  TreeEngine tree;
+  HeaderSection header;
+  bool fail = false;
+  header.RowText = [&fail]() -> std::string {
+    if (fail) throw std::runtime_error("broken row");
+    return "Header";
+  };
+  tree.AddSection(header);
+  tree.Load();
+  ASSERT_EQ(shown(tree), (std::vector<std::string>{"Header:1"}));
+  TestWindow* win = nullptr;
+  int reload = 0;
+  ui::test::runScript([&](ui::test::Driver& d) {
+    ui::test::WindowDriver w = openTestWindow(d, win, [&](TestWindow& t) {
+      t.declare = [&](ui::Window& wnd) { reload = wnd.button("?Reload", "Reload").at(4, 4, 40, 14).feq(); };
+      t.onEvent = [&] {
+        if (ui::EVENT() == ui::EVENT::Accepted && ui::FIELD() == reload) {
+          fail = true;
+          tree.Load();
+        }
+        return ui::Level::Benign;
+      };
+    });
+    host.expectMessage("Closing active window due to unrecoverable error", ui::BUTTON::Ok);
+    w.press("?Reload");
+    d.waitClosed(w);
+  });
+  EXPECT_FALSE(host.pending());
+  EXPECT_EQ(shown(tree), (std::vector<std::string>{"Header:1"})) << "the load is abandoned";
 }
 
 TEST(TreeSections, AReadFailureIsReportedWithTheSection) {

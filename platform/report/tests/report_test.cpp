@@ -50,6 +50,35 @@ Report numberedReport(int* detailCount) {
   return r;
 }
 
+TEST(ReportEngine, OverlappingTextsAreFoundOnAPage) {
+  app();
+  auto text = [](int x, int y, int w, int h, std::string t) {
+    Item it;
+    it.x = x, it.y = y, it.width = w, it.height = h, it.text = std::move(t);
+    return it;
+  };
+  Page page;
+  page.number = 2;
+  page.items = {text(4000, 660, 1100, 160, "Default Contact:"), text(4000, 740, 500, 160, "Web:"),
+                text(0, 0, 1000, 160, "Left"), text(1000, 0, 1000, 160, "Touching"), text(0, 160, 1000, 160, "Below"),
+                text(0, 0, 3000, 300, "   "), text(6000, 0, 0, 160, "No width"),
+                text(0, 2000, 7500, 200, "Title"), text(0, 2000, 7500, 200, "Page 1")};
+  page.items.back().align = Align::Right;  // a title and a page number on one line, apart
+  Item wide = text(0, 3000, 7500, 200, "A title long enough to run into the page number on the right");
+  Item right = text(0, 3000, 7500, 200, std::string(60, 'W'));
+  right.align = Align::Right;
+  page.items.push_back(wide);
+  page.items.push_back(right);
+  Item box;
+  box.kind = Item::Kind::Box;
+  box.x = 0, box.y = 0, box.width = 8000, box.height = 1000;
+  page.items.push_back(box);
+  const std::vector<std::string> clashes = overlappingTexts(page);
+  ASSERT_EQ(clashes.size(), 2u) << "texts that only touch, texts apart on one line, blank texts and boxes do not count";
+  EXPECT_EQ(clashes[0], "page 2: \"Default Contact:\" at (4000,660 1100x160) overlaps \"Web:\" at (4000,740 500x160)");
+  EXPECT_NE(clashes[1].find("overlaps \"WWW"), std::string::npos) << clashes[1];
+}
+
 TEST(ReportEngine, BandsThatDoNotFitGoOnTheNextPageWithHeaderAndFooter) {
   app();
   Report r = numberedReport(nullptr);

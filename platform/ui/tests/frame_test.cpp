@@ -2,6 +2,7 @@
 // toolbar buttons acting on the active child; the resizer and the translator.
 #include <gtest/gtest.h>
 
+#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QWidget>
 
@@ -82,6 +83,59 @@ class Frames : public ::testing::Test {
  protected:
   void SetUp() override { ov::ui::test::application(); }
 };
+
+TEST_F(Frames, TileCascadeAndArrangeIconsPlaceTheChildren) {
+  ScriptedHost host;
+  Frame frame;
+  runScript([&](Driver& d) {
+    d.later([&] { frame.Run(); });
+    WindowDriver main = d.waitWindow("Main");
+    std::vector<Child*> kids;
+    for (int i = 0; i < 3; ++i) {
+      d.start([&] {
+        auto c = std::make_unique<Child>();
+        kids.push_back(c.get());
+        return c;
+      });
+      ASSERT_TRUE(d.waitUntil([&] { return kids.size() == size_t(i + 1) && kids.back()->window().isOpen(); }));
+    }
+    auto rects = [&] {
+      std::vector<QRect> out;
+      d.gui([&] {
+        for (Child* c : kids) out.push_back(c->window().view()->geometry());
+      });
+      return out;
+    };
+    auto overlapping = [](const std::vector<QRect>& r) {
+      int n = 0;
+      for (size_t i = 0; i < r.size(); ++i)
+        for (size_t j = i + 1; j < r.size(); ++j) n += r[i].intersects(r[j]);
+      return n;
+    };
+    main.with([](Window& w) { w.tileChildren(); });
+    std::vector<QRect> tiled = rects();
+    EXPECT_EQ(overlapping(tiled), 0) << "tiled children lie side by side";
+    main.with([](Window& w) { w.cascadeChildren(); });
+    std::vector<QRect> stacked = rects();
+    for (size_t i = 1; i < stacked.size(); ++i) {
+      EXPECT_TRUE(stacked[i].intersects(stacked[i - 1])) << "cascaded children lie over each other";
+      EXPECT_GT(stacked[i].top(), stacked[i - 1].top()) << "each one step lower";
+    }
+
+    d.gui([&] {
+      for (Child* c : kids) c->window().view()->showMinimized();
+    });
+    main.with([](Window& w) { w.arrangeIcons(); });
+    std::vector<QRect> icons = rects();
+    EXPECT_EQ(overlapping(icons), 0) << "the minimised children lie in a row";
+    d.gui([&] {
+      const int bottom = frame.window().view()->findChild<QMdiArea*>()->viewport()->height();
+      for (const QRect& r : icons) EXPECT_EQ(r.bottom() + 1, bottom) << "along the bottom";
+    });
+    main.press("?Exit");
+    d.waitClosed(main);
+  });
+}
 
 TEST_F(Frames, MenusToolbarAndStatusOfTheFrameAndItsMdiChildren) {
   ScriptedHost host;
