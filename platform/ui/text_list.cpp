@@ -2,6 +2,7 @@
 
 #include <QKeyEvent>
 #include <QListWidget>
+#include <QSignalBlocker>
 
 #include "platform/ui/detail/runtime_impl.h"
 #include "platform/ui/detail/view_util.h"
@@ -16,6 +17,14 @@ class LineView : public QListWidget {
   LineView(QWidget* parent, TextList* list) : QListWidget(parent), m_list(list) {}
 
  protected:
+  // Getting the focus chooses no line by itself: only the user's choice makes a new selection.
+  void focusInEvent(QFocusEvent* e) override {
+    const QSignalBlocker quiet(this);
+    const int before = currentRow();
+    QListWidget::focusInEvent(e);
+    if (currentRow() != before) setCurrentRow(before);
+  }
+
   void keyPressEvent(QKeyEvent* e) override {
     if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
       m_list->userAccept(Key::Enter);

@@ -250,12 +250,8 @@ void WindowDriver::accept(std::string_view name) {
     if (!t.control) return;
     Control* c = t.control;
     if (dynamic_cast<Entry*>(c)) {
-      QLineEdit* le = qobject_cast<QLineEdit*>(c->view());
-      if (!le && c->view()) le = c->view()->findChild<QLineEdit*>();
-      if (le)
-        QTest::keyClick(le, Qt::Key_Return);
-      else
-        static_cast<Entry*>(c)->userAccept(Key::Enter);
+      // Completed as a user leaves a field, with Tab: Enter would press the window's default button.
+      static_cast<Entry*>(c)->userAccept(Key::Tab);
     } else if (auto* tb = dynamic_cast<TextBox*>(c)) {
       tb->userAccept();
     } else if (auto* lc = dynamic_cast<ListChoice*>(c)) {
