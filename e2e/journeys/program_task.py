@@ -100,7 +100,7 @@ def script_types_into_program(s):
     item = new_script_item(s, p, "Send Keys")
     s.type_into(item, "?SCR:Keystrokes", text)
     item_ok(s, p)
-    rows = [[cell.strip() for cell in r["cells"]] for c in form(p)["controls"] for r in c.get("rows", [])]
+    rows = [[cell.strip() for cell in r["cells"]] for r in control(form(p), "?ST:Browse:1").get("rows", [])]
     check([r[0] for r in rows] == ["Wait", "Send Keys"],
           "the Script page lists the two items in order: %s" % rows)
 
