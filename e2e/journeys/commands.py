@@ -220,8 +220,6 @@ def every_command_larger_font(s):
 
 
 KIND_BUTTON = 9
-# Buttons whose result is the window closing; a click on them is checked by the window going.
-CLOSERS = {"?ok", "?cancel", "?close", "ok", "cancel", "close", "&ok", "&close", "finish", "&finish"}
 
 
 def tray_popup(s, p):
@@ -265,14 +263,6 @@ def press_buttons(s, p, label, reopen, problems):
              and c.get("enabled") and "x" in c and (c["name"] or c["text"])]
     for name in names:
         w = w or reopen()
-        try:
-            c = control(w, name)
-        except Failure:
-            w = reopen()
-            c = control(w, name)
-        if not (c.get("visible") and c.get("enabled")):
-            w = reopen()
-            c = control(w, name)
         before = looks(p)
         try:
             s.click_control(w, name)
