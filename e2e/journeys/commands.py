@@ -281,7 +281,8 @@ def press_buttons(s, p, label, reopen, problems):
                     and x["procedure"] != "BrowseSchedule"]
             if not left:
                 break
-            close_window(s, p, left[-1])
+            # A modal message over the window first: nothing else takes input while it shows.
+            close_window(s, p, ([x for x in left if x["modal"] or x["class"] == "QMessageBox"] or left)[-1])
             time.sleep(0.4)
         w = None
 
