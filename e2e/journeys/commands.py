@@ -136,7 +136,7 @@ def settle(p, keys, timeout=WAIT):
     return new
 
 
-def try_command(s, p, frame, label, act, problems, opened_nothing):
+def try_command(s, p, frame, label, act, problems, opened_nothing, visual=True):
     before = {window_key(w) for w in p.windows()}
     companions_before = sockets(s)
     act()
@@ -157,7 +157,8 @@ def try_command(s, p, frame, label, act, problems, opened_nothing):
             problems.append("%s: window %r is not mapped" % (label, w["title"]))
             continue
         s.shoot_window(w)
-        problems.extend("%s: %s" % (label, m) for m in visual_problems(s, w))
+        if visual:
+            problems.extend("%s: %s" % (label, m) for m in visual_problems(s, w))
     for name in new_companions:
         q = s.attach(name.split("-")[0])
         try:
@@ -216,3 +217,124 @@ def every_command_larger_font(s):
     """The same at a font one size larger."""
     s.env["QT_FONT_DPI"] = "107"  # 9 points drawn as 10
     every_command(s)
+
+
+KIND_BUTTON = 9
+
+
+def tray_popup(s, p):
+    """Right-clicks the program's tray icon; returns the popup menu it opens."""
+    icons = wait_for(lambda: [i for i in s.tray_icons() if i["cls"] == "ov98"], 15,
+                     what="the program's icon in the tray host")
+    icon = icons[0]
+    close_popups(s, p)
+    s.click(icon["x"] + icon["w"] // 2, icon["y"] + icon["h"] // 2, button=3)
+    return open_popup(p)
+
+
+def choose_in_tray(s, p, name):
+    popup = tray_popup(s, p)
+    item = control(popup, name)
+    check(item["visible"] and item["enabled"], "tray popup item %r is not visible and enabled" % name)
+    s.click(item["x"] + item["w"] // 2, item["y"] + item["h"] // 2)
+
+
+def looks(p):
+    """What a user sees of the program's windows: titles, and each control's text and state."""
+    seen = []
+    for w in p.windows():
+        if w["class"] == TRAY_ICON_CLASS:
+            continue
+        seen.append((w["winid"], w["title"], w["fx"], w["fy"], w["fw"], w["fh"]))
+        if w["procedure"] == "Main":  # its status bar's clock changes by itself
+            continue
+        for c in w["controls"]:
+            seen.append((c.get("name"), c.get("text"), c.get("visible"), c.get("enabled"), c.get("checked"),
+                         c.get("chosen"), tuple(tuple(r["cells"]) for r in c.get("rows", []))))
+    return seen
+
+
+def press_buttons(s, p, label, reopen, problems):
+    """Clicks every visible, enabled push button of the window `reopen()` opens, one per opening;
+    each must change what the program shows (a page, a text, a new window, the window closing)
+    within a few seconds."""
+    w = reopen()
+    names = [c["name"] or c["text"] for c in w["controls"] if c["kind"] == KIND_BUTTON and c.get("visible")
+             and c.get("enabled") and "x" in c and (c["name"] or c["text"])]
+    for name in names:
+        w = w or reopen()
+        before = looks(p)
+        try:
+            s.click_control(w, name)
+            try:
+                wait_for(lambda: looks(p) != before, WAIT, what="")
+            except Failure:
+                problems.append("%s: the button %r changed nothing within %.0f s" % (label, name, WAIT))
+        except Failure as e:  # a button the user cannot reach
+            problems.append("%s: %s" % (label, e))
+        for extra in [x for x in p.windows() if x.get("modal") and x["winid"] != w["winid"]]:
+            s.shoot_window(extra)
+            problems.extend("%s > %r: %s" % (label, name, m) for m in visual_problems(s, extra))
+        # Back to the window as it opened, for the next button.
+        for _ in range(4):
+            left = [x for x in p.windows() if x["class"] != TRAY_ICON_CLASS and x["procedure"] != "Main"
+                    and x["procedure"] != "BrowseSchedule"]
+            if not left:
+                break
+            # A modal message over the window first: nothing else takes input while it shows.
+            close_window(s, p, ([x for x in left if x["modal"] or x["class"] == "QMessageBox"] or left)[-1])
+            time.sleep(0.4)
+        w = None
+
+
+def tray_commands(s, whole=True):
+    """Every command of the tray popup leads to a visible window or result, and every button of
+    the windows they open does something a user can see; Exit Orvane ends the program. With
+    whole false, only that each command opens a mapped window that closes again: the windows'
+    looks and their buttons are left out."""
+    p, frame = first_start(s)
+    popup = tray_popup(s, p)
+    s.shoot_window(popup)
+    items = [(c["text"].split("\t")[0].replace("&", ""), c["enabled"]) for c in popup["controls"]
+             if c["kind"] == "QAction" and c["visible"] and c["text"]]
+    close_popups(s, p)
+    names = [n for n, _ in items]
+    for expected in ("Program Wizard", "Message Wizard", "Scripting Wizard", "New Hot Key", "Reschedule All",
+                     "Options", "About", "Exit Orvane"):
+        check(expected in names, "the tray popup has %r: %s" % (expected, names))
+    check(not dict(items)["Restore"], "Restore is disabled while the frame shows")
+
+    problems, opened_nothing = [], []
+    for name, enabled in items:
+        if not enabled or name == "Exit Orvane":
+            continue
+        label = "tray popup > " + name
+        frame = p.window(procedure="Main", shot=False)
+        before = {window_key(w) for w in p.windows()}
+        try_command(s, p, frame, label, lambda: choose_in_tray(s, p, name), problems, opened_nothing, whole)
+        if label in opened_nothing or not whole:
+            continue
+
+        def reopen():
+            known = {window_key(w) for w in p.windows()}
+            choose_in_tray(s, p, name)
+            return wait_for(lambda: ([w for w in p.windows() if w["class"] not in (TRAY_ICON_CLASS, "QMenu")
+                                      and window_key(w) not in known] or [None])[-1], WAIT,
+                            what="%s to open a window" % label)
+        if [w for w in p.windows() if window_key(w) not in before]:
+            problems.append("%s: its window did not close with Cancel/Close" % label)
+            continue
+        press_buttons(s, p, label, reopen, problems)
+
+    report = []
+    if opened_nothing:
+        report.append("tray commands that showed nothing within %.0f s: %s" % (WAIT, "; ".join(opened_nothing)))
+    report.extend(problems)
+    check(not report, "\n".join(report))
+    choose_in_tray(s, p, "Exit Orvane")
+    code = p.wait_exit(20)
+    check(code == 0, "ov98 ended with exit code %s after Exit Orvane" % code)
+
+
+def tray_commands_open_windows(s):
+    tray_commands(s, whole=False)

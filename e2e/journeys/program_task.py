@@ -3,7 +3,7 @@ program starts and shows its window."""
 
 import os
 
-from harness import check, wait_for
+from harness import Failure, check, control, wait_for
 from journeys.common import exit_program, first_start, start_again
 from journeys.tasks import choose_tab, clock_in, fill_scheduling, form, press_ok, seconds_until, task
 from journeys.common import menu
@@ -38,5 +38,91 @@ def run(s):
     check(late <= 40, "the program started %d s after its time" % late)
     probe = wait_for(lambda: s.x(["xdotool", "search", "--name", "^ProbeWindow$"]).split(), 10,
                      what="the program's window")
+    check(s.is_viewable(probe[0]), "the program's window is mapped")
+    exit_program(s, p, frame)
+
+
+ITEM_FORM = "UpdateScripting"
+ACTION_PICKER = "UpdateScripting:GetAction"
+
+
+def new_script_item(s, p, action):
+    """The Script page's New button, the action picked in the picker; returns the item form."""
+    s.click_control(form(p), "?NewItem")
+    picker = p.window(procedure=ACTION_PICKER)
+    s.click_control(picker, "?Radio:" + action)
+    s.click_control(p.window(procedure=ACTION_PICKER, shot=False), "?OK")
+    p.gone(procedure=ACTION_PICKER)
+    return p.window(procedure=ITEM_FORM)
+
+
+def item_ok(s, p):
+    s.click_control(p.window(procedure=ITEM_FORM, shot=False), "?OK")
+    p.gone(procedure=ITEM_FORM)
+
+
+def typed_by_keys(log):
+    """What the probe window received from key presses, as text."""
+    out = ""
+    for line in open(log).read().splitlines():
+        parts = line.split()
+        if len(parts) == 4 and parts[0] == "key" and parts[1] != "-" and "C" not in parts[3]:
+            out += bytes.fromhex(parts[1]).decode("utf-8", "replace")
+    return out
+
+
+def script_types_into_program(s):
+    """A program task with a script made on the task form's Script page: at its time the program
+    starts, and the script waits for its window and types a text into it."""
+    p, frame = first_start(s, None, "/I")
+    probe_log = os.path.join(s.home, "probe.log")
+    command = "%s ProbeWindow %s" % (os.path.join(s.bin_dir, "script_probe"), probe_log)
+    text = "typed by a script"
+    due, _ = clock_in(60)
+    menu(s, p, frame, "File", "New", "Task...")
+    form(p, shot=True)
+    f = choose_tab(s, p, "?Tab:Basics")
+    s.click_control(f, "?SCH:TaskType:Program")
+    s.type_into(form(p), "?SCH:Description", "Type into the probe")
+    s.key("Tab")
+    f = choose_tab(s, p, "?Tab:Program")
+    s.type_into(f, "?SCH:Command", command)
+    s.key("Tab")
+
+    choose_tab(s, p, "?Tab:Script")
+    item = new_script_item(s, p, "Wait")
+    check(control(item, "?Tab:Wait").get("chosen"), "the item form opens on the Wait page")
+    # No seconds: the wait lasts until the window is there, and focuses it.
+    s.type_into(item, "?SCR:SecondsToWait", "0")
+    s.type_into(p.window(procedure=ITEM_FORM, shot=False), "?SCR:WaitForWindow", "ProbeWindow")
+    s.key("Tab")
+    item_ok(s, p)
+    item = new_script_item(s, p, "Send Keys")
+    s.type_into(item, "?SCR:Keystrokes", text)
+    item_ok(s, p)
+    rows = [[cell.strip() for cell in r["cells"]] for r in control(form(p), "?ST:Browse:1").get("rows", [])]
+    check([r[0] for r in rows] == ["Wait", "Send Keys"],
+          "the Script page lists the two items in order: %s" % rows)
+
+    fill_scheduling(s, p, due)
+    press_ok(s, p)
+    t = task(s, "Type into the probe")
+    check(t["Command"] == command, "the task holds the command line")
+    items = sorted((r for r in s.records("SCRIPTING") if r["ID"] == t["ID"]), key=lambda r: int(r["Sequence"]))
+    check([r["Action"].strip() for r in items] == ["Wait", "Send Keys"],
+          "the task's script holds Wait and Send Keys: %s" % [r["Action"] for r in items])
+    exit_program(s, p, frame)
+
+    p, frame = start_again(s)
+    check("Inactive" not in frame["title"], "the scheduler is active: %r" % frame["title"])
+    wait_for(lambda: os.path.exists(probe_log) and "ready" in open(probe_log).read(),
+             max(10, seconds_until(due) + 45), what="the task's program to start")
+    probe = wait_for(lambda: s.x(["xdotool", "search", "--name", "^ProbeWindow$"]).split(), 10,
+                     what="the program's window")
+    s.shoot("probe", 0)
+    try:
+        wait_for(lambda: typed_by_keys(probe_log) == text, 20, what="the script to type %r into the program" % text)
+    except Failure as e:
+        raise Failure("%s; it received %r" % (e, typed_by_keys(probe_log)))
     check(s.is_viewable(probe[0]), "the program's window is mapped")
     exit_program(s, p, frame)
