@@ -19,6 +19,7 @@
 #include "platform/ui/runtime.h"
 #include "platform/ui/window_position.h"
 #include "scheduler/program_windows.h"
+#include "winclasses/q_box_class.h"
 
 namespace ov::dialogs {
 
@@ -64,6 +65,8 @@ class ViewQueueWindow : public ui::WindowManager {
     w.string("?CurrentTime", "").at(56, 184, 80, 10).use(m_time);
     m_hot = w.region("?HotRegion").at(224, 184, 12, 12).feq();
     Open();
+    if (auto* list = dynamic_cast<ui::ListControl*>(w.control(m_list)); list && list->queue())
+      m_box.Init(*list->queue(), m_list);
     m_position.Init(*this, files::globalIni(), true);
     m_seen = ActiveScriptQueue.RECORDS();
     showDetails();
@@ -80,6 +83,24 @@ class ViewQueueWindow : public ui::WindowManager {
       window().display();
     }
     return ui::WindowManager::TakeEvent();
+  }
+
+  // The list moves only through the queue box: by line, page, to either end, or to where its
+  // scroll bar was dragged.
+  ui::Level TakeFieldEvent() override {
+    if (ui::FIELD() == m_list) {
+      switch (ui::EVENT()) {
+        case ui::EVENT::ScrollUp: m_box.ScrollUp(); break;
+        case ui::EVENT::ScrollDown: m_box.ScrollDown(); break;
+        case ui::EVENT::PageUp: m_box.PageUp(); break;
+        case ui::EVENT::PageDown: m_box.PageDown(); break;
+        case ui::EVENT::ScrollTop: m_box.UpdatePosition(1); break;
+        case ui::EVENT::ScrollBottom: m_box.UpdatePosition(ActiveScriptQueue.RECORDS()); break;
+        case ui::EVENT::ScrollDrag: m_box.Drag(int(window().propInt(m_list, ui::Prop::VScrollPos))); break;
+        default: break;
+      }
+    }
+    return ui::WindowManager::TakeFieldEvent();
   }
 
   ui::Level TakeNewSelection() override {
@@ -156,6 +177,7 @@ class ViewQueueWindow : public ui::WindowManager {
   rt::String<kDetailsWidth> m_details;
   rt::String<20> m_time;
   ui::WindowPositionKeeper m_position;
+  winclasses::QBoxClass m_box;
   int m_seen = 0;
   bool m_opened = false;
   int m_list = 0, m_detailsButton = 0, m_delete = 0, m_hot = 0;

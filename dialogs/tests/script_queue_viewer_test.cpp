@@ -3,6 +3,7 @@
 // consumed another, and the hidden spot that starts the bug report.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 #include "datalib/globals.h"
@@ -103,6 +104,45 @@ TEST_F(QueueViewer, ListsStepsAndFollowsTheQueue) {
     ASSERT_EQ(ActiveScriptQueue.RECORDS(), 1);
     EXPECT_EQ(ActiveScriptQueue.at(1).RECORD.Command.str(), "third");
     EXPECT_EQ(list.selected(), 1);
+    w.close();
+    d.waitClosed(w);
+  });
+}
+
+// The list takes no step by itself: wheel, page and end keys move it through the queue box, kept
+// within the queue, and the details follow.
+TEST_F(QueueViewer, ListMovesThroughTheQueueBox) {
+  ScriptedHost host;
+  runScript([&](Driver& d) {
+    d.gui([] {
+      for (int i = 1; i <= 20; ++i) queueStep(9, i, "Comment", "step " + std::to_string(i), rt::DATE(3, 5, 2025), 6000000 + i * 6001);
+    });
+    d.start(dialogs::makeViewQueueScript);
+    WindowDriver w = d.waitWindow("ViewQueue:Script");
+    ListDriver list(d, w, "?List");
+    ASSERT_EQ(list.rows().size(), 20u);
+    list.select(1);
+    const int page = list.items();
+    ASSERT_GT(page, 1);
+    ASSERT_LT(page, 19);
+    struct Move { const char* name; std::function<void()> act; int row; };
+    const Move moves[] = {
+        {"wheel towards the user", [&] { list.wheel(-1); }, 2},
+        {"wheel away", [&] { list.wheel(1); }, 1},
+        {"wheel away at the top stays", [&] { list.wheel(1); }, 1},
+        {"page down", [&] { list.key(ui::Key::PgDn); }, 1 + page},
+        {"end", [&] { list.key(ui::Key::End); }, 20},
+        {"page down at the end stays", [&] { list.key(ui::Key::PgDn); }, 20},
+        {"home", [&] { list.key(ui::Key::Home); }, 1},
+    };
+    for (const Move& m : moves) {
+      m.act();
+      d.settle();
+      EXPECT_EQ(list.selected(), m.row) << m.name;
+      std::string expected;
+      d.gui([&] { expected = dialogs::scriptStepDetails(ActiveScriptQueue.at(m.row)); });
+      EXPECT_EQ(w.text("?DetailsText"), expected) << m.name;
+    }
     w.close();
     d.waitClosed(w);
   });
