@@ -184,6 +184,12 @@ ui::Level Main::Init() {
   tf.setTrayIcon = [this](std::string_view icon) {
     if (m->trayOpen) (void)m->tray.ChangeIcon(icon);
   };
+  tf.allowMinimize = [this] {
+    if (m->trayOpen) m->tray.AllowMinimize();
+  };
+  tf.disallowMinimize = [this] {
+    if (m->trayOpen) m->tray.DisallowMinimize();
+  };
   tf.pollTriggers = [] {
     PollTriggers();
     FireTriggers();

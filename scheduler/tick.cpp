@@ -180,6 +180,11 @@ void MainTimerTick() {
 
   if (++t.TickCounter > 60) {
     t.TickCounter = 1;
+    // The tray setting may have changed since the frame opened: minimising follows it.
+    if (files::GLO.NOTRAY == 0)
+      call(tickFrame().disallowMinimize);
+    else if (files::GLO.NOTRAY == 1)
+      call(tickFrame().allowMinimize);
     // One day-change broadcast per change of date.
     if (rt::TODAY() != t.startupDay) {
       t.startupDay = rt::TODAY();

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "datalib/globals.h"
 #include "scheduler/globals.h"
 #include "scheduler/runner.h"
 #include "scheduler/temp_script_execution.h"
@@ -128,6 +129,26 @@ TEST_F(Tick, RefreshIsBroadcastOnEvenTicksWhenPending) {
   MainTimerTick();
   EXPECT_EQ(broadcasts, 1);
   EXPECT_EQ(runnerState().RefreshPending, 0);
+}
+
+TEST_F(Tick, MinimisingFollowsTheTraySettingOnceEverySixtyTicks) {
+  rt::setTestClock(ymd(2024, 3, 10), at(10, 0));
+  tickState().LastSeenDate = rt::TODAY();
+  std::vector<std::string> calls;
+  tickFrame().allowMinimize = [&] { calls.emplace_back("allow"); };
+  tickFrame().disallowMinimize = [&] { calls.emplace_back("disallow"); };
+  files::GLO.NOTRAY = 1;
+  for (int i = 0; i < 60; ++i) MainTimerTick();
+  EXPECT_TRUE(calls.empty()) << "set-up applied the setting already";
+  MainTimerTick();
+  EXPECT_EQ(calls, (std::vector<std::string>{"allow"}));
+  files::GLO.NOTRAY = 0;  // changed in Options: no restart needed
+  for (int i = 0; i < 60; ++i) MainTimerTick();
+  EXPECT_EQ(calls, (std::vector<std::string>{"allow", "disallow"}));
+  files::GLO.NOTRAY = 2;  // neither: nothing changes
+  for (int i = 0; i < 60; ++i) MainTimerTick();
+  EXPECT_EQ(calls.size(), 2u);
+  files::GLO.NOTRAY = 0;
 }
 
 TEST_F(Tick, AStatusBarNoteShowsForOneTickEvenWhileAScriptRuns) {
