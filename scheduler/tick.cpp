@@ -48,13 +48,16 @@ void UpdateTitle(std::string title) {
   call(tickFrame().setTitle, title);
 }
 
+// The status bar's first zone marks a running script.
+constexpr int kScriptMarkerZone = 1;
+
 int queuedScripts() { return tickFrame().queuedScripts ? tickFrame().queuedScripts() : 0; }
 
 void UpdateScriptState() {
   TickState& t = tickState();
   // A task run by hand from a list runs its script even while the scheduler is inactive.
   t.ScriptRunning = queuedScripts() > 0 && (SchedulerActive || TempScriptExecution() != 0);
-  if (t.ScriptRunning != t.previousScriptRunning) call(tickFrame().setStatus, 5, t.ScriptRunning ? "*" : "");
+  if (t.ScriptRunning != t.previousScriptRunning) call(tickFrame().setStatus, kScriptMarkerZone, t.ScriptRunning ? "*" : "");
   if (!t.ScriptRunning) TempScriptExecution() = 0;
 }
 

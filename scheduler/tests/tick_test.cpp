@@ -176,6 +176,10 @@ TEST_F(Tick, WhileInactiveOnlyAScriptRunByHandTakesItsSteps) {
   tickState().LastSeenDate = rt::TODAY();
   SchedulerActive = 0;
   int queued = 2, steps = 0;
+  std::string marker = "?";
+  tickFrame().setStatus = [&](int zone, std::string_view text) {
+    if (zone == 1) marker = text;
+  };
   tickFrame().queuedScripts = [&] { return queued; };
   tickFrame().scriptStep = [&] { ++steps, --queued; };
 
@@ -185,10 +189,12 @@ TEST_F(Tick, WhileInactiveOnlyAScriptRunByHandTakesItsSteps) {
 
   TempScriptExecution() = 1;  // the task lists' Execute
   MainTimerTick();
+  EXPECT_EQ(marker, "*") << "the status bar marks the running script";
   MainTimerTick();
   EXPECT_EQ(steps, 2);
   MainTimerTick();
   EXPECT_EQ(TempScriptExecution(), 0) << "cleared once the queue is empty";
+  EXPECT_EQ(marker, "");
   queued = 1;
   MainTimerTick();
   EXPECT_EQ(steps, 2) << "the next script waits again";
