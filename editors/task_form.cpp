@@ -124,6 +124,12 @@ class TaskFile : public ui::UpdateFile {
   Err Change() override;
   Err Delete() override;
   void CancelAutoInc() override;
+  void Watch(bool on) override {
+    if (on)
+      (void)files::SCHEDULE.watch();
+    else
+      files::SCHEDULE.unwatch();
+  }
 
  private:
   UpdateScheduleForm& m_form;
@@ -1611,7 +1617,8 @@ Err write(UpdateScheduleForm& form, int request) {
   std::string failure;
   const Err err = storeTask(store, failure);
   if (err != Err::None) {
-    form.reportFailure(failure);
+    // A task changed meanwhile by someone else was asked about already (and maybe reloaded).
+    if (err != Err::Changed) form.reportFailure(failure);
     return err;
   }
   if (request == ui::InsertRecord) form.forgetReservation();

@@ -108,6 +108,12 @@ int ProgramBody(int argc, char** argv) {
   QApplication app(argc, argv);
   app.setQuitOnLastWindowClosed(false);
 
+  // One start at a time settles its data folder and takes that folder's instance lock: a second
+  // start waits here while the first asks for the data folder, then finds the folder the first
+  // chose and hands over to it, instead of asking as well.
+  os::InstanceLock starting;
+  (void)starting.acquire("orvane-start", true);
+
   // The data folder: PATH=, PATHS.INI, the folder dialog, the program files folder.
   files::OV_FILES_LOAD();
   const std::string folder = currentFolder();
@@ -118,6 +124,7 @@ int ProgramBody(int argc, char** argv) {
   const std::string mutexName = instanceMutexName(folder);
   if (!forceRun) {
     if (lock.acquire(mutexName) == os::winerr::kAlreadyExists) {
+      starting.release();
       (void)raiseRunningInstance(mutexName);
       return 0;
     }
@@ -125,6 +132,11 @@ int ProgramBody(int argc, char** argv) {
     QLocalServer::removeServer(serverName(mutexName));  // left by a run that ended without cleaning up
     (void)server->listen(serverName(mutexName));        // without it a second start ends silently
   }
+  starting.release();
+
+  // Nothing reads the data file before it is known to open: one message and the repair offered,
+  // never a main window on a half-open database.
+  if (!files::CheckDataFile()) return 1;
 
   rt::INIClass positions;
   positions.Init(".\\POSITION.INI");  // in the data folder, not the configuration folder

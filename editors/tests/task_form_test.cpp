@@ -17,6 +17,7 @@
 #include "dialogs/tests/fixture.h"
 #include "editors/register_windows.h"
 #include "editors/script_items.h"
+#include "platform/files/tests/process.h"
 #include "platform/rt/ini.h"
 #include "platform/rt/paths.h"
 #include "platform/rt/picture.h"
@@ -519,6 +520,66 @@ TEST_F(TaskForm, ChangedTaskOpensOnItsFirstShownPageWithWhenItWasLastPerformed) 
     d.waitClosed(form);
   });
   EXPECT_FALSE(host.pending());
+}
+
+// Another program changes the task after the form read it: OK asks whether to keep what was
+// typed; No reloads the task and shows it, Yes stores what was typed over the change.
+TEST_F(TaskForm, AChangeByAnotherProgramWhileTheFormIsOpenIsAskedAboutOnOk) {
+  struct Case {
+    int answer;
+    const char* stored;
+  };
+  const Case cases[] = {{ui::BUTTON::No, "Renamed elsewhere"}, {ui::BUTTON::Yes, "Typed here"}};
+  int32_t id = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.stored);
+    seedTask("Old name", ++id);
+    db::testing::Child other([id](db::testing::Child& ch) {
+      ch.await();
+      if (files::Access_SCHEDULE.Open() != Err::None) return 1;
+      SCH.ID = id;
+      if (files::SCHEDULE.get(files::SCH_KeyID) != Err::None) return 2;
+      SCH.Description = "Renamed elsewhere";
+      if (files::SCHEDULE.put() != Err::None) return 3;
+      ch.tell();
+      return 0;
+    });
+    ScriptedHost host;
+    host.expectMessage("was changed by another window or program after you opened it", c.answer);
+    int response = 0;
+    runScript([&](Driver& d) {
+      // As the task list calls it: the task read into the buffer.
+      d.later([&response, id] {
+        EXPECT_EQ(files::Access_SCHEDULE.Open(), Err::None);
+        SCH.ID = id;
+        EXPECT_EQ(files::SCHEDULE.get(files::SCH_KeyID), Err::None);
+        files::GLOBALREQUEST = ui::ChangeRecord;
+        response = editors::UpdateSchedule();
+        (void)files::Access_SCHEDULE.Close();
+      });
+      WindowDriver form = d.waitWindow("UpdateSchedule");
+      form.selectTab("Task Basics");
+      form.enter("?SCH:Description", "Typed here");
+      other.answer();
+      EXPECT_EQ(other.awaitChild(), '.');
+      EXPECT_EQ(other.wait(), 0);
+      form.press("?OK");
+      d.settle();
+      if (c.answer == ui::BUTTON::No) {
+        ASSERT_TRUE(form.isOpen()) << "the form stays with the reloaded task";
+        form.selectTab("Task Basics");
+        EXPECT_EQ(form.text("?SCH:Description"), "Renamed elsewhere");
+        form.press("?OK");
+      }
+      d.waitClosed(form);
+    });
+    EXPECT_EQ(response, ui::RequestCompleted);
+    EXPECT_FALSE(host.pending());
+    std::string stored;
+    for (const files::ScheduleRec& t : storedTasks())
+      if (t.ID == id) stored = t.Description.str();
+    EXPECT_EQ(stored, c.stored);
+  }
 }
 
 TEST_F(TaskForm, ViewShowsReadOnlyAndDeleteTakesTheItems) {

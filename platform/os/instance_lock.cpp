@@ -46,16 +46,25 @@ std::string InstanceLock::dataFolderName(std::string_view folder) {
 
 InstanceLock::~InstanceLock() { release(); }
 
-int InstanceLock::acquire(const std::string& name) {
+int InstanceLock::acquire(const std::string& name, bool wait) {
   release();
   std::string path = lockPath(name);
   std::string dir = path.substr(0, path.rfind('/'));
   if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return winErrorFromErrno(errno);
+  // In a shared /tmp another user may have made the folder (or a link by its name) first: use it
+  // only when it is a real folder of ours that nobody else can write to.
+  struct stat st;
+  if (lstat(dir.c_str(), &st) != 0) return winErrorFromErrno(errno);
+  if (!S_ISDIR(st.st_mode) || st.st_uid != getuid() || (st.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+    return winerr::kAccessDenied;
   // Never unlinked: removing a lock file while another process waits on it would let two
   // processes hold "the" lock on two different files.
-  int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd < 0) return winErrorFromErrno(errno);
-  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+  int got;
+  while ((got = flock(fd, LOCK_EX | (wait ? 0 : LOCK_NB))) != 0 && errno == EINTR) {
+  }
+  if (got != 0) {
     int err = errno;
     close(fd);
     return err == EWOULDBLOCK ? winerr::kAlreadyExists : winErrorFromErrno(err);

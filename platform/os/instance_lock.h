@@ -19,8 +19,9 @@ class InstanceLock {
   InstanceLock& operator=(const InstanceLock&) = delete;
 
   // winerr::kSuccess when this object now holds the lock; kAlreadyExists when another holder
-  // has it; another Windows code when the lock file cannot be made.
-  int acquire(const std::string& name);
+  // has it (with `wait`, it waits until the holder lets go instead); kAccessDenied when the lock
+  // folder is not the user's own; another Windows code when the lock file cannot be made.
+  int acquire(const std::string& name, bool wait = false);
   void release();
   bool held() const { return m_fd >= 0; }
 

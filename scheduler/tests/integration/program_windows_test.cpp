@@ -21,6 +21,8 @@
 #include "platform/rt/command_line.h"
 #include "platform/rt/date_time.h"
 #include "platform/rt/picture.h"
+#include "platform/files/error_class.h"
+#include "platform/ui/error_messages.h"
 #include "platform/ui/event.h"
 #include "platform/ui/testing/list_driver.h"
 #include "platform/ui/toolbar_class.h"
@@ -559,6 +561,99 @@ TEST_F(ProgramWindows, ListsOpenedOneAfterAnotherStayOpenTogetherWithTheNewestAc
     EXPECT_TRUE(d.waitUntil([] { return ui::openWindows().empty(); }));
   }, std::chrono::seconds(120));
   EXPECT_FALSE(prompts.pending());
+}
+
+// The task form edits its own task while the frame's runner performs three due tasks (each read
+// into the runner's record, rescheduled and copied to the history) and two refreshes reach the
+// list behind the form: OK stores exactly what was typed, on the task the form was opened on.
+TEST_F(ProgramWindows, ATaskFormKeepsItsOwnTaskWhileTheRunnerPerformsDueTasksAndTheListRefreshes) {
+  auto at = [](int h, int m) { return (h * 60 + m) * 6000 + 1; };
+  const int32_t day = rt::DATE(3, 10, 2026);
+  rt::setTestClock(day, at(9, 0));
+  std::vector<std::string> shown;
+  auto task = [&](const char* description, int32_t time) {
+    files::ScheduleRec t;
+    t.TaskType = "Display Message";
+    t.Description = description;
+    t.Message = description;
+    t.Category = "General";
+    t.ScheduleType = "Monthly";
+    t.Date = day;
+    t.Time = time;
+    t.AdvanceWarned = 1;  // no advance warning: the runner leaves the task alone until it is due
+    return addTask(t);
+  };
+  const int32_t edited = task("Task A", at(19, 0));
+  const int32_t pending = task("Task B", at(18, 30));  // the next one pending
+  std::vector<int32_t> due;
+  for (int i = 1; i <= 3; ++i) due.push_back(task(("Due " + std::to_string(i)).c_str(), at(9, 5)));
+  // Errors are shown as the program shows them: a question about a changed record would be an
+  // unexpected prompt.
+  db::globalErrors().setSink(ui::messageBoxSink());
+  ui::test::runScript([&](Driver& d) {
+    WindowDriver frame = startProgram(d);
+    d.gui([&] { services().showReminder = [&](const ReminderText& r) { shown.push_back(r.title); }; });
+    frame.press("?Schedule");
+    WindowDriver list = d.waitWindow("BrowseSchedule");
+    d.settle();
+    ui::test::ListDriver rows(d, list, "?Browse:1");
+    int row = 0;
+    for (int column = 1; column <= 8 && row == 0; ++column) {
+      const std::vector<std::string> texts = rows.texts(column);
+      for (size_t i = 0; i < texts.size(); ++i)
+        if (texts[i] == "Task A") row = static_cast<int>(i) + 1;
+    }
+    ASSERT_NE(row, 0) << "Task A is listed";
+    rows.select(row);
+    list.press("?Change");
+    WindowDriver form = d.waitWindow("UpdateSchedule");
+    d.settle();
+    form.selectTab("Task Basics");
+    form.enter("?SCH:Description", "Task A at six");
+    form.selectTab("Scheduling");
+    form.enter("?SCH:Time", "18:00");
+    const std::string typedTime = form.text("?SCH:Time");
+
+    // The due tasks come; the runner performs them one tick after another.
+    d.gui([] { rt::setTestClock(rt::TODAY(), (9 * 60 + 6) * 6000 + 1); });
+    for (int n = 0; n < 120 && shown.size() < 3; ++n) tick(d, frame);
+    EXPECT_EQ(shown.size(), 3u) << "the runner performed the three due tasks";
+    int listThread = 0;
+    list.with([&](ui::Window& w) { listThread = w.thread(); });
+    for (int n = 0; n < 2; ++n) {
+      d.gui([&] {
+        ui::POST(kEventRefreshAll, 0, listThread);
+        ui::POST(kEventRefreshAll, 0, kFrameThread);
+      });
+      tick(d, frame);
+    }
+    d.settle();
+
+    // Back on the first page: what was typed is there.
+    form.selectTab("Task Basics");
+    EXPECT_EQ(form.text("?SCH:Description"), "Task A at six");
+    form.selectTab("Scheduling");
+    EXPECT_EQ(form.text("?SCH:Time"), typedTime);
+    form.press("?OK");
+    d.waitClosed(form);
+    d.settle();
+    d.gui([] { ui::closeAllWindows(); });
+  }, std::chrono::seconds(120));
+  db::globalErrors().setSink({});
+  EXPECT_FALSE(prompts.pending());
+
+  const files::ScheduleRec a = storedTask(edited);
+  EXPECT_EQ(a.Description.str(), "Task A at six");
+  EXPECT_EQ(a.Time, at(18, 0));
+  EXPECT_EQ(a.Date, day);
+  const files::ScheduleRec b = storedTask(pending);
+  EXPECT_EQ(b.Description.str(), "Task B");
+  EXPECT_EQ(b.Time, at(18, 30)) << "the edit did not land on the next pending task";
+  for (size_t i = 0; i < due.size(); ++i) {
+    const files::ScheduleRec t = storedTask(due[i]);
+    EXPECT_EQ(t.Description.str(), "Due " + std::to_string(i + 1));
+    EXPECT_EQ(t.Date, rt::DATE(4, 10, 2026)) << "moved on a month by the runner";
+  }
 }
 
 }  // namespace
