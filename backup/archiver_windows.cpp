@@ -1,6 +1,9 @@
 #include "backup/archiver_windows.h"
 
+#include <QApplication>
 #include <QGuiApplication>
+#include <QMetaObject>
+#include <QWidget>
 
 #include <cstdio>
 
@@ -8,6 +11,7 @@
 #include "platform/rt/command_line.h"
 #include "platform/rt/date_time.h"
 #include "platform/rt/ini.h"
+#include "platform/report/output.h"
 #include "platform/rt/picture.h"
 #include "platform/ui/event.h"
 #include "platform/ui/host.h"
@@ -629,7 +633,12 @@ Level ArchiverFrame::Init() {
   w.item("?CloseArchive", "&Close Archive", file, kCloseArchive);
   w.item("?Information", "&Information...", file, kInformation);
   w.separator(file);
+  w.item("?PrintSetup", "P&rint Setup...", file, kPrintSetup);
   w.item("?Exit", "E&xit", file, kExit);
+  const int edit = w.menu("?EditMenu", "&Edit").feq();
+  w.item("?Cut", "Cu&t", edit, kCut);
+  w.item("?Copy", "&Copy", edit, kCopy);
+  w.item("?Paste", "&Paste", edit, kPaste);
   const int actions = w.menu("?ActionsMenu", "Actions").feq();
   w.item("?Add", "Add...", actions, kAdd);
   w.item("?Delete", "Delete...", actions, kDelete);
@@ -747,6 +756,15 @@ Level ArchiverFrame::TakeAccepted() {
     case kInformation:
     case kTbInfo: showInformation(); return Level::Notify;
     case kExit: ui::POST(EVENT::CloseWindow); return Level::Notify;
+    case kPrintSetup: (void)report::PrintSetup(); return Level::Notify;
+    case kCut:
+    case kCopy:
+    case kPaste: {
+      // The clipboard command goes to the text control that has the focus; others ignore it.
+      const char* slot = ui::ACCEPTED() == kCut ? "cut" : ui::ACCEPTED() == kCopy ? "copy" : "paste";
+      if (QWidget* focus = QApplication::focusWidget()) (void)QMetaObject::invokeMethod(focus, slot);
+      return Level::Notify;
+    }
     case kAdd:
     case kTbZip: runAdd(); return Level::Notify;
     case kDelete:

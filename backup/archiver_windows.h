@@ -14,7 +14,7 @@ namespace ov::backup {
 // Controls of the frame that other threads post to.
 namespace archiver {
 constexpr int kNewArchive = -101, kOpenArchive = -102, kCloseArchive = -103, kInformation = -104,
-              kExit = -105, kAdd = -111, kDelete = -112, kExtract = -113, kTest = -114,
+              kExit = -105, kCut = -106, kCopy = -107, kPaste = -108, kPrintSetup = -109, kAdd = -111, kDelete = -112, kExtract = -113, kTest = -114,
               kPreferences = -121, kAbout = -131, kTbNew = -141, kTbOpen = -142, kTbInfo = -143,
               kTbZip = -144, kTbDelete = -145, kTbUnzip = -146, kTbTest = -147, kTbComment = -148,
               kTbAbout = -149;

@@ -40,6 +40,7 @@
 #include "scheduler/services.h"
 #include "scheduler/window_utils.h"
 #include "winclasses/colour_tab_class.h"
+#include "winclasses/qv_mouse_wheel_class.h"
 #include "winclasses/entry_completion_class.h"
 #include "winclasses/form_wizard_class.h"
 #include "winclasses/req_fld_class.h"
@@ -198,6 +199,7 @@ class UpdateContactsForm : public ui::WindowManager {
                       files::CC_KeyContactCategories);
     m_position.Init(*this, files::globalIni(), true);
     m_tabs.Init(kSelectedTabColour, -1, 0, -1, -1, 0, 0);
+    m_wheel.Init();
     m_tabs.ColourTabs();
     if (m_viewOnly || m_deleting) style();
     if (m_deleting) FirstField = CancelControl;  // the focus as the window opens
@@ -302,6 +304,7 @@ class UpdateContactsForm : public ui::WindowManager {
     if (m_newClient != 0 && Response != ui::RequestCompleted) deleteDetails(m_newClient);
     m_required.Kill();
     m_tabs.Kill();
+    m_wheel.Kill();
     m_steps.Kill();
     m_completion.Kill();
     const ui::Level rv = ui::WindowManager::Kill();
@@ -583,6 +586,7 @@ class UpdateContactsForm : public ui::WindowManager {
   winclasses::FormWizardClass m_steps;
   winclasses::EntryCompletionClass m_completion;
   winclasses::ColourTabClass m_tabs;
+  winclasses::QVMouseWheelClass m_wheel;
   ui::WindowPositionKeeper m_position;
   rt::Queue<DetailRow> m_detailQueue;
   db::ViewManager m_detailView;

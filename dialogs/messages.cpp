@@ -36,6 +36,7 @@
 #include "scheduler/services.h"
 #include "scheduler/window_utils.h"
 #include "winclasses/colour_tab_class.h"
+#include "winclasses/qv_mouse_wheel_class.h"
 #include "winclasses/req_fld_class.h"
 
 namespace ov::dialogs {
@@ -122,6 +123,7 @@ class UpdateMessagesForm : public ui::WindowManager {
     m_required.AddField(m_subject, "M_:Subject", "Subject", "", "Subject", true);
     m_position.Init(*this, files::globalIni(), true);
     m_tabs.Init(kSelectedTabColour, -1, 0, -1, -1, 0, 0);
+    m_wheel.Init();
     m_tabs.ColourTabs();
     if (m_contactId != 0) takeContact();
     layOut();
@@ -257,6 +259,7 @@ class UpdateMessagesForm : public ui::WindowManager {
     files::GLOBALRESPONSE = static_cast<uint8_t>(Response);
     m_required.Kill();
     m_tabs.Kill();
+    m_wheel.Kill();
     const ui::Level rv = ui::WindowManager::Kill();
     if (m_contactsOpened) (void)files::Relate_CONTACT.Close();
     if (m_opened) (void)files::Relate_MESSAGES.Close();
@@ -462,6 +465,7 @@ class UpdateMessagesForm : public ui::WindowManager {
   int32_t m_contactId = 0;
   winclasses::ReqFldClass m_required;
   winclasses::ColourTabClass m_tabs;
+  winclasses::QVMouseWheelClass m_wheel;
   ui::WindowPositionKeeper m_position;
   bool m_viewOnly = false, m_deleting = false, m_opened = false, m_contactsOpened = false;
   int m_sheet = 0, m_mailType = 0, m_mailFormat = 0;

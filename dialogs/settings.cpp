@@ -20,6 +20,7 @@
 #include "scheduler/smtp_mail.h"
 #include "scheduler/services.h"
 #include "winclasses/colour_tab_class.h"
+#include "winclasses/qv_mouse_wheel_class.h"
 
 namespace ov::dialogs {
 
@@ -72,6 +73,7 @@ class SetupWindow : public ui::WindowManager {
     build();
     Open();
     m_tabs.Init(kGrey, -1, 0, -1, -1, 0, 0);
+    m_wheel.Init();
     m_tabs.ColourTabs();
     showMailGroups();
     enableControls();
@@ -134,6 +136,7 @@ class SetupWindow : public ui::WindowManager {
   ui::Level Kill() override {
     if (Dead) return ui::Level::Notify;
     if (m_hasOpened) m_tabs.Kill();
+    m_wheel.Kill();
     if (m_opened & 1) (void)files::Relate_CONFIGURATION.Close();
     if (m_opened & 2) (void)files::Relate_SCHEDULE.Close();
     if (m_opened & 4) (void)files::Relate_TODO.Close();
@@ -369,6 +372,7 @@ class SetupWindow : public ui::WindowManager {
 
   SettingsDialogState m_state;
   winclasses::ColourTabClass m_tabs;
+  winclasses::QVMouseWheelClass m_wheel;
   std::string m_mapiNameAtOpen, m_mapiPasswordAtOpen;
   uint8_t m_lockedFlag = 0, m_altFormat = 0;
   int m_opened = 0;

@@ -28,6 +28,7 @@
 #include "scheduler/program_windows.h"
 #include "scheduler/services.h"
 #include "winclasses/colour_tab_class.h"
+#include "winclasses/qv_mouse_wheel_class.h"
 #include "winclasses/form_wizard_class.h"
 #include "winclasses/req_fld_class.h"
 
@@ -135,6 +136,7 @@ class UpdateHotKeysForm : public ui::WindowManager {
     m_required.AddField(m_description, "HOT:Description", "Description", "", "Description", true);
     m_place.Init(*this, files::globalIni(), true);
     m_tabs.Init(kSelectedTabColour, -1, 0, -1, -1, 0, 0);
+    m_wheel.Init();
     m_tabs.ColourTabs();
     if (m_deleting) FirstField = CancelControl;
     return ui::Level::Benign;
@@ -209,6 +211,7 @@ class UpdateHotKeysForm : public ui::WindowManager {
     files::GLOBALRESPONSE = static_cast<uint8_t>(Response);
     m_required.Kill();
     m_tabs.Kill();
+    m_wheel.Kill();
     m_wizard.Kill();
     // A task the task step made for a hot key that was not stored would be found by nothing.
     if (m_madeTask != 0 && Response != ui::RequestCompleted) {
@@ -353,6 +356,7 @@ class UpdateHotKeysForm : public ui::WindowManager {
   winclasses::FormWizardClass m_wizard;
   winclasses::ReqFldClass m_required;
   winclasses::ColourTabClass m_tabs;
+  winclasses::QVMouseWheelClass m_wheel;
   ui::WindowPositionKeeper m_place;
   uint8_t m_flags[4] = {};  // Win, Control, Alt, Shift
   std::string m_keyName, m_text;

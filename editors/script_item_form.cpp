@@ -34,6 +34,7 @@
 #include "scheduler/services.h"
 #include "scheduler/task_items.h"
 #include "winclasses/colour_tab_class.h"
+#include "winclasses/qv_mouse_wheel_class.h"
 #include "winclasses/req_fld_class.h"
 
 namespace ov::editors {
@@ -165,6 +166,7 @@ class UpdateScriptingForm : public ui::WindowManager {
     window().setTitle(title);
     m_position.Init(*this, files::globalIni(), true);
     m_tabs.Init(kSelectedTabColour, -1, 0, -1, -1, 0, 0);
+    m_wheel.Init();
     m_tabs.ColourTabs();
     if (m_viewOnly) StyleWindowControls(*this, false);
     return ui::Level::Benign;
@@ -403,6 +405,7 @@ class UpdateScriptingForm : public ui::WindowManager {
     releaseCapture();
     m_required.Kill();
     m_tabs.Kill();
+    m_wheel.Kill();
     const ui::Level rv = ui::WindowManager::Kill();
     if (m_opened) (void)files::Relate_SCRIPTING.Close();
     m_opened = false;
@@ -1052,6 +1055,7 @@ class UpdateScriptingForm : public ui::WindowManager {
   ScriptingUpdateFile m_file;
   winclasses::ReqFldClass m_required;
   winclasses::ColourTabClass m_tabs;
+  winclasses::QVMouseWheelClass m_wheel;
   ui::WindowPositionKeeper m_position;
   ItemLocals m_locals;
   std::vector<TabBinding> m_bindings;

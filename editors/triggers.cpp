@@ -26,6 +26,7 @@
 #include "scheduler/program_windows.h"
 #include "scheduler/services.h"
 #include "winclasses/colour_tab_class.h"
+#include "winclasses/qv_mouse_wheel_class.h"
 #include "winclasses/req_fld_class.h"
 
 namespace ov::editors {
@@ -282,6 +283,7 @@ class UpdateTriggersForm : public ui::WindowManager {
     m_required.AddField(m_description, "TRI:Description", "Description", "", "Description", true);
     m_position.Init(*this, files::globalIni(), true);
     m_tabs.Init(kSelectedTabColour, -1, 0, -1, -1, 0, 0);
+    m_wheel.Init();
     m_tabs.ColourTabs();
     TriggerTypeFields();
     showPage(m_basic);
@@ -374,6 +376,7 @@ class UpdateTriggersForm : public ui::WindowManager {
     files::GLOBALRESPONSE = static_cast<uint8_t>(Response ? Response : ui::RequestCancelled);
     m_required.Kill();
     m_tabs.Kill();
+    m_wheel.Kill();
     // A task that "&Next" made for a trigger that was not stored would be found by nothing.
     if (m_madeTask != 0 && Response != ui::RequestCompleted && files::Relate_SCHEDULE.Open() == Err::None) {
       const files::ScheduleRec keep = SCH;
@@ -481,6 +484,7 @@ class UpdateTriggersForm : public ui::WindowManager {
   int32_t m_copyFrom = 0;
   winclasses::ReqFldClass m_required;
   winclasses::ColourTabClass m_tabs;
+  winclasses::QVMouseWheelClass m_wheel;
   ui::WindowPositionKeeper m_position;
   int32_t m_madeTask = 0;
   bool m_viewOnly = false, m_deleting = false, m_inserting = false;

@@ -178,11 +178,17 @@ ui::Level Main::Init() {
     if (window().title() != title) window().setTitle(title);
   };
   tf.setStatus = [this](int zone, std::string_view text) {
-    if (zone >= 2 && zone <= 4) window().setStatusText(zone, text);
+    if (zone >= 1 && zone <= 4) window().setStatusText(zone, text);
   };
   tf.isHidden = [this] { return isHidden(); };
   tf.setTrayIcon = [this](std::string_view icon) {
     if (m->trayOpen) (void)m->tray.ChangeIcon(icon);
+  };
+  tf.allowMinimize = [this] {
+    if (m->trayOpen) m->tray.AllowMinimize();
+  };
+  tf.disallowMinimize = [this] {
+    if (m->trayOpen) m->tray.DisallowMinimize();
   };
   tf.pollTriggers = [] {
     PollTriggers();

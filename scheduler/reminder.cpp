@@ -30,13 +30,22 @@ constexpr int kSnoozeButton = 3, kToDoButton = 4, kEmailButton = 5, kCloseButton
 
 class ReminderWindow : public ui::WindowManager {
  public:
-  explicit ReminderWindow(ReminderText reminder)
-      : WindowManager(reminder.modal ? "ShowModalMessage" : "ShowMessageNormal"), m_reminder(std::move(reminder)) {}
+  explicit ReminderWindow(ReminderText reminder, bool plain = false)
+      : WindowManager(reminder.modal ? "ShowModalMessage" : "ShowMessageNormal"),
+        m_reminder(std::move(reminder)),
+        m_plain(plain) {}
 
   ui::Level Init() override {
+    WriteLog(m_reminder.title + " " + m_reminder.sound, "Message");
+    if (m_plain) {
+      // The plain message box on this thread instead of the window; the thread ends with it.
+      ++g_threadCount;
+      (void)ui::MESSAGE(m_reminder.message, m_reminder.title);
+      --g_threadCount;
+      return ui::Level::Fatal;
+    }
     ++g_threadCount;
     m_counted = true;
-    WriteLog(m_reminder.title + " " + m_reminder.sound, "Message");
     m_alarm.start(rt::TODAY(), rt::CLOCK(), files::MSG.REPEATALARMINTERVAL, files::MSG.MAXALARMTIME);
     ui::Window& w = window();
     w.setTitle(m_reminder.title);
@@ -53,7 +62,9 @@ class ReminderWindow : public ui::WindowManager {
     Open();
     m_position.Init(*this, files::globalIni());
     if (m_reminder.modal && w.view()) {
+      // Modal for the whole program and above other windows.
       w.view()->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+      w.view()->setWindowModality(Qt::ApplicationModal);
       w.view()->show();
     }
     return ui::Level::Benign;
@@ -106,6 +117,7 @@ class ReminderWindow : public ui::WindowManager {
   ui::WindowPositionKeeper m_position;
   std::string m_text;
   AlarmRepeat m_alarm;
+  bool m_plain = false;
   bool m_counted = false;
 };
 
@@ -116,7 +128,8 @@ int THREADCOUNT() { return g_threadCount; }
 void ShowMessageThread(const ReminderText& reminder) {
   ReminderText copy = reminder;
   if (copy.message.size() > 1024) copy.message.resize(1024);
-  if (ui::START([copy] { return std::make_unique<ReminderWindow>(copy); }, 25000) == 0)
+  const bool plain = files::MSG.USEWIN != 0;
+  if (ui::START([copy, plain] { return std::make_unique<ReminderWindow>(copy, plain); }, 25000) == 0)
     (void)ui::MESSAGE(copy.message, copy.title);
 }
 

@@ -48,13 +48,16 @@ void UpdateTitle(std::string title) {
   call(tickFrame().setTitle, title);
 }
 
+// The status bar's first zone marks a running script.
+constexpr int kScriptMarkerZone = 1;
+
 int queuedScripts() { return tickFrame().queuedScripts ? tickFrame().queuedScripts() : 0; }
 
 void UpdateScriptState() {
   TickState& t = tickState();
   // A task run by hand from a list runs its script even while the scheduler is inactive.
   t.ScriptRunning = queuedScripts() > 0 && (SchedulerActive || TempScriptExecution() != 0);
-  if (t.ScriptRunning != t.previousScriptRunning) call(tickFrame().setStatus, 5, t.ScriptRunning ? "*" : "");
+  if (t.ScriptRunning != t.previousScriptRunning) call(tickFrame().setStatus, kScriptMarkerZone, t.ScriptRunning ? "*" : "");
   if (!t.ScriptRunning) TempScriptExecution() = 0;
 }
 
@@ -180,6 +183,11 @@ void MainTimerTick() {
 
   if (++t.TickCounter > 60) {
     t.TickCounter = 1;
+    // The tray setting may have changed since the frame opened: minimising follows it.
+    if (files::GLO.NOTRAY == 0)
+      call(tickFrame().disallowMinimize);
+    else if (files::GLO.NOTRAY == 1)
+      call(tickFrame().allowMinimize);
     // One day-change broadcast per change of date.
     if (rt::TODAY() != t.startupDay) {
       t.startupDay = rt::TODAY();

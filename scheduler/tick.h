@@ -18,6 +18,8 @@ struct TickFrame {
   std::function<void(int zone, std::string_view)> setStatus;
   std::function<bool()> isHidden;                      // hidden or iconised
   std::function<void(std::string_view icon)> setTrayIcon;
+  std::function<void()> allowMinimize;                 // minimising goes to the task bar
+  std::function<void()> disallowMinimize;              // minimising hides the frame into the tray
   std::function<bool()> dataFolderChanged;             // polls the change notification
   std::function<void()> closeChangeNotification;
   std::function<bool()> hasChangeNotification;

@@ -4,10 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QWidget>
+
 #include <string>
 #include <vector>
 
+#include "datalib/globals.h"
 #include "platform/ui/runtime.h"
+#include "platform/ui/window.h"
 #include "platform/ui/testing/driver.h"
 #include "platform/ui/testing/scripted_host.h"
 #include "scheduler/tests/data_fixture.h"
@@ -139,4 +143,37 @@ TEST(AlarmRepeat, WithoutAnIntervalNeverSoundsAndCrossesMidnight) {
   EXPECT_TRUE(late.due(101, 2001 + 100));
   EXPECT_FALSE(late.due(101, 2001 + 200)) << "the next one is 30 seconds on";
   EXPECT_TRUE(late.due(101, 2001 + 3100));
+}
+
+// The plain-box setting shows the reminder as a message box on its own thread, with no reminder
+// window; a modal reminder holds the whole program and stays above other windows.
+TEST_F(Reminders, PlainBoxSettingAndModalReminder) {
+  ScriptedHost scripted;
+  scripted.expectMessage("Ask about the brakes", ui::BUTTON::Ok);
+  files::MSG.USEWIN = 1;
+  ui::test::runScript([&](Driver& d) {
+    d.gui([] { ShowMessageThread({"Call the garage", "Ask about the brakes", "", true}); });
+    EXPECT_TRUE(d.waitUntil([&] { return !scripted.pending(); }));
+    d.settle();
+    d.gui([&] {
+      EXPECT_EQ(THREADCOUNT(), 0);
+      for (ui::Window* w : ui::openWindows())
+        EXPECT_FALSE(w->manager() && w->manager()->procedureName().starts_with("ShowM")) << "no reminder window";
+    });
+  });
+  files::MSG.USEWIN = 0;
+  ASSERT_EQ(scripted.messages().size(), 1u);
+  EXPECT_EQ(scripted.messages()[0].title, "Call the garage");
+
+  ui::test::runScript([&](Driver& d) {
+    d.gui([] { ShowMessageThread({"Call the garage", "Ask about the brakes", "", true}); });
+    WindowDriver modal = d.waitWindow("ShowModalMessage");
+    modal.with([](ui::Window& w) {
+      ASSERT_NE(w.view(), nullptr);
+      EXPECT_EQ(w.view()->windowModality(), Qt::ApplicationModal);
+      EXPECT_TRUE(w.view()->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    });
+    modal.press("?Close");
+    d.waitClosed(modal);
+  });
 }

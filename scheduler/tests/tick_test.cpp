@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "datalib/globals.h"
 #include "scheduler/globals.h"
 #include "scheduler/runner.h"
 #include "scheduler/temp_script_execution.h"
@@ -130,6 +131,26 @@ TEST_F(Tick, RefreshIsBroadcastOnEvenTicksWhenPending) {
   EXPECT_EQ(runnerState().RefreshPending, 0);
 }
 
+TEST_F(Tick, MinimisingFollowsTheTraySettingOnceEverySixtyTicks) {
+  rt::setTestClock(ymd(2024, 3, 10), at(10, 0));
+  tickState().LastSeenDate = rt::TODAY();
+  std::vector<std::string> calls;
+  tickFrame().allowMinimize = [&] { calls.emplace_back("allow"); };
+  tickFrame().disallowMinimize = [&] { calls.emplace_back("disallow"); };
+  files::GLO.NOTRAY = 1;
+  for (int i = 0; i < 60; ++i) MainTimerTick();
+  EXPECT_TRUE(calls.empty()) << "set-up applied the setting already";
+  MainTimerTick();
+  EXPECT_EQ(calls, (std::vector<std::string>{"allow"}));
+  files::GLO.NOTRAY = 0;  // changed in Options: no restart needed
+  for (int i = 0; i < 60; ++i) MainTimerTick();
+  EXPECT_EQ(calls, (std::vector<std::string>{"allow", "disallow"}));
+  files::GLO.NOTRAY = 2;  // neither: nothing changes
+  for (int i = 0; i < 60; ++i) MainTimerTick();
+  EXPECT_EQ(calls.size(), 2u);
+  files::GLO.NOTRAY = 0;
+}
+
 TEST_F(Tick, AStatusBarNoteShowsForOneTickEvenWhileAScriptRuns) {
   rt::setTestClock(ymd(2024, 3, 10), at(10, 0));
   tickState().LastSeenDate = rt::TODAY();
@@ -155,6 +176,10 @@ TEST_F(Tick, WhileInactiveOnlyAScriptRunByHandTakesItsSteps) {
   tickState().LastSeenDate = rt::TODAY();
   SchedulerActive = 0;
   int queued = 2, steps = 0;
+  std::string marker = "?";
+  tickFrame().setStatus = [&](int zone, std::string_view text) {
+    if (zone == 1) marker = text;
+  };
   tickFrame().queuedScripts = [&] { return queued; };
   tickFrame().scriptStep = [&] { ++steps, --queued; };
 
@@ -164,10 +189,12 @@ TEST_F(Tick, WhileInactiveOnlyAScriptRunByHandTakesItsSteps) {
 
   TempScriptExecution() = 1;  // the task lists' Execute
   MainTimerTick();
+  EXPECT_EQ(marker, "*") << "the status bar marks the running script";
   MainTimerTick();
   EXPECT_EQ(steps, 2);
   MainTimerTick();
   EXPECT_EQ(TempScriptExecution(), 0) << "cleared once the queue is empty";
+  EXPECT_EQ(marker, "");
   queued = 1;
   MainTimerTick();
   EXPECT_EQ(steps, 2) << "the next script waits again";

@@ -34,6 +34,7 @@
 #include "scheduler/program_windows.h"
 #include "scheduler/services.h"
 #include "scheduler/tests/frame_fixture.h"
+#include "winclasses/qv_mouse_wheel_class.h"
 
 namespace ov::scheduler {
 namespace {
@@ -136,6 +137,17 @@ constexpr ListForm kListForms[] = {
 
 constexpr uint32_t kTrayCallback = 1088;
 constexpr ui::LPARAM kRightButtonUp = 517;
+
+// The forms whose lists, combos and text boxes move with the mouse wheel.
+const std::set<std::string> kWheelForms = {"UpdateContacts", "UpdateHotKeys", "UpdateTriggers", "Setup", "UpdateMessages"};
+
+bool wheelHooked(WindowDriver& w) {
+  bool hooked = false;
+  w.with([&](ui::Window& win) {
+    hooked = win.propInt(0, ui::Prop::WndProc) == ui::windowProcNumber(&winclasses::QVMouseWheelClass::WheelWindowProc);
+  });
+  return hooked;
+}
 
 std::string describe(const Command& c) {
   const char* via = c.via == Via::Menu ? "menu " : c.via == Via::Toolbar ? "toolbar " : "tray ";
@@ -467,6 +479,9 @@ TEST_F(ProgramWindows, EveryCommandOpensItsWindowWhichClosesWithoutLeavingAnythi
       if (!w.valid()) continue;
       d.settle();
       EXPECT_EQ(w.title(), c.title);
+      if (kWheelForms.contains(c.procedure)) {
+        EXPECT_TRUE(wheelHooked(w)) << "mouse wheel";
+      }
       dismiss(d, w);
       d.settle();
       EXPECT_EQ(openProcedures(d), atStart) << "left behind";
@@ -504,6 +519,9 @@ TEST_F(ProgramWindows, EachListsNewButtonOpensItsFormWhichCancelsBackToTheList) 
       if (form.valid()) {
         d.settle();
         EXPECT_EQ(form.title(), c.title);
+        if (kWheelForms.contains(c.form)) {
+          EXPECT_TRUE(wheelHooked(form)) << "mouse wheel";
+        }
         dismiss(d, form);
         d.settle();
       }
