@@ -5,6 +5,7 @@
 #include "datalib/config.h"
 #include "datalib/files.h"
 #include "datalib/globals.h"
+#include "datalib/help.h"
 #include "datalib/requests.h"
 #include "datalib/startup.h"
 #include "datalib/sys_shutdown_class.h"
@@ -121,8 +122,14 @@ class MainFrame : public ui::WindowManager {
     w.item("?Tile", "T&ile", windowMenu).tip("Make all open windows visible").disabled();
     w.item("?Cascade", "&Cascade", windowMenu).tip("Stack all open windows").disabled();
     const int help = w.menu("?HelpMenu", "&Help").tip("Windows Help").feq();
-    m_webSite = w.item("?WebSite", "&Web Site", help).feq();
-    m_support = w.item("?Support", "&E-mail for Support", help).feq();
+    m_contents = w.item("?HelpContents", "&Contents", help).tip("View the contents of the help file").feq();
+    // A link whose address is not set is not offered.
+    ui::MenuControl& web = w.item("?WebSite", "&Web Site", help);
+    if (files::WebSiteAddress().empty()) web.disabled();
+    m_webSite = web.feq();
+    ui::MenuControl& support = w.item("?Support", "&E-mail for Support", help);
+    if (files::SupportAddress().empty()) support.disabled();
+    m_support = support.feq();
     m_about = w.item("?About", "&About", help).tip("About this program").feq();
     Open();
     m_shutdown.Init(1, 1, m_watchSession);  // yes to both questions of the session's end
@@ -158,14 +165,16 @@ class MainFrame : public ui::WindowManager {
       printSetup();
       return ui::Level::Notify;
     }
-    if (f == m_webSite || f == m_support) {
-      const bool web = f == m_webSite;
-      const std::string address = rt::GETINI("Custom", web ? "WebSite" : "SupportAddress", "", "OV98.INI");
-      if (address.empty())
-        ui::MESSAGE(web ? "No web site address is set." : "No support address is set.", "Help",
-                    ui::Icon::Information);
-      else
-        (void)rt::shellOpen(web ? address : "mailto:" + address);
+    if (f == m_contents) {
+      (void)files::ShowHelp();
+      return ui::Level::Notify;
+    }
+    if (f == m_webSite) {
+      (void)files::OpenWebSite();
+      return ui::Level::Notify;
+    }
+    if (f == m_support) {
+      (void)files::OpenSupportMail();
       return ui::Level::Notify;
     }
     return WindowManager::TakeAccepted();
@@ -202,7 +211,7 @@ class MainFrame : public ui::WindowManager {
 
   std::vector<std::pair<int, const ReportMenuItem*>> m_items;
   ui::WindowPositionKeeper m_position;
-  int m_printSetup = 0, m_exit = 0, m_webSite = 0, m_support = 0, m_about = 0;
+  int m_printSetup = 0, m_exit = 0, m_contents = 0, m_webSite = 0, m_support = 0, m_about = 0;
   bool m_filesOpened = false;
   bool m_watchSession;
   files::SysShutdownClass m_shutdown;
