@@ -1,5 +1,9 @@
 #include "backup/backup_runner.h"
 
+#include <algorithm>
+#include <filesystem>
+
+#include "backup/restore_swap.h"
 #include "backup/zip_error_text.h"
 #include "platform/rt/command_line.h"
 #include "platform/rt/date_time.h"
@@ -110,7 +114,7 @@ BackupJob BackupSetup(const RunnerCommand& cmd, const std::string& archive, cons
                       const std::string& exclusion, const std::string& folder) {
   BackupJob job;
   job.archive = archive;
-  job.fileSpec = isBlank(fileSpec) ? "*.TPS" : fileSpec;
+  job.fileSpec = isBlank(fileSpec) ? kBackupDefaultFiles : fileSpec;
   job.exclusion = exclusion;
   job.folder = folder;
   job.subfolders = cmd.S;
@@ -294,9 +298,58 @@ void RestoreOperation::Prepare(ui::Window* window, int progress1, int list, int 
   if (!m_job.subfolders) m_unzip.SetOption(zip::unzipopt::NoPaths);
 }
 
-long RestoreOperation::Run() { return m_unzip.Run(zip::unzipaction::Extract); }
+// Nothing is replaced while a program has the data open (its next writes would go to a file that
+// is no longer there), and nothing is replaced until every member came out whole: the archive is
+// extracted into a staging folder beside the data, then the files are moved into place as a whole.
+long RestoreOperation::Run() {
+  m_refusal.clear();
+  m_refused = false;
+  std::string folder =
+      std::filesystem::absolute(rt::resolvePath(m_folder.empty() ? std::string(".") : clip(m_folder)))
+          .lexically_normal()
+          .string();
+  if (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  if (mainProgramRunsOn(folder)) {
+    m_refusal = "ov98 is running on the data folder " + folder +
+                ".|Close ov98 and run the restore again. Nothing was restored.";
+    m_refused = true;
+    return kRestoreRefused;
+  }
+  RestoreSwap swap(folder);
+  if (!swap.stage()) return zip::code::CreateDirectory;
+  m_unzip.ExtractTo(swap.staging());
+  const long r = m_unzip.Run(zip::unzipaction::Extract);
+  if (r < 0) return r;  // the staging folder goes; the data stays as it was
+  if (std::vector<std::string> held = swap.holders(); !held.empty()) {
+    std::string names;
+    for (const std::string& h : held) names += (names.empty() ? "" : ", ") + h;
+    m_refusal = "The files to be restored in " + folder + " are in use by " + names + ".|Close " +
+                (held.size() == 1 ? "that program" : "those programs") +
+                " and run the restore again. Nothing was restored.";
+    m_refused = true;
+    return kRestoreRefused;
+  }
+  std::string failed;
+  if (!swap.commit(failed)) {
+    m_refusal = "The restored files could not be put in place (" + failed + ")." +
+                (swap.putBack() ? "|Every data file was left as it was." : "");
+    return zip::code::CreateOutput;
+  }
+  return r;
+}
 
 int RestoreOperation::Finish(long result) {
+  if (!m_refusal.empty()) {
+    m_unzip.Finish(0);  // releases the progress binding; the reason is told below
+    if (m_job.quiet) {
+      std::string line = "Restore (Unzip) Error: " + m_refusal;
+      std::replace(line.begin(), line.end(), '|', ' ');
+      quietLog(line);
+    } else {
+      ui::MESSAGE(m_refusal, "Restore (Unzip) Error", ui::Icon::Exclamation);
+    }
+    return kExitFailed;
+  }
   m_unzip.Finish(result);
   const long code = m_unzip.LLASTERROR;
   if (!m_job.quiet) {

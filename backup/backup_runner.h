@@ -21,6 +21,13 @@ constexpr int kExitSucceeded = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitCancelled = 2;
 
+// Run's result when a restore was refused or could not put its files in place; Finish tells why.
+constexpr long kRestoreRefused = -1000;
+
+// A backup without FILES takes every file of the folder, whatever its name ("*.*" finds names
+// without a dot too): the data files are not all "*.TPS" (RO97.ZEZ, OVTpl, MSGLINK, OVACTN, ...).
+constexpr const char* kBackupDefaultFiles = "*.*";
+
 constexpr const char* kBackupOperation = "Backup to an archive";
 constexpr const char* kRestoreOperation = "Restore from an archive";
 
@@ -110,20 +117,26 @@ class RestoreOperation {
   ~RestoreOperation() { Close(); }
   void Prepare(ui::Window* window = nullptr, int progress1 = 0, int list = 0, int fileText = 0,
                int progress2 = 0, std::vector<std::string>* fileQueue = nullptr);
+  // Extracts into a staging folder and replaces the files only when every member is whole and no
+  // program has the data open (the main program on the folder, or any program with one of the
+  // files to be replaced open); kRestoreRefused when it refused.
   long Run();
   int Finish(long result);
   void Close();
   int RunNow();
 
   const std::string& folder() const { return m_folder; }
+  // True when the last run refused because a program has the data open: nothing was replaced, and
+  // the same restore may work once that program is closed.
+  bool refused() const { return m_refused; }
   const RestoreJob& job() const { return m_job; }
   BackupUnzipClass& unzip() { return m_unzip; }
 
  private:
   RestoreJob m_job;
   BackupUnzipClass m_unzip;
-  std::string m_folder;
-  bool m_prepared = false;
+  std::string m_folder, m_refusal;  // m_refusal: why nothing was replaced, told by Finish
+  bool m_prepared = false, m_refused = false;
 };
 
 // The result texts.

@@ -215,6 +215,9 @@ Level BackupMainWindow::TakeAccepted() {
       RestoreWindow progress(RestoreSetup(m_cmd, GLO.ArchiveName, "", m_folder));
       progress.Run();
       m_exit = progress.exitCode();
+      // Refused while a program has the data open: the window stays, so that the user can close
+      // that program and press OK again.
+      if (progress.refused()) return Level::Notify;
     } else {
       ui::SELECT(m_operation);
       return Level::Notify;

@@ -52,6 +52,8 @@ class BackupWindow : public ui::WindowManager {
 class RestoreWindow : public ui::WindowManager {
  public:
   explicit RestoreWindow(RestoreJob job) : WindowManager("Restore"), m_op(std::move(job)) {}
+  // True when the restore was refused because a program has the data open.
+  bool refused() const { return m_op.refused(); }
   ui::Level Init() override;
   ui::Level TakeAccepted() override;
   ui::Level TakeWindowEvent() override;

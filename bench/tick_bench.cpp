@@ -1,6 +1,6 @@
 // The main program over a SCHEDULE file of 100,000 tasks none of which is due: one timer tick
-// (with and without the runner looking at the schedule), and the start-up up to the frame
-// shown (and up to the end of its first tick).
+// (with and without the runner looking at the schedule, and with ten windows of other logical
+// threads open), and the start-up up to the frame shown (and up to the end of its first tick).
 #include <benchmark/benchmark.h>
 #include <signal.h>
 #include <spawn.h>
@@ -25,7 +25,10 @@
 #include "datalib/startup.h"
 #include "platform/rt/date_time.h"
 #include "platform/rt/ini.h"
+#include "platform/rt/thread_data.h"
+#include "platform/ui/event.h"
 #include "platform/ui/runtime.h"
+#include "platform/ui/window_manager.h"
 #include "scheduler/globals.h"
 #include "scheduler/main_frame.h"
 #include "scheduler/runner.h"
@@ -142,6 +145,67 @@ void BM_TickNothingToLookAt(benchmark::State& state) {
 }
 BENCHMARK(BM_TickNothingToLookAt)->Arg(100000)->Unit(benchmark::kMicrosecond);
 
+QApplication& application();
+
+// A window of its own logical thread that only waits for input, as an open list or form does.
+class IdleWindow : public ui::WindowManager {
+ public:
+  IdleWindow() : ui::WindowManager("IdleWindow") {}
+  ui::Level Init() override {
+    window().setTitle("Idle");
+    window().button("?OK", "OK").at(4, 4, 40, 14);
+    Open();
+    return ui::Level::Benign;
+  }
+};
+
+// The frame's window on thread 1: each of its timer events runs the tick.
+class TickingFrame : public ui::WindowManager {
+ public:
+  TickingFrame() : ui::WindowManager("TickingFrame") {}
+  ui::Level Init() override {
+    window().setTitle("Frame");
+    window().button("?OK", "OK").at(4, 4, 40, 14);
+    Open();
+    return ui::Level::Benign;
+  }
+  ui::Level TakeWindowEvent() override {
+    if (ui::EVENT() == ui::EVENT::Timer) MainTimerTick();
+    return ui::Level::Benign;
+  }
+};
+
+// An ordinary tick with ten windows open on threads of their own, each of which gets a timer
+// event of its own between two ticks: the tick and the ten events are delivered through the
+// runtime, so every one of them changes the resident logical thread (its record buffers and
+// file positions) and back.
+void BM_TickWithTenWindows(benchmark::State& state) {
+  TaskFolder folder(int(state.range(0)));
+  (void)application();
+  startTicking();
+  MainTimerTick();
+  TickingFrame frame;
+  (void)frame.Init();
+  std::vector<int> threads;
+  for (int i = 0; i < 10; ++i) threads.push_back(ui::START([] { return std::make_unique<IdleWindow>(); }));
+  ui::processEvents();
+  if (ui::openWindows().size() != 11) state.SkipWithError("the windows did not open");
+  const unsigned long switchesBefore = rt::residentSwitches();
+  for (auto _ : state) {
+    if (tickState().TickCounter >= 59) tickState().TickCounter = 1;
+    ui::POST(ui::EVENT::Timer, 0, ui::kFrameThread);
+    for (int t : threads) ui::POST(ui::EVENT::Timer, 0, t);
+    ui::processEvents();
+  }
+  state.counters["switches/tick"] =
+      benchmark::Counter(double(rt::residentSwitches() - switchesBefore), benchmark::Counter::kAvgIterations);
+  ui::closeAllWindows();
+  (void)frame.Kill();
+  ui::processEvents();
+  stopTicking();
+}
+BENCHMARK(BM_TickWithTenWindows)->Arg(100000)->Unit(benchmark::kMicrosecond);
+
 // The frame, timed from the program's start-up steps (data folder, managers) until its window
 // is shown; with `firstTick`, until its first tick has run as well.
 class TimedMain : public Main {
@@ -160,14 +224,19 @@ class TimedMain : public Main {
   bool m_firstTick;
 };
 
+QApplication& application() {
+  static int argc = 1;
+  static char name[] = "ov98";
+  static char* argv[] = {name, nullptr};
+  static QApplication* app = new QApplication(argc, argv);  // one per process, kept to its end
+  app->setQuitOnLastWindowClosed(false);
+  return *app;
+}
+
 void startUp(benchmark::State& state, bool firstTick) {
   TaskFolder folder(int(state.range(0)));
   rt::setTestClock(kToday, at(10, 0));
-  int argc = 1;
-  char name[] = "ov98";
-  char* argv[] = {name, nullptr};
-  static QApplication* app = new QApplication(argc, argv);  // one per process, kept to its end
-  app->setQuitOnLastWindowClosed(false);
+  (void)application();
   for (auto _ : state) {
     const auto start = std::chrono::steady_clock::now();
     files::OV_FILES_LOAD();

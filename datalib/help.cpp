@@ -42,9 +42,11 @@ bool open(const std::string& target, std::string_view what) {
 }  // namespace
 
 std::string HelpFolder() {
+  // Installed, the programs lie in the prefix's lib/orvane (or a deeper library folder).
   const fs::path programs = rt::programFolder();
-  for (const fs::path& folder : {programs / "help", programs.parent_path() / "share/doc/orvane/help"})
-    if (hasContents(folder)) return folder.lexically_normal().string();
+  if (hasContents(programs / "help")) return (programs / "help").string();
+  for (fs::path up = programs.parent_path(); !up.empty() && up != up.root_path(); up = up.parent_path())
+    if (hasContents(up / "share/doc/orvane/help")) return (up / "share/doc/orvane/help").string();
   return {};
 }
 

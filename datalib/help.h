@@ -2,7 +2,7 @@
 //
 // The manual is a folder of HTML pages, one per help id (a window's procedure name, or the id a
 // window sets) and "index.html", the contents. It lies in "help" beside the programs in the build
-// and in share/doc/orvane/help under the installation prefix (the programs in its bin folder).
+// and in share/doc/orvane/help under the installation prefix (the programs in its lib/orvane).
 //
 // The web-site and support addresses are the settings "WebSite" and "SupportAddress" of section
 // [Custom] in OV98.INI; both are empty until the user sets them, and a link whose address is

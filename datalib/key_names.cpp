@@ -73,23 +73,23 @@ void appendKeyBlock(KeyTranslations& trn, std::string_view block) {
   }
 }
 
-int32_t translateKeyName(const KeyTranslations& trn, std::string_view text) {
+int32_t translateKeyName(const KeyTranslations& trn, std::string_view text, const ModifierBits& bits) {
   std::string s = rt::UPPER(rt::clipView(text));
   int32_t mods = 0;
   // Modifier signs and words, left to right; "-" separates.
   for (;;) {
     if (s.empty()) return mods;
     char c = s[0];
-    if (c == '+') { mods |= kKeyShift; s.erase(0, 1); continue; }
-    if (c == '^') { mods |= kKeyCtrl; s.erase(0, 1); continue; }
-    if (c == '%') { mods |= kKeyAlt; s.erase(0, 1); continue; }
-    if (c == '*') { mods |= kKeyWin; s.erase(0, 1); continue; }
+    if (c == '+') { mods |= bits.shift; s.erase(0, 1); continue; }
+    if (c == '^') { mods |= bits.ctrl; s.erase(0, 1); continue; }
+    if (c == '%') { mods |= bits.alt; s.erase(0, 1); continue; }
+    if (c == '*') { mods |= bits.win; s.erase(0, 1); continue; }
     if (c == '-') { s.erase(0, 1); continue; }
     std::string_view head = std::string_view(s).substr(0, 3);
-    if (head == "SHI") { mods |= kKeyShift; s.erase(0, std::min<size_t>(5, s.size())); continue; }
-    if (head == "CTR") { mods |= kKeyCtrl; s.erase(0, std::min<size_t>(4, s.size())); continue; }
-    if (head == "ALT") { mods |= kKeyAlt; s.erase(0, 3); continue; }
-    if (head == "WIN") { mods |= kKeyWin; s.erase(0, 3); continue; }
+    if (head == "SHI") { mods |= bits.shift; s.erase(0, std::min<size_t>(5, s.size())); continue; }
+    if (head == "CTR") { mods |= bits.ctrl; s.erase(0, std::min<size_t>(4, s.size())); continue; }
+    if (head == "ALT") { mods |= bits.alt; s.erase(0, 3); continue; }
+    if (head == "WIN") { mods |= bits.win; s.erase(0, 3); continue; }
     break;
   }
   if (size_t k = s.find("KEY"); k != std::string::npos) s.erase(k, 3);
@@ -98,7 +98,7 @@ int32_t translateKeyName(const KeyTranslations& trn, std::string_view text) {
   return mods;
 }
 
-std::string translateVirtKey(const KeyTranslations& trn, uint32_t code) {
+std::string translateVirtKey(const KeyTranslations& trn, uint32_t code, const ModifierBits& bits) {
   std::string name;
   for (auto it = trn.rbegin(); it != trn.rend(); ++it) {
     if (it->ID == (code & 0xFF)) {
@@ -106,10 +106,10 @@ std::string translateVirtKey(const KeyTranslations& trn, uint32_t code) {
       break;
     }
   }
-  if (code & kKeyWin) name = "Win-" + name;
-  if (code & kKeyCtrl) name = "Ctrl-" + name;
-  if (code & kKeyAlt) name = "Alt-" + name;
-  if (code & kKeyShift) name = "Shift-" + name;
+  if (code & bits.win) name = "Win-" + name;
+  if (code & bits.ctrl) name = "Ctrl-" + name;
+  if (code & bits.alt) name = "Alt-" + name;
+  if (code & bits.shift) name = "Shift-" + name;
   return name.substr(0, 32);
 }
 

@@ -43,7 +43,7 @@ int32_t PressKeyClass::charCode(char32_t ch) {
   int code = os::vkKeyScan(ch);
   if (code < 0) return 0;
   // The layout's Shift bit (0x100) becomes the key code's Shift bit.
-  return (code & 0xFF) | ((code & 0x100) ? kKeyShift : 0);
+  return (code & 0xFF) | ((code & 0x100) ? kPressKeyBits.shift : 0);
 }
 
 void PressKeyClass::sendKey(int vk, bool down) { (void)os::keyEvent(vk, down); }
@@ -83,7 +83,7 @@ void PressKeyClass::SetMousePos(int32_t x, int32_t y) { (void)os::moveMouseTo(x,
 
 void PressKeyClass::QVPressKey(int32_t code) {
   struct Mod { int32_t bit; int vk; };
-  static const Mod kMods[] = {{kKeyShift, 16}, {kKeyCtrl, 17}, {kKeyAlt, 18}, {kKeyWin, 91}};
+  static const Mod kMods[] = {{kPressKeyBits.shift, 16}, {kPressKeyBits.ctrl, 17}, {kPressKeyBits.alt, 18}, {kPressKeyBits.win, 91}};
   for (const Mod& m : kMods)
     if (code & m.bit) sendKey(m.vk, true);
   int low = code & 0xFF;

@@ -2,8 +2,9 @@
 // with modifiers, expands key names written between delimiters ("Dear {Enter}"), plays back a
 // queue of keys, clicks and moves the mouse. Input goes to whichever window has the focus.
 //
-// Key codes use the hot-key class's modifier bits (key_names.h); a low byte of 1-3 is a click of
-// the left, right or middle button, 5-7 a double click. GUI thread.
+// Key codes use the class's own modifier bits, kPressKeyBits (key_names.h: 256 Shift, 512 Ctrl,
+// 1024 Alt, 2048 Win); a low byte of 1-3 is a click of the left, right or middle button, 5-7 a
+// double click. GUI thread.
 #pragma once
 
 #include <cstdint>
@@ -44,8 +45,8 @@ class PressKeyClass {
   void PressQ();
   void KeyToQ(std::string_view name);
   void StringToQ(std::string_view text);
-  int32_t TrnKeyName(std::string_view name) const { return translateKeyName(TRNQ, name); }
-  std::string TrnVirtKey(uint32_t code) const { return translateVirtKey(TRNQ, code); }
+  int32_t TrnKeyName(std::string_view name) const { return translateKeyName(TRNQ, name, kPressKeyBits); }
+  std::string TrnVirtKey(uint32_t code) const { return translateVirtKey(TRNQ, code, kPressKeyBits); }
   void AddTrn(std::string_view keyBlock) { appendKeyBlock(TRNQ, keyBlock); }
 
   // The code of a typed character: its key and Shift as the layout has them, 0 when it has none.

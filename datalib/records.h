@@ -1,4 +1,4 @@
-// The record layouts of the data files and their process-wide record buffers.
+// The record layouts of the data files and their record buffers.
 //
 // One struct per layout; files that share a layout share the struct (SCHEDULE, SYNCSCHEDULE and
 // SCHEDULEWORKFILE use ScheduleRec). Members keep the declared widths and order; the structs are
@@ -6,9 +6,10 @@
 // group follow one another and the group tables below name their span. Memo and BLOB fields are
 // held beside the layout as std::string members (type Memo/Blob in the descriptor).
 //
-// Every file has one record buffer, a global named by its prefix (SCH, SCR, C_, ...), shared by
-// all threads of the process, and one descriptor table (Desc_SCHEDULE, ...) that binds its fields
-// by name ("SCH:Date").
+// Every file has one record buffer, a global named by its prefix (SCH, SCR, C_, ...), and one
+// descriptor table (Desc_SCHEDULE, ...) that binds its fields by name ("SCH:Date"). The global
+// holds the record of the logical thread that runs; each logical thread has a record of its own
+// (doc/logical_threads.md).
 #pragma once
 
 #include <cstdint>

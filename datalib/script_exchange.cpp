@@ -105,7 +105,9 @@ const std::vector<ActionColumns>& columnTables() {
       {{a::kEndIf, a::kExitScript, a::kEndLoop, a::kExitLoop}, {}},
       {{a::kFileActions}, {kDDEType, kCommand, kPath, kAppName, kTopic}},
       {{a::kGetEmail}, {kCommand, kPath, kDDECommand, kAppName, kTopic, kTitle, kEmailID}},
-      {{a::kSendEmail, a::kSendEMail}, {kEmailID}},
+      // The message's "subject - recipient" title after its id, so files written with the id
+      // alone still read.
+      {{a::kSendEmail, a::kSendEMail}, {kEmailID, kTitle}},
       {{a::kSetValue}, {kPath, kCommand, kDDEType, kAppName, kTopic}},
       {{a::kIfValue}, {kCommand, kTitle, kWaitFor}},
       {{a::kIfFileExists}, {kCommand, kExistance}},

@@ -49,6 +49,13 @@ void OV_FILES_UNLOAD();
 std::string findDataFolder();
 
 
+// Checks RO97.ZEZ of the data folder before the program reads anything from it (a missing one
+// is no fault: the program creates it). When it cannot be opened (a wrong owner password, a file
+// that is no data file, an empty, damaged or read-only one) one message names the file and the
+// cause; a damaged file is offered the repair, which keeps the original beside it. Nothing is
+// written to the file unless the repair is chosen. False when the program must end.
+bool CheckDataFile();
+
 // GLO:DATAPATH and GLO:LOGFILENAME for a data folder: the folder with one "/" after it, and
 // OV_EVENT.LOG in it.
 void setDataPathGlobals(std::string_view folder);

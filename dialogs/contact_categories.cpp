@@ -409,6 +409,10 @@ std::unique_ptr<ui::WindowManager> makeBrowseContactCategories2Pane() {
   return std::make_unique<BrowseContactCategories2PaneWindow>();
 }
 
+std::unique_ptr<ui::WindowManager> makeSelectContactCategories() {
+  return std::make_unique<SelectContactCategoriesWindow>();
+}
+
 int SelectContactCategories() {
   SelectContactCategoriesWindow picker;
   return picker.Run();

@@ -21,6 +21,7 @@
 namespace ov::dialogs {
 
 std::unique_ptr<ui::WindowManager> makeBrowseContactCategories2Pane();
+std::unique_ptr<ui::WindowManager> makeSelectContactCategories();
 // Each runs modally on the current thread (request in GLOBALREQUEST); its response.
 int SelectContactCategories();
 int UpdateContactCategories();

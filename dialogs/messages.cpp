@@ -714,6 +714,8 @@ class BrowseMessagesWindow : public ui::WindowManager {
 
 std::unique_ptr<ui::WindowManager> makeBrowseMessages() { return std::make_unique<BrowseMessagesWindow>(); }
 
+std::unique_ptr<ui::WindowManager> makeUpdateMessages() { return std::make_unique<UpdateMessagesForm>(0); }
+
 int BrowseMessages() {
   BrowseMessagesWindow list;
   return list.Run();

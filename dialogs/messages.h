@@ -26,6 +26,8 @@
 namespace ov::dialogs {
 
 std::unique_ptr<ui::WindowManager> makeBrowseMessages();
+// The message form called by name (the script item forms): no contact to write to.
+std::unique_ptr<ui::WindowManager> makeUpdateMessages();
 // Each runs modally on the current thread (request in GLOBALREQUEST); its response.
 int BrowseMessages();
 int UpdateMessages(int32_t contactId);

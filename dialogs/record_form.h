@@ -23,6 +23,12 @@ class RelationUpdateFile : public ui::UpdateFile {
   rt::Err Change() override { return m_relation.Update(); }
   rt::Err Delete() override { return m_relation.Delete(); }
   void CancelAutoInc() override { (void)m_relation.Me.CancelAutoInc(); }  // best effort, as on Cancel
+  void Watch(bool on) override {
+    if (on)
+      (void)m_relation.Me.file().watch();
+    else
+      m_relation.Me.file().unwatch();
+  }
 
  private:
   db::RelationManager& m_relation;

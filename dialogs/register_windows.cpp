@@ -29,6 +29,8 @@ void registerWindows() {
   scheduler::registerProgramWindow("BrowseContacts", makeBrowseContacts);
   scheduler::registerProgramWindow("UpdateContacts", makeUpdateContacts);
   scheduler::registerProgramWindow("BrowseMessages", makeBrowseMessages);
+  scheduler::registerProgramWindow("UpdateMessages", makeUpdateMessages);
+  scheduler::registerProgramWindow("SelectContactCategories", makeSelectContactCategories);
   scheduler::registerProgramWindow("BrowseContactCategories2Pane", makeBrowseContactCategories2Pane);
   scheduler::registerProgramWindow("Setup", makeSetup);
   scheduler::registerProgramWindow("BrowseUsers", makeBrowseUsers);

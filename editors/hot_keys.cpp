@@ -121,7 +121,7 @@ class UpdateHotKeysForm : public ui::WindowManager {
     m_taskTab = w.tab("?Tab:Task", "Task", m_sheet).feq();
     w.prompt("?SCH:Description:Prompt", "Task:").at(10, 22, 40, 10).on(m_taskTab);
     w.sstring("?SCH:Description", "@s40").at(56, 22, 200, 10).use(SCH.Description).on(m_taskTab);
-    m_script = w.button("?Script", "Script &Items...").at(56, 36, 70, 14).on(m_taskTab).feq();
+    w.string("?TaskCalling", "Calling Script Wizard...").at(56, 36, 200, 10).on(m_taskTab);
 
     m_back = w.button("?Back", "&Back").at(150, 140, 45, 14).feq();
     m_next = w.button("?Next", "&Next").at(198, 140, 45, 14).feq();
@@ -136,9 +136,6 @@ class UpdateHotKeysForm : public ui::WindowManager {
     m_place.Init(*this, files::globalIni(), true);
     m_tabs.Init(kSelectedTabColour, -1, 0, -1, -1, 0, 0);
     m_tabs.ColourTabs();
-    // The task's script items are edited in the script list once that window is part of the
-    // program.
-    w.setProp(m_script, ui::Prop::Disable, !scheduler::programWindowRegistered("BrowseScripting"));
     if (m_deleting) FirstField = CancelControl;
     return ui::Level::Benign;
   }
@@ -167,20 +164,20 @@ class UpdateHotKeysForm : public ui::WindowManager {
       Update();
       m_wizard.TakeAccepted();
       showWizardPage();
-      if (isTask() && m_wizard.CURTABNUM == tabNumber(m_taskTab) && !taskStep()) {
-        m_wizard.TakeBack();
-        showWizardPage();
+      // On the task page the task is found or made, and its script items are edited.
+      if (isTask() && m_wizard.CURTABNUM == tabNumber(m_taskTab)) {
+        if (!taskStep()) {
+          m_wizard.TakeBack();
+          showWizardPage();
+        } else if (scheduler::programWindowRegistered("BrowseScripting")) {
+          runScriptList();
+        }
       }
       return ui::Level::Notify;
     }
     if (feq == m_back) {
       m_wizard.TakeAccepted();
       showWizardPage();
-      return ui::Level::Notify;
-    }
-    if (feq == m_script) {
-      Update();
-      if (taskStep()) runScriptList();
       return ui::Level::Notify;
     }
     if (feq == OkControl && !m_deleting && !m_viewOnly) {
@@ -363,7 +360,7 @@ class UpdateHotKeysForm : public ui::WindowManager {
   int32_t m_madeTask = 0;
   bool m_newTask = false, m_viewOnly = false, m_deleting = false, m_opened = false;
   int m_sheet = 0, m_textTab = 0, m_taskTab = 0, m_win = 0, m_ctrl = 0, m_alt = 0, m_shift = 0, m_key = 0;
-  int m_keyText = 0, m_description = 0, m_action = 0, m_script = 0, m_back = 0, m_next = 0;
+  int m_keyText = 0, m_description = 0, m_action = 0, m_back = 0, m_next = 0;
 };
 
 // ---- the list -----------------------------------------------------------------------------------

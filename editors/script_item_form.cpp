@@ -21,6 +21,7 @@
 #include "editors/style_window_controls.h"
 #include "platform/rt/date_time.h"
 #include "platform/rt/paths.h"
+#include "platform/rt/process.h"
 #include "platform/rt/text.h"
 #include "platform/ui/event.h"
 #include "platform/ui/host.h"
@@ -892,8 +893,8 @@ class UpdateScriptingForm : public ui::WindowManager {
     w.setProp(m_logonGroup, ui::Prop::Hide, logon ? 0 : 1);
     w.setProp(m_serviceGroup, ui::Prop::Hide, chosen.find("ervice") != std::string::npos ? 0 : 1);
     w.setProp(m_desktopGroup, ui::Prop::Hide, chosen == "Desktop" ? 0 : 1);
-    // Services are started and stopped only where the service program is installed.
-    const bool services = rt::EXISTS(scheduler::ProgramFolder() + "OVNT.EXE");
+    // The interpreter starts and stops services through systemctl: offered where it is installed.
+    const bool services = !rt::findProgram("systemctl").empty();
     for (const char* name : {"?Sys:Stop Service", "?Sys:Start Service"})
       w.setProp(w.feq(name), ui::Prop::Disable, services ? 0 : 1);
   }

@@ -383,8 +383,14 @@ void WriteStartOptions(const StartOptions& o, files::ScriptingRec& item) {
 Err DeleteScriptItems(int32_t task, bool currentTask) {
   if (currentTask) task = files::SCH.ID;
   const files::ScriptingRec saved = SCR;
-  const bool inTransaction = beginScripting();
-  Err err = endScripting(inTransaction, deleteItemsOf(task));
+  Err err = Err::None;
+  if (db::isLoggedOut()) {
+    err = deleteItemsOf(task);  // part of the caller's transaction
+  } else if ((err = db::LOGOUT(1, {&files::SCRIPTING})) == Err::None) {
+    err = endScripting(true, deleteItemsOf(task));
+  }
+  // A transaction that cannot begin (another program writing) deletes nothing: deleting record by
+  // record without one could leave half a script behind.
   SCR = saved;
   return err;
 }

@@ -66,6 +66,11 @@ std::string timePicture() {
   const std::string p = clipped(files::FORMAT.TIME.view());
   return p.empty() ? "@t7" : "@" + p;
 }
+// The picture with its blank-when-zero mark; the user's time picture may carry it already ("t7b").
+std::string blankWhenZero(std::string picture) {
+  if (picture.find_first_of("bB", 1) == std::string::npos) picture += 'b';
+  return picture;
+}
 
 std::string mainIni() { return clipped(files::INI.FILENAME.view()); }
 
@@ -120,6 +125,12 @@ class TaskFile : public ui::UpdateFile {
   Err Change() override;
   Err Delete() override;
   void CancelAutoInc() override;
+  void Watch(bool on) override {
+    if (on)
+      (void)files::SCHEDULE.watch();
+    else
+      files::SCHEDULE.unwatch();
+  }
 
  private:
   UpdateScheduleForm& m_form;
@@ -510,7 +521,7 @@ class UpdateScheduleForm : public ui::WindowManager {
     m_eventWarnDate = w.entry("?SCH:AdvanceWarnDate:Event", dp).at(84, 120, 70, 12).use(SCH.AdvanceWarnDate).on(m_eventTab).feq();
     m_eventWarnButton = w.button("?EventWarnButton", "...").at(156, 120, 14, 12).on(m_eventTab).feq();
     w.prompt("?EventWarnTime:Prompt", "Time:").at(180, 120, 30, 10).on(m_eventTab);
-    m_eventWarnTime = w.entry("?SCH:AdvanceWarnTime:Event", tp + "b").at(212, 120, 60, 12).use(SCH.AdvanceWarnTime).on(m_eventTab).feq();
+    m_eventWarnTime = w.entry("?SCH:AdvanceWarnTime:Event", blankWhenZero(tp)).at(212, 120, 60, 12).use(SCH.AdvanceWarnTime).on(m_eventTab).feq();
 
     // Task Basics.
     m_basicsTab = w.tab("?Tab:Basics", "Task Basics", m_sheet).feq();
@@ -637,16 +648,16 @@ class UpdateScheduleForm : public ui::WindowManager {
     m_expiryDate = w.entry("?SCH:ExpiryDate", dp).at(70, 116, 70, 12).use(SCH.ExpiryDate).on(m_schedulingTab).feq();
     m_expiryButton = w.button("?ExpiryDateButton", "...").at(142, 116, 14, 12).on(m_schedulingTab).feq();
     w.prompt("?SCH:ExpiryTime:Prompt", "Time:").at(164, 116, 30, 10).on(m_schedulingTab);
-    m_expiryTime = w.entry("?SCH:ExpiryTime", tp + "b").at(196, 116, 60, 12).use(SCH.ExpiryTime).on(m_schedulingTab).feq();
+    m_expiryTime = w.entry("?SCH:ExpiryTime", blankWhenZero(tp)).at(196, 116, 60, 12).use(SCH.ExpiryTime).on(m_schedulingTab).feq();
     w.prompt("?SCH:AdvanceWarnDate:Prompt", "&Advance warning:").at(6, 134, 64, 10).on(m_schedulingTab);
     m_warnDate = w.entry("?SCH:AdvanceWarnDate", dp).at(70, 134, 70, 12).use(SCH.AdvanceWarnDate).on(m_schedulingTab).feq();
     m_warnButton = w.button("?WarnDateButton", "...").at(142, 134, 14, 12).on(m_schedulingTab).feq();
     w.prompt("?SCH:AdvanceWarnTime:Prompt", "Time:").at(164, 134, 30, 10).on(m_schedulingTab);
-    m_warnTime = w.entry("?SCH:AdvanceWarnTime", tp + "b").at(196, 134, 60, 12).use(SCH.AdvanceWarnTime).on(m_schedulingTab).feq();
+    m_warnTime = w.entry("?SCH:AdvanceWarnTime", blankWhenZero(tp)).at(196, 134, 60, 12).use(SCH.AdvanceWarnTime).on(m_schedulingTab).feq();
     m_lastRun = w.group("?LastPerformed", "").at(6, 150, 250, 14).on(m_schedulingTab).feq();
     w.string("", "Last performed:").at(8, 152, 60, 10).on(m_lastRun);
     w.sstring("?SCH:LastRunDate", dp).at(70, 152, 70, 10).use(SCH.LastRunDate).on(m_lastRun);
-    w.sstring("?SCH:LastRunTime", tp + "b").at(146, 152, 60, 10).use(SCH.LastRunTime).on(m_lastRun);
+    w.sstring("?SCH:LastRunTime", blankWhenZero(tp)).at(146, 152, 60, 10).use(SCH.LastRunTime).on(m_lastRun);
 
     // Users.
     m_usersTab = w.tab("?Tab:Users", "Users", m_sheet).feq();
@@ -797,6 +808,7 @@ class UpdateScheduleForm : public ui::WindowManager {
     }
     updateScriptButtons();
     if (m_skipFirst && !m_deleting && !m_viewOnly) FirstField = m_description;  // the category is known
+    if (!m_wizard) showFirstPage();
     m_tabs.ColourTabs();
     renewCaption();
   }
@@ -819,6 +831,21 @@ class UpdateScheduleForm : public ui::WindowManager {
     const std::string description = SCH.Description.str();
     if (!description.empty()) caption += "  (" + description + ")";
     window().setTitle(caption);
+  }
+
+  // The sheet opens on its first page that is shown: the event page, first of all, belongs to a
+  // reschedule only.
+  void showFirstPage() {
+    const auto* s = window().as<ui::Sheet>(m_sheet);
+    if (!s) return;
+    const int chosen = chosenTab();
+    if (chosen != 0 && !window().propInt(chosen, ui::Prop::Hide)) return;
+    const std::vector<int> tabs = s->tabs();
+    for (size_t i = 0; i < tabs.size(); ++i) {
+      if (window().propInt(tabs[i], ui::Prop::Hide)) continue;
+      window().setProp(m_sheet, ui::Prop::Selected, static_cast<int>(i + 1));
+      return;
+    }
   }
 
   int chosenTab() const {
@@ -1585,7 +1612,8 @@ Err write(UpdateScheduleForm& form, int request) {
   std::string failure;
   const Err err = storeTask(store, failure);
   if (err != Err::None) {
-    form.reportFailure(failure);
+    // A task changed meanwhile by someone else was asked about already (and maybe reloaded).
+    if (err != Err::Changed) form.reportFailure(failure);
     return err;
   }
   if (request == ui::InsertRecord) form.forgetReservation();

@@ -86,6 +86,28 @@ Err copyScriptItems(int32_t from, int32_t to) {
   return Err::None;
 }
 
+// Adds the trigger's task with copies of the items of task `copyItemsFrom` (0: none) in one
+// transaction; the task is left in the SCH buffer and TRI:ID names it.
+Err makeTriggerTask(int32_t copyItemsFrom) {
+  const files::ScriptingRec savedItem = SCR;
+  Err err = db::LOGOUT(1, {&files::SCHEDULE, &files::SCRIPTING});
+  if (err != Err::None) return err;
+  err = addTriggerTask();
+  const files::ScheduleRec task = SCH;
+  if (err == Err::None && copyItemsFrom != 0) err = copyScriptItems(copyItemsFrom, task.ID);
+  if (err == Err::None) err = db::COMMIT();
+  if (err != Err::None) {
+    const std::string why = rt::ERROR();
+    (void)db::ROLLBACK();
+    rt::setError(err, files::SCHEDULE.label(), why);
+  } else {
+    TRI.ID = task.ID;
+  }
+  SCH = task;
+  SCR = savedItem;
+  return err;
+}
+
 }  // namespace
 
 TriggerGroup triggerGroup(std::string_view type) {
@@ -128,7 +150,7 @@ std::string TriggerDetailsText(const files::TriggerRec& trigger) {
   return {};
 }
 
-rt::Err storeTrigger(bool insert, bool newTask, int32_t copyItemsFrom) {
+rt::Err storeTrigger(bool insert, bool newTask, int32_t copyItemsFrom, int32_t madeTask) {
   const files::ScheduleRec savedTask = SCH;
   const files::ScriptingRec savedItem = SCR;
   const int32_t oldTask = TRI.ID;
@@ -138,6 +160,17 @@ rt::Err storeTrigger(bool insert, bool newTask, int32_t copyItemsFrom) {
     err = addTriggerTask();
     if (err == Err::None) TRI.ID = SCH.ID;
     if (err == Err::None && copyItemsFrom != 0) err = copyScriptItems(copyItemsFrom, TRI.ID);
+  }
+  if (err == Err::None && !newTask && madeTask != 0 && madeTask == TRI.ID) {
+    // The task made before the trigger was complete is named after the trigger as stored.
+    files::SCHEDULE.clear();
+    SCH.ID = madeTask;
+    err = files::SCHEDULE.get(files::SCH_KeyID);
+    if (err == Err::None) {
+      SCH.Category = TRI.TriggerType.view();
+      SCH.Description = ("Trigger " + clipped(TRI.Description.view())).substr(0, 40);
+      err = files::SCHEDULE.put();
+    }
   }
   if (err == Err::None) err = insert ? files::Relate_TRIGGERS.Insert() : files::Relate_TRIGGERS.Update();
   if (err == Err::None) err = db::COMMIT();
@@ -178,8 +211,8 @@ class UpdateTriggersForm : public ui::WindowManager {
   explicit UpdateTriggersForm(int32_t copyItemsFrom = 0)
       : ui::WindowManager("UpdateTriggers"), m_file(*this), m_copyFrom(copyItemsFrom) {}
 
-  bool newTask() const { return m_newTask; }
   int32_t copyFrom() const { return m_copyFrom; }
+  int32_t madeTask() const { return m_madeTask; }
 
   ui::Level Init() override {
     int request = files::GLOBALREQUEST;
@@ -236,8 +269,6 @@ class UpdateTriggersForm : public ui::WindowManager {
     m_taskTab = w.tab("?Tab:Task", "Task", m_sheet).feq();
     w.string("?TaskCalling", "Calling Script Wizard...").at(8, 10, 200, 10).on(m_taskTab);
     m_taskText = w.string("?TaskDescription", "").at(8, 26, 290, 10).on(m_taskTab).feq();
-    // A trigger's task exists once the trigger is stored: its items are edited from then on.
-    m_scriptItems = w.button("?ScriptItems", "&Script Items...").at(8, 42, 70, 14).disabled().on(m_taskTab).feq();
 
     m_back = w.button("?Back", "&Back").at(116, 150, 45, 14).feq();
     m_next = w.button("?Next", "&Next").at(164, 150, 45, 14).feq();
@@ -295,11 +326,6 @@ class UpdateTriggersForm : public ui::WindowManager {
       showPage(m_basic);
       return ui::Level::Notify;
     }
-    if (feq == m_scriptItems) {
-      Update();
-      scriptItems();
-      return ui::Level::Notify;
-    }
     if (feq == OkControl && !m_deleting) {
       // The checker shows the field: it lies on the first page.
       showPage(m_basic);
@@ -337,11 +363,26 @@ class UpdateTriggersForm : public ui::WindowManager {
     return ui::WindowManager::TakeSelected();
   }
 
+  ui::Level TakeCompleted() override {
+    const ui::Level rv = ui::WindowManager::TakeCompleted();
+    if (Response == ui::RequestCompleted) m_madeTask = 0;  // the task now belongs to the stored trigger
+    return rv;
+  }
+
   ui::Level Kill() override {
     if (Dead) return ui::Level::Notify;
     files::GLOBALRESPONSE = static_cast<uint8_t>(Response ? Response : ui::RequestCancelled);
     m_required.Kill();
     m_tabs.Kill();
+    // A task that "&Next" made for a trigger that was not stored would be found by nothing.
+    if (m_madeTask != 0 && Response != ui::RequestCompleted && files::Relate_SCHEDULE.Open() == Err::None) {
+      const files::ScheduleRec keep = SCH;
+      files::SCHEDULE.clear();
+      SCH.ID = m_madeTask;
+      if (files::SCHEDULE.get(files::SCH_KeyID) == Err::None) (void)files::Relate_SCHEDULE.Delete();
+      SCH = keep;
+      (void)files::Relate_SCHEDULE.Close();
+    }
     const ui::Level rv = ui::WindowManager::Kill();
     if (m_scriptingOpened) (void)files::Access_SCRIPTING.Close();
     if (m_scheduleOpened) (void)files::Access_SCHEDULE.Close();
@@ -366,7 +407,7 @@ class UpdateTriggersForm : public ui::WindowManager {
       TRI.Active = 1;
       TRI.TriggerType = "File creation";
     }
-    TRI.ID = 0;  // the task is made when the trigger is stored
+    TRI.ID = 0;  // "&Next" makes the task
   }
 
   void showPage(int tab) {
@@ -401,8 +442,9 @@ class UpdateTriggersForm : public ui::WindowManager {
     window().display(m_fileSpec);
   }
 
-  // "&Next": a file trigger needs its names; then the trigger's task is found, or one is made
-  // when the trigger is stored.
+  // "&Next": a file trigger needs its names; then the trigger's task is found, or made and stored
+  // at once, and its script items are edited in the script list. The list's OK completes the
+  // form; its Cancel goes back to the first page.
   void taskStep() {
     ui::Window& w = window();
     const std::string type = clipped(TRI.TriggerType.view());
@@ -411,40 +453,28 @@ class UpdateTriggersForm : public ui::WindowManager {
       ui::MESSAGE("You have not entered a file name.", "Trigger Incomplete", ui::Icon::Exclamation);
       return;
     }
-    std::string description;
-    m_newTask = true;
     if (TRI.ID != 0) {
-      const files::ScheduleRec saved = SCH;
       files::SCHEDULE.clear();
       SCH.ID = TRI.ID;
-      if (files::SCHEDULE.get(files::SCH_KeyID) == Err::None) {
-        m_newTask = false;
-        description = clipped(SCH.Description.view());
-      } else {
-        TRI.ID = 0;  // its task is gone: a new one is made
-      }
-      SCH = saved;
+      if (files::SCHEDULE.get(files::SCH_KeyID) != Err::None) TRI.ID = 0;  // its task is gone: a new one is made
     }
-    if (m_newTask) description = ("Trigger " + clipped(TRI.Description.view())).substr(0, 40);
-    w.setProp(m_taskText, ui::Prop::Text, description);
-    w.setProp(m_scriptItems, ui::Prop::Disable,
-              !m_newTask && !m_viewOnly && scheduler::programWindowRegistered("BrowseScripting") ? 0 : 1);
+    bool made = false;
+    if (TRI.ID == 0) {
+      if (makeTriggerTask(m_inserting ? m_copyFrom : 0) != Err::None) {
+        ui::MESSAGE("The trigger's task was not made:\r\n" + rt::ERROR(), "Trigger", ui::Icon::Exclamation);
+        return;
+      }
+      m_madeTask = TRI.ID;
+      made = true;
+    }
+    w.setProp(m_taskText, ui::Prop::Text, clipped(SCH.Description.view()));
     showPage(m_taskTab);
     w.setProp(OkControl, ui::Prop::Disable, 0);
-  }
-
-  // The script item list of the trigger's task, on this thread.
-  void scriptItems() {
-    if (m_newTask || TRI.ID == 0) return;
-    const files::ScheduleRec saved = SCH;
-    files::SCHEDULE.clear();
-    SCH.ID = TRI.ID;
-    if (files::SCHEDULE.get(files::SCH_KeyID) == Err::None) {
-      SCH.TaskType = "Trigger";
-      files::GLOBALREQUEST = ui::ChangeRecord;
-      (void)scheduler::callProgramWindow("BrowseScripting");
-    }
-    SCH = saved;
+    if (!scheduler::programWindowRegistered("BrowseScripting")) return;
+    SCH.TaskType = "Trigger";  // the script list's title
+    files::GLOBALREQUEST = made ? ui::InsertRecord : ui::ChangeRecord;
+    const int response = scheduler::callProgramWindow("BrowseScripting");
+    ui::POST(ui::EVENT::Accepted, response == ui::RequestCompleted ? OkControl : m_back);
   }
 
   TriggerUpdateFile m_file;
@@ -452,17 +482,19 @@ class UpdateTriggersForm : public ui::WindowManager {
   winclasses::ReqFldClass m_required;
   winclasses::ColourTabClass m_tabs;
   ui::WindowPositionKeeper m_position;
-  bool m_viewOnly = false, m_deleting = false, m_inserting = false, m_newTask = false;
+  int32_t m_madeTask = 0;
+  bool m_viewOnly = false, m_deleting = false, m_inserting = false;
   bool m_opened = false, m_scheduleOpened = false, m_scriptingOpened = false;
   int m_sheet = 0, m_basic = 0, m_taskTab = 0, m_type = 0, m_active = 0, m_description = 0;
   int m_fileGroup = 0, m_fileSpec = 0, m_lookup = 0, m_windowGroup = 0, m_windowSpec = 0, m_childSpec = 0;
-  int m_eventGroup = 0, m_eventSpec = 0, m_taskText = 0, m_scriptItems = 0, m_back = 0, m_next = 0;
+  int m_eventGroup = 0, m_eventSpec = 0, m_taskText = 0, m_back = 0, m_next = 0;
 };
 
 Err storeReporting(bool insert, const UpdateTriggersForm& form) {
-  // A new trigger always gets its task; a changed one only when "&Next" found none.
-  const bool newTask = form.newTask() || (insert && TRI.ID == 0);
-  const Err err = storeTrigger(insert, newTask, form.copyFrom());
+  // A new trigger stored without "&Next" having made its task gets one now; a changed one keeps
+  // what it has.
+  const bool newTask = insert && TRI.ID == 0;
+  const Err err = storeTrigger(insert, newTask, newTask ? form.copyFrom() : 0, form.madeTask());
   if (err != Err::None)
     ui::MESSAGE("The trigger was not stored:\r\n" + rt::ERROR() + "\r\nNothing was changed.", "Trigger",
                 ui::Icon::Exclamation);

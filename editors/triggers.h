@@ -47,8 +47,10 @@ std::string TriggerDetailsText(const files::TriggerRec& trigger);
 // Stores the trigger in files::TRI (insert or change) and, when `newTask` is set, first adds its
 // task (a "Trigger" task named after the trigger, without date or time) with copies of the script
 // items of task `copyItemsFrom` (0: none), setting TRI.ID to it: all in one transaction, so on an
-// error nothing is stored and TRI.ID is as it was. TRIGGERS, SCHEDULE and SCRIPTING must be open.
-rt::Err storeTrigger(bool insert, bool newTask, int32_t copyItemsFrom);
+// error nothing is stored and TRI.ID is as it was. A task `madeTask` that the form made for this
+// trigger before it was stored (the trigger's TRI.ID) takes the trigger's type and description
+// in the same transaction. TRIGGERS, SCHEDULE and SCRIPTING must be open.
+rt::Err storeTrigger(bool insert, bool newTask, int32_t copyItemsFrom, int32_t madeTask = 0);
 
 std::unique_ptr<ui::WindowManager> makeUpdateTriggers();
 std::unique_ptr<ui::WindowManager> makeBrowseTriggers();

@@ -21,7 +21,7 @@
 namespace ov::pop {
 namespace {
 
-constexpr int kMaxNesting = 8;         // multipart levels walked; deeper parts are stored as they are
+constexpr int kMaxNesting = 64;        // multipart levels walked; a deeper part is stored as it is
 constexpr size_t kFileNameMax = 200;   // bytes of a saved name, well inside the file system's 255
 constexpr int kMaxCopies = 10000;
 std::atomic<long> g_emailFileCounter{0};
@@ -41,8 +41,6 @@ std::string lower(std::string_view s) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   return out;
 }
-
-bool equalsNoCase(std::string_view a, std::string_view b) { return lower(a) == lower(b); }
 
 std::string unquote(std::string s) {
   if (!s.empty() && s.front() == '"') s.erase(0, 1);
@@ -219,6 +217,26 @@ std::string decodeBody(std::string_view body, const std::string& encoding) {
 
 std::string errnoText(int err) { return std::to_string(rt::windowsError(err)) + " " + std::strerror(err); }
 
+// The extension a generated attachment name gets from the part's type, so that the file opens
+// with the right program; "" for types without a usual one.
+std::string extensionFor(std::string_view type) {
+  static const std::pair<std::string_view, std::string_view> kTypes[] = {
+      {"message/rfc822", ".eml"},        {"message/global", ".eml"},  {"message/delivery-status", ".txt"},
+      {"text/plain", ".txt"},            {"text/html", ".htm"},       {"text/calendar", ".ics"},
+      {"text/csv", ".csv"},              {"text/rfc822-headers", ".txt"}, {"application/pdf", ".pdf"},
+      {"application/zip", ".zip"},       {"application/msword", ".doc"}, {"application/rtf", ".rtf"},
+      {"application/pgp-signature", ".asc"}, {"application/pkcs7-signature", ".p7s"},
+      {"application/x-pkcs7-signature", ".p7s"}, {"image/png", ".png"}, {"image/jpeg", ".jpg"},
+      {"image/jpg", ".jpg"},             {"image/gif", ".gif"},       {"image/bmp", ".bmp"},
+      {"image/tiff", ".tif"},            {"image/webp", ".webp"},     {"image/svg+xml", ".svg"},
+      {"audio/mpeg", ".mp3"},            {"audio/wav", ".wav"},       {"video/mp4", ".mp4"},
+  };
+  for (const auto& [t, ext] : kTypes)
+    if (type == t) return std::string(ext);
+  if (type.starts_with("multipart/")) return ".eml";
+  return {};
+}
+
 }  // namespace
 
 std::string NetEmailReceive::ProcessHeaderValue(std::string_view text) { return net::NetCharSet(unfold(text)); }
@@ -312,6 +330,8 @@ bool NetEmailReceive::ProcessSplitWholeMessage() {
         MimeAltBoundary = boundary;
       } else if (ContentType == "multipart/related") {
         MimeRelBoundary = boundary;
+      } else if (ContentType.starts_with("multipart/")) {
+        MimeMixedBoundary = boundary;  // signed, parallel, digest...: every part is kept as in mixed
       } else if (MDName.empty()) {
         Log("Warning Unusual Content Type. Content-type = [" + ContentType + "]", proc, kLogError);
       }
@@ -329,7 +349,8 @@ bool NetEmailReceive::ProcessSplitWholeMessage() {
     Log("Mime Boundary Exists [" + MimeMixedBoundary + MimeAltBoundary + MimeRelBoundary + "]", proc);
     m_partsFound = 0;
     bool ok = true;
-    if ((ContentType == "multipart/mixed" || ContentType == "multipart/report") && !MimeMixedBoundary.empty())
+    if (ContentType.starts_with("multipart/") && ContentType != "multipart/alternative" &&
+        ContentType != "multipart/related" && !MimeMixedBoundary.empty())
       ok = ProcessMixed(body, 0);
     else if (ContentType == "multipart/alternative" && !MimeAltBoundary.empty())
       ok = ProcessAlternative(body, 0);
@@ -346,10 +367,13 @@ bool NetEmailReceive::ProcessSplitWholeMessage() {
   Log("No Boundary & [" + ContentType + "]", proc);
   std::string encoding = lower(trim(MDContentTransfer));
   if (ContentType != "text/html") {
-    if (encoding != "quoted-printable" &&
-        (!MDName.empty() || !MDFileName.empty() || ContentDisposition == "attachment")) {
+    // A single part that is not text (a PDF, a picture, a forwarded message) is a file, named or not.
+    const bool notText = !ContentType.empty() && !ContentType.starts_with("text/");
+    if (notText || (encoding != "quoted-printable" &&
+                    (!MDName.empty() || !MDFileName.empty() || ContentDisposition == "attachment"))) {
       Log("Attachment only", proc);
       MDContentDisposition = ContentDisposition;
+      MDContentType = ContentType;
       return ProcessStoreAttachment(body);
     }
     Log(encoding == "base64"              ? "Base64 encoded Text Only"
@@ -458,6 +482,28 @@ bool NetEmailReceive::walkParts(std::string_view body, std::string_view boundary
   return true;
 }
 
+// A multipart part inside another: walked by its own kind (any kind but alternative and related
+// as mixed, so that none of its parts is left out), with the boundary fields put back after it.
+// Beyond kMaxNesting levels the part is stored whole as a file instead.
+bool NetEmailReceive::processNested(std::string_view part, const std::string& type, int depth) {
+  if (depth >= kMaxNesting || MDContentBoundary.empty()) {
+    Log("Warning. Multipart part too deep or without a boundary - stored as a file", "NetEmailReceive._ProcessWalk",
+        kLogError);
+    return ProcessStoreAttachment(part);
+  }
+  const std::string inner = MDContentBoundary;
+  std::string* field = type == "multipart/alternative" ? &MimeAltBoundary
+                       : type == "multipart/related"   ? &MimeRelBoundary
+                                                       : &MimeMixedBoundary;
+  const std::string outer = *field;
+  *field = inner;
+  bool ok = field == &MimeAltBoundary   ? ProcessAlternative(part, depth + 1)
+            : field == &MimeRelBoundary ? ProcessRelated(part, depth + 1)
+                                        : ProcessMixed(part, depth + 1);
+  *field = outer;
+  return ok;
+}
+
 bool NetEmailReceive::ProcessMixed(std::string_view body, int depth) {
   const std::string boundary = MimeMixedBoundary;
   return walkParts(body, boundary, "Warning. No Mixed End Boundary Found - guessing end position at end",
@@ -469,33 +515,14 @@ bool NetEmailReceive::ProcessMixed(std::string_view body, int depth) {
     if (type == "text/plain" && !named && disposition != "attachment") return ProcessText(part);
     if ((type == "text/plain" && disposition == "inline") || (type.empty() && disposition.empty() && !named))
       return ProcessText(part);
-    if (type == "text/html" && (disposition.empty() || disposition == "inline")) return ProcessHtml(part);
+    // A second HTML body would replace the first: it is kept as a file instead.
+    if (type == "text/html" && (disposition.empty() || disposition == "inline") && MessageHTML.empty())
+      return ProcessHtml(part);
     if (type == "message/delivery-status" && disposition.empty()) {
       ProcessDeliveryStatus(part);
-      return true;
+      return ProcessStoreAttachment(part);  // the report is kept whole as well
     }
-    if (depth < kMaxNesting && !MDContentBoundary.empty()) {
-      std::string inner = MDContentBoundary;
-      if (type == "multipart/alternative") {
-        MimeAltBoundary = inner;
-        bool ok = ProcessAlternative(part, depth + 1);
-        MimeAltBoundary.clear();
-        return ok;
-      }
-      if (type == "multipart/related") {
-        MimeRelBoundary = inner;
-        bool ok = ProcessRelated(part, depth + 1);
-        MimeRelBoundary.clear();
-        return ok;
-      }
-      if (type == "multipart/mixed" || type == "multipart/report") {  // a mixed body inside a mixed one
-        std::string outer = MimeMixedBoundary;
-        MimeMixedBoundary = inner;
-        bool ok = ProcessMixed(part, depth + 1);
-        MimeMixedBoundary = outer;
-        return ok;
-      }
-    }
+    if (type.starts_with("multipart/")) return processNested(part, type, depth);
     return ProcessStoreAttachment(part);
   });
 }
@@ -505,17 +532,14 @@ bool NetEmailReceive::ProcessAlternative(std::string_view body, int depth) {
   bool ok = walkParts(body, boundary, "Warning. No Alternative End Boundary Found - guessing end position at end",
                       [&](std::string_view part) {
     std::string type = lower(trim(MDContentType));
-    if (type == "text/plain") return ProcessText(part);
+    if (type == "text/plain" || type.empty()) return ProcessText(part);
     if (type == "text/html") return ProcessHtml(part);
-    if (type == "message/delivery-status") ProcessDeliveryStatus(part);
-    if (type == "multipart/related" && depth < kMaxNesting && !MDContentBoundary.empty()) {
-      std::string outer = MimeRelBoundary;
-      MimeRelBoundary = MDContentBoundary;
-      bool related = ProcessRelated(part, depth + 1);
-      MimeRelBoundary = outer;
-      return related;
+    if (type == "message/delivery-status") {
+      ProcessDeliveryStatus(part);
+      return ProcessStoreAttachment(part);
     }
-    return true;
+    if (type.starts_with("multipart/")) return processNested(part, type, depth);
+    return ProcessStoreAttachment(part);  // another form of the message (a calendar entry, a picture)
   });
   Log("Finished", "NetEmailReceive._ProcessAlternative");
   return ok;
@@ -526,18 +550,12 @@ bool NetEmailReceive::ProcessRelated(std::string_view body, int depth) {
   return walkParts(body, boundary, "Warning. No NextBoundaryPos. RelBoundary = ", [&](std::string_view part) {
     std::string type = lower(trim(MDContentType));
     if (type == "text/plain") return ProcessText(part);
-    if (type == "text/html") return ProcessHtml(part);
+    if (type == "text/html" && MessageHTML.empty()) return ProcessHtml(part);
     if (type == "message/delivery-status") {
       ProcessDeliveryStatus(part);
-      return true;
+      return ProcessStoreAttachment(part);
     }
-    if (type == "multipart/alternative" && depth < kMaxNesting && !MDContentBoundary.empty()) {
-      std::string outer = MimeAltBoundary;
-      MimeAltBoundary = MDContentBoundary;
-      bool ok = ProcessAlternative(part, depth + 1);
-      MimeAltBoundary = outer;
-      return ok;
-    }
+    if (type.starts_with("multipart/")) return processNested(part, type, depth);
     return ProcessStoreAttachment(part);
   });
 }
@@ -634,16 +652,18 @@ bool NetEmailReceive::ProcessStoreAttachment(std::string_view body) {
     ProcessUUDecode(body, ok);
     return ok;
   }
-  if (!equalsNoCase(trim(MDContentDisposition), "attachment") && MDName.empty() && MDFileName.empty()) return true;
+  // Every part that reaches here is a file, named or not: a forwarded message, a PDF or a picture
+  // without a name gets a numbered name with the extension of its type.
   const bool embedded = !MDContentID.empty();
   std::string name = embedded ? MDContentID : !MDFileName.empty() ? MDFileName : MDName;
   if (name.empty()) {
     char numbered[32];
     std::snprintf(numbered, sizeof numbered, "EmailFile%09ld", ++g_emailFileCounter);
-    name = numbered;
+    name = numbered + extensionFor(lower(trim(MDContentType)));
   }
   name = ProcessCleanFileName(name);
   const bool saving = !m_headersOnly && !(embedded ? OptionsDontSaveEmbeds : OptionsDontSaveAttachments);
+  if (!saving && !m_headersOnly) ++PartsNotWritten;
   std::vector<std::string>& queue = embedded ? EmbedListQ : AttachmentListQ;
   std::string& list = embedded ? EmbedList : AttachmentList;
   if (!uniqueFileName(queue, name, saving)) {
@@ -686,6 +706,7 @@ size_t NetEmailReceive::ProcessUUDecode(std::string_view body, bool& ok) {
       end += 2;
     }
     const bool saving = !OptionsDontSaveAttachments && !m_headersOnly && end != std::string::npos;
+    if (!saving && !m_headersOnly) ++PartsNotWritten;
     std::vector<std::string> taken;
     if (!AttachmentList.empty()) {
       for (size_t s = 0, e; s <= AttachmentList.size(); s = e + 2) {

@@ -218,6 +218,7 @@ void NetEmailReceive::ProcessClearMessage() {
   EmbedListQ.clear();
   ClearBodies();
   KeepOnServer = false;
+  PartsNotWritten = 0;
 }
 
 bool NetEmailReceive::expectingMultiLine() const {
@@ -524,11 +525,11 @@ bool NetEmailReceive::getData(bool first, std::string_view reply) {
 }
 
 bool NetEmailReceive::finishMessage() {
+  // Cleared before the split: a part the split could not write keeps the message on the server.
+  KeepOnServer = false;
+  PartsNotWritten = 0;
   if (!ProcessSplitWholeMessage()) return false;
-  if (!WholeMessage.empty()) {
-    KeepOnServer = false;
-    Done(Command, false);
-  }
+  if (!WholeMessage.empty()) Done(Command, false);
   return true;
 }
 

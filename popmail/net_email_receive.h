@@ -113,6 +113,9 @@ class NetEmailReceive : public NetSimple {
   std::string ServerErrorDesc;
   long DecideAction = 0;
   bool KeepOnServer = false;  // Done sets it when the message must not be deleted (not saved, refused)
+  // Parts of the current message that the split listed but did not write (the options said so,
+  // or a uuencoded file never ended); a receiver that deletes only what it kept looks at it.
+  long PartsNotWritten = 0;
 
   // The current message.
   long MsgNumber = 0;
@@ -176,6 +179,7 @@ class NetEmailReceive : public NetSimple {
   bool expectingMultiLine() const;
   bool writeAttachment(const std::string& name, std::string_view body, const std::string& encoding, const char* proc);
   bool uniqueFileName(const std::vector<std::string>& taken, std::string& name, bool saving);
+  bool processNested(std::string_view part, const std::string& type, int depth);
   bool walkParts(std::string_view body, std::string_view boundary, const char* missingEnd,
                  const std::function<bool(std::string_view)>& dispatch);
 

@@ -217,7 +217,9 @@ void PopReceiver::StartFetch() {
   User = m_options.User;
   Password = m_options.Password;
   OptionsDontSaveAttachments = m_options.SaveAttach.empty();
-  OptionsDontSaveEmbeds = true;  // embedded parts are listed, never written
+  // Embedded parts (pictures of an HTML body) are files like any other: with a folder for files
+  // they are written there, else a message holding one is never deleted unread.
+  OptionsDontSaveEmbeds = m_options.SaveAttach.empty();
   AttachmentPath = m_options.SaveAttach;
   ReplyTimeoutSeconds = m_options.TimeOut;
   for (const std::string* folder : {&m_options.SaveText, &m_options.SaveHTML, &m_options.SaveAttach})
@@ -286,12 +288,24 @@ void PopReceiver::Done(long command, bool finished) {
     KeepOnServer = true;  // refused by the filter: neither saved nor deleted
   } else {
     const std::string name = MessageFileName(Subject, MessageID);
-    if (!m_options.SaveText.empty() && !MessageText.empty() &&
-        !SaveMessageFile(m_options.SaveText, MessageText, name + ".txt"))
+    bool textSaved = false, htmlSaved = false;
+    if (!m_options.SaveText.empty() && !MessageText.empty()) {
+      textSaved = SaveMessageFile(m_options.SaveText, MessageText, name + ".txt");
+      if (!textSaved) KeepOnServer = true;
+    }
+    if (!m_options.SaveHTML.empty() && !MessageHTML.empty()) {
+      htmlSaved = SaveMessageFile(m_options.SaveHTML, MessageHTML, name + ".htm");
+      if (!htmlSaved) KeepOnServer = true;
+    }
+    // Deleted only when nothing of it is lost: its body saved in one of its forms (text and HTML
+    // are two forms of one body), and every file it carries written.
+    const bool bodyKept = (MessageText.empty() && MessageHTML.empty()) || textSaved || htmlSaved;
+    if (!bodyKept || PartsNotWritten > 0) {
+      if (OptionsDelete)
+        Log("Kept on the server: " + std::string(!bodyKept ? "its text is not saved" : "a file of it is not saved"),
+            "SaveReceivedMessage");
       KeepOnServer = true;
-    if (!m_options.SaveHTML.empty() && !MessageHTML.empty() &&
-        !SaveMessageFile(m_options.SaveHTML, MessageHTML, name + ".htm"))
-      KeepOnServer = true;
+    }
   }
   NetEmailReceive::Done(command, finished);
 }

@@ -144,6 +144,11 @@ std::string ReportName(int feq) {
   return r ? std::string(r->name) : std::string();
 }
 
+void StartBackup() {
+  const ProgramCommand* p = find(kPrograms, Command::Backup);
+  (void)runNoWait(inProgramFolder(p->program) + " " + std::string(p->arguments));
+}
+
 bool CommandAvailable(int feq) {
   if (feq <= Command::LastToolbarButton && feq >= Command::FirstToolbarButton)
     return CommandAvailable(feq - Command::LastToolbarButton + Command::LastTarget);

@@ -55,6 +55,10 @@ std::string ReportName(int feq);
 // Whether command `feq` can act now.
 bool CommandAvailable(int feq);
 
+// Starts the backup program on the data file without waiting (the File menu's Backup, and the
+// tick after the clock has jumped forward).
+void StartBackup();
+
 // Carries out command `feq`; false when the number is none of the frame's commands.
 bool RunCommand(int feq, const CommandFrame& frame);
 

@@ -211,6 +211,7 @@ ui::Level Main::Init() {
   };
   rf.queuedScripts = tf.queuedScripts;
   tf.broadcastDayChange = [] { BroadcastDayChange(); };
+  tf.startBackup = [] { StartBackup(); };
   tf.warn = [this](std::string_view text, std::string_view title) {
     raise();
     (void)ui::MESSAGE(text, title, ui::Icon::Exclamation);
@@ -307,16 +308,22 @@ ui::Level Main::Init() {
   item("?About", "&About", help, Command::About);
 
   // Toolbar buttons -124..-135 stand for the targets -103..-114.
-  static constexpr std::pair<std::string_view, std::string_view> kButtons[] = {
-      {"?TbProgramWizard", "Program"}, {"?TbMessageWizard", "Message"}, {"?TbScriptWizard", "Script"},
-      {"?TbEmailWizard", "E-mail"},    {"?TbHotKey", "Hot Key"},        {"?TbSchedule", "Schedule"},
-      {"?TbToDo", "To Do"},            {"?TbContacts", "Contacts"},     {"?TbClipboard", "Clipboard"},
-      {"?TbMessages", "Messages"},     {"?TbHotKeys", "Hot Keys"},      {"?TbOptions", "Options"},
+  // Their icons are those of the same commands on the tray popup, where it has them.
+  struct ToolbarButton {
+    std::string_view name, text, icon;
+  };
+  static constexpr ToolbarButton kButtons[] = {
+      {"?TbProgramWizard", "Program", "~prgwiz16.ico"}, {"?TbMessageWizard", "Message", "~msgwiz16.ico"},
+      {"?TbScriptWizard", "Script", "~scrwiz16.ico"},   {"?TbEmailWizard", "E-mail", "~mail.ico"},
+      {"?TbHotKey", "Hot Key", "~keydownw.ico"},        {"?TbSchedule", "Schedule", "~timedate.ico"},
+      {"?TbToDo", "To Do", "~done.ico"},                {"?TbContacts", "Contacts", "~crdfle09.ico"},
+      {"?TbClipboard", "Clipboard", "~taskdoc.ico"},    {"?TbMessages", "Messages", "~msgtask.ico"},
+      {"?TbHotKeys", "Hot Keys", "~hotkey4.ico"},       {"?TbOptions", "Options", "~wrench16.ico"},
   };
   m->toolbar = w.toolbar().feq();
   int button = Command::LastToolbarButton;
-  for (const auto& [name, text] : kButtons) {
-    ui::Control& b = w.button(std::string(name), text, button).on(m->toolbar).tip(text);
+  for (const auto& [name, text, icon] : kButtons) {
+    ui::Control& b = w.button(std::string(name), text, button).on(m->toolbar).tip(text).icon(icon);
     if (!CommandAvailable(button)) b.disabled();
     --button;
   }

@@ -28,6 +28,7 @@
 #include "scheduler/globals.h"
 #include "scheduler/main_frame.h"
 #include "scheduler/program_errors.h"
+#include "scheduler/services.h"
 
 namespace ov::scheduler {
 
@@ -43,11 +44,6 @@ std::string currentFolder() {
   return (ec ? p : canonical).string();
 }
 
-std::string upper(std::string s) {
-  for (char& c : s) c = char(std::toupper(uint8_t(c)));
-  return s;
-}
-
 QString serverName(const std::string& mutexName) { return QString::fromStdString("orvane-" + mutexName); }
 
 // A second start hands the running instance a "raise" and ends; false when nobody answered.
@@ -61,19 +57,7 @@ bool raiseRunningInstance(const std::string& mutexName) {
 
 }  // namespace
 
-std::string instanceMutexName(std::string_view folder) {
-  static constexpr std::string_view kAlphabet = "0123456789ABCDE";
-  const std::string key = upper("ov" + std::string(folder));
-  std::string name = "{";
-  for (int i = 1; i <= 32; ++i) {
-    const int c = i <= int(key.size()) ? uint8_t(key[size_t(i - 1)]) : 0;
-    const int v = (i + c) % 16;
-    // Value 0 has no place in the 15-character alphabet; it gives "F".
-    name += v == 0 ? 'F' : kAlphabet[size_t(v - 1)];
-    if (i == 8 || i == 12 || i == 16 || i == 20) name += '-';
-  }
-  return name + "}";
-}
+std::string instanceMutexName(std::string_view folder) { return os::InstanceLock::dataFolderName(folder); }
 
 StartupSettings& startupSettings() {
   static StartupSettings settings;
@@ -87,6 +71,7 @@ void LoadConfiguration() {
   s.gsa = files::GETCONFIG("GSA", "0") == "1";
   s.explorerScheduleView = files::GETCONFIG("AltFmt", "0") == "1";
   files::STANDARDCONFIGURATION();
+  if (services().loadEmailDefaults) services().loadEmailDefaults();
   const std::string ini = files::INI.FILENAME.str();
   SchedulerActive = files::GETCONFIG("StartupActive", "0", ini) == "1" ? 0 : 1;
   if (!rt::COMMAND("/I").empty()) SchedulerActive = 0;
@@ -123,6 +108,12 @@ int ProgramBody(int argc, char** argv) {
   QApplication app(argc, argv);
   app.setQuitOnLastWindowClosed(false);
 
+  // One start at a time settles its data folder and takes that folder's instance lock: a second
+  // start waits here while the first asks for the data folder, then finds the folder the first
+  // chose and hands over to it, instead of asking as well.
+  os::InstanceLock starting;
+  (void)starting.acquire("orvane-start", true);
+
   // The data folder: PATH=, PATHS.INI, the folder dialog, the program files folder.
   files::OV_FILES_LOAD();
   const std::string folder = currentFolder();
@@ -133,6 +124,7 @@ int ProgramBody(int argc, char** argv) {
   const std::string mutexName = instanceMutexName(folder);
   if (!forceRun) {
     if (lock.acquire(mutexName) == os::winerr::kAlreadyExists) {
+      starting.release();
       (void)raiseRunningInstance(mutexName);
       return 0;
     }
@@ -140,6 +132,11 @@ int ProgramBody(int argc, char** argv) {
     QLocalServer::removeServer(serverName(mutexName));  // left by a run that ended without cleaning up
     (void)server->listen(serverName(mutexName));        // without it a second start ends silently
   }
+  starting.release();
+
+  // Nothing reads the data file before it is known to open: one message and the repair offered,
+  // never a main window on a half-open database.
+  if (!files::CheckDataFile()) return 1;
 
   rt::INIClass positions;
   positions.Init(".\\POSITION.INI");  // in the data folder, not the configuration folder

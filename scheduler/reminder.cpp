@@ -79,7 +79,8 @@ class ReminderWindow : public ui::WindowManager {
         ui::POST(ui::EVENT::CloseWindow);
         return ui::Level::Notify;
       case kToDoButton:
-        if (AddMessageToToDo(m_reminder)) (void)ui::MESSAGE("Added to To Do List", "Status");
+        // AddMessageToToDo tells the user itself: one box, not a second one after it.
+        (void)AddMessageToToDo(m_reminder);
         return ui::Level::Notify;
       case kEmailButton:
         // What the window shows (the text as edited there) goes out; the window keeps its own

@@ -39,6 +39,9 @@ struct Services {
   std::function<bool()> passwordValidation;
   // InitDefaultHolidays. Not installed: nothing.
   std::function<void()> initDefaultHolidays;
+  // LoadRegistryEmailDefaults: fills empty e-mail settings from the registry. Not installed:
+  // nothing.
+  std::function<void()> loadEmailDefaults;
   // Starts a program without waiting; 0 when it started (RUN and RUNCODE). Not installed: the
   // platform's RUN.
   std::function<int(std::string_view commandLine)> runNoWait;

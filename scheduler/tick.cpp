@@ -16,6 +16,7 @@
 #include "scheduler/housekeeping.h"
 #include "scheduler/runner.h"
 #include "scheduler/task_items.h"
+#include "scheduler/temp_script_execution.h"
 
 namespace ov::scheduler {
 
@@ -51,9 +52,10 @@ int queuedScripts() { return tickFrame().queuedScripts ? tickFrame().queuedScrip
 
 void UpdateScriptState() {
   TickState& t = tickState();
-  t.ScriptRunning = queuedScripts() > 0 && (SchedulerActive || t.runNowOnce);
+  // A task run by hand from a list runs its script even while the scheduler is inactive.
+  t.ScriptRunning = queuedScripts() > 0 && (SchedulerActive || TempScriptExecution() != 0);
   if (t.ScriptRunning != t.previousScriptRunning) call(tickFrame().setStatus, 5, t.ScriptRunning ? "*" : "");
-  if (!t.ScriptRunning) t.runNowOnce = false;
+  if (!t.ScriptRunning) TempScriptExecution() = 0;
 }
 
 // A note left by another window takes the next task's place for one tick.

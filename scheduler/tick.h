@@ -38,7 +38,6 @@ struct TickState {
   int busyPhase = 0;        // 1..4
   bool ScriptRunning = false;
   bool previousScriptRunning = false;
-  bool runNowOnce = false;  // a task run at once from a view runs its script while inactive
   int32_t LastSeenDate = 0;
   int32_t startupDay = 0;
   std::string pathParameter;

@@ -7,7 +7,8 @@ export DEBIAN_FRONTEND=noninteractive
 PKGS=(
   cmake g++ binutils ninja-build pkg-config ccache                 # build
   libgtest-dev libgmock-dev googletest libbenchmark-dev sqlite3 # tests, benchmarks (sqlite3: the import benchmark's comparison)
-  qt6-base-dev fonts-dejavu-core fonts-liberation2             # windows
+  qt6-base-dev qt6-svg-dev fonts-dejavu-core fonts-liberation2 # windows (qt6-svg: the icons)
+  desktop-file-utils                                           # the desktop entry's check
   libsqlcipher-dev libssl-dev                                  # tables
   libcurl4-openssl-dev                                         # mail, FTP, HTTP
   libzip-dev zip unzip 7zip                                    # zip and its oracles

@@ -67,8 +67,8 @@ TEST_F(BackupRunner, CommandLineKeysAndSwitches) {
     bool subfolders, quiet, verbose;
   };
   const Case cases[] = {
-      {"backup alone: *.TPS, quiet", "BACKUP=a.zip", MainPlan::Kind::Backup, "a.zip", "*.TPS", "", "", false, true, false},
-      {"backup wins over restore", "RESTORE=r.zip BACKUP=a.zip", MainPlan::Kind::Backup, "a.zip", "*.TPS", "", "",
+      {"backup alone: every file, quiet", "BACKUP=a.zip", MainPlan::Kind::Backup, "a.zip", "*.*", "", "", false, true, false},
+      {"backup wins over restore", "RESTORE=r.zip BACKUP=a.zip", MainPlan::Kind::Backup, "a.zip", "*.*", "", "",
        false, true, false},
       {"keys and switches in any case and order", "/v files=*.INI;*.TPS /s path=/x exclude=*.BAK backup=\"b c.zip\" /verbose",
        MainPlan::Kind::Backup, "b c.zip", "*.INI;*.TPS", "*.BAK", "/x", true, false, true},
@@ -76,7 +76,7 @@ TEST_F(BackupRunner, CommandLineKeysAndSwitches) {
        true, true, false},
       {"restore /NOSUB /V", "RESTORE=r.zip /NOSUB /V FILES=*.TPS", MainPlan::Kind::Restore, "r.zip", "*.TPS", "", "",
        false, false, false},
-      {"/VOID is not /V", "BACKUP=a.zip /VOID", MainPlan::Kind::Backup, "a.zip", "*.TPS", "", "", false, true, false},
+      {"/VOID is not /V", "BACKUP=a.zip /VOID", MainPlan::Kind::Backup, "a.zip", "*.*", "", "", false, true, false},
       {"no archive: the window", "/S FILES=*.x", MainPlan::Kind::Window, "", "", "", "", false, false, false},
   };
   for (const Case& c : cases) {
@@ -111,7 +111,7 @@ TEST_F(BackupRunner, CommandLineKeysAndSwitches) {
   ov::rt::setCommandLine("qmtback /S /VERBOSE");
   BackupJob w = BackupSetup(readRunnerCommand(), "w.zip", "", "", here);
   EXPECT_TRUE(w.subfolders && w.verbose && !w.quiet);
-  EXPECT_EQ(w.fileSpec, "*.TPS");
+  EXPECT_EQ(w.fileSpec, "*.*");
   RestoreJob r = RestoreSetup(readRunnerCommand(), "w.zip", "", here);
   EXPECT_TRUE(r.subfolders && !r.quiet);
 }

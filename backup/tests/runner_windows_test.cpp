@@ -2,10 +2,13 @@
 // the look-up dialog, Cancel in the middle of a backup, and the program itself run as a process.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <random>
 
 #include "backup/runner_windows.h"
 #include "backup/tests/test_util.h"
+#include "platform/os/instance_lock.h"
+#include "platform/os/win_msg.h"
 #include "platform/rt/command_line.h"
 #include "platform/rt/date_time.h"
 #include "platform/rt/paths.h"
@@ -56,7 +59,7 @@ TEST_F(BackupRunnerWindows, BackupPickedInMainThenRestoreFromTheLookUp) {
     d.waitClosed(main, std::chrono::seconds(20));
   });
   EXPECT_EQ(exitCode, kExitSucceeded);
-  EXPECT_EQ(zipNames(scratch.work() / "week.zip"), (std::set<std::string>{"OVCLPBRD.TPS"}));
+  EXPECT_EQ(zipNames(scratch.work() / "week.zip"), (std::set<std::string>{"OVCLPBRD.TPS", "RO97.ZEZ"}));
   EXPECT_EQ(GLO.ArchiveName, "week.zip") << "a window run keeps what the user chose";
 
   // Restore: picked by its radio, the archive chosen with the look-up, into a new folder.
@@ -81,6 +84,41 @@ TEST_F(BackupRunnerWindows, BackupPickedInMainThenRestoreFromTheLookUp) {
   EXPECT_EQ(exitCode, kExitSucceeded);
   EXPECT_EQ(GLO.Operation, kRestoreOperation);
   EXPECT_EQ(readFile(scratch.work() / "back" / "OVCLPBRD.TPS"), std::string(4000, 'c'));
+}
+
+TEST_F(BackupRunnerWindows, ARefusedRestoreKeepsMainOpenForASecondTry) {
+  ScriptedHost host;
+  ov::rt::setCommandLine("qmtback BACKUP=keep.zip");
+  ASSERT_EQ(BackupOperation(MainSetup(readRunnerCommand()).backup).RunNow(), kExitSucceeded);
+  writeFile(scratch.work() / "RO97.ZEZ", "changed since the backup");
+  // The main program runs on this folder.
+  auto mainProgram = std::make_unique<ov::os::InstanceLock>();
+  ASSERT_EQ(mainProgram->acquire(ov::os::InstanceLock::dataFolderName(fs::canonical(scratch.work()).string())),
+            ov::os::winerr::kSuccess);
+  int exitCode = -1;
+  GLO = {"keep.zip", kRestoreOperation};
+  runScript([&](Driver& d) {
+    ov::rt::setCommandLine("qmtback");
+    d.later([&] {
+      BackupMainWindow w(readRunnerCommand(), ov::rt::SHORTPATH(ov::rt::PATH()));
+      w.Run();
+      exitCode = w.exitCode();
+    });
+    WindowDriver main = d.waitWindow("Main");
+    host.expectMessage("ov98 is running on the data folder", Ok);
+    main.press("?OK");
+    ASSERT_TRUE(d.waitUntil([&] { return host.messages().size() == 1; }, std::chrono::seconds(20)));
+    d.settle();
+    EXPECT_TRUE(main.isOpen());
+    EXPECT_EQ(readFile(scratch.work() / "RO97.ZEZ"), "changed since the backup");
+    // ov98 closed: the same OK now restores.
+    mainProgram.reset();
+    host.expectMessage("Files were restored successfully.", Ok);
+    main.press("?OK");
+    d.waitClosed(main, std::chrono::seconds(20));
+  });
+  EXPECT_EQ(exitCode, kExitSucceeded);
+  EXPECT_EQ(readFile(scratch.work() / "RO97.ZEZ"), std::string(2000, 'r'));
 }
 
 TEST_F(BackupRunnerWindows, CancelInTheMiddleOfABackupLeavesNoArchive) {
@@ -126,7 +164,7 @@ TEST_F(BackupRunnerWindows, TheProgramsExitCodeSaysWhetherTheRunWorked) {
   int status = -1;
   std::string out = run(env + program + " \"BACKUP=" + (scratch.work() / "p.zip").string() + "\"", &status);
   EXPECT_EQ(status, 0) << out;
-  EXPECT_EQ(zipNames(scratch.work() / "p.zip"), (std::set<std::string>{"OVCLPBRD.TPS"}));
+  EXPECT_EQ(zipNames(scratch.work() / "p.zip"), (std::set<std::string>{"OVCLPBRD.TPS", "RO97.ZEZ"}));
 
   writeFile(scratch.work() / "bad.zip", "not an archive at all, just text");
   out = run(env + program + " RESTORE=bad.zip PATH=out", &status);

@@ -17,11 +17,11 @@ class Recording : public PressKeyClass {
   bool caps = false;
   int32_t charCode(char32_t ch) override {
     if (ch >= 'a' && ch <= 'z') return static_cast<int32_t>(ch - 32);
-    if (ch >= 'A' && ch <= 'Z') return static_cast<int32_t>(ch) | kKeyShift;
+    if (ch >= 'A' && ch <= 'Z') return static_cast<int32_t>(ch) | kPressKeyBits.shift;
     if (ch >= '0' && ch <= '9') return static_cast<int32_t>(ch);
     if (ch == ' ') return 32;
-    if (ch == '{') return 219 | kKeyShift;
-    if (ch == '}') return 221 | kKeyShift;
+    if (ch == '{') return 219 | kPressKeyBits.shift;
+    if (ch == '}') return 221 | kPressKeyBits.shift;
     return 0;
   }
 
@@ -79,7 +79,32 @@ TEST(PressKey, CapsLockIsOffWhileTypingAndMouseCodesClick) {
   k.sent.clear();
   k.QVPress("é");  // no key on this layout: typed through the layout's spare key
   EXPECT_EQ(k.sent, keys({"Té"}));
-  EXPECT_EQ(k.TrnVirtKey(kKeyCtrl + 65), "Ctrl-A");
+  EXPECT_EQ(k.TrnVirtKey(kPressKeyBits.ctrl + 65), "Ctrl-A");
+}
+
+TEST(PressKey, ModifiersUseTheClassesOwnBitsNotTheHotKeyOnes) {
+  Recording k;
+  k.Init("");
+  struct Case {
+    const char* name;
+    int32_t code;
+    const char* text;
+  };
+  const Case cases[] = {
+      {"+A", 321, "Shift-A"},        {"^A", 577, "Ctrl-A"},   {"%A", 1089, "Alt-A"},
+      {"*A", 2113, "Win-A"},         {"Shift-A", 321, "Shift-A"}, {"Alt-Ctrl-F5", 1024 + 512 + 116, "Alt-Ctrl-F5"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(k.TrnKeyName(c.name), c.code) << c.name;
+    EXPECT_EQ(k.TrnVirtKey(static_cast<uint32_t>(c.code)), c.text) << c.name;
+  }
+  // "+A" presses Shift with A.
+  k.QVPressKey(k.TrnKeyName("+A"));
+  EXPECT_EQ(k.sent, keys({"+16", "+65", "-65", "-16"}));
+  // The hot-key class keeps its own: Shift is 1024 there.
+  KeyTranslations hot;
+  appendKeyBlock(hot, hotKeyBlock());
+  EXPECT_EQ(translateKeyName(hot, "+A"), 1024 + 65);
 }
 
 TEST(PressKey, QueueOfKeysPlaysBackInOrder) {
@@ -88,7 +113,7 @@ TEST(PressKey, QueueOfKeysPlaysBackInOrder) {
   k.StringToQ("Ab");
   k.KeyToQ("Enter");
   ASSERT_EQ(k.KEYQ.size(), 3u);
-  EXPECT_EQ(k.KEYQ[0].ID, 65 | kKeyShift);  // a capital carries the Shift bit
+  EXPECT_EQ(k.KEYQ[0].ID, 65 | kPressKeyBits.shift);  // a capital carries the Shift bit
   k.PressQ();
   EXPECT_EQ(k.sent, keys({"+16", "+65", "-65", "-16", "+66", "-66", "+13", "-13"}));
 }

@@ -126,7 +126,10 @@ TEST(ScriptExchange, EveryActionRoundTrips) {
          r.Command = "pop.x.org"; r.Path = "bob"; r.DDECommand = "secret"; r.DDEApplicationTopic = "/tmp/t";
          r.WindowTitleToCheckFor = "/F"; r.EmailID = 1;
        })},
-      {"send email", step("Send Email", [](auto& r) { r.EmailID = 42; })},
+      {"send email", step("Send Email", [](auto& r) {
+         r.EmailID = 42;
+         r.WindowTitleToCheckFor = "Weekly report - boss@example.org";
+       })},
       {"send e-mail", step("Send E-mail", [](auto& r) { r.EmailID = 7; })},
       {"set value", step("Set Value", [](auto& r) {
          r.Path = "X"; r.Command = "key"; r.DDEType = "Set value from INI"; r.DDEApplicationName = "a.ini";

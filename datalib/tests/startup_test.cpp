@@ -4,10 +4,15 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <string>
 
+#include "datalib/files.h"
 #include "datalib/globals.h"
+#include "datalib/records.h"
+#include "platform/files/file.h"
+#include "platform/ui/testing/driver.h"
 #include "datalib/queues.h"
 #include "datalib/tests/data_folder.h"
 #include "platform/files/error_class.h"
@@ -39,7 +44,7 @@ struct Folders {
   std::string path(const char* name) const { return fs::canonical(dir.root() / name).string(); }
   std::string programFiles() const { return (dir.root() / "share" / "orvane").string(); }
   std::string redirect(const char* key) const {
-    return rt::GETINI("PATH", key, "", (dir.root() / "start" / "PATHS.INI").string());
+    return rt::GETINI("PATH", key, "", programFiles() + "/PATHS.INI");
   }
 
   testing::DataFolder dir;
@@ -93,28 +98,39 @@ TEST(DataFolderSearch, AChosenFolderIsRememberedInPathsIni) {
   EXPECT_EQ(f.redirect("DATA"), f.path("empty"));
   EXPECT_EQ(f.redirect("INFO1"), "This INI file will redirect the program to the location of the data.");
   ASSERT_EQ(f.host.messages().size(), 0u);
-  EXPECT_TRUE(fs::is_directory(f.programFiles()));
+  EXPECT_EQ(rt::GETINI("PATH", "DATA", "", (f.dir.root() / "start" / "PATHS.INI").string()), (f.dir.root() / "gone").string())
+      << "the start folder's PATHS.INI is left as it was";
 
-  // The next start in the same folder goes straight to it.
-  detail::resetStartupForTest();
-  fs::current_path(f.dir.root() / "start");
+  // The next start, from this folder or another, goes straight to it.
   std::ofstream(f.dir.root() / "empty" / "RO97.ZEZ") << "x";
-  EXPECT_EQ(findDataFolder(), f.path("empty"));
+  for (const char* from : {"start", "data"}) {
+    SCOPED_TRACE(from);
+    detail::resetStartupForTest();
+    fs::remove(f.dir.root() / "start" / "PATHS.INI");
+    fs::remove(f.dir.root() / "data" / "RO97.ZEZ");
+    fs::current_path(f.dir.root() / from);
+    EXPECT_EQ(findDataFolder(), f.path("empty"));
+  }
 }
 
 TEST(DataFolderSearch, CancellingCreatesTheDataInTheProgramFilesFolderAndSaysSo) {
   Folders f;
-  f.host.expectFolder("Select data directory", std::nullopt)
-      .expectMessage("Application data will be created", ui::BUTTON::Ok);
+  f.host.expectFolder("Select data directory", std::nullopt).expectMessage("New Database", ui::BUTTON::Ok);
   std::string folder = findDataFolder();
   EXPECT_EQ(folder, fs::canonical(f.programFiles()).string());
   EXPECT_EQ(rt::PATH(), folder);
   ASSERT_EQ(f.host.messages().size(), 1u);
-  EXPECT_EQ(f.host.messages()[0].text.rfind("New Database", 0), 0u);
+  EXPECT_EQ(f.host.messages()[0].text.rfind("Application data will be created", 0), 0u);
   EXPECT_NE(f.host.messages()[0].text.find(folder), std::string::npos);
   EXPECT_FALSE(fs::exists(f.dir.root() / "start" / "PATHS.INI"));
 
   // A later search in this process (OV_FILES_INIT's) does not ask again for the same folder.
+  EXPECT_EQ(findDataFolder(), folder);
+
+  // Once the data is there, a start from anywhere finds it without asking.
+  std::ofstream(fs::path(folder) / "RO97.ZEZ") << "x";
+  detail::resetStartupForTest();
+  fs::current_path(f.dir.root() / "empty");
   EXPECT_EQ(findDataFolder(), folder);
 }
 
@@ -172,6 +188,129 @@ TEST(Startup, InitAdoptsTheProgramsManagersOnlyWhenGiven) {
   EXPECT_EQ(VARQ.RECORDS(), 0);
   EXPECT_EQ(TOKENQ.RECORDS(), 0);
   EXPECT_EQ(&db::globalErrors(), own);
+}
+
+// A start-up with an RO97.ZEZ that cannot be opened: one message naming the file and the cause,
+// the repair offered only for a damaged file, and the file left as it was.
+TEST(Startup, ADataFileThatCannotBeOpenedIsNamedWithItsCauseAndLeftAlone) {
+  ui::test::application();
+  struct Case {
+    const char* name;
+    std::function<void(const fs::path&)> make;
+    const char* cause;
+    bool repairOffered;
+  };
+  auto withConfig = [](const fs::path& file, const std::string& owner, int records) {
+    db::FileDecl decl = CONFIGURATION.decl();
+    decl.nameFrom = [file] { return file.string() + "\\!CF"; };
+    decl.owner = owner.empty() ? std::function<std::string()>() : [owner] { return owner; };
+    db::File f(decl);
+    ASSERT_EQ(f.create(), Err::None);
+    ASSERT_EQ(f.open(), Err::None);
+    ASSERT_EQ(db::LOGOUT(1, {&f}), Err::None);
+    for (int i = 0; i < records; ++i) {
+      CF.DataType = "Key" + std::to_string(i);
+      CF.DataValue = std::string(200, char('a' + i % 26));
+      ASSERT_EQ(f.add(), Err::None);
+    }
+    ASSERT_EQ(db::COMMIT(), Err::None);
+  };
+  const std::string owner(GLO.MASTERFILEOWNER);
+  const Case kCases[] = {
+      {"another owner password", [&](const fs::path& p) { withConfig(p, "not-the-owner", 1); }, "wrong owner password",
+       false},
+      {"a plain SQLite file", [&](const fs::path& p) { withConfig(p, "", 1); }, "not an encrypted data file", false},
+      {"a text file", [](const fs::path& p) { std::ofstream(p) << "just some text\n"; }, "not a data file", false},
+      {"an empty file", [](const fs::path& p) { std::ofstream{p}; }, "empty", false},
+      {"a read-only file",
+       [&](const fs::path& p) {
+         withConfig(p, owner, 1);
+         fs::permissions(p, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+       },
+       "read-only", false},
+      {"a damaged file",
+       [&](const fs::path& p) {
+         withConfig(p, owner, 600);
+         std::fstream io(p, std::ios::in | std::ios::out | std::ios::binary);
+         io.seekg(0, std::ios::end);
+         const long pages = static_cast<long>(io.tellg()) / 8192;
+         for (long page = pages - 3; page < pages - 1; ++page) {
+           io.seekp(page * 8192 + 3000);
+           io << std::string(200, '\x5A');
+         }
+       },
+       "damaged", true},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    Folders f;
+    const fs::path file = f.dir.root() / "start" / "RO97.ZEZ";
+    c.make(file);
+    std::string before;
+    {
+      std::ifstream in(file, std::ios::binary);
+      before.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    const auto stamp = fs::last_write_time(file);
+    if (c.repairOffered)
+      f.host.expectMessage("Repair it now?", ui::BUTTON::No);
+    else
+      f.host.expectMessage("cannot start", ui::BUTTON::Ok);
+    EXPECT_FALSE(CheckDataFile());
+    ASSERT_EQ(f.host.messages().size(), 1u);
+    const std::string text = f.host.messages()[0].text;
+    EXPECT_NE(text.find(fs::canonical(file).string()), std::string::npos) << text;
+    EXPECT_NE(text.find(c.cause), std::string::npos) << text;
+    std::ifstream in(file, std::ios::binary);
+    EXPECT_TRUE(std::string(std::istreambuf_iterator<char>(in), {}) == before) << "the file was changed";
+    EXPECT_EQ(fs::last_write_time(file), stamp);
+    EXPECT_FALSE(fs::exists(file.string() + ".bak"));
+  }
+
+  Folders f;  // a sound file passes without a word, a missing one is no fault
+  EXPECT_TRUE(CheckDataFile());
+  withConfig(f.dir.root() / "start" / "RO97.ZEZ", owner, 1);
+  EXPECT_TRUE(CheckDataFile());
+  EXPECT_EQ(f.host.messages().size(), 0u);
+}
+
+TEST(Startup, ADamagedDataFileIsRepairedWhenTheUserSaysSoAndTheOriginalKept) {
+  ui::test::application();
+  Folders f;
+  const fs::path file = f.dir.root() / "start" / "RO97.ZEZ";
+  {
+    db::FileDecl decl = CONFIGURATION.decl();
+    decl.nameFrom = [file] { return file.string() + "\\!CF"; };
+    db::File cf(decl);
+    ASSERT_EQ(cf.create(), Err::None);
+    ASSERT_EQ(cf.open(), Err::None);
+    ASSERT_EQ(db::LOGOUT(1, {&cf}), Err::None);
+    for (int i = 0; i < 600; ++i) {
+      CF.DataType = "Key" + std::to_string(i);
+      CF.DataValue = std::string(200, 'v');
+      ASSERT_EQ(cf.add(), Err::None);
+    }
+    ASSERT_EQ(db::COMMIT(), Err::None);
+  }
+  std::string before;
+  {
+    std::fstream io(file, std::ios::in | std::ios::out | std::ios::binary);
+    io.seekg(0, std::ios::end);
+    const long pages = static_cast<long>(io.tellg()) / 8192;
+    for (long page = pages - 3; page < pages - 1; ++page) {
+      io.seekp(page * 8192 + 3000);
+      io << std::string(200, '\x5A');
+    }
+  }
+  {
+    std::ifstream in(file, std::ios::binary);
+    before.assign(std::istreambuf_iterator<char>(in), {});
+  }
+  f.host.expectMessage("Repair it now?", ui::BUTTON::Yes);  // the repair program is beside the test program
+  EXPECT_TRUE(CheckDataFile());
+  ASSERT_TRUE(fs::exists(file.string() + ".bak"));
+  std::ifstream in(file.string() + ".bak", std::ios::binary);
+  EXPECT_TRUE(std::string(std::istreambuf_iterator<char>(in), {}) == before) << "the original is kept as it was";
 }
 
 }  // namespace

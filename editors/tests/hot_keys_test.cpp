@@ -13,6 +13,7 @@
 #include "dialogs/tests/fixture.h"
 #include "editors/hot_key_text.h"
 #include "editors/register_windows.h"
+#include "editors/script_item_list.h"
 #include "platform/rt/text.h"
 #include "platform/ui/event.h"
 #include "platform/ui/host.h"
@@ -251,7 +252,6 @@ TEST_F(HotKeys, TaskHotKeyGetsATaskOfItsOwn) {
     form.press("?Next");
     EXPECT_EQ(form.choice("?CurrentTab"), 3);
     EXPECT_EQ(form.text("?SCH:Description"), "Hot Key Ctrl-T");
-    EXPECT_FALSE(form.enabled("?Script")) << "no script list registered";
     // Back and Next again find the task made the first time.
     form.press("?Back");
     form.press("?Next");
@@ -269,6 +269,41 @@ TEST_F(HotKeys, TaskHotKeyGetsATaskOfItsOwn) {
   EXPECT_EQ(keys[0].ID, tasks[0].id);
   EXPECT_EQ(keys[0].Action.str(), "Task");
   EXPECT_EQ(rt::CLIP(keys[0].QuickText.str()), "Start the backup");
+}
+
+TEST_F(HotKeys, NextOnTheTaskPageEditsTheScriptAndTheListsOkCompletesTheForm) {
+  scheduler::registerProgramWindow("BrowseScripting", editors::makeBrowseScripting);
+  ScriptedHost host;
+  int response = 0;
+  runScript([&](Driver& d) {
+    openForm(d, ui::InsertRecord, response);
+    WindowDriver form = d.waitWindow("UpdateHotKeys");
+    form.check("?Alt", true);
+    form.choose("?Key", "B");
+    form.enter("?HOT:Description", "Browser");
+    form.choose("?HOT:Action", "Task - Start/control programs with advanced options");
+    form.press("?Next");
+    WindowDriver list = d.waitWindow("BrowseScripting");
+    EXPECT_EQ(list.title(), "Hot Key Scripting - Browser");
+    // Cancel goes back to the first page; Next again opens the list on the same task.
+    list.press("?Cancel");
+    d.waitClosed(list);
+    d.settle();
+    EXPECT_EQ(form.choice("?CurrentTab"), 1);
+    form.press("?Next");
+    list = d.waitWindow("BrowseScripting");
+    list.press("?OK");
+    d.waitClosed(list);
+    d.waitClosed(form);
+  });
+  scheduler::registerProgramWindow("BrowseScripting", {});
+  EXPECT_EQ(response, ui::RequestCompleted);
+  const auto tasks = storedTasks();
+  ASSERT_EQ(tasks.size(), 1u);
+  EXPECT_EQ(tasks[0].description, "Hot Key Alt-B");
+  const auto keys = storedHotKeys();
+  ASSERT_EQ(keys.size(), 1u);
+  EXPECT_EQ(keys[0].ID, tasks[0].id);
 }
 
 TEST_F(HotKeys, CancelledFormLeavesNoTaskBehind) {

@@ -9,7 +9,9 @@
 #include <QMouseEvent>
 #include <QWidget>
 
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -479,6 +481,40 @@ TEST_F(ScriptItemWindows, FormTabsFollowTheActionAndItsRules) {
   EXPECT_EQ(v[2].DDEApplicationTopic.view().substr(0, 9), "anonymous");
   EXPECT_EQ(v[3].DDEType.str(), "Set value from INI") << "a cancelled form changes nothing";
   EXPECT_EQ(v[4].DDEType.str(), "Bogus") << "a viewed item is not stored";
+}
+
+TEST_F(ScriptItemWindows, ServiceActionsAreOfferedWhereSystemctlIsInstalled) {
+  seedTask(12);
+  seedItem(12, 1, "System", "", "Stop Service");
+  // A PATH with a systemctl in it, and one without.
+  const std::filesystem::path with = dir() / "with", without = dir() / "without";
+  std::filesystem::create_directories(with);
+  std::filesystem::create_directories(without);
+  { std::ofstream(with / "systemctl") << "#!/bin/sh\n"; }
+  std::filesystem::permissions(with / "systemctl", std::filesystem::perms::owner_all);
+  const char* saved = std::getenv("PATH");
+  const std::string savedPath = saved ? saved : "";
+  ScriptedHost host;
+  for (const auto& [path, offered] : {std::pair{with, true}, {without, false}}) {
+    SCOPED_TRACE(path.string());
+    ::setenv("PATH", path.c_str(), 1);
+    runScript([&](Driver& d) {
+      d.gui([&] { loadItem(12, 1); });
+      d.later([] {
+        files::GLOBALREQUEST = ui::ChangeRecord;
+        (void)editors::UpdateScripting();
+      });
+      WindowDriver form = d.waitWindow("UpdateScripting");
+      EXPECT_TRUE(form.shown("?Sys:Service"));
+      EXPECT_EQ(form.enabled("?Sys:Stop Service"), offered);
+      EXPECT_EQ(form.enabled("?Sys:Start Service"), offered);
+      EXPECT_TRUE(form.enabled("?Sys:Reboot"));
+      form.press("?Cancel");
+      d.waitClosed(form);
+    });
+  }
+  ::setenv("PATH", savedPath.c_str(), 1);
+  EXPECT_FALSE(host.pending());
 }
 
 TEST_F(ScriptItemWindows, AnItemWithoutARealActionIsNotStored) {
@@ -1194,7 +1230,8 @@ TEST_F(ScriptItemWindows, FrameCommandAndTriggerFormOpenTheWindows) {
   EXPECT_TRUE(scheduler::programWindowRegistered("BrowseScripting"));
   EXPECT_TRUE(scheduler::programWindowRegistered("UpdateScripting"));
 
-  // A stored trigger's task: the trigger form's Script Items opens the list on it.
+  // A stored trigger's task: the trigger form's Next opens the list on it, and the list's OK
+  // completes the form.
   seedTask(40, "Trigger");
   seedItem(40, 1, "Send Keys", "from trigger");
   ASSERT_EQ(files::Access_TRIGGERS.Open(), Err::None);
@@ -1208,24 +1245,70 @@ TEST_F(ScriptItemWindows, FrameCommandAndTriggerFormOpenTheWindows) {
   (void)files::Access_TRIGGERS.Close();
   SCH.ID = 0;
   ScriptedHost host;
+  int response = 0;
   runScript([&](Driver& d) {
-    d.later([] {
+    d.later([&] {
+      // As the trigger list calls it: on the fetched record.
+      ASSERT_EQ(files::Access_TRIGGERS.Open(), Err::None);
+      files::TRI.TRI_ID = 1;
+      ASSERT_EQ(files::TRIGGERS.get(files::TRI_K_TRI_ID), Err::None);
       files::GLOBALREQUEST = ui::ChangeRecord;
-      (void)editors::UpdateTriggers();
+      response = editors::UpdateTriggers();
+      (void)files::Access_TRIGGERS.Close();
     });
     WindowDriver form = d.waitWindow("UpdateTriggers");
     form.press("?Next");
-    EXPECT_TRUE(form.enabled("?ScriptItems"));
-    form.press("?ScriptItems");
     WindowDriver list = d.waitWindow("BrowseScripting");
     EXPECT_EQ(list.title(), "Startup Trigger Scripting - At start");
     ListDriver rows(d, list, "?Browse:1");
     EXPECT_EQ(rows.texts(1), (Items{"Send Keys"}));
     list.press("?OK");
     d.waitClosed(list);
-    form.press("?Cancel");
     d.waitClosed(form);
   });
+  EXPECT_EQ(response, ui::RequestCompleted);
+
+  // A new trigger gets its task and its script in the same session; the list's Cancel goes back
+  // to the form's first page, and a form cancelled then leaves no task behind.
+  runScript([&](Driver& d) {
+    for (const char* listButton : {"?Cancel", "?OK"}) {
+      SCOPED_TRACE(listButton);
+      d.later([&] {
+        files::GLOBALREQUEST = ui::InsertRecord;
+        response = editors::UpdateTriggers();
+      });
+      WindowDriver form = d.waitWindow("UpdateTriggers");
+      form.choose("?TRI:TriggerType", "Startup");
+      form.enter("?TRI:Description", "Morning");
+      form.press("?Next");
+      WindowDriver list = d.waitWindow("BrowseScripting");
+      EXPECT_EQ(list.title(), "Startup Trigger Scripting - Morning");
+      EXPECT_EQ(ListDriver(d, list, "?Browse:1").texts(1), Items{});
+      list.press(listButton);
+      d.waitClosed(list);
+      d.settle();
+      if (std::string(listButton) == "?Cancel") {
+        EXPECT_TRUE(form.isOpen());
+        EXPECT_TRUE(form.shown("?TRI:Description")) << "back on the first page";
+        form.press("?Cancel");
+      }
+      d.waitClosed(form);
+    }
+  });
+  ASSERT_EQ(files::Access_TRIGGERS.Open(), Err::None);
+  files::TRIGGERS.clear();
+  files::TRI.TRI_ID = 2;
+  ASSERT_EQ(files::TRIGGERS.get(files::TRI_K_TRI_ID), Err::None);
+  const int32_t newTask = files::TRI.ID;
+  EXPECT_EQ(files::TRI.Description.str(), "Morning");
+  (void)files::Access_TRIGGERS.Close();
+  ASSERT_EQ(files::Access_SCHEDULE.Open(), Err::None);
+  std::vector<int32_t> tasks;
+  files::SCHEDULE.clear();
+  for (Err err = files::SCHEDULE.setFrom(files::SCH_KeyID); err == Err::None && (err = files::SCHEDULE.next()) == Err::None;)
+    tasks.push_back(SCH.ID);
+  (void)files::Access_SCHEDULE.Close();
+  EXPECT_EQ(tasks, (std::vector<int32_t>{40, newTask})) << "the cancelled trigger's task was removed";
   EXPECT_FALSE(host.pending());
   scheduler::registerProgramWindow("BrowseScriptTemplates", {});
   scheduler::registerProgramWindow("BrowseScripting", {});

@@ -13,6 +13,8 @@
 #include "datalib/files.h"
 #include "datalib/script_exchange.h"
 #include "editors/script_text.h"
+#include "platform/files/file.h"
+#include "platform/files/tests/process.h"
 #include "scheduler/tests/data_fixture.h"
 
 namespace ov::editors {
@@ -326,6 +328,31 @@ TEST_F(ScriptItemStore, DeleteAndCopyTouchOnlyTheirTasks) {
   EXPECT_EQ(items(3), (Items{"5:keep"}));
   EXPECT_EQ(DeleteScriptItems(3, false), Err::None);
   EXPECT_TRUE(items(3).empty());
+}
+
+TEST_F(ScriptItemStore, DeleteRefusesWhenItsTransactionCannotBegin) {
+  for (int i = 1; i <= 3; ++i) add(4, i, "k" + std::to_string(i));
+  (void)files::Access_SCRIPTING.Close();  // no data file open across the fork
+  // Another program holds a write transaction on the script items.
+  db::testing::Child writer([](db::testing::Child& c) {
+    if (files::Access_SCRIPTING.Open() != Err::None || db::LOGOUT(1, {&files::SCRIPTING}) != Err::None) return 1;
+    c.tell();
+    c.await();
+    return db::ROLLBACK() == Err::None ? 0 : 2;
+  });
+  ASSERT_EQ(writer.awaitChild(), '.');
+  ASSERT_EQ(files::Access_SCRIPTING.Open(), Err::None);
+  EXPECT_EQ(DeleteScriptItems(4, false), Err::IsLocked);
+  writer.answer();
+  EXPECT_EQ(writer.wait(), 0);
+  EXPECT_EQ(items(4), (Items{"1:k1", "2:k2", "3:k3"})) << "nothing was deleted";
+  // Inside a caller's transaction the deletes join it.
+  ASSERT_EQ(db::LOGOUT(1, {&files::SCRIPTING}), Err::None);
+  EXPECT_EQ(DeleteScriptItems(4, false), Err::None);
+  ASSERT_EQ(db::ROLLBACK(), Err::None);
+  EXPECT_EQ(items(4).size(), 3u) << "rolled back with the caller's transaction";
+  EXPECT_EQ(DeleteScriptItems(4, false), Err::None);
+  EXPECT_TRUE(items(4).empty());
 }
 
 TEST_F(ScriptItemStore, RestorePutsBackTheWholeScriptOfAnySize) {

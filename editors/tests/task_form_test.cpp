@@ -17,8 +17,11 @@
 #include "dialogs/tests/fixture.h"
 #include "editors/register_windows.h"
 #include "editors/script_items.h"
+#include "platform/files/tests/process.h"
 #include "platform/rt/ini.h"
 #include "platform/rt/paths.h"
+#include "platform/rt/picture.h"
+#include "platform/rt/text.h"
 #include "platform/ui/host.h"
 #include "platform/ui/list_control.h"
 #include "platform/ui/testing/list_driver.h"
@@ -55,7 +58,7 @@ class TaskForm : public dialogs::testing::DataFolder {
     M_ = files::MessageRec{};
   }
   void TearDown() override {
-    for (const char* name : {"UpdateScripting", "UpdateSchedule", "SelectContactCategories"})
+    for (const char* name : {"UpdateScripting", "UpdateSchedule"})
       scheduler::registerProgramWindow(name, {});
     for (const char* name : {"ConfirmClearScript", "PrintCurrentScript", "ExportScript", "ImportScript"})
       editors::registerScriptCommand(name, {});
@@ -372,44 +375,6 @@ TEST_F(TaskForm, EmailWizardStoresTheMessageAndNamesItInTheCommand) {
   EXPECT_EQ(files::GETCONFIG("LastEmail"), "ann@example.com");
 }
 
-// The contact category picker as a stand-in: it picks "Friends".
-class StandInCategoryPicker : public ui::WindowManager {
- public:
-  StandInCategoryPicker() : ui::WindowManager("SelectContactCategories") {}
-  ui::Level Init() override {
-    files::GLOBALREQUEST = 0;
-    files::CC.ContactCategory = "Friends";
-    Response = ui::RequestCompleted;
-    return ui::Level::Notify;
-  }
-};
-
-TEST_F(TaskForm, MassMailingCategoryFillsTheHiddenRecipient) {
-  scheduler::registerProgramWindow("SelectContactCategories", [] { return std::make_unique<StandInCategoryPicker>(); });
-  scheduler::PresetTaskType() = "E-mail";
-  ScriptedHost host;
-  int response = 0;
-  runScript([&](Driver& d) {
-    WindowDriver form = openForm(d, 0, response);
-    form.press("?Next");
-    form.choose("?M_:MailType", "Mass Mailing");
-    EXPECT_FALSE(form.shown("?M_:EmailTo"));
-    form.press("?SelectCategory");
-    EXPECT_EQ(form.text("?M_:EmailToGroup"), "Friends");
-    form.with([](ui::Window&) { EXPECT_EQ(M_.EmailTo.str(), "N/A"); });
-    host.expectMessage("This e-mail message has no subject.", ui::BUTTON::Yes);
-    form.press("?OK");
-    d.waitClosed(form);
-  });
-  EXPECT_EQ(response, ui::RequestCompleted);
-  const auto messages = storedMessages();
-  ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0].MailType.str(), "Mass Mailing");
-  EXPECT_EQ(messages[0].EmailToGroup.str(), "Friends");
-  EXPECT_EQ(messages[0].EmailTo.str(), "N/A");
-  EXPECT_EQ(files::GETCONFIG("LastMassMailing"), "Friends");
-}
-
 TEST_F(TaskForm, ChangedEmailTaskUpdatesItsMessage) {
   EXPECT_EQ(files::Access_MESSAGES.Open(), Err::None);
   files::MESSAGES.clear();
@@ -531,6 +496,89 @@ TEST_F(TaskForm, ChangedCompletedTask) {
     EXPECT_EQ(files::SCHEDULE.get(files::SCH_KeyID), Err::None);
     EXPECT_EQ(files::Relate_SCHEDULE.Delete(), Err::None);
     (void)files::Relate_SCHEDULE.Close();
+  }
+}
+
+TEST_F(TaskForm, ChangedTaskOpensOnItsFirstShownPageWithWhenItWasLastPerformed) {
+  files::FORMAT.TIME = "t7b";  // the configuration's default time picture, already blank when zero
+  const int32_t lastTime = 4 * 360000 + 47 * 6000 + 1;
+  seedTask("Water the plants", 1, [&] {
+    SCH.LastRunDate = kToday - 7;
+    SCH.LastRunTime = lastTime;
+  });
+  ScriptedHost host;
+  int response = 0;
+  runScript([&](Driver& d) {
+    WindowDriver form = openForm(d, ui::ChangeRecord, response);
+    EXPECT_FALSE(form.shown("?Tab:Event"));
+    EXPECT_TRUE(form.shown("?SCH:Description")) << "a page is shown";
+    form.selectTab("Scheduling");
+    EXPECT_EQ(form.text("?SCH:LastRunDate"), rt::CLIP(rt::FORMAT(kToday - 7, "@d2")));
+    EXPECT_EQ(form.text("?SCH:LastRunTime"), rt::CLIP(rt::FORMAT(lastTime, "@t7")));
+    EXPECT_NE(form.text("?SCH:LastRunTime").find(':'), std::string::npos);
+    form.press("?Cancel");
+    d.waitClosed(form);
+  });
+  EXPECT_FALSE(host.pending());
+}
+
+// Another program changes the task after the form read it: OK asks whether to keep what was
+// typed; No reloads the task and shows it, Yes stores what was typed over the change.
+TEST_F(TaskForm, AChangeByAnotherProgramWhileTheFormIsOpenIsAskedAboutOnOk) {
+  struct Case {
+    int answer;
+    const char* stored;
+  };
+  const Case cases[] = {{ui::BUTTON::No, "Renamed elsewhere"}, {ui::BUTTON::Yes, "Typed here"}};
+  int32_t id = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.stored);
+    seedTask("Old name", ++id);
+    db::testing::Child other([id](db::testing::Child& ch) {
+      ch.await();
+      if (files::Access_SCHEDULE.Open() != Err::None) return 1;
+      SCH.ID = id;
+      if (files::SCHEDULE.get(files::SCH_KeyID) != Err::None) return 2;
+      SCH.Description = "Renamed elsewhere";
+      if (files::SCHEDULE.put() != Err::None) return 3;
+      ch.tell();
+      return 0;
+    });
+    ScriptedHost host;
+    host.expectMessage("was changed by another window or program after you opened it", c.answer);
+    int response = 0;
+    runScript([&](Driver& d) {
+      // As the task list calls it: the task read into the buffer.
+      d.later([&response, id] {
+        EXPECT_EQ(files::Access_SCHEDULE.Open(), Err::None);
+        SCH.ID = id;
+        EXPECT_EQ(files::SCHEDULE.get(files::SCH_KeyID), Err::None);
+        files::GLOBALREQUEST = ui::ChangeRecord;
+        response = editors::UpdateSchedule();
+        (void)files::Access_SCHEDULE.Close();
+      });
+      WindowDriver form = d.waitWindow("UpdateSchedule");
+      form.selectTab("Task Basics");
+      form.enter("?SCH:Description", "Typed here");
+      other.answer();
+      EXPECT_EQ(other.awaitChild(), '.');
+      EXPECT_EQ(other.wait(), 0);
+      form.press("?OK");
+      d.settle();
+      if (c.answer == ui::BUTTON::No) {
+        ASSERT_TRUE(form.isOpen()) << "the form stays with the reloaded task";
+        form.selectTab("Task Basics");
+        EXPECT_EQ(form.text("?SCH:Description"), "Renamed elsewhere");
+        form.press("?OK");
+      }
+      d.waitClosed(form);
+    });
+    EXPECT_EQ(response, ui::RequestCompleted);
+    EXPECT_FALSE(host.pending());
+    std::string stored;
+    for (const files::ScheduleRec& t : storedTasks())
+      if (t.ID == id) stored = t.Description.str();
+    EXPECT_EQ(stored, c.stored);
   }
 }
 

@@ -42,6 +42,10 @@ const MsgText kTexts[] = {
      "The change to %File could not be started as one transaction. Error: %Error (%ErrorCode)."},
     {Msg::ViewOpenFailed, Level::Notify, "View Error",
      "The view of %File could not be opened. Error: %Error (%ErrorCode). %FileError"},
+    {Msg::RecordChanged, Level::User, "Record Changed",
+     "This record of %File was changed by another window or program after you opened it.\n"
+     "Yes keeps your version and stores it over that change.\n"
+     "No reloads the record as it is stored now; your changes are dropped."},
 };
 
 const MsgText& entry(Msg id) {

@@ -46,6 +46,7 @@ enum class Msg : int {
   AutoIncFailed,
   LogoutFailed,
   ViewOpenFailed,
+  RecordChanged,  // a question: User keeps the user's version, anything else reloads
 };
 
 struct ErrorReport {

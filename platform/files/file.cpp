@@ -1,5 +1,8 @@
 #include "platform/files/file.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cfloat>
 #include <cstring>
@@ -8,6 +11,7 @@
 #include "platform/files/detail/storage.h"
 #include "platform/files/detail/txn.h"
 #include "platform/rt/text.h"
+#include "platform/rt/thread_data.h"
 
 namespace ov::db {
 
@@ -17,9 +21,42 @@ using detail::Row;
 
 namespace {
 constexpr int kMaxReadAhead = 64;
-}
 
-struct File::Impl {
+// Whether two images of a record hold the same values (memo members of the record compare by
+// their text, not by the bytes of the string object).
+bool sameRecord(const rt::RecordDesc& record, const RecordImage& a, const RecordImage& b) {
+  if (a.bytes.size() != b.bytes.size() || a.memos != b.memos) return false;
+  for (const rt::FieldDesc& f : record.fields) {
+    if (f.type == rt::FieldType::Memo || f.type == rt::FieldType::Blob) continue;
+    size_t span = static_cast<size_t>(f.width) * static_cast<size_t>(f.dim);
+    if (a.bytes.compare(f.memberOffset, span, b.bytes, f.memberOffset, span) != 0) return false;
+  }
+  return true;
+}
+}  // namespace
+
+// What one logical thread holds of a file while another thread is resident: its sequence, its
+// current record, the record it watches and its record buffer.
+struct ThreadFileState {
+  int order = -1;
+  Anchor anchor;
+  std::vector<Row> ahead;
+  size_t aheadPos = 0;
+  bool aheadForward = true;
+  uint64_t aheadGeneration = 0;
+  int aheadSize = 1;
+  int64_t current = 0;
+  bool holdNext = false;
+  bool recover = false;
+  int64_t watchRid = 0;
+  RecordImage watched;
+  int64_t lastRid = 0;
+  RecordImage lastRead;
+  bool hasBuffer = false;  // false: the thread starts with a cleared buffer
+  RecordImage buffer;
+};
+
+struct File::Impl : rt::ThreadData {
   explicit Impl(File& f) : self(f) {}
 
   File& self;
@@ -39,7 +76,115 @@ struct File::Impl {
   int64_t current = 0;  // row id of the current record, 0 none
   bool holdNext = false;
   bool recover = false;  // reads drop holds (SEND "RECOVER=1")
+  // WATCH: the record at watchRid as it was stored when watched; 0 none.
+  int64_t watchRid = 0;
+  RecordImage watched;
+  // The record this thread read last, as it was stored then (what a watch starts from).
+  int64_t lastRid = 0;
+  RecordImage lastRead;
   std::vector<detail::MemoSlot> memos;
+  // The state of the logical threads that are not resident, by thread number.
+  std::unique_ptr<ThreadFileState> parked[rt::kMaxThreadData + 1];
+
+  ThreadFileState& slot(int thread) {
+    auto& p = parked[thread];
+    if (!p) p = std::make_unique<ThreadFileState>();
+    return *p;
+  }
+
+  void park(int thread) override {
+    std::lock_guard lock(detail::fileLock());
+    ThreadFileState& p = slot(thread);
+    p.order = order;
+    p.anchor = std::move(anchor);
+    p.ahead = std::move(ahead);
+    p.aheadPos = aheadPos;
+    p.aheadForward = aheadForward;
+    p.aheadGeneration = aheadGeneration;
+    p.aheadSize = aheadSize;
+    p.current = current;
+    p.holdNext = holdNext;
+    p.recover = recover;
+    p.watchRid = watchRid;
+    p.watched = std::move(watched);
+    p.lastRid = lastRid;
+    p.lastRead = std::move(lastRead);
+    // The buffer's bytes are copied; its memos are moved, the resumed thread sets them anew.
+    p.buffer.bytes.assign(static_cast<const char*>(self.m_decl.buffer), self.m_decl.bufferSize);
+    p.buffer.memos.resize(memos.size());
+    for (size_t m = 0; m < memos.size(); ++m) p.buffer.memos[m] = std::move(memos[m].ref(self.m_decl.buffer));
+    p.hasBuffer = true;
+  }
+
+  void resume(int thread) override {
+    std::lock_guard lock(detail::fileLock());
+    ThreadFileState fresh;
+    ThreadFileState& p = parked[thread] ? *parked[thread] : fresh;
+    order = p.order;
+    anchor = std::move(p.anchor);
+    ahead = std::move(p.ahead);
+    aheadPos = p.aheadPos;
+    aheadForward = p.aheadForward;
+    aheadGeneration = p.aheadGeneration;
+    aheadSize = p.aheadSize;
+    current = p.current;
+    holdNext = p.holdNext;
+    recover = p.recover;
+    watchRid = p.watchRid;
+    watched = std::move(p.watched);
+    lastRid = p.lastRid;
+    lastRead = std::move(p.lastRead);
+    if (p.hasBuffer) {
+      detail::copyFields(*self.m_decl.record, self.m_decl.buffer, p.buffer.bytes.data());
+      for (size_t m = 0; m < memos.size() && m < p.buffer.memos.size(); ++m)
+        memos[m].ref(self.m_decl.buffer) = std::move(p.buffer.memos[m]);
+    } else {
+      clearBuffer(0);
+    }
+    p.hasBuffer = false;
+  }
+
+  void begin(int thread, int from) override {
+    std::lock_guard lock(detail::fileLock());
+    ThreadFileState& p = slot(thread);
+    p = ThreadFileState{};
+    // The new thread gets a copy of the starter's record; its sequence starts afresh.
+    if (from == rt::residentThread()) {
+      p.buffer = self.saveBuffer();
+      p.hasBuffer = true;
+    } else if (parked[from] && parked[from]->hasBuffer) {
+      p.buffer = parked[from]->buffer;
+      p.hasBuffer = true;
+    }
+  }
+
+  void end(int thread) override {
+    std::lock_guard lock(detail::fileLock());
+    parked[thread].reset();
+  }
+
+  void clearBuffer(int how);
+
+  // Before a write of the record at `rid`: 89 when this thread watches it and the stored record
+  // is no longer the one it watched.
+  Err checkWatch(int64_t rid, std::string& detail) {
+    if (watchRid == 0 || watchRid != rid) return Err::None;
+    Row row;
+    if (Err err = drv().getByRid(rid, row, detail); err != Err::None) return err;
+    if (sameRecord(*self.m_decl.record, row.image, watched)) return Err::None;
+    detail = "the record was changed after it was read";
+    return Err::Changed;
+  }
+  void endWatch(int64_t rid) {
+    if (lastRid == rid) {
+      lastRid = 0;
+      lastRead = RecordImage{};
+    }
+    if (watchRid == rid) {
+      watchRid = 0;
+      watched = RecordImage{};
+    }
+  }
 
   detail::Backend& drv() {
     if (!backend)
@@ -72,6 +217,8 @@ struct File::Impl {
   void load(const Row& row) {
     self.restoreBuffer(row.image);
     current = row.rid;
+    lastRid = row.rid;
+    lastRead = row.image;
   }
 
   // Takes a hold on the record about to be read when HOLD asked for one, and reads it afresh.
@@ -182,6 +329,7 @@ Err File::close() {
   m_impl->drv().close();
   m_impl->isOpen = false;
   m_impl->current = 0;
+  m_impl->endWatch(m_impl->watchRid);
   m_impl->resetSequence(-1, Anchor{});
   return m_impl->done(Err::None);
 }
@@ -313,9 +461,11 @@ Err File::put() {
   if (!m_impl->isOpen) return m_impl->done(Err::NotOpen);
   if (m_impl->current == 0) return m_impl->done(Err::NotAvailable);
   std::string detail;
+  if (Err err = m_impl->checkWatch(m_impl->current, detail); err != Err::None) return m_impl->done(err, detail);
   detail::Backend& b = m_impl->drv();
   const bool aheadFresh = m_impl->aheadGeneration == b.generation();
   Err err = b.update(m_impl->current, detail);
+  if (err == Err::None) m_impl->endWatch(m_impl->current);
   // The records read ahead lie after the one written, which is the only one changed: they stay
   // valid when nothing else was written since they were read and the record keeps its place
   // in the sequence. A loop that reads and writes each record in turn then reads in batches.
@@ -328,8 +478,12 @@ Err File::deleteRecord() {
   if (!m_impl->isOpen) return m_impl->done(Err::NotOpen);
   if (m_impl->current == 0) return m_impl->done(Err::NotAvailable);
   std::string detail;
-  Err err = m_impl->drv().erase(m_impl->current, detail);
-  if (err == Err::None) m_impl->current = 0;
+  int64_t rid = m_impl->current;
+  Err err = m_impl->drv().erase(rid, detail);
+  if (err == Err::None) {
+    m_impl->current = 0;
+    m_impl->endWatch(rid);
+  }
   return m_impl->done(err, detail);
 }
 
@@ -337,8 +491,12 @@ Err File::putAt(int64_t position) {
   std::lock_guard lock(detail::fileLock());
   if (!m_impl->isOpen) return m_impl->done(Err::NotOpen);
   std::string detail;
+  if (Err err = m_impl->checkWatch(position, detail); err != Err::None) return m_impl->done(err, detail);
   Err err = m_impl->drv().update(position, detail);
-  if (err == Err::None) m_impl->current = position;
+  if (err == Err::None) {
+    m_impl->current = position;
+    m_impl->endWatch(position);
+  }
   return m_impl->done(err, detail);
 }
 
@@ -349,6 +507,45 @@ Err File::deleteAt(int64_t position) {
   Err err = m_impl->drv().erase(position, detail);
   if (err == Err::None && m_impl->current == position) m_impl->current = 0;
   return m_impl->done(err, detail);
+}
+
+Err File::watch() {
+  std::lock_guard lock(detail::fileLock());
+  if (!m_impl->isOpen) return m_impl->done(Err::NotOpen);
+  if (m_impl->current == 0) return m_impl->done(Err::NotAvailable);
+  if (m_impl->lastRid == m_impl->current) {
+    m_impl->watchRid = m_impl->current;
+    m_impl->watched = m_impl->lastRead;
+    return m_impl->done(Err::None);
+  }
+  return watchStoredLocked();
+}
+
+Err File::watchStored() {
+  std::lock_guard lock(detail::fileLock());
+  return watchStoredLocked();
+}
+
+Err File::watchStoredLocked() {
+  if (!m_impl->isOpen) return m_impl->done(Err::NotOpen);
+  if (m_impl->current == 0) return m_impl->done(Err::NotAvailable);
+  std::string detail;
+  Row row;
+  if (Err err = m_impl->drv().getByRid(m_impl->current, row, detail); err != Err::None)
+    return m_impl->done(err == Err::NotFound ? Err::NotAvailable : err, detail);
+  m_impl->watchRid = m_impl->current;
+  m_impl->watched = std::move(row.image);
+  return m_impl->done(Err::None);
+}
+
+void File::unwatch() {
+  std::lock_guard lock(detail::fileLock());
+  m_impl->endWatch(m_impl->watchRid);
+}
+
+bool File::watching() const {
+  std::lock_guard lock(detail::fileLock());
+  return m_impl->watchRid != 0;
 }
 
 Err File::readAt(int64_t position, RecordImage& image) {
@@ -379,6 +576,11 @@ int64_t File::records() {
 
 void File::clear(int how) {
   std::lock_guard lock(detail::fileLock());
+  m_impl->clearBuffer(how);
+}
+
+void File::Impl::clearBuffer(int how) {
+  const FileDecl& m_decl = self.m_decl;
   char* base = static_cast<char*>(m_decl.buffer);
   for (const rt::FieldDesc& f : m_decl.record->fields) {
     for (int e = 0; e < f.dim; ++e) {
@@ -569,11 +771,27 @@ Err WriteScope::join(File& file, std::string* detail) {
 
 Err WriteScope::finish(bool commit, std::string* detail) {
   Err result = Err::None;
-  // Commit in reverse order of joining, so the storage that began the change commits last.
+  // Savepoints inside an outer transaction first; the transactions this scope began end
+  // together, in reverse order of joining.
+  std::vector<std::shared_ptr<Storage>> outermost;
   for (auto it = m_storages.rbegin(); it != m_storages.rend(); ++it) {
+    if ((*it)->depth() == 1) {
+      outermost.push_back(*it);
+      continue;
+    }
     Err err = (*it)->end(commit && result == Err::None, detail);
     if (err != Err::None && result == Err::None) result = err;
     (*it)->touchAll();
+  }
+  if (!outermost.empty()) {
+    Err err = Err::None;
+    if (commit && result == Err::None) {
+      err = commitTogether(outermost, detail);
+    } else {
+      for (const auto& s : outermost) (void)s->end(false);
+    }
+    if (err != Err::None && result == Err::None) result = err;
+    for (const auto& s : outermost) s->touchAll();
   }
   m_storages.clear();
   return result;
@@ -648,6 +866,33 @@ Err ROLLBACK() {
   st.scope.reset();
   rt::setError(err, {}, detail);
   return err;
+}
+
+Err checkStorageFile(const std::string& path, const std::string& password, std::string& detail, bool& repairable) {
+  std::lock_guard lock(detail::fileLock());
+  repairable = false;
+  std::string where = detail::resolveStorageName(path, "").path;
+  struct stat st;
+  if (::stat(where.c_str(), &st) != 0) {
+    detail = where + ": no such file";
+    return Err::NoFile;
+  }
+  if (S_ISREG(st.st_mode) && st.st_size == 0) {
+    detail = where + ": the file is empty (0 bytes); it holds no data";
+    return Err::FileSystem;
+  }
+  // Marked read-only (no write permission for anyone) counts even for a user who could write it.
+  if (S_ISREG(st.st_mode) && ((st.st_mode & 0222) == 0 || ::access(where.c_str(), W_OK) != 0)) {
+    detail = where + ": the file is read-only for this user";
+    return Err::NoAccess;
+  }
+  std::shared_ptr<detail::Storage> s;
+  if (Err err = detail::Storage::acquire(where, password, false, false, s, detail); err != Err::None) {
+    if (detail.find("wrong owner password") != std::string::npos)
+      detail += " (or its first page is damaged)";
+    return err;
+  }
+  return s->quickCheck(detail, repairable);
 }
 
 bool isLoggedOut() {

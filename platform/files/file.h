@@ -10,9 +10,12 @@
 // table in it); text drivers read and write plain files. File order is the hidden row id (the
 // order records were added in) and breaks ties between equal key values.
 //
-// Threads: the record buffers are process-wide; the operations serialise on one process-wide
-// lock, so any thread may call them, but a sequence (SET then NEXT...) belongs to the File, not
-// to the caller, as in the runtime.
+// Logical threads: each logical thread of the windows layer has its own record buffer and its own
+// sequence, current record, pending HOLD and watch for every File (rt::ThreadData): the buffer
+// global and the File's state are those of the resident thread, and the others' are parked until
+// their thread runs again. A thread started from another begins with a copy of the starter's
+// record and no sequence. OS threads: the operations serialise on one process-wide lock, so any
+// OS thread may call them, but only the GUI thread switches logical threads.
 #pragma once
 
 #include <cstdint>
@@ -117,6 +120,15 @@ class File {
   // current; the record written becomes the current one.
   rt::Err putAt(int64_t position);
   rt::Err deleteAt(int64_t position);
+  // WATCH: remembers the current record as this thread last read it (as it is stored now when
+  // the last read was of another record; watchStored() takes it as stored now in any case). A
+  // PUT of that record (put or putAt) then fails with 89 (Changed) and writes nothing when the
+  // stored record differs by then: another thread, window or program changed it meanwhile. A
+  // write or delete of it, unwatch() and close end the watch.
+  rt::Err watch();
+  rt::Err watchStored();
+  void unwatch();
+  bool watching() const;
   // Reads the record at `position` into `image`, leaving the buffer and the sequence as they are.
   rt::Err readAt(int64_t position, RecordImage& image);
   // RECORDS: the number of records; -1 when the file is not open (error 37).
@@ -166,6 +178,8 @@ class File {
   Impl& impl() { return *m_impl; }
 
  private:
+  rt::Err watchStoredLocked();
+
   FileDecl m_decl;
   std::unique_ptr<Impl> m_impl;
 };
@@ -179,5 +193,14 @@ rt::Err LOGOUT(int timeoutSeconds, const std::vector<File*>& files);
 rt::Err COMMIT();
 rt::Err ROLLBACK();
 bool isLoggedOut();
+
+// Whether the storage file at `path` opens as a data file with owner `password` (a file name, as
+// the programs' data files name it, no table part): opened as every program opens it, without
+// creating anything, and its pages read through. On failure the error code and, in `detail`, a
+// text naming the file and the cause; `repairable` says whether rebuilding it from what is still
+// readable can help (a damaged file, not a foreign one or a wrong password). An empty file is no
+// data file. Nothing is written to a file that fails.
+rt::Err checkStorageFile(const std::string& path, const std::string& password, std::string& detail,
+                         bool& repairable);
 
 }  // namespace ov::db

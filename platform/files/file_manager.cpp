@@ -90,7 +90,7 @@ Err FileManager::numberAndAdd(bool reserve) {
         rt::setError(c, m_file.name(), detail);
         return c;
       }
-      if (reserve) m_reserved = m_file.position();
+      if (reserve) reserved() = m_file.position();
       return Err::None;
     }
     // Only a clash on the numbered key itself is worth another number.
@@ -123,18 +123,18 @@ Err FileManager::PrimeRecord(bool suppressClear) {
 }
 
 Err FileManager::CancelAutoInc() {
-  if (m_reserved == 0) return Err::None;
-  int64_t at = m_reserved;
-  m_reserved = 0;
+  if (reserved() == 0) return Err::None;
+  int64_t at = reserved();
+  reserved() = 0;
   if (!m_file.isOpen()) return Err::NotOpen;
   Err err = m_file.deleteAt(at);
   return err == Err::NotAvailable ? Err::None : err;  // already gone
 }
 
 Err FileManager::insertRecord() {
-  if (m_reserved != 0) {
-    Err err = m_file.putAt(m_reserved);
-    if (err == Err::None) m_reserved = 0;
+  if (reserved() != 0) {
+    Err err = m_file.putAt(reserved());
+    if (err == Err::None) reserved() = 0;
     return err;
   }
   Key key = autoKey();
@@ -165,8 +165,22 @@ Err FileManager::Insert() {
 
 Err FileManager::TryUpdate() { return m_file.put(); }
 
+bool FileManager::TakeChanged() {
+  rt::setError(rt::Err::Changed, m_file.name());
+  if (Throw(Msg::RecordChanged) == Level::User) {
+    (void)m_file.watchStored();
+    return true;
+  }
+  if (m_file.reget() == rt::Err::None) (void)m_file.watch();
+  return false;
+}
+
 Err FileManager::Update() {
   Err err = m_file.put();
+  if (err == Err::Changed) {
+    if (!TakeChanged()) return err;
+    err = m_file.put();
+  }
   if (err == Err::DupKey) {
     std::string keyName;
     for (int k = 0; k < m_file.keyCount() && keyName.empty(); ++k)

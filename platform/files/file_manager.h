@@ -18,6 +18,7 @@
 
 #include "platform/files/error_class.h"
 #include "platform/files/file.h"
+#include "platform/rt/thread_data.h"
 
 namespace ov::db {
 
@@ -48,10 +49,14 @@ class FileManager {
   virtual void PrimeFields() {}
   // Removes the record that PrimeRecord reserved; nothing when none is reserved.
   rt::Err CancelAutoInc();
-  bool hasReservation() const { return m_reserved != 0; }
+  // The reservation belongs to the logical thread that primed the record.
+  bool hasReservation() const { return m_reserved[rt::residentThread()] != 0; }
 
   rt::Err Insert();
   rt::Err TryInsert();
+  // Update writes the buffer over the current record. When the thread watches that record
+  // (File::watch, as a form does while it edits one) and someone else changed it meanwhile,
+  // TakeChanged asks the user first.
   rt::Err Update();
   rt::Err TryUpdate();
   rt::Err Fetch(Key key);
@@ -72,6 +77,11 @@ class FileManager {
   // Refuses `value` outside low..high with the range message for `fieldText` ("Priority") and
   // `rangeText` ("1 and 10").
   Level ValidateRange(std::string_view fieldText, double value, double low, double high, std::string_view rangeText);
+
+  // A write refused because the watched record was changed by someone else: asks whether to keep
+  // the user's version (true: the record is watched as stored now, so the write can go over it)
+  // or to reload it (false: the buffer gets the stored record, watched anew).
+  virtual bool TakeChanged();
 
   // Report `id` under this file's error label.
   virtual Level Throw(Msg id);
@@ -99,7 +109,8 @@ class FileManager {
   File& m_file;
   ErrorClass* m_errors = nullptr;
   int m_opened = 0;
-  int64_t m_reserved = 0;  // position of the reserved record
+  int64_t& reserved() { return m_reserved[rt::residentThread()]; }
+  int64_t m_reserved[rt::kMaxThreadData + 1] = {};  // position of the reserved record, by logical thread
 };
 
 }  // namespace ov::db

@@ -211,6 +211,13 @@ Err RelationManager::finish(detail::WriteScope& scope, Err err, Msg failure, con
 }
 
 Err RelationManager::Update() {
+  Err err = updateOnce();
+  if (err != Err::Changed) return err;
+  if (!Me.TakeChanged()) return err;
+  return updateOnce();
+}
+
+Err RelationManager::updateOnce() {
   detail::WriteScope scope;
   std::string detail;
   if (Err err = scope.begin({&Me.file()}, 10000, &detail); err != Err::None) {
@@ -221,6 +228,12 @@ Err RelationManager::Update() {
   Msg failure = Msg::PutFailed;
   std::string failedFile;
   Err err = updateInScope(scope, failure, failedFile);
+  if (err == Err::Changed) {  // nothing was written; the caller asks the user
+    SavedError keep;
+    (void)scope.finish(false);
+    keep.restore();
+    return err;
+  }
   return finish(scope, err, failure, failedFile);
 }
 

@@ -57,6 +57,7 @@ class RelationManager {
     std::vector<Link> links;
   };
 
+  rt::Err updateOnce();
   rt::Err updateInScope(detail::WriteScope& scope, Msg& failure, std::string& failedFile);
   rt::Err deleteInScope(detail::WriteScope& scope, Msg& failure, std::string& failedFile);
   rt::Err forEachChild(const Relation& rel, const std::vector<std::string>& values, bool stopAtFirst, bool& found,

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace ov::os {
 
@@ -18,13 +19,19 @@ class InstanceLock {
   InstanceLock& operator=(const InstanceLock&) = delete;
 
   // winerr::kSuccess when this object now holds the lock; kAlreadyExists when another holder
-  // has it; another Windows code when the lock file cannot be made.
-  int acquire(const std::string& name);
+  // has it (with `wait`, it waits until the holder lets go instead); kAccessDenied when the lock
+  // folder is not the user's own; another Windows code when the lock file cannot be made.
+  int acquire(const std::string& name, bool wait = false);
   void release();
   bool held() const { return m_fd >= 0; }
 
   // The lock file for a name (characters unfit for a file name become "_").
   static std::string lockPath(const std::string& name);
+
+  // The name under which the main program holds its one-instance lock for a data folder (the
+  // folder's canonical path, without a closing "/"). Other programs look at it to learn whether
+  // the main program runs on that folder.
+  static std::string dataFolderName(std::string_view folder);
 
  private:
   int m_fd = -1;

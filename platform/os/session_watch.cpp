@@ -4,7 +4,10 @@
 #include <QDBusReply>
 #include <QDBusUnixFileDescriptor>
 #include <QDBusVariant>
+#include <QApplication>
+#include <QDialog>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <fcntl.h>
 #include <signal.h>
@@ -24,11 +27,32 @@ constexpr unsigned kWarningLow = 3;  // UPower's levels: 1 none, 2 discharging, 
 
 int g_signalPipe[2] = {-1, -1};
 struct sigaction g_previousTerm;
+struct sigaction g_previousAlarm;
+volatile sig_atomic_t g_terms = 0;
+unsigned g_termDeadline = 8;  // the end-of-session handling takes 5 seconds
+
+// Ends the process as SIGTERM does by default. Only async-signal-safe calls.
+void endAsTerminated() {
+  signal(SIGTERM, SIG_DFL);
+  raise(SIGTERM);
+  _exit(128 + SIGTERM);  // should SIGTERM be blocked here
+}
+
+void onAlarm(int) { endAsTerminated(); }
 
 void onTerm(int) {
+  if (g_terms++ > 0) endAsTerminated();  // asked twice: no more waiting
+  // The deadline runs from the signal itself, whatever the event loop is doing.
+  alarm(g_termDeadline);
   char c = 1;
   ssize_t n = write(g_signalPipe[1], &c, 1);  // async-signal-safe; a full pipe already says it
   (void)n;
+}
+
+// Closes the message boxes and file dialogs that hold the program in their own loops.
+void closeModalDialogs() {
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (auto* d = qobject_cast<QDialog*>(w); d && d->isVisible() && d->isModal()) d->done(QDialog::Rejected);
 }
 
 }  // namespace
@@ -44,6 +68,9 @@ SessionWatch::SessionWatch(MessageSink sink, const QDBusConnection& bus, QObject
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;
     sigaction(SIGTERM, &sa, &g_previousTerm);
+    sa.sa_handler = onAlarm;
+    sigaction(SIGALRM, &sa, &g_previousAlarm);
+    g_terms = 0;
   }
   if (g_signalPipe[0] >= 0) {
     m_signals = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, this);
@@ -67,6 +94,8 @@ SessionWatch::~SessionWatch() {
   if (m_inhibitor >= 0) close(m_inhibitor);
   if (g_signalPipe[0] >= 0) {
     sigaction(SIGTERM, &g_previousTerm, nullptr);
+    alarm(0);  // the program has come to its end by itself
+    sigaction(SIGALRM, &g_previousAlarm, nullptr);
     close(g_signalPipe[0]);
     close(g_signalPipe[1]);
     g_signalPipe[0] = g_signalPipe[1] = -1;
@@ -139,7 +168,12 @@ void SessionWatch::onSignal() {
   char buf[64];
   bool any = false;
   while (read(g_signalPipe[0], buf, sizeof buf) > 0) any = true;
-  if (any) endSession();
+  if (!any) return;
+  if (qobject_cast<QApplication*>(QCoreApplication::instance())) QTimer::singleShot(1000, this, [] { closeModalDialogs(); });
+  endSession();
 }
+
+unsigned SessionWatch::termDeadline() { return g_termDeadline; }
+void SessionWatch::setTermDeadline(unsigned seconds) { g_termDeadline = seconds; }
 
 }  // namespace ov::os

@@ -12,6 +12,12 @@
 // posted have run, and taken again when the shutdown is cancelled or the machine wakes.
 // Without logind or UPower the other sources still work. One object per process (it owns the
 // SIGTERM handler); GUI thread.
+//
+// SIGTERM must end the program even when it cannot get to its end-of-session handling (a modal
+// window open, a long wait, a busy loop): a second later the message boxes and file dialogs open
+// are closed so that the handling can go on, and a program still there `termDeadline()` seconds
+// after the signal ends at once, as SIGTERM would have ended it; so does a second SIGTERM. The
+// data files lose nothing by that: every change is a transaction.
 #pragma once
 
 #include "platform/os/win_msg.h"
@@ -30,6 +36,9 @@ class SessionWatch : public QObject {
   Q_OBJECT
 
  public:
+  // Seconds between SIGTERM and the forced end; tests shorten it.
+  static unsigned termDeadline();
+  static void setTermDeadline(unsigned seconds);
   explicit SessionWatch(MessageSink sink, QObject* parent = nullptr);
   // Watches logind and UPower on `bus` (the system bus above).
   SessionWatch(MessageSink sink, const QDBusConnection& bus, QObject* parent = nullptr);

@@ -4,6 +4,8 @@
 #include <QPixmap>
 #include <QSystemTrayIcon>
 
+#include "platform/ui/icons.h"
+
 namespace ov::os {
 
 TrayIcon::TrayIcon(unsigned id, MessageSink sink, QObject* parent)
@@ -29,6 +31,7 @@ QIcon TrayIcon::iconByName(const std::string& name) {
   QString base = ":/icons/" + QString::fromStdString(name);
   for (const char* ext : {"", ".png", ".ico", ".svg"})
     if (QFile::exists(base + ext)) return QIcon(base + ext);
+  if (QIcon own = ui::programIcon(name); !own.isNull()) return own;
   QIcon themed = QIcon::fromTheme(QString::fromStdString(name));
   if (!themed.isNull()) return themed;
   QPixmap blank(16, 16);

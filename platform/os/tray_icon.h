@@ -38,8 +38,8 @@ class TrayIcon : public QObject {
   QString tip() const;
 
   // The picture linked into the program under `name` (":/icons/<name>", with or without .png,
-  // .ico or .svg), else the desktop theme's icon of that name; a blank picture when neither
-  // has it, so the icon keeps its place without one.
+  // .ico or .svg), else the programs' own icon of that name (ui::programIcon), else the desktop
+  // theme's icon of that name; a blank picture when none has it, so the icon keeps its place.
   static QIcon iconByName(const std::string& name);
   static bool trayAvailable();
 

@@ -354,6 +354,7 @@ void Entry::userEdit(std::string_view text) {
 }
 
 void Entry::userAccept(int keycode) {
+  detail::ThreadScope onThread(m_window ? m_window->thread() : kFrameThread);
   if (!update()) {
     postEvent(EVENT::Rejected, keycode);
     return;
@@ -362,8 +363,38 @@ void Entry::userAccept(int keycode) {
   postEvent(EVENT::Accepted, keycode);
 }
 
+namespace {
+// An entry's text is selected when the entry gets the focus by the keyboard or the program, so
+// that typing replaces a pre-filled value; a click puts the caret where it lands.
+class SelectOnFocus : public QObject {
+ public:
+  explicit SelectOnFocus(QLineEdit* e) : QObject(e) { e->installEventFilter(this); }
+  bool eventFilter(QObject* obj, QEvent* ev) override {
+    if (ev->type() == QEvent::FocusIn) {
+      auto reason = static_cast<QFocusEvent*>(ev)->reason();
+      if (reason != Qt::MouseFocusReason && reason != Qt::PopupFocusReason)
+        if (auto* e = qobject_cast<QLineEdit*>(obj); e && !e->hasSelectedText()) e->selectAll();
+    }
+    return false;
+  }
+};
+
+// The characters a text picture holds ("@s80" holds 80); 0 for other pictures.
+int stringPictureWidth(std::string_view picture) {
+  if (!picture.empty() && picture.front() == '@') picture.remove_prefix(1);
+  if (picture.empty() || (picture.front() != 's' && picture.front() != 'S')) return 0;
+  int n = 0;
+  for (char c : picture.substr(1)) {
+    if (c < '0' || c > '9') break;
+    n = n * 10 + (c - '0');
+  }
+  return n;
+}
+}  // namespace
+
 QWidget* Entry::createView(QWidget* parent) {
   auto* e = new QLineEdit(parent);
+  new SelectOnFocus(e);
   QObject::connect(e, &QLineEdit::textEdited, e, [this](const QString& t) { userEdit(s8(t)); });
   // Enter gives returnPressed and then editingFinished: one Accepted (or Rejected) for both.
   QObject::connect(e, &QLineEdit::returnPressed, e, [this] {
@@ -387,7 +418,10 @@ void Entry::syncView() {
   if (e->text() != t) e->setText(t);
   e->setReadOnly(m_readOnly);
   e->setEchoMode(m_password ? QLineEdit::Password : QLineEdit::Normal);
-  if (size_t w = m_use.width(); w > 0 && w < 32768) e->setMaxLength(static_cast<int>(w));
+  // An entry takes no more than its picture shows nor its variable holds.
+  size_t limit = m_use.width();
+  if (int shown = stringPictureWidth(m_text); shown > 0) limit = limit ? std::min(limit, size_t(shown)) : size_t(shown);
+  if (limit > 0 && limit < 32768) e->setMaxLength(static_cast<int>(limit));
 }
 
 // ---- spin --------------------------------------------------------------------------------------
@@ -429,6 +463,7 @@ bool Spin::setProp(int p, std::string_view v) {
 }
 
 void Spin::userStep(int steps) {
+  detail::ThreadScope onThread(m_window ? m_window->thread() : kFrameThread);
   if (!m_use.isBound()) return;
   if (m_touched && !update()) {
     postEvent(EVENT::Rejected);
@@ -445,6 +480,7 @@ QWidget* Spin::createView(QWidget* parent) {
   auto* s = new SpinView(parent, this);
   QLineEdit* e = s->findChild<QLineEdit*>();
   if (e) {
+    new SelectOnFocus(e);
     QObject::connect(e, &QLineEdit::textEdited, s, [this](const QString& t) { userEdit(s8(t)); });
     QObject::connect(e, &QLineEdit::returnPressed, s, [this] {
       m_enterPressed = true;
@@ -520,6 +556,7 @@ void TextBox::userEdit(std::string_view text) {
 }
 
 void TextBox::userAccept() {
+  detail::ThreadScope onThread(m_window ? m_window->thread() : kFrameThread);
   update();
   m_touched = false;
   postEvent(EVENT::Accepted);
@@ -597,6 +634,7 @@ bool Check::update() {
 }
 
 void Check::userToggle(bool checked) {
+  detail::ThreadScope onThread(m_window ? m_window->thread() : kFrameThread);
   if (m_readOnly) {
     changed();  // puts the view back
     return;
@@ -680,6 +718,7 @@ bool Option::update() {
 }
 
 void Option::userChoose(int radioFeq) {
+  detail::ThreadScope onThread(m_window ? m_window->thread() : kFrameThread);
   std::vector<int> r = radios();
   if (m_readOnly || m_window->control(radioFeq)->isReadOnly()) {
     for (int f : r) m_window->control(f)->syncView();  // puts the views back
@@ -865,6 +904,7 @@ bool ListChoice::update() {
 }
 
 void ListChoice::userChoose(int index) {
+  detail::ThreadScope onThread(m_window ? m_window->thread() : kFrameThread);
   if (index < 1 || index > static_cast<int>(m_items.size())) return;
   if (m_readOnly) {
     changed();
@@ -886,6 +926,7 @@ void ListChoice::userEdit(std::string_view text) {
 }
 
 void ListChoice::userAccept() {
+  detail::ThreadScope onThread(m_window ? m_window->thread() : kFrameThread);
   update();
   m_touched = false;
   postEvent(EVENT::Accepted, Key::Enter);
@@ -960,6 +1001,7 @@ bool Sheet::setProp(int p, std::string_view v) {
 }
 
 void Sheet::userSelectTab(int tabFeq) {
+  detail::ThreadScope onThread(m_window ? m_window->thread() : kFrameThread);
   std::vector<int> t = tabs();
   for (size_t i = 0; i < t.size(); ++i) {
     if (t[i] != tabFeq) continue;
@@ -1110,6 +1152,7 @@ bool Button::setProp(int p, std::string_view v) {
 }
 
 void Button::userPress(int keycode) {
+  detail::ThreadScope onThread(m_window ? m_window->thread() : kFrameThread);
   // The frame's standard toolbar buttons act on the active MDI child.
   if (Toolbar::isStandard(m_feq) && m_window && m_window->windowKind() == WindowKind::Frame &&
       activeMdiThread() != m_window->thread()) {
@@ -1240,6 +1283,7 @@ QWidget* MenuControl::createView(QWidget*) { return nullptr; }
 void MenuControl::syncView() { detail::syncMenuControl(*this); }
 
 void MenuControl::userChoose() {
+  detail::ThreadScope onThread(m_window ? m_window->thread() : kFrameThread);
   if (m_checkable) m_checked = !m_checked;
   postEvent(EVENT::Accepted, Key::MouseLeft);
 }

@@ -18,7 +18,9 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 
+#include "platform/ui/file_dialog.h"
 #include "platform/ui/popup_class.h"
 #include "platform/ui/runtime.h"
 
@@ -118,20 +120,13 @@ class QtHost : public InteractionHost {
 
   std::optional<std::vector<std::string>> fileDialog(const FileRequest& r) override {
     refuseWhenUnattended("file dialog", r.title);
-    QStringList filters;
-    for (auto& [desc, patterns] : r.filters) filters << q(desc) + " (" + q(patterns) + ")";
-    QString filter = filters.join(";;");
     QStringList chosen;
     {
       ModalScope modal;
-      if (r.save) {
-        QString f = QFileDialog::getSaveFileName(dialogParent(), q(r.title), q(r.file), filter);
-        if (!f.isEmpty()) chosen << f;
-      } else if (r.multi) {
-        chosen = QFileDialog::getOpenFileNames(dialogParent(), q(r.title), q(r.file), filter);
-      } else {
-        QString f = QFileDialog::getOpenFileName(dialogParent(), q(r.title), q(r.file), filter);
-        if (!f.isEmpty()) chosen << f;
+      std::unique_ptr<QFileDialog> d = makeFileDialog(r, dialogParent());
+      if (d->exec() == QDialog::Accepted) {
+        chosen = d->selectedFiles();
+        rememberFolder(r.title, d->directory().absolutePath());
       }
     }
     if (chosen.isEmpty()) return std::nullopt;
@@ -145,7 +140,11 @@ class QtHost : public InteractionHost {
     QString d;
     {
       ModalScope modal;
-      d = QFileDialog::getExistingDirectory(dialogParent(), q(r.title), q(r.start));
+      std::unique_ptr<QFileDialog> dialog = makeFolderDialog(r, dialogParent());
+      if (dialog->exec() == QDialog::Accepted && !dialog->selectedFiles().isEmpty()) {
+        d = dialog->selectedFiles().front();
+        rememberFolder(r.title, d);
+      }
     }
     if (d.isEmpty()) return std::nullopt;
     return s8(d);

@@ -18,6 +18,7 @@
 
 #include "platform/rt/fixed_string.h"
 #include "platform/rt/picture.h"
+#include "platform/ui/detail/runtime_impl.h"
 #include "platform/ui/detail/view_util.h"
 #include "platform/ui/event.h"
 #include "platform/ui/window.h"
@@ -793,6 +794,7 @@ void ListControl::toggleTree(int position) {
 }
 
 void ListControl::userMousePress(int x, int y, int button, bool doubleClick) {
+  detail::ThreadScope onThread(m_window ? m_window->thread() : kFrameThread);
   ListHit hit = hitTest(x, y);
   m_down = hit;
   m_move = hit;
@@ -832,6 +834,7 @@ void ListControl::userMousePress(int x, int y, int button, bool doubleClick) {
 }
 
 void ListControl::userMouseMove(int x, int y, bool leftHeld) {
+  detail::ThreadScope onThread(m_window ? m_window->thread() : kFrameThread);
   m_move = hitTest(x, y);
   if (m_resizing && leftHeld) {
     int left = 0, width = 0;
@@ -848,6 +851,7 @@ void ListControl::userMouseMove(int x, int y, bool leftHeld) {
 }
 
 void ListControl::userMouseRelease(int x, int y, int button) {
+  detail::ThreadScope onThread(m_window ? m_window->thread() : kFrameThread);
   m_up = hitTest(x, y);
   if (button != 1) return;
   m_pressed = false;
@@ -865,6 +869,7 @@ void ListControl::userMouseRelease(int x, int y, int button) {
 }
 
 void ListControl::userKey(int keycode, std::string_view text) {
+  detail::ThreadScope onThread(m_window ? m_window->thread() : kFrameThread);
   int key = keycode & ~Key::ModifierMask;
   bool ctrl = keycode & Key::Ctrl;
   int n = static_cast<int>(m_rows.size());
@@ -923,6 +928,7 @@ void ListControl::userKey(int keycode, std::string_view text) {
 }
 
 void ListControl::userWheel(int notches) {
+  detail::ThreadScope onThread(m_window ? m_window->thread() : kFrameThread);
   if (m_immediate) {
     for (int i = 0; i < std::abs(notches); ++i) post(notches > 0 ? EVENT::ScrollUp : EVENT::ScrollDown);
     return;
@@ -933,11 +939,13 @@ void ListControl::userWheel(int notches) {
 }
 
 void ListControl::userScrollAction(int event, int percent) {
+  detail::ThreadScope onThread(m_window ? m_window->thread() : kFrameThread);
   if (event == EVENT::ScrollDrag) m_vpos = std::clamp(percent, 0, 100);
   post(event);
 }
 
 void ListControl::userHScroll(int pos) {
+  detail::ThreadScope onThread(m_window ? m_window->thread() : kFrameThread);
   int movable = 0;
   for (const ListColumn& c : m_columns)
     if (!c.fixed) ++movable;

@@ -194,7 +194,7 @@ bool Runtime::deliverOne() {
       Posted p = *it;
       s.queue.erase(it);
       if (p.keycode) s.lastKeycode = p.keycode;
-      m_contexts.push_back(Context{t, m, p.event, p.control, p.keycode ? p.keycode : s.lastKeycode});
+      pushContext(Context{t, m, p.event, p.control, p.keycode ? p.keycode : s.lastKeycode});
       ++st->busy;
       Level rv = Level::Benign;
       try {
@@ -204,16 +204,17 @@ bool Runtime::deliverOne() {
       }
       st = state(id);
       if (st) --st->busy;
-      m_contexts.pop_back();
-      if (!st) return true;
+      if (!st) {
+        popContext();
+        return true;
+      }
       bool closing = p.event == EVENT::CloseWindow || p.event == EVENT::CloseDown;
       if (!m->isDone() && (rv == Level::Fatal || (closing && (rv != Level::Notify || m_forcing))))
         WindowAccess::endAccept(*m);
-      if (m->isDone()) {
-        if (m->isStarted() && st->busy == 0) finishStarted(t);
-      } else if (w->isOpen()) {
-        WindowAccess::autoDisplay(*w);
-      }
+      // The window shows its variables from its own thread's buffers.
+      if (!m->isDone() && w->isOpen()) WindowAccess::autoDisplay(*w);
+      popContext();
+      if (m->isDone() && m->isStarted() && st->busy == 0) finishStarted(t);
       return true;
     }
   }
@@ -243,7 +244,7 @@ void Runtime::startPending(int thread) {
   WindowManager& m = *s.started;
   uint64_t id = WindowAccess::id(m);
   ManagerState* st = state(id);
-  m_contexts.push_back(Context{thread, &m});
+  pushContext(Context{thread, &m});
   ++st->busy;
   st->initializing = true;
   ++s.initializing;
@@ -261,7 +262,7 @@ void Runtime::startPending(int thread) {
   if (st->initializing) --s.initializing;
   st->initializing = false;
   --st->busy;
-  m_contexts.pop_back();
+  popContext();
   if (rv != Level::Benign && !m.isDone()) WindowAccess::endAccept(m);
   if (m.isDone()) finishStarted(thread);
   schedule();
@@ -274,7 +275,7 @@ void Runtime::finishStarted(int thread) {
   uint64_t id = WindowAccess::id(m);
   ManagerState* st = state(id);
   if (!st || st->busy > 0) return;
-  m_contexts.push_back(Context{thread, &m});
+  pushContext(Context{thread, &m});
   ++st->busy;
   try {
     m.Kill();
@@ -282,12 +283,13 @@ void Runtime::finishStarted(int thread) {
     reportException("a window's Kill");
   }
   --st->busy;
-  m_contexts.pop_back();
+  popContext();
   std::unique_ptr<WindowManager> gone = std::move(s.started);
   gone.reset();
   s.initPending = false;
   if (s.stack.empty()) {
     s.used = false;
+    rt::endThread(thread);
     s.queue.clear();
     s.modal = 0;
     s.lastKeycode = 0;
@@ -351,6 +353,14 @@ void Runtime::closeAll() {
 }
 
 uint64_t WindowAccess::id(const WindowManager& m) { return m.m_id; }
+
+ThreadScope::ThreadScope(int thread) {
+  Runtime& r = Runtime::get();
+  int t = thread >= 1 && thread <= kMaxThreads ? thread : kFrameThread;
+  r.pushContext(Context{t, nullptr, 0, 0, r.slot(t).lastKeycode});
+}
+
+ThreadScope::~ThreadScope() { Runtime::get().popContext(); }
 
 }  // namespace detail
 
@@ -438,6 +448,8 @@ int START(ProcFactory factory, int /*stack*/) {
   if (!proc) return 0;
   detail::ThreadSlot& s = r.slot(thread);
   s.used = true;
+  // The new thread's record buffers start as a copy of the starter's.
+  rt::beginThread(thread, r.currentThread());
   s.initPending = true;
   s.started = std::move(proc);
   detail::WindowAccess::setStarted(*s.started);

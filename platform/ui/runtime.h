@@ -6,7 +6,8 @@
 //
 // - START(proc) takes the lowest free number from 2 to 64, creates the procedure object at once
 //   (arguments captured by value in the factory are copies) and runs its set-up on the next pass of
-//   the event loop. The thread ends when the procedure's window closes.
+//   the event loop. The thread ends when the procedure's window closes, and its record buffers
+//   and file positions with it.
 // - A procedure that is called (WindowManager::Run) opens its window on the caller's thread and runs
 //   its accept loop in a nested event loop; the thread's modal depth counts such loops (message
 //   boxes, dialogs and waits for workers count too). Nested loops unwind last-in-first-out, also
@@ -18,6 +19,15 @@
 //   no timer step). Events for a thread that has ended are dropped.
 // - A window receives one event at a time: events for a window whose handler is still running (it
 //   shows a message box, say) wait until the handler returns.
+//
+// Record buffers and file positions belong to a logical thread (doc/logical_threads.md). The
+// globals hold those of the resident thread; whenever the runtime starts or stops running code
+// for a thread (an event delivered, a set-up, a control's input, a nested loop entered or left)
+// that thread becomes resident (rt::makeResident), which parks the others' record buffers and
+// file positions. A called procedure runs on its caller's thread and shares its buffers; START
+// gives the new thread a copy of the starter's record buffers. Code that a nested loop runs
+// outside any handler, and code outside every window, runs as thread 1. A switch costs a copy of
+// each file's record buffer; staying on one thread costs nothing.
 //
 // Long waits (a mail server, a program to end) run on a worker thread through waitForWorker; the
 // GUI thread waits in a nested loop meanwhile. Worker code never touches windows, record buffers

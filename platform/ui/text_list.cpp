@@ -3,6 +3,7 @@
 #include <QKeyEvent>
 #include <QListWidget>
 
+#include "platform/ui/detail/runtime_impl.h"
 #include "platform/ui/detail/view_util.h"
 #include "platform/ui/event.h"
 #include "platform/ui/window.h"
@@ -67,6 +68,7 @@ std::string TextList::screenText() const {
 }
 
 void TextList::userSelect(int line) {
+  detail::ThreadScope onThread(m_window ? m_window->thread() : kFrameThread);
   if (line == m_selected || line < 1 || line > static_cast<int>(m_lines.size())) return;
   m_selected = line;
   postEvent(EVENT::NewSelection);

@@ -12,6 +12,7 @@
 #include "platform/rt/text.h"
 #include "platform/ui/control.h"
 #include "platform/ui/event.h"
+#include "platform/ui/icons.h"
 #include "platform/ui/window.h"
 
 namespace ov::ui {
@@ -139,7 +140,14 @@ QIcon loadIcon(std::string_view name) {
     if (i == 0 || !qApp) return QIcon();
     return QApplication::style()->standardIcon(kStandardIcons[i].pixmap);
   }
-  std::string path = findImageFile(name);
+  // "~name" is one of the programs' own; another name is a file when there is one.
+  const bool own = !name.empty() && name.front() == '~';
+  if (!own) {
+    std::string path = findImageFile(name);
+    if (!path.empty()) return QIcon(q(path));
+  }
+  if (QIcon builtIn = programIcon(name); !builtIn.isNull()) return builtIn;
+  std::string path = own ? findImageFile(name) : std::string();
   return path.empty() ? QIcon() : QIcon(q(path));
 }
 

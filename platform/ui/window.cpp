@@ -17,6 +17,13 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QWheelEvent>
+#include <QWindow>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QStyle>
+
+#include <cstdio>
 
 #include <algorithm>
 
@@ -25,6 +32,7 @@
 #include "platform/ui/detail/view_util.h"
 #include "platform/ui/event.h"
 #include "platform/ui/help_key.h"
+#include "platform/ui/icons.h"
 #include "platform/ui/toolbar_class.h"
 #include "platform/ui/window_manager.h"
 
@@ -69,10 +77,12 @@ class WindowWidget : public QMainWindow {
   }
   void moveEvent(QMoveEvent* e) override {
     QMainWindow::moveEvent(e);
+    if (isOpen()) detail::WindowAccess::moved(*m_window);
     if (isOpen() && isVisible()) m_window->post(EVENT::Moved);
   }
   void resizeEvent(QResizeEvent* e) override {
     QMainWindow::resizeEvent(e);
+    if (isOpen()) detail::WindowAccess::resized(*m_window);
     if (isOpen() && isVisible()) m_window->post(EVENT::Sized);
   }
   bool event(QEvent* e) override {
@@ -204,7 +214,6 @@ class InputFilter : public QObject {
     bool input = mouse || t == QEvent::Wheel || t == QEvent::KeyPress || t == QEvent::KeyRelease;
     if (!input || !obj->isWidgetType()) return false;
     // Qt offers an input event again to each parent it propagates to; it is handled once.
-    auto* ie = static_cast<QInputEvent*>(ev);
     auto* widget = static_cast<QWidget*>(obj);
     if (ev == m_last && t == m_lastType && m_lastWidget && widget != m_lastWidget &&
         widget->isAncestorOf(m_lastWidget))
@@ -212,6 +221,15 @@ class InputFilter : public QObject {
     m_last = ev;
     m_lastType = t;
     m_lastWidget = widget;
+    bool taken = filter(widget, ev, t, mouse);
+    if (!taken && t == QEvent::KeyPress) dialogKey(widget, *static_cast<QKeyEvent*>(ev));
+    return taken;
+  }
+
+ private:
+  // True when the event is taken here and goes no further.
+  bool filter(QWidget* widget, QEvent* ev, QEvent::Type t, bool mouse) {
+    auto* ie = static_cast<QInputEvent*>(ev);
 
     int feq = 0;
     Window* w = detail::windowOfWidget(widget, &feq);
@@ -271,7 +289,40 @@ class InputFilter : public QObject {
     return false;
   }
 
- private:
+  // A dialog's keys, once the focused control has had them (an entry takes its text first): Esc
+  // presses the Cancel button; Enter presses the focused button, or else the default button
+  // unless a text box or a list has the focus (they take Enter themselves).
+  static void dialogKey(QWidget* widget, const QKeyEvent& e) {
+    const int code = runtimeKeycode(e);
+    if (code != Key::Esc && code != Key::Enter) return;
+    int feq = 0;
+    Window* w = detail::windowOfWidget(widget, &feq);
+    if (!w || !w->isOpen() || !w->manager()) return;
+    int target = 0;
+    if (code == Key::Esc) {
+      target = w->manager()->CancelControl;
+    } else {
+      Control* focused = feq ? w->control(feq) : nullptr;
+      if (focused && focused->kind() == Kind::Button) {
+        if (static_cast<Button*>(focused)->isDefault()) return;  // a default button takes Enter itself
+        target = feq;
+      } else if (!focused || (focused->kind() != Kind::Text && focused->kind() != Kind::List)) {
+        for (int f : w->fields())
+          if (auto* b = w->as<Button>(f); b && b->isDefault()) target = f;
+      }
+    }
+    if (!target || !w->as<Button>(target) || !w->isShown(target) || !w->isEnabled(target)) return;
+    QPointer<QWidget> top = w->view();
+    QMetaObject::invokeMethod(
+        qApp,
+        [top, target] {
+          Window* w = top ? detail::windowOfWidget(top) : nullptr;
+          if (!w || !w->isOpen()) return;
+          if (auto* b = w->as<Button>(target)) b->userPress(Key::Enter);
+        },
+        Qt::QueuedConnection);
+  }
+
   // Sends the message for a Qt input event to a chain; false when a hook swallowed it.
   static bool offer(QInputEvent& ev, QEvent::Type t, Handle h, QWidget* origin, QWidget* widget) {
     uint32_t msg = 0;
@@ -341,6 +392,47 @@ struct Window::View {
   QTimer* timer = nullptr;
   double cx = 1.5, cy = 1.625;  // pixels per dialog unit
   std::map<int, QMenu*> menus;
+  // The automatic layout: each control's place at the reference size and how it follows.
+  struct Anchor {
+    Rect origin;
+    bool right = false, stretchX = false, bottom = false, stretchY = false;
+  };
+  bool layoutOn = false;
+  int programSizing = 0;      // while the program sets the size itself
+  int refW = 0, refH = 0;     // the reference client size, dialog units
+  int laidW = 0, laidH = 0;   // the size the controls were last laid out for
+  std::map<int, Anchor> anchors;
+  // Shown first from the event loop, once Init has placed and sized the window: a window the
+  // window manager has not framed yet would take a position for the inside of its frame.
+  bool showPending = false;
+  // Where the frame was last sent: the window manager moves it a moment later.
+  QPoint sentFrame;
+  QElapsedTimer sentAt;
+
+  // What the window adds around its client (menu, toolbar, status bar; an MDI child's frame),
+  // measured when the view was built: a window not shown yet lays its client out only at showing.
+  QSize extra;
+  QSize decoration() const {
+    QWidget* top = sub ? static_cast<QWidget*>(sub) : main;
+    if (top->isVisible()) return top->size() - client->size();
+    return extra;
+  }
+
+  QPoint framePos() const {
+    QWidget* top = sub ? static_cast<QWidget*>(sub) : main;
+    if (sentAt.isValid() && sentAt.elapsed() < 1000) return sentFrame;
+    return top->pos();
+  }
+  void moveFrame(QPoint to) {
+    QWidget* top = sub ? static_cast<QWidget*>(sub) : main;
+    if (!sub && top->windowHandle() && top->isVisible()) {
+      top->windowHandle()->setFramePosition(to);
+      sentFrame = to;
+      sentAt.start();
+    } else {
+      top->move(to);
+    }
+  }
 };
 
 namespace detail {
@@ -382,9 +474,21 @@ void installInputFilter() {
     if (!w || !w->isOpen() || !feq) return;
     Control* c = w->control(feq);
     if (!c || w->focus() == feq) return;
+    detail::ThreadScope onThread(w->thread());
     w->select(feq);
     w->post(EVENT::Selected, feq);
   });
+}
+
+void WindowAccess::moved(Window& w) {
+  if (w.m_view && w.m_view->sentAt.isValid() && w.m_view->main->pos() == w.m_view->sentFrame)
+    w.m_view->sentAt.invalidate();
+}
+
+void WindowAccess::resized(Window& w) {
+  if (!w.m_view || !w.m_view->layoutOn) return;
+  if (w.m_view->programSizing) w.programResized();
+  else w.layOut();
 }
 
 void WindowAccess::autoDisplay(Window& w) {
@@ -443,6 +547,16 @@ void applyCommon(const Control& c, QWidget& view) {
     QSize hint = view.sizeHint();
     int width = r.w > 0 ? w.dluToPxX(r.w) : hint.width();
     int height = r.h > 0 ? w.dluToPxY(r.h) : hint.height();
+    // A text that does not fit its control in the window's font widens the control, as far as
+    // the window leaves room: a text is never cut.
+    const Kind k = c.kind();
+    if (r.w > 0 && hint.width() > width &&
+        (k == Kind::Check || k == Kind::Radio || k == Kind::Prompt || k == Kind::String || k == Kind::SString ||
+         k == Kind::Button)) {
+      QWidget* client = view.parentWidget();
+      const int room = client ? client->width() - w.dluToPxX(r.x) - 2 : 0;
+      if (room > width) width = std::min(hint.width(), room);
+    }
     view.setGeometry(w.dluToPxX(r.x), w.dluToPxY(r.y), width, height);
     view.setVisible(w.isShown(c.feq()));
   }
@@ -743,11 +857,11 @@ std::string Window::prop(int feq, int p) const {
     case Prop::Height: {
       if (m_open && m_view) {
         QWidget* top = view();
-        QWidget* client = clientView() ? clientView() : top;
-        if (p == Prop::Xpos) return std::to_string(dluOrPx(*this, m_pixels, top->x(), true));
-        if (p == Prop::Ypos) return std::to_string(dluOrPx(*this, m_pixels, top->y(), false));
-        if (p == Prop::Width) return std::to_string(dluOrPx(*this, m_pixels, client->width(), true));
-        return std::to_string(dluOrPx(*this, m_pixels, client->height(), false));
+        const QSize client = top->size() - m_view->decoration();
+        if (p == Prop::Xpos) return std::to_string(dluOrPx(*this, m_pixels, m_view->framePos().x(), true));
+        if (p == Prop::Ypos) return std::to_string(dluOrPx(*this, m_pixels, m_view->framePos().y(), false));
+        if (p == Prop::Width) return std::to_string(dluOrPx(*this, m_pixels, client.width(), true));
+        return std::to_string(dluOrPx(*this, m_pixels, client.height(), false));
       }
       int v = p == Prop::Xpos ? m_rect.x : p == Prop::Ypos ? m_rect.y : p == Prop::Width ? m_rect.w : m_rect.h;
       return std::to_string(v);
@@ -823,13 +937,15 @@ void Window::setProp(int feq, int p, std::string_view v) {
       int n = static_cast<int>(toInt(v));
       if (m_open && m_view) {
         QWidget* top = view();
-        QWidget* client = clientView() ? clientView() : top;
+        const QSize deco = m_view->decoration();
         bool horizontal = p == Prop::Xpos || p == Prop::Width;
         int px = m_pixels ? n : (horizontal ? dluToPxX(n) : dluToPxY(n));
-        if (p == Prop::Xpos) top->move(px, top->y());
-        if (p == Prop::Ypos) top->move(top->x(), px);
-        if (p == Prop::Width) top->resize(top->width() - client->width() + px, top->height());
-        if (p == Prop::Height) top->resize(top->width(), top->height() - client->height() + px);
+        if (p == Prop::Xpos) m_view->moveFrame(QPoint(px, m_view->framePos().y()));
+        if (p == Prop::Ypos) m_view->moveFrame(QPoint(m_view->framePos().x(), px));
+        ++m_view->programSizing;
+        if (p == Prop::Width) top->resize(deco.width() + px, top->height());
+        if (p == Prop::Height) top->resize(top->width(), deco.height() + px);
+        --m_view->programSizing;
         if (!m_pixels) (p == Prop::Xpos ? m_rect.x : p == Prop::Ypos ? m_rect.y : p == Prop::Width ? m_rect.w : m_rect.h) = n;
         return;
       }
@@ -1086,7 +1202,195 @@ void Window::open(WindowManager* manager, int thread) {
   post(EVENT::OpenWindow);
   display();
   for (int feq : m_order) m_controls[feq]->syncView();
+  // A called window stays above the window that called it; a window of its own that names no
+  // place opens a step below and right of the last such one, so that they do not cover each other.
+  const std::vector<Window*>& stack = r.slot(m_thread).stack;
+  Window* owner = stack.size() >= 2 && stack.back() == this ? stack[stack.size() - 2] : nullptr;
+  if (!m_view->sub) {
+    if (owner && owner->view()) {
+      m_view->main->winId();
+      if (QWindow* own = owner->view()->window()->windowHandle()) m_view->main->windowHandle()->setTransientParent(own);
+    }
+    if (m_rect.x < 0 || m_rect.y < 0) placeUnplaced(owner);
+  }
+  if (m_resizable && m_kind != WindowKind::Frame) captureLayout();
+  m_view->showPending = true;
+  QPointer<QWidget> guard = m_view->main;
+  QMetaObject::invokeMethod(
+      m_view->main, [this, guard] { if (guard && m_open && m_view && m_view->showPending) firstShow(); },
+      Qt::QueuedConnection);
+}
+
+void Window::firstShow() {
+  m_view->showPending = false;
+  ++m_view->programSizing;
   syncWindowView();
+  --m_view->programSizing;
+  const std::vector<Window*>& stack = Runtime::get().slot(m_thread).stack;
+  auto it = std::find(stack.begin(), stack.end(), this);
+  const bool called = it != stack.end() && it != stack.begin();
+  if (called && !m_hidden && !m_iconized) {
+    QWidget* top = view();
+    top->raise();
+    top->activateWindow();
+    if (!top->isVisible())
+      std::fprintf(stderr, "ov98: the window \"%s\" (%s) could not be shown\n", m_title.c_str(),
+                   m_manager ? m_manager->procedureName().c_str() : "");
+  }
+}
+
+void Window::placeUnplaced(Window* owner) {
+  QWidget* top = m_view->main;
+  QScreen* screen = owner && owner->view() ? owner->view()->window()->screen() : QGuiApplication::primaryScreen();
+  if (!screen) return;
+  const QRect area = screen->availableGeometry();
+  const QSize size = top->size();
+  QPoint at;
+  if (owner && owner->view()) {
+    // Over the middle of the window that called it.
+    const QRect below = owner->view()->window()->frameGeometry();
+    at = below.center() - QPoint(size.width() / 2, size.height() / 2);
+  } else {
+    // The middle of the screen, one step down and right for each window already shown there.
+    const int step = std::max(24, top->style()->pixelMetric(QStyle::PM_TitleBarHeight));
+    int n = 0;
+    for (Window* w : openWindows())
+      if (w != this && w->m_view && !w->m_view->sub && w->view()->isVisible()) ++n;
+    n %= 8;
+    at = area.center() - QPoint(size.width() / 2, size.height() / 2) + QPoint(step * n, step * n);
+  }
+  at.setX(std::clamp(at.x(), area.left(), std::max(area.left(), area.right() + 1 - size.width())));
+  at.setY(std::clamp(at.y(), area.top(), std::max(area.top(), area.bottom() + 1 - size.height())));
+  top->move(at);
+}
+
+// ---- automatic layout --------------------------------------------------------------------------
+
+void Window::autoLayout(bool on) {
+  if (!m_view) return;
+  if (on && !m_view->layoutOn && m_resizable) captureLayout();
+  m_view->layoutOn = on && m_resizable;
+}
+
+void Window::captureLayout() {
+  View& v = *m_view;
+  v.anchors.clear();
+  v.refW = v.laidW = int(propInt(0, Prop::Width));
+  v.refH = v.laidH = int(propInt(0, Prop::Height));
+  if (m_pixels) {  // the sizes above came in pixels
+    v.refW = v.laidW = pxToDluX(v.refW);
+    v.refH = v.laidH = pxToDluY(v.refH);
+  }
+  auto stretches = [](Kind k) { return k == Kind::List || k == Kind::Text || k == Kind::Sheet; };
+  auto isInside = [this](int feq, int container) {
+    for (Control* c = control(feq); c && c->parentFeq() != c->feq(); c = control(c->parentFeq()))
+      if (c->parentFeq() == container) return true;
+    return false;
+  };
+  // Each control's extent in dialog units as it is shown (a size of 0 is the control's own).
+  std::map<int, Rect> extent;
+  for (int feq : fields()) {
+    Control* c = control(feq);
+    QWidget* view = c->view();
+    if (!view || qobject_cast<QToolBar*>(view->parentWidget()) || c->kind() == Kind::Tab) continue;
+    Rect r = c->rect();
+    if (r.w <= 0) r.w = pxToDluX(view->width());
+    if (r.h <= 0) r.h = pxToDluY(view->height());
+    extent[feq] = r;
+  }
+  for (const auto& [feq, r] : extent) {
+    Control* c = control(feq);
+    View::Anchor a;
+    a.origin = c->rect();
+    const bool stretchy = stretches(c->kind());
+    a.stretchX = a.stretchY = stretchy && a.origin.w > 0 && a.origin.h > 0;
+    for (const auto& [other, o] : extent) {
+      if (other == feq || !stretches(control(other)->kind()) || isInside(feq, other) || isInside(other, feq)) continue;
+      const bool overlapsY = r.y < o.y + o.h && o.y < r.y + r.h;
+      const bool overlapsX = r.x < o.x + o.w && o.x < r.x + r.w;
+      const bool rightOf = r.x >= o.x + o.w - 2, below = r.y >= o.y + o.h - 2;
+      if ((overlapsY || below) && rightOf) a.right = true;
+      if ((overlapsX || rightOf) && below) a.bottom = true;
+      // Buttons under the right half of a stretching control keep to the right edge (OK, Cancel).
+      if (overlapsX && below && c->kind() == Kind::Button && 2 * r.x + r.w > 2 * o.x + o.w) a.right = true;
+      // An entry or list that ends where a stretching control below it ends grows with it.
+      if (!stretchy && c->kind() != Kind::Button && c->kind() != Kind::Prompt && c->kind() != Kind::String &&
+          a.origin.w > 0 && o.y >= r.y + r.h && std::abs((r.x + r.w) - (o.x + o.w)) <= 4)
+        a.stretchX = true;
+    }
+    if (a.right) a.stretchX = false;
+    if (a.bottom) a.stretchY = false;
+    if (a.right || a.bottom || a.stretchX || a.stretchY) v.anchors[feq] = a;
+  }
+  v.layoutOn = true;
+}
+
+void Window::followSize(int fromWidth, int fromHeight) {
+  if (!m_view || !m_view->layoutOn) return;
+  View& v = *m_view;
+  v.refW -= v.laidW - fromWidth;
+  v.refH -= v.laidH - fromHeight;
+  v.laidW = fromWidth;
+  v.laidH = fromHeight;
+  layOut();
+}
+
+// The program sized the window itself: what it shows now is the layout for this size.
+void Window::programResized() {
+  View& v = *m_view;
+  int w = int(propInt(0, Prop::Width)), h = int(propInt(0, Prop::Height));
+  if (m_pixels) w = pxToDluX(w), h = pxToDluY(h);
+  v.refW += w - v.laidW;
+  v.refH += h - v.laidH;
+  v.laidW = w;
+  v.laidH = h;
+  for (auto& [feq, a] : v.anchors) {
+    Control* c = control(feq);
+    if (!c) continue;
+    // The control stays; its origin is where it would be at the reference size.
+    Rect r = c->rect();
+    const int dw = w - v.refW, dh = h - v.refH;
+    a.origin = r;
+    if (a.right) a.origin.x -= dw;
+    if (a.stretchX) a.origin.w -= dw;
+    if (a.bottom) a.origin.y -= dh;
+    if (a.stretchY) a.origin.h -= dh;
+  }
+}
+
+void Window::layOut() {
+  if (!m_view || !m_view->layoutOn) return;
+  View& v = *m_view;
+  int w = int(propInt(0, Prop::Width)), h = int(propInt(0, Prop::Height));
+  if (m_pixels) w = pxToDluX(w), h = pxToDluY(h);
+  const int dw = w - v.refW, dh = h - v.refH;
+  for (auto& [feq, a] : v.anchors) {
+    Control* c = control(feq);
+    if (!c) continue;
+    // A control the program moved since the last layout keeps that place as its own.
+    Rect now = c->rect();
+    Rect laid = a.origin;
+    const int ldw = v.laidW - v.refW, ldh = v.laidH - v.refH;
+    if (a.right) laid.x += ldw;
+    if (a.stretchX) laid.w = std::max(1, laid.w + ldw);
+    if (a.bottom) laid.y += ldh;
+    if (a.stretchY) laid.h = std::max(1, laid.h + ldh);
+    if (now.x != laid.x || now.y != laid.y || now.w != laid.w || now.h != laid.h) {
+      a.origin = now;
+      if (a.right) a.origin.x -= ldw;
+      if (a.stretchX) a.origin.w -= ldw;
+      if (a.bottom) a.origin.y -= ldh;
+      if (a.stretchY) a.origin.h -= ldh;
+    }
+    Rect r = a.origin;
+    if (a.right) r.x += dw;
+    if (a.stretchX) r.w = std::max(1, r.w + dw);
+    if (a.bottom) r.y += dh;
+    if (a.stretchY) r.h = std::max(1, r.h + dh);
+    if (r.x != now.x || r.y != now.y || r.w != now.w || r.h != now.h) c->at(r.x, r.y, r.w, r.h);
+  }
+  v.laidW = w;
+  v.laidH = h;
 }
 
 void Window::buildView() {
@@ -1187,7 +1491,10 @@ void Window::buildView() {
   if (QLayout* layout = v.main->layout()) layout->activate();
   QSize extra = v.main->size() - v.client->size();
   if (extra.width() < 0 || extra.height() < 0) extra = QSize(0, 0);
+  v.extra = extra;
   v.main->resize(dluToPxX(w) + std::max(0, extra.width()), dluToPxY(h) + std::max(0, extra.height()));
+  // The client takes its size now: controls whose text needs more room measure against it.
+  if (QLayout* layout = v.main->layout()) layout->activate();
 
   Window* frame = detail::frameWindow();
   if (m_kind == WindowKind::Mdi && frame && frame != this && frame->m_view && frame->m_view->mdi) {
@@ -1195,6 +1502,7 @@ void Window::buildView() {
     v.sub->setAttribute(Qt::WA_DeleteOnClose, false);
     // The sub-window's title bar and border come on top of the window's own size.
     v.sub->resize(v.main->size().grownBy(v.sub->contentsMargins()));
+    v.extra = v.extra.grownBy(v.sub->contentsMargins());
     if (m_rect.x >= 0 && m_rect.y >= 0) v.sub->move(dluToPxX(m_rect.x), dluToPxY(m_rect.y));
   } else if (m_rect.x >= 0 && m_rect.y >= 0) {
     v.main->move(dluToPxX(m_rect.x), dluToPxY(m_rect.y));
@@ -1260,7 +1568,9 @@ void Window::syncWindowView() {
   if (m_maxW > 0 || m_maxH > 0)
     v.client->setMaximumSize(m_maxW > 0 ? dluToPxX(m_maxW) : QWIDGETSIZE_MAX,
                              m_maxH > 0 ? dluToPxY(m_maxH) : QWIDGETSIZE_MAX);
-  v.main->setWindowIcon(detail::loadIcon(m_icon));
+  QIcon icon = m_icon.empty() ? QIcon() : detail::loadIcon(m_icon);
+  v.main->setWindowIcon(icon.isNull() ? applicationIcon() : icon);
+  if (v.showPending) return;
   v.main->suppressState = true;
   if (m_hidden) {
     top->hide();

@@ -54,7 +54,9 @@ class Window {
   Window& operator=(const Window&) = delete;
 
   // Attributes (before opening; most also as properties afterwards).
-  Window& at(int x, int y, int w, int h);  // dialog units; x or y of -1 centres
+  // Dialog units. An x or y of -1 centres: a called window over its caller, another on the
+  // screen, a step down and right for each window shown already (start-up windows cascade).
+  Window& at(int x, int y, int w, int h);
   Window& kind(WindowKind k);
   Window& resizable(bool on = true);
   Window& timer(int hundredths);
@@ -160,6 +162,16 @@ class Window {
   // A control's property changed: its view (and the views of the controls on it) follow.
   void controlChanged(Control& c);
 
+  // Resizable windows lay their controls out anew when the user resizes or maximises them, unless
+  // the procedure keeps a WindowResizeClass (which turns this off): lists, text boxes and sheets
+  // stretch; what lies right of or below one of them moves with the right or bottom edge; an
+  // entry that ends where a stretching control below it ends stretches with it. Sizes the program
+  // sets itself are taken as they are, controls where the program put them.
+  void autoLayout(bool on);
+  // The program changed the window's size from fromWidth x fromHeight (dialog units) and the
+  // controls follow as they would a user's resize (a size restored from the last session, say).
+  void followSize(int fromWidth, int fromHeight);
+
  private:
   friend struct detail::WindowAccess;
   friend class Control;
@@ -172,6 +184,11 @@ class Window {
   void placeControl(Control& c);
   void syncWindowView();
   void updateTabVisibility();
+  void captureLayout();
+  void layOut();
+  void programResized();
+  void placeUnplaced(Window* owner);
+  void firstShow();
   int callEventHandlers(int event);
 
   std::string m_title;

@@ -94,6 +94,8 @@ Level WindowManager::Init() {
 Level WindowManager::Kill() {
   if (Dead) return Level::Notify;
   Dead = true;
+  if (m_updateFile && m_watching) m_updateFile->Watch(false);
+  m_watching = false;
   for (WindowComponent* c : m_components) c->Kill();
   if (m_window.isOpen()) m_window.destroy();
   return Level::Benign;
@@ -103,6 +105,10 @@ void WindowManager::Open() {
   if (m_window.isOpen()) return;
   m_window.open(this, THREAD());
   Opened = true;
+  if (m_updateFile && Request == ChangeRecord) {
+    m_updateFile->Watch(true);
+    m_watching = true;
+  }
   SetAlerts();
 }
 

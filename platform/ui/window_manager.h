@@ -30,7 +30,9 @@
 // class library: OK runs the accept-all pass (every field gets Accepted once more, in field order,
 // with property AcceptAll set; a required field that is empty stops it and gets the focus), then
 // EVENT:Completed writes the record through the update file by the request and answers
-// completed; Cancel answers cancelled and gives back a reserved auto-number.
+// completed; Cancel answers cancelled and gives back a reserved auto-number. A change form watches
+// its record while it is open: a write over a record that another window, the runner or another
+// program changed meanwhile asks the user whether to keep their version or to reload the record.
 //
 // Threading: GUI thread only.
 #pragma once
@@ -59,6 +61,9 @@ class UpdateFile {
   virtual rt::Err Delete() = 0;
   // A cancelled insert gives back the number PrimeRecord reserved.
   virtual void CancelAutoInc() {}
+  // A change form watches its record from the moment it opens until it closes (File::watch), so
+  // that its write notices a change that someone else made meanwhile and asks the user about it.
+  virtual void Watch(bool /*on*/) {}
 };
 
 // An object that takes part in a window's events (toolbar, resizer, browse lists).
@@ -144,6 +149,7 @@ class WindowManager {
   uint64_t m_id = 0;
   Window m_window;
   UpdateFile* m_updateFile = nullptr;
+  bool m_watching = false;  // the update file watches the record being changed
   std::vector<WindowComponent*> m_components;
   std::vector<std::pair<int, std::function<void()>>> m_history;
   bool m_acceptAll = false;

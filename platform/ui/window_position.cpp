@@ -1,5 +1,12 @@
 #include "platform/ui/window_position.h"
 
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+#include <QWindow>
+
+#include <algorithm>
+
 #include "platform/rt/command_line.h"
 #include "platform/ui/event.h"
 #include "platform/ui/prop.h"
@@ -21,6 +28,38 @@ rt::WindowPlace placeOf(const Window& w) {
   return place;
 }
 
+// A window placed off every screen (one since unplugged, a smaller resolution) comes back onto the
+// nearest screen, whole where it fits. A window counts as on a screen while a piece of its title
+// bar that a mouse can take hold of is.
+void bringOnScreen(Window& window) {
+  QWidget* top = window.view();
+  if (!top || !top->isWindow() || window.propInt(0, Prop::Maximize) != 0) return;
+  const QRect frame = top->frameGeometry();
+  const QRect grip(frame.topLeft(), QSize(std::min(frame.width(), 64), 16));
+  const auto screens = QGuiApplication::screens();
+  for (QScreen* screen : screens) {
+    QRect on = screen->availableGeometry().intersected(grip);
+    if (on.width() >= std::min(grip.width(), 32) && on.height() >= 8) return;
+  }
+  QScreen* screen = QGuiApplication::screenAt(frame.center());
+  if (!screen) {
+    // The screen whose centre lies nearest.
+    int best = -1;
+    for (QScreen* s : screens) {
+      int d = (s->availableGeometry().center() - frame.center()).manhattanLength();
+      if (best < 0 || d < best) best = d, screen = s;
+    }
+  }
+  if (!screen) return;
+  const QRect area = screen->availableGeometry();
+  QPoint to(std::clamp(frame.x(), area.left(), std::max(area.left(), area.right() + 1 - frame.width())),
+            std::clamp(frame.y(), area.top(), std::max(area.top(), area.bottom() + 1 - frame.height())));
+  if (top->windowHandle() && top->isVisible())
+    top->windowHandle()->setFramePosition(to);
+  else
+    top->move(to);
+}
+
 }  // namespace
 
 bool FetchWindowPosition(const rt::INIClass& ini, std::string_view procedure, Window& window) {
@@ -32,11 +71,18 @@ bool FetchWindowPosition(const rt::INIClass& ini, std::string_view procedure, Wi
     window.setProp(0, Prop::Xpos, place.x);
     window.setProp(0, Prop::Ypos, place.y);
     if (place.resizable) {
+      // The controls follow the restored size as they follow the user's.
+      const bool pixels = window.propInt(0, Prop::Pixels) != 0;
+      if (pixels) window.setProp(0, Prop::Pixels, 0);
+      const int w0 = int(window.propInt(0, Prop::Width)), h0 = int(window.propInt(0, Prop::Height));
+      if (pixels) window.setProp(0, Prop::Pixels, 1);
       window.setProp(0, Prop::Width, place.width);
       window.setProp(0, Prop::Height, place.height);
+      window.followSize(w0, h0);
     }
   }
   if (place.maximized != (window.propInt(0, Prop::Maximize) != 0)) window.setProp(0, Prop::Maximize, place.maximized ? 1 : 0);
+  bringOnScreen(window);
   return true;
 }
 

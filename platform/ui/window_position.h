@@ -20,7 +20,8 @@ namespace ov::ui {
 // changed unless "Maximize" is "Yes" or "No". With "No" a maximised window is first restored;
 // when "XPos" has a value the window is moved there (and sized, when it can be resized); last,
 // the maximised state is set when it differs. A missing file or section leaves the window where
-// it is; a value that is not a number counts as 0. Returns whether the section was used.
+// it is; a value that is not a number counts as 0. A position off every screen is brought back
+// onto the nearest one. Returns whether the section was used.
 bool FetchWindowPosition(const rt::INIClass& ini, std::string_view procedure, Window& window);
 
 // The INI manager's writer of a window section: nothing for a minimised window; "Maximize", and

@@ -7,6 +7,7 @@ namespace ov::ui {
 void WindowResizeClass::Init(WindowManager& manager, AppStrategy strategy) {
   m_manager = &manager;
   Window& w = manager.window();
+  w.autoLayout(false);  // the strategies below lay the window out
   m_width = static_cast<int>(w.propInt(0, Prop::Width));
   m_height = static_cast<int>(w.propInt(0, Prop::Height));
   m_strategies.clear();

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "platform/rt/ini.h"
 #include "popmail/main_window.h"
 #include "popmail/pop_receiver.h"
@@ -76,9 +78,57 @@ TEST(Program, DeleteRemovesOnlyTheSavedMessages) {
                                   "\nUser=alice\nPassword=alicepw\nSaveText=text\nSubject=plain||report\n");
   EXPECT_EQ(test::runProgram({"/DELETE"}), kExitOk) << scratch.read("ov_pop.out");
   EXPECT_EQ(scratch.list("text").size(), 1u);  // "Report" has no text part to save
-  EXPECT_EQ(server.messageCount(), 1u);         // only the one the filter refused is left
+  // Left: the one the filter refused, and "Report", whose HTML body and file have no folder here.
+  EXPECT_EQ(server.messageCount(), 2u);
   EXPECT_EQ(test::runProgram({"/DELETE"}), kExitOk);
-  EXPECT_EQ(server.messageCount(), 1u);
+  EXPECT_EQ(server.messageCount(), 2u);
+}
+
+// Messages whose parts have no name of their own: a forwarded message, a PDF, an inline picture,
+// a file ten multipart levels down. Each is deleted only once all of it was saved.
+TEST(Program, DeleteWaitsUntilEveryPartIsSaved) {
+  Scratch scratch;
+  NEED_DOVECOT(server);
+  auto message = [](const std::string& subject, std::vector<std::string> body) {
+    std::vector<std::string> lines = {"From: f@example.org", "Subject: " + subject,
+                                      "Message-ID: <" + subject + "@example.org>", "MIME-Version: 1.0",
+                                      "Content-Type: multipart/mixed; boundary=\"L0\"", "", "--L0",
+                                      "Content-Type: text/plain", "", subject + " text", "--L0"};
+    lines.insert(lines.end(), body.begin(), body.end());
+    lines.push_back("--L0--");
+    return crlf(lines);
+  };
+  server.deliver(message("forward", {"Content-Type: message/rfc822", "", "From: inner@example.org",
+                                     "Subject: inner", "", "Inner body."}));
+  server.deliver(message("pdf", {"Content-Type: application/pdf", "Content-Transfer-Encoding: base64", "",
+                                 "JVBERi0xLjQgdGVzdAo="}));
+  server.deliver(message("picture", {"Content-Type: multipart/related; boundary=R", "", "--R", "Content-Type: text/html",
+                                     "", "<img>", "--R", "Content-Type: image/png", "Content-Disposition: inline",
+                                     "Content-Transfer-Encoding: base64", "", "iVBORw0KGgo=", "--R--"}));
+  std::vector<std::string> deep;
+  for (int level = 1; level <= 10; ++level)
+    deep.insert(deep.end(), {"Content-Type: multipart/mixed; boundary=L" + std::to_string(level), "",
+                             "--L" + std::to_string(level)});
+  deep.insert(deep.end(), {"Content-Type: application/octet-stream", "", "deep data"});
+  for (int level = 10; level >= 1; --level) deep.push_back("--L" + std::to_string(level) + "--");
+  server.deliver(message("deep", deep));
+
+  std::vector<std::string> args = login(server);
+  args.insert(args.end(), {"SAVETEXT=text", "SAVEHTML=html", "/DELETE"});
+  EXPECT_EQ(test::runProgram(args), kExitOk) << scratch.read("ov_pop.out");
+  EXPECT_EQ(scratch.list("text").size(), 4u);
+  EXPECT_EQ(server.messageCount(), 4u);  // no folder for files: every message keeps a part unsaved
+
+  args.push_back("SAVEATTACH=att");
+  EXPECT_EQ(test::runProgram(args), kExitOk) << scratch.read("ov_pop.out");
+  EXPECT_EQ(server.messageCount(), 0u);
+  std::map<std::string, std::string> byExtension;
+  for (const std::string& f : scratch.list("att")) byExtension[f.substr(std::min(f.rfind('.'), f.size()))] = f;
+  ASSERT_EQ(byExtension.size(), 4u);
+  EXPECT_EQ(scratch.read("att/" + byExtension[".eml"]), "From: inner@example.org\r\nSubject: inner\r\n\r\nInner body.");
+  EXPECT_EQ(scratch.read("att/" + byExtension[".pdf"]), "%PDF-1.4 test\n");
+  EXPECT_EQ(scratch.read("att/" + byExtension[".png"]), std::string("\x89PNG\r\n\x1a\n"));
+  EXPECT_EQ(scratch.read("att/" + byExtension[""]), "deep data");
 }
 
 TEST(Program, SizeLimitsSkipMessages) {

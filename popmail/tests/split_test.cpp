@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <memory>
 
 #include "popmail/net_email_receive.h"
@@ -245,6 +246,52 @@ TEST_F(Split, AlternativeAndRelatedPartsAndEmbeddedImages) {
   EXPECT_EQ(s->EmbedList, "img1@x");
   EXPECT_EQ(s->AttachmentList, "");
   EXPECT_TRUE(attachments().empty());  // embedded parts are listed, never written
+}
+
+// One message with the four kinds of parts that have no name of their own: a forwarded message,
+// a PDF, an inline picture, and a file ten multipart levels down.
+std::string partsWithoutNames() {
+  std::vector<std::string> lines = {
+      "MIME-Version: 1.0", "Subject: four kinds", "Content-Type: multipart/mixed; boundary=\"L0\"", "", "--L0",
+      "Content-Type: text/plain", "", "See below.", "--L0", "Content-Type: message/rfc822",
+      "Content-Disposition: inline", "", "From: inner@example.org", "Subject: the forwarded one", "",
+      "Inner body.", "--L0", "Content-Type: application/pdf", "Content-Transfer-Encoding: base64", "",
+      "JVBERi0xLjQgdGVzdAo=", "--L0", "Content-Type: multipart/related; boundary=R", "", "--R",
+      "Content-Type: text/html", "", "<p>picture below</p>", "--R", "Content-Type: image/png",
+      "Content-Disposition: inline", "Content-Transfer-Encoding: base64", "", "iVBORw0KGgo=", "--R--"};
+  for (int level = 1; level <= 10; ++level) {
+    lines.push_back("--L" + std::to_string(level - 1));
+    lines.push_back("Content-Type: multipart/mixed; boundary=L" + std::to_string(level));
+    lines.push_back("");
+  }
+  for (const char* l : {"--L10", "Content-Type: application/octet-stream; name=deep.dat", "", "deep data"})
+    lines.push_back(l);
+  for (int level = 10; level >= 0; --level) lines.push_back("--L" + std::to_string(level) + "--");
+  return crlf(lines);
+}
+
+TEST_F(Split, EveryPartThatIsNoTextIsSavedAsAFile) {
+  auto s = split(partsWithoutNames());
+  EXPECT_EQ(s->MessageText, "See below.");
+  EXPECT_EQ(s->MessageHTML, "<p>picture below</p>");
+  EXPECT_EQ(s->PartsNotWritten, 0);
+  std::vector<std::string> files = attachments();
+  ASSERT_EQ(files.size(), 4u) << s->AttachmentList;
+  std::map<std::string, std::string> byExtension;
+  for (const std::string& f : files) byExtension[std::filesystem::path(f).extension().string()] = f;
+  ASSERT_EQ(byExtension.size(), 4u) << s->AttachmentList;
+  EXPECT_EQ(attachment(byExtension[".eml"]), "From: inner@example.org\r\nSubject: the forwarded one\r\n\r\nInner body.");
+  EXPECT_EQ(attachment(byExtension[".pdf"]), "%PDF-1.4 test\n");
+  EXPECT_EQ(attachment(byExtension[".png"]), std::string("\x89PNG\r\n\x1a\n"));
+  EXPECT_EQ(attachment(byExtension[".dat"]), "deep data");
+  EXPECT_EQ(byExtension[".dat"], "deep.dat");
+  EXPECT_EQ(byExtension[".eml"].rfind("EmailFile", 0), 0u) << byExtension[".eml"];
+  EXPECT_TRUE(s->errors.empty());
+
+  // Not saved (no folder for files): each of the four is counted, so the message is not deleted.
+  s = split(partsWithoutNames(), false);
+  EXPECT_EQ(s->PartsNotWritten, 4);
+  EXPECT_EQ(attachments().size(), 4u);  // nothing new written
 }
 
 TEST_F(Split, ReportsFillTheDeliveryStatus) {

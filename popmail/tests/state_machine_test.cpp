@@ -194,6 +194,23 @@ TEST(Pop3Client, DeletesOnlyWhatWasHandledCompletely) {
   }
 }
 
+// A file of the message that cannot be created is reported, and the message stays on the server.
+TEST(Pop3Client, AFileThatCannotBeWrittenKeepsTheMessageOnTheServer) {
+  test::Scratch scratch;
+  scratch.write("not-a-folder", "x");
+  Client c;
+  c.OptionsDelete = true;
+  c.AttachmentPath = scratch.path("not-a-folder") + "/";
+  c.login("+OK 1 60\r\n");
+  c.feed("+OK 1 60\r\n");
+  EXPECT_EQ(c.last(), "RETR 1\r\n");
+  c.feed("+OK\r\n" + crlf({"MIME-Version: 1.0", "Content-Type: application/pdf; name=a.pdf", "", "data"}) + ".\r\n");
+  ASSERT_EQ(c.messages.size(), 1u);
+  EXPECT_EQ(c.last(), "QUIT\r\n");
+  ASSERT_EQ(c.errors.size(), 1u);
+  EXPECT_NE(c.errors[0].find("Error creating attached files from email"), std::string::npos) << c.errors[0];
+}
+
 TEST(Pop3Client, ServerErrorsEndTheRunWithTheirText) {
   struct Case {
     const char* name;

@@ -8,6 +8,7 @@
 #include "platform/ui/event.h"
 #include "platform/ui/prop.h"
 #include "scheduler/runner.h"
+#include "scheduler/services.h"
 #include "scheduler/tick.h"
 #include "platform/ui/window_proc.h"
 #include "scheduler/tests/frame_fixture.h"
@@ -167,6 +168,31 @@ TEST_F(Frame, MenusOfferWhatIsThereAndTheTrayPopupRunsTheFramesCommands) {
     d.gui([] { EXPECT_FALSE(tickState().unlocked) << "minimising puts the system lock back on"; });
     d.gui([] { ui::closeAllWindows(); });
   });
+}
+
+TEST_F(Frame, ClockJumpOfFourDaysStartsTheBackupAndWarns) {
+  std::vector<std::string> started;
+  services().runNoWait = [&](std::string_view line) {
+    started.emplace_back(line);
+    return 0;
+  };
+  ui::test::runScript([&](Driver& d) {
+    WindowDriver w = startFrame(d);
+    tick(d, w);
+    d.gui([] { rt::advanceTestClock(3 * 8640000); });
+    tick(d, w);
+    EXPECT_TRUE(started.empty()) << "three days change nothing";
+    prompts.expectMessage("You have set the system date forward more than 3 days.", ui::BUTTON::Ok);
+    d.gui([] { rt::advanceTestClock(4 * 8640000); });
+    tick(d, w);
+    d.settle();
+    ASSERT_EQ(started.size(), 1u);
+    EXPECT_TRUE(started[0].ends_with("/QMTBACK.EXE RO97.ZEZ")) << started[0];
+    tick(d, w);
+    EXPECT_EQ(started.size(), 1u) << "once per jump";
+    d.gui([] { ui::closeAllWindows(); });
+  });
+  EXPECT_FALSE(prompts.pending());
 }
 
 }  // namespace

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -150,6 +152,44 @@ TEST_F(Ov98, TheEndOfTheSessionEndsTheProgramCleanly) {
   EXPECT_EQ(p.waitExit(20000), 0) << "the frame closes a few seconds later";
   EXPECT_NE(read(std::filesystem::path(one) / "MUTEX.TMP").find("Normal Exit=True"), std::string::npos);
   EXPECT_NE(read(log).find("Exit Orvane 2003"), std::string::npos);
+}
+
+// The backup program's restore finds ov98 at work on the data folder and replaces nothing; once
+// ov98 has ended, the same restore goes ahead.
+TEST_F(Ov98, ARestoreWaitsUntilTheProgramOnTheDataFolderHasEnded) {
+  const std::string one = dataFolder("one");
+  const std::filesystem::path log = std::filesystem::path(one) / "OV_EVENT.LOG";
+  auto qmtback = [&](const std::string& args, std::string& out) {
+    out.clear();
+    FILE* pipe = ::popen(("cd '" + dir().string() + "' && " + QMTBACK_PATH + " " + args + " 2>&1").c_str(), "r");
+    if (!pipe) return -1;
+    char buf[512];
+    while (std::fgets(buf, sizeof buf, pipe)) out += buf;
+    const int status = ::pclose(pipe);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  };
+  ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  std::string out;
+  ASSERT_EQ(qmtback("BACKUP=one.zip PATH=" + one, out), 0) << out;
+  struct stat before {};
+  ASSERT_EQ(::stat((one + "/RO97.ZEZ").c_str(), &before), 0);
+
+  Process p;
+  start(p, {"PATH=" + one});
+  ASSERT_TRUE(waitFor([&] { return read(log).find("Started") != std::string::npos; }));
+  EXPECT_EQ(qmtback("RESTORE=one.zip PATH=" + one, out), 1) << out;
+  EXPECT_NE(out.find("ov98"), std::string::npos) << out;
+  EXPECT_NE(out.find("Nothing was restored."), std::string::npos) << out;
+  struct stat during {};
+  ASSERT_EQ(::stat((one + "/RO97.ZEZ").c_str(), &during), 0);
+  EXPECT_EQ(during.st_ino, before.st_ino) << "the file ov98 works on is still the one in the folder";
+
+  ASSERT_EQ(::kill(p.pid, SIGTERM), 0);
+  ASSERT_EQ(p.waitExit(20000), 0);
+  EXPECT_EQ(qmtback("RESTORE=one.zip PATH=" + one, out), 0) << out;
+  struct stat after {};
+  ASSERT_EQ(::stat((one + "/RO97.ZEZ").c_str(), &after), 0);
+  EXPECT_NE(after.st_ino, before.st_ino) << "restored";
 }
 
 TEST_F(Ov98, FrameReopensWhereItWasLeftAndKeepsItsPlaceInTheDataFolder) {

@@ -6,6 +6,7 @@
 
 #include "scheduler/globals.h"
 #include "scheduler/runner.h"
+#include "scheduler/temp_script_execution.h"
 #include "scheduler/tests/data_fixture.h"
 #include "scheduler/tests/test_tasks.h"
 #include "scheduler/tick.h"
@@ -147,6 +148,30 @@ TEST_F(Tick, AStatusBarNoteShowsForOneTickEvenWhileAScriptRuns) {
   MainTimerTick();
   ASSERT_FALSE(shown.empty());
   EXPECT_EQ(shown.back(), "Send Email");
+}
+
+TEST_F(Tick, WhileInactiveOnlyAScriptRunByHandTakesItsSteps) {
+  rt::setTestClock(ymd(2024, 3, 10), at(10, 0));
+  tickState().LastSeenDate = rt::TODAY();
+  SchedulerActive = 0;
+  int queued = 2, steps = 0;
+  tickFrame().queuedScripts = [&] { return queued; };
+  tickFrame().scriptStep = [&] { ++steps, --queued; };
+
+  TempScriptExecution() = 0;
+  MainTimerTick();
+  EXPECT_EQ(steps, 0) << "a script the schedule queued waits while inactive";
+
+  TempScriptExecution() = 1;  // the task lists' Execute
+  MainTimerTick();
+  MainTimerTick();
+  EXPECT_EQ(steps, 2);
+  MainTimerTick();
+  EXPECT_EQ(TempScriptExecution(), 0) << "cleared once the queue is empty";
+  queued = 1;
+  MainTimerTick();
+  EXPECT_EQ(steps, 2) << "the next script waits again";
+  SchedulerActive = 1;
 }
 
 }  // namespace

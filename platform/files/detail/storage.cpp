@@ -14,7 +14,11 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstdarg>
 #include <cstring>
+#include <optional>
+#include <random>
+#include <tuple>
 
 #include "platform/files/detail/key_codec.h"
 #include "platform/rt/text.h"
@@ -88,6 +92,48 @@ bool isNetworkFolder(const std::string& path) {
     default:
       return false;
   }
+}
+
+// ---- locks that belong to SQLite's own descriptors ----
+//
+// SQLite locks its files with POSIX record locks. Those belong to the process: closing any
+// descriptor of the file drops all of them, so a file dialog or a copy that opens a data file and
+// closes it again would leave the process reading and writing without a lock, and another
+// program would take the file for its own (check-point it, delete its WAL). Open file
+// description locks belong to the descriptor SQLite opened and go only with it; they conflict
+// with POSIX locks of other processes as POSIX locks do. The process keeps one connection per
+// storage file (the registry below), which is what these locks need: two connections of one
+// process to one file would now exclude each other.
+
+int ofdFcntl(int fd, int op, ...) {
+  va_list ap;
+  va_start(ap, op);
+  void* arg = va_arg(ap, void*);
+  va_end(ap);
+  if (op == F_SETLK || op == F_SETLKW || op == F_GETLK) {
+    struct flock lock = *static_cast<struct flock*>(arg);
+    lock.l_pid = 0;  // required by the open file description commands
+    int ofdOp = op == F_SETLK ? F_OFD_SETLK : op == F_SETLKW ? F_OFD_SETLKW : F_OFD_GETLK;
+    int rc = ::fcntl(fd, ofdOp, &lock);
+    if (op == F_GETLK && rc == 0) *static_cast<struct flock*>(arg) = lock;
+    return rc;
+  }
+  return ::fcntl(fd, op, arg);
+}
+
+void useDescriptorLocks() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    sqlite3_vfs* unix = sqlite3_vfs_find("unix");
+    if (!unix || unix->iVersion < 3 || !unix->xSetSystemCall) return;
+    // Kernels before 3.15 lack them: keep SQLite's own locks there.
+    int fd = ::open("/proc/self/exe", O_RDONLY | O_CLOEXEC);
+    struct flock probe{};
+    probe.l_type = F_RDLCK;
+    bool supported = fd >= 0 && ::fcntl(fd, F_OFD_GETLK, &probe) == 0;
+    if (fd >= 0) ::close(fd);
+    if (supported) unix->xSetSystemCall(unix, "fcntl", reinterpret_cast<sqlite3_syscall_ptr>(ofdFcntl));
+  });
 }
 
 // ---- a VFS that fails writes once a byte budget is spent (the full-disk seam of the tests) ----
@@ -322,31 +368,32 @@ rt::Err Storage::acquire(const std::string& path, const std::string& password, b
     return rt::Err::NoAccess;
   }
   s->m_exclusive = exclusive;
-  int rc = sqlite3_open_v2(path.c_str(), &s->m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
-                           g_budgetArmed ? faultVfsName() : nullptr);
-  if (rc != SQLITE_OK) {
-    detail = path + ": " + (s->m_db ? sqlite3_errmsg(s->m_db) : sqlite3_errstr(rc));
-    return rt::Err::FileSystem;
-  }
-  // Before the first read: another program may be writing (or recovering the journal) just then,
-  // and the first read must wait for it rather than fail with "database is locked".
-  sqlite3_busy_timeout(s->m_db, s->m_timeoutMs);
-  if (!password.empty()) {
-    const std::string& key = rawKey(password);
-    sqlite3_key(s->m_db, key.data(), static_cast<int>(key.size()));
-    // Pages of 8 KiB: an eighth of the per-page encryption work of the default and flatter keys.
-    (void)sqlite3_exec(s->m_db, "PRAGMA cipher_page_size = 8192", nullptr, nullptr, nullptr);
-  } else {
-    (void)sqlite3_exec(s->m_db, "PRAGMA page_size = 8192", nullptr, nullptr, nullptr);
-  }
-  sqlite3_create_function_v2(s->m_db, "ov_key", -1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, keyFunction, nullptr,
-                             nullptr, nullptr);
-  rc = sqlite3_exec(s->m_db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
-  if (rc == SQLITE_NOTADB) {
+  useDescriptorLocks();
+  auto connect = [&](int flags, sqlite3*& db) {
+    int rc = sqlite3_open_v2(path.c_str(), &db, flags | SQLITE_OPEN_NOMUTEX, g_budgetArmed ? faultVfsName() : nullptr);
+    if (rc != SQLITE_OK) return rc;
+    // Before the first read: another program may be writing (or recovering the journal) just
+    // then, and the first read must wait for it rather than fail with "database is locked".
+    sqlite3_busy_timeout(db, s->m_timeoutMs);
+    if (!password.empty()) {
+      const std::string& key = rawKey(password);
+      sqlite3_key(db, key.data(), static_cast<int>(key.size()));
+      // Pages of 8 KiB: an eighth of the per-page encryption work of the default and flatter keys.
+      (void)sqlite3_exec(db, "PRAGMA cipher_page_size = 8192", nullptr, nullptr, nullptr);
+    } else {
+      (void)sqlite3_exec(db, "PRAGMA page_size = 8192", nullptr, nullptr, nullptr);
+    }
+    return sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+  };
+  // The key and the format are tried on a read-only connection first: one that cannot read the
+  // file must not check-point a WAL into it (or change anything else) as it closes.
+  sqlite3* probe = nullptr;
+  int rc = connect(SQLITE_OPEN_READONLY, probe);
+  std::string probeError = probe ? sqlite3_errmsg(probe) : sqlite3_errstr(rc);
+  sqlite3_close_v2(probe);
+  if ((rc & 0xFF) == SQLITE_NOTADB) {
     char head[16] = {};
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    ssize_t got = fd >= 0 ? ::read(fd, head, sizeof head) : 0;
-    if (fd >= 0) ::close(fd);
+    ssize_t got = ::pread(s->m_lockFd, head, sizeof head, 0);  // a descriptor of our own, kept open
     bool plain = got == 16 && std::memcmp(head, "SQLite format 3", 16) == 0;
     bool pageSized = st.st_size > 0 && st.st_size % 1024 == 0;
     if (!password.empty() && !plain && pageSized) {
@@ -360,16 +407,34 @@ rt::Err Storage::acquire(const std::string& path, const std::string& password, b
     detail = path + (plain ? ": not an encrypted data file" : ": not a data file");
     return rt::Err::FileSystem;
   }
+  if ((rc & 0xFF) == SQLITE_CORRUPT) {
+    detail = path + ": the data file is damaged (" + probeError + ")";
+    return rt::Err::FileSystem;
+  }
+  rc = connect(SQLITE_OPEN_READWRITE, s->m_db);
+  if (!s->m_db) {
+    detail = path + ": " + sqlite3_errstr(rc);
+    return rt::Err::FileSystem;
+  }
+  sqlite3_create_function_v2(s->m_db, "ov_key", -1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, keyFunction, nullptr,
+                             nullptr, nullptr);
   if (rc != SQLITE_OK) return s->mapError(rc, &detail);
   sqlite3_busy_timeout(s->m_db, s->m_timeoutMs);
   sqlite3_extended_result_codes(s->m_db, 1);
   const char* journal = isNetworkFolder(path) ? "PRAGMA journal_mode=DELETE" : "PRAGMA journal_mode=WAL";
   // A page cache of up to 64 MiB keeps the working set of a large table decrypted.
-  for (const char* sql : {journal, "PRAGMA synchronous=NORMAL", "PRAGMA foreign_keys=OFF", "PRAGMA cache_size=-65536"}) {
+  // journal_size_limit=0: the last connection to close empties the WAL (it stays as a file).
+  for (const char* sql : {journal, "PRAGMA synchronous=NORMAL", "PRAGMA foreign_keys=OFF", "PRAGMA cache_size=-65536",
+                          "PRAGMA journal_size_limit=0"}) {
     rc = sqlite3_exec(s->m_db, sql, nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) return s->mapError(rc, &detail);
   }
+  // The WAL stays when this connection is the last to close: a program that lost its locks to a
+  // stray close elsewhere must still find the WAL it is using.
+  int persist = 1;
+  (void)sqlite3_file_control(s->m_db, "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
   registry()[path] = s;
+  s->completeIntents();
   out = s;
   return rt::Err::None;
 }
@@ -425,6 +490,9 @@ rt::Err Storage::begin(int timeoutMs, std::string* detail) {
     rt::Err err = exec("BEGIN IMMEDIATE", detail);
     sqlite3_busy_timeout(m_db, m_timeoutMs);
     if (err != rt::Err::None) return err;
+    m_touched.clear();
+    sqlite3_update_hook(m_db, reinterpret_cast<void (*)(void*, int, const char*, const char*, sqlite3_int64)>(onUpdate),
+                        this);
   } else if (rt::Err err = exec("SAVEPOINT s" + std::to_string(m_depth), detail); err != rt::Err::None) {
     return err;
   }
@@ -432,8 +500,25 @@ rt::Err Storage::begin(int timeoutMs, std::string* detail) {
   return rt::Err::None;
 }
 
+void Storage::onUpdate(void* self, int, const char*, const char* table, int64_t rowid) {
+  if (std::strncmp(table, "_ov_", 4) == 0) return;  // holds, intents and the catalogue are our own
+  auto& touched = static_cast<Storage*>(self)->m_touched;
+  auto it = touched.find(std::string_view(table));
+  if (it == touched.end()) it = touched.emplace(table, std::set<int64_t>{}).first;
+  it->second.insert(rowid);
+}
+
 rt::Err Storage::end(bool commit, std::string* detail) {
-  if (m_depth == 0) return rt::Err::NoLogout;
+  bool outermost = m_depth == 1;
+  rt::Err err = endLevel(commit, detail);
+  if (outermost) {
+    sqlite3_update_hook(m_db, nullptr, nullptr);
+    m_touched.clear();
+  }
+  return err;
+}
+
+rt::Err Storage::endLevel(bool commit, std::string* detail) {
   if (rt::Err err = checkTransaction(detail); err != rt::Err::None) {
     --m_depth;
     return m_depth == 0 && !commit ? rt::Err::None : err;  // a rollback asked for is done already
@@ -455,11 +540,321 @@ rt::Err Storage::end(bool commit, std::string* detail) {
   return sqlite3_get_autocommit(m_db) ? rt::Err::None : exec("ROLLBACK", detail);
 }
 
+rt::Err Storage::quickCheck(std::string& detail, bool& damaged) {
+  damaged = false;
+  sqlite3_stmt* st = nullptr;
+  int rc = sqlite3_prepare_v2(m_db, "PRAGMA quick_check(1)", -1, &st, nullptr);
+  std::string verdict;
+  if (rc == SQLITE_OK && (rc = sqlite3_step(st)) == SQLITE_ROW) {
+    const unsigned char* t = sqlite3_column_text(st, 0);
+    verdict = t ? reinterpret_cast<const char*>(t) : "";
+    rc = SQLITE_OK;
+  }
+  std::string message = rc == SQLITE_OK ? verdict : std::string(sqlite3_errmsg(m_db));
+  sqlite3_finalize(st);
+  if (rc == SQLITE_OK && verdict == "ok") return rt::Err::None;
+  damaged = true;
+  detail = m_path + ": the data file is damaged (" + message + ")";
+  return rt::Err::FileSystem;
+}
+
 uint64_t Storage::generation(const std::string& table) const {
   auto it = m_generations.find(table);
   return m_epoch + (it == m_generations.end() ? 0 : it->second);
 }
 
 void Storage::touch(const std::string& table) { ++m_generations[table]; }
+
+// ---- changes over several storage files ----
+
+namespace {
+
+void (*g_commitSeam)(int) = nullptr;
+
+void seam(int committed) {
+  if (g_commitSeam) g_commitSeam(committed);
+}
+
+std::string quoted(std::string_view name) {
+  std::string out = "\"";
+  for (char c : name) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  return out + "\"";
+}
+
+std::string newIntentId() {
+  static std::mt19937_64 gen{std::random_device{}() ^ (uint64_t(::getpid()) << 32)};
+  static const char kHex[] = "0123456789abcdef";
+  std::string id;
+  for (int half = 0; half < 2; ++half)
+    for (uint64_t v = gen(), i = 0; i < 16; ++i, v >>= 4) id += kHex[v & 15];
+  return id;
+}
+
+void putBytes(std::string& out, const void* data, uint32_t n) {
+  out.append(reinterpret_cast<const char*>(&n), sizeof n);
+  out.append(static_cast<const char*>(data), n);
+}
+
+// The stored row of `table` with `rowid` as an image (each column: name, type, value); false
+// when there is no such row.
+bool rowImage(Storage& s, const std::string& table, int64_t rowid, std::string& image) {
+  Stmt st = s.prepare("SELECT * FROM " + quoted(table) + " WHERE rowid = ?1");
+  if (!st) return false;
+  sqlite3_bind_int64(st.get(), 1, rowid);
+  if (sqlite3_step(st.get()) != SQLITE_ROW) return false;
+  image.clear();
+  for (int c = 0, n = sqlite3_column_count(st.get()); c < n; ++c) {
+    const char* name = sqlite3_column_name(st.get(), c);
+    putBytes(image, name, static_cast<uint32_t>(std::strlen(name)));
+    int type = sqlite3_column_type(st.get(), c);
+    image += static_cast<char>(type);
+    switch (type) {
+      case SQLITE_INTEGER: {
+        int64_t v = sqlite3_column_int64(st.get(), c);
+        image.append(reinterpret_cast<const char*>(&v), sizeof v);
+        break;
+      }
+      case SQLITE_FLOAT: {
+        double v = sqlite3_column_double(st.get(), c);
+        image.append(reinterpret_cast<const char*>(&v), sizeof v);
+        break;
+      }
+      case SQLITE_TEXT:
+      case SQLITE_BLOB: {
+        const void* v = type == SQLITE_TEXT ? static_cast<const void*>(sqlite3_column_text(st.get(), c))
+                                            : sqlite3_column_blob(st.get(), c);
+        putBytes(image, v, static_cast<uint32_t>(sqlite3_column_bytes(st.get(), c)));
+        break;
+      }
+      default: break;
+    }
+  }
+  return true;
+}
+
+// Writes a row image back under its row id; false when the image is damaged or the write fails.
+bool writeImage(Storage& s, const std::string& table, int64_t rowid, std::string_view image) {
+  struct Column {
+    std::string name;
+    int type;
+    std::string_view value;
+  };
+  std::vector<Column> cols;
+  size_t at = 0;
+  auto take = [&](size_t n, std::string_view& out) {
+    if (image.size() - at < n) return false;
+    out = image.substr(at, n);
+    at += n;
+    return true;
+  };
+  auto takeSized = [&](std::string_view& out) {
+    std::string_view len;
+    if (!take(sizeof(uint32_t), len)) return false;
+    uint32_t n;
+    std::memcpy(&n, len.data(), sizeof n);
+    return take(n, out);
+  };
+  while (at < image.size()) {
+    std::string_view name, type, value;
+    if (!takeSized(name) || !take(1, type)) return false;
+    int t = static_cast<unsigned char>(type[0]);
+    bool ok = t == SQLITE_INTEGER || t == SQLITE_FLOAT ? take(8, value)
+              : t == SQLITE_TEXT || t == SQLITE_BLOB   ? takeSized(value)
+                                                       : t == SQLITE_NULL;
+    if (!ok) return false;
+    cols.push_back({std::string(name), t, value});
+  }
+  std::string sql = "INSERT INTO " + quoted(table) + "(rowid", values = "?1";
+  for (size_t i = 0; i < cols.size(); ++i) {
+    sql += ", " + quoted(cols[i].name);
+    values += ", ?" + std::to_string(i + 2);
+  }
+  Stmt st = s.prepare(sql + ") VALUES(" + values + ")");
+  if (!st) return false;
+  sqlite3_bind_int64(st.get(), 1, rowid);
+  for (size_t i = 0; i < cols.size(); ++i) {
+    int n = static_cast<int>(i + 2);
+    const Column& c = cols[i];
+    if (c.type == SQLITE_INTEGER || c.type == SQLITE_FLOAT) {
+      int64_t iv;
+      double dv;
+      std::memcpy(&iv, c.value.data(), 8);
+      std::memcpy(&dv, c.value.data(), 8);
+      c.type == SQLITE_INTEGER ? sqlite3_bind_int64(st.get(), n, iv) : sqlite3_bind_double(st.get(), n, dv);
+    } else if (c.type == SQLITE_TEXT) {
+      sqlite3_bind_text(st.get(), n, c.value.data(), static_cast<int>(c.value.size()), SQLITE_TRANSIENT);
+    } else if (c.type == SQLITE_BLOB) {
+      sqlite3_bind_blob(st.get(), n, c.value.data(), static_cast<int>(c.value.size()), SQLITE_TRANSIENT);
+    } else {
+      sqlite3_bind_null(st.get(), n);
+    }
+  }
+  return sqlite3_step(st.get()) == SQLITE_DONE;
+}
+
+constexpr const char* kIntentTable =
+    "CREATE TABLE IF NOT EXISTS _ov_intent(id TEXT, peer TEXT, tbl TEXT, rid INTEGER, image BLOB)";
+constexpr const char* kDoneTable = "CREATE TABLE IF NOT EXISTS _ov_intent_done(id TEXT PRIMARY KEY)";
+
+bool hasMarker(Storage& s, const std::string& id) {
+  Stmt st = s.prepare("SELECT 1 FROM _ov_intent_done WHERE id = ?1");
+  if (!st) return false;
+  sqlite3_bind_text(st.get(), 1, id.data(), static_cast<int>(id.size()), SQLITE_TRANSIENT);
+  return sqlite3_step(st.get()) == SQLITE_ROW;
+}
+
+void deleteWhereId(Storage& s, const char* table, const std::string& id) {
+  Stmt st = s.prepare(std::string("DELETE FROM ") + table + " WHERE id = ?1");
+  if (!st) return;
+  sqlite3_bind_text(st.get(), 1, id.data(), static_cast<int>(id.size()), SQLITE_TRANSIENT);
+  (void)sqlite3_step(st.get());
+}
+
+}  // namespace
+
+void setCommitSeam(void (*s)(int)) { g_commitSeam = s; }
+
+rt::Err commitTogether(const std::vector<std::shared_ptr<Storage>>& storages, std::string* detail) {
+  std::vector<Storage*> changed;
+  for (const auto& s : storages)
+    if (!s->touched().empty()) changed.push_back(s.get());
+  Storage* lead = changed.empty() ? nullptr : changed.front();
+  for (Storage* s : changed)
+    if (!s->password().empty()) {  // an owner file leads: its records say most about the change
+      lead = s;
+      break;
+    }
+  auto rollbackAll = [&](rt::Err err) {
+    for (const auto& s : storages) (void)s->end(false);
+    return err;
+  };
+
+  std::string id;
+  if (changed.size() > 1) {
+    id = newIntentId();
+    if (rt::Err err = lead->exec(kIntentTable, detail); err != rt::Err::None) return rollbackAll(err);
+    for (Storage* peer : changed) {
+      if (peer == lead) continue;
+      if (rt::Err err = peer->exec(kDoneTable, detail); err != rt::Err::None) return rollbackAll(err);
+      Stmt mark = peer->prepare("INSERT INTO _ov_intent_done(id) VALUES(?1)");
+      Stmt note = lead->prepare("INSERT INTO _ov_intent(id, peer, tbl, rid, image) VALUES(?1, ?2, ?3, ?4, ?5)");
+      if (!mark || !note) return rollbackAll(lead->mapError(SQLITE_ERROR, detail));
+      sqlite3_bind_text(mark.get(), 1, id.data(), static_cast<int>(id.size()), SQLITE_TRANSIENT);
+      if (int rc = sqlite3_step(mark.get()); rc != SQLITE_DONE) return rollbackAll(peer->mapError(rc, detail));
+      std::string image;
+      for (const auto& [table, rows] : peer->touched()) {
+        for (int64_t rowid : rows) {
+          sqlite3_reset(note.get());
+          sqlite3_bind_text(note.get(), 1, id.data(), static_cast<int>(id.size()), SQLITE_TRANSIENT);
+          sqlite3_bind_text(note.get(), 2, peer->path().data(), static_cast<int>(peer->path().size()), SQLITE_TRANSIENT);
+          sqlite3_bind_text(note.get(), 3, table.data(), static_cast<int>(table.size()), SQLITE_TRANSIENT);
+          sqlite3_bind_int64(note.get(), 4, rowid);
+          if (rowImage(*peer, table, rowid, image))
+            sqlite3_bind_blob(note.get(), 5, image.data(), static_cast<int>(image.size()), SQLITE_TRANSIENT);
+          else
+            sqlite3_bind_null(note.get(), 5);  // the row is gone
+          if (int rc = sqlite3_step(note.get()); rc != SQLITE_DONE) return rollbackAll(lead->mapError(rc, detail));
+        }
+      }
+    }
+  }
+
+  // The lead first: once it has committed, the change is made, whatever happens to the rest.
+  std::vector<Storage*> order;
+  if (lead) order.push_back(lead);
+  for (const auto& s : storages)
+    if (s.get() != lead) order.push_back(s.get());
+  rt::Err result = rt::Err::None;
+  int committed = 0;
+  seam(committed);
+  for (Storage* s : order) {
+    // After the lead committed with an intent record, the others commit whatever failed before.
+    bool commit = result == rt::Err::None || (!id.empty() && committed > 0);
+    rt::Err err = s->end(commit, detail);
+    if (commit && err == rt::Err::None) seam(++committed);
+    else if (err != rt::Err::None && result == rt::Err::None) result = err;
+  }
+  if (id.empty() || committed == 0) return result;
+  if (result != rt::Err::None) {
+    // A file that failed to commit takes the change from the intent record now, or at its next open.
+    return lead->completeIntents() ? rt::Err::None : result;
+  }
+  deleteWhereId(*lead, "_ov_intent", id);
+  for (Storage* peer : changed)
+    if (peer != lead) deleteWhereId(*peer, "_ov_intent_done", id);
+  return rt::Err::None;
+}
+
+bool Storage::completeIntents() {
+  {
+    Stmt has = prepare("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = '_ov_intent'");
+    if (!has || sqlite3_step(has.get()) != SQLITE_ROW) return true;
+  }
+  if (m_depth != 0 || begin(m_timeoutMs) != rt::Err::None) return false;
+  std::vector<std::pair<std::string, std::string>> intents;
+  {
+    Stmt st = prepare("SELECT DISTINCT id, peer FROM _ov_intent");
+    while (st && sqlite3_step(st.get()) == SQLITE_ROW)
+      intents.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0)),
+                           reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 1)));
+  }
+  bool all = true;
+  std::vector<std::pair<std::shared_ptr<Storage>, std::string>> done;
+  for (const auto& [id, peerPath] : intents) {
+    std::shared_ptr<Storage> peer = find(peerPath);
+    std::string why;
+    if (!peer && acquire(peerPath, m_password, false, false, peer, why) != rt::Err::None && !m_password.empty())
+      (void)acquire(peerPath, "", false, false, peer, why);
+    if (!peer || peer->depth() != 0 || peer->begin(peer->m_timeoutMs) != rt::Err::None) {
+      all = false;
+      continue;
+    }
+    bool ok = peer->exec(kDoneTable) == rt::Err::None;
+    if (ok && !hasMarker(*peer, id)) {
+      // Every row the change wrote is put back as it was committed in the other file: the rows
+      // first go, then the images come back (a row may have taken another's key).
+      Stmt rows = prepare("SELECT tbl, rid, image FROM _ov_intent WHERE id = ?1 AND peer = ?2 ORDER BY rowid");
+      std::vector<std::tuple<std::string, int64_t, std::optional<std::string>>> images;
+      sqlite3_bind_text(rows.get(), 1, id.data(), static_cast<int>(id.size()), SQLITE_TRANSIENT);
+      sqlite3_bind_text(rows.get(), 2, peerPath.data(), static_cast<int>(peerPath.size()), SQLITE_TRANSIENT);
+      while (rows && sqlite3_step(rows.get()) == SQLITE_ROW) {
+        std::optional<std::string> image;
+        if (sqlite3_column_type(rows.get(), 2) != SQLITE_NULL)
+          image.emplace(static_cast<const char*>(sqlite3_column_blob(rows.get(), 2)),
+                        static_cast<size_t>(sqlite3_column_bytes(rows.get(), 2)));
+        images.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(rows.get(), 0)),
+                            sqlite3_column_int64(rows.get(), 1), std::move(image));
+      }
+      for (const auto& [table, rowid, image] : images) {
+        Stmt del = peer->prepare("DELETE FROM " + quoted(table) + " WHERE rowid = ?1");
+        if (!del) continue;  // the table is gone: nothing of it to complete
+        sqlite3_bind_int64(del.get(), 1, rowid);
+        ok = ok && sqlite3_step(del.get()) == SQLITE_DONE;
+      }
+      for (const auto& [table, rowid, image] : images)
+        if (image) ok = ok && writeImage(*peer, table, rowid, *image);
+      Stmt mark = peer->prepare("INSERT INTO _ov_intent_done(id) VALUES(?1)");
+      sqlite3_bind_text(mark.get(), 1, id.data(), static_cast<int>(id.size()), SQLITE_TRANSIENT);
+      ok = ok && mark && sqlite3_step(mark.get()) == SQLITE_DONE;
+    }
+    if (!ok || peer->end(true) != rt::Err::None) {
+      if (peer->depth() > 0) (void)peer->end(false);
+      all = false;
+      continue;
+    }
+    peer->touchAll();
+    Stmt del = prepare("DELETE FROM _ov_intent WHERE id = ?1 AND peer = ?2");
+    sqlite3_bind_text(del.get(), 1, id.data(), static_cast<int>(id.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_text(del.get(), 2, peerPath.data(), static_cast<int>(peerPath.size()), SQLITE_TRANSIENT);
+    (void)sqlite3_step(del.get());
+    done.emplace_back(peer, id);
+  }
+  if (end(true) != rt::Err::None) return false;
+  for (const auto& [peer, id] : done) deleteWhereId(*peer, "_ov_intent_done", id);
+  return all;
+}
 
 }  // namespace ov::db::detail

@@ -5,7 +5,9 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
+#include <vector>
 #include <string_view>
 
 #include "platform/rt/err.h"
@@ -75,8 +77,21 @@ class Storage {
   void touchAll() { ++m_epoch; }
 
   int defaultTimeoutMs() const { return m_timeoutMs; }
+  // Reads every page: None when sound, else a text of the damage (`damaged` set).
+  rt::Err quickCheck(std::string& detail, bool& damaged);
+  const std::string& password() const { return m_password; }
+
+  // The rows (table, row id) written through this connection in its open transaction; a change
+  // over several storage files copies them into its intent record (commitTogether).
+  const std::map<std::string, std::set<int64_t>, std::less<>>& touched() const { return m_touched; }
 
  private:
+  rt::Err endLevel(bool commit, std::string* detail);
+  static void onUpdate(void* self, int op, const char* db, const char* table, int64_t rowid);
+  // Completes (or clears) the changes over several files that a program ended before finishing.
+  bool completeIntents();  // false when some stay for a later open
+  friend rt::Err commitTogether(const std::vector<std::shared_ptr<Storage>>&, std::string*);
+
   Storage() = default;
   sqlite3* m_db = nullptr;
   std::string m_path;
@@ -88,8 +103,18 @@ class Storage {
   uint64_t m_epoch = 0;
   std::map<std::string, sqlite3_stmt*, std::less<>> m_stmts;
   std::map<std::string, uint64_t, std::less<>> m_generations;
+  std::map<std::string, std::set<int64_t>, std::less<>> m_touched;
   friend struct StorageAccess;
 };
+
+// Commits the open transactions of `storages` (each at depth 1) as one change. With changes in
+// more than one of them, the first to commit also stores an intent record: a copy of every row
+// the others changed. The next open of that file completes a change that a program ended before
+// all files had committed, so no kill leaves one file changed and another not.
+rt::Err commitTogether(const std::vector<std::shared_ptr<Storage>>& storages, std::string* detail);
+
+// Seam for tests: called with the number of storages committed so far during commitTogether.
+void setCommitSeam(void (*seam)(int committed));
 
 // The process-wide lock that every file operation holds.
 std::recursive_mutex& fileLock();

@@ -77,6 +77,17 @@ class Reporter {
 
 bool hasWildcard(std::string_view s) { return s.find_first_of("*?") != std::string_view::npos; }
 
+// A name against a pattern as the backup programs' users write them: case-insensitive, and a
+// pattern ending in ".*" also finds names without any dot ("*.*" is every file, "OVTPL.*" finds
+// "OVTpl"), as it always did on the system these patterns come from.
+bool nameMatches(std::string_view name, std::string_view pattern) {
+  if (rt::wildcardMatch(name, pattern)) return true;
+  if (!pattern.ends_with(".*")) return false;
+  const size_t slash = name.find_last_of('/');
+  const std::string_view last = slash == std::string_view::npos ? name : name.substr(slash + 1);
+  return last.find('.') == std::string_view::npos && rt::wildcardMatch(name, pattern.substr(0, pattern.size() - 2));
+}
+
 std::string baseName(std::string_view path) {
   size_t slash = path.find_last_of('/');
   return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
@@ -108,8 +119,8 @@ bool matchesAny(const std::vector<std::string>& patterns, std::string_view name)
   for (const std::string& p : patterns) {
     std::string pattern = p;
     std::replace(pattern.begin(), pattern.end(), '\\', '/');
-    if (rt::wildcardMatch(name, pattern)) return true;
-    if (pattern.find('/') == std::string::npos && rt::wildcardMatch(base, pattern)) return true;
+    if (nameMatches(name, pattern)) return true;
+    if (pattern.find('/') == std::string::npos && nameMatches(base, pattern)) return true;
   }
   return false;
 }
@@ -167,7 +178,9 @@ class FileFinder {
       struct stat st {};
       if (::stat(path.c_str(), &st) != 0) return;
       if (S_ISREG(st.st_mode)) {
-        take(path, folder + name, st);
+        // Stored under its name on disk ("msglink" finds and stores MSGLINK): a restore must
+        // bring back the file the programs open, not a second one that differs in case.
+        take(path, folder + baseName(path), st);
       } else if (S_ISDIR(st.st_mode) && (m_options & zipopt::Recurse)) {
         std::string dirShown = folder + name;
         if (!dirShown.empty() && dirShown.back() != '/') dirShown += '/';
@@ -201,7 +214,7 @@ class FileFinder {
       if (::stat(e.path().c_str(), &st) != 0) continue;
       if (S_ISDIR(st.st_mode)) {
         if (recurse) walk(e.path().string(), shown + name + "/", pattern, true);
-      } else if (S_ISREG(st.st_mode) && rt::wildcardMatch(name, pattern)) {
+      } else if (S_ISREG(st.st_mode) && nameMatches(name, pattern)) {
         take(e.path().string(), shown + name, st);
       }
     }

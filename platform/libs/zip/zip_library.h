@@ -7,7 +7,8 @@
 // Results are signed longs: negative = an error code (the programs' error table gives the text),
 // else done. Strings arrive without trailing blanks; lists of patterns are blank-separated, and a
 // name holding a blank is written in double quotes. Names and patterns match without regard to
-// case ("*.TPS" finds "data.tps").
+// case ("*.TPS" finds "data.tps"), and a pattern ending in ".*" also finds names without a dot
+// ("*.*" finds "OVTpl").
 //
 // Progress: each library reports to the sink given to its INIT call, from the thread that runs
 // the execute call. progress() gets the percent of the current file and of the whole operation

@@ -6,6 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <thread>
 
 namespace ov::os {
 namespace {
@@ -77,6 +84,53 @@ TEST(InstanceLock, NamesWithSeparatorsStayInsideTheLockFolder) {
   InstanceLock a, b;
   EXPECT_EQ(a.acquire("a/b"), winerr::kSuccess);
   EXPECT_EQ(b.acquire("a\\b"), winerr::kAlreadyExists);  // both spell the same file
+}
+
+TEST(InstanceLock, ALockFolderThatIsNotOursPrivateIsRefused) {
+  TempDir run;
+  EnvGuard env("XDG_RUNTIME_DIR", run.path().string());
+  const std::string folder = run.path().string() + "/orvane";
+  struct Case {
+    const char* what;
+    std::function<void()> make;
+  };
+  const Case cases[] = {
+      {"a folder others can write to", [&] { std::filesystem::create_directory(folder); chmod(folder.c_str(), 0777); }},
+      {"a link to another folder", [&] {
+         std::filesystem::create_directory(run.path() / "elsewhere");
+         std::filesystem::create_directory_symlink(run.path() / "elsewhere", folder);
+       }},
+      {"a file", [&] { std::ofstream(folder) << "x"; }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove_all(folder);
+    c.make();
+    InstanceLock lock;
+    EXPECT_EQ(lock.acquire("x"), winerr::kAccessDenied);
+    EXPECT_FALSE(lock.held());
+  }
+  EXPECT_FALSE(std::filesystem::exists(run.path() / "elsewhere" / "x.lock"));
+  std::filesystem::remove_all(folder);
+  InstanceLock lock;
+  EXPECT_EQ(lock.acquire("x"), winerr::kSuccess);
+}
+
+TEST(InstanceLock, AWaitingAcquireGetsTheLockWhenTheHolderLetsGo) {
+  TempDir run;
+  EnvGuard env("XDG_RUNTIME_DIR", run.path().string());
+  Child holder({OV_OS_HELPER, "lock", "start"});
+  std::string line;
+  ASSERT_TRUE(holder.readLine(line, 5000));
+  ASSERT_EQ(line, "locked");
+  std::thread release([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    holder.closeStdin();
+  });
+  InstanceLock mine;
+  EXPECT_EQ(mine.acquire("start", true), winerr::kSuccess);
+  release.join();
+  EXPECT_EQ(holder.wait(5000), 0);
 }
 
 }  // namespace

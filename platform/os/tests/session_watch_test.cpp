@@ -201,5 +201,34 @@ TEST_F(Session, ARefusalIsReportedWithItsReason) {
   EXPECT_FALSE(detail.empty());
 }
 
+// The program must end after SIGTERM whatever it is doing.
+TEST(SessionTerm, SigtermEndsABusyOrModalProgramWithinItsDeadline) {
+  std::string line;
+  {  // busy without an event loop: ended by the deadline
+    test::Child busy({OV_OS_HELPER, "term", "busy", "1"}, {"QT_QPA_PLATFORM=offscreen"});
+    ASSERT_TRUE(busy.readLine(line, 10000));
+    ASSERT_EQ(line, "ready");
+    ::kill(busy.pid(), SIGTERM);
+    EXPECT_EQ(busy.wait(5000), 128 + SIGTERM);
+  }
+  {  // a second SIGTERM does not wait for the deadline
+    test::Child busy({OV_OS_HELPER, "term", "busy", "600"}, {"QT_QPA_PLATFORM=offscreen"});
+    ASSERT_TRUE(busy.readLine(line, 10000));
+    ::kill(busy.pid(), SIGTERM);
+    ::usleep(100 * 1000);
+    ::kill(busy.pid(), SIGTERM);
+    EXPECT_EQ(busy.wait(5000), 128 + SIGTERM);
+  }
+  {  // a modal message box is closed so the program can go on to its end
+    test::Child modal({OV_OS_HELPER, "term", "modal", "600"}, {"QT_QPA_PLATFORM=offscreen"});
+    ASSERT_TRUE(modal.readLine(line, 10000));
+    ::usleep(200 * 1000);  // the box is showing
+    ::kill(modal.pid(), SIGTERM);
+    ASSERT_TRUE(modal.readLine(line, 5000));
+    EXPECT_EQ(line, "closed");
+    EXPECT_EQ(modal.wait(5000), 0);
+  }
+}
+
 }  // namespace
 }  // namespace ov::os

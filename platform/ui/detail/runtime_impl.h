@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/rt/thread_data.h"
 #include "platform/ui/runtime.h"
 
 class QWidget;
@@ -47,6 +48,17 @@ struct Context {
   int keycode = 0;
 };
 
+// Runs a Qt callback of a window's control (an entry accepted, a box checked, a tab changed) on the
+// window's logical thread, so that what it writes to its USE variable lands in that thread's
+// record buffer.
+class ThreadScope {
+ public:
+  explicit ThreadScope(int thread);
+  ~ThreadScope();
+  ThreadScope(const ThreadScope&) = delete;
+  ThreadScope& operator=(const ThreadScope&) = delete;
+};
+
 // What the runtime keeps of a procedure besides the procedure itself.
 struct ManagerState {
   WindowManager* manager = nullptr;
@@ -62,8 +74,16 @@ class Runtime {
   int currentThread() const;
   const Context* context() const { return m_contexts.empty() ? nullptr : &m_contexts.back(); }
   Context* context() { return m_contexts.empty() ? nullptr : &m_contexts.back(); }
-  void pushContext(Context c) { m_contexts.push_back(c); }
-  void popContext() { m_contexts.pop_back(); }
+  // Entering and leaving code run for a logical thread: the thread's record buffers and file
+  // positions become the resident ones (rt::makeResident; nothing when they already are).
+  void pushContext(Context c) {
+    m_contexts.push_back(c);
+    rt::makeResident(c.thread);
+  }
+  void popContext() {
+    m_contexts.pop_back();
+    rt::makeResident(currentThread());
+  }
 
   // Procedures.
   uint64_t registerManager(WindowManager* m);
@@ -139,6 +159,9 @@ struct WindowAccess {
   static void setMouse(Window& w, int x, int y) { w.m_mouseX = x; w.m_mouseY = y; }
   static std::pair<int, int> mouse(const Window& w) { return {w.m_mouseX, w.m_mouseY}; }
   static bool autoOn(const Window& w) { return w.m_auto; }
+  // The window's view changed size: by the user or the window manager, or by the program.
+  static void resized(Window& w);
+  static void moved(Window& w);
 };
 
 // The window that owns a widget (the widget itself or one of its ancestors is a window's view),

@@ -486,9 +486,10 @@ std::vector<std::string> WindowDriver::tabs(std::string_view name) const {
 
 void WindowDriver::with(const std::function<void(Window&)>& fn) const {
   m_driver->gui([&] {
-    if (Window* w = windowOf(m_handle))
+    if (Window* w = windowOf(m_handle)) {
+      detail::ThreadScope onThread(w->thread());  // sees the window's record buffers
       fn(*w);
-    else
+    } else
       ADD_FAILURE() << "the window is not open";
   });
 }

@@ -68,7 +68,7 @@ class WindowDriver {
   int focus() const;
   std::vector<std::string> tabs(std::string_view sheet) const;  // captions of the tabs shown
 
-  // Runs `fn` with the window on the GUI thread.
+  // Runs `fn` with the window on the GUI thread, on the window's logical thread (its record buffers).
   void with(const std::function<void(Window&)>& fn) const;
 
  private:

@@ -256,11 +256,11 @@ TEST_F(Browse, OrdersFiltersRangesAndLocators) {
     EXPECT_EQ(list.texts(1), (Texts{"Alice", "anna", "bob", "carl", "Dora", "Eve"}));
     EXPECT_EQ(list.texts(3), (Texts{"-5.00", "15.00", "10.00", "30.00", "20.00", "0.00"}));
     EXPECT_EQ(list.selected(), 1);
-    d.gui([&] { EXPECT_EQ(world.itm.id, 2) << "the buffer holds the selected record"; });
+    w.with([&](Window&) { EXPECT_EQ(world.itm.id, 2) << "the buffer holds the selected record"; });
 
     list.type("d");  // a step locator: the first name at or after "d"
     EXPECT_EQ(list.selected(), 5);
-    d.gui([&] { EXPECT_EQ(world.itm.name.str(), "Dora"); });
+    w.with([&](Window&) { EXPECT_EQ(world.itm.name.str(), "Dora"); });
 
     d.gui([&] {
       b.Browse.SetSort(2);
@@ -345,7 +345,7 @@ TEST_F(Browse, ButtonsAndPopupCallTheUpdateProcedureWithTheRequest) {
     w.press("?Insert");
     EXPECT_EQ(list.texts(1), (Texts{"Alice", "anna", "bob", "carl", "Dora", "Eve", "Zed"}));
     EXPECT_EQ(list.selected(), 7) << "the new record is selected";
-    d.gui([&] { EXPECT_EQ(world.itm.id, 7) << "numbered by the file"; });
+    w.with([&](Window&) { EXPECT_EQ(world.itm.id, 7) << "numbered by the file"; });
 
     list.select(3);
     list.doubleClick(3);  // double click presses Change
@@ -407,7 +407,7 @@ TEST_F(Browse, PagesOverTenThousandRecords) {
     }
     return t;
   };
-  run(world, setUp, [&](Driver& d, WindowDriver&, ListDriver& list, BrowseItems& b) {
+  run(world, setUp, [&](Driver& d, WindowDriver& w, ListDriver& list, BrowseItems& b) {
     int k = list.items();
     ASSERT_GE(k, 3);
     d.gui([&] { EXPECT_EQ(b.Browse.Records(), 10000); });
@@ -424,7 +424,7 @@ TEST_F(Browse, PagesOverTenThousandRecords) {
     EXPECT_EQ(list.texts(1), names(10000 - k, k));
     EXPECT_EQ(list.selected(), k);
     EXPECT_EQ(list.prop(Prop::VScrollPos), "100");
-    d.gui([&] { EXPECT_EQ(world.itm.name.str(), "N09999"); });
+    w.with([&](Window&) { EXPECT_EQ(world.itm.name.str(), "N09999"); });
     list.key(Key::Down);  // nothing after the last
     EXPECT_EQ(list.texts(1), names(10000 - k, k));
     list.key(Key::PgDn);

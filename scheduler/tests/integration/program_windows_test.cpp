@@ -5,26 +5,32 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "datalib/files.h"
 #include "datalib/globals.h"
+#include "datalib/qv_registry_class.h"
+#include "datalib/requests.h"
 #include "datalib/startup.h"
-#include "dialogs/default_holidays.h"
-#include "dialogs/generate_email.h"
-#include "dialogs/lock_prompt.h"
-#include "dialogs/register_windows.h"
-#include "editors/register_windows.h"
-#include "platform/libs/query_wizard/query_wizard.h"
 #include "platform/rt/command_line.h"
 #include "platform/rt/date_time.h"
 #include "platform/rt/picture.h"
+#include "platform/files/error_class.h"
+#include "platform/ui/error_messages.h"
 #include "platform/ui/event.h"
 #include "platform/ui/testing/list_driver.h"
 #include "platform/ui/toolbar_class.h"
 #include "platform/ui/window.h"
 #include "platform/ui/window_proc.h"
+#include "scheduler/app/assembly.h"
+#include "scheduler/globals.h"
+#include "scheduler/program_body.h"
 #include "scheduler/program_windows.h"
 #include "scheduler/services.h"
 #include "scheduler/tests/frame_fixture.h"
@@ -147,13 +153,7 @@ class ProgramWindows : public FrameFixture {
     files::OV_FILES_LOAD();
     ASSERT_FALSE(prompts.pending());
     ASSERT_EQ(std::filesystem::canonical(files::GLO.DATAPATH.str()), std::filesystem::canonical(dir()));
-    // As ov98 registers them.
-    editors::registerWindows();
-    dialogs::registerWindows();
-    qwizard::SetQueryWizardTexts();
-    services().generateEmail = [](const ReminderText& reminder) { dialogs::GenerateEmail(reminder); };
-    services().initDefaultHolidays = [] { dialogs::InitDefaultHolidays(); };
-    services().passwordValidation = [] { return dialogs::fPasswordValidation(); };
+    AssembleProgram();  // as ov98 does
   }
 
   void TearDown() override {
@@ -219,6 +219,236 @@ class ProgramWindows : public FrameFixture {
     return offered;
   }
 };
+
+// Every window procedure that the program's sources call, start or look up by a literal name, with
+// the place of its first use ("editors/task_form.cpp:1408"). Tests are left out: they may register
+// windows of their own.
+std::map<std::string, std::string> windowsCalledByName() {
+  namespace fs = std::filesystem;
+  std::map<std::string, std::string> out;
+  const fs::path root = OV_SOURCE_DIR;
+  for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
+    const fs::path& p = it->path();
+    const std::string name = p.filename().string();
+    if (it->is_directory()) {
+      if (name == "tests" || name == "e2e" || name == "bench" || name == "fuzz" || name.starts_with("build") || name.starts_with("."))
+        it.disable_recursion_pending();
+      continue;
+    }
+    if (p.extension() != ".cpp" && p.extension() != ".h") continue;
+    std::ifstream in(p);
+    std::stringstream buffer;
+    buffer << in.rdbuf();
+    const std::string text = buffer.str();
+    for (const std::string_view fn : {"callProgramWindow(", "startProgramWindow(", "programWindowRegistered("}) {
+      for (size_t at = text.find(fn); at != std::string::npos; at = text.find(fn, at + 1)) {
+        // The argument list up to its closing parenthesis; every string literal in it is a name
+        // (a choice between two literals names both).
+        size_t end = at + fn.size();
+        for (int depth = 1; end < text.size() && depth > 0; ++end) depth += text[end] == '(' ? 1 : text[end] == ')' ? -1 : 0;
+        const std::string args = text.substr(at + fn.size(), end - at - fn.size());
+        for (size_t q = args.find('"'); q != std::string::npos; q = args.find('"', q + 1)) {
+          const size_t close = args.find('"', q + 1);
+          if (close == std::string::npos) break;
+          const std::string line = std::to_string(1 + std::count(text.begin(), text.begin() + long(at), '\n'));
+          out.emplace(args.substr(q + 1, close - q - 1), fs::relative(p, root).string() + ":" + line);
+          q = close;
+        }
+      }
+    }
+  }
+  return out;
+}
+
+TEST_F(ProgramWindows, EveryWindowTheProgramCallsByNameIsRegistered) {
+  const std::map<std::string, std::string> called = windowsCalledByName();
+  // The scan finds the calls it is meant to find.
+  for (const char* name : {"UpdateSchedule", "BrowseScripting", "SelectContactCategories", "UpdateMessages", "Splash"})
+    EXPECT_TRUE(called.contains(name)) << name;
+  for (const auto& [name, where] : called) EXPECT_TRUE(programWindowRegistered(name)) << name << " called at " << where;
+}
+
+// The windows other windows call: the task form's contact category picker, and the message form
+// of a "Send Email" script item.
+TEST_F(ProgramWindows, TaskFormPicksAContactCategoryAndASendEmailItemEditsItsMessage) {
+  ASSERT_EQ(files::Access_CONTACTCATEGORIES.Open(), rt::Err::None);
+  for (const char* name : {"Family", "Friends"}) {
+    files::CONTACTCATEGORIES.clear();
+    files::CC.ContactCategory = name;
+    ASSERT_EQ(files::CONTACTCATEGORIES.add(), rt::Err::None);
+  }
+  (void)files::Access_CONTACTCATEGORIES.Close();
+  // A task with one "Send Email" item and its message.
+  ASSERT_EQ(files::Access_MESSAGES.Open(), rt::Err::None);
+  files::MESSAGES.clear();
+  files::M_.EmailID = 5;
+  files::M_.MailType = "E-mail";
+  files::M_.MailFormat = "Text";
+  files::M_.EmailTo = "ann@example.org";
+  files::M_.Subject = "Minutes";
+  ASSERT_EQ(files::MESSAGES.add(), rt::Err::None);
+  (void)files::Access_MESSAGES.Close();
+  ASSERT_EQ(files::Access_SCHEDULE.Open(), rt::Err::None);
+  files::SCHEDULE.clear();
+  files::SCH.ID = 90;
+  files::SCH.TaskType = "Run Program";
+  files::SCH.Command = "N/A";
+  files::SCH.Description = "Send the minutes";
+  ASSERT_EQ(files::SCHEDULE.add(), rt::Err::None);
+  (void)files::Access_SCHEDULE.Close();
+  ASSERT_EQ(files::Access_SCRIPTING.Open(), rt::Err::None);
+  files::SCRIPTING.clear();
+  files::SCR.ID = 90;
+  files::SCR.Sequence = 1;
+  files::SCR.Action = "Send Email";
+  files::SCR.EmailID = 5;
+  ASSERT_EQ(files::SCRIPTING.add(), rt::Err::None);
+  (void)files::Access_SCRIPTING.Close();
+
+  ui::test::runScript([&](Driver& d) {
+    WindowDriver frame = startProgram(d);
+    frame.press("?NewEmailTask");
+    WindowDriver form = d.waitWindow("UpdateSchedule");
+    d.settle();
+    form.press("?Next");
+    form.choose("?M_:MailType", "Mass Mailing");
+    form.press("?SelectCategory");
+    WindowDriver picker = d.waitWindow("SelectContactCategories");
+    ASSERT_TRUE(picker.valid());
+    EXPECT_EQ(picker.title(), "Select a Category");
+    ui::test::ListDriver rows(d, picker, "?Browse:1");
+    EXPECT_EQ(rows.texts(1), (std::vector<std::string>{"Family", "Friends"}));
+    rows.select(2);
+    picker.press("?Select");
+    d.waitClosed(picker);
+    EXPECT_EQ(form.text("?M_:EmailToGroup"), "Friends");
+    dismiss(d, form);
+
+    d.later([] {
+      ASSERT_EQ(files::Access_SCRIPTING.Open(), rt::Err::None);
+      files::SCRIPTING.clear();
+      files::SCR.ID = 90;
+      files::SCR.Sequence = 1;
+      ASSERT_EQ(files::SCRIPTING.get(files::SCR_KeyID), rt::Err::None);
+      files::GLOBALREQUEST = ui::ChangeRecord;
+      (void)callProgramWindow("UpdateScripting");
+      (void)files::Access_SCRIPTING.Close();
+    });
+    // Opening the item edits its message; the item form completes by itself after.
+    WindowDriver message = d.waitWindow("UpdateMessages");
+    ASSERT_TRUE(message.valid());
+    EXPECT_EQ(message.text("?M_:Subject"), "Minutes");
+    message.enter("?M_:Subject", "Minutes of Monday");
+    message.press("?OK");
+    d.waitClosed(message);
+    EXPECT_TRUE(d.waitUntil([] { return ui::openWindows().size() == 1; })) << "only the frame is left";
+    d.gui([] { ui::closeAllWindows(); });
+  }, std::chrono::seconds(60));
+  EXPECT_FALSE(prompts.pending());
+
+  ASSERT_EQ(files::Access_SCRIPTING.Open(), rt::Err::None);
+  files::SCRIPTING.clear();
+  files::SCR.ID = 90;
+  files::SCR.Sequence = 1;
+  ASSERT_EQ(files::SCRIPTING.get(files::SCR_KeyID), rt::Err::None);
+  (void)files::Access_SCRIPTING.Close();
+  EXPECT_EQ(files::SCR.EmailID, 5);
+  ASSERT_EQ(files::Access_MESSAGES.Open(), rt::Err::None);
+  files::MESSAGES.clear();
+  files::M_.EmailID = 5;
+  ASSERT_EQ(files::MESSAGES.get(files::M_KeyEmailID), rt::Err::None);
+  (void)files::Access_MESSAGES.Close();
+  EXPECT_EQ(files::M_.Subject.str(), "Minutes of Monday");
+}
+
+// "Execute/Test" in the day list runs a finished one-time script task at once, and its script
+// runs through the frame's ticks even while the scheduler is inactive.
+TEST_F(ProgramWindows, ExecuteRunsAFinishedOneTimeScriptTaskWhileTheSchedulerIsInactive) {
+  files::ScheduleRec t{};
+  t.TaskType = "Run Program";
+  t.Command = "N/A";
+  t.Category = "General";
+  t.Description = "Tidy up";
+  t.ScheduleType = "Once";
+  t.Date = rt::TODAY() - 1;
+  t.Time = rt::CLOCK();
+  t.Completed = 1;
+  t.Disabled = 1;
+  const int32_t id = addTask(t);
+  ASSERT_EQ(files::Access_SCRIPTING.Open(), rt::Err::None);
+  files::SCRIPTING.clear();
+  files::SCR = testing::setValue("TIDIED", "ran").r;
+  files::SCR.ID = id;
+  files::SCR.Sequence = 1;
+  ASSERT_EQ(files::SCRIPTING.add(), rt::Err::None);
+  (void)files::Access_SCRIPTING.Close();
+  SchedulerActive = 0;
+
+  ui::test::runScript([&](Driver& d) {
+    WindowDriver frame = startProgram(d);
+    frame.press("?Schedule");
+    WindowDriver list = d.waitWindow("BrowseSchedule");
+    d.settle();
+    list.selectTab("All by Date");
+    d.settle();
+    ui::test::ListDriver rows(d, list, "?Browse:1");
+    ASSERT_EQ(rows.texts(6), (std::vector<std::string>{"Tidy up"}));
+    rows.select(1);
+    list.press("?Execute");
+    for (int i = 0; i < 30 && var("TIDIED").empty(); ++i) tick(d, frame);
+    EXPECT_EQ(var("TIDIED"), "ran");
+    d.gui([] { ui::closeAllWindows(); });
+  }, std::chrono::seconds(60));
+  SchedulerActive = 1;
+  EXPECT_FALSE(prompts.pending());
+}
+
+// A task stored in the task form the frame opened shows in the open day list after the next
+// ticks, whether the scheduler is active or not.
+TEST_F(ProgramWindows, DayListShowsATaskSavedInTheTaskForm) {
+  rt::setTestClock(testing::kToday + 1, testing::kNoon);  // a Monday: a new task's weekdays include today
+  SchedulerActive = 0;
+  ui::test::runScript([&](Driver& d) {
+    WindowDriver frame = startProgram(d);
+    frame.press("?Schedule");
+    WindowDriver list = d.waitWindow("BrowseSchedule");
+    d.settle();
+    ui::test::ListDriver rows(d, list, "?Browse:1");
+    EXPECT_EQ(rows.texts(6), std::vector<std::string>{});
+    frame.press("?NewTask");
+    WindowDriver form = d.waitWindow("UpdateSchedule");
+    d.settle();
+    form.selectTab("Task Basics");
+    form.enter("?SCH:Description", "Water the plants");
+    form.press("?OK");
+    d.waitClosed(form);
+    for (int i = 0; i < 10 && rows.texts(6).empty(); ++i) tick(d, frame);
+    EXPECT_EQ(rows.texts(6), std::vector<std::string>{"Water the plants"});
+    d.gui([] { ui::closeAllWindows(); });
+  }, std::chrono::seconds(60));
+  SchedulerActive = 1;
+  EXPECT_FALSE(prompts.pending());
+}
+
+// The configuration load at start-up fills empty e-mail settings from the registry's default mail
+// account, before anyone opens the settings.
+TEST_F(ProgramWindows, StartUpFillsEmptyEmailSettingsFromTheRegistry) {
+  files::QVRegistryClass registry;
+  registry.Init(1);
+  const std::string manager = "Software\\Microsoft\\Internet Account Manager";
+  registry.Update(files::HKEY_CURRENT_USER, manager, "Default Mail Account", "00000002");
+  const std::string account = manager + "\\Accounts\\00000002";
+  registry.Update(files::HKEY_CURRENT_USER, account, "SMTP Server", "smtp.example.org");
+  registry.Update(files::HKEY_CURRENT_USER, account, "SMTP Email Address", "ann@example.org");
+  registry.Kill();
+  files::EMAIL.HOST.clear();
+  files::EMAIL.SENDER.clear();
+  files::NEWS.SENDER.clear();
+  LoadConfiguration();
+  EXPECT_EQ(files::EMAIL.HOST.str(), "smtp.example.org");
+  EXPECT_EQ(files::EMAIL.SENDER.str(), "ann@example.org");
+  EXPECT_EQ(files::NEWS.SENDER.str(), "ann@example.org");
+}
 
 TEST_F(ProgramWindows, EveryCommandOpensItsWindowWhichClosesWithoutLeavingAnythingBehind) {
   std::vector<std::string> skipped;
@@ -313,6 +543,99 @@ TEST_F(ProgramWindows, ListsOpenedOneAfterAnotherStayOpenTogetherWithTheNewestAc
     EXPECT_TRUE(d.waitUntil([] { return ui::openWindows().empty(); }));
   }, std::chrono::seconds(120));
   EXPECT_FALSE(prompts.pending());
+}
+
+// The task form edits its own task while the frame's runner performs three due tasks (each read
+// into the runner's record, rescheduled and copied to the history) and two refreshes reach the
+// list behind the form: OK stores exactly what was typed, on the task the form was opened on.
+TEST_F(ProgramWindows, ATaskFormKeepsItsOwnTaskWhileTheRunnerPerformsDueTasksAndTheListRefreshes) {
+  auto at = [](int h, int m) { return (h * 60 + m) * 6000 + 1; };
+  const int32_t day = rt::DATE(3, 10, 2026);
+  rt::setTestClock(day, at(9, 0));
+  std::vector<std::string> shown;
+  auto task = [&](const char* description, int32_t time) {
+    files::ScheduleRec t;
+    t.TaskType = "Display Message";
+    t.Description = description;
+    t.Message = description;
+    t.Category = "General";
+    t.ScheduleType = "Monthly";
+    t.Date = day;
+    t.Time = time;
+    t.AdvanceWarned = 1;  // no advance warning: the runner leaves the task alone until it is due
+    return addTask(t);
+  };
+  const int32_t edited = task("Task A", at(19, 0));
+  const int32_t pending = task("Task B", at(18, 30));  // the next one pending
+  std::vector<int32_t> due;
+  for (int i = 1; i <= 3; ++i) due.push_back(task(("Due " + std::to_string(i)).c_str(), at(9, 5)));
+  // Errors are shown as the program shows them: a question about a changed record would be an
+  // unexpected prompt.
+  db::globalErrors().setSink(ui::messageBoxSink());
+  ui::test::runScript([&](Driver& d) {
+    WindowDriver frame = startProgram(d);
+    d.gui([&] { services().showReminder = [&](const ReminderText& r) { shown.push_back(r.title); }; });
+    frame.press("?Schedule");
+    WindowDriver list = d.waitWindow("BrowseSchedule");
+    d.settle();
+    ui::test::ListDriver rows(d, list, "?Browse:1");
+    int row = 0;
+    for (int column = 1; column <= 8 && row == 0; ++column) {
+      const std::vector<std::string> texts = rows.texts(column);
+      for (size_t i = 0; i < texts.size(); ++i)
+        if (texts[i] == "Task A") row = static_cast<int>(i) + 1;
+    }
+    ASSERT_NE(row, 0) << "Task A is listed";
+    rows.select(row);
+    list.press("?Change");
+    WindowDriver form = d.waitWindow("UpdateSchedule");
+    d.settle();
+    form.selectTab("Task Basics");
+    form.enter("?SCH:Description", "Task A at six");
+    form.selectTab("Scheduling");
+    form.enter("?SCH:Time", "18:00");
+    const std::string typedTime = form.text("?SCH:Time");
+
+    // The due tasks come; the runner performs them one tick after another.
+    d.gui([] { rt::setTestClock(rt::TODAY(), (9 * 60 + 6) * 6000 + 1); });
+    for (int n = 0; n < 120 && shown.size() < 3; ++n) tick(d, frame);
+    EXPECT_EQ(shown.size(), 3u) << "the runner performed the three due tasks";
+    int listThread = 0;
+    list.with([&](ui::Window& w) { listThread = w.thread(); });
+    for (int n = 0; n < 2; ++n) {
+      d.gui([&] {
+        ui::POST(kEventRefreshAll, 0, listThread);
+        ui::POST(kEventRefreshAll, 0, kFrameThread);
+      });
+      tick(d, frame);
+    }
+    d.settle();
+
+    // Back on the first page: what was typed is there.
+    form.selectTab("Task Basics");
+    EXPECT_EQ(form.text("?SCH:Description"), "Task A at six");
+    form.selectTab("Scheduling");
+    EXPECT_EQ(form.text("?SCH:Time"), typedTime);
+    form.press("?OK");
+    d.waitClosed(form);
+    d.settle();
+    d.gui([] { ui::closeAllWindows(); });
+  }, std::chrono::seconds(120));
+  db::globalErrors().setSink({});
+  EXPECT_FALSE(prompts.pending());
+
+  const files::ScheduleRec a = storedTask(edited);
+  EXPECT_EQ(a.Description.str(), "Task A at six");
+  EXPECT_EQ(a.Time, at(18, 0));
+  EXPECT_EQ(a.Date, day);
+  const files::ScheduleRec b = storedTask(pending);
+  EXPECT_EQ(b.Description.str(), "Task B");
+  EXPECT_EQ(b.Time, at(18, 30)) << "the edit did not land on the next pending task";
+  for (size_t i = 0; i < due.size(); ++i) {
+    const files::ScheduleRec t = storedTask(due[i]);
+    EXPECT_EQ(t.Description.str(), "Due " + std::to_string(i + 1));
+    EXPECT_EQ(t.Date, rt::DATE(4, 10, 2026)) << "moved on a month by the runner";
+  }
 }
 
 }  // namespace

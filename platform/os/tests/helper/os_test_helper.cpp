@@ -5,10 +5,15 @@
 //   trayhost                a system-tray host (XEMBED): "ready", then "docked <id> <x> <y>" per icon
 //   lock NAME               takes the single-instance lock: "locked" or "busy"; holds it until stdin ends
 //   lockspawn NAME          takes the lock, starts "sleep 60", writes "spawned <pid>" and ends
+//   term busy|modal SECONDS watches SIGTERM with that deadline, writes "ready", then spins without
+//                           an event loop (busy) or shows a modal message box, writing "closed"
+//                           and ending with 0 once the box is gone (modal)
 #include "platform/os/instance_lock.h"
+#include "platform/os/session_watch.h"
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QWidget>
 #include <QWindow>
@@ -184,9 +189,26 @@ int lock(const char* name, bool spawnChild) {
   return 0;
 }
 
+int term(int argc, char** argv, const std::string& mode) {
+  QApplication app(argc, argv);
+  ov::os::SessionWatch::setTermDeadline(static_cast<unsigned>(std::atoi(argv[3])));
+  ov::os::SessionWatch watch([](const ov::os::WinMessage&) -> std::intptr_t { return 1; },
+                             QDBusConnection::connectToBus("unix:path=/nonexistent/bus", "helper_no_bus"));
+  say("ready");
+  if (mode == "busy") {
+    for (volatile unsigned long n = 0;; n = n + 1) {
+    }
+  }
+  QMessageBox box(QMessageBox::Question, "Question", "Keep this open?", QMessageBox::Yes | QMessageBox::No);
+  box.exec();
+  say("closed");
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc >= 4 && std::strcmp(argv[1], "term") == 0) return term(argc, argv, argv[2]);
   if (argc >= 3 && std::strcmp(argv[1], "probe") == 0) return probe(argc, argv);
   if (argc >= 2 && std::strcmp(argv[1], "trayhost") == 0) return trayHost();
   if (argc >= 3 && std::strcmp(argv[1], "lock") == 0) return lock(argv[2], false);

@@ -1,0 +1,167 @@
+// What other code of the process and other programs can do to open data files: a stray open and
+// close of a data file must not drop our locks, a program closing its last connection must not
+// delete a WAL that another still uses, and a change over two storage files killed between its
+// commits is completed at the next open.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "platform/files/detail/storage.h"
+#include "platform/files/file_manager.h"
+#include "platform/files/relation_manager.h"
+#include "platform/files/tests/fixture.h"
+#include "platform/files/tests/process.h"
+
+namespace ov::db {
+namespace {
+
+using rt::Err;
+using testing::Child;
+using testing::Person;
+using testing::TempDir;
+
+// Whether a process other than the caller holds any record lock on `path` (asked from a child,
+// as another program would see it; a process never sees its own locks).
+bool lockedForOthers(const std::string& path) {
+  Child probe([&](Child&) {
+    int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) return 2;
+    struct flock lock{};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;  // the whole file
+    if (::fcntl(fd, F_GETLK, &lock) != 0) return 2;
+    return lock.l_type == F_UNLCK ? 0 : 1;
+  });
+  return probe.wait() == 1;
+}
+
+// What a file dialog or a type probe does to a file it lists.
+void peekInside(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return;
+  char head[64];
+  (void)!::read(fd, head, sizeof head);
+  ::close(fd);
+}
+
+int64_t countPeople(const std::string& name) {
+  Person p;
+  File f(testing::personDecl(p, name));
+  if (f.open() != Err::None) return -1;
+  return f.records();
+}
+
+TEST(Sharing, AStrayCloseOfADataFileKeepsOurLocksAndAnotherProgramLeavesTheWal) {
+  TempDir dir;
+  Person p;
+  std::string name = dir / "RO97.ZEZ\\!People", file = dir / "RO97.ZEZ";
+  {
+    File f(testing::personDecl(p, name));
+    ASSERT_EQ(f.create(), Err::None);
+    ASSERT_EQ(f.open(), Err::None);
+    testing::setPerson(p, 1, "Ann", "Oslo");
+    ASSERT_EQ(f.add(), Err::None);
+  }
+  // Forked before this process opens the file: the writer has storages of its own.
+  Child writer([&](Child& c) {
+    c.await();
+    Person q;
+    {
+      File f(testing::personDecl(q, name));
+      if (f.open() != Err::None) return 1;
+      testing::setPerson(q, 2, "Bob", "Rome");
+      if (f.add() != Err::None) return 2;
+    }  // its last connection closes here
+    c.tell();
+    return 0;
+  });
+  File f(testing::personDecl(p, name));
+  ASSERT_EQ(f.open(), Err::None);
+  ASSERT_EQ(f.records(), 1);
+  ASSERT_TRUE(lockedForOthers(file));
+  for (const char* suffix : {"", "-wal", "-shm"}) peekInside(file + suffix);
+  EXPECT_TRUE(lockedForOthers(file)) << "a stray close dropped the lock on the data file";
+  EXPECT_TRUE(lockedForOthers(file + "-shm")) << "a stray close dropped the lock on the shared index";
+
+  writer.answer();
+  ASSERT_EQ(writer.awaitChild(), '.');
+  EXPECT_EQ(writer.wait(), 0);
+  EXPECT_TRUE(std::filesystem::exists(file + "-wal"));
+  EXPECT_TRUE(std::filesystem::exists(file + "-shm"));
+  EXPECT_EQ(f.records(), 2) << "the other program's record is seen";
+  testing::setPerson(p, 3, "Cid", "Oslo");
+  ASSERT_EQ(f.add(), Err::None);
+  Child reader([&](Child&) { return static_cast<int>(countPeople(name)); });
+  EXPECT_EQ(reader.wait(), 3) << "our record reaches the file, not a private copy";
+}
+
+int g_killAt = -1;
+
+// A cascade renames a city in the owner file and the people who live there in another file; the
+// writer is killed before the first commit, between the two, or before it cleared its intent
+// record. Every open afterwards sees the rename in both files or in neither.
+TEST(Sharing, AChangeOverTwoFilesKilledAtItsCommitsIsWholeAtTheNextOpen) {
+  TempDir dir;
+  Person p;
+  testing::City city;
+  std::string people = dir / "PEOPLE.TPS\\!People", cities = dir / "RO97.ZEZ\\!Cities";
+  {
+    File pf(testing::personDecl(p, people, "")), cf(testing::cityDecl(city, cities));
+    ASSERT_EQ(pf.create(), Err::None);
+    ASSERT_EQ(cf.create(), Err::None);
+    ASSERT_EQ(pf.open(), Err::None);
+    ASSERT_EQ(cf.open(), Err::None);
+    city.name = "N0";
+    ASSERT_EQ(cf.add(), Err::None);
+    for (int i = 1; i <= 3; ++i) {
+      testing::setPerson(p, i, "Person", "N0");
+      ASSERT_EQ(pf.add(), Err::None);
+    }
+  }
+  std::string current = "N0";
+  for (int round = 1; round <= 50; ++round) {
+    SCOPED_TRACE(round);
+    int killAt = round % 3;  // 0 before any commit, 1 after the first, 2 after both
+    std::string renamed = "N" + std::to_string(round);
+    Child writer([&](Child&) {
+      g_killAt = killAt;
+      detail::setCommitSeam([](int committed) {
+        if (committed == g_killAt) ::raise(SIGKILL);
+      });
+      Person q;
+      testing::City k;
+      File pf(testing::personDecl(q, people, "")), cf(testing::cityDecl(k, cities));
+      FileManager pfm(pf), cfm(cf);
+      RelationManager prm(pfm), crm(cfm);
+      crm.AddRelation(prm, Rule::Cascade, Rule::Cascade, pf.key("PER:KeyCity"), {{"CIT:Name", "PER:City"}});
+      if (crm.Open() != Err::None) return 1;
+      k.name = current;
+      if (cf.get(cf.key(0)) != Err::None) return 2;
+      k.name = renamed;
+      if (crm.Update() != Err::None) return 3;
+      return 4;  // not killed
+    });
+    ASSERT_EQ(writer.wait(), -1) << "the writer was not killed at its commit";
+    if (killAt != 0) current = renamed;
+
+    // The owner file first, as every program opens it: its open completes the change.
+    File cf(testing::cityDecl(city, cities)), pf(testing::personDecl(p, people, ""));
+    ASSERT_EQ(cf.open(), Err::None);
+    ASSERT_EQ(pf.open(), Err::None);
+    ASSERT_EQ(cf.records(), 1);
+    ASSERT_EQ(cf.set(), Err::None);
+    ASSERT_EQ(cf.next(), Err::None);
+    EXPECT_EQ(city.name.str(), current);
+    ASSERT_EQ(pf.set(), Err::None);
+    int moved = 0;
+    while (pf.next() == Err::None) moved += p.city.str() == current;
+    ASSERT_EQ(moved, 3) << "the people's city differs from the city";
+  }
+}
+
+}  // namespace
+}  // namespace ov::db
