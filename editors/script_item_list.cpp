@@ -23,6 +23,7 @@
 #include "editors/script_items.h"
 #include "editors/script_templates.h"
 #include "editors/script_text_windows.h"
+#include "editors/template_token_windows.h"
 #include "editors/template_tokens.h"
 #include "platform/files/view_manager.h"
 #include "platform/report/output.h"
@@ -57,12 +58,6 @@ constexpr int32_t kSelectedTabColour = 10987431;
 std::string clipped(std::string_view s) { return std::string(rt::clipView(s)); }
 
 // A question for a template token, asked through the host.
-bool askToken(TokenQuestion, std::string_view promptLine, std::string& answer) {
-  std::optional<std::string> typed = ui::host().askText("Script Template", promptLine, answer);
-  if (!typed) return false;
-  answer = *typed;
-  return true;
-}
 
 struct ItemRow {
   rt::String<27> Action;
@@ -412,7 +407,7 @@ class BrowseScriptingWindow : public ui::WindowManager {
     files::GLOBALREQUEST = ui::SelectRecord;
     if (BrowseScriptTemplates() != ui::RequestCompleted) return;
     std::string problem;
-    if (CopyScriptTemplateToScript(files::OVT.WIZ_ID, m_task, askToken, &problem) != Err::None &&
+    if (CopyScriptTemplateToScript(files::OVT.WIZ_ID, m_task, AskTokenInWindow, &problem) != Err::None &&
         !problem.empty())
       ui::MESSAGE(problem, "Script Template", ui::Icon::Exclamation);
     m_browse.ResetSort(true);

@@ -16,6 +16,7 @@
 #include "platform/rt/text.h"
 #include "platform/ui/browse_class.h"
 #include "platform/ui/event.h"
+#include "platform/ui/help_key.h"
 #include "platform/ui/host.h"
 #include "platform/ui/list_control.h"
 #include "platform/ui/locator_class.h"
@@ -95,6 +96,7 @@ class BrowseScriptTemplatesWindow : public ui::WindowManager {
 
     ui::Window& w = window();
     w.setTitle("Script Templates");
+    ui::setHelpId(w, "BrowseScriptWizards");
     w.kind(ui::WindowKind::Mdi);
     w.at(-1, -1, 300, 190).minSize(260, 150).resizable();
     w.sheet("?CurrentTab").at(4, 4, 292, 160);

@@ -16,6 +16,7 @@
 #include "editors/item_sequence.h"
 #include "editors/script_items.h"
 #include "editors/style_window_controls.h"
+#include "editors/template_token_windows.h"
 #include "editors/template_tokens.h"
 #include "platform/rt/date_time.h"
 #include "platform/rt/fixed_string.h"
@@ -1308,13 +1309,7 @@ class UpdateScheduleForm : public ui::WindowManager {
       files::GLOBALREQUEST = ui::SelectRecord;
       if (scheduler::callProgramWindow("BrowseScriptTemplates") == ui::RequestCompleted) {
         std::string problem;
-        const TokenAsker ask = [](TokenQuestion, std::string_view line, std::string& answer) {
-          std::optional<std::string> given = ui::host().askText("Template", line, answer);
-          if (!given) return false;
-          answer = *given;
-          return true;
-        };
-        if (CopyScriptTemplateToScript(files::OVT.WIZ_ID, SCH.ID, ask, &problem) != Err::None && !problem.empty())
+        if (CopyScriptTemplateToScript(files::OVT.WIZ_ID, SCH.ID, AskTokenInWindow, &problem) != Err::None && !problem.empty())
           ui::MESSAGE(problem, "Template", ui::Icon::Exclamation);
       }
       refreshScriptList(0);

@@ -3,13 +3,16 @@
 // argument ("?ReportsCalendar") runs that report at once. User= names the user.
 #include <QApplication>
 
+#include "datalib/help.h"
 #include "datalib/startup.h"
 #include "platform/rt/command_line.h"
+#include "platform/ui/help_key.h"
 #include "reports/report_frame.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   ov::rt::setCommandLine(argc, argv);
+  ov::ui::setHelpHandler([](const std::string& id) { (void)ov::files::ShowHelp(id); });
   if (!ov::reports::startReportProgram()) {
     ov::files::OV_FILES_UNLOAD();
     return 1;

@@ -10,6 +10,7 @@
 #include "datalib/config.h"
 #include "datalib/files.h"
 #include "datalib/globals.h"
+#include "datalib/help.h"
 #include "datalib/requests.h"
 #include "datalib/startup.h"
 #include "datalib/sys_shutdown_class.h"
@@ -35,23 +36,6 @@
 namespace ov::reports {
 
 namespace {
-
-// The help file's commands; each opens the address set for it under [Custom] of OV98.INI (a
-// page, a file or a URL), and stays disabled while none is set.
-struct HelpItem {
-  const char* useName;
-  const char* caption;
-  const char* tip;
-  const char* key;
-};
-const HelpItem kHelpItems[] = {
-    {"?HelpContents", "&Contents", "View the contents of the help file", "HelpContents"},
-    {"?HelpIndex", "&Index", "Help (indexed)", "HelpIndex"},
-    {"?HelpSearch", "&Search for Help On...", "Search for help on a subject", "HelpSearch"},
-    {"?HelpOnHelp", "&How to Use Help", "How to use Windows Help", "HelpOnHelp"},
-};
-
-std::string helpAddress(const HelpItem& h) { return rt::CLIP(rt::GETINI("Custom", h.key, "", "OV98.INI")); }
 
 const ReportMenuItem kMenu[] = {
     {"?ReportsReportScheduleBriefSchedule", "&Brief Schedule", "Print schedule in a concise format", "&Schedule",
@@ -148,15 +132,14 @@ class MainFrame : public ui::WindowManager {
     m_cascade = w.item("?Cascade", "&Cascade", windowMenu).tip("Stack all open windows").feq();
     m_arrange = w.item("?ArrangeIcons", "&Arrange Icons", windowMenu).tip("Align all window icons").feq();
     const int help = w.menu("?HelpMenu", "&Help").tip("Windows Help").feq();
-    for (const HelpItem& h : kHelpItems) {
-      const std::string address = helpAddress(h);
-      ui::MenuControl& item = w.item(h.useName, h.caption, help);
-      item.tip(h.tip);
-      if (address.empty()) item.disabled();  // no help to show
-      m_help.emplace_back(item.feq(), address);
-    }
-    m_webSite = w.item("?WebSite", "&Web Site", help).feq();
-    m_support = w.item("?Support", "&E-mail for Support", help).feq();
+    m_contents = w.item("?HelpContents", "&Contents", help).tip("View the contents of the help file").feq();
+    // A link whose address is not set is not offered.
+    ui::MenuControl& web = w.item("?WebSite", "&Web Site", help);
+    if (files::WebSiteAddress().empty()) web.disabled();
+    m_webSite = web.feq();
+    ui::MenuControl& support = w.item("?Support", "&E-mail for Support", help);
+    if (files::SupportAddress().empty()) support.disabled();
+    m_support = support.feq();
     m_about = w.item("?About", "&About", help).tip("About this program").feq();
     Open();
     m_shutdown.Init(1, 1, m_watchSession);  // yes to both questions of the session's end
@@ -202,20 +185,16 @@ class MainFrame : public ui::WindowManager {
       else window().arrangeIcons();
       return ui::Level::Notify;
     }
-    for (const auto& [feq, address] : m_help) {
-      if (feq == f) {
-        (void)rt::shellOpen(address);
-        return ui::Level::Notify;
-      }
+    if (f == m_contents) {
+      (void)files::ShowHelp();
+      return ui::Level::Notify;
     }
-    if (f == m_webSite || f == m_support) {
-      const bool web = f == m_webSite;
-      const std::string address = rt::GETINI("Custom", web ? "WebSite" : "SupportAddress", "", "OV98.INI");
-      if (address.empty())
-        ui::MESSAGE(web ? "No web site address is set." : "No support address is set.", "Help",
-                    ui::Icon::Information);
-      else
-        (void)rt::shellOpen(web ? address : "mailto:" + address);
+    if (f == m_webSite) {
+      (void)files::OpenWebSite();
+      return ui::Level::Notify;
+    }
+    if (f == m_support) {
+      (void)files::OpenSupportMail();
       return ui::Level::Notify;
     }
     return WindowManager::TakeAccepted();
@@ -258,10 +237,9 @@ class MainFrame : public ui::WindowManager {
   }
 
   std::vector<std::pair<int, const ReportMenuItem*>> m_items;
-  std::vector<std::pair<int, std::string>> m_help;  // help items and their addresses
   ui::WindowPositionKeeper m_position;
   int m_cut = 0, m_copy = 0, m_paste = 0, m_tile = 0, m_cascade = 0, m_arrange = 0;
-  int m_printSetup = 0, m_exit = 0, m_webSite = 0, m_support = 0, m_about = 0;
+  int m_printSetup = 0, m_exit = 0, m_contents = 0, m_webSite = 0, m_support = 0, m_about = 0;
   bool m_filesOpened = false;
   bool m_watchSession;
   files::SysShutdownClass m_shutdown;

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "datalib/globals.h"
+#include "datalib/help.h"
 #include "platform/rt/process.h"
 #include "platform/ui/host.h"
 #include "platform/ui/runtime.h"
@@ -159,8 +160,11 @@ bool CommandAvailable(int feq) {
   switch (feq) {
     case Command::Setup: return programWindowRegistered("Setup");
     case Command::About: return programWindowRegistered("About");
+    case Command::WebSite: return !files::WebSiteAddress().empty();
+    case Command::SupportMail: return !files::SupportAddress().empty();
     case Command::Schedule: return programWindowRegistered("ExploreSchedule") || programWindowRegistered("BrowseSchedule");
     case Command::ViewActiveScripts: return programWindowRegistered("ViewQueue:Script");
+    case Command::Help:
     case Command::Housekeeping:
     case Command::RescheduleAll:
     case Command::StopScripts:
@@ -208,6 +212,9 @@ bool RunCommand(int feq, const CommandFrame& frame) {
   switch (feq) {
     case Command::Setup: (void)callProgramWindow("Setup"); return true;
     case Command::About: (void)callProgramWindow("About"); return true;
+    case Command::Help: (void)files::ShowHelp(); return true;
+    case Command::WebSite: (void)files::OpenWebSite(); return true;
+    case Command::SupportMail: (void)files::OpenSupportMail(); return true;
     case Command::Housekeeping: (void)Housekeeping().Run(); return true;
     case Command::RescheduleAll: (void)ui::START(rescheduleWithPasswordProc(), 25000); return true;
     case Command::Schedule:

@@ -28,7 +28,7 @@ constexpr int Messages = -44, Clipboard = -45, Users = -46;
 constexpr int NewMessageTask = -51, NewProgramTask = -52, NewScriptTask = -53, NewEmailTask = -54;
 constexpr int NewTask = -55, BirthdayWizard = -56, NewContact = -57, NewHotKey = -58, NewTrigger = -59;
 constexpr int FirstReport = -80, LastReport = -62;
-constexpr int About = -92;
+constexpr int Help = -84, WebSite = -90, SupportMail = -91, About = -92;
 constexpr int StopScripts = -100, ViewActiveScripts = -101, StopScripts2 = -137;
 constexpr int FirstTarget = -114, LastTarget = -103;          // toolbar and popup targets
 constexpr int FirstToolbarButton = -135, LastToolbarButton = -124;

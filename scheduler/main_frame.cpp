@@ -306,6 +306,10 @@ ui::Level Main::Init() {
   item("?ReportsCustomReports", "C&ustom Reports", reports, -80);
 
   const int help = w.menu("?HelpMenu", "&Help").feq();
+  item("?HelpContents", "&Contents", help, Command::Help);
+  item("?WebSite", "&Web Site", help, Command::WebSite);
+  item("?SupportMail", "&E-mail for Support", help, Command::SupportMail);
+  w.separator(help);
   item("?BugReport", "&Bug Report", help, Command::BugReport);
   item("?About", "&About", help, Command::About);
 

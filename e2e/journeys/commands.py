@@ -14,8 +14,9 @@ SKIP = {("File", "Exit")}
 COMPANIONS = ("ov_rpts", "ov_impex", "qmtback", "qmtbacka", "tessel", "ovftp", "ov_pop")
 WAIT = 6.0
 KIND_SHEET = 37
-# Commands whose result is not a window: stopping scripts clears the script queue.
-NO_WINDOW = {("Tools", "Stop Active Scripts")}
+# Commands whose result is not a window: stopping scripts clears the script queue; the manual
+# opens in the browser.
+NO_WINDOW = {("Tools", "Stop Active Scripts"), ("Help", "Contents")}
 
 
 def menu_paths(s, p, frame):

@@ -993,8 +993,20 @@ TEST_F(ScriptTemplateWindows, TemplateButtonAppendsAnsweredItems) {
     ListDriver rows(d, templates, "?Browse:1");
     EXPECT_EQ(rows.texts(1), (Items{"Greeting", "Other"}));
     rows.select(1);
-    host.expectAsk("Name:", std::string("Anne"));
     templates.press("?Select");
+    WindowDriver ask = d.waitWindow("TemplateTokenAskText");
+    EXPECT_EQ(ask.text("?PromptLine"), "Name:");
+    // Key codes and value names append to the answer.
+    ask.type("?Answer", "Anne");
+    ask.choose("?Modifier", "Ctrl");
+    ask.choose("?Key", "F5");
+    ask.press("?AppendKey");
+    ask.choose("?Reserved", "TODAY");
+    ask.press("?AppendValue");
+    EXPECT_EQ(ask.text("?Answer"), "Anne[Ctrl-F5][TODAY]");
+    ask.type("?Answer", "Anne");
+    ask.press("?OK");
+    d.waitClosed(ask);
     d.waitClosed(templates);
     d.settle();
     list.press("?Close");
@@ -1002,6 +1014,37 @@ TEST_F(ScriptTemplateWindows, TemplateButtonAppendsAnsweredItems) {
   });
   EXPECT_FALSE(host.pending());
   EXPECT_EQ(items(20), (Items{"1:Send Keys:first", "2:Send Keys:Hello Anne", "3:Send Keys:Bye Anne"}));
+}
+
+TEST_F(ScriptTemplateWindows, FileAndWindowQuestionsHaveTheirWindowsAndCancelStopsTheCopy) {
+  seedTask(22);
+  seedTemplate("Log", {"open [?FILE Log file]", "then [?WINDOW ]"});
+  ScriptedHost host;
+  int response = 0;
+  runScript([&](Driver& d) {
+    WindowDriver list = openList(d, response);
+    list.press("?Template");
+    WindowDriver templates = d.waitWindow("BrowseScriptTemplates");
+    ListDriver(d, templates, "?Browse:1").select(1);
+    templates.press("?Select");
+    WindowDriver file = d.waitWindow("TemplateTokenAskFile");
+    EXPECT_EQ(file.text("?PromptLine"), "Log file:");
+    EXPECT_TRUE(file.shown("?SelectFile"));
+    file.type("?Answer", "/tmp/x.log");
+    file.press("?OK");
+    d.waitClosed(file);
+    WindowDriver window = d.waitWindow("TemplateTokenAskWindow");
+    EXPECT_EQ(window.text("?PromptLine"), "Enter window title:");
+    host.expectMessage("Cancelled: nothing was copied.", ui::BUTTON::Ok);
+    window.press("?Cancel");
+    d.waitClosed(window);
+    d.waitClosed(templates);
+    d.settle();
+    list.press("?Close");
+    d.waitClosed(list);
+  });
+  EXPECT_FALSE(host.pending());
+  EXPECT_EQ(items(22), Items{}) << "a cancelled question stores nothing";
 }
 
 TEST_F(ScriptTemplateWindows, ClearInTemplateModeDeletesTheTemplatesItemsOnly) {

@@ -31,6 +31,7 @@
 #include "platform/ui/detail/runtime_impl.h"
 #include "platform/ui/detail/view_util.h"
 #include "platform/ui/event.h"
+#include "platform/ui/help_key.h"
 #include "platform/ui/icons.h"
 #include "platform/ui/toolbar_class.h"
 #include "platform/ui/window_manager.h"
@@ -197,6 +198,11 @@ WPARAM mouseKeyState(Qt::MouseButtons b, Qt::KeyboardModifiers m) {
   return w;
 }
 
+std::function<void(const std::string&)>& helpHandler() {
+  static std::function<void(const std::string&)> handler;
+  return handler;
+}
+
 // One filter for the whole application: input to windows whose thread has a called window open
 // is refused, alert keys become EVENT:AlertKey, and input is offered to the message hooks.
 class InputFilter : public QObject {
@@ -261,6 +267,10 @@ class InputFilter : public QObject {
         }
         if (alerted) {
           w->post(EVENT::AlertKey, feq ? feq : w->focus(), code);
+          return true;
+        }
+        if (code == Key::F1 && helpHandler()) {
+          helpHandler()(helpId(*w));
           return true;
         }
       }
@@ -673,6 +683,16 @@ Window& Window::iconized(bool on) {
   m_iconized = on;
   return *this;
 }
+void setHelpId(Window& window, std::string_view id) { window.setProp(0, Prop::Help, id); }
+
+std::string helpId(const Window& window) {
+  std::string id = window.prop(0, Prop::Help);
+  if (id.empty() && window.manager()) id = window.manager()->procedureName();
+  return id;
+}
+
+void setHelpHandler(std::function<void(const std::string& helpId)> handler) { helpHandler() = std::move(handler); }
+
 Window& Window::hiddenAtOpen(bool on) {
   m_hidden = on;
   return *this;

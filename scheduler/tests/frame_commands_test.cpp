@@ -5,12 +5,14 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "datalib/globals.h"
+#include "platform/rt/ini.h"
 #include "platform/ui/runtime.h"
 #include "platform/ui/testing/driver.h"
 #include "platform/ui/window_manager.h"
@@ -189,4 +191,44 @@ TEST_F(FrameCommands, ScriptQueueCommandsActOnlyWhenScriptsAreQueued) {
   EXPECT_EQ(events, (std::vector<std::string>{"stop", "stop"}));
   (void)run(-33);
   EXPECT_EQ(events.back(), "exit");
+}
+
+TEST_F(FrameCommands, HelpOpensTheManualAndTheLinksFollowTheirSettings) {
+  // A desktop whose opener records what it is handed.
+  const std::filesystem::path bin = dir() / "desktop";
+  std::filesystem::create_directories(bin);
+  const std::string log = (dir() / "opened.txt").string();
+  std::ofstream(bin / "xdg-open") << "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" << log << "'\n";
+  ::chmod((bin / "xdg-open").c_str(), 0755);
+  const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+  ::setenv("PATH", (bin.string() + ":" + path).c_str(), 1);
+  auto opened = [&] {
+    std::ifstream in(log);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+  };
+
+  EXPECT_TRUE(CommandAvailable(Command::Help));
+  EXPECT_FALSE(CommandAvailable(Command::WebSite)) << "no address set";
+  EXPECT_FALSE(CommandAvailable(Command::SupportMail));
+  EXPECT_TRUE(run(Command::WebSite).empty());
+  EXPECT_TRUE(opened().empty()) << "an empty address opens nothing";
+
+  EXPECT_TRUE(run(Command::Help).empty());
+  ASSERT_EQ(opened().size(), 1u);
+  EXPECT_TRUE(opened()[0].ends_with("/help/index.html")) << opened()[0];
+  EXPECT_TRUE(std::filesystem::is_regular_file(opened()[0]));
+
+  ASSERT_EQ(rt::PUTINI("Custom", "WebSite", "https://orvane.example/", "OV98.INI"), rt::Err::None);
+  ASSERT_EQ(rt::PUTINI("Custom", "SupportAddress", "help@orvane.example", "OV98.INI"), rt::Err::None);
+  EXPECT_TRUE(CommandAvailable(Command::WebSite));
+  EXPECT_TRUE(CommandAvailable(Command::SupportMail));
+  (void)run(Command::WebSite);
+  (void)run(Command::SupportMail);
+  ::setenv("PATH", path.c_str(), 1);
+  const std::vector<std::string> all = opened();
+  ASSERT_EQ(all.size(), 3u);
+  EXPECT_EQ(all[1], "https://orvane.example/");
+  EXPECT_EQ(all[2], "mailto:help@orvane.example");
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/ui/event.h"
+#include "platform/ui/help_key.h"
 #include "platform/ui/runtime.h"
 #include "platform/ui/testing/driver.h"
 #include "platform/ui/window_manager.h"
@@ -200,6 +201,33 @@ TEST_F(WindowProc, KeysReachTheHooksAndAlertKeysBecomeEvents) {
   for (auto& e : proc->events)
     if (e.event == EVENT::AlertKey) alerts.push_back(e.keycode);
   EXPECT_EQ(alerts, (std::vector<int>{1146, 734})) << "Alt+F11 and Ctrl+' in the runtime's key codes";
+}
+
+TEST_F(WindowProc, F1AsksForTheWindowsPageUnlessTheWindowTakesTheKey) {
+  hook("W");
+  QWidget* entry = win().control(proc->entry)->view();
+  QTest::keyClick(entry, Qt::Key_F1);
+  processEvents();
+  ASSERT_FALSE(of(WM::KeyDown).empty()) << "without a handler F1 is an ordinary key";
+
+  std::vector<std::string> asked;
+  setHelpHandler([&](const std::string& id) { asked.push_back(id); });
+  seen.clear();
+  QTest::keyClick(entry, Qt::Key_F1);
+  setHelpId(win(), "HookedPage");
+  QTest::keyClick(entry, Qt::Key_F1);
+  QTest::keyClick(entry, Qt::Key_F1, Qt::ShiftModifier);  // not F1 alone
+  win().alert(Key::F1);
+  QTest::keyClick(entry, Qt::Key_F1);
+  processEvents();
+  setHelpHandler({});
+  EXPECT_EQ(asked, (std::vector<std::string>{"Hooked", "HookedPage"})) << "the procedure's name, then the set id";
+  int f1Down = 0;
+  for (const Msg& m : of(WM::KeyDown)) f1Down += m.wParam == 112u;
+  EXPECT_EQ(f1Down, 1) << "F1 taken by the handler reaches no hook; Shift+F1 does";
+  int alerted = 0;
+  for (auto& e : proc->events) alerted += e.event == EVENT::AlertKey && e.keycode == Key::F1;
+  EXPECT_EQ(alerted, 1) << "a window that alerts F1 gets it itself";
 }
 
 TEST_F(WindowProc, WindowEventHandlersTakeMinimisingAndRestoring) {
