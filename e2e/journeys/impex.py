@@ -44,11 +44,16 @@ def answer_file_dialog(s, program, path):
 
 def finish(s, program):
     """Waits for a companion to end, confirming a closing message if it shows one."""
+    answered = set()
+
     def ended_or_asks():
         if not program.running():
             return True
-        boxes = [w for w in program.windows() if w["class"] == "QMessageBox"]
+        # Each box is answered once: a second Return would reach the window under it and press
+        # its default button.
+        boxes = [w for w in program.windows() if w["class"] == "QMessageBox" and w["winid"] not in answered]
         if boxes:
+            answered.add(boxes[0]["winid"])
             s.shoot_window(boxes[0])
             s.key("Return", window=boxes[0])
         return False

@@ -298,6 +298,8 @@ class InputFilter : public QObject {
     int feq = 0;
     Window* w = detail::windowOfWidget(widget, &feq);
     if (!w || !w->isOpen() || !w->manager()) return;
+    // A message box or dialog of Qt's own over the window takes its keys itself.
+    if (!w->view() || widget->window() != w->view()->window()) return;
     int target = 0;
     if (code == Key::Esc) {
       target = w->manager()->CancelControl;

@@ -250,8 +250,9 @@ void WindowDriver::accept(std::string_view name) {
     if (!t.control) return;
     Control* c = t.control;
     if (dynamic_cast<Entry*>(c)) {
-      // Completed as a user leaves a field, with Tab: Enter would press the window's default button.
-      static_cast<Entry*>(c)->userAccept(Key::Tab);
+      // The field's own completion with Enter, without the window's default button that a real
+      // Enter key also presses.
+      static_cast<Entry*>(c)->userAccept(Key::Enter);
     } else if (auto* tb = dynamic_cast<TextBox*>(c)) {
       tb->userAccept();
     } else if (auto* lc = dynamic_cast<ListChoice*>(c)) {

@@ -45,7 +45,7 @@ class WindowDriver {
   // Actions.
   void press(std::string_view control);                 // a button, region, menu item or radio
   void type(std::string_view control, std::string_view text);  // replaces the text, not accepted yet
-  void accept(std::string_view control);                // completes the field (Tab)
+  void accept(std::string_view control);                // completes the field (Enter)
   void enter(std::string_view control, std::string_view text) { type(control, text); accept(control); }
   void choose(std::string_view control, std::string_view item);  // drop list, combo, option
   void check(std::string_view control, bool on);
