@@ -9,9 +9,9 @@ from journeys.tasks import choose_tab, clock_in, fill_scheduling, form, press_ok
 from journeys.common import menu
 
 
-def run(s):
-    # Made with the scheduler off ("/I"), so that nothing runs while the form is open.
-    p, frame = first_start(s, None, "/I")
+def new_probe_task(s, p, frame, description):
+    """Opens a new task in the form, due a minute from now, that starts the probe window program;
+    the form stays open. Returns the probe's key log, the command line and the due time."""
     probe_log = os.path.join(s.home, "probe.log")
     command = "%s ProbeWindow %s" % (os.path.join(s.bin_dir, "script_probe"), probe_log)
     due, _ = clock_in(60)
@@ -19,11 +19,18 @@ def run(s):
     form(p, shot=True)
     f = choose_tab(s, p, "?Tab:Basics")
     s.click_control(f, "?SCH:TaskType:Program")
-    s.type_into(form(p), "?SCH:Description", "Start the probe")
+    s.type_into(form(p), "?SCH:Description", description)
     s.key("Tab")
     f = choose_tab(s, p, "?Tab:Program")
     s.type_into(f, "?SCH:Command", command)
     s.key("Tab")
+    return probe_log, command, due
+
+
+def run(s):
+    # Made with the scheduler off ("/I"), so that nothing runs while the form is open.
+    p, frame = first_start(s, None, "/I")
+    probe_log, command, due = new_probe_task(s, p, frame, "Start the probe")
     fill_scheduling(s, p, due)
     press_ok(s, p)
     check(task(s, "Start the probe")["Command"] == command, "the task holds the command line")
@@ -75,19 +82,8 @@ def script_types_into_program(s):
     """A program task with a script made on the task form's Script page: at its time the program
     starts, and the script waits for its window and types a text into it."""
     p, frame = first_start(s, None, "/I")
-    probe_log = os.path.join(s.home, "probe.log")
-    command = "%s ProbeWindow %s" % (os.path.join(s.bin_dir, "script_probe"), probe_log)
     text = "typed by a script"
-    due, _ = clock_in(60)
-    menu(s, p, frame, "File", "New", "Task...")
-    form(p, shot=True)
-    f = choose_tab(s, p, "?Tab:Basics")
-    s.click_control(f, "?SCH:TaskType:Program")
-    s.type_into(form(p), "?SCH:Description", "Type into the probe")
-    s.key("Tab")
-    f = choose_tab(s, p, "?Tab:Program")
-    s.type_into(f, "?SCH:Command", command)
-    s.key("Tab")
+    probe_log, command, due = new_probe_task(s, p, frame, "Type into the probe")
 
     choose_tab(s, p, "?Tab:Script")
     item = new_script_item(s, p, "Wait")
