@@ -183,7 +183,8 @@ class Program:
         def settled():
             now = find()
             key = now and (now["fx"], now["fy"], now["fw"], now["fh"], now["x"], now["y"])
-            steady = key is not None and key == last[0]
+            # A window the window manager has not sized yet reads 1 x 1 for a moment.
+            steady = key is not None and key == last[0] and now["fw"] > 1 and now["fh"] > 1
             last[0] = key
             return now if steady else None
         w = wait_for(settled, 5, interval=0.15, what="window %s to hold still" % desc)
