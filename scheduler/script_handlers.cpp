@@ -194,6 +194,9 @@ bool TestLoop(int position) {
 
 // --- Start Program --------------------------------------------------------------------------
 
+// The system's "not supported" code, left in ExitCode by a run-as step.
+constexpr int kRunAsNotSupported = 50;
+
 void PrepareProgramCommand(ScriptEntry& e) {
   ScriptState& s = st();
   s.status.clear();
@@ -359,6 +362,16 @@ void StartProgramItem() {
   PrepareProgramCommand(e);
   writeHead(e);
   const files::ScriptingRec& r = e.RECORD;
+  if (rt::LEFT(r.DDEApplicationName.view(), 5)[4] == '1') {
+    // Starting a program as another user has no helper here, and a helper would get the
+    // password on its command line, where every local user can read it: nothing is started.
+    const std::string shown = commandShownName(s.command);
+    WriteLog("Not available on this system: " + shown, "Run As");
+    const std::string code = std::to_string(kRunAsNotSupported);
+    SetVariable(code, "ExitCode" + files::EXTRACTFILENAME(s.command));
+    SetVariable(code, "ExitCode");
+    return;
+  }
   RunOptions o;
   rt::ProcessHandle handle = 0;
   o.handle = &handle;

@@ -386,17 +386,31 @@ TEST_F(ProgramRunner, HttpDownloadStepFetchesThroughTheCompanion) {
   EXPECT_FALSE(fs::exists(dir() / "none.html"));
 }
 
-TEST_F(ProgramRunner, RunAsCommandNeverLogsItsPassword) {
+TEST_F(ProgramRunner, RunAsStepStartsNothingAndNeverShowsItsPassword) {
   files::DEBUG.ACTIVE = 1;
   std::string credentials(192, ' ');
   credentials.replace(0, 5, "admin");
   credentials.replace(64, 9, "s3cret pw");
-  queue({Step("Start Program").command("calc.exe").name("0000" "1").ddeCommand(credentials)});
+  // A run-as helper on the PATH would get the password on its command line: it is never started.
+  const fs::path bin = dir() / "bin";
+  fs::create_directories(bin);
+  {
+    std::ofstream helper(bin / "ExecuteAs");
+    helper << "#!/bin/sh\necho \"$@\" > " << (dir() / "helper-ran").string() << "\n";
+  }
+  fs::permissions(bin / "ExecuteAs", fs::perms::owner_all);
+  const std::string oldPath = ::getenv("PATH") ? ::getenv("PATH") : "";
+  ::setenv("PATH", (bin.string() + ":" + oldPath).c_str(), 1);
+  queue({Step("Start Program").command("calc.exe").name("0000" "1").ddeCommand(credentials),
+         Step("Comment").command("[ExitCode]")});
   run();
+  ::setenv("PATH", oldPath.c_str(), 1);
   const std::string log = allLog();
   EXPECT_EQ(log.find("s3cret"), std::string::npos) << log;
-  EXPECT_NE(log.find("Run Program|FAILED: calc.exe"), std::string::npos) << log;  // no run-as program here
+  EXPECT_FALSE(fs::exists(dir() / "helper-ran"));
+  EXPECT_NE(log.find("Run As|Not available on this system"), std::string::npos) << log;
   EXPECT_NE(log.find("*User=admin*"), std::string::npos) << log;
+  EXPECT_EQ(var("ExitCode"), "50");
 }
 
 TEST_F(ProgramRunner, CloseProgramEndsTheProgramTheScriptStarted) {
