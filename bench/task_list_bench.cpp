@@ -23,6 +23,7 @@
 #include "platform/rt/fixed_string.h"
 #include "platform/ui/browse_class.h"
 #include "platform/ui/list_control.h"
+#include "platform/ui/locator_class.h"
 #include "platform/ui/window_manager.h"
 
 using namespace ov;
@@ -159,6 +160,22 @@ void BM_DayListDaySchedule(benchmark::State& state) {
 void BM_DayListAllByDate(benchmark::State& state) {
   firstPage(state, [](TaskList& w) { w.Browse.SetFilter("(SCH:Date>0)"); });
 }
+// All tasks by date, the list placed at today's first task (the lists' start with every day shown):
+// the tasks before today are read on the way.
+void BM_ExplorerAllAtToday(benchmark::State& state) {
+  folder(static_cast<int>(state.range(0)));
+  TaskList w;
+  w.explorer("");
+  ui::StepLocatorClass locator;
+  locator.Init("SCH:Date");
+  w.Browse.AddLocator(locator);
+  for (auto _ : state) {
+    w.Browse.ResetSort(true);
+    w.Browse.Locate(locator, std::to_string(rt::TODAY()));
+    benchmark::DoNotOptimize(w.queue.RECORDS());
+  }
+  state.counters["first"] = static_cast<double>(w.Browse.firstRow());
+}
 // The last page of all tasks by date: every selected task is read on the way.
 void BM_DayListAllByDateLastPage(benchmark::State& state) {
   folder(static_cast<int>(state.range(0)));
@@ -176,6 +193,7 @@ OV_LIST_BENCH(BM_ExplorerToday);
 OV_LIST_BENCH(BM_ExplorerThisWeek);
 OV_LIST_BENCH(BM_ExplorerAll);
 OV_LIST_BENCH(BM_ExplorerThisMonth);
+OV_LIST_BENCH(BM_ExplorerAllAtToday);
 OV_LIST_BENCH(BM_DayListDaySchedule);
 OV_LIST_BENCH(BM_DayListAllByDate);
 OV_LIST_BENCH(BM_DayListAllByDateLastPage);
