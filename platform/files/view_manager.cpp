@@ -1,6 +1,10 @@
 #include "platform/files/view_manager.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <limits>
+#include <unordered_set>
 
 #include "platform/files/detail/key_codec.h"
 #include "platform/files/detail/txn.h"
@@ -18,6 +22,25 @@ struct ViewManager::Element {
 
 struct FilterExpr {
   rt::Expression expr;
+};
+
+// Where a paged view's reading stands: the file's sequence between two readings, and the records
+// selected so far (a record whose key changed meanwhile is not selected twice).
+struct ViewScan {
+  detail::CursorState cursor;
+  std::unordered_set<int64_t> seen;
+};
+
+// Bounds of the first component of a paged view's key: `field` null when there are none.
+struct ViewManager::Bounds {
+  const rt::FieldDesc* field = nullptr;
+  bool descending = false;
+  bool text = false;
+  bool hasLow = false, hasHigh = false;
+  double low = 0, high = 0;             // numbers
+  std::string lowText, highText;        // texts as given
+  std::string lowKey, highKey;          // texts encoded as a caseless key compares them
+  bool empty = false;                   // no value lies between them
 };
 
 namespace {
@@ -53,6 +76,128 @@ std::vector<std::string> splitElements(std::string_view text) {
 std::string trimmed(std::string_view s) {
   size_t b = s.find_first_not_of(" \t"), e = s.find_last_not_of(" \t");
   return b == std::string_view::npos ? std::string() : std::string(s.substr(b, e - b + 1));
+}
+
+bool isTextField(const rt::FieldDesc& f) {
+  return f.type == rt::FieldType::String || f.type == rt::FieldType::CString;
+}
+
+bool isNumberField(const rt::FieldDesc& f) {
+  return !isTextField(f) && f.type != rt::FieldType::Memo && f.type != rt::FieldType::Blob;
+}
+
+std::string caselessKey(std::string_view text) {
+  std::string out;
+  detail::encodeText(text, false, false, out);
+  return out;
+}
+
+bool isNameChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == ':'; }
+
+// The words of `text` outside quotes at parenthesis depth 0, with where each starts, and whether
+// the text's parentheses and quotes are balanced.
+struct TopWord {
+  size_t at;
+  std::string upper;
+};
+bool topWords(std::string_view text, std::vector<TopWord>& out) {
+  int depth = 0;
+  bool quoted = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '\'') quoted = !quoted;
+    if (quoted) continue;
+    if (c == '(') ++depth;
+    if (c == ')' && --depth < 0) return false;
+    if (depth == 0 && isNameChar(c) && (i == 0 || !isNameChar(text[i - 1]))) {
+      size_t j = i;
+      while (j < text.size() && isNameChar(text[j])) ++j;
+      out.push_back({i, rt::UPPER(text.substr(i, j - i))});
+    }
+  }
+  return depth == 0 && !quoted;
+}
+
+// Whether `text` is wrapped whole in one pair of parentheses.
+bool wrapped(std::string_view text) {
+  if (text.size() < 2 || text.front() != '(' || text.back() != ')') return false;
+  int depth = 0;
+  bool quoted = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '\'') quoted = !quoted;
+    if (quoted) continue;
+    if (c == '(') ++depth;
+    if (c == ')' && --depth == 0 && i + 1 < text.size()) return false;
+  }
+  return true;
+}
+
+// The terms of a filter that must all hold: its parts joined by AND at the outer level, taken
+// apart again where a part is itself such a conjunction in parentheses. A level that joins with
+// OR or XOR too is one term (it bounds nothing).
+void conjuncts(std::string_view text, std::vector<std::string>& out) {
+  std::string t = trimmed(text);
+  while (wrapped(t)) t = trimmed(std::string_view(t).substr(1, t.size() - 2));
+  std::vector<TopWord> words;
+  if (!topWords(t, words)) return;  // unbalanced: nothing is taken from it
+  std::vector<size_t> ands;
+  for (const TopWord& w : words) {
+    if (w.upper == "OR" || w.upper == "XOR") {
+      out.push_back(t);
+      return;
+    }
+    if (w.upper == "AND") ands.push_back(w.at);
+  }
+  if (ands.empty()) {
+    out.push_back(t);
+    return;
+  }
+  size_t from = 0;
+  for (size_t at : ands) {
+    conjuncts(std::string_view(t).substr(from, at - from), out);
+    from = at + 3;
+  }
+  conjuncts(std::string_view(t).substr(from), out);
+}
+
+// A term "name op value": the comparison found at the outer level, outside quotes.
+enum class Cmp { None, Eq, Lt, Le, Gt, Ge };
+bool splitComparison(std::string_view term, std::string& name, Cmp& op, std::string& value) {
+  int depth = 0;
+  bool quoted = false;
+  for (size_t i = 0; i < term.size(); ++i) {
+    char c = term[i];
+    if (c == '\'') quoted = !quoted;
+    if (quoted) continue;
+    if (c == '(') ++depth;
+    if (c == ')') --depth;
+    if (depth != 0 || (c != '=' && c != '<' && c != '>' && c != '~')) continue;
+    char next = i + 1 < term.size() ? term[i + 1] : '\0';
+    size_t len = 1;
+    op = Cmp::None;
+    switch (c) {
+      case '=': op = next == '<' ? Cmp::Le : next == '>' ? Cmp::Ge : Cmp::Eq; len = next == '<' || next == '>' ? 2 : 1; break;
+      case '<': op = next == '>' ? Cmp::None : next == '=' ? Cmp::Le : Cmp::Lt; len = next == '>' || next == '=' ? 2 : 1; break;
+      case '>': op = next == '=' ? Cmp::Ge : Cmp::Gt; len = next == '=' ? 2 : 1; break;
+      case '~': op = next == '<' ? Cmp::Ge : next == '>' ? Cmp::Le : Cmp::None; len = 2; break;
+    }
+    if (op == Cmp::None) return false;  // not equal, or a negation
+    name = trimmed(term.substr(0, i));
+    value = trimmed(term.substr(i + len));
+    // The value must be one operand: no further comparison, negation or logic in it.
+    bool inQuote = false;
+    for (char v : value) {
+      if (v == '\'') inQuote = !inQuote;
+      if (!inQuote && (v == '=' || v == '<' || v == '>' || v == '~')) return false;
+    }
+    std::vector<TopWord> words;
+    if (value.empty() || !topWords(value, words)) return false;
+    for (const TopWord& w : words)
+      if (w.upper == "AND" || w.upper == "OR" || w.upper == "XOR" || w.upper == "NOT") return false;
+    return true;
+  }
+  return false;
 }
 
 Err exprError(const rt::ExprError& e) {
@@ -161,6 +306,10 @@ Err ViewManager::Open() {
     if (Err err = parseOrder(m_orderText, again); err != Err::None) return err;
     m_elements = std::move(again);
   }
+  m_pending = false;
+  m_estimate = -1;
+  m_scan.reset();
+  if (m_paged && m_elements.empty()) return openPaged();
   RecordImage saved = f.saveBuffer();
   detail::CursorState cursor = detail::saveCursor(f);
   std::vector<std::pair<std::string, int64_t>> sorted;
@@ -196,12 +345,167 @@ Err ViewManager::Open() {
 void ViewManager::Close() {
   m_rows.clear();
   m_pos = -1;
+  m_pending = false;
+  m_scan.reset();
+}
+
+void ViewManager::findBounds(Bounds& b) {
+  if (!m_orderKey.isValid()) return;
+  const KeyDecl& k = m_orderKey.decl();
+  if (k.parts.empty()) return;
+  const rt::FieldDesc* field = Primary.file().record().find(k.parts.front().field);
+  if (!field || !(isNumberField(*field) || (isTextField(*field) && !k.caseSensitive))) return;
+  b.field = field;
+  b.descending = k.parts.front().descending;
+  b.text = isTextField(*field);
+  auto lowAt = [&](double v) {
+    if (!b.hasLow || v > b.low) b.low = v;
+    b.hasLow = true;
+  };
+  auto highAt = [&](double v) {
+    if (!b.hasHigh || v < b.high) b.high = v;
+    b.hasHigh = true;
+  };
+  auto lowText = [&](const std::string& v) {
+    std::string key = caselessKey(v);
+    if (!b.hasLow || key > b.lowKey) b.lowKey = key, b.lowText = v;
+    b.hasLow = true;
+  };
+  auto highText = [&](const std::string& v) {
+    std::string key = caselessKey(v);
+    if (!b.hasHigh || key < b.highKey) b.highKey = key, b.highText = v;
+    b.hasHigh = true;
+  };
+  for (const Range& r : m_ranges) {
+    if (r.field != field) continue;
+    if (b.text) {
+      lowText(r.low);
+      highText(r.high);
+    } else {
+      lowAt(std::strtod(r.low.c_str(), nullptr));
+      highAt(std::strtod(r.high.c_str(), nullptr));
+    }
+  }
+  // Terms of the filter that compare the field with a value the record does not change.
+  std::vector<std::string> terms;
+  conjuncts(m_filterText, terms);
+  const std::string fieldName = rt::UPPER(field->name);
+  const std::string prefix = rt::UPPER(std::string(Primary.file().decl().prefix ? Primary.file().decl().prefix : "")) + ":";
+  std::unique_ptr<ViewNames> names;
+  for (const std::string& term : terms) {
+    std::string name, value;
+    Cmp op = Cmp::None;
+    if (!splitComparison(term, name, op, value) || rt::UPPER(name) != fieldName) continue;
+    if (prefix.size() > 1 && rt::UPPER(value).find(prefix) != std::string::npos) continue;  // names a field
+    if (!names) names = std::make_unique<ViewNames>(Primary);
+    rt::Expression e;
+    if (!e.parse(value, names->names)) continue;
+    if (b.text) {
+      if (op != Cmp::Eq || !e.isTextResult()) continue;  // the key's order ignores case; only equality is safe
+      std::string v = e.text();
+      lowText(v);
+      highText(v);
+      continue;
+    }
+    if (e.isTextResult()) continue;
+    double v = e.number();
+    if (!std::isfinite(v)) continue;
+    if (op == Cmp::Eq || op == Cmp::Ge || op == Cmp::Gt) lowAt(v);
+    if (op == Cmp::Eq || op == Cmp::Le || op == Cmp::Lt) highAt(v);
+  }
+  if (b.hasLow && b.hasHigh) b.empty = b.text ? b.lowKey > b.highKey : b.low > b.high;
+}
+
+bool ViewManager::pastBounds() const {
+  const Bounds& b = *m_bounds;
+  if (!b.field || !(b.descending ? b.hasLow : b.hasHigh)) return false;
+  const void* base = Primary.file().buffer();
+  if (b.text) {
+    std::string key = caselessKey(rt::fieldText(base, *b.field));
+    return b.descending ? key < b.lowKey : key > b.highKey;
+  }
+  double v = rt::fieldNumber(base, *b.field);
+  return b.descending ? v < b.low : v > b.high;
+}
+
+Err ViewManager::openPaged() {
+  File& f = Primary.file();
+  m_bounds = std::make_unique<Bounds>();
+  findBounds(*m_bounds);
+  rt::clearError();
+  if (m_bounds->empty) return Err::None;
+  m_scan = std::make_unique<ViewScan>();
+  const int order = m_orderKey.isValid() ? m_orderKey.index() : -1;
+  detail::Anchor start;
+  const Bounds& b = *m_bounds;
+  if (b.field && (b.descending ? b.hasHigh : b.hasLow)) {
+    // The reading starts in the key at the first component's bound: the buffer holds the bound
+    // for the encoding, unless the field cannot hold it without moving past it.
+    RecordImage saved = f.saveBuffer();
+    void* base = f.buffer();
+    bool fits;
+    if (b.text) {
+      rt::setFieldText(base, *b.field, b.descending ? b.highText : b.lowText);
+      std::string held = caselessKey(rt::fieldText(base, *b.field));
+      fits = b.descending ? held >= b.highKey : held <= b.lowKey;
+    } else {
+      rt::setFieldNumber(base, *b.field, b.descending ? b.high : b.low);
+      double held = rt::fieldNumber(base, *b.field);
+      fits = b.descending ? held >= b.high : held <= b.low;
+    }
+    if (fits) start = detail::Anchor{detail::Anchor::Value, detail::encodeKeyPrefixOf(f, m_orderKey, base, 1), 0};
+    f.restoreBuffer(saved);
+  }
+  m_scan->cursor = detail::CursorState{order, start, 0};
+  m_pending = true;
+  return Err::None;
+}
+
+int64_t ViewManager::ensure(int64_t count) {
+  if (!m_pending || known() >= count) return known();
+  File& f = Primary.file();
+  if (!f.isOpen()) {
+    m_pending = false;
+    return known();
+  }
+  RecordImage saved = f.saveBuffer();
+  detail::CursorState user = detail::saveCursor(f);
+  detail::restoreCursor(f, m_scan->cursor);
+  Err err = Err::None;
+  while (known() < count) {
+    if ((err = f.next()) != Err::None) break;
+    if (pastBounds()) {
+      err = Err::NotAvailable;
+      break;
+    }
+    if (!passes()) continue;
+    const int64_t at = f.position();
+    if (m_scan->seen.insert(at).second) m_rows.push_back(at);
+  }
+  m_scan->cursor = detail::saveCursor(f);
+  f.restoreBuffer(saved);
+  detail::restoreCursor(f, user);
+  if (err != Err::None) {
+    m_pending = false;  // the end; or a failure, which stays in ERRORCODE()
+    m_scan.reset();
+    if (err == Err::NotAvailable) rt::clearError();
+  }
+  return known();
+}
+
+int64_t ViewManager::records() { return ensure(std::numeric_limits<int64_t>::max()); }
+
+int64_t ViewManager::estimate() {
+  if (!m_pending) return known();
+  if (m_estimate < 0) m_estimate = Primary.file().records();
+  return std::max(known() + 1, m_estimate);
 }
 
 Err ViewManager::step(int direction) {
   File& f = Primary.file();
   for (;;) {
     int64_t next = m_pos + direction;
+    if (next >= 0) ensure(next + 1);
     if (next < 0 || next >= static_cast<int64_t>(m_rows.size())) {
       m_pos = next < 0 ? -1 : static_cast<int64_t>(m_rows.size());
       rt::setError(Err::NotAvailable, f.name());
@@ -219,6 +523,7 @@ Err ViewManager::Previous() { return step(-1); }
 size_t ViewManager::ReadPage(size_t first, size_t count, const std::function<void()>& each) {
   File& f = Primary.file();
   size_t read = 0;
+  ensure(static_cast<int64_t>(std::min<size_t>(first + count, std::numeric_limits<int64_t>::max())));
   for (size_t i = first; i < m_rows.size() && read < count; ++i) {
     if (f.getPosition(m_rows[i]) != Err::None) continue;
     ++read;
@@ -227,9 +532,21 @@ size_t ViewManager::ReadPage(size_t first, size_t count, const std::function<voi
   return read;
 }
 
-int64_t ViewManager::indexOf(int64_t position) const {
-  auto it = std::find(m_rows.begin(), m_rows.end(), position);
-  return it == m_rows.end() ? -1 : static_cast<int64_t>(it - m_rows.begin());
+int64_t ViewManager::positionAt(size_t index) {
+  ensure(static_cast<int64_t>(index) + 1);
+  return index < m_rows.size() ? m_rows[index] : 0;
+}
+
+int64_t ViewManager::indexOf(int64_t position, int64_t limit) {
+  size_t from = 0;
+  for (;;) {
+    auto it = std::find(m_rows.begin() + static_cast<std::ptrdiff_t>(from), m_rows.end(), position);
+    if (it != m_rows.end()) return static_cast<int64_t>(it - m_rows.begin());
+    if (!m_pending || (limit >= 0 && known() >= limit)) return -1;
+    from = m_rows.size();
+    int64_t want = known() * 2 + 64;
+    ensure(limit >= 0 ? std::min(limit, want) : want);
+  }
 }
 
 }  // namespace ov::db

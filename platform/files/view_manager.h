@@ -12,6 +12,16 @@
 // Open reads the file once and keeps the positions of the records that pass, in order; the
 // record buffer and the file's own sequence are left as they were. Next/Previous and ReadPage
 // read those records into the buffer; a record deleted since Open is skipped.
+//
+// A paged view (SetPaged, as a browse has it) in a key's order or in file order reads nothing at
+// Open: it selects records in that order as they are asked for (ReadPage, Next, ensure), so its
+// first page costs the records up to that page, not the file. Where the ranges or the filter
+// bound the key's first component (ranges on its field, or filter terms joined by AND of the form
+// "field = value", "field >= value" and the like, the value not depending on the record), the
+// reading starts at the lower bound in the key and stops past the upper one; the filter is still
+// checked on every record read. records() and a search for a record the view has not reached
+// read on to the end. An order of free elements must sort every record, so such a view reads the
+// file at Open as an unpaged one does.
 #pragma once
 
 #include <cstdint>
@@ -48,6 +58,10 @@ class ViewManager {
   void AddRange(std::string_view field, std::string_view low, std::string_view high);
   void ClearRanges() { m_ranges.clear(); }
 
+  // Paged reading (see above); off by default.
+  void SetPaged(bool on) { m_paged = on; }
+  bool paged() const { return m_paged; }
+
   // Selects and orders the records; 37 when the file is not open.
   rt::Err Open();
   void Close();
@@ -55,15 +69,25 @@ class ViewManager {
   void Reset() { m_pos = -1; }
   rt::Err Next();
   rt::Err Previous();
-  // The number of records selected by Open.
-  int64_t records() const { return static_cast<int64_t>(m_rows.size()); }
+  // The number of records the view selects (a paged view reads on to its end for it).
+  int64_t records();
+  // Selects records until at least `count` are known or none are left; answers how many are
+  // known. An unpaged view knows every record from Open.
+  int64_t ensure(int64_t count);
+  // How many records are selected so far, and whether that is all of them.
+  int64_t known() const { return static_cast<int64_t>(m_rows.size()); }
+  bool complete() const { return !m_pending; }
+  // The number of records, exact once complete, else a guess that is not below known() (for a
+  // scroll bar): the records of the file.
+  int64_t estimate();
   // Reads up to `count` records from the `first` selected one (0-based) into the buffer in turn,
   // calling `each` after each; returns how many were read.
   size_t ReadPage(size_t first, size_t count, const std::function<void()>& each);
   // The file position of the `index`-th selected record (0-based), 0 past the end; and the index
-  // of the record at `position`, -1 when Open did not select it.
-  int64_t positionAt(size_t index) const { return index < m_rows.size() ? m_rows[index] : 0; }
-  int64_t indexOf(int64_t position) const;
+  // of the record at `position`, -1 when the view does not select it. A paged view looks among
+  // the first `limit` records only when a limit is given.
+  int64_t positionAt(size_t index);
+  int64_t indexOf(int64_t position, int64_t limit = -1);
 
  private:
   struct Element;
@@ -75,6 +99,11 @@ class ViewManager {
   rt::Err parseFilter(std::string_view text);
   bool passes();
   rt::Err step(int direction);
+  // Paged reading: the key bounds from the ranges and the filter, and the reading on.
+  struct Bounds;
+  void findBounds(Bounds& b);
+  bool pastBounds() const;
+  rt::Err openPaged();
 
   std::string m_orderText, m_filterText;
   Key m_orderKey;
@@ -84,6 +113,12 @@ class ViewManager {
   std::vector<Range> m_ranges;
   std::vector<int64_t> m_rows;
   int64_t m_pos = -1;
+
+  bool m_paged = false;
+  bool m_pending = false;  // a paged view with records still to select
+  std::unique_ptr<Bounds> m_bounds;
+  std::unique_ptr<struct ViewScan> m_scan;
+  int64_t m_estimate = -1;
 };
 
 }  // namespace ov::db

@@ -57,6 +57,7 @@ void BrowseClass::Init(int listControl, db::ViewManager& view, WindowManager& ma
   m_list = manager.window().as<ListControl>(listControl);
   assert(m_list && m_list->queue() && "the browse's list must be declared and bound to its queue first");
   m_list->setProp(Prop::Immediate, "1");
+  m_view->SetPaged(true);  // a page at a time: opening reads no more of the file than the page
   m_list->setPopup(&Popup);
   Popup.Init();
 }
@@ -248,6 +249,7 @@ bool BrowseClass::resetFieldsChanged() {
 
 int BrowseClass::pageSize() const { return std::max(1, m_list->items()); }
 int64_t BrowseClass::Records() const { return m_view ? m_view->records() : 0; }
+int64_t BrowseClass::reach(int64_t count) const { return m_view ? m_view->ensure(count) : 0; }
 int BrowseClass::HasRecords() const { return m_list && m_list->queue() ? m_list->queue()->records() : 0; }
 
 int64_t BrowseClass::positionOf(int row) const {
@@ -280,14 +282,15 @@ void BrowseClass::openView() {
   m_openedOrder = m_current;
   for (ResetField& r : m_resetFields) r.last = r.field.text();
   if (keep) {
-    int64_t index = m_view->indexOf(keep);
+    // The kept record is looked for near where it stood, not through the whole view.
+    int64_t index = m_view->indexOf(keep, m_top + row + 4 * pageSize() + 64);
     if (index >= 0) placeIndex(index, row - 1);
   }
 }
 
 void BrowseClass::placeIndex(int64_t index, int rowOffset) {
   int64_t page = pageSize();
-  int64_t total = Records();
+  int64_t total = reach(index + page);
   m_top = std::clamp<int64_t>(index - std::max(0, rowOffset), 0, std::max<int64_t>(0, total - page));
   m_wantRow = static_cast<int>(index - m_top + 1);
 }
@@ -302,8 +305,8 @@ void BrowseClass::loadPage() {
   ListQueue& q = *m_list->queue();
   int want = m_wantRow > 0 ? m_wantRow : m_list->selected();
   m_wantRow = 0;
-  int64_t total = Records();
   int page = pageSize();
+  int64_t total = reach(m_top + page + 1);  // one past the page: whether it can move down
   m_top = std::clamp<int64_t>(m_top, 0, std::max<int64_t>(0, total - page));
   q.free();
   m_positions.clear();
@@ -316,7 +319,9 @@ void BrowseClass::loadPage() {
   m_list->display();
   int rows = q.records();
   m_list->setSelected(rows == 0 ? 0 : std::clamp(want, 1, rows));
-  m_list->setVScrollPos(total > page ? static_cast<int>(m_top * 100 / (total - page)) : 0);
+  // Until the view has read to its end, the thumb stands against a guess of its size.
+  const int64_t size = m_view->complete() ? total : m_view->estimate();
+  m_list->setVScrollPos(size > page ? static_cast<int>(std::min<int64_t>(100, m_top * 100 / (size - page))) : 0);
   (void)UpdateBuffer();  // no rows: the buffer keeps what it held
   UpdateWindow();
 }
@@ -328,8 +333,8 @@ rt::Err BrowseClass::UpdateBuffer() {
 }
 
 void BrowseClass::ScrollOne(int direction) {
-  int64_t total = Records();
   int page = pageSize();
+  int64_t total = reach(m_top + page + 1);
   if (direction > 0) {
     if (m_top + page < total) {
       ++m_top;
@@ -344,8 +349,8 @@ void BrowseClass::ScrollOne(int direction) {
 }
 
 void BrowseClass::ScrollPage(int direction) {
-  int64_t total = Records();
   int page = pageSize();
+  int64_t total = reach(m_top + 2 * static_cast<int64_t>(page));
   if (direction > 0) {
     if (m_top + page >= total) m_wantRow = INT_MAX;
     else m_top = std::min<int64_t>(m_top + page, std::max<int64_t>(0, total - page));
@@ -368,7 +373,8 @@ void BrowseClass::ScrollEnd(int direction) {
 }
 
 void BrowseClass::ScrollDrag(int percent) {
-  int64_t room = std::max<int64_t>(0, Records() - pageSize());
+  // Against the guess while the view has not read to its end; loadPage keeps the page within it.
+  int64_t room = std::max<int64_t>(0, (m_view->complete() ? Records() : m_view->estimate()) - pageSize());
   m_top = room * std::clamp(percent, 0, 100) / 100;
   loadPage();
 }
@@ -387,15 +393,27 @@ void BrowseClass::Locate(LocatorClass& locator, std::string_view value) {
   if (!m_list || m_editing) return;
   if (m_needOpen || m_openedOrder != m_current) openView();
   const rt::FieldDesc* f = m_view->Primary.file().record().find(locator.Field);
-  int64_t total = Records();
-  if (!f || total == 0) return;
+  if (!f || reach(1) == 0) return;
   bool caseless = !locator.CaseSensitive;
   const rt::FieldDesc* lead = nullptr;
   bool descending = false;
+  int64_t total = INT64_MAX;
   int64_t index = total;
   if (leadingField(*current(), lead, descending) && lead == f) {
-    // The view is ordered by the field: the first record at or after the value.
-    int64_t lo = 0, hi = total;
+    // The view is ordered by the field: the first record at or after the value. The bracket
+    // doubles from the top, so the view is read only as far as the value.
+    int64_t lo = 0, hi = 1;
+    for (;;) {
+      int64_t have = reach(hi);
+      if (have < hi) {
+        hi = have;
+        break;
+      }
+      int c = compareAt(hi - 1, *f, value, caseless, locator.Picture);
+      if (descending ? c <= 0 : c >= 0) break;
+      lo = hi;
+      hi *= 2;
+    }
     while (lo < hi) {
       int64_t mid = lo + (hi - lo) / 2;
       int c = compareAt(mid, *f, value, caseless, locator.Picture);
@@ -403,6 +421,7 @@ void BrowseClass::Locate(LocatorClass& locator, std::string_view value) {
       else lo = mid + 1;
     }
     index = lo;
+    total = reach(index + 1);
   } else {
     // Another order: the first record in it whose field starts with the value (texts) or equals it.
     const void* rec = m_view->Primary.file().buffer();
@@ -423,6 +442,7 @@ void BrowseClass::Locate(LocatorClass& locator, std::string_view value) {
       }
     }
     if (index == total) return;  // nothing starts with it: the list stays
+    total = reach(index + 1);
   }
   index = std::min(index, total - 1);
   placeIndex(index, 0);
@@ -600,7 +620,7 @@ Level BrowseClass::TakeEvent() {
     }
     return Level::Benign;
   }
-  if (!field && event == EVENT::Sized && m_list->queue()->records() < std::min<int64_t>(pageSize(), Records() - m_top))
+  if (!field && event == EVENT::Sized && m_list->queue()->records() < std::min<int64_t>(pageSize(), reach(m_top + pageSize()) - m_top))
     loadPage();
   return Level::Benign;
 }

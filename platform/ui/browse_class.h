@@ -19,8 +19,10 @@
 // with SetSort); ResetSort and the window's resets read the view in the current order. A key's
 // text components order with case ignored unless the key says otherwise.
 //
-// Loading: the queue holds the rows that fit in the list (its Items), from the view's record
-// `firstRow()`; the list is immediate, so its scroll events move the page over the view and its
+// Loading: the view is paged (db::ViewManager::SetPaged): in a key's order it reads the file only
+// as far as the page shown, so a list of any size opens at the cost of its first page; scrolling
+// reads on, the end and a thumb dragged read further. The queue holds the rows that fit in the
+// list (its Items), from the view's record `firstRow()`; the list is immediate, so its scroll events move the page over the view and its
 // thumb shows the page's place. Each row is made by SetQueueRecord from the record in the file's
 // buffer: the field pairs are copied, and a derived browse computes its own columns (icons,
 // colours, texts) there. After a load and on each new selection the file's buffer holds the
@@ -116,7 +118,8 @@ class BrowseClass : public WindowComponent {
   // Shows and selects the record at a file position; false (the list unchanged) when the view
   // does not hold it.
   bool SelectPosition(int64_t position);
-  // Records of the view; rows loaded in the list; the view's index of the first loaded row.
+  // Records of the view (the view reads to its end for it); rows loaded in the list; the view's
+  // index of the first loaded row.
   int64_t Records() const;
   int HasRecords() const;
   int64_t firstRow() const { return m_top; }
@@ -196,6 +199,8 @@ class BrowseClass : public WindowComponent {
   void loadPage();
   void placeIndex(int64_t index, int rowOffset);
   int pageSize() const;
+  // Has the view select at least `count` records where it has them; answers how many it has.
+  int64_t reach(int64_t count) const;
   int compareAt(int64_t index, const rt::FieldDesc& f, std::string_view value, bool caseless, const std::string& picture);
   void pressButton(int feq);
   // Edit in place.

@@ -1,5 +1,5 @@
 // Views: orders of expressions with descending elements, filters over the record and the
-// thread's names, range limits and page-wise reading.
+// thread's names, range limits and page-wise reading; paged views bounded in their key.
 #include "platform/files/view_manager.h"
 
 #include <gtest/gtest.h>
@@ -14,8 +14,19 @@ using rt::Err;
 using testing::Person;
 using testing::TempDir;
 
+// The person file, with keys led by the date too (one of them descending) when asked.
+FileDecl peopleDecl(Person& p, const std::string& name, bool dateKeys) {
+  FileDecl d = testing::personDecl(p, name);
+  if (dateKeys) {
+    d.keys.push_back({.name = "PER:KeyDate", .description = "Date", .parts = {{"PER:Date"}}});
+    d.keys.push_back({.name = "PER:KeyDateDown", .description = "Date down", .parts = {{"PER:Date", true}, {"PER:ID"}}});
+  }
+  return d;
+}
+
 struct ViewWorld {
-  ViewWorld() : file(testing::personDecl(p, dir / "RO97.ZEZ\\!People")), fm(file), view(fm) {
+  explicit ViewWorld(bool dateKeys = false)
+      : file(peopleDecl(p, dir / "RO97.ZEZ\\!People", dateKeys)), fm(file), view(fm) {
     EXPECT_EQ(fm.Open(), Err::None);
     struct P {
       int id;
@@ -123,6 +134,100 @@ TEST(ViewManager, ReadsPagesSkipsRecordsDeletedSinceOpenAndLeavesTheFileAlone) {
   EXPECT_EQ(w.all(), (Ids{5, 4, 2, 1}));
   ASSERT_EQ(w.view.Previous(), Err::None);
   EXPECT_EQ(w.p.id, 1) << "past the end, Previous reads the last";
+}
+
+// A paged view selects the records an unpaged one does, in the same order, whatever bounds it
+// takes from the filter and the ranges: terms that may bound the key's first component, and
+// those that must not (OR, a negation, a value naming a field, a bound the field cannot hold).
+TEST(ViewManager, PagedViewsSelectWhatAFullReadingSelects) {
+  ViewWorld w(true);
+  // Dates: 1 bob 300, 2 Alice 100, 3 carl 300, 4 Dora 200, 5 anna 300; carl's flag is 0.
+  int32_t day = 200;
+  rt::PUSHBIND();
+  rt::BIND("Filter:Day", day);
+  struct Case {
+    const char* key;
+    const char* filter;
+    const char* rangeLow;  // a range on the key's first field, when given
+    const char* rangeHigh;
+    Ids want;
+  };
+  const Case cases[] = {
+      {"PER:KeyDate", "PER:Date=300", nullptr, nullptr, {1, 3, 5}},
+      {"PER:KeyDate", "(PER:Date>0) AND (PER:Date>100 AND PER:Date<300)", nullptr, nullptr, {4}},
+      {"PER:KeyDate", "PER:Date>=200 AND PER:Flag=1", nullptr, nullptr, {4, 1, 5}},
+      {"PER:KeyDate", "PER:Date>150.5", nullptr, nullptr, {4, 1, 3, 5}},
+      {"PER:KeyDate", "PER:Date=Filter:Day", nullptr, nullptr, {4}},
+      {"PER:KeyDate", "PER:Date=Filter:Day+100 AND PER:Date=100", nullptr, nullptr, {}},
+      {"PER:KeyDate", "PER:Date=100 OR PER:Date=300", nullptr, nullptr, {2, 1, 3, 5}},
+      {"PER:KeyDate", "PER:Date=300 AND PER:Flag OR PER:ID=2", nullptr, nullptr, {2, 1, 5}},
+      {"PER:KeyDate", "~(PER:Date=300)", nullptr, nullptr, {2, 4}},
+      {"PER:KeyDate", "PER:Date<>300", nullptr, nullptr, {2, 4}},
+      {"PER:KeyDate", "PER:Date=PER:ID*100", nullptr, nullptr, {3}},
+      {"PER:KeyDate", "PER:Date=100 AND (PER:Flag OR PER:Date=300)", nullptr, nullptr, {2}},
+      {"PER:KeyDate", "", "150", "250", {4}},
+      {"PER:KeyDateDown", "PER:Date<=200", nullptr, nullptr, {4, 2}},
+      {"PER:KeyDateDown", "PER:Date>=200 AND PER:Date<300", nullptr, nullptr, {4}},
+      {"PER:KeyCity", "PER:City='Oslo'", nullptr, nullptr, {1, 4}},
+      {"PER:KeyCity", "PER:City>'Lima'", nullptr, nullptr, {1, 4, 2}},
+      {"PER:KeyCity", "", "kyiv", "LIMA", {3, 5}},
+      {"PER:KeyFlagDate", "PER:Flag>=-1", nullptr, nullptr, {3, 2, 4, 5, 1}},  // -1 does not fit a byte
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.key) + " / " + c.filter);
+    for (bool paged : {false, true}) {
+      SCOPED_TRACE(paged ? "paged" : "read whole");
+      w.view.SetPaged(paged);
+      w.view.SetOrder(w.file.key(c.key));
+      (void)w.view.SetFilter(c.filter);
+      w.view.ClearRanges();
+      if (c.rangeLow) w.view.AddRange(w.file.key(c.key).decl().parts.front().field, c.rangeLow, c.rangeHigh);
+      (void)w.view.Open();
+      EXPECT_EQ(w.all(), c.want);
+      EXPECT_TRUE(w.view.complete());
+      EXPECT_EQ(w.view.records(), static_cast<int64_t>(c.want.size()));
+    }
+  }
+  rt::POPBIND();
+}
+
+// A paged view reads as far as it is asked, leaves the buffer and the file's sequence alone, and
+// lists a record once though its key moved it ahead of the reading.
+TEST(ViewManager, PagedViewsReadOnDemandAndListEachRecordOnce) {
+  ViewWorld w(true);
+  ASSERT_EQ(w.file.set(w.file.key("PER:KeyID")), Err::None);
+  ASSERT_EQ(w.file.next(), Err::None);  // the file's sequence stands on record 1
+  w.view.SetPaged(true);
+  w.view.SetOrder(w.file.key("PER:KeyDate"));
+  ASSERT_EQ(w.view.Open(), Err::None);
+  EXPECT_EQ(w.view.known(), 0) << "opening reads nothing";
+  EXPECT_FALSE(w.view.complete());
+  Ids page;
+  EXPECT_EQ(w.view.ReadPage(0, 2, [&] { page.push_back(w.p.id); }), 2u);
+  EXPECT_EQ(page, (Ids{2, 4}));
+  EXPECT_EQ(w.view.known(), 2);
+  EXPECT_GE(w.view.estimate(), 3);
+  ASSERT_EQ(w.file.next(), Err::None);
+  EXPECT_EQ(w.p.id, 2) << "the file's sequence goes on where it stood";
+
+  // Alice moves past the records not read yet: she stays where she was read, and only there.
+  w.p.id = 2;
+  ASSERT_EQ(w.file.get(w.file.key("PER:KeyID")), Err::None);
+  w.p.date = 400;
+  ASSERT_EQ(w.file.put(), Err::None);
+  EXPECT_EQ(w.all(), (Ids{2, 4, 1, 3, 5}));
+  EXPECT_TRUE(w.view.complete());
+
+  // Looking for a record reads on only as far as allowed, or to the end.
+  ASSERT_EQ(w.view.Open(), Err::None);
+  const int64_t dora = w.view.positionAt(0);  // date order now: Dora, bob, carl, anna, Alice
+  const int64_t alice = w.view.positionAt(4);
+  ASSERT_NE(alice, 0);
+  ASSERT_EQ(w.view.Open(), Err::None);
+  EXPECT_EQ(w.view.indexOf(alice, 2), -1);
+  EXPECT_EQ(w.view.known(), 2);
+  EXPECT_EQ(w.view.indexOf(dora, 2), 0);
+  EXPECT_EQ(w.view.indexOf(alice), 4);
 }
 
 }  // namespace

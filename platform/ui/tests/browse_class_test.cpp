@@ -410,9 +410,21 @@ TEST_F(Browse, PagesOverTenThousandRecords) {
   run(world, setUp, [&](Driver& d, WindowDriver& w, ListDriver& list, BrowseItems& b) {
     int k = list.items();
     ASSERT_GE(k, 3);
-    d.gui([&] { EXPECT_EQ(b.Browse.Records(), 10000); });
+    // Opened, the view has read about a page of the file, not all of it.
+    d.gui([&] {
+      EXPECT_FALSE(b.Browse.view().complete());
+      EXPECT_LE(b.Browse.view().known(), 4 * k);
+    });
     EXPECT_EQ(list.texts(1), names(0, k));
     EXPECT_EQ(list.prop(Prop::VScrollPos), "0");
+    // A thumb dragged before the view knows its end goes by the file's size and reads that far.
+    d.gui([&] { b.Browse.ScrollDrag(50); });
+    EXPECT_EQ(list.texts(1), names((10000 - k) / 2, k));
+    EXPECT_NEAR(std::stoi(list.prop(Prop::VScrollPos)), 50, 1);
+    d.gui([&] { EXPECT_LT(b.Browse.view().known(), 10000); });
+    list.key(Key::Home);
+    EXPECT_EQ(list.texts(1), names(0, k));
+    d.gui([&] { EXPECT_EQ(b.Browse.Records(), 10000); });
 
     list.key(Key::PgDn);
     EXPECT_EQ(list.texts(1), names(k, k));
