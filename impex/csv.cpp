@@ -131,7 +131,7 @@ CsvReader& CsvReader::operator=(CsvReader&& o) noexcept {
   m_pos = o.m_pos;
   m_limit = o.m_limit;
   m_line = o.m_line;
-  m_width = o.m_width;
+  m_used = o.m_used;
   m_error = std::move(o.m_error);
   o.m_in = nullptr;
   o.m_data = {};
@@ -278,20 +278,20 @@ bool isUtf8(std::string_view s) {
 }  // namespace
 
 bool CsvReader::acceptField(const CsvRecord& rec, size_t begin) {
-  const std::string& text = rec.fields.back().text;
+  const std::string& text = rec.fields[m_used - 1].text;
   if (text.size() > kCsvFieldMax) {
     fail(rec.line, "a field is longer than " + std::to_string(kCsvFieldMax) + " bytes");
     return false;
   }
   if (text.find('\0') != std::string::npos) {
-    fail(rec.line, "field " + std::to_string(rec.fields.size()) + " holds a NUL byte");
+    fail(rec.line, "field " + std::to_string(m_used) + " holds a NUL byte");
     return false;
   }
   if (!isUtf8(text)) {
-    fail(rec.line, "field " + std::to_string(rec.fields.size()) + " is not UTF-8 text (save the file as UTF-8)");
+    fail(rec.line, "field " + std::to_string(m_used) + " is not UTF-8 text (save the file as UTF-8)");
     return false;
   }
-  if (rec.fields.size() > kCsvFieldsMax) {
+  if (m_used > kCsvFieldsMax) {
     fail(rec.line, "more than " + std::to_string(kCsvFieldsMax) + " fields");
     return false;
   }
@@ -303,14 +303,18 @@ bool CsvReader::acceptField(const CsvRecord& rec, size_t begin) {
 }
 
 CsvReader::Result CsvReader::next(CsvRecord& out) {
-  out.fields.clear();
-  out.fields.reserve(m_width);
   out.line = m_line;
-  if (!m_error.empty()) return Result::Malformed;
+  if (!m_error.empty()) {
+    out.fields.clear();
+    return Result::Malformed;
+  }
   compact();
   const size_t begin = m_pos;
   m_limit = begin + kCsvRecordWindow;
+  // The record's fields are read into the strings of the last one's, which keep their room.
+  m_used = 0;
   const Result r = read(out, begin);
+  out.fields.resize(m_used);
   if (m_inputFailed) {  // whatever was made of the bytes read, the file is not all there
     m_error = m_base + m_buf.size() > kCsvFileMax
                   ? "The file grew beyond " + std::to_string(kCsvFileMax) + " bytes."
@@ -333,7 +337,7 @@ CsvReader::Result CsvReader::read(CsvRecord& out, size_t begin) {
       takeLineEnd();
       break;
     }
-    CsvField field;
+    CsvField& field = takeField(out);
     if (m_data[m_pos] == '"') {
       field.quoted = true;
       size_t i = m_pos + 1;
@@ -359,7 +363,6 @@ CsvReader::Result CsvReader::read(CsvRecord& out, size_t begin) {
         break;
       }
       while (within(m_pos) && m_data[m_pos] == ' ') ++m_pos;
-      out.fields.push_back(std::move(field));
       if (!acceptField(out, begin)) return Result::Malformed;
       if (atLineEnd(m_pos)) {
         takeLineEnd();
@@ -376,7 +379,6 @@ CsvReader::Result CsvReader::read(CsvRecord& out, size_t begin) {
       if (end - m_pos > kCsvFieldMax)
         return fail(out.line, "a field is longer than " + std::to_string(kCsvFieldMax) + " bytes");
       field.text.assign(m_data.substr(m_pos, end - m_pos));
-      out.fields.push_back(std::move(field));
       m_pos = end;
       if (!acceptField(out, begin)) return Result::Malformed;
       if (has(m_pos) && m_data[m_pos] == ',') {
@@ -388,8 +390,15 @@ CsvReader::Result CsvReader::read(CsvRecord& out, size_t begin) {
     }
   }
   out.bytes = m_pos - begin;
-  if (!out.fields.empty()) m_width = out.fields.size();
   return Result::Record;
+}
+
+CsvField& CsvReader::takeField(CsvRecord& out) {
+  if (m_used == out.fields.size()) out.fields.emplace_back();
+  CsvField& f = out.fields[m_used++];
+  f.text.clear();
+  f.quoted = false;
+  return f;
 }
 
 FieldStore::FieldStore(const rt::FieldDesc& field, std::string_view picture, std::string_view targetPicture)

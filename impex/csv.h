@@ -118,6 +118,7 @@ class CsvReader {
   // Checks a field just read and the record so far; false (with the error set) when it breaks a
   // rule of the text or a limit.
   bool acceptField(const CsvRecord& rec, size_t begin);
+  CsvField& takeField(CsvRecord& out);
 
   std::string_view m_data;  // the text, or the part of the stream in m_buf
   std::istream* m_in = nullptr;
@@ -129,7 +130,7 @@ class CsvReader {
   size_t m_pos = 0;
   size_t m_limit = 0;  // end of the current record's window
   int m_line = 1;
-  size_t m_width = 0;  // fields of the last record: room made for as many in the next
+  size_t m_used = 0;  // fields of the record being read
   std::string m_error;
 };
 
