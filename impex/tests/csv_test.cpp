@@ -173,6 +173,33 @@ TEST(CsvReader, RecordsPastTheLimitsNameTheirLine) {
   }
 }
 
+// Text is checked as UTF-8 wherever the bad byte sits: after a long run of plain ASCII too.
+TEST(CsvReader, TextMustBeUtf8Throughout) {
+  struct Case { std::string field; bool good; };
+  const Case kCases[] = {
+      {"abcdefghijklmnop", true},
+      {"abcdefghijklmnop\xC3\xA9 caf\xC3\xA9 \xF0\x9F\x98\x80", true},
+      {"abcdefghijklmnop\xE9", false},              // Latin-1
+      {"abcdefgh\xE9ijklmnop", false},
+      {"abcdefghijklmnopq\xC3", false},             // a sequence cut at the end
+      {"abcdefgh\xED\xA0\x80abcdefgh", false},      // a surrogate
+      {"abcdefgh\xC0\xAFabcdefgh", false},          // an overlong form
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.field);
+    const std::string line = "1,\"" + c.field + "\"\r\n";
+    CsvReader r(line);
+    CsvRecord rec;
+    if (c.good) {
+      ASSERT_EQ(r.next(rec), CsvReader::Result::Record);
+      EXPECT_EQ(rec.fields[1].text, c.field);
+    } else {
+      EXPECT_EQ(r.next(rec), CsvReader::Result::Malformed);
+      EXPECT_EQ(r.error(), "Line 1: field 2 is not UTF-8 text (save the file as UTF-8)");
+    }
+  }
+}
+
 // A stream that fails part-way is refused, not read as a file that ended there.
 TEST(CsvReader, StreamThatFailsIsNotAShortFile) {
   struct FailingBuf : std::streambuf {
