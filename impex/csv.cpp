@@ -5,7 +5,10 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <istream>
 #include <string>
+#include <algorithm>
 
 #include "platform/rt/fixed_string.h"
 #include "platform/rt/picture.h"
@@ -112,19 +115,129 @@ void CsvLineWriter::appendField(const void* record, const rt::FieldDesc& field,
   }
 }
 
-bool CsvReader::atLineEnd(size_t at) const {
-  return at >= m_data.size() || m_data[at] == '\n' || m_data[at] == '\r';
+CsvReader::CsvReader(std::istream& in, size_t chunk) : m_in(&in), m_chunk(chunk == 0 ? 1 : chunk) {}
+
+CsvReader::CsvReader(CsvReader&& o) noexcept { *this = std::move(o); }
+
+CsvReader& CsvReader::operator=(CsvReader&& o) noexcept {
+  if (this == &o) return *this;
+  const bool ownData = o.m_in != nullptr;
+  m_in = o.m_in;
+  m_buf = std::move(o.m_buf);
+  m_data = ownData ? std::string_view(m_buf) : o.m_data;
+  m_chunk = o.m_chunk;
+  m_base = o.m_base;
+  m_eof = o.m_eof;
+  m_inputFailed = o.m_inputFailed;
+  m_pos = o.m_pos;
+  m_limit = o.m_limit;
+  m_line = o.m_line;
+  m_used = o.m_used;
+  m_error = std::move(o.m_error);
+  o.m_in = nullptr;
+  o.m_data = {};
+  return *this;
+}
+
+void CsvReader::rewind() {
+  if (m_in != nullptr) {
+    m_in->clear();
+    m_in->seekg(0);
+    m_buf.clear();
+    m_data = m_buf;
+    m_base = 0;
+    m_eof = false;
+    m_inputFailed = !*m_in;
+  }
+  m_pos = 0;
+  m_line = 1;
+  m_error.clear();
+}
+
+bool CsvReader::fill(size_t at) {
+  while (m_in != nullptr && !m_eof && at >= m_buf.size()) {
+    if (m_base + m_buf.size() > kCsvFileMax) {  // it grew past the limit: read no further
+      m_inputFailed = true;
+      m_eof = true;
+      break;
+    }
+    const size_t old = m_buf.size();
+    m_buf.resize(old + m_chunk);
+    m_in->read(m_buf.data() + old, static_cast<std::streamsize>(m_chunk));
+    const auto got = static_cast<size_t>(m_in->gcount());
+    m_buf.resize(old + got);
+    if (got < m_chunk) {
+      m_eof = true;
+      if (m_in->bad()) m_inputFailed = true;
+    }
+    m_data = m_buf;
+  }
+  return at < m_data.size();
+}
+
+// Drops what was read before the current position, once that is a chunk or more: the buffer
+// holds one record and the read-ahead, whatever the size of the stream.
+void CsvReader::compact() {
+  if (m_in == nullptr || m_pos < m_chunk) return;
+  m_buf.erase(0, m_pos);
+  m_base += m_pos;
+  m_pos = 0;
+  m_data = m_buf;
+}
+
+bool CsvReader::atLineEnd(size_t at) {
+  return !has(at) || m_data[at] == '\n' || m_data[at] == '\r';
 }
 
 void CsvReader::takeLineEnd() {
-  if (m_pos >= m_data.size()) return;
+  if (!has(m_pos)) return;
   if (m_data[m_pos] == '\r') {
     ++m_pos;
-    if (m_pos < m_data.size() && m_data[m_pos] == '\n') ++m_pos;
+    if (has(m_pos) && m_data[m_pos] == '\n') ++m_pos;
   } else if (m_data[m_pos] == '\n') {
     ++m_pos;
   }
   ++m_line;
+}
+
+// The first quote at or after `from` inside the record's window; npos when the text or the
+// window ends first.
+size_t CsvReader::findQuote(size_t from) {
+  size_t at = from;
+  for (;;) {
+    const size_t end = std::min(m_data.size(), m_limit);
+    if (at < end) {
+      const size_t q = m_data.substr(0, end).find('"', at);
+      if (q != std::string_view::npos) return q;
+      at = end;
+    }
+    if (at >= m_limit || !has(at)) return std::string_view::npos;
+  }
+}
+
+// Whether a quote comes anywhere at or after `from`: the rest of a stream is read through (and
+// dropped) to know. Only asked on the way to an error.
+bool CsvReader::quoteAhead(size_t from) {
+  if (from < m_data.size() && m_data.find('"', from) != std::string_view::npos) return true;
+  if (m_in == nullptr || m_eof) return false;
+  std::string chunk(m_chunk, '\0');
+  size_t seen = m_base + m_buf.size();
+  while (!m_eof) {
+    if (seen > kCsvFileMax) {
+      m_inputFailed = true;
+      m_eof = true;
+      break;
+    }
+    m_in->read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+    const auto got = static_cast<size_t>(m_in->gcount());
+    seen += got;
+    if (got < chunk.size()) {
+      m_eof = true;
+      if (m_in->bad()) m_inputFailed = true;
+    }
+    if (std::string_view(chunk.data(), got).find('"') != std::string_view::npos) return true;
+  }
+  return false;
 }
 
 CsvReader::Result CsvReader::fail(int line, std::string_view what) {
@@ -139,6 +252,15 @@ namespace {
 bool isUtf8(std::string_view s) {
   size_t i = 0;
   while (i < s.size()) {
+    // Plain ASCII eight bytes at a time: most text is.
+    if (i + 8 <= s.size()) {
+      uint64_t w;
+      std::memcpy(&w, s.data() + i, 8);
+      if ((w & 0x8080808080808080ULL) == 0) {
+        i += 8;
+        continue;
+      }
+    }
     const auto c = static_cast<unsigned char>(s[i]);
     if (c < 0x80) {
       ++i;
@@ -166,20 +288,20 @@ bool isUtf8(std::string_view s) {
 }  // namespace
 
 bool CsvReader::acceptField(const CsvRecord& rec, size_t begin) {
-  const std::string& text = rec.fields.back().text;
+  const std::string& text = rec.fields[m_used - 1].text;
   if (text.size() > kCsvFieldMax) {
     fail(rec.line, "a field is longer than " + std::to_string(kCsvFieldMax) + " bytes");
     return false;
   }
   if (text.find('\0') != std::string::npos) {
-    fail(rec.line, "field " + std::to_string(rec.fields.size()) + " holds a NUL byte");
+    fail(rec.line, "field " + std::to_string(m_used) + " holds a NUL byte");
     return false;
   }
   if (!isUtf8(text)) {
-    fail(rec.line, "field " + std::to_string(rec.fields.size()) + " is not UTF-8 text (save the file as UTF-8)");
+    fail(rec.line, "field " + std::to_string(m_used) + " is not UTF-8 text (save the file as UTF-8)");
     return false;
   }
-  if (rec.fields.size() > kCsvFieldsMax) {
+  if (m_used > kCsvFieldsMax) {
     fail(rec.line, "more than " + std::to_string(kCsvFieldsMax) + " fields");
     return false;
   }
@@ -191,34 +313,60 @@ bool CsvReader::acceptField(const CsvRecord& rec, size_t begin) {
 }
 
 CsvReader::Result CsvReader::next(CsvRecord& out) {
-  out.fields.clear();
-  out.fields.reserve(m_width);
   out.line = m_line;
-  if (!m_error.empty()) return Result::Malformed;
-  if (m_pos >= m_data.size()) return Result::End;
+  if (!m_error.empty()) {
+    out.fields.clear();
+    return Result::Malformed;
+  }
+  compact();
   const size_t begin = m_pos;
-  if (m_pos == 0 && m_data.starts_with("\xEF\xBB\xBF")) m_pos = 3;  // a byte order mark
+  m_limit = begin + kCsvRecordWindow;
+  // The record's fields are read into the strings of the last one's, which keep their room.
+  m_used = 0;
+  const Result r = read(out, begin);
+  out.fields.resize(m_used);
+  if (m_inputFailed) {  // whatever was made of the bytes read, the file is not all there
+    m_error = m_base + m_buf.size() > kCsvFileMax
+                  ? "The file grew beyond " + std::to_string(kCsvFileMax) + " bytes."
+                  : std::string("The file could not be read.");
+    return Result::Malformed;
+  }
+  return r;
+}
+
+CsvReader::Result CsvReader::read(CsvRecord& out, size_t begin) {
+  if (!has(m_pos)) return Result::End;
+  if (offset() == 0 && has(2) && m_data.starts_with("\xEF\xBB\xBF")) m_pos = 3;  // a byte order mark
   for (;;) {
     size_t q = m_pos;
-    while (q < m_data.size() && m_data[q] == ' ') ++q;
+    while (within(q) && m_data[q] == ' ') ++q;
+    if (clipped(q))
+      return fail(out.line, "a line is longer than " + std::to_string(kCsvRecordMax) + " bytes");
     if (atLineEnd(q)) {  // a blank remainder ends the record
       m_pos = q;
       takeLineEnd();
       break;
     }
-    CsvField field;
+    CsvField& field = takeField(out);
     if (m_data[m_pos] == '"') {
       field.quoted = true;
       size_t i = m_pos + 1;
       for (;;) {
-        size_t quote = m_data.find('"', i);
-        if (quote == std::string_view::npos) return fail(out.line, "a quoted field is not closed");
+        const size_t quote = findQuote(i);
+        if (quote == std::string_view::npos) {
+          // Past the window the field is too long if it is ever closed.
+          if (quoteAhead(std::max(i, m_limit)))
+            return fail(out.line, "a field is longer than " + std::to_string(kCsvFieldMax) + " bytes");
+          return fail(out.line, "a quoted field is not closed");
+        }
         if (field.text.size() + (quote - i) > kCsvFieldMax)
           return fail(out.line, "a field is longer than " + std::to_string(kCsvFieldMax) + " bytes");
-        for (size_t k = i; k < quote; ++k)  // line breaks inside the field
-          if (m_data[k] == '\n' || (m_data[k] == '\r' && (k + 1 >= m_data.size() || m_data[k + 1] != '\n'))) ++m_line;
-        field.text.append(m_data.substr(i, quote - i));
-        if (quote + 1 < m_data.size() && m_data[quote + 1] == '"') {
+        const std::string_view part = m_data.substr(i, quote - i);
+        if (part.find('\n') != std::string_view::npos || part.find('\r') != std::string_view::npos)
+          for (size_t k = i; k < quote; ++k)  // line breaks inside the field
+            if (m_data[k] == '\n' || (m_data[k] == '\r' && m_data[k + 1] != '\n')) ++m_line;
+        field.text.append(part);
+        if (has(quote + 1) && m_data[quote + 1] == '"') {
           field.text += '"';
           i = quote + 2;
           continue;
@@ -226,8 +374,7 @@ CsvReader::Result CsvReader::next(CsvRecord& out) {
         m_pos = quote + 1;
         break;
       }
-      while (m_pos < m_data.size() && m_data[m_pos] == ' ') ++m_pos;
-      out.fields.push_back(std::move(field));
+      while (within(m_pos) && m_data[m_pos] == ' ') ++m_pos;
       if (!acceptField(out, begin)) return Result::Malformed;
       if (atLineEnd(m_pos)) {
         takeLineEnd();
@@ -240,14 +387,13 @@ CsvReader::Result CsvReader::next(CsvRecord& out) {
       ++m_pos;
     } else {
       size_t end = m_pos;
-      while (end < m_data.size() && m_data[end] != ',' && m_data[end] != '\n' && m_data[end] != '\r') ++end;
+      while (within(end) && m_data[end] != ',' && m_data[end] != '\n' && m_data[end] != '\r') ++end;
       if (end - m_pos > kCsvFieldMax)
         return fail(out.line, "a field is longer than " + std::to_string(kCsvFieldMax) + " bytes");
       field.text.assign(m_data.substr(m_pos, end - m_pos));
-      out.fields.push_back(std::move(field));
       m_pos = end;
       if (!acceptField(out, begin)) return Result::Malformed;
-      if (m_pos < m_data.size() && m_data[m_pos] == ',') {
+      if (has(m_pos) && m_data[m_pos] == ',') {
         ++m_pos;
         continue;
       }
@@ -256,8 +402,15 @@ CsvReader::Result CsvReader::next(CsvRecord& out) {
     }
   }
   out.bytes = m_pos - begin;
-  if (!out.fields.empty()) m_width = out.fields.size();
   return Result::Record;
+}
+
+CsvField& CsvReader::takeField(CsvRecord& out) {
+  if (m_used == out.fields.size()) out.fields.emplace_back();
+  CsvField& f = out.fields[m_used++];
+  f.text.clear();
+  f.quoted = false;
+  return f;
 }
 
 FieldStore::FieldStore(const rt::FieldDesc& field, std::string_view picture, std::string_view targetPicture)

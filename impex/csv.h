@@ -22,6 +22,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <iosfwd>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -71,29 +72,65 @@ struct CsvRecord {
   size_t bytes = 0;    // bytes it took in the file, line end included
 };
 
-// Reads records from a text held in memory; the text must outlive the reader.
+// The bytes a reader looks at for one record: as far as a record within the limits can reach (its
+// last field starting just inside kCsvRecordMax, quotes doubled). A record that runs on past them
+// is malformed whatever follows, so no more of it is ever held.
+inline constexpr size_t kCsvRecordWindow = kCsvRecordMax + 2 * kCsvFieldMax + 64;
+inline constexpr size_t kCsvChunk = 256 * 1024;
+
+// Reads records from a text held in memory, or from a stream a chunk at a time: a stream reader
+// holds the record being read and at most a chunk more, whatever the size of the file. Both read
+// alike. The text or the stream must outlive the reader.
 class CsvReader {
  public:
   enum class Result { Record, End, Malformed };
+  CsvReader() = default;
   explicit CsvReader(std::string_view data) : m_data(data) {}
-  // The next record; Malformed leaves error() naming the line, and the reader stays there.
+  explicit CsvReader(std::istream& in, size_t chunk = kCsvChunk);
+  CsvReader(CsvReader&&) noexcept;
+  CsvReader& operator=(CsvReader&&) noexcept;
+  // The next record; Malformed leaves error() naming the line, and the reader stays there. A stream
+  // that cannot be read, or that holds more than kCsvFileMax bytes, is Malformed too, with
+  // inputFailed() set and an error naming no line.
   Result next(CsvRecord& out);
   const std::string& error() const { return m_error; }
-  size_t offset() const { return m_pos; }
-  void rewind() { m_pos = 0; m_line = 1; m_error.clear(); }
+  bool inputFailed() const { return m_inputFailed; }
+  // Bytes of the text or stream read as records so far.
+  size_t offset() const { return m_base + m_pos; }
+  // Back to the start (a stream is sought back to its start).
+  void rewind();
 
  private:
-  bool atLineEnd(size_t at) const;
+  Result read(CsvRecord& out, size_t begin);
+  // Whether the byte at `at` is there, reading on as far as needed.
+  bool has(size_t at) { return at < m_data.size() || fill(at); }
+  bool fill(size_t at);
+  // Within the current record's window, and the byte there read.
+  bool within(size_t at) { return at < m_limit && has(at); }
+  // The record reaches its window's end and the text goes on.
+  bool clipped(size_t at) { return at >= m_limit && has(at); }
+  size_t findQuote(size_t from);
+  bool quoteAhead(size_t from);
+  void compact();
+  bool atLineEnd(size_t at);
   void takeLineEnd();
   Result fail(int line, std::string_view what);
   // Checks a field just read and the record so far; false (with the error set) when it breaks a
   // rule of the text or a limit.
   bool acceptField(const CsvRecord& rec, size_t begin);
+  CsvField& takeField(CsvRecord& out);
 
-  std::string_view m_data;
+  std::string_view m_data;  // the text, or the part of the stream in m_buf
+  std::istream* m_in = nullptr;
+  std::string m_buf;
+  size_t m_chunk = kCsvChunk;
+  size_t m_base = 0;  // stream offset of m_buf[0]
+  bool m_eof = false;
+  bool m_inputFailed = false;
   size_t m_pos = 0;
+  size_t m_limit = 0;  // end of the current record's window
   int m_line = 1;
-  size_t m_width = 0;  // fields of the last record: room made for as many in the next
+  size_t m_used = 0;  // fields of the record being read
   std::string m_error;
 };
 

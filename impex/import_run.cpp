@@ -14,6 +14,7 @@ namespace {
 
 constexpr size_t kValueWidth = 100;
 constexpr int kAutoNumberTries = 3;
+constexpr const char* kChanged = "The file changed while it was imported";
 
 std::string cutValue(const std::string& s) { return s.substr(0, std::min(s.size(), kValueWidth)); }
 
@@ -92,6 +93,15 @@ ImportRun::ImportRun(const ImpexTable& table, std::string data, ImportLayout lay
                      RetryQuestion askRetry)
     : m_table(table), m_data(std::move(data)), m_reader(m_data), m_layout(std::move(layout)),
       m_askRetry(std::move(askRetry)) {
+  bindColumns();
+}
+
+ImportRun::ImportRun(const ImpexTable& table, CsvFile file, ImportLayout layout, RetryQuestion askRetry)
+    : m_table(table), m_path(std::move(file.path)), m_layout(std::move(layout)), m_askRetry(std::move(askRetry)) {
+  bindColumns();
+}
+
+void ImportRun::bindColumns() {
   for (size_t t = 0; t < m_table.fields.size() && t < m_layout.source.size(); ++t) {
     const int c = m_layout.source[t];
     if (c < 0 || static_cast<size_t>(c) >= m_layout.columns.size()) continue;
@@ -104,35 +114,63 @@ ImportRun::ImportRun(const ImpexTable& table, std::string data, ImportLayout lay
 
 ImportRun::~ImportRun() { abandon(); }
 
+bool ImportRun::openInput() {
+  if (m_path.empty()) return true;
+  m_in.open(m_path, std::ios::binary);
+  if (!m_in) {
+    m_caption = "Cannot OPEN " + m_path;
+    m_error = "Error #2 - " + std::string(rt::errorText(rt::Err::NoFile));
+    return false;
+  }
+  m_reader = CsvReader(m_in);
+  return true;
+}
+
+std::string ImportRun::badRecord(CsvReader::Result r, const CsvRecord& rec) const {
+  if (r == CsvReader::Result::Malformed) return m_reader.error();
+  if (!rec.fields.empty() && rec.fields.size() < m_layout.columns.size()) {
+    // A line cut short (a file that ended early, a record split by a stray line end).
+    return "Line " + std::to_string(rec.line) + ": " + std::to_string(rec.fields.size()) +
+           (rec.fields.size() == 1 ? " field" : " fields") + " where the first line has " +
+           std::to_string(m_layout.columns.size());
+  }
+  return {};
+}
+
+void ImportRun::inputError(const std::string& text) {
+  if (m_reader.inputFailed()) {
+    m_caption = "Cannot OPEN " + m_path;
+    m_error = text;
+  } else {
+    m_caption = "Invalid Import File!";
+    m_error = text + ".  Nothing was imported.";
+  }
+}
+
 bool ImportRun::begin() {
   // The whole file is checked first, so a bad line anywhere stores nothing; the records are read
   // again one at a time as they are stored.
-  CsvReader reader(m_data);
+  if (!openInput()) return false;
   CsvRecord rec;
   bool first = true;
   m_total = 0;
   for (;;) {
-    CsvReader::Result r = reader.next(rec);
+    CsvReader::Result r = m_reader.next(rec);
     if (r == CsvReader::Result::End) break;
-    std::string bad;
-    if (r == CsvReader::Result::Malformed) {
-      bad = reader.error();
-    } else if (!rec.fields.empty() && rec.fields.size() < m_layout.columns.size()) {
-      // A line cut short (a file that ended early, a record split by a stray line end).
-      bad = "Line " + std::to_string(rec.line) + ": " + std::to_string(rec.fields.size()) +
-            (rec.fields.size() == 1 ? " field" : " fields") + " where the first line has " +
-            std::to_string(m_layout.columns.size());
-    }
-    if (!bad.empty()) {
-      m_caption = "Invalid Import File!";
-      m_error = bad + ".  Nothing was imported.";
+    if (const std::string bad = badRecord(r, rec); !bad.empty()) {
+      inputError(bad);
       return false;
     }
     const bool header = first && m_layout.stripHeader;
     first = false;
     if (!header && !rec.fields.empty()) ++m_total;  // a blank line stores nothing
   }
+  m_bytes = static_cast<int64_t>(m_reader.offset());
   m_reader.rewind();
+  if (m_reader.inputFailed()) {
+    inputError("The file could not be read.");
+    return false;
+  }
   m_headerPending = m_layout.stripHeader;
   if (rt::Err err = db::LOGOUT(5, {m_table.file}); err != rt::Err::None) {
     m_error = errText(err);
@@ -197,9 +235,15 @@ ImportRun::Step ImportRun::step(int maxRecords) {
   if (!m_inTransaction) return Step::Failed;
   CsvRecord rec;
   for (int n = 0; n < maxRecords && m_next < m_total;) {
-    if (m_reader.next(rec) != CsvReader::Result::Record) {  // cannot be: begin() read it whole
-      m_total = m_next;
-      break;
+    // The file is read again as it is stored: a record that no longer reads as one, or a file
+    // that ends early, fails the run.
+    const CsvReader::Result r = m_reader.next(rec);
+    std::string bad = badRecord(r, rec);
+    if (bad.empty() && r == CsvReader::Result::End) bad = kChanged;
+    if (!bad.empty()) {
+      inputError(bad);
+      abandon();
+      return Step::Failed;
     }
     const bool header = m_headerPending;
     m_headerPending = false;
@@ -225,6 +269,10 @@ ImportRun::Step ImportRun::step(int maxRecords) {
 
 bool ImportRun::finish() {
   if (!m_inTransaction) return m_error.empty();
+  if (m_next == m_total && !restIsAsChecked()) {
+    abandon();
+    return false;
+  }
   if (m_keysDeferred) {
     if (rt::Err err = m_table.file->buildDeferredKeys(); err != rt::Err::None) {
       m_error = errText(err) + ".  Nothing was imported.";
@@ -239,6 +287,22 @@ bool ImportRun::finish() {
     return false;
   }
   return true;
+}
+
+// After the last record stored, the file must end where it ended when it was checked: only blank
+// lines may follow.
+bool ImportRun::restIsAsChecked() {
+  CsvRecord rec;
+  for (;;) {
+    const CsvReader::Result r = m_reader.next(rec);
+    if (r == CsvReader::Result::Record && (rec.fields.empty() || m_headerPending)) {
+      m_headerPending = false;  // a file of nothing but its header line
+      continue;
+    }
+    if (r == CsvReader::Result::End && static_cast<int64_t>(m_reader.offset()) == m_bytes) return true;
+    inputError(r == CsvReader::Result::Malformed ? m_reader.error() : std::string(kChanged));
+    return false;
+  }
 }
 
 void ImportRun::abandon() {

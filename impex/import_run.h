@@ -7,10 +7,13 @@
 // the file again record by record and adds the records in steps inside one transaction, so
 // a failure part-way (a duplicate key) leaves the table as it was; a large import into a table of
 // non-unique keys builds the keys once when it is kept. Each record starts cleared: a field
-// without a column is blank or zero, never the previous line's value.
+// without a column is blank or zero, never the previous line's value. A file on disk is read as
+// a stream both times, a chunk at a time, so the memory a run takes does not grow with the file;
+// a file that changes between the check and the end of storing stores nothing.
 #pragma once
 
 #include <cstdint>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -50,6 +53,11 @@ struct ImportLayout {
   bool hasAssignment() const;
 };
 
+// An import file on disk, by its path.
+struct CsvFile {
+  std::string path;
+};
+
 class ImportRun {
  public:
   enum class Step { More, Done, Failed };
@@ -60,6 +68,8 @@ class ImportRun {
 
   // `table` must be open; `data` is the whole file. Without `askRetry` numbering gives up at once.
   ImportRun(const ImpexTable& table, std::string data, ImportLayout layout, RetryQuestion askRetry = {});
+  // The same for a file on disk, which the run opens and reads itself.
+  ImportRun(const ImpexTable& table, CsvFile file, ImportLayout layout, RetryQuestion askRetry = {});
   ~ImportRun();
   ImportRun(const ImportRun&) = delete;
   ImportRun& operator=(const ImportRun&) = delete;
@@ -78,11 +88,17 @@ class ImportRun {
   int64_t total() const { return m_total; }
   int64_t done() const { return m_next; }
   int64_t bytesDone() const { return static_cast<int64_t>(m_reader.offset()); }
-  int64_t bytesTotal() const { return static_cast<int64_t>(m_data.size()); }
+  int64_t bytesTotal() const { return m_bytes; }
   const std::string& error() const { return m_error; }
   const std::string& errorCaption() const { return m_caption; }
 
  private:
+  void bindColumns();
+  bool openInput();
+  bool restIsAsChecked();
+  // The error for a record that cannot be stored as it was read; "" for a sound one.
+  std::string badRecord(CsvReader::Result r, const CsvRecord& rec) const;
+  void inputError(const std::string& text);
   void fillRecord(const CsvRecord& rec);
   rt::Err store();
   rt::Err autoNumberAdd();
@@ -93,8 +109,11 @@ class ImportRun {
   };
 
   const ImpexTable& m_table;
-  std::string m_data;
-  CsvReader m_reader;  // over m_data: the records as they are stored
+  std::string m_data;  // the text of a run from memory
+  std::string m_path;  // the file of a run from disk
+  std::ifstream m_in;
+  CsvReader m_reader;  // the records as they are stored
+  int64_t m_bytes = 0;  // bytes of the file as checked
   ImportLayout m_layout;
   std::vector<Binding> m_bindings;
   int64_t m_total = 0, m_next = 0;

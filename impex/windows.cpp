@@ -289,9 +289,9 @@ void ExportWindow::runExport() {
 
 // ---- import ------------------------------------------------------------------------------------
 
-ImportWindow::ImportWindow(const ImpexTable& table, std::string data, ImportLayout layout)
-    : WindowManager("Import" + std::string(table.label)), m_table(table), m_data(std::move(data)),
-      m_layout(std::move(layout)), m_sample(m_data) {
+ImportWindow::ImportWindow(const ImpexTable& table, std::string path, ImportLayout layout)
+    : WindowManager("Import" + std::string(table.label)), m_table(table), m_path(std::move(path)),
+      m_layout(std::move(layout)), m_sampleIn(m_path, std::ios::binary), m_sample(m_sampleIn) {
   CsvRecord first;
   (void)m_sample.next(first);  // the sample line shown first
 }
@@ -391,8 +391,7 @@ ui::Level ImportWindow::TakeAccepted() {
 
 void ImportWindow::runImport() {
   m_layout.stripHeader = m_strip != 0;
-  m_sample = CsvReader({});  // the text moves to the run; the window closes after it
-  ImportRun run(m_table, std::move(m_data), m_layout, [](const std::string& question) {
+  ImportRun run(m_table, CsvFile{m_path}, m_layout, [](const std::string& question) {
     return MESSAGE(question, "Auto Increment Error", Icon::Question, ui::BUTTON::Retry | ui::BUTTON::Cancel,
                    ui::BUTTON::Cancel) == ui::BUTTON::Retry;
   });
@@ -436,7 +435,6 @@ void ExportTable(const ImpexTable& table) {
 
 void ImportTable(const ImpexTable& table) {
   if (!openImpexTable(table)) return;
-  std::string data;
   for (;;) {
     std::string path;
     if (!ui::FILEDIALOG("Import File", path, "Import Files|*.CSV|All Files|*.*")) break;
@@ -453,33 +451,26 @@ void ImportTable(const ImpexTable& table) {
       MESSAGE("Error #2 - " + rt::ERROR(), "Cannot OPEN " + path, Icon::Hand);
       break;
     }
-    data.clear();
-    if (!ec) data.reserve(static_cast<size_t>(size));
-    char chunk[64 * 1024];
-    while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
-      data.append(chunk, static_cast<size_t>(in.gcount()));
-      if (data.size() > kCsvFileMax) break;  // it grew while being read
+    // Only the first lines are read here: the window reads more as samples, the run the rest.
+    CsvReader r(in);
+    CsvRecord first, second;
+    const CsvReader::Result got = r.next(first);
+    if (got == CsvReader::Result::End) {
+      MESSAGE("That file is empty!  Please pick another file.", "Attention!", Icon::Information);
+      continue;
     }
-    if (data.size() > kCsvFileMax || in.bad()) {
-      MESSAGE(in.bad() ? "The file could not be read." : "The file grew beyond " + std::to_string(kCsvFileMax) + " bytes.",
-              "Cannot OPEN " + path, Icon::Hand);
-      data.clear();
+    if (got == CsvReader::Result::Malformed) {
+      if (r.inputFailed()) MESSAGE(r.error(), "Cannot OPEN " + path, Icon::Hand);
+      else MESSAGE(r.error() + ".  Nothing was imported.", "Invalid Import File!", Icon::Hand);
       break;
     }
-    if (!data.empty()) break;
-    MESSAGE("That file is empty!  Please pick another file.", "Attention!", Icon::Information);
-  }
-  if (!data.empty()) {
-    CsvReader r(data);
-    CsvRecord first, second;
-    if (r.next(first) == CsvReader::Result::Record && !first.fields.empty()) {
+    if (!first.fields.empty()) {
       const bool hasSecond = r.next(second) == CsvReader::Result::Record;
       ImportLayout layout = ImportLayout::fromSample(table, first, hasSecond ? &second : nullptr);
-      ImportWindow w(table, std::move(data), std::move(layout));
+      ImportWindow w(table, std::move(path), std::move(layout));
       w.Run();
-    } else if (!r.error().empty()) {
-      MESSAGE(r.error() + ".  Nothing was imported.", "Invalid Import File!", Icon::Hand);
     }
+    break;
   }
   (void)table.file->close();
 }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -48,8 +49,9 @@ class ExportWindow : public ui::WindowManager {
 
 class ImportWindow : public ui::WindowManager {
  public:
-  // `data` is the whole file; `layout` holds its columns from the first lines.
-  ImportWindow(const ImpexTable& table, std::string data, ImportLayout layout);
+  // `path` is the import file; `layout` holds its columns from the first lines. The window reads
+  // the file's lines one at a time as samples, and the run reads the file itself.
+  ImportWindow(const ImpexTable& table, std::string path, ImportLayout layout);
   ui::Level Init() override;
   ui::Level TakeAccepted() override;
   ui::Level TakeNewSelection() override;
@@ -59,9 +61,10 @@ class ImportWindow : public ui::WindowManager {
   void refresh();
   void runImport();
   const ImpexTable& m_table;
-  std::string m_data;
+  std::string m_path;
   ImportLayout m_layout;
-  CsvReader m_sample;
+  std::ifstream m_sampleIn;
+  CsvReader m_sample;  // over m_sampleIn
   int m_sampleNumber = 1;
   uint8_t m_strip = 0;
   int m_columns = 0, m_targets = 0, m_next = 0, m_rec = 0, m_picture = 0, m_assign = 0,

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+#include <stdexcept>
+#include <streambuf>
 #include <string>
 #include <vector>
 
@@ -86,6 +89,135 @@ TEST(CsvReader, CountsBytesOfEachRecord) {
   EXPECT_EQ(rec.bytes, 6u);
   EXPECT_EQ(rec.line, 2);
   EXPECT_EQ(r.next(rec), CsvReader::Result::End);
+}
+
+// Everything a reader made of a text, record by record, then how it ended.
+struct ReadOut {
+  std::vector<std::vector<std::string>> records;
+  std::vector<int> lines;
+  std::vector<size_t> bytes;
+  CsvReader::Result end = CsvReader::Result::End;
+  std::string error;
+  size_t offset = 0;
+  bool operator==(const ReadOut&) const = default;
+};
+
+ReadOut readOut(CsvReader& r) {
+  ReadOut out;
+  CsvRecord rec;
+  while ((out.end = r.next(rec)) == CsvReader::Result::Record) {
+    out.records.push_back(texts(rec));
+    out.lines.push_back(rec.line);
+    out.bytes.push_back(rec.bytes);
+  }
+  out.error = r.error();
+  out.offset = r.offset();
+  return out;
+}
+
+std::string repeat(char c, size_t n) { return std::string(n, c); }
+
+// A stream read a few bytes at a time reads exactly as the same text in memory: every record
+// and line, and the same error for a record that breaks a rule or a limit, wherever the chunks
+// end. Near the limits the reader looks no further than a record can reach.
+TEST(CsvReader, StreamReadsAsTheTextInMemory) {
+  std::vector<std::string> inputs;
+  for (const LineCase& c : kLines) inputs.push_back(c.input);
+  const std::string big = repeat('x', kCsvFieldMax);
+  inputs.insert(inputs.end(), {
+      "\xEF\xBB\xBF\"a\",b\r\n1,2\r\n",          // a byte order mark
+      "1,2\r\n\"a\"x,b\r\n",                    // character after a closing quote
+      "a\r\n\"open,\r\nmore\r\n",                // quote never closed
+      "\"1\n2\n3\",x\n\"a\"b\n",                  // lines counted inside a field
+      "a\r",                                     // CR at the very end
+      "\"" + big + "\"\r\n",                       // the longest quoted field
+      big + "y,1\r\n",                           // a bare field one byte too long
+      "\"" + repeat('"', 2 * kCsvFieldMax) + "\"\r\n",  // doubled quotes over the limit
+      // An open quote with more than a window after it: closed later or never.
+      "\"" + repeat('z', kCsvRecordWindow) + "\"\r\nb\r\n",
+      "\"" + repeat('z', kCsvRecordWindow) + "\r\nb\r\n",
+      // Many fields, just inside and just past the length of a line.
+      [&] { std::string s; for (int i = 0; i < 17; ++i) s += "\"" + repeat('w', 60000) + "\","; return s + "1\r\n2\r\n"; }(),
+      // Blanks after a closing quote that run past a line's length.
+      "\"a\"" + repeat(' ', kCsvRecordWindow) + ",b\r\n",
+  });
+  for (size_t n = 0; n < inputs.size(); ++n) {
+    SCOPED_TRACE("input " + std::to_string(n));
+    CsvReader whole(inputs[n]);
+    const ReadOut want = readOut(whole);
+    for (size_t chunk : {size_t{1}, size_t{2}, size_t{3}, size_t{7}, size_t{4096}, kCsvChunk}) {
+      if (inputs[n].size() > 200000 && chunk < 4096) continue;  // byte by byte takes too long
+      SCOPED_TRACE("chunk " + std::to_string(chunk));
+      std::istringstream in(inputs[n]);
+      CsvReader stream(in, chunk);
+      EXPECT_EQ(readOut(stream), want);
+    }
+  }
+}
+
+TEST(CsvReader, RecordsPastTheLimitsNameTheirLine) {
+  const std::string big = repeat('z', kCsvRecordWindow);
+  struct Case { std::string input; std::string error; };
+  const Case kCases[] = {
+      {"a\r\n\"" + big + "\"\r\n", "Line 2: a field is longer than 65536 bytes"},
+      {"a\r\n\"" + big + "\r\n", "Line 2: a quoted field is not closed"},
+      {"\"a\"" + repeat(' ', kCsvRecordWindow) + ",b\r\n", "Line 1: a line is longer than 1048576 bytes"},
+      {"a," + repeat(' ', kCsvRecordWindow) + "\r\n", "Line 1: a line is longer than 1048576 bytes"},
+  };
+  for (const Case& c : kCases) {
+    std::istringstream in(c.input);
+    CsvReader r(in, 4096);
+    const ReadOut out = readOut(r);
+    EXPECT_EQ(out.end, CsvReader::Result::Malformed);
+    EXPECT_EQ(out.error, c.error);
+  }
+}
+
+// Text is checked as UTF-8 wherever the bad byte sits: after a long run of plain ASCII too.
+TEST(CsvReader, TextMustBeUtf8Throughout) {
+  struct Case { std::string field; bool good; };
+  const Case kCases[] = {
+      {"abcdefghijklmnop", true},
+      {"abcdefghijklmnop\xC3\xA9 caf\xC3\xA9 \xF0\x9F\x98\x80", true},
+      {"abcdefghijklmnop\xE9", false},              // Latin-1
+      {"abcdefgh\xE9ijklmnop", false},
+      {"abcdefghijklmnopq\xC3", false},             // a sequence cut at the end
+      {"abcdefgh\xED\xA0\x80abcdefgh", false},      // a surrogate
+      {"abcdefgh\xC0\xAFabcdefgh", false},          // an overlong form
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.field);
+    const std::string line = "1,\"" + c.field + "\"\r\n";
+    CsvReader r(line);
+    CsvRecord rec;
+    if (c.good) {
+      ASSERT_EQ(r.next(rec), CsvReader::Result::Record);
+      EXPECT_EQ(rec.fields[1].text, c.field);
+    } else {
+      EXPECT_EQ(r.next(rec), CsvReader::Result::Malformed);
+      EXPECT_EQ(r.error(), "Line 1: field 2 is not UTF-8 text (save the file as UTF-8)");
+    }
+  }
+}
+
+// A stream that fails part-way is refused, not read as a file that ended there.
+TEST(CsvReader, StreamThatFailsIsNotAShortFile) {
+  struct FailingBuf : std::streambuf {
+    std::string text = "1,2\r\n3,4\r\n";
+    int_type underflow() override {
+      if (gptr() == nullptr) {
+        setg(text.data(), text.data(), text.data() + text.size());
+        return traits_type::to_int_type(text[0]);
+      }
+      throw std::runtime_error("read error");  // the stream sets badbit
+    }
+  } buf;
+  std::istream in(&buf);
+  CsvReader r(in, 64);
+  CsvRecord rec;
+  EXPECT_EQ(r.next(rec), CsvReader::Result::Malformed);
+  EXPECT_TRUE(r.inputFailed());
+  EXPECT_EQ(r.error(), "The file could not be read.");
 }
 
 class CsvWriterTest : public ::testing::Test {

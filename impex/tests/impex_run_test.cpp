@@ -94,7 +94,10 @@ std::string importAuto(const ImpexTable& t, const std::string& data, int* assign
   ImportLayout layout = ImportLayout::fromSample(t, first, hasSecond ? &second : nullptr);
   int n = layout.autoAssign(t);
   if (assigned) *assigned = n;
-  ImportRun run(t, data, layout);
+  // Through a file on disk, as the program reads one.
+  const std::string path = (std::filesystem::current_path() / "import.csv").string();
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << data;
+  ImportRun run(t, CsvFile{path}, layout);
   if (!run.begin()) return run.error();
   ImportRun::Step s;
   while ((s = run.step(25)) == ImportRun::Step::More) {
@@ -443,6 +446,51 @@ TEST_F(ImpexRun, BlankLineDoesNotEndTheImport) {
   ASSERT_EQ(openOrCreate(*t.file), rt::Err::None);
   EXPECT_EQ(importAuto(t, "\"TDO:ToDo\"\r\n\"a\"\r\n\r\n\"b\"\r\n"), "");
   EXPECT_EQ(t.file->records(), 2);
+}
+
+// The file is read twice, checked whole and then stored: a file changed in between stores
+// nothing, whether it grew, shrank or went bad.
+TEST_F(ImpexRun, FileChangedWhileImportedStoresNothing) {
+  DataFolder dir;
+  const ImpexTable& t = *findImpexTable("TODO");
+  ASSERT_EQ(openOrCreate(*t.file), rt::Err::None);
+  const std::string path = (std::filesystem::current_path() / "changing.csv").string();
+  const std::string head = "\"TDO:ToDo\",\"TDO:Priority\"\r\n";
+  std::string lines;
+  for (int i = 0; i < 10; ++i) lines += "\"item " + std::to_string(i) + "\"," + std::to_string(i) + "\r\n";
+  struct Case { const char* name; std::string after; int steps; std::string error; };
+  const Case kCases[] = {
+      {"a line added", head + lines + "\"more\",1\r\n", 100, "The file changed while it was imported"},
+      {"lines taken away", head + lines.substr(0, lines.size() / 2), 100, "The file changed while it was imported"},
+      {"a line spoilt before it is stored", head + "\"x\"y,1\r\n" + lines, 1,
+       "Line 2: unexpected character 'y' after a closing quote"},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << head << lines;
+    std::ifstream sample(path, std::ios::binary);
+    CsvReader r(sample);
+    CsvRecord first, second;
+    ASSERT_EQ(r.next(first), CsvReader::Result::Record);
+    ASSERT_EQ(r.next(second), CsvReader::Result::Record);
+    ImportLayout layout = ImportLayout::fromSample(t, first, &second);
+    ASSERT_EQ(layout.autoAssign(t), 2);
+    ImportRun run(t, CsvFile{path}, layout);
+    ASSERT_TRUE(run.begin()) << run.error();
+    EXPECT_EQ(run.total(), 10);
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << c.after;
+    ImportRun::Step s = ImportRun::Step::More;
+    while (s == ImportRun::Step::More) s = run.step(c.steps);
+    const bool kept = s == ImportRun::Step::Done && run.finish();
+    EXPECT_FALSE(kept);
+    EXPECT_EQ(run.error(), c.error + ".  Nothing was imported.");
+    EXPECT_EQ(t.file->records(), 0);
+  }
+  // A file that is gone when the run starts.
+  std::filesystem::remove(path);
+  ImportRun gone(t, CsvFile{path}, ImportLayout{});
+  EXPECT_FALSE(gone.begin());
+  EXPECT_EQ(gone.errorCaption(), "Cannot OPEN " + path);
 }
 
 TEST_F(ImpexRun, FailedExportLeavesTheOldFile) {

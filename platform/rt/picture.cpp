@@ -499,6 +499,13 @@ struct NumberToken {
   size_t digits;
 };
 
+// The value of a run of at most 9 decimal digits.
+int digitsValue(std::string_view digits) {
+  int v = 0;
+  for (char c : digits) v = v * 10 + (c - '0');
+  return v;
+}
+
 int32_t readDate(std::string_view text, const Parsed& p) {
   std::string order;  // of 'M', 'd', 'y'
   switch (p.n) {
@@ -512,6 +519,7 @@ int32_t readDate(std::string_view text, const Parsed& p) {
   }
   if (order.size() < 2) order = "Mdy";
   std::vector<NumberToken> numbers;
+  numbers.reserve(4);
   int month = 0;
   for (size_t i = 0; i < text.size();) {
     char c = text[i];
@@ -519,7 +527,7 @@ int32_t readDate(std::string_view text, const Parsed& p) {
       size_t b = i;
       while (i < text.size() && isDigit(text[i])) ++i;
       if (i - b > 8) return 0;
-      numbers.push_back({std::stoi(std::string(text.substr(b, i - b))), i - b});
+      numbers.push_back({digitsValue(text.substr(b, i - b)), i - b});
     } else if (isLetter(c)) {
       size_t b = i;
       while (i < text.size() && isLetter(text[i])) ++i;
@@ -575,7 +583,7 @@ int32_t readTime(std::string_view text) {
       size_t b = i;
       while (i < text.size() && isDigit(text[i])) ++i;
       if (i - b > 6) return 0;
-      numbers.push_back({std::stoi(std::string(text.substr(b, i - b))), i - b});
+      numbers.push_back({digitsValue(text.substr(b, i - b)), i - b});
     } else if (isLetter(c)) {
       size_t b = i;
       while (i < text.size() && (isLetter(text[i]) || text[i] == '.')) ++i;

@@ -500,11 +500,35 @@ rt::Err Storage::begin(int timeoutMs, std::string* detail) {
   return rt::Err::None;
 }
 
+void RowRuns::insert(int64_t id) {
+  auto next = m_runs.upper_bound(id);  // the first run that starts after `id`
+  const bool joinsNext = next != m_runs.end() && id != INT64_MAX && next->first == id + 1;
+  if (next != m_runs.begin()) {
+    auto prev = std::prev(next);
+    if (prev->second >= id) return;  // already in
+    if (prev->second + 1 == id) {
+      prev->second = id;
+      if (joinsNext) {
+        prev->second = next->second;
+        m_runs.erase(next);
+      }
+      return;
+    }
+  }
+  if (joinsNext) {
+    const int64_t last = next->second;
+    m_runs.erase(next);
+    m_runs.emplace(id, last);
+    return;
+  }
+  m_runs.emplace(id, id);
+}
+
 void Storage::onUpdate(void* self, int, const char*, const char* table, int64_t rowid) {
   if (std::strncmp(table, "_ov_", 4) == 0) return;  // holds, intents and the catalogue are our own
   auto& touched = static_cast<Storage*>(self)->m_touched;
   auto it = touched.find(std::string_view(table));
-  if (it == touched.end()) it = touched.emplace(table, std::set<int64_t>{}).first;
+  if (it == touched.end()) it = touched.emplace(table, RowRuns{}).first;
   it->second.insert(rowid);
 }
 
@@ -746,7 +770,9 @@ rt::Err commitTogether(const std::vector<std::shared_ptr<Storage>>& storages, st
       if (int rc = sqlite3_step(mark.get()); rc != SQLITE_DONE) return rollbackAll(peer->mapError(rc, detail));
       std::string image;
       for (const auto& [table, rows] : peer->touched()) {
-        for (int64_t rowid : rows) {
+        rt::Err failed = rt::Err::None;
+        rows.forEach([&](int64_t rowid) {
+          if (failed != rt::Err::None) return;
           sqlite3_reset(note.get());
           sqlite3_bind_text(note.get(), 1, id.data(), static_cast<int>(id.size()), SQLITE_TRANSIENT);
           sqlite3_bind_text(note.get(), 2, peer->path().data(), static_cast<int>(peer->path().size()), SQLITE_TRANSIENT);
@@ -756,8 +782,9 @@ rt::Err commitTogether(const std::vector<std::shared_ptr<Storage>>& storages, st
             sqlite3_bind_blob(note.get(), 5, image.data(), static_cast<int>(image.size()), SQLITE_TRANSIENT);
           else
             sqlite3_bind_null(note.get(), 5);  // the row is gone
-          if (int rc = sqlite3_step(note.get()); rc != SQLITE_DONE) return rollbackAll(lead->mapError(rc, detail));
-        }
+          if (int rc = sqlite3_step(note.get()); rc != SQLITE_DONE) failed = lead->mapError(rc, detail);
+        });
+        if (failed != rt::Err::None) return rollbackAll(failed);
       }
     }
   }

@@ -40,6 +40,26 @@ class Stmt {
   sqlite3_stmt* m_s;
 };
 
+// A set of row ids kept as runs of consecutive ids: the rows a bulk ADD writes one after another
+// take one run, whatever their number.
+class RowRuns {
+ public:
+  void insert(int64_t id);
+  bool empty() const { return m_runs.empty(); }
+  size_t runs() const { return m_runs.size(); }
+  template <class F>
+  void forEach(F&& f) const {
+    for (const auto& [first, last] : m_runs)
+      for (int64_t id = first;; ++id) {
+        f(id);
+        if (id == last) break;
+      }
+  }
+
+ private:
+  std::map<int64_t, int64_t> m_runs;  // first id of a run -> its last
+};
+
 class Storage {
  public:
   ~Storage();
@@ -83,7 +103,7 @@ class Storage {
 
   // The rows (table, row id) written through this connection in its open transaction; a change
   // over several storage files copies them into its intent record (commitTogether).
-  const std::map<std::string, std::set<int64_t>, std::less<>>& touched() const { return m_touched; }
+  const std::map<std::string, RowRuns, std::less<>>& touched() const { return m_touched; }
 
  private:
   rt::Err endLevel(bool commit, std::string* detail);
@@ -103,7 +123,7 @@ class Storage {
   uint64_t m_epoch = 0;
   std::map<std::string, sqlite3_stmt*, std::less<>> m_stmts;
   std::map<std::string, uint64_t, std::less<>> m_generations;
-  std::map<std::string, std::set<int64_t>, std::less<>> m_touched;
+  std::map<std::string, RowRuns, std::less<>> m_touched;
   friend struct StorageAccess;
 };
 

@@ -5,6 +5,7 @@
 
 #include <fstream>
 #include <set>
+#include <vector>
 
 #include "platform/files/detail/storage.h"
 #include "platform/files/detail/txn.h"
@@ -364,6 +365,34 @@ TEST(Robustness, AHeldRecordIsRefusedToAnotherProgramUntilReleased) {
   ASSERT_EQ(f.hold(), Err::None);
   EXPECT_EQ(f.get(f.key(0)), Err::None);
   EXPECT_EQ(f.send("HELD"), "ON");
+}
+
+}  // namespace
+}  // namespace ov::db
+
+namespace ov::db {
+namespace {
+
+// The rows a transaction wrote, kept as runs: whatever order they come in, the set read back is
+// the set written, and rows added one after another take a single run.
+TEST(RowRuns, HoldEveryRowWrittenInRuns) {
+  const std::vector<std::vector<int64_t>> kOrders = {
+      {1, 2, 3, 4, 5},
+      {5, 4, 3, 2, 1},
+      {1, 3, 5, 2, 4},
+      {10, 12, 11, 11, 10, 20, 19, 21, 1},
+      {INT64_MAX, INT64_MAX - 1, 1},
+  };
+  for (const auto& order : kOrders) {
+    detail::RowRuns runs;
+    for (int64_t id : order) runs.insert(id);
+    std::set<int64_t> want(order.begin(), order.end()), got;
+    runs.forEach([&](int64_t id) { EXPECT_TRUE(got.insert(id).second) << id; });
+    EXPECT_EQ(got, want);
+  }
+  detail::RowRuns bulk;
+  for (int64_t id = 1; id <= 100000; ++id) bulk.insert(id);
+  EXPECT_EQ(bulk.runs(), 1u);
 }
 
 }  // namespace
