@@ -559,11 +559,12 @@ Level DisplayArchiveWindow::Init() {
   w.kind(ui::WindowKind::Mdi).at(4, 4, 380, 200).resizable();
   m_list = w.add<ui::ListControl>(0, "?List")
                .from(m_rows, kMemberListRow)
-               .format("28L(2)|M~Seq~@s8@90L(2)|M~Filename~@s255@44L(2)|M~Date~@s12@36L(2)|M~Time~@s12@"
-                       "40R(2)|M~Size~@s12@24R(2)|M~Ratio~@s6@40R(2)|M~Packed~@s12@40L(2)|M~Method~@s12@"
-                       "36L(2)|M~CRC-32~@s10@30L(2)|M~Attrb~@s8@100L(2)|M~Comment~@s255@")
+               .format("24L(2)|M~Seq~@s8@70L(2)|M~Filename~@s255@38L(2)|M~Date~@s12@26L(2)|M~Time~@s12@"
+                       "34R(2)|M~Size~@s12@22R(2)|M~Ratio~@s6@34R(2)|M~Packed~@s12@40L(2)|M~Method~@s12@"
+                       "40L(2)|M~CRC-32~@s10@24L(2)|M~Attrb~@s8@100L(2)|M~Comment~@s255@")
                .at(4, 4, 372, 170)
                .feq();
+  w.setProp(m_list, ui::Prop::HScroll, 1);  // the comments lie beyond the window's width
   w.prompt("?Prompt:Select", "&Select").at(4, 180, 30, 10);
   m_all = w.button("?All", "&All").at(36, 178, 40, 14).feq();
   m_clear = w.button("?ClearAll", "&Clear All").at(80, 178, 50, 14).feq();
