@@ -17,7 +17,7 @@
 #include "platform/ui/host.h"
 #include "platform/ui/prop.h"
 #include "platform/ui/runtime.h"
-#include "platform/ui/text_list.h"
+#include "platform/ui/list_control.h"
 #include "platform/ui/window.h"
 #include "platform/ui/window_proc.h"
 
@@ -511,13 +511,60 @@ std::string memberLine(const MemberRow& r) {
   return line;
 }
 
+MemberListRow memberListRow(const MemberRow& r) {
+  char seq[16], size[32], ratio[16], packed[32];
+  std::snprintf(seq, sizeof seq, "%s%04u", r.mark ? "* " : "", static_cast<unsigned>(r.index + 1));
+  std::snprintf(size, sizeof size, "%u", r.size);
+  std::snprintf(ratio, sizeof ratio, "%d%%", r.ratio);
+  std::snprintf(packed, sizeof packed, "%u", r.packed);
+  MemberListRow row;
+  row.Seq = seq;
+  row.Filename = r.name;
+  row.Date = rt::FORMAT(r.date, "@d17");
+  row.Time = rt::FORMAT(r.time, "@t7");
+  row.Size = size;
+  row.Ratio = ratio;
+  row.Packed = packed;
+  row.Method = r.method;
+  row.Crc = r.crc;
+  row.Attributes = r.attributes;
+  row.Comment = r.comment;
+  return row;
+}
+
+namespace {
+
+const rt::FieldDesc kMemberListFields[] = {
+    {"LSZ:Seq", rt::FieldType::String, 8, 0, offsetof(MemberListRow, Seq)},
+    {"LSZ:Filename", rt::FieldType::String, 255, 0, offsetof(MemberListRow, Filename)},
+    {"LSZ:Date", rt::FieldType::String, 12, 0, offsetof(MemberListRow, Date)},
+    {"LSZ:Time", rt::FieldType::String, 12, 0, offsetof(MemberListRow, Time)},
+    {"LSZ:Size", rt::FieldType::String, 12, 0, offsetof(MemberListRow, Size)},
+    {"LSZ:Ratio", rt::FieldType::String, 6, 0, offsetof(MemberListRow, Ratio)},
+    {"LSZ:Packed", rt::FieldType::String, 12, 0, offsetof(MemberListRow, Packed)},
+    {"LSZ:Method", rt::FieldType::String, 12, 0, offsetof(MemberListRow, Method)},
+    {"LSZ:Crc", rt::FieldType::String, 10, 0, offsetof(MemberListRow, Crc)},
+    {"LSZ:Attributes", rt::FieldType::String, 8, 0, offsetof(MemberListRow, Attributes)},
+    {"LSZ:Comment", rt::FieldType::String, 255, 0, offsetof(MemberListRow, Comment)},
+};
+const rt::RecordDesc kMemberListRow{"MemberListRow", kMemberListFields, sizeof(MemberListRow)};
+
+}  // namespace
+
 // ---- archive window -----------------------------------------------------------------------------
 
 Level DisplayArchiveWindow::Init() {
   ui::Window& w = window();
   w.setTitle("Archive");
   w.kind(ui::WindowKind::Mdi).at(4, 4, 380, 200).resizable();
-  m_list = w.add<ui::TextList>(0, "?List").at(4, 4, 372, 170).feq();
+  m_list = w.add<ui::ListControl>(0, "?List")
+               .from(m_rows, kMemberListRow)
+               .format("24L(2)|M~Seq~@s8@70L(2)|M~Filename~@s255@38L(2)|M~Date~@s12@26L(2)|M~Time~@s12@"
+                       "34R(2)|M~Size~@s12@22R(2)|M~Ratio~@s6@34R(2)|M~Packed~@s12@40L(2)|M~Method~@s12@"
+                       "40L(2)|M~CRC-32~@s10@24L(2)|M~Attrb~@s8@100L(2)|M~Comment~@s255@")
+               .at(4, 4, 372, 170)
+               .feq();
+  w.setProp(m_list, ui::Prop::HScroll, 1);  // the comments lie beyond the window's width
   w.prompt("?Prompt:Select", "&Select").at(4, 180, 30, 10);
   m_all = w.button("?All", "&All").at(36, 178, 40, 14).feq();
   m_clear = w.button("?ClearAll", "&Clear All").at(80, 178, 50, 14).feq();
@@ -543,10 +590,14 @@ Level DisplayArchiveWindow::Init() {
 }
 
 void DisplayArchiveWindow::refresh() {
-  std::vector<std::string> lines;
-  lines.reserve(Archive.LSZQ.size());
-  for (const MemberRow& r : Archive.LSZQ) lines.push_back(memberLine(r));
-  if (auto* list = window().as<ui::TextList>(m_list)) list->setLines(std::move(lines));
+  const int selected = currentRow();
+  m_rows.FREE();
+  for (const MemberRow& r : Archive.LSZQ) {
+    m_rows.buf = memberListRow(r);
+    m_rows.ADD();
+  }
+  window().setProp(m_list, ui::Prop::Selected, selected);
+  window().display(m_list);
 }
 
 int DisplayArchiveWindow::currentRow() const { return static_cast<int>(window().propInt(m_list, ui::Prop::Selected)); }
@@ -563,8 +614,8 @@ Level DisplayArchiveWindow::TakeAccepted() {
     refresh();
     return Level::Notify;
   }
-  if (f == m_list) {
-    // Activating a row extracts, through the frame.
+  if (f == m_list && ui::KEYCODE() != ui::Key::MouseLeft) {
+    // Activating a row (a double click or Enter) extracts, through the frame.
     ui::POST(EVENT::Accepted, kTbUnzip, g_frameThread);
     return Level::Notify;
   }

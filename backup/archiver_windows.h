@@ -7,6 +7,8 @@
 #include <string>
 
 #include "backup/archive_operations.h"
+#include "platform/rt/fixed_string.h"
+#include "platform/rt/queue.h"
 #include "platform/ui/window_manager.h"
 
 namespace ov::backup {
@@ -41,6 +43,19 @@ class ArchiverFrame : public ui::WindowManager {
 };
 
 // The member list of the open archive.
+// One row of the archive window's member list, a column per field, formatted for showing.
+struct MemberListRow {
+  rt::String<8> Seq;  // "* " in front of a marked member's number
+  rt::String<255> Filename;
+  rt::String<12> Date, Time, Size;
+  rt::String<6> Ratio;
+  rt::String<12> Packed, Method;
+  rt::String<10> Crc;
+  rt::String<8> Attributes;
+  rt::String<255> Comment;
+};
+MemberListRow memberListRow(const MemberRow& row);
+
 class DisplayArchiveWindow : public ui::WindowManager {
  public:
   DisplayArchiveWindow() : WindowManager("DisplayArchive") {}
@@ -55,6 +70,7 @@ class DisplayArchiveWindow : public ui::WindowManager {
 
  private:
   void memberPopup();
+  rt::Queue<MemberListRow> m_rows;
   int m_list = 0, m_all = 0, m_clear = 0;
   int m_formerProc = 0, m_popupProc = 0;
 };

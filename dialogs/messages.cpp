@@ -30,6 +30,7 @@
 #include "platform/ui/runtime.h"
 #include "platform/ui/window_position.h"
 #include "scheduler/globals.h"
+#include "scheduler/variables.h"
 #include "scheduler/message_sending.h"
 #include "scheduler/open_window_list.h"
 #include "scheduler/script_queue.h"
@@ -454,11 +455,14 @@ class UpdateMessagesForm : public ui::WindowManager {
                         "Mail Error", ui::Icon::Exclamation);
       return;
     }
+    scheduler::SetVariable("", "MailError");  // what this send leaves there says why it failed
     const int32_t result = scheduler::SendMessageRecord(0, 1, 0);
+    const std::string why = scheduler::TranslateVariable("MailError");
     if (result == 0)
       (void)ui::MESSAGE("Mail sent:  " + M_.EmailTo.str(), "Mail", ui::Icon::None, ui::BUTTON::Ok);
     else
-      (void)ui::MESSAGE("Could not send:  " + M_.EmailTo.str(), "Mail Error", ui::Icon::None, ui::BUTTON::Ok);
+      (void)ui::MESSAGE("Could not send:  " + M_.EmailTo.str() + (why.empty() ? "" : "\r\n\r\n" + why), "Mail Error",
+                        ui::Icon::None, ui::BUTTON::Ok);
   }
 
   RelationUpdateFile m_file;

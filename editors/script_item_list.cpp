@@ -406,10 +406,7 @@ class BrowseScriptingWindow : public ui::WindowManager {
   void templateItems() {
     files::GLOBALREQUEST = ui::SelectRecord;
     if (BrowseScriptTemplates() != ui::RequestCompleted) return;
-    std::string problem;
-    if (CopyScriptTemplateToScript(files::OVT.WIZ_ID, m_task, AskTokenInWindow, &problem) != Err::None &&
-        !problem.empty())
-      ui::MESSAGE(problem, "Script Template", ui::Icon::Exclamation);
+    (void)CopyTemplateWithProgress(files::OVT.WIZ_ID, m_task, "Script Template");
     m_browse.ResetSort(true);
   }
 

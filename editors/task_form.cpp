@@ -1308,9 +1308,7 @@ class UpdateScheduleForm : public ui::WindowManager {
     } else if (feq == m_template) {
       files::GLOBALREQUEST = ui::SelectRecord;
       if (scheduler::callProgramWindow("BrowseScriptTemplates") == ui::RequestCompleted) {
-        std::string problem;
-        if (CopyScriptTemplateToScript(files::OVT.WIZ_ID, SCH.ID, AskTokenInWindow, &problem) != Err::None && !problem.empty())
-          ui::MESSAGE(problem, "Template", ui::Icon::Exclamation);
+        (void)CopyTemplateWithProgress(files::OVT.WIZ_ID, SCH.ID, "Template");
       }
       refreshScriptList(0);
     } else if (feq == m_editText) {

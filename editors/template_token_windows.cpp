@@ -9,6 +9,7 @@
 #include "editors/script_items.h"
 #include "platform/rt/text.h"
 #include "platform/ui/host.h"
+#include "platform/ui/progress_window.h"
 #include "platform/ui/prop.h"
 #include "platform/ui/runtime.h"
 #include "platform/ui/window_manager.h"
@@ -143,6 +144,26 @@ bool AskTokenInWindow(TokenQuestion kind, std::string_view promptLine, std::stri
   if (!window.ok()) return false;
   answer = rt::CLIP(window.answer());
   return true;
+}
+
+int CopyTemplateWithProgress(int32_t templateId, int32_t task, std::string_view errorTitle) {
+  TemplateCopier copier;
+  std::string problem;
+  if (copier.begin(templateId, task, AskTokenInWindow, &problem) == rt::Err::None) {
+    ui::ProgressWindow progress(
+        "Processing Records",
+        [&](ui::ProgressWindow& p) {
+          p.setText("Importing Template");
+          const bool more = copier.step();
+          p.setProgress(static_cast<int64_t>(copier.done()), static_cast<int64_t>(copier.total()));
+          return more ? ui::ProgressWindow::Step::More : ui::ProgressWindow::Step::Done;
+        },
+        "CopyScriptTemplateToScript");
+    (void)progress.Run();
+    (void)copier.finish(&problem);
+  }
+  if (!problem.empty()) ui::MESSAGE(problem, errorTitle, ui::Icon::Exclamation);
+  return copier.added();
 }
 
 }  // namespace ov::editors

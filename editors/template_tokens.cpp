@@ -139,18 +139,17 @@ bool ReplaceItemTokens(files::ScriptingRec& item, const TokenAsker& ask) {
   return true;
 }
 
-rt::Err CopyScriptTemplateToScript(int32_t templateId, int32_t task, const TokenAsker& ask, std::string* problem,
-                                   int* copied) {
-  if (copied) *copied = 0;
+rt::Err TemplateCopier::begin(int32_t templateId, int32_t task, const TokenAsker& ask, std::string* problem) {
   auto fail = [&](std::string message, rt::Err err) {
     if (problem) *problem = std::move(message);
+    m_err = err;
     return err;
   };
+  m_task = task;
   if (task == 0) return fail("Unable to attach script to scheduled item.  Schedule ID is 0.", rt::Err::BadParameters);
   rt::Err err = files::Access_SCRIPTTEMPLATEDETAILS.Open();
   if (err != rt::Err::None) return fail("Error adding script item " + rt::ERROR(), err);
   // The template's items first, so every question is answered before anything is written.
-  std::vector<files::ScriptingRec> items;
   const files::ScriptingRec savedTemplate = files::OVD;
   files::SCRIPTTEMPLATEDETAILS.clear();
   files::OVD.WIZ_ID = templateId;
@@ -158,47 +157,77 @@ rt::Err CopyScriptTemplateToScript(int32_t templateId, int32_t task, const Token
   err = files::SCRIPTTEMPLATEDETAILS.setFrom(files::OVD_K_WIZ_ID);
   while (err == rt::Err::None && (err = files::SCRIPTTEMPLATEDETAILS.next()) == rt::Err::None &&
          files::OVD.WIZ_ID == templateId)
-    if (!files::OVD.Action.isBlank()) items.push_back(files::OVD);
+    if (!files::OVD.Action.isBlank()) m_items.push_back(files::OVD);
   files::OVD = savedTemplate;
   (void)files::Access_SCRIPTTEMPLATEDETAILS.Close();
   if (err != rt::Err::None && err != rt::Err::NotAvailable) return fail("Error adding script item " + rt::ERROR(), err);
-  for (files::ScriptingRec& item : items)
+  for (files::ScriptingRec& item : m_items)
     if (!ReplaceItemTokens(item, ask)) return fail("Cancelled: nothing was copied.", rt::Err::NotAvailable);
 
   if ((err = files::Access_SCRIPTING.Open()) != rt::Err::None) return fail("Error adding script item " + rt::ERROR(), err);
-  const files::ScriptingRec saved = files::SCR;
-  err = db::LOGOUT(1, {&files::SCRIPTING});
-  if (err == rt::Err::None) {
-    // The next sequence: one past the task's last item.
-    int32_t next = 1;
-    files::SCRIPTING.clear();
-    files::SCR.ID = task;
-    files::SCR.Sequence = INT32_MAX;
-    rt::Err r = files::SCRIPTING.setFrom(files::SCR_KeyID);
-    if (r == rt::Err::None && files::SCRIPTING.previous() == rt::Err::None && files::SCR.ID == task)
-      next = files::SCR.Sequence + 1;
-    for (size_t i = 0; err == rt::Err::None && i < items.size(); ++i) {
-      files::SCR = items[i];
-      files::SCR.ID = task;
-      files::SCR.Sequence = next;
-      while (files::SCRIPTING.duplicate(files::SCR_KeyID) && files::SCR.Sequence < 1000) ++files::SCR.Sequence;
-      err = files::SCRIPTING.add();
-      next = files::SCR.Sequence + 1;
-    }
-    if (err == rt::Err::None) err = db::COMMIT();
-    if (err != rt::Err::None) {
-      const std::string why = rt::ERROR();
+  m_open = true;
+  m_saved = files::SCR;
+  if ((err = db::LOGOUT(1, {&files::SCRIPTING})) != rt::Err::None) {
+    finish(nullptr);
+    return fail("The script is in use elsewhere; nothing was copied.", err);
+  }
+  m_inTransaction = true;
+  // The next sequence: one past the task's last item.
+  files::SCRIPTING.clear();
+  files::SCR.ID = task;
+  files::SCR.Sequence = INT32_MAX;
+  if (files::SCRIPTING.setFrom(files::SCR_KeyID) == rt::Err::None && files::SCRIPTING.previous() == rt::Err::None &&
+      files::SCR.ID == task)
+    m_next = files::SCR.Sequence + 1;
+  m_err = rt::Err::None;
+  return rt::Err::None;
+}
+
+bool TemplateCopier::step() {
+  if (!m_inTransaction || m_err != rt::Err::None || m_at >= m_items.size()) return false;
+  files::SCR = m_items[m_at++];
+  files::SCR.ID = m_task;
+  files::SCR.Sequence = m_next;
+  while (files::SCRIPTING.duplicate(files::SCR_KeyID) && files::SCR.Sequence < 1000) ++files::SCR.Sequence;
+  m_err = files::SCRIPTING.add();
+  if (m_err != rt::Err::None) {
+    m_why = rt::ERROR();
+    return false;
+  }
+  ++m_added;
+  m_next = files::SCR.Sequence + 1;
+  return m_at < m_items.size();
+}
+
+rt::Err TemplateCopier::finish(std::string* problem) {
+  if (m_inTransaction) {
+    m_inTransaction = false;
+    if (m_err == rt::Err::None && (m_err = db::COMMIT()) != rt::Err::None) m_why = rt::ERROR();
+    if (m_err != rt::Err::None) {
       (void)db::ROLLBACK();
-      files::SCR = saved;
-      (void)files::Access_SCRIPTING.Close();
-      return fail("Error adding script item " + why, err);
+      m_added = 0;
+      if (problem) *problem = "Error adding script item " + m_why;
     }
   }
-  files::SCR = saved;
-  (void)files::Access_SCRIPTING.Close();
-  if (err != rt::Err::None) return fail("The script is in use elsewhere; nothing was copied.", err);
-  if (copied) *copied = static_cast<int>(items.size());
-  return rt::Err::None;
+  if (m_open) {
+    m_open = false;
+    files::SCR = m_saved;
+    (void)files::Access_SCRIPTING.Close();
+  }
+  return m_err;
+}
+
+rt::Err CopyScriptTemplateToScript(int32_t templateId, int32_t task, const TokenAsker& ask, std::string* problem,
+                                   int* copied) {
+  if (copied) *copied = 0;
+  TemplateCopier copier;
+  rt::Err err = copier.begin(templateId, task, ask, problem);
+  if (err != rt::Err::None) return err;
+  while (copier.step()) {
+  }
+  err = copier.finish(problem);
+  if (copied) *copied = copier.added();
+  return err;
 }
 
 }  // namespace ov::editors

@@ -18,6 +18,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "datalib/records.h"
 #include "platform/rt/err.h"
@@ -49,6 +50,32 @@ bool ReplaceTemplateTokens(std::string& field, size_t width, const TokenAsker& a
 // The same over every text field of an item, in the form's order; false at the first cancel. A
 // "Start Program" item without a start folder then takes the command's folder.
 bool ReplaceItemTokens(files::ScriptingRec& item, const TokenAsker& ask);
+
+// Copies the items of a template into a task's script one item at a time, for a caller that shows
+// progress and may stop: begin reads the template's items (skipping those without an action),
+// asks their questions and starts the transaction; each step adds one item behind the task's last;
+// finish commits what was added (all of it, or the items before a stop), or, after a failed add,
+// stores nothing. A cancelled question or a failed begin stores nothing; `problem` says why.
+class TemplateCopier {
+ public:
+  ~TemplateCopier() { (void)finish(nullptr); }
+  rt::Err begin(int32_t templateId, int32_t task, const TokenAsker& ask, std::string* problem = nullptr);
+  bool step();  // false when there is nothing more to add (or an add failed)
+  rt::Err finish(std::string* problem = nullptr);
+  size_t done() const { return m_at; }
+  size_t total() const { return m_items.size(); }
+  int added() const { return m_added; }
+
+ private:
+  std::vector<files::ScriptingRec> m_items;
+  files::ScriptingRec m_saved{};
+  int32_t m_task = 0, m_next = 1;
+  size_t m_at = 0;
+  int m_added = 0;
+  bool m_open = false, m_inTransaction = false;
+  rt::Err m_err = rt::Err::None;
+  std::string m_why;
+};
 
 // Copies the items of template `templateId` (skipping items without an action) behind the last
 // item of `task`, answering their tokens, in one transaction. A cancelled question or a failed

@@ -184,6 +184,9 @@ ui::Level Main::Init() {
   tf.setTrayIcon = [this](std::string_view icon) {
     if (m->trayOpen) (void)m->tray.ChangeIcon(icon);
   };
+  tf.scriptsRunning = [this](bool running) {
+    window().setProp(Command::StopScripts, ui::Prop::Disable, running ? 0 : 1);
+  };
   tf.allowMinimize = [this] {
     if (m->trayOpen) m->tray.AllowMinimize();
   };
@@ -277,6 +280,7 @@ ui::Level Main::Init() {
   item("?RescheduleAll", "&Reschedule All", tools, Command::RescheduleAll);
   item("?Housekeeping", "&Housekeeping", tools, Command::Housekeeping);
   item("?StopScripts", "&Stop Active Scripts", tools, Command::StopScripts);
+  w.setProp(Command::StopScripts, ui::Prop::Disable, 1);  // offered while a script runs
   w.separator(tools);
   item("?TaskCategories", "&Task Categories", tools, Command::TaskCategories);
   item("?ContactCategories", "&Contact Categories", tools, Command::ContactCategories);

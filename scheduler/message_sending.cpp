@@ -154,6 +154,40 @@ int32_t sendThroughMapi(int32_t id) {
   return exitCode;
 }
 
+// One message per addressee: each pair (display name, address list) becomes the message's only
+// recipient in turn. A failed send does not stop the others; the result is the first failure's
+// code, and 0 only when every addressee was sent to. The message buffer is left as it was.
+int32_t sendToEach(const std::vector<std::pair<std::string, std::string>>& addressees, std::string_view nobody) {
+  if (addressees.empty()) {
+    WriteLog(std::string(nobody), M_.MailType.str());
+    SetVariable("Error", "Mail");
+    SetVariable(std::string(nobody), "MailError");
+    return -1;
+  }
+  const files::MessageRec stored = M_;
+  int32_t first = 0;
+  size_t failed = 0;
+  std::string lastError;
+  for (const auto& [name, address] : addressees) {
+    M_.EmailToName = name;
+    M_.EmailTo = address;
+    M_.CC.clear();
+    M_.BCC.clear();
+    if (const int32_t result = SendSmtpMessage(); result != 0) {
+      if (first == 0) first = result;
+      ++failed;
+      lastError = TranslateVariable("MailError");
+    }
+    M_ = stored;  // the next addressee starts from the message as stored
+  }
+  if (failed > 0) {
+    SetVariable("Error", "Mail");
+    SetVariable(std::to_string(failed) + " of " + std::to_string(addressees.size()) + " not sent, " + lastError,
+                "MailError");
+  }
+  return first;
+}
+
 }  // namespace
 
 int32_t SendMessageRecord(int32_t message, uint8_t storedAlready, uint8_t reRead) {
@@ -175,9 +209,15 @@ int32_t SendMessageRecord(int32_t message, uint8_t storedAlready, uint8_t reRead
     }
     if (kind == "Mail Script") {
       result = SendMailScript();
-    } else if (kind == "News" || kind == "Mass Mailing" || kind == "Mail Merge") {
-      const std::string text = kind + " messages cannot be sent by this program; message " + std::to_string(id) +
-                               " was not sent";
+    } else if (kind == "Mass Mailing") {
+      result = SendMassMailing();
+    } else if (kind == "Mail Merge") {
+      result = SendMailMerge();
+    } else if (kind == "News") {
+      // Posting needs a news server conversation, which this program does not hold; the message
+      // is refused rather than mailed to a news group name as if it were an address.
+      const std::string text = "News articles cannot be posted: this program sends mail only, and has no way to "
+                               "reach a news server.  Message " + std::to_string(id) + " was not sent.";
       WriteLog(text, "Mail Error");
       SetVariable("Error", "Mail");
       SetVariable(text, "MailError");
@@ -234,6 +274,62 @@ int32_t SendMailScript() {
     return -1;
   }
   return 0;
+}
+
+int32_t SendMassMailing() {
+  std::vector<std::pair<std::string, std::string>> addressees;
+  if (M_.EmailToGroup.isBlank()) {
+    if (!M_.EmailTo.isBlank()) addressees.emplace_back(M_.EmailToName.str(), M_.EmailTo.str());
+    return sendToEach(addressees, "Mass mailing without a contact category or an addressee; nothing was sent.");
+  }
+  const std::string group = M_.EmailToGroup.str();
+  if (files::Access_CONTACT.TryOpen() != Err::None) {
+    const std::string text = "Error retrieving contact information " + rt::ERROR();
+    WriteLog(text, "Mail Error");
+    SetVariable("Error", "Mail");
+    SetVariable(text, "MailError");
+    return -1;
+  }
+  files::CONTACT.clear();
+  files::C_.ContactCategory = group;
+  Err err = files::CONTACT.setFrom(files::C_KeyCategory);
+  while (err == Err::None && (err = files::CONTACT.next()) == Err::None) {
+    const files::ContactRec& c = files::C_;
+    if (rt::UPPER(c.ContactCategory.clipped()) != rt::UPPER(group)) break;
+    const std::string name = std::string(rt::clipView(rt::LEFT(c.FirstName.str() + " " + c.LastName.str())));
+    if (c.Email.isBlank()) {
+      WriteLog("No e-mail address for " + name + "; not sent", "Mass Mailing");  // nobody to send to
+      continue;
+    }
+    addressees.emplace_back(name, c.Email.str());
+  }
+  (void)files::Access_CONTACT.Close();  // read only
+  return sendToEach(addressees, "No contact of the category " + group + " has an e-mail address; nothing was sent.");
+}
+
+int32_t SendMailMerge() {
+  files::GLO.EXPORTNAME = M_.MergeFile.clipped();
+  const std::string name = M_.MergeFile.str();
+  std::vector<files::ExportRec> lines;
+  std::string problem;
+  if (!rt::EXISTS(name))
+    problem = name + " not found.";
+  else if (files::readExchangeFile(rt::resolvePath(name), lines, &problem) != Err::None)
+    problem = "Error opening " + name + ": " + problem;
+  if (!problem.empty()) {
+    WriteLog(problem, "Mail Merge");
+    SetVariable("Error", "Mail");
+    SetVariable(problem, "MailError");
+    return -1;
+  }
+  std::vector<std::pair<std::string, std::string>> addressees;
+  for (const files::ExportRec& line : lines) {
+    if (!line.Field1.isBlank())
+      addressees.emplace_back(line.Type.str(), std::string(rt::LEFT(line.Field1.view())));
+    else if (!line.Type.isBlank())
+      WriteLog("No e-mail address for " + line.Type.str() + "; not sent", "Mail Merge");
+  }
+  return sendToEach(addressees, "The merge file " + name + " names no addressee; nothing was sent.");
 }
 
 int32_t SendSmtpMessage() {

@@ -9,8 +9,10 @@
 // "EmailSenderName" and "EmailReturnPath" are set.
 //
 // A message goes out when it has any recipient, in To, Cc or Bcc ("N/A" in To means none there).
-// The message kinds "News", "Mass Mailing" and "Mail Merge" have no sender here: they are
-// reported as errors, never as sent.
+// A "Mass Mailing" goes to each contact of its contact category (or, without one, to its
+// addressee), a "Mail Merge" to each addressee of its merge file, one message per addressee.
+// A "News" article cannot be posted (there is no news server client): it is reported as an error,
+// never as sent.
 //
 // Frame thread only: the MESSAGES and EXPORT record buffers and the script variables are used.
 #pragma once
@@ -34,6 +36,14 @@ int32_t SendMessageRecord(int32_t message, uint8_t storedAlready, uint8_t reRead
 
 // Sends the mail script of the message in the buffer: 0 when every line was sent.
 int32_t SendMailScript();
+
+// Sends the mass mailing in the buffer, one message per contact of its category: 0 when every
+// contact was sent to, else the first failure's code (-1 when there was nobody to send to).
+int32_t SendMassMailing();
+
+// Sends the mail merge in the buffer, one message per addressee line of its merge file: as above,
+// -1 also for a merge file that is missing or cannot be read.
+int32_t SendMailMerge();
 
 // Sends the message in the buffer by SMTP: the library's result, 0 when sent.
 int32_t SendSmtpMessage();

@@ -154,7 +154,33 @@ int32_t SnoozeTask() {
   return newId;
 }
 
+namespace {
+
+// Whether task `id` has any script items.
+bool hasScriptItems(int32_t id) {
+  if (files::Access_SCRIPTING.TryOpen() != rt::Err::None) return false;
+  files::SCR = {};
+  files::SCR.ID = id;
+  const bool found = files::SCRIPTING.setFrom(files::SCR_KeyID) == rt::Err::None &&
+                     files::SCRIPTING.next() == rt::Err::None && files::SCR.ID == id;
+  (void)files::Access_SCRIPTING.Close();  // read only
+  return found;
+}
+
+}  // namespace
+
 void RunTaskNow() {
+  // A program task without a program runs only its script; with none left there is nothing to
+  // do, and the user is told why instead of seeing nothing happen.
+  if (SCH.TaskType == "Run Program" && rt::UPPER(SCH.Command.clipped()).starts_with("N/A") && !hasScriptItems(SCH.ID)) {
+    ui::MESSAGE(SCH.Completed ? "This task has already been executed, and its script was removed when it was "
+                                "completed, so there is nothing left to execute.\r\n\r\nTo keep the scripts of "
+                                "completed tasks, check \"Save script information on completed tasks\" on the "
+                                "Scripting tab of the Options."
+                              : "This task has no program to run and no script items, so there is nothing to execute.",
+                "Execute", ui::Icon::Exclamation);
+    return;
+  }
   if (SCH.Alarm) {
     if (rt::UPPER(SCH.AlarmFile.clipped()) == "BEEP") {
       if (services().beep) services().beep();

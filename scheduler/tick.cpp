@@ -57,7 +57,10 @@ void UpdateScriptState() {
   TickState& t = tickState();
   // A task run by hand from a list runs its script even while the scheduler is inactive.
   t.ScriptRunning = queuedScripts() > 0 && (SchedulerActive || TempScriptExecution() != 0);
-  if (t.ScriptRunning != t.previousScriptRunning) call(tickFrame().setStatus, kScriptMarkerZone, t.ScriptRunning ? "*" : "");
+  if (t.ScriptRunning != t.previousScriptRunning) {
+    call(tickFrame().setStatus, kScriptMarkerZone, t.ScriptRunning ? "*" : "");
+    call(tickFrame().scriptsRunning, t.ScriptRunning);
+  }
   if (!t.ScriptRunning) TempScriptExecution() = 0;
 }
 
@@ -206,7 +209,6 @@ void MainTimerTick() {
     if (t.TickCounter % 3 == 0) call(tickFrame().pollTriggers);
   } else {
     UpdateTitle(title + " (Inactive)");
-    call(tickFrame().setTrayIcon, "~blank.ico");
     call(tickFrame().closeChangeNotification);
   }
   UpdateScriptState();
@@ -220,8 +222,10 @@ void MainTimerTick() {
   if (t.ScriptRunning) {
     t.busyPhase = t.busyPhase % 4 + 1;
     call(tickFrame().setTrayIcon, t.busyPhase % 2 == 1 ? "traybusy_ico" : "traybus2_ico");
-  } else if (SchedulerActive) {
-    call(tickFrame().setTrayIcon, "tray_ico");
+  } else {
+    // Idle: the clock, or while the scheduler is off its inactive picture, so that the tray tells
+    // at a glance whether tasks will run.
+    call(tickFrame().setTrayIcon, SchedulerActive ? "tray_ico" : "trayoff");
   }
   if (t.TickCounter % 2 == 0 && r.RefreshPending != 0) {
     r.RefreshPending = 0;

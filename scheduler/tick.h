@@ -18,6 +18,7 @@ struct TickFrame {
   std::function<void(int zone, std::string_view)> setStatus;
   std::function<bool()> isHidden;                      // hidden or iconised
   std::function<void(std::string_view icon)> setTrayIcon;
+  std::function<void(bool running)> scriptsRunning;    // the stop-scripts command follows the queue
   std::function<void()> allowMinimize;                 // minimising goes to the task bar
   std::function<void()> disallowMinimize;              // minimising hides the frame into the tray
   std::function<bool()> dataFolderChanged;             // polls the change notification

@@ -11,7 +11,8 @@
 #include "platform/ui/window_manager.h"
 #include "platform/ui/testing/driver.h"
 #include "platform/ui/testing/scripted_host.h"
-#include "platform/ui/text_list.h"
+#include "platform/ui/list_control.h"
+#include "platform/ui/testing/list_driver.h"
 #include "platform/ui/window.h"
 
 using namespace ov::backup;
@@ -96,18 +97,25 @@ TEST_F(Archiver, OpenListExtractAndDeleteThroughTheWindows) {
                     for (char& c : n) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
                     return n;
                   }()));
-        std::vector<std::string> lines;
-        list.with([&](ov::ui::Window& w) { lines = w.as<ov::ui::TextList>(w.feq("?List"))->lines(); });
-        ASSERT_EQ(lines.size(), 2u);
-        EXPECT_NE(lines[0].find("0001  a.txt"), std::string::npos) << lines[0];
-        EXPECT_NE(lines[0].find("DeflatedN"), std::string::npos) << lines[0];
+        ov::ui::test::ListDriver members(d, list, "?List");
+        std::vector<std::string> headers;
+        for (int c = 1; c <= 11; ++c) headers.push_back(members.propList(ov::ui::PROPLIST::Header, c));
+        EXPECT_EQ(headers, (std::vector<std::string>{"Seq", "Filename", "Date", "Time", "Size", "Ratio", "Packed",
+                                                     "Method", "CRC-32", "Attrb", "Comment"}));
+        EXPECT_EQ(members.texts(1), (std::vector<std::string>{"0001", "0002"}));
+        EXPECT_EQ(members.texts(2)[0], "a.txt");
+        EXPECT_EQ(members.texts(5)[0], "3000");
+        EXPECT_EQ(members.texts(8)[0], "DeflatedN");
 
         // The member list's pop-up menu sorts.
         host.expectPopup("by Original Size");
         list.post(archiver::kMemberPopup);
-        list.with([&](ov::ui::Window& w) { lines = w.as<ov::ui::TextList>(w.feq("?List"))->lines(); });
-        ASSERT_EQ(lines.size(), 2u);
-        EXPECT_NE(lines[0].find("b c.txt"), std::string::npos) << lines[0];
+        d.settle();
+        EXPECT_EQ(members.texts(2), (std::vector<std::string>{"b c.txt", "a.txt"}));
+        // Marked members show as marked.
+        list.press("?All");
+        d.settle();
+        EXPECT_EQ(members.texts(1), (std::vector<std::string>{"* 0002", "* 0001"}));
 
         // Extract everything into a folder.
         frame.press("?TbUnzip");
@@ -133,8 +141,7 @@ TEST_F(Archiver, OpenListExtractAndDeleteThroughTheWindows) {
                                 std::chrono::seconds(10)));
         EXPECT_EQ(zipNames(scratch.work() / "arc.zip").size(), 1u);
         d.settle();
-        list.with([&](ov::ui::Window& w) { lines = w.as<ov::ui::TextList>(w.feq("?List"))->lines(); });
-        EXPECT_EQ(lines.size(), 1u) << "the list is read again";
+        EXPECT_EQ(members.rows().size(), 1u) << "the list is read again";
 
         frame.press("?CloseArchive");
         d.waitClosed(list);

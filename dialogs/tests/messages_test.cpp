@@ -210,6 +210,14 @@ TEST_F(Messages, SendNowTellsWhatHappened) {
     form.press("?SendNow");
     EXPECT_FALSE(host.pending());
 
+    // A news article cannot go out: the box says why.
+    d.gui([] { files::EMAIL.HOST = "127.0.0.1:1"; files::EMAIL.SENDER = "me@example.org"; });
+    form.choose("?M_:MailType", "News");
+    host.expectMessage("Could not send:  x@example.org\r\n\r\nNews articles cannot be posted", ui::BUTTON::Ok);
+    form.press("?SendNow");
+    EXPECT_FALSE(host.pending());
+    form.choose("?M_:MailType", "E-mail");
+
     // The mail client program reads the stored message: an unstored one is not sent stale.
     d.gui([] { files::EMAIL.USEMAPI = 1; });
     host.expectMessage("Press OK to store this message", ui::BUTTON::Ok);

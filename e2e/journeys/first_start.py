@@ -3,9 +3,10 @@ tray icon; then File > Exit ends the program cleanly."""
 
 import collections
 import os
+import time
 
 from harness import check, read_png, wait_for
-from journeys.common import FRAME, app_windows, exit_program, first_start, on_screen, wait_records_file
+from journeys.common import FRAME, app_windows, exit_program, first_start, on_screen, start_again, wait_records_file
 
 
 def tray_icon(s):
@@ -71,3 +72,35 @@ def choice_kept_in_program_folder(s):
     frame2 = p2.window(procedure=FRAME, timeout=20)
     check(frame2["visible"], "the frame shows")
     exit_program(s, p2, frame2)
+
+
+def tray_follows_scheduler_state(s):
+    """The tray icon shows whether tasks will run: an inactive picture while the scheduler is off
+    ("/I"), the clock while it runs; Stop Active Scripts is offered only while a script runs."""
+    from journeys.common import bar_item, click_box, open_popup
+    from harness import control
+
+    def tray_picture(name):
+        icon = tray_icon(s)
+        time.sleep(1.5)  # a few ticks of the frame's timer
+        path = s.shoot(name, 0, (icon["x"], icon["y"], icon["w"], icon["h"]))
+        return read_png(path)[2]
+
+    p, frame = first_start(s, None, "/I")
+    wait_for(lambda: "(Inactive)" in p.window(procedure=FRAME, shot=False)["title"], 5,
+             what="the title to say the scheduler is off")
+    off = tray_picture("tray-inactive")
+    s.activate(frame)
+    click_box(s, bar_item(frame, "Tools"))
+    item = control(open_popup(p), "Stop Active Scripts")
+    check(not item["enabled"], "Stop Active Scripts is offered while no script runs")
+    s.key("Escape")
+    exit_program(s, p, frame)
+
+    p, frame = start_again(s)
+    check("Inactive" not in frame["title"], "the scheduler is active: %r" % frame["title"])
+    on = tray_picture("tray-active")
+    check(on != off, "the tray icon looks the same whether the scheduler runs or not")
+    colours = collections.Counter(px for row in off for px in row)
+    check(len(colours) > 4, "the inactive tray icon is blank: %d colours" % len(colours))
+    exit_program(s, p, frame)

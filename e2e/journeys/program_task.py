@@ -122,3 +122,39 @@ def script_types_into_program(s):
         raise Failure("%s; it received %r" % (e, typed_by_keys(probe_log)))
     check(s.is_viewable(probe[0]), "the program's window is mapped")
     exit_program(s, p, frame)
+
+
+def execute_finished_script_task(s):
+    """A one-time task that only runs a script is performed at its time, which removes its script;
+    Execute/Test on it afterwards says why nothing runs instead of doing nothing."""
+    p, frame = first_start(s)
+    due, _ = clock_in(45)
+    menu(s, p, frame, "File", "New", "Task...")
+    form(p, shot=True)
+    f = choose_tab(s, p, "?Tab:Basics")
+    s.click_control(f, "?SCH:TaskType:Program")
+    s.type_into(form(p), "?SCH:Description", "Only a script")
+    s.key("Tab")
+    choose_tab(s, p, "?Tab:Script")
+    item = new_script_item(s, p, "Wait")
+    s.type_into(item, "?SCR:SecondsToWait", "1")
+    s.key("Tab")
+    item_ok(s, p)
+    fill_scheduling(s, p, due)
+    press_ok(s, p)
+    t = task(s, "Only a script")
+    wait_for(lambda: [r for r in s.records("SCHEDULE") if r["ID"] == t["ID"] and r["Completed"] == "1"],
+             max(10, seconds_until(due) + 45), what="the task to be performed and completed")
+    check(not [r for r in s.records("SCRIPTING") if r["ID"] == t["ID"]], "the completed task's script is removed")
+
+    p.window(procedure="BrowseSchedule")
+    rows = wait_for(lambda: [r for r in control(p.window(procedure="BrowseSchedule", shot=False), "?Browse:1")
+                             .get("rows", []) if any("Only a script" in c for c in r["cells"])], 10,
+                    what="the completed task in the schedule list")
+    s.click(rows[0]["x"] + 20, rows[0]["y"] + rows[0]["h"] // 2)
+    s.click_control(p.window(procedure="BrowseSchedule", shot=False), "?Execute")
+    box = p.window(title="Execute")
+    said = " ".join(c.get("text", "") for c in box.get("controls", []))
+    check("script was removed" in said, "the box says why nothing runs: %r" % said)
+    s.key("Return")
+    p.gone(title="Execute")

@@ -159,3 +159,26 @@ def edit_while_due(s):
     b = task(s, "Task B")
     check(b["Message"].strip() == "Text of B", "task B keeps its own message: %r" % b["Message"])
     check(b["Time"] != str(new_stored), "task B did not take task A's new time")
+
+
+def wav_browse_keeps_form_on_top(s):
+    """The task form's WAV file dialog, closed with Esc, gives the form back its place: it stays
+    the active window, above the frame, and takes typed keys again."""
+    p, frame = first_start(s, None, "/I")
+    menu(s, p, frame, "File", "New", "Task...")
+    form(p, shot=True)
+    f = choose_tab(s, p, "?Tab:Options")
+    s.click_control(f, "?SCH:Alarm")
+    wait_for(lambda: control(form(p), "?BrowseWav").get("enabled"), 5, what="Browse to follow the Alarm box")
+    s.click_control(form(p), "?BrowseWav")
+    dialog = p.window(title="Select WAV File for Alarm")
+    check(dialog["active"], "the WAV file dialog is the active window")
+    s.key("Escape")
+    p.gone(title="Select WAV File for Alarm")
+    after = wait_for(lambda: [w for w in p.windows() if w["active"]], 5, what="an active window after the dialog")
+    s.shoot("after-wav-dialog", 0)
+    check(after[0]["procedure"] == FORM,
+          "the task form is active after the WAV dialog closes, not %r" % after[0]["title"])
+    # Keys typed now reach the form: Esc closes it.
+    s.key("Escape")
+    p.gone(procedure=FORM, timeout=10)

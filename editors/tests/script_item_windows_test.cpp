@@ -1008,6 +1008,11 @@ TEST_F(ScriptTemplateWindows, TemplateButtonAppendsAnsweredItems) {
     ask.press("?OK");
     d.waitClosed(ask);
     d.waitClosed(templates);
+    EXPECT_TRUE(d.waitUntil([] {
+      for (ui::Window* w : ui::openWindows())
+        if (w->title() == "Processing Records") return false;
+      return true;
+    })) << "the template's progress window closes by itself";
     d.settle();
     list.press("?Close");
     d.waitClosed(list);

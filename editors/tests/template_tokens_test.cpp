@@ -158,5 +158,19 @@ TEST_F(TemplateCopy, ItemsFollowTheTasksLastItemWithTheirAnswers) {
   EXPECT_TRUE(stored(9).empty());  // a cancelled copy stores nothing
 }
 
+TEST_F(TemplateCopy, StoppedPartWayKeepsTheItemsAddedSoFar) {
+  user.answers = {"Ann", "Home"};
+  {
+    TemplateCopier copier;
+    ASSERT_EQ(copier.begin(3, 12, user.asker()), rt::Err::None);
+    EXPECT_EQ(copier.total(), 2u);
+    EXPECT_TRUE(copier.step());  // one more to go; the progress window's Cancel stops here
+    std::string why;
+    EXPECT_EQ(copier.finish(&why), rt::Err::None) << why;
+    EXPECT_EQ(copier.added(), 1);
+  }
+  EXPECT_EQ(stored(12), (std::vector<std::pair<int32_t, std::string>>{{1, "first Ann"}}));
+}
+
 }  // namespace
 }  // namespace ov::editors

@@ -121,9 +121,10 @@ class QtHost : public InteractionHost {
   std::optional<std::vector<std::string>> fileDialog(const FileRequest& r) override {
     refuseWhenUnattended("file dialog", r.title);
     QStringList chosen;
+    QWidget* parent = dialogParent();  // the asking window, taken before the modal scope hides it
     {
       ModalScope modal;
-      std::unique_ptr<QFileDialog> d = makeFileDialog(r, dialogParent());
+      std::unique_ptr<QFileDialog> d = makeFileDialog(r, parent);
       if (d->exec() == QDialog::Accepted) {
         chosen = d->selectedFiles();
         rememberFolder(r.title, d->directory().absolutePath());
@@ -138,9 +139,10 @@ class QtHost : public InteractionHost {
   std::optional<std::string> folderDialog(const FolderRequest& r) override {
     refuseWhenUnattended("folder dialog", r.title);
     QString d;
+    QWidget* parent = dialogParent();
     {
       ModalScope modal;
-      std::unique_ptr<QFileDialog> dialog = makeFolderDialog(r, dialogParent());
+      std::unique_ptr<QFileDialog> dialog = makeFolderDialog(r, parent);
       if (dialog->exec() == QDialog::Accepted && !dialog->selectedFiles().isEmpty()) {
         d = dialog->selectedFiles().front();
         rememberFolder(r.title, d);
@@ -159,9 +161,10 @@ class QtHost : public InteractionHost {
     f.setStrikeOut(start.style & 16384);
     bool ok = false;
     QFont chosen;
+    QWidget* parent = dialogParent();
     {
       ModalScope modal;
-      chosen = QFontDialog::getFont(&ok, f, dialogParent(), q(title));
+      chosen = QFontDialog::getFont(&ok, f, parent, q(title));
     }
     if (!ok) return std::nullopt;
     FontChoice c = start;
@@ -196,9 +199,10 @@ class QtHost : public InteractionHost {
     refuseWhenUnattended("text prompt", title, prompt);
     bool ok = false;
     QString t;
+    QWidget* parent = dialogParent();
     {
       ModalScope modal;
-      t = QInputDialog::getText(dialogParent(), q(title), q(prompt), QLineEdit::Normal, q(initial), &ok);
+      t = QInputDialog::getText(parent, q(title), q(prompt), QLineEdit::Normal, q(initial), &ok);
     }
     if (!ok) return std::nullopt;
     return s8(t);

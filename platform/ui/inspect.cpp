@@ -276,7 +276,13 @@ QJsonObject describeWindow(Window& w) {
     d.insert("feq", feq);
     d.insert("name", q(c->name()));
     d.insert("text", q(c->screenText()));
-    if (auto* list = dynamic_cast<ListControl*>(c)) d.insert("rows", describeRows(*list));
+    if (auto* list = dynamic_cast<ListControl*>(c)) {
+      d.insert("rows", describeRows(*list));
+      QJsonArray headers;
+      for (int column = 1; column <= list->columnCount(); ++column)
+        headers.append(q(list->propList(PROPLIST::Header, column)));
+      d.insert("headers", headers);
+    }
     controls.append(d);
   }
   o.insert("controls", controls);

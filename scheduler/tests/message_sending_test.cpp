@@ -313,6 +313,87 @@ TEST_F(SendMessage, MailScriptStopsAtTheFirstFailure) {
   EXPECT_EQ(log[2].rfind("Mail Script|Error opening bad.csv: ", 0), 0u) << log[2];
 }
 
+TEST_F(SendMessage, MassMailingAndMergeSendOneMessagePerAddressee) {
+  ASSERT_EQ(files::Access_CONTACT.Open(), rt::Err::None);
+  const struct {
+    int32_t id;
+    const char *first, *last, *email, *category;
+  } kContacts[] = {{1, "Ann", "Lee", "ann@example.com", "Friends"},
+                   {2, "Bob", "", "bob@example.com", "Friends"},
+                   {3, "Carl", "Nomail", "", "Friends"},
+                   {4, "Dora", "Work", "dora@example.com", "Work"}};
+  for (const auto& c : kContacts) {
+    files::CONTACT.clear();
+    files::C_.ClientID = c.id;
+    files::C_.FirstName = c.first;
+    files::C_.LastName = c.last;
+    files::C_.Email = c.email;
+    files::C_.ContactCategory = c.category;
+    ASSERT_EQ(files::CONTACT.add(), rt::Err::None) << rt::ERROR();
+  }
+  (void)files::Access_CONTACT.Close();
+
+  // To each contact of the category that has an address, alone: not to the message's own Cc.
+  files::MessageRec m = message("", "News for [WHO]", "Dear friend");
+  SetVariable("you", "WHO");
+  m.MailType = "Mass Mailing";
+  m.EmailToGroup = "friends";
+  m.CC = "carol@example.com";
+  addMessage(100, m);
+  EXPECT_EQ(SendMessageRecord(100, 0, 1), 0);
+  std::vector<StoredMail> mail = sent();
+  ASSERT_EQ(mail.size(), 2u);  // in the category key's order
+  std::vector<std::string> got;
+  for (const StoredMail& one : mail) {
+    ASSERT_EQ(one.recipients.size(), 1u);
+    got.push_back(one.recipients[0] + " | " + one["to"] + " | " + one["subject"]);
+  }
+  std::sort(got.begin(), got.end());
+  EXPECT_EQ(got, (std::vector<std::string>{"ann@example.com | Ann Lee <ann@example.com> | News for you",
+                                           "bob@example.com | Bob <bob@example.com> | News for you"}));
+  std::vector<std::string> logged = logWith("Mass Mailing");
+  std::sort(logged.begin(), logged.end());
+  EXPECT_EQ(logged, (std::vector<std::string>{"Mass Mailing|No e-mail address for Carl Nomail; not sent",
+                                              "Mass Mailing|Sent ann@example.com", "Mass Mailing|Sent bob@example.com"}));
+  EXPECT_EQ(storedMessage(100).LastDateSent, rt::TODAY());
+
+  // A category nobody can be mailed in is not reported as sent.
+  m.EmailToGroup = "Nobody";
+  addMessage(101, m);
+  m_before = s_sink->count();
+  EXPECT_EQ(SendMessageRecord(101, 0, 1), -1);
+  EXPECT_TRUE(sent().empty());
+  EXPECT_EQ(var("Mail"), "Error");
+  EXPECT_EQ(storedMessage(101).LastDateSent, 0);
+
+  // A merge: each line's addressee in turn; a refused one does not stop the lines after it.
+  std::vector<files::ExportRec> lines(4);
+  lines[0].Type = "Eve";
+  lines[0].Field1 = "eve@example.com";
+  lines[1].Field1 = "refused@example.com";
+  lines[2].Type = "No Address";
+  lines[3].Field1 = "  fred@example.com";
+  ASSERT_EQ(files::writeExchangeFile((dir() / "merge.csv").string(), lines), rt::Err::None);
+  files::MessageRec merge = message("", "Merged", "Hello");
+  merge.MailType = "Mail Merge";
+  merge.MergeFile = "merge.csv";
+  addMessage(102, merge);
+  m_before = s_sink->count();
+  EXPECT_EQ(SendMessageRecord(102, 0, 1), 9);
+  mail = sent();
+  ASSERT_EQ(mail.size(), 2u);
+  EXPECT_EQ(mail[0]["to"], "Eve <eve@example.com>");
+  EXPECT_EQ(mail[1].recipients, std::vector<std::string>{"fred@example.com"});
+  EXPECT_EQ(var("Mail"), "Error");
+  EXPECT_EQ(var("MailError").rfind("1 of 3 not sent, Mail Server Error:", 0), 0u) << var("MailError");
+  EXPECT_EQ(storedMessage(102).LastDateSent, 0);
+
+  merge.MergeFile = "absent.csv";
+  addMessage(103, merge);
+  EXPECT_EQ(SendMessageRecord(103, 0, 1), -1);
+  EXPECT_EQ(logWith("Mail Merge").back(), "Mail Merge|absent.csv not found.");
+}
+
 TEST_F(SendMessage, RefusedAndAbsentServersAreNotReportedAsSent) {
   addMessage(60, message("refused@example.com", "No", "x"));
   EXPECT_EQ(SendMessageRecord(60, 0, 1), 9);
@@ -373,6 +454,7 @@ TEST_F(SendMessage, MissingSetupOrMessageSendsNothing) {
   addMessage(81, news);
   EXPECT_EQ(SendMessageRecord(81, 0, 1), 1);
   EXPECT_EQ(var("Mail"), "Error");
+  EXPECT_NE(var("MailError").find("no way to reach a news server"), std::string::npos) << var("MailError");
   EXPECT_EQ(storedMessage(81).LastDateSent, 0);
   EXPECT_TRUE(sent().empty());
 }

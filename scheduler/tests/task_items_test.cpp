@@ -110,6 +110,48 @@ TEST_F(TaskItems, RunNowSoundsShowsAndStarts) {
   EXPECT_EQ(did, (std::vector<std::string>{"play /sounds/ding.wav", "run 9 backup.sh in /srv"}));
 }
 
+TEST_F(TaskItems, RunNowOfAScriptTaskWithoutItsScriptSaysWhy) {
+  std::vector<int32_t> ran;
+  services().runTaskProgram = [&](int32_t task, std::string_view, std::string_view) {
+    ran.push_back(task);
+    return 0;
+  };
+  struct Case {
+    const char* name;
+    uint8_t completed;
+    int items;
+    const char* says;  // nullptr: it runs, silently
+  };
+  const Case kCases[] = {
+      {"finished one-time task, script removed", 1, 0, "its script was removed when it was completed"},
+      {"finished one-time task, script kept", 1, 2, nullptr},
+      {"never had a script", 0, 0, "no program to run and no script items"},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    ran.clear();
+    host.messages.clear();
+    ScheduleRecord t = task("Once", ymd(2024, 3, 1), at(10, 0));
+    t.ID = 0;
+    t.TaskType = "Run Program";
+    t.Command = "N/A";
+    t.Completed = c.completed;
+    t.Disabled = c.completed;
+    const int32_t id = addTask(t);
+    if (c.items > 0) addScriptItems(id, c.items);
+    SCH = storedTask(id);
+    RunTaskNow();
+    if (c.says) {
+      EXPECT_TRUE(ran.empty());
+      ASSERT_EQ(host.messages.size(), 1u);
+      EXPECT_NE(host.messages[0].text.find(c.says), std::string::npos) << host.messages[0].text;
+    } else {
+      EXPECT_EQ(ran, std::vector<int32_t>{id});
+      EXPECT_TRUE(host.messages.empty());
+    }
+  }
+}
+
 TEST_F(TaskItems, MissingMessageProgramFallsBackToTheOwnDisplay) {
   files::MSG.USEEXTERNAL = 1;
   int shown = 0;

@@ -183,22 +183,37 @@ TEST_F(Tick, WhileInactiveOnlyAScriptRunByHandTakesItsSteps) {
   tickFrame().queuedScripts = [&] { return queued; };
   tickFrame().scriptStep = [&] { ++steps, --queued; };
 
+  std::string tray;
+  tickFrame().setTrayIcon = [&](std::string_view icon) { tray = icon; };
+  std::vector<bool> stopCommand;
+  tickFrame().scriptsRunning = [&](bool running) { stopCommand.push_back(running); };
+
   TempScriptExecution() = 0;
   MainTimerTick();
   EXPECT_EQ(steps, 0) << "a script the schedule queued waits while inactive";
+  EXPECT_EQ(tray, "trayoff");
 
   TempScriptExecution() = 1;  // the task lists' Execute
   MainTimerTick();
   EXPECT_EQ(marker, "*") << "the status bar marks the running script";
+  EXPECT_EQ(tray, "traybusy_ico");
   MainTimerTick();
   EXPECT_EQ(steps, 2);
+  EXPECT_EQ(tray, "traybus2_ico") << "the busy picture alternates";
   MainTimerTick();
   EXPECT_EQ(TempScriptExecution(), 0) << "cleared once the queue is empty";
   EXPECT_EQ(marker, "");
+  EXPECT_EQ(tray, "trayoff");
+  EXPECT_EQ(stopCommand, (std::vector<bool>{true, false})) << "stop-scripts is offered only while one runs";
   queued = 1;
   MainTimerTick();
   EXPECT_EQ(steps, 2) << "the next script waits again";
   SchedulerActive = 1;
+  MainTimerTick();
+  EXPECT_EQ(tray, "traybusy_ico");
+  queued = 0;
+  MainTimerTick();
+  EXPECT_EQ(tray, "tray_ico");
 }
 
 }  // namespace
