@@ -1,6 +1,6 @@
 // The report program's Schedule in Brief over a SCHEDULE file of N tasks, printed to a PDF file
-// (Print Setup chose the file, so no dialog asks): the whole run, from the criteria to the file
-// written. Counters: the pages made and the peak memory of the run ("peak_MB", the process's
+// (Print Setup chose the file, so no dialog asks) or shown in the preview window: the whole run,
+// from the criteria to the file written or the preview closed. Counters: the pages made and the peak memory of the run ("peak_MB", the process's
 // high-water mark, reset before each run where the system allows it; "growth_MB", that peak less
 // the memory in use before the run).
 //
@@ -11,6 +11,8 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QScrollArea>
+#include <QTimer>
 
 #include <cstdlib>
 #include <filesystem>
@@ -94,12 +96,12 @@ class TaskFolder {
   std::filesystem::path m_dir, m_cwd;
 };
 
-// Answers the preview question with No (print) and takes the note that the file was saved; any
-// other prompt is kept, and fails the run.
+// Answers the preview question (No: print) and takes the note that the file was saved; any other
+// prompt is kept, and fails the run.
 class PrintingHost : public ui::InteractionHost {
  public:
   int message(const ui::MessageRequest& r) override {
-    if (r.text.find("PREVIEW") != std::string::npos) return ui::BUTTON::No;
+    if (r.text.find("PREVIEW") != std::string::npos) return previewAnswer;
     if (r.text.find("The report was saved as") != std::string::npos) return ui::BUTTON::Ok;
     if (unexpected.empty()) unexpected = r.title + ": " + r.text;
     return ui::BUTTON::Cancel;
@@ -116,6 +118,7 @@ class PrintingHost : public ui::InteractionHost {
   void setClipboardImage(const QImage&) override {}
   void setBusy(bool) override {}
   std::string unexpected;
+  int previewAnswer = ui::BUTTON::No;
 };
 
 // The kibibytes of a "Name:   123 kB" line of /proc/self/status, 0 when absent.
@@ -148,7 +151,9 @@ int pdfPageCount(const std::filesystem::path& pdf) {
   return n;
 }
 
-void BM_BriefReportToPdf(benchmark::State& state) {
+// The brief report of state.range(0) tasks, printed to a PDF file or, with `preview`, shown in the
+// preview window, which is closed once it has drawn its first pages.
+void briefReport(benchmark::State& state, bool preview) {
   (void)application();
   TaskFolder folder(int(state.range(0)));
   reports::CriteriaDialogs saved = reports::criteriaDialogs();
@@ -160,6 +165,7 @@ void BM_BriefReportToPdf(benchmark::State& state) {
     reports::acceptCriteria();
   };
   PrintingHost host;
+  host.previewAnswer = preview ? ui::BUTTON::Yes : ui::BUTTON::No;
   ui::setHost(&host);
   const std::filesystem::path pdf = folder.dir() / "brief.pdf";
   report::PRINTER() = report::PrinterSettings{};
@@ -172,27 +178,46 @@ void BM_BriefReportToPdf(benchmark::State& state) {
     std::filesystem::remove(pdf, ec);
     const long before = statusKiB("VmRSS");
     const bool reset = resetPeak();
+    int previewsShown = 0;
+    QTimer closer;
+    if (preview) {
+      QObject::connect(&closer, &QTimer::timeout, [&] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        if (!dialog || !dialog->findChild<QScrollArea*>() || !dialog->isVisible()) return;
+        dialog->repaint();  // the pages in view are drawn
+        ++previewsShown;
+        QMetaObject::invokeMethod(dialog, "reject", Qt::QueuedConnection);
+      });
+      closer.start(50);
+    }
     const int response = reports::ScheduleBriefReport();
+    closer.stop();
     const long high = reset ? statusKiB("VmHWM") : [] {
       rusage u{};
       ::getrusage(RUSAGE_SELF, &u);
       return long(u.ru_maxrss);
     }();
-    if (response != 1 || !host.unexpected.empty() || !std::filesystem::exists(pdf)) {
-      state.SkipWithError(("the report was not printed: " + host.unexpected).c_str());
+    const bool done = preview ? response == 2 && previewsShown == 1 : response == 1 && std::filesystem::exists(pdf);
+    if (!done || !host.unexpected.empty()) {
+      state.SkipWithError(("the report was not " + std::string(preview ? "previewed: " : "printed: ") +
+                           host.unexpected).c_str());
       break;
     }
     peak = std::max(peak, high);
     growth = std::max(growth, high - before);
-    pages = pdfPageCount(pdf);
+    if (!preview) pages = pdfPageCount(pdf);
   }
-  state.counters["pages"] = pages;
+  if (!preview) state.counters["pages"] = pages;
   state.counters["peak_MB"] = double(peak) / 1024;
   state.counters["growth_MB"] = double(growth) / 1024;
   ui::setHost(nullptr);
   reports::criteriaDialogs() = saved;
   report::PRINTER() = report::PrinterSettings{};
 }
+void BM_BriefReportToPdf(benchmark::State& state) { briefReport(state, false); }
 BENCHMARK(BM_BriefReportToPdf)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void BM_BriefReportPreview(benchmark::State& state) { briefReport(state, true); }
+BENCHMARK(BM_BriefReportPreview)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace

@@ -1,6 +1,7 @@
 """A list's output commands, from the popup of a row of the holidays list: Print All shows the
 preview and prints to a PDF file through the print dialog; the exports to HTML and CSV hold the
-records; the graph window draws the column."""
+records; the graph window draws the column. And a report of the report program, previewed and
+printed to a PDF file."""
 
 import csv
 import datetime
@@ -76,6 +77,14 @@ def answer_box(s, p, contains):
     return box
 
 
+def page_drawn(shot):
+    """Whether the top left of a preview's page area holds dark pixels (texts, lines)."""
+    width, height, rows = read_png(shot)
+    dark = sum(1 for row in rows[height // 10: height // 2]
+               for px in row[width // 20: 3 * width // 5] if max(px) < 100)
+    return dark > 200
+
+
 def print_all(s):
     """Print All: the preview shows the page; its Print goes to the print dialog, which saves the
     printout as a PDF file (the system has no printer) that holds the holidays."""
@@ -85,9 +94,7 @@ def print_all(s):
     check(control(preview, "1 page(s)"), "the preview counts one page")
     # The page is drawn: the picture of the preview's page area is not one colour.
     shot = s.shoot_window(preview)
-    width, height, rows = read_png(shot)
-    page_area = [px for row in rows[height // 3: 2 * height // 3: 4] for px in row[width // 8: width // 2: 4]]
-    check(len(set(page_area)) > 2, "the preview's page shows something")
+    check(page_drawn(shot), "the preview's page shows its texts and lines")
     s.click_control(preview, "Print")
     dialog = p.window(cls="QPrintDialog", timeout=15)
     s.activate(dialog)
@@ -210,4 +217,41 @@ def graph(s):
     width, height, rows = read_png(shot)
     colours = {px for row in rows[::3] for px in row[::3]}
     check(len(colours) > 3, "the graph draws bars and texts, not a blank area: %d colours" % len(colours))
+    exit_program(s, p)
+
+
+def report_program_preview(s):
+    """Reports > Categories: the report program asks whether to preview, shows the page in its
+    preview and prints it through the print dialog to a PDF file that lists the task categories."""
+    p, frame = first_start(s)
+    menu(s, p, frame, "Tools", "Task Categories")
+    for name in ("Garden", "Invoices"):
+        s.click_control(p.window(procedure="BrowseTaskCategories", shot=False), "?Insert")
+        form = p.window(procedure="UpdateCategories", shot=False)
+        s.type_into(form, "?CAT:Category", name)
+        s.key("Tab")
+        s.click_control(p.window(procedure="UpdateCategories", shot=False), "?OK")
+        p.gone(procedure="UpdateCategories")
+    s.click_control(p.window(procedure="BrowseTaskCategories", shot=False), "?Close")
+    categories = sorted(r["Category"] for r in s.records("CATEGORIES"))
+    check("Garden" in categories and "Invoices" in categories, "the categories were added: %s" % categories)
+    menu(s, p, frame, "Reports", "Categories")
+    rpts = s.attach("ov_rpts", timeout=20)
+    answer_box(s, rpts, "PREVIEW")  # Yes, the default
+    preview = rpts.window(cls="QDialog", title="Category List", timeout=20)
+    check(control(preview, "1 page(s)"), "the preview counts one page")
+    shot = s.shoot_window(preview)
+    check(page_drawn(shot), "the preview's page shows its texts and lines")
+    s.click_control(preview, "Print")
+    dialog = rpts.window(cls="QPrintDialog", timeout=15)
+    s.activate(dialog)
+    s.key("Return")
+    box = answer_box(s, rpts, "The report was saved as ")
+    saved = [c["text"] for c in box["controls"] if "saved as" in c.get("text", "")][0]
+    pdf = saved.split("saved as ", 1)[1].rstrip(".")
+    text = subprocess.run(["pdftotext", "-layout", pdf, "-"], stdout=subprocess.PIPE, check=True,
+                          timeout=20).stdout.decode("utf-8", "replace")
+    check("Category List" in text, "the printout has its title:\n%s" % text)
+    for c in categories:
+        check(c in text, "the printout lists the category %r:\n%s" % (c, text))
     exit_program(s, p)
