@@ -1,6 +1,6 @@
 """A list's output commands, from the popup of a row of the holidays list: Print All shows the
 preview and prints to a PDF file through the print dialog; the exports to HTML and CSV hold the
-records; the graph window draws the column. And a report of the report program, previewed and
+records; the to-do list's graph window draws its Priority column. And a report of the report program, previewed and
 printed to a PDF file."""
 
 import csv
@@ -11,7 +11,7 @@ import subprocess
 
 from harness import check, control, read_png, wait_for
 from journeys.common import exit_program, first_start, menu, open_popup
-from journeys.records import click_row, row_with
+from journeys.records import add_todo, click_row, row_with
 
 HOLIDAYS = [("Founders Day", datetime.date(2031, 3, 14)), ("Harvest Fair", datetime.date(2031, 9, 2))]
 
@@ -198,25 +198,42 @@ def exports(s):
 
 
 def graph(s):
-    """Graph on a column opens the graph window, and it draws bars."""
-    p, frame, _ = holidays_list(s)
-    row = row_with(p, "BrowseHolidays", HOLIDAYS[0][0])
-    s.click(row["x"] + row["w"] // 2, row["y"] + row["h"] // 2, button=3)
-    popup = open_popup(p, set())
-    output = control(popup, "Output")
-    s.click(output["x"] + output["w"] // 2, output["y"] + output["h"] // 2)
-    sub = open_popup(p, {popup["winid"]})
-    command = item_starting(sub, "Graph on")
-    item = control(sub, command)
-    check(item["enabled"], "%r is offered" % command)
+    """Graph on a column of the to-do list that allows one (Priority, Category) opens the graph
+    window, and it draws bars."""
+    p, frame = first_start(s)
+    for text, priority in (("Water the garden", 2), ("File the invoices", 5), ("Call the plumber", 5)):
+        add_todo(s, p, frame, text, priority)
+    row = row_with(p, "BrowseToDoList", "Water the garden")
+    click_row(s, row)
+    # The popup's graph is of the column under the mouse: the row is right-clicked from its left
+    # edge rightwards until the popup offers a graph.
+    item = None
+    for x in range(row["x"] + 10, row["x"] + row["w"], 25):
+        s.click(x, row["y"] + row["h"] // 2, button=3)
+        popup = open_popup(p, set())
+        output = control(popup, "Output")
+        s.click(output["x"] + output["w"] // 2, output["y"] + output["h"] // 2)
+        sub = open_popup(p, {popup["winid"]})
+        candidate = control(sub, item_starting(sub, "Graph on"))
+        if candidate["enabled"]:
+            item = candidate
+            break
+        s.key("Escape")
+        s.key("Escape")
+        wait_for(lambda: not [w for w in p.windows() if w["class"] == "QMenu"], 5, what="the popup to close")
+    check(item is not None, "a column of the to-do list offers Graph on")
+    check(item["text"].replace("&", "") in ("Graph on Priority", "Graph on Category"),
+          "the graph is of a column that allows one: %r" % item["text"])
     s.click(item["x"] + item["w"] // 2, item["y"] + item["h"] // 2)
     w = p.window(procedure="ExploreGraph", timeout=15)
     image = control(w, "?Graph")
-    shot = s.shoot(
-        "graph", 0, (image["x"], image["y"], image["w"], image["h"]))
+    shot = s.shoot("graph", 0, (image["x"], image["y"], image["w"], image["h"]))
     width, height, rows = read_png(shot)
     colours = {px for row in rows[::3] for px in row[::3]}
     check(len(colours) > 3, "the graph draws bars and texts, not a blank area: %d colours" % len(colours))
+    check(w["title"].startswith("2 Categories"), "the rows fall into the two priorities: %r" % w["title"])
+    s.click_control(w, "Close")
+    p.gone(procedure="ExploreGraph")
     exit_program(s, p)
 
 
