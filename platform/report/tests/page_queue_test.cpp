@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <QApplication>
-
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -12,18 +10,13 @@
 
 #include "platform/report/render.h"
 #include "platform/report/report.h"
+#include "platform/report/tests/app.h"
 #include "platform/report/tests/pdf_text.h"
 
 namespace ov::report {
 namespace {
 
-QApplication& app() {
-  static int argc = 1;
-  static char name[] = "page_queue_test";
-  static char* argv[] = {name, nullptr};
-  static QApplication a(argc, argv);
-  return a;
-}
+using test::app;
 
 // Every field of a page, so that two pages compare as a whole.
 std::string describe(const Page& page) {

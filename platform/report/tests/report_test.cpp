@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <QApplication>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -12,18 +10,13 @@
 
 #include "platform/report/output.h"
 #include "platform/report/render.h"
+#include "platform/report/tests/app.h"
 #include "platform/report/tests/pdf_text.h"
 
 namespace ov::report {
 namespace {
 
-QApplication& app() {
-  static int argc = 1;
-  static char name[] = "report_test";
-  static char* argv[] = {name, nullptr};
-  static QApplication a(argc, argv);
-  return a;
-}
+using test::app;
 
 class TempDir {
  public:
