@@ -297,9 +297,9 @@ const rt::RecordDesc kToDoRow{"ToDoRow", kToDoRowFields, 134};
 std::vector<editors::ExploreColumn> toDoColumns() {
   return {
       {"TDO:Done", 12, "", "@p#pb", "Done", 'R', true, false, true, true},
-      {"TDO:Priority", 32, "Priority", "@n2", "Priority", 'R', true, false, false, true},
+      {"TDO:Priority", 32, "Priority", "@n2", "Priority", 'R', true, false, false, true, true},
       {"TDO:ToDo", 200, "To Do", "@s80", "To Do (Description)", 'L', true, false, false, true},
-      {"TDO:Category", 80, "Category", "@s20", "Category", 'L', true, false, false, true},
+      {"TDO:Category", 80, "Category", "@s20", "Category", 'L', true, false, false, true, true},
       {"TDO:CompletionDate", 56, "Completion Date", "@d3", "Completion Date", 'L', true, false, false, true},
       {"TDO:CompletionTime", 50, "Completion Time", "@t3", "Completion Time", 'L', true, false, false, true},
       {"CAT:Category", 80, "Category", "@s20", "Category", 'L', false, false, false, false},

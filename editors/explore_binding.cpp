@@ -44,7 +44,9 @@ std::string packExploreColumns(const std::vector<ExploreColumn>& columns) {
     s += static_cast<char>(c.icon ? 1 : 0);
     s += static_cast<char>(c.sortable ? 1 : 0);  // a field of the view
     s += std::string(4, '\0');                   // tab control
-    s += std::string(3, '\0');                   // totals, graph, graph type
+    s += '\0';                                   // totals
+    s += static_cast<char>(c.graph ? 1 : 0);
+    s += '\0';                                   // graph type: a count of rows
     s += static_cast<char>(c.sortable ? 1 : 0);
     s += ' ';                                    // locator type
   }
@@ -117,7 +119,13 @@ long BoundExplorer::GetRecordsInKey() {
 }
 
 void BoundExplorer::GetStringForGraph(int fieldNumber, std::string_view picture) {
-  std::string name = currentValue(fieldNumber, picture);
+  // The gathering has just put the row to count in the data queue's buffer (read from the view, or
+  // from the queue's entry): the row the list has selected does not matter here.
+  ui::ListQueue* q = dataQueue();
+  if (!q) return;
+  std::string name = ui::formatListField(q->buffer(), q->field(fieldNumber), std::string(picture));
+  const size_t first = name.find_first_not_of(' ');
+  name = first == std::string::npos ? std::string() : rt::CLIP(name.substr(first));
   if (name.size() > 80) name.resize(80);
   winclasses::GraphCategory* entry = nullptr;
   for (winclasses::GraphCategory& g : QSel)

@@ -47,6 +47,7 @@ struct ExploreColumn {
   bool colours = false;   // the queue holds four colour fields after it
   bool icon = false;      // an icon column
   bool sortable = false;  // a file field the view can order by
+  bool graph = false;     // "Graph on" the column counts the rows per value in a bar graph
 };
 
 // The packed description the explorer class reads (decodePackedColumns).

@@ -479,15 +479,13 @@ void printScript(const std::string& description, const std::vector<ScriptPrintLi
   (void)progress.Run();
   if (progress.isCancelled()) return;
   r.close();
-  const std::vector<report::Page> pages = r.takePages();
+  const report::PageQueue pages = r.takePages();
   if (report::PRINTPREVIEW(pages, "Script") != 1) return;
   const report::PrinterSettings& printer = report::PRINTER();
   int copies = std::max(1, printer.copies);
-  std::vector<report::Page> out = pages;
-  if (copies > 1 && (!report::SUPPORTED() || printer.collate)) {
-    out = report::HANDLECOPIES(pages, copies, printer.collate);
-    copies = 1;
-  }
+  const bool handled = copies > 1 && (!report::SUPPORTED() || printer.collate);
+  const report::CopiedPages out(pages, handled ? copies : 1, printer.collate);
+  if (handled) copies = 1;
   std::string error;
   if (!report::printSink().print(out, copies, "Script", error) && !error.empty())
     ui::MESSAGE(error + "|The script was not printed.", "Print Error", ui::Icon::Exclamation);

@@ -119,7 +119,7 @@ std::vector<ExploreColumn> taskListColumns(bool explorer) {
       {"PrgIcon", 12, "", "@s1", "Task type", 'L', true, true, true, false},
       {"SCH:Date", 48, "Date", "@d3", "Basic - Next Date to Perform Task", 'L', true, true, false, true},
       {"SCH:Time", 32, "Time", "@t7", "Basic - Next Time to Perform Task", 'L', true, true, false, true},
-      {"SCH:Category", 60, "Category", "@s20", "Basic - Task Category", 'L', true, false, false, true},
+      {"SCH:Category", 60, "Category", "@s20", "Basic - Task Category", 'L', true, false, false, true, true},
       {"SCH:Description", 120, "Description", "@s40", "Basic - Task Description/Title", 'L', true, false, false, true},
       {"LOC:ScheduleType", 120, "Schedule Type", explorer ? "@s40" : "@s80", "Schedule Type", 'L', true, false, false,
        false},

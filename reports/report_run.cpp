@@ -265,7 +265,7 @@ bool ReportRun::cancelPressed() {
     return false;
   m_cancelRequested = true;
   m_perCycle = 1;
-  if (m_previewWanted && !m_report.pages().empty()) {
+  if (m_previewWanted && m_report.hasPages()) {
     int answer = ui::MESSAGE(m_strings.CancelPrvwPartialText, m_strings.CancelPrvwPartialTitle,
                              ui::Icon::Exclamation, Yes | No | Ignore, No);
     if (answer == Yes) {
@@ -309,15 +309,13 @@ void ReportRun::finish() {
 
 void ReportRun::output() {
   if (m_cancelRequested && !m_previewPartial) return;
-  std::vector<report::Page> pages = m_reportOpen ? m_report.takePages() : std::vector<report::Page>{};
+  const report::PageQueue pages = m_reportOpen ? m_report.takePages() : report::PageQueue{};
   const int copies = m_report.copies;
   auto print = [&] {
-    std::vector<report::Page> out = pages;
-    int n = copies;
-    if (copies > 1 && (!report::SUPPORTED() || m_report.collate)) {
-      out = report::HANDLECOPIES(pages, copies, m_report.collate);
-      n = 1;
-    }
+    // The copies the printer cannot make (or collate) are the same pages read again.
+    const bool handled = copies > 1 && (!report::SUPPORTED() || m_report.collate);
+    const report::CopiedPages out(pages, handled ? copies : 1, m_report.collate);
+    const int n = handled ? 1 : copies;
     std::string error;
     if (!report::printSink().print(out, n, title(), error)) {
       if (!error.empty()) ui::MESSAGE(error + "|The report was not printed.", "Print Error", ui::Icon::Exclamation);

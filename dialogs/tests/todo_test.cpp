@@ -337,8 +337,8 @@ TEST_F(ToDo, ListOrdersMarksDoneAndTransfersToANewTask) {
 // A preview that keeps the pages it was shown and answers as the user would.
 class KeptPreview : public report::PreviewHost {
  public:
-  int preview(const std::vector<report::Page>& pages, std::string_view title, int) override {
-    shown.push_back(pages);
+  int preview(const report::PageSource& pages, std::string_view title, int) override {
+    shown.push_back(report::allPages(pages));
     titles.emplace_back(title);
     return 1;  // Print
   }

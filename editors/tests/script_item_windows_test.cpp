@@ -62,14 +62,14 @@ class PrintRecorder : public report::PreviewHost, public report::PrintSink {
     report::setPreviewHost(nullptr);
     report::setPrintSink(nullptr);
   }
-  int preview(const std::vector<report::Page>& pages, std::string_view title, int) override {
-    previewed = pages;
+  int preview(const report::PageSource& pages, std::string_view title, int) override {
+    previewed = report::allPages(pages);
     previewTitle = std::string(title);
     return 1;  // print
   }
   bool supportsCopies() override { return true; }
-  bool print(const std::vector<report::Page>& pages, int, std::string_view, std::string&) override {
-    printed = pages;
+  bool print(const report::PageSource& pages, int, std::string_view, std::string&) override {
+    printed = report::allPages(pages);
     return true;
   }
   std::vector<report::Page> previewed, printed;

@@ -270,7 +270,7 @@ TEST(ScriptPrint, ReportPagesWithHeaderLinesAndPageNumbers) {
   rep.open();
   for (const ScriptPrintLine& l : many) rep.print(ScriptLineBand(l));
   rep.close();
-  const std::vector<report::Page>& pages = rep.pages();
+  const std::vector<report::Page> pages = report::allPages(rep.pages());
   ASSERT_EQ(pages.size(), 2u);
   for (const report::Page& page : pages) {
     SCOPED_TRACE(page.number);

@@ -170,8 +170,11 @@ TEST(ExploreColumns, PackedTableReadsBackAsDescribed) {
     EXPECT_EQ(read[i].Colors, columns[i].colours);
     EXPECT_EQ(read[i].IconX != 0, columns[i].icon);
     EXPECT_EQ(read[i].SortField != 0, columns[i].sortable);
+    EXPECT_EQ(read[i].GraphOK, columns[i].graph);
+    EXPECT_EQ(read[i].GraphType, 0) << "graphs count rows";
   }
   EXPECT_FALSE(read[10].Display) << "SCH:Skipped is not shown";
+  EXPECT_TRUE(read[4].GraphOK) << "a bar graph counts the tasks per category";
   EXPECT_EQ(read[11].FJust, 'R') << "SCH:ID is right-aligned";
   // The day list: nine shown columns, no message, "Last Run" and "Last Time".
   const std::vector<editors::ExploreColumn> day = editors::taskListColumns(false);

@@ -4,7 +4,9 @@
 #include <QDialog>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPixmap>
+#include <QImage>
+#include <QPaintEvent>
+#include <QPainter>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QVBoxLayout>
@@ -14,6 +16,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <list>
+#include <utility>
 
 #include "platform/report/render.h"
 #include "platform/rt/process.h"
@@ -27,10 +31,71 @@ namespace {
 PrintSink* g_sink = nullptr;
 PreviewHost* g_preview = nullptr;
 
+// The pages of the preview, one under the other. Only the pages in view are drawn, when they come
+// into view; a few drawn pages are kept for scrolling back and forth.
+class PageColumn : public QWidget {
+ public:
+  static constexpr int kGap = 10;
+  static constexpr size_t kKept = 6;
+
+  explicit PageColumn(const PageSource& pages) : m_pages(pages) {
+    for (size_t i = 0; i < pages.size(); ++i) m_sizes.push_back(pages.pageSize(i));
+    setZoom(75);
+  }
+
+  void setZoom(int percent) {
+    m_dpi = 96.0 * percent / 100.0;
+    m_drawn.clear();
+    m_tops.clear();
+    int y = kGap, width = 0;
+    for (const auto& [w, h] : m_sizes) {
+      m_tops.push_back(y);
+      y += pixels(h) + kGap;
+      width = std::max(width, pixels(w));
+    }
+    setFixedSize(width + 2 * kGap, y);
+    update();
+  }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override {
+    QPainter p(this);
+    const QRect area = event->rect();
+    // The first page whose bottom lies below the area's top.
+    auto first = std::upper_bound(m_tops.begin(), m_tops.end(), area.top(),
+                                  [&](int top, int pageTop) { return top < pageTop; });
+    size_t i = first == m_tops.begin() ? 0 : static_cast<size_t>(first - m_tops.begin()) - 1;
+    for (; i < m_sizes.size() && m_tops[i] <= area.bottom(); ++i) {
+      const QRect place(kGap, m_tops[i], pixels(m_sizes[i].first), pixels(m_sizes[i].second));
+      if (place.intersects(area)) p.drawImage(place.topLeft(), drawn(i));
+    }
+  }
+
+ private:
+  int pixels(int units) const { return static_cast<int>(units * m_dpi / kUnitsPerInch); }
+
+  const QImage& drawn(size_t i) {
+    for (auto it = m_drawn.begin(); it != m_drawn.end(); ++it) {
+      if (it->first != i) continue;
+      m_drawn.splice(m_drawn.begin(), m_drawn, it);  // most recently shown first
+      return m_drawn.front().second;
+    }
+    m_drawn.emplace_front(i, renderImage(m_pages.at(i), m_dpi));
+    if (m_drawn.size() > kKept) m_drawn.pop_back();
+    return m_drawn.front().second;
+  }
+
+  const PageSource& m_pages;
+  std::vector<std::pair<int, int>> m_sizes;  // in report units
+  std::vector<int> m_tops;                   // in pixels
+  double m_dpi = 72;
+  std::list<std::pair<size_t, QImage>> m_drawn;
+};
+
 // The preview window: the pages one under the other, a zoom choice, Print and Close.
 class PreviewDialog : public PreviewHost {
  public:
-  int preview(const std::vector<Page>& pages, std::string_view title, int /*option*/) override {
+  int preview(const PageSource& pages, std::string_view title, int /*option*/) override {
     QDialog dlg;
     dlg.setWindowTitle(QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size())));
     auto* layout = new QVBoxLayout(&dlg);
@@ -47,22 +112,11 @@ class PreviewDialog : public PreviewHost {
     bar->addWidget(close);
     layout->addLayout(bar);
     auto* scroll = new QScrollArea;
-    auto* holder = new QWidget;
-    auto* column = new QVBoxLayout(holder);
-    std::vector<QLabel*> labels;
-    for (size_t i = 0; i < pages.size(); ++i) {
-      labels.push_back(new QLabel);
-      column->addWidget(labels.back());
-    }
-    auto draw = [&] {
-      const double dpi = 96.0 * zoom->currentData().toInt() / 100.0;
-      for (size_t i = 0; i < pages.size(); ++i)
-        labels[i]->setPixmap(QPixmap::fromImage(renderImage(pages[i], dpi)));
-    };
-    draw();
-    scroll->setWidget(holder);
+    auto* column = new PageColumn(pages);
+    scroll->setWidget(column);
     layout->addWidget(scroll);
-    QObject::connect(zoom, &QComboBox::currentIndexChanged, &dlg, [&] { draw(); holder->adjustSize(); });
+    QObject::connect(zoom, &QComboBox::currentIndexChanged, &dlg,
+                     [&] { column->setZoom(zoom->currentData().toInt()); });
     QObject::connect(print, &QPushButton::clicked, &dlg, &QDialog::accept);
     QObject::connect(close, &QPushButton::clicked, &dlg, &QDialog::reject);
     dlg.resize(900, 800);
@@ -102,8 +156,7 @@ bool PrintSetup() {
   return true;
 }
 
-bool LpPrintSink::print(const std::vector<Page>& pages, int copies, std::string_view title,
-                        std::string& error) {
+bool LpPrintSink::print(const PageSource& pages, int copies, std::string_view title, std::string& error) {
   ui::PrintChoice choice;
   choice.printer = PRINTER().name;
   choice.pdfFile = PRINTER().pdfFile;
@@ -137,20 +190,16 @@ bool LpPrintSink::print(const std::vector<Page>& pages, int copies, std::string_
 
 bool SUPPORTED() { return printSink().supportsCopies(); }
 
-int PRINTPREVIEW(const std::vector<Page>& pages, std::string_view title, int option) {
+int PRINTPREVIEW(const PageSource& pages, std::string_view title, int option) {
   return previewHost().preview(pages, title, option);
 }
 
+int PRINTPREVIEW(const std::vector<Page>& pages, std::string_view title, int option) {
+  return PRINTPREVIEW(PageList(pages), title, option);
+}
+
 std::vector<Page> HANDLECOPIES(const std::vector<Page>& pages, int copies, bool collate) {
-  std::vector<Page> out;
-  copies = std::max(1, copies);
-  if (collate) {
-    for (int c = 0; c < copies; ++c) out.insert(out.end(), pages.begin(), pages.end());
-  } else {
-    for (const Page& p : pages)
-      for (int c = 0; c < copies; ++c) out.push_back(p);
-  }
-  return out;
+  return allPages(CopiedPages(PageList(pages), copies, collate));
 }
 
 }  // namespace ov::report

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/report/page.h"
+#include "platform/report/page_queue.h"
 #include "platform/rt/err.h"
 
 namespace ov::report {
@@ -36,15 +37,14 @@ class PrintSink {
   virtual bool supportsCopies() = 0;
   // Prints the pages `copies` times; an error text names what failed (empty when the user
   // cancelled).
-  virtual bool print(const std::vector<Page>& pages, int copies, std::string_view title,
-                     std::string& error) = 0;
+  virtual bool print(const PageSource& pages, int copies, std::string_view title, std::string& error) = 0;
 };
 
 class PreviewHost {
  public:
   virtual ~PreviewHost() = default;
   // Shows the pages; 1 when the user chose to print them, 2 when the preview was closed.
-  virtual int preview(const std::vector<Page>& pages, std::string_view title, int option) = 0;
+  virtual int preview(const PageSource& pages, std::string_view title, int option) = 0;
 };
 
 PrintSink& printSink();
@@ -58,15 +58,17 @@ void setPreviewHost(PreviewHost* host);  // nullptr: back to the preview window
 class LpPrintSink : public PrintSink {
  public:
   bool supportsCopies() override { return true; }
-  bool print(const std::vector<Page>& pages, int copies, std::string_view title,
-             std::string& error) override;
+  bool print(const PageSource& pages, int copies, std::string_view title, std::string& error) override;
 };
 
 // SUPPORTED(copies): the printer makes copies itself.
 bool SUPPORTED();
-// PRINTPREVIEW: shows the pages; answers 1 when the user chose to print.
+// PRINTPREVIEW: shows the pages; answers 1 when the user chose to print. The preview window draws
+// the pages it shows when it shows them and keeps only a few drawn.
+int PRINTPREVIEW(const PageSource& pages, std::string_view title, int option = 0);
 int PRINTPREVIEW(const std::vector<Page>& pages, std::string_view title, int option = 0);
-// HANDLECOPIES: the pages repeated for `copies` copies, collated (1..n, 1..n) or not (1,1, 2,2).
+// HANDLECOPIES: the pages repeated for `copies` copies, collated (1..n, 1..n) or not (1,1, 2,2);
+// CopiedPages (page_queue.h) does the same without copying the pages.
 std::vector<Page> HANDLECOPIES(const std::vector<Page>& pages, int copies, bool collate);
 
 }  // namespace ov::report

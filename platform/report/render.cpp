@@ -93,6 +93,11 @@ void render(QPainter& p, const Page& page) {
 
 bool writePdf(const std::vector<Page>& pages, const std::string& path, const std::string& title,
               std::string* error) {
+  return writePdf(PageList(pages), path, title, error);
+}
+
+bool writePdf(const PageSource& pages, const std::string& path, const std::string& title,
+              std::string* error) {
   ensureSubstitutes();
   QPdfWriter pdf(QString::fromStdString(path));
   pdf.setResolution(kUnitsPerInch);
@@ -103,7 +108,11 @@ bool writePdf(const std::vector<Page>& pages, const std::string& path, const std
     return QPageLayout(QPageSize(QPageSize::Letter),
                        landscape ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF());
   };
-  if (!pages.empty()) pdf.setPageLayout(layoutOf(pages.front()));
+  Page page;
+  if (!pages.empty()) {
+    page = pages.at(0);
+    pdf.setPageLayout(layoutOf(page));
+  }
   QPainter painter;
   if (!painter.begin(&pdf)) {
     if (error) *error = "Cannot write " + path;
@@ -111,12 +120,20 @@ bool writePdf(const std::vector<Page>& pages, const std::string& path, const std
   }
   for (size_t i = 0; i < pages.size(); ++i) {
     if (i > 0) {
-      pdf.setPageLayout(layoutOf(pages[i]));
+      page = pages.at(i);
+      pdf.setPageLayout(layoutOf(page));
       pdf.newPage();
     }
-    render(painter, pages[i]);
+    render(painter, page);
   }
-  painter.end();
+  if (!painter.end()) {
+    if (error) *error = "Cannot write " + path;
+    return false;
+  }
+  if (const std::string why = pages.error(); !why.empty()) {
+    if (error) *error = why;
+    return false;
+  }
   return true;
 }
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/report/page.h"
+#include "platform/report/page_queue.h"
 
 class QPainter;
 class QImage;
@@ -13,7 +14,10 @@ namespace ov::report {
 
 // Draws `page` with the painter's coordinates in report units.
 void render(QPainter& painter, const Page& page);
-// Writes the pages to a PDF file (each page in its own size); false with `error` set on failure.
+// Writes the pages to a PDF file (each page in its own size), reading one page at a time; false
+// with `error` set on failure.
+bool writePdf(const PageSource& pages, const std::string& path, const std::string& title,
+              std::string* error = nullptr);
 bool writePdf(const std::vector<Page>& pages, const std::string& path, const std::string& title,
               std::string* error = nullptr);
 // The page as an image at `dotsPerInch`.

@@ -112,13 +112,12 @@ void Report::open() {
 }
 
 void Report::startPage() {
-  Page page;
-  page.number = static_cast<int>(m_pages.size()) + 1;
-  if (m_layout.landscape) page.width = 11000, page.height = 8500;
-  m_pages.push_back(std::move(page));
+  m_page = Page{};
+  m_page.number = static_cast<int>(m_pages.size()) + 1;
+  if (m_layout.landscape) m_page.width = 11000, m_page.height = 8500;
   m_pageOpen = true;
   if (m_header.draw) {
-    Canvas c(m_layout.font, m_pages.back().number);
+    Canvas c(m_layout.font, m_page.number);
     m_header.draw(c);
     place(c, m_layout.header.x, m_layout.header.y);
   }
@@ -126,7 +125,7 @@ void Report::startPage() {
 }
 
 void Report::place(Canvas& canvas, int left, int top) {
-  Page& page = m_pages.back();
+  Page& page = m_page;
   for (Item& it : canvas.items()) {
     it.x += left;
     it.y += top;
@@ -137,7 +136,7 @@ void Report::place(Canvas& canvas, int left, int top) {
 void Report::print(const Band& band) {
   if (!m_open) open();
   if (!m_pageOpen) startPage();
-  Canvas c(m_layout.font, m_pages.back().number);
+  Canvas c(m_layout.font, m_page.number);
   if (band.draw) band.draw(c);
   const int height = std::max(band.height, c.bottom());
   const int areaBottom = m_layout.detail.y + m_layout.detail.height;
@@ -145,7 +144,7 @@ void Report::print(const Band& band) {
     endPage();
     startPage();
     // Redraw so that a page number in the band is the new page's.
-    c = Canvas(m_layout.font, m_pages.back().number);
+    c = Canvas(m_layout.font, m_page.number);
     if (band.draw) band.draw(c);
   }
   // A band taller than the whole area is cut at its bottom.
@@ -157,11 +156,13 @@ void Report::print(const Band& band) {
 void Report::endPage() {
   if (!m_pageOpen) return;
   if (m_footer.draw) {
-    Canvas c(m_layout.font, m_pages.back().number);
+    Canvas c(m_layout.font, m_page.number);
     m_footer.draw(c);
     place(c, m_layout.footer.x, m_layout.footer.y);
   }
   m_pageOpen = false;
+  m_pages.push(std::move(m_page));
+  m_page = Page{};
 }
 
 void Report::close() {
@@ -169,10 +170,10 @@ void Report::close() {
   m_open = false;
 }
 
-std::vector<Page> Report::takePages() {
+PageQueue Report::takePages() {
   endPage();
-  std::vector<Page> out = std::move(m_pages);
-  m_pages.clear();
+  PageQueue out = std::move(m_pages);
+  m_pages = PageQueue();
   return out;
 }
 

@@ -7,6 +7,9 @@
 // next page, after its header. A band taller than its declared height (a text that wraps) takes
 // the height it needs; a band taller than a whole detail area is cut at the area's bottom.
 //
+// Finished pages go into the report's page queue (page_queue.h), which keeps only a few of them in
+// memory; the page being laid out is the only other one held.
+//
 // Threading: GUI thread (text is measured with Qt's font metrics).
 #pragma once
 
@@ -15,6 +18,7 @@
 #include <vector>
 
 #include "platform/report/page.h"
+#include "platform/report/page_queue.h"
 
 namespace ov::report {
 
@@ -88,9 +92,12 @@ class Report {
   // CLOSE: ends the last page.
   void close();
 
-  // The pages laid out so far (the last one may still be open).
-  const std::vector<Page>& pages() const { return m_pages; }
-  std::vector<Page> takePages();
+  // The pages finished so far; endPage() or close() finishes the open one.
+  const PageQueue& pages() const { return m_pages; }
+  // Whether a page was started since open(), finished or not.
+  bool hasPages() const { return m_pageOpen || !m_pages.empty(); }
+  // Ends the open page and hands over every page; the report is left without pages.
+  PageQueue takePages();
 
   // Copies asked for and whether they are collated.
   int copies = 1;
@@ -102,7 +109,8 @@ class Report {
 
   Layout m_layout;
   Band m_header, m_footer;
-  std::vector<Page> m_pages;
+  PageQueue m_pages;
+  Page m_page;  // the open page
   bool m_open = false;
   bool m_pageOpen = false;
   int m_cursor = 0;

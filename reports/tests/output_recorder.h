@@ -42,12 +42,12 @@ class OutputRecorder : public report::PreviewHost, public report::PrintSink {
   std::vector<Shown> previews, printed;
   std::vector<int> printedCopies;
 
-  int preview(const std::vector<report::Page>& pages, std::string_view title, int option) override {
+  int preview(const report::PageSource& pages, std::string_view title, int option) override {
     previews.push_back(record(pages, title, option));
     return previewAnswer;
   }
   bool supportsCopies() override { return copiesSupported; }
-  bool print(const std::vector<report::Page>& pages, int copies, std::string_view title, std::string& error) override {
+  bool print(const report::PageSource& pages, int copies, std::string_view title, std::string& error) override {
     if (printFails) {
       error = "The print command failed with exit code 1";
       return false;
@@ -58,14 +58,14 @@ class OutputRecorder : public report::PreviewHost, public report::PrintSink {
   }
 
  private:
-  Shown record(const std::vector<report::Page>& pages, std::string_view title, int option) {
+  Shown record(const report::PageSource& pages, std::string_view title, int option) {
     Shown s;
     s.title = std::string(title);
     s.option = option;
     s.pages = static_cast<int>(pages.size());
     // Every report shown or printed is checked for texts laid over each other.
-    for (const report::Page& page : pages)
-      for (const std::string& clash : report::overlappingTexts(page)) ADD_FAILURE() << s.title << ": " << clash;
+    for (size_t i = 0; i < pages.size(); ++i)
+      for (const std::string& clash : report::overlappingTexts(pages.at(i))) ADD_FAILURE() << s.title << ": " << clash;
     const std::string path = (m_folder / ("out" + std::to_string(m_count++) + ".pdf")).string();
     if (report::writePdf(pages, path, s.title)) {
       s.pdfPages = report::test::pdfPages(path);

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <QApplication>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -12,18 +10,13 @@
 
 #include "platform/report/output.h"
 #include "platform/report/render.h"
+#include "platform/report/tests/app.h"
 #include "platform/report/tests/pdf_text.h"
 
 namespace ov::report {
 namespace {
 
-QApplication& app() {
-  static int argc = 1;
-  static char name[] = "report_test";
-  static char* argv[] = {name, nullptr};
-  static QApplication a(argc, argv);
-  return a;
-}
+using test::app;
 
 class TempDir {
  public:
@@ -91,7 +84,8 @@ TEST(ReportEngine, BandsThatDoNotFitGoOnTheNextPageWithHeaderAndFooter) {
             (std::vector<std::string>{"Title", "Line 1", "Line 2", "Line 3", "Line 4", "Line 5", "Page 1"}));
   EXPECT_EQ(pageTexts(r.pages()[2]), (std::vector<std::string>{"Title", "Line 11", "Line 12", "Page 3"}));
   // The detail band is placed at the cursor of the detail area.
-  const Item& first = r.pages()[1].items[1];
+  const Page second = r.pages()[1];
+  const Item& first = second.items[1];
   EXPECT_EQ(first.text, "Line 6");
   EXPECT_EQ(first.y, 1000);
   EXPECT_EQ(first.x, 500);
