@@ -723,6 +723,22 @@ void Window::adopt(std::unique_ptr<Control> c, int feq) {
   }
 }
 
+void Window::destroyControl(int feq) {
+  auto it = m_controls.find(feq);
+  if (it == m_controls.end()) return;
+  Control& c = *it->second;
+  c.destroyView();
+  if (auto* m = dynamic_cast<MenuControl*>(&c)) m->m_action = nullptr;
+  if (c.m_handle) {
+    Runtime& r = Runtime::get();
+    r.releaseHandle(c.m_handle);
+    r.unregisterProc(c.m_rootProc);
+  }
+  if (m_focus == feq) m_focus = 0;
+  m_order.erase(std::remove(m_order.begin(), m_order.end(), feq), m_order.end());
+  m_controls.erase(it);
+}
+
 Label& Window::string(std::string name, std::string_view text, int feq) {
   Label& l = add<Label>(feq, std::move(name), Kind::String);
   l.text(text);
