@@ -13,11 +13,13 @@
 #include "datalib/script_status.h"
 #include "datalib/startup.h"
 #include "editors/calendar.h"
+#include "editors/explore_binding.h"
 #include "editors/item_sequence.h"
 #include "editors/script_items.h"
 #include "editors/style_window_controls.h"
 #include "editors/template_token_windows.h"
 #include "editors/template_tokens.h"
+#include "platform/files/view_manager.h"
 #include "platform/rt/date_time.h"
 #include "platform/rt/fixed_string.h"
 #include "platform/rt/ini.h"
@@ -25,9 +27,11 @@
 #include "platform/rt/picture.h"
 #include "platform/rt/queue.h"
 #include "platform/rt/text.h"
+#include "platform/ui/browse_class.h"
 #include "platform/ui/event.h"
 #include "platform/ui/host.h"
 #include "platform/ui/list_control.h"
+#include "platform/ui/locator_class.h"
 #include "platform/ui/popup_class.h"
 #include "platform/ui/prop.h"
 #include "platform/ui/runtime.h"
@@ -95,6 +99,21 @@ const rt::FieldDesc kScriptRowFields[] = {
     {"SCR:Sequence", rt::FieldType::Long, 4, 0, offsetof(ScriptRow, Sequence)},
 };
 const rt::RecordDesc kScriptRow{"ScriptRow", kScriptRowFields, sizeof(ScriptRow)};
+
+// The script page's list reads the task's items through a browse; the details are made per row.
+class TaskScriptBrowse : public ui::BrowseClass {
+ public:
+  explicit TaskScriptBrowse(rt::Queue<ScriptRow>& rows) : m_rows(rows) {}
+  void SetQueueRecord() override {
+    ui::BrowseClass::SetQueueRecord();
+    std::string summary = files::SCRIPTSTATUS(SCR);
+    summary.resize(rt::utf8CutLength(summary, 80));
+    m_rows.buf.Summary = summary;
+  }
+
+ private:
+  rt::Queue<ScriptRow>& m_rows;
+};
 
 // Rows of the "Users" page.
 struct UserRow {
@@ -196,6 +215,7 @@ class UpdateScheduleForm : public ui::WindowManager {
     fillScriptList();
     fillUserLists();
     Open();
+    m_scriptBinding.Opened();
     afterOpen();
     return ui::Level::Benign;
   }
@@ -294,6 +314,7 @@ class UpdateScheduleForm : public ui::WindowManager {
       if (m_viewOnly || m_deleting) {
         window().select(CancelControl);
       } else if (tab == m_scriptTab) {
+        updateScriptButtons();  // the list has read its items by now
         window().select(m_scriptList);
       }
     }
@@ -311,10 +332,6 @@ class UpdateScheduleForm : public ui::WindowManager {
     if (ui::FIELD() == m_scriptList && !m_viewOnly && !m_deleting) {
       if (ui::EVENT() == ui::EVENT::Drop) {
         dropItem();
-        return ui::Level::Notify;
-      }
-      if (ui::EVENT() == ui::EVENT::AlertKey && ui::KEYCODE() == 2) {
-        (void)m_scriptMenu.Ask();
         return ui::Level::Notify;
       }
     }
@@ -566,6 +583,25 @@ class UpdateScheduleForm : public ui::WindowManager {
                        .on(m_scriptTab)
                        .feq();
     w.setProp(m_scriptList, ui::Prop::DragId, "ScriptItems");
+    // An explorer list: sorted by any column, its layout kept under "?ST:Browse:1".
+    m_scriptBrowse.Init(m_scriptList, m_scriptView, *this);
+    m_scriptBrowse.AddSortOrder(&m_scriptStep, files::SCR_KeyID);
+    m_scriptBrowse.AddRange("SCR:ID", ui::Binding(m_scriptTask));
+    m_scriptLocator.Init("SCR:Sequence");
+    m_scriptBrowse.AddLocator(m_scriptLocator);
+    m_scriptExplorer.columns = {
+        {"SCR:Action", 108, "Action", "@s20", "Action", 'L', true, false, false, true},
+        {"LOC:Summary", 99, "LOC:Summary", "@S20", "LOC:Summary", 'L', false, false, false, false},
+        {"SCR:ID", 52, "ID", "@n13", "Schedule ID", 'R', false, false, false, true},
+        {"SCR:Sequence", 52, "Sequence", "@n13", "Sequence", 'R', false, false, false, true},
+    };
+    m_scriptExplorer.ranges = {{"SCR:ID", ui::Binding(m_scriptTask)}};
+    m_scriptBinding.Bind(*this, m_scriptBrowse, m_scriptQuery, m_scriptExplorer, m_scriptState, ".\\POSITION.INI",
+                         ">Header", "?ST:Browse:1");
+    m_scriptBinding.rowPopup = [this] {
+      if (!m_viewOnly && !m_deleting) (void)m_scriptMenu.Ask();
+    };
+    AddItem(m_scriptBrowse);
     int by = 20;
     auto scriptButton = [&](const char* name, const char* text, const char* tip) {
       const int feq = w.button(name, text).tip(tip).at(296, by, 60, 12).on(m_scriptTab).feq();
@@ -1171,31 +1207,28 @@ class UpdateScheduleForm : public ui::WindowManager {
 
   // ---- script page ----------------------------------------------------------------------------
 
+  // Reads the task's items again (the record buffer of SCRIPTING is kept).
   void fillScriptList() {
-    m_scriptRows.FREE();
-    if (SCH.ID == 0) return;
+    m_scriptTask = SCH.ID;
+    if (!window().isOpen()) return;  // the browse reads them as the window opens
     const files::ScriptingRec kept = SCR;
-    files::SCRIPTING.clear();
-    SCR.ID = SCH.ID;
-    SCR.Sequence = INT32_MIN;
-    Err err = files::SCRIPTING.setFrom(files::SCR_KeyID);
-    while (err == Err::None && (err = files::SCRIPTING.next()) == Err::None && SCR.ID == SCH.ID) {
-      m_scriptRows.buf.Action = SCR.Action.view();
-      m_scriptRows.buf.Summary = files::SCRIPTSTATUS(SCR);
-      m_scriptRows.buf.ID = SCR.ID;
-      m_scriptRows.buf.Sequence = SCR.Sequence;
-      m_scriptRows.ADD();
-    }
+    m_scriptBrowse.ResetSort(true);
     SCR = kept;
   }
 
-  // Redraws the list and highlights the item at `sequence` (0: the one highlighted before).
+  bool scriptHasRows() const { return m_scriptBrowse.Records() > 0; }
+
+  // Redraws the list and highlights the item at `sequence` (0: the one highlighted before), or
+  // the nearest item before it.
   void refreshScriptList(int32_t sequence) {
     if (sequence == 0) sequence = highlightedSequence();
     fillScriptList();
     int row = 0;
-    for (int i = 1; i <= m_scriptRows.RECORDS(); ++i)
-      if (m_scriptRows.at(i).Sequence <= sequence) row = i;
+    int32_t best = INT32_MIN;
+    for (int i = 1; i <= m_scriptRows.RECORDS(); ++i) {
+      const int32_t at = m_scriptRows.at(i).Sequence;
+      if (at <= sequence && at > best) best = at, row = i;
+    }
     if (row == 0 && m_scriptRows.RECORDS() > 0) row = 1;
     if (auto* list = window().as<ui::ListControl>(m_scriptList)) {
       list->setSelected(row);
@@ -1213,7 +1246,7 @@ class UpdateScheduleForm : public ui::WindowManager {
 
   void updateScriptButtons() {
     if (m_viewOnly || m_deleting) return;
-    const bool rows = m_scriptRows.RECORDS() > 0;
+    const bool rows = scriptHasRows();
     const bool itemForm = scheduler::programWindowRegistered("UpdateScripting");
     enable(m_newItem, itemForm);
     enable(m_newQuick, itemForm);
@@ -1298,7 +1331,7 @@ class UpdateScheduleForm : public ui::WindowManager {
     } else if (feq == m_newQuick) {
       runItemForm(ui::InsertRecord, -1, false);
     } else if (feq == m_copyItem) {
-      if (m_scriptRows.RECORDS() > 0) runItemForm(ui::InsertRecord, SCH.ID, true);
+      if (scriptHasRows()) runItemForm(ui::InsertRecord, SCH.ID, true);
     } else if (feq == m_editItem) {
       runItemForm(ui::ChangeRecord, SCH.ID, false);
     } else if (feq == m_deleteItem) {
@@ -1321,7 +1354,7 @@ class UpdateScheduleForm : public ui::WindowManager {
                                                : "PrintCurrentScript");
       if (feq != m_print) refreshScriptList(0);
     } else if (feq == m_scriptList) {
-      if (ui::KEYCODE() == 5 && m_scriptRows.RECORDS() > 0 && !m_viewOnly && !m_deleting)
+      if (ui::KEYCODE() == 5 && scriptHasRows() && !m_viewOnly && !m_deleting)
         runItemForm(ui::ChangeRecord, SCH.ID, false);  // a double click edits the item
     } else {
       return false;
@@ -1565,6 +1598,15 @@ class UpdateScheduleForm : public ui::WindowManager {
   std::vector<Requirable> m_requirable;
   bool m_messageRequired = false;
   rt::Queue<ScriptRow> m_scriptRows;
+  db::ViewManager m_scriptView{files::Access_SCRIPTING};
+  TaskScriptBrowse m_scriptBrowse{m_scriptRows};
+  ui::StepLongClass m_scriptStep;
+  ui::StepLocatorClass m_scriptLocator;
+  ui::QueryClass m_scriptQuery;
+  BoundExplorer m_scriptExplorer;
+  ExploreState m_scriptState;
+  ExploreBinding m_scriptBinding;
+  int32_t m_scriptTask = 0;
   rt::Queue<UserRow> m_userRows;
   rt::Queue<TaskUserRow> m_taskUserRows;
   std::string m_title;

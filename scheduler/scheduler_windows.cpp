@@ -20,6 +20,8 @@ using ui::Level;
 namespace {
 
 constexpr int kRunWork = EVENT::User + 1;
+// The chosen tab's colour, as on the other windows of the main program.
+constexpr int32_t kSelectedTabColour = 10987431;
 
 bool passwordAccepted() { return !services().passwordValidation || services().passwordValidation(); }
 
@@ -128,11 +130,13 @@ Level Housekeeping::Init() {
   if (!passwordAccepted()) return Level::Fatal;
   ui::Window& w = window();
   w.setTitle("Housekeeping");
-  w.at(-1, -1, 170, 196);
-  int y = 8;
+  w.at(-1, -1, 178, 222);
+  const int sheet = w.sheet("?CurrentTab").at(4, 4, 170, 186).feq();
+  const int tab = w.tab("?Tab:Housekeeping", "Housekeeping", sheet).feq();
+  int y = 22;
   auto button = [&](const char* name, const char* text) {
-    const int feq = w.button(name, text).at(10, y, 150, 16).feq();
-    y += 22;
+    const int feq = w.button(name, text).at(14, y, 150, 16).on(tab).feq();
+    y += 20;
     return feq;
   };
   m_removeDisabled = button("?RemoveDisabled", "Remove &Disabled Tasks");
@@ -142,15 +146,18 @@ Level Housekeeping::Init() {
   m_removeScripts = button("?RemoveScripts", "Remove Active &Scripts");
   m_reschedule = button("?Reschedule", "&Reschedule All Tasks");
   m_verifyLinks = button("?VerifyLinks", "&Verify Script Links");
-  m_close = button("?Close", "&Close");
+  m_close = w.button("?Close", "&Close").at(124, 196, 50, 16).feq();
   CancelControl = m_close;
   Open();
   m_opened = true;
   m_position.Init(*this, files::globalIni());
+  m_tabs.Init(kSelectedTabColour, -1, 0, -1, -1, 0, 0);
+  m_tabs.ColourTabs();
   return Level::Benign;
 }
 
 Level Housekeeping::Kill() {
+  m_tabs.Kill();
   if (m_opened) {
     if (services().broadcastRefresh)
       services().broadcastRefresh();

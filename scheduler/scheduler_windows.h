@@ -11,6 +11,7 @@
 #include "platform/ui/runtime.h"
 #include "platform/ui/window_manager.h"
 #include "platform/ui/window_position.h"
+#include "winclasses/colour_tab_class.h"
 
 namespace ov::scheduler {
 
@@ -69,6 +70,7 @@ class Housekeeping : public ui::WindowManager {
       m_removeScripts = 0, m_reschedule = 0, m_verifyLinks = 0, m_close = 0;
   bool m_opened = false;
   ui::WindowPositionKeeper m_position;
+  winclasses::ColourTabClass m_tabs;
 };
 
 // "FindScheduleOnList": the text to search the task list for (20 characters), "" when cancelled.

@@ -99,6 +99,11 @@ def script_types_into_program(s):
     rows = [[cell.strip() for cell in r["cells"]] for r in control(form(p), "?ST:Browse:1").get("rows", [])]
     check([r[0] for r in rows] == ["Wait", "Send Keys"],
           "the Script page lists the two items in order: %s" % rows)
+    # An explorer list: a click on the Action header sorts the items by their action.
+    listed = control(form(p), "?ST:Browse:1")
+    s.click(listed["x"] + 20, listed["y"] + 8)
+    wait_for(lambda: [r["cells"][0].strip() for r in control(form(p), "?ST:Browse:1").get("rows", [])]
+             == ["Send Keys", "Wait"], 5, what="the Script page sorted by action")
 
     fill_scheduling(s, p, due)
     press_ok(s, p)

@@ -945,6 +945,66 @@ TEST_F(TaskForm, ScriptPageKeepsNewItemsAfterTheHighlightedOneAndClosesGaps) {
   });
 }
 
+// The script page is an explorer list: a header click sorts it by that column, and the column
+// widths the user set come back the next time the form opens.
+TEST_F(TaskForm, ScriptPageSortsByColumnAndKeepsItsLayout) {
+  seedTask("Scripted", 1, [] {
+    SCH.TaskType = "Run Program";
+    SCH.Command = "N/A";
+  });
+  ASSERT_EQ(files::Access_SCRIPTING.Open(), Err::None);
+  int32_t sequence = 0;
+  for (const char* action : {"Wait", "Beep", "Keystrokes"}) {
+    files::SCRIPTING.clear();
+    SCR.ID = 1;
+    SCR.Sequence = ++sequence;
+    SCR.Action = action;
+    ASSERT_EQ(files::SCRIPTING.add(), Err::None);
+  }
+  (void)files::Access_SCRIPTING.Close();
+  ScriptedHost host;
+  int response = 0;
+  auto open = [&](Driver& d) {
+    d.gui([] {
+      EXPECT_EQ(files::Access_SCHEDULE.Open(), Err::None);
+      SCH.ID = 1;
+      EXPECT_EQ(files::SCHEDULE.get(files::SCH_KeyID), Err::None);
+      (void)files::Access_SCHEDULE.Close();
+    });
+    WindowDriver form = openForm(d, ui::ChangeRecord, response);
+    form.selectTab("Script");
+    return form;
+  };
+  std::string widened;
+  runScript([&](Driver& d) {
+    WindowDriver form = open(d);
+    ui::test::ListDriver list(d, form, "?ST:Browse:1");
+    EXPECT_EQ(list.texts(1), (std::vector<std::string>{"Wait", "Beep", "Keystrokes"})) << "in sequence";
+    list.clickHeader(1);
+    d.settle();
+    EXPECT_EQ(list.texts(1), (std::vector<std::string>{"Beep", "Keystrokes", "Wait"}));
+    list.clickHeader(1);
+    d.settle();
+    EXPECT_EQ(list.texts(1), (std::vector<std::string>{"Wait", "Keystrokes", "Beep"})) << "a second click turns it";
+    const std::string before = list.propList(ui::PROPLIST::Width, 1);
+    list.dragBorder(1, 40);
+    d.settle();
+    widened = list.propList(ui::PROPLIST::Width, 1);
+    EXPECT_NE(widened, before);
+    form.press("?Cancel");
+    d.waitClosed(form);
+  });
+  runScript([&](Driver& d) {
+    WindowDriver form = open(d);
+    ui::test::ListDriver list(d, form, "?ST:Browse:1");
+    d.settle();
+    EXPECT_EQ(list.propList(ui::PROPLIST::Width, 1), widened);
+    form.press("?Cancel");
+    d.waitClosed(form);
+  });
+  EXPECT_FALSE(host.pending());
+}
+
 TEST_F(TaskForm, ProgramChooserFillsCommandAndFolder) {
   ScriptedHost host;
   const std::string folder = rt::PATH();

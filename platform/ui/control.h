@@ -432,6 +432,9 @@ class MenuControl : public Control {
   void syncView() override;
   void userChoose();
   void* actionHandle() const { return m_action; }  // the QAction of its view
+  // Set through SetMenuItemInfoA (owner_draw.h): MFT::OwnerDraw or 0, and the item's data.
+  uint32_t menuType = 0;
+  uintptr_t menuData = 0;
 
  private:
   friend class Window;

@@ -28,6 +28,7 @@
 #include <algorithm>
 
 #include "platform/rt/fixed_string.h"
+#include "platform/ui/detail/owner_draw_menus.h"
 #include "platform/ui/detail/runtime_impl.h"
 #include "platform/ui/detail/view_util.h"
 #include "platform/ui/event.h"
@@ -721,6 +722,22 @@ void Window::adopt(std::unique_ptr<Control> c, int feq) {
     ref.m_wndProc = ref.m_rootProc;
     placeControl(ref);
   }
+}
+
+void Window::destroyControl(int feq) {
+  auto it = m_controls.find(feq);
+  if (it == m_controls.end()) return;
+  Control& c = *it->second;
+  c.destroyView();
+  if (auto* m = dynamic_cast<MenuControl*>(&c)) m->m_action = nullptr;
+  if (c.m_handle) {
+    Runtime& r = Runtime::get();
+    r.releaseHandle(c.m_handle);
+    r.unregisterProc(c.m_rootProc);
+  }
+  if (m_focus == feq) m_focus = 0;
+  m_order.erase(std::remove(m_order.begin(), m_order.end(), feq), m_order.end());
+  m_controls.erase(it);
 }
 
 Label& Window::string(std::string name, std::string_view text, int feq) {
@@ -1444,12 +1461,21 @@ void Window::buildView() {
     v.main->setCentralWidget(v.client);
   }
   // Menus, then the toolbar, then every other control in declaration order.
+  if (std::any_of(m_order.begin(), m_order.end(), [this](int feq) {
+        const Kind k = m_controls[feq]->kind();
+        return k == Kind::Menu || k == Kind::Item;
+      }))
+    v.main->setMenuBar(detail::newOwnerDrawMenuBar(v.main));
   for (int feq : m_order) {
     Control& c = *m_controls[feq];
     if (c.kind() == Kind::Menu) {
       auto& m = static_cast<MenuControl&>(c);
       QMenu* parentMenu = v.menus.count(c.parentFeq()) ? v.menus[c.parentFeq()] : nullptr;
-      QMenu* menu = parentMenu ? parentMenu->addMenu(q(c.textProp())) : v.main->menuBar()->addMenu(q(c.textProp()));
+      QMenu* menu = detail::newOwnerDrawMenu(q(c.textProp()), parentMenu ? static_cast<QWidget*>(parentMenu) : v.main);
+      if (parentMenu)
+        parentMenu->addMenu(menu);
+      else
+        v.main->menuBar()->addMenu(menu);
       v.menus[feq] = menu;
       m.m_action = menu->menuAction();
     } else if (c.kind() == Kind::Item) {

@@ -102,6 +102,9 @@ class Window {
   MenuControl& separator(int menuFeq);
   MenuControl& toolbar(std::string name = "?Toolbar", int feq = 0);
 
+  // DESTROY: removes one control (with its view and handle); nothing when there is none.
+  void destroyControl(int feq);
+
   // Finding controls. Names compare without regard to case; 0 or nullptr when there is none.
   Control* control(int feq) const;
   Control* control(std::string_view name) const;

@@ -94,6 +94,7 @@ TEST_F(SchedulerWindows, HousekeepingAsksActsConfirmsAndTellsTheOthers) {
   ui::test::runScript([&](Driver& d) {
     d.later([&] { Housekeeping().Run(); });
     WindowDriver w = d.waitWindow("Housekeeping");
+    EXPECT_EQ(w.prop("?Tab:Housekeeping", ui::Prop::Color), "10987431") << "the chosen tab is coloured";
     w.press("?RemoveCompleted");
     w.press("?RemoveScripts");
     w.press("?Close");
