@@ -178,7 +178,7 @@ class Program:
         # The window manager maps and places it a moment after Qt shows it: wait for that, and
         # until its place holds still, so that clicks land where the controls are.
         wait_for(lambda: self.session.is_viewable(w["winid"]), 5, what="window %s mapped" % desc)
-        last, seen = [None], []
+        last = [None]
 
         def settled():
             now = find()
@@ -186,12 +186,8 @@ class Program:
             # A window the window manager has not sized yet reads 1 x 1 for a moment.
             steady = key is not None and key == last[0] and now["fw"] > 1 and now["fh"] > 1
             last[0] = key
-            seen.append(key)
             return now if steady else None
-        try:
-            w = wait_for(settled, 5, interval=0.15, what="window %s to hold still" % desc)
-        except Failure as e:
-            raise Failure("%s; its last places: %s" % (e, seen[-4:]))
+        w = wait_for(settled, 5, interval=0.15, what="window %s to hold still" % desc)
         if shot:
             self.session.shoot_window(w)
         return w
