@@ -104,6 +104,9 @@ def close_window(s, p, w):
     if w["class"] == "QMessageBox":
         s.key("Return", window=w)
         return
+    if w["class"] == "QFileDialog":
+        s.key("Escape", window=w)
+        return
     for name in ("?Cancel", "?Close", "Cancel", "Close", "?OK", "OK"):
         try:
             c = control(w, name)
@@ -152,7 +155,7 @@ def try_command(s, p, frame, label, act, problems, opened_nothing, visual=True):
     if not new and not new_companions:
         opened_nothing.append(label)
         close_popups(s, p)
-        return
+        return []
     for w in new:
         if not s.is_viewable(w["winid"]):
             problems.append("%s: window %r is not mapped" % (label, w["title"]))
@@ -178,6 +181,7 @@ def try_command(s, p, frame, label, act, problems, opened_nothing, visual=True):
             break
         close_window(s, p, left[-1])
         time.sleep(0.5)
+    return new
 
 
 def every_command(s, env=None):
@@ -207,6 +211,74 @@ def every_command(s, env=None):
         label = "toolbar button %d %r" % (number, b["text"] or b.get("tip", ""))
         try_command(s, p, frame, label, lambda: click_box(s, b), problems, opened_nothing)
         frame = p.window(procedure="Main", shot=False)
+    report = []
+    if opened_nothing:
+        report.append("commands that showed nothing within %.0f s: %s" % (WAIT, "; ".join(opened_nothing)))
+    report.extend(problems)
+    check(not report, "\n".join(report))
+
+
+def close_startup_list(s, p, problems):
+    """Closes the schedule list that shows at start-up, so that View > Schedule has a window to open."""
+    for attempt in range(2):
+        s.click_control(p.window(procedure="BrowseSchedule", shot=False), "?Close")
+        try:
+            p.gone(procedure="BrowseSchedule", timeout=5)
+            return
+        except Failure:
+            problems.append("start-up: a click on the schedule list's Close button %s" %
+                            ("did nothing twice" if attempt else "was lost"))
+
+
+def frame_commands(s, p, frame):
+    """Every command of the menus and the toolbar that may open a window: (label, act) pairs."""
+    commands = []
+    for path, enabled in menu_paths(s, p, frame):
+        if tuple(path) in SKIP or tuple(path) in NO_WINDOW or not enabled:
+            continue
+        commands.append((" > ".join(path), lambda path=path: choose(s, p, p.window(procedure="Main", shot=False),
+                                                                     path)))
+    frame = p.window(procedure="Main", shot=False)
+    buttons = [b for b in frame["bars"] if b["kind"] == "QToolButton" and b["visible"] and b["enabled"]]
+    for number, b in enumerate(buttons, 1):
+        commands.append(("toolbar button %d %r" % (number, b["text"] or b.get("tip", "")),
+                         lambda b=b: click_box(s, b)))
+    return commands
+
+
+def frame_buttons(s, part=None):
+    """Every button of every window that the frame's menus and toolbar open shows a result a user
+    can see (press_buttons); a window that several commands open is swept once. With `part`
+    (index, count), only that share of the commands, so that each test stays short."""
+    install_opener(s)
+    p, frame = first_start(s)
+    problems, opened_nothing, swept = [], [], set()
+    close_startup_list(s, p, problems)
+    commands = frame_commands(s, p, frame)
+    desktop = {window_key(w) for w in p.windows()}
+    if part:
+        index, count = part
+        commands = commands[index::count]
+    for label, act in commands:
+        # A window that showed after its command's windows were closed (a file dialog that
+        # follows a viewer) would hold the menus.
+        back_to(s, p, "before " + label, desktop, problems)
+        frame = p.window(procedure="Main", shot=False)
+        before = {window_key(w) for w in p.windows()}
+        new = try_command(s, p, frame, label, act, problems, opened_nothing, visual=False)
+        own = [w for w in new if w["class"] != "QMessageBox"]
+        if not own:
+            continue
+        key = (own[0]["procedure"], own[0]["title"])
+        if key in swept:
+            continue
+        swept.add(key)
+        if [w for w in p.windows() if window_key(w) not in before and w["class"] not in (TRAY_ICON_CLASS, "QMenu")]:
+            problems.append("%s: its window did not close with Cancel/Close" % label)
+            continue
+        started = time.monotonic()
+        press_buttons(s, p, label, lambda: open_fresh(p, act, label), problems)
+        print("%s: %.1f s" % (label, time.monotonic() - started))
     report = []
     if opened_nothing:
         report.append("commands that showed nothing within %.0f s: %s" % (WAIT, "; ".join(opened_nothing)))
@@ -328,6 +400,12 @@ def back_to(s, p, label, base, problems):
     return not left
 
 
+def window_looks(w):
+    return (w["title"], w["fx"], w["fy"], w["fw"], w["fh"],
+            [(c.get("name"), c.get("text"), c.get("visible"), c.get("enabled"), c.get("checked"), c.get("chosen"),
+              tuple(tuple(r["cells"]) for r in c.get("rows", []))) for c in w["controls"]])
+
+
 def press_buttons(s, p, label, reopen, problems):
     """Clicks every visible, enabled push button of the window `reopen()` opens, one per opening;
     each must show a result within a few seconds: a page or a text changes, a window opens (a
@@ -346,6 +424,7 @@ def press_buttons(s, p, label, reopen, problems):
         w = w or reopen()
         where = "%s: %r of %r" % (label, name, title)
         before, windows_before = looks(p), {window_key(x) for x in p.windows()}
+        as_opened = window_looks(w)
         companions_before, pages_before = sockets(s), opened_page_count(s)
         try:
             s.click_control(w, name)
@@ -373,7 +452,14 @@ def press_buttons(s, p, label, reopen, problems):
                 problems.append("%s opened %r, which is not mapped" % (where, extra["title"]))
         for started in [n for n in sockets(s) - companions_before if n.split("-")[0] in COMPANIONS]:
             s.attach(started.split("-")[0]).stop(3)
-        # Back to the window as it opened, for the next button.
+        # Back to the window as it opened, for the next button: what the button opened is closed;
+        # a window that shows otherwise than it opened is closed and opened again.
+        if not back_to(s, p, where, windows_before, problems):
+            break
+        same = [x for x in p.windows() if x["winid"] == w["winid"] and window_looks(x) == as_opened]
+        if same:
+            w = same[0]
+            continue
         if not back_to(s, p, where, base, problems):
             break
         w = None
