@@ -46,7 +46,8 @@ int32_t DataFileExceptionStore::insertCopy(const ScheduleRecord& copy, int32_t s
     detail::KeepPlace keep(files::SCHEDULE);
     SCH = copy;
     SCH.ID = 0;  // numbered by SCH:KeyID
-    if (files::Access_SCHEDULE.TryInsert() != Err::None) return 0;
+    // Apart from a new task that the form saving it has reserved a number for.
+    if (files::Access_SCHEDULE.TryInsertApart() != Err::None) return 0;
     newId = SCH.ID;
   }
   if (sourceId != 0) (void)copyScriptItems(sourceId, newId);  // a copy without its script still reminds

@@ -104,6 +104,9 @@ def close_window(s, p, w):
     if w["class"] == "QMessageBox":
         s.key("Return", window=w)
         return
+    if w["class"] == "QFileDialog":
+        s.key("Escape", window=w)
+        return
     for name in ("?Cancel", "?Close", "Cancel", "Close", "?OK", "OK"):
         try:
             c = control(w, name)
@@ -152,7 +155,7 @@ def try_command(s, p, frame, label, act, problems, opened_nothing, visual=True):
     if not new and not new_companions:
         opened_nothing.append(label)
         close_popups(s, p)
-        return
+        return []
     for w in new:
         if not s.is_viewable(w["winid"]):
             problems.append("%s: window %r is not mapped" % (label, w["title"]))
@@ -178,6 +181,7 @@ def try_command(s, p, frame, label, act, problems, opened_nothing, visual=True):
             break
         close_window(s, p, left[-1])
         time.sleep(0.5)
+    return new
 
 
 def every_command(s, env=None):
@@ -207,6 +211,74 @@ def every_command(s, env=None):
         label = "toolbar button %d %r" % (number, b["text"] or b.get("tip", ""))
         try_command(s, p, frame, label, lambda: click_box(s, b), problems, opened_nothing)
         frame = p.window(procedure="Main", shot=False)
+    report = []
+    if opened_nothing:
+        report.append("commands that showed nothing within %.0f s: %s" % (WAIT, "; ".join(opened_nothing)))
+    report.extend(problems)
+    check(not report, "\n".join(report))
+
+
+def close_startup_list(s, p, problems):
+    """Closes the schedule list that shows at start-up, so that View > Schedule has a window to open."""
+    for attempt in range(2):
+        s.click_control(p.window(procedure="BrowseSchedule", shot=False), "?Close")
+        try:
+            p.gone(procedure="BrowseSchedule", timeout=5)
+            return
+        except Failure:
+            problems.append("start-up: a click on the schedule list's Close button %s" %
+                            ("did nothing twice" if attempt else "was lost"))
+
+
+def frame_commands(s, p, frame):
+    """Every command of the menus and the toolbar that may open a window: (label, act) pairs."""
+    commands = []
+    for path, enabled in menu_paths(s, p, frame):
+        if tuple(path) in SKIP or tuple(path) in NO_WINDOW or not enabled:
+            continue
+        commands.append((" > ".join(path), lambda path=path: choose(s, p, p.window(procedure="Main", shot=False),
+                                                                     path)))
+    frame = p.window(procedure="Main", shot=False)
+    buttons = [b for b in frame["bars"] if b["kind"] == "QToolButton" and b["visible"] and b["enabled"]]
+    for number, b in enumerate(buttons, 1):
+        commands.append(("toolbar button %d %r" % (number, b["text"] or b.get("tip", "")),
+                         lambda b=b: click_box(s, b)))
+    return commands
+
+
+def frame_buttons(s, part=None):
+    """Every button of every window that the frame's menus and toolbar open shows a result a user
+    can see (press_buttons); a window that several commands open is swept once. With `part`
+    (index, count), only that share of the commands, so that each test stays short."""
+    install_opener(s)
+    p, frame = first_start(s)
+    problems, opened_nothing, swept = [], [], set()
+    close_startup_list(s, p, problems)
+    commands = frame_commands(s, p, frame)
+    desktop = {window_key(w) for w in p.windows()}
+    if part:
+        index, count = part
+        commands = commands[index::count]
+    for label, act in commands:
+        # A window that showed after its command's windows were closed (a file dialog that
+        # follows a viewer) would hold the menus.
+        back_to(s, p, "before " + label, desktop, problems)
+        frame = p.window(procedure="Main", shot=False)
+        before = {window_key(w) for w in p.windows()}
+        new = try_command(s, p, frame, label, act, problems, opened_nothing, visual=False)
+        own = [w for w in new if w["class"] != "QMessageBox"]
+        if not own:
+            continue
+        key = (own[0]["procedure"], own[0]["title"])
+        if key in swept:
+            continue
+        swept.add(key)
+        if [w for w in p.windows() if window_key(w) not in before and w["class"] not in (TRAY_ICON_CLASS, "QMenu")]:
+            problems.append("%s: its window did not close with Cancel/Close" % label)
+            continue
+        started = time.monotonic()
+        press_buttons(s, p, label, lambda: open_fresh(p, act, label), problems)
+        print("%s: %.1f s" % (label, time.monotonic() - started))
     report = []
     if opened_nothing:
         report.append("commands that showed nothing within %.0f s: %s" % (WAIT, "; ".join(opened_nothing)))
@@ -255,44 +327,160 @@ def looks(p):
     return seen
 
 
+# Buttons the sweep leaves alone, by window procedure ("*" for any) and button, with the reason.
+SKIP_BUTTONS = {
+    ("*", "?Delete"): "deletes the record that the sweep's next windows show",
+}
+
+
+def skip_reason(w, name):
+    for key in ((w["procedure"], name), ("*", name)):
+        if key in SKIP_BUTTONS:
+            return SKIP_BUTTONS[key]
+    return None
+
+
+def push_buttons(w):
+    return [c["name"] or c["text"] for c in w["controls"] if c["kind"] == KIND_BUTTON and c.get("visible")
+            and c.get("enabled") and "x" in c and (c["name"] or c["text"])]
+
+
+def opened_page_count(s):
+    """How many pages the desktop's stand-in browser was handed (install_opener)."""
+    try:
+        with open(os.path.join(s.tmp, "opened.txt")) as f:
+            return len(f.read().split())
+    except OSError:
+        return 0
+
+
+def install_opener(s):
+    """A stand-in desktop opener on PATH, so that a Help button's page shows as a visible result."""
+    bin_dir = os.path.join(s.tmp, "desktop-bin")
+    os.makedirs(bin_dir, exist_ok=True)
+    opener = os.path.join(bin_dir, "xdg-open")
+    with open(opener, "w") as f:
+        f.write("#!/bin/sh\nprintf '%%s\\n' \"$1\" >> '%s'\n" % os.path.join(s.tmp, "opened.txt"))
+    os.chmod(opener, 0o755)
+    s.env["PATH"] = bin_dir + ":" + s.env["PATH"]
+
+
+def answer_boxes(s, p, label, problems):
+    """Answers the message boxes that show, innermost first, by keyboard as a user does: Escape,
+    or Enter where Escape does not close it. A box that neither closes is a fault."""
+    for _ in range(4):
+        boxes = [w for w in p.windows() if w["class"] == "QMessageBox"]
+        if not boxes:
+            return
+        box = boxes[-1]
+        for key in ("Escape", "Return"):
+            s.key(key, window=box)
+            try:
+                wait_for(lambda: box["winid"] not in [w["winid"] for w in p.windows()], 3, what="")
+                break
+            except Failure:
+                continue
+        else:
+            problems.append("%s: the message %r closes neither with Escape nor with Enter" % (label, box["title"]))
+            return
+
+
+def back_to(s, p, label, base, problems):
+    """Closes every window that is not in `base` (window keys), innermost and modal first."""
+    for _ in range(6):
+        answer_boxes(s, p, label, problems)
+        left = [x for x in p.windows() if x["class"] not in (TRAY_ICON_CLASS, "QMenu") and window_key(x) not in base]
+        if not left:
+            return True
+        close_window(s, p, ([x for x in left if x["modal"]] or left)[-1])
+        time.sleep(0.4)
+    left = [x for x in p.windows() if x["class"] not in (TRAY_ICON_CLASS, "QMenu") and window_key(x) not in base]
+    if left:
+        problems.append("%s: %s would not close" % (label, ", ".join(repr(x["title"]) for x in left)))
+    return not left
+
+
+def window_looks(w):
+    return (w["title"], w["fx"], w["fy"], w["fw"], w["fh"],
+            [(c.get("name"), c.get("text"), c.get("visible"), c.get("enabled"), c.get("checked"), c.get("chosen"),
+              tuple(tuple(r["cells"]) for r in c.get("rows", []))) for c in w["controls"]])
+
+
 def press_buttons(s, p, label, reopen, problems):
     """Clicks every visible, enabled push button of the window `reopen()` opens, one per opening;
-    each must change what the program shows (a page, a text, a new window, the window closing)
-    within a few seconds."""
+    each must show a result within a few seconds: a page or a text changes, a window opens (a
+    message box is answered), the window closes, a companion program starts or the browser is
+    handed a page. A button that shows nothing fails with its window's and its own name."""
+    base = {window_key(x) for x in p.windows()}
     w = reopen()
-    names = [c["name"] or c["text"] for c in w["controls"] if c["kind"] == KIND_BUTTON and c.get("visible")
-             and c.get("enabled") and "x" in c and (c["name"] or c["text"])]
+    title = w["title"]
+    names = push_buttons(w)
+    pressed = []
     for name in names:
+        reason = skip_reason(w if w else {"procedure": ""}, name)
+        if reason:
+            print("%s: %r left alone: %s" % (label, name, reason))
+            continue
         w = w or reopen()
-        before = looks(p)
+        where = "%s: %r of %r" % (label, name, title)
+        before, windows_before = looks(p), {window_key(x) for x in p.windows()}
+        as_opened = window_looks(w)
+        companions_before, pages_before = sockets(s), opened_page_count(s)
         try:
             s.click_control(w, name)
-            try:
-                wait_for(lambda: looks(p) != before, WAIT, what="")
-            except Failure:
-                problems.append("%s: the button %r changed nothing within %.0f s" % (label, name, WAIT))
         except Failure as e:  # a button the user cannot reach
             problems.append("%s: %s" % (label, e))
-        for extra in [x for x in p.windows() if x.get("modal") and x["winid"] != w["winid"]]:
-            s.shoot_window(extra)
-            problems.extend("%s > %r: %s" % (label, name, m) for m in visual_problems(s, extra))
-        # Back to the window as it opened, for the next button.
-        for _ in range(4):
-            left = [x for x in p.windows() if x["class"] != TRAY_ICON_CLASS and x["procedure"] != "Main"
-                    and x["procedure"] != "BrowseSchedule"]
-            if not left:
-                break
-            # A modal message over the window first: nothing else takes input while it shows.
-            close_window(s, p, ([x for x in left if x["modal"] or x["class"] == "QMessageBox"] or left)[-1])
-            time.sleep(0.4)
+            back_to(s, p, label, base, problems)
+            w = None
+            continue
+
+        def result():
+            started = [n for n in sockets(s) - companions_before if n.split("-")[0] in COMPANIONS]
+            return looks(p) != before or started or opened_page_count(s) > pages_before
+        try:
+            wait_for(result, WAIT, what="")
+        except Failure:
+            problems.append("%s changed nothing within %.0f s" % (where, WAIT))
+        pressed.append(name)
+        time.sleep(0.3)  # a second window may follow the first change
+        for extra in [x for x in p.windows() if window_key(x) not in windows_before
+                      and x["class"] not in (TRAY_ICON_CLASS, "QMenu")]:
+            try:
+                wait_for(lambda: s.is_viewable(extra["winid"]), 5, what="")
+                s.shoot_window(extra)
+            except Failure:
+                problems.append("%s opened %r, which is not mapped" % (where, extra["title"]))
+        for started in [n for n in sockets(s) - companions_before if n.split("-")[0] in COMPANIONS]:
+            s.attach(started.split("-")[0]).stop(3)
+        # Back to the window as it opened, for the next button: what the button opened is closed;
+        # a window that shows otherwise than it opened is closed and opened again.
+        if not back_to(s, p, where, windows_before, problems):
+            break
+        same = [x for x in p.windows() if x["winid"] == w["winid"] and window_looks(x) == as_opened]
+        if same:
+            w = same[0]
+            continue
+        if not back_to(s, p, where, base, problems):
+            break
         w = None
+    print("%s: pressed %s" % (label, pressed))
 
 
-def tray_commands(s, whole=True):
-    """Every command of the tray popup leads to a visible window or result, and every button of
-    the windows they open does something a user can see; Exit Orvane ends the program. With
-    whole false, only that each command opens a mapped window that closes again: the windows'
-    looks and their buttons are left out."""
+def open_fresh(p, act, label):
+    """Does `act` and returns the window it opens once the window manager has mapped and placed it."""
+    known = {window_key(w) for w in p.windows()}
+    act()
+    new = wait_for(lambda: ([w for w in p.windows() if w["class"] not in (TRAY_ICON_CLASS, "QMenu")
+                             and window_key(w) not in known] or [None])[-1], WAIT,
+                   what="%s to open a window" % label)
+    return p.window(procedure=new["procedure"] or None, title=new["title"], cls=new["class"], shot=False)
+
+
+def tray_commands(s, visual=True, buttons=True):
+    """Every command of the tray popup leads to a visible window or result that closes again, and
+    Exit Orvane ends the program. With visual, the windows pass the visual checks; with buttons,
+    every button of the windows they open shows a result a user can see."""
+    install_opener(s)
     p, frame = first_start(s)
     popup = tray_popup(s, p)
     s.shoot_window(popup)
@@ -312,20 +500,13 @@ def tray_commands(s, whole=True):
         label = "tray popup > " + name
         frame = p.window(procedure="Main", shot=False)
         before = {window_key(w) for w in p.windows()}
-        try_command(s, p, frame, label, lambda: choose_in_tray(s, p, name), problems, opened_nothing, whole)
-        if label in opened_nothing or not whole:
+        try_command(s, p, frame, label, lambda: choose_in_tray(s, p, name), problems, opened_nothing, visual)
+        if label in opened_nothing or not buttons:
             continue
-
-        def reopen():
-            known = {window_key(w) for w in p.windows()}
-            choose_in_tray(s, p, name)
-            return wait_for(lambda: ([w for w in p.windows() if w["class"] not in (TRAY_ICON_CLASS, "QMenu")
-                                      and window_key(w) not in known] or [None])[-1], WAIT,
-                            what="%s to open a window" % label)
         if [w for w in p.windows() if window_key(w) not in before]:
             problems.append("%s: its window did not close with Cancel/Close" % label)
             continue
-        press_buttons(s, p, label, reopen, problems)
+        press_buttons(s, p, label, lambda: open_fresh(p, lambda: choose_in_tray(s, p, name), label), problems)
 
     report = []
     if opened_nothing:
@@ -338,4 +519,8 @@ def tray_commands(s, whole=True):
 
 
 def tray_commands_open_windows(s):
-    tray_commands(s, whole=False)
+    tray_commands(s, visual=False, buttons=False)
+
+
+def tray_commands_buttons(s):
+    tray_commands(s, visual=False, buttons=True)

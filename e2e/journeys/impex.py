@@ -86,8 +86,8 @@ def run(s):
     menu(s, p, frame, "File", "Import", "To Do...")
     impex = s.attach("ov_impex")
     answer_file_dialog(s, impex, imported)
-    w = wait_for(lambda: [w for w in impex.windows() if w["procedure"]], 15, what="the import window")[0]
-    s.shoot_window(w)
+    # The window is placed and holds still before its OK is pressed.
+    w = impex.window(procedure="ImportTodo", timeout=15)
     s.click_control(w, "?OK")
     finish(s, impex)
     todos = [r["ToDo"] for r in s.records("TODO")]

@@ -137,6 +137,10 @@ Err FileManager::insertRecord() {
     if (err == Err::None) reserved() = 0;
     return err;
   }
+  return TryInsertApart();
+}
+
+Err FileManager::TryInsertApart() {
   Key key = autoKey();
   if (key.isValid()) {
     const rt::FieldDesc* f = m_file.record().find(key.decl().parts.back().field);

@@ -54,6 +54,10 @@ class FileManager {
 
   rt::Err Insert();
   rt::Err TryInsert();
+  // Adds the buffer as a record of its own, numbered afresh when its auto-numbered field is 0,
+  // while a record that PrimeRecord reserved on this thread (a form's new record) keeps its
+  // reservation: TryInsert would write over that.
+  rt::Err TryInsertApart();
   // Update writes the buffer over the current record. When the thread watches that record
   // (File::watch, as a form does while it edits one) and someone else changed it meanwhile,
   // TakeChanged asks the user first.

@@ -93,6 +93,31 @@ TEST(FileManager, PrimedRecordsReserveTheirNumberUntilInsertedOrCancelled) {
   EXPECT_EQ(p.name.str(), "Bea");
 }
 
+TEST(FileManager, ARecordAddedApartLeavesThePrimedRecordItsNumber) {
+  TempDir dir;
+  Person p;
+  File f(testing::personDecl(p, dir / "RO97.ZEZ\\!People"));
+  PersonManager fm(f);
+  ASSERT_EQ(fm.Open(), Err::None);
+  ASSERT_EQ(fm.PrimeRecord(), Err::None);  // a form's new record: number 1 reserved
+  const RecordImage primed = fm.SaveBuffer();
+  p.id = 0;
+  p.name = "Copy";
+  ASSERT_EQ(fm.TryInsertApart(), Err::None);
+  EXPECT_EQ(p.id, 2) << "numbered after the reserved one";
+  EXPECT_TRUE(fm.hasReservation());
+  fm.RestoreBuffer(primed);
+  p.name = "Ann";
+  ASSERT_EQ(fm.Insert(), Err::None);
+  EXPECT_EQ(p.id, 1);
+  EXPECT_EQ(f.records(), 2);
+  for (auto [id, name] : {std::pair{1, "Ann"}, {2, "Copy"}}) {
+    p.id = id;
+    ASSERT_EQ(fm.Fetch(f.key("PER:KeyID")), Err::None);
+    EXPECT_EQ(p.name.str(), name);
+  }
+}
+
 TEST(FileManager, LastNumbersCountWithinTheLeadingComponents) {
   TempDir dir;
   Step s;
