@@ -31,12 +31,7 @@ using Clock = std::chrono::steady_clock;
 // An open file's bytes wait here between the transfer thread and the caller; a reader that does
 // not drain it (or a writer that fills it) holds the transfer back, never memory without bound.
 constexpr size_t kDownloadBuffer = 1 << 20;
-constexpr size_t kUploadBuffer = 4 << 20;
-// A writer that met a full upload buffer is told of room once the buffer has drained to half:
-// it then refills megabytes at a time, and the transfer thread still has megabytes to send while
-// the writer's thread is being scheduled. Telling it of every block taken woke it hundreds of times
-// a second, and on a busy machine each wake-up could leave the transfer thread with nothing to send.
-constexpr size_t kUploadWakeAt = kUploadBuffer / 2;
+constexpr size_t kUploadBuffer = 1 << 20;
 
 enum class Stream { None, Reading, Writing };
 
@@ -382,8 +377,8 @@ size_t sendChunk(char* out, size_t size, size_t n, void* p) {
     std::memcpy(out, c.buffer.data() + c.bufferHead, taken);
     c.bufferHead += taken;
     c.compact();
-    wake = c.writerWaiting && c.pending() <= kUploadWakeAt;
-    if (wake) c.writerWaiting = false;
+    wake = c.writerWaiting;
+    c.writerWaiting = false;
   }
   if (wake) c.signal(kNotifyWrite);
   return taken;  // 0 once the writer has closed and everything went out

@@ -140,7 +140,7 @@ TEST_F(FtpLibrary, WholeFilesBothWaysAndTheirLengths) {
 TEST_F(FtpLibrary, OpenFilesMoveChunkByChunkAsNotified) {
   NEED_SERVER(server);
   std::string mine = server.freshFolder();
-  const std::string bytes = pattern(10000000);  // beyond the upload buffer: writes must wait
+  const std::string bytes = pattern(2500000);  // beyond the upload buffer: writes must wait
   for (bool passive : {false, true}) {
     SCOPED_TRACE(passive ? "passive" : "active");
     Handle h = logOn(server, passive);
@@ -152,7 +152,7 @@ TEST_F(FtpLibrary, OpenFilesMoveChunkByChunkAsNotified) {
     size_t sent = 0;
     bool partial = false;
     while (sent < bytes.size()) {
-      int chunk = int(std::min<size_t>(3000000, bytes.size() - sent));
+      int chunk = int(std::min<size_t>(1500000, bytes.size() - sent));
       int w = FtpWrite(h, bytes.data() + sent, chunk);
       if (w > 0) {
         partial = partial || w < chunk;
