@@ -77,6 +77,19 @@ TEST(ConsistentBackup, DataFilesWrittenDuringTheBackupRestoreAsOneCommittedState
   pid_t pid = ::fork();
   ASSERT_GE(pid, 0);
   if (pid == 0) writer(data, pipeFds[1]);
+  // The writer goes with the test, however it ends (a failed assertion returns early).
+  struct Stop {
+    pid_t pid;
+    int status = 0;
+    bool stopped = false;
+    void now() {
+      if (stopped) return;
+      stopped = true;
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, &status, 0);
+    }
+    ~Stop() { now(); }
+  } stop{pid};
   ::close(pipeFds[1]);
   char c = 0;
   ASSERT_EQ(::read(pipeFds[0], &c, 1), 1) << "the writer did not get going";
@@ -112,10 +125,8 @@ TEST(ConsistentBackup, DataFilesWrittenDuringTheBackupRestoreAsOneCommittedState
     EXPECT_EQ(single(s->db(), "SELECT n FROM total"), count) << "both tables from the same commit";
     EXPECT_EQ(single(s->db(), "SELECT count(*) FROM t WHERE length(payload) <> 3000"), 0);
   }
-  ::kill(pid, SIGKILL);
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  EXPECT_TRUE(WIFSIGNALED(status)) << "the writer stopped on its own with " << WEXITSTATUS(status);
+  stop.now();
+  EXPECT_TRUE(WIFSIGNALED(stop.status)) << "the writer stopped on its own with " << WEXITSTATUS(stop.status);
 }
 
 TEST(ConsistentBackup, AFileThatIsNoDataFileIsArchivedAsItIs) {
