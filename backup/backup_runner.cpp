@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "backup/data_file_source.h"
 #include "backup/restore_swap.h"
 #include "backup/zip_error_text.h"
 #include "platform/rt/command_line.h"
@@ -231,7 +232,11 @@ bool BackupOperation::Prepare(ui::Window* window, int progress1, int list, int f
 
 long BackupOperation::Run() {
   if (!m_folderOk) return 0;
-  return m_zip.Run(zip::zipaction::Add);
+  // Data files go in as one moment of each, whatever ov98 writes meanwhile.
+  DataFileSourceScope consistent;
+  const long result = m_zip.Run(zip::zipaction::Add);
+  m_copyFailure = zip::lastSourceFailure();
+  return result;
 }
 
 int BackupOperation::Finish(long result) {
@@ -253,7 +258,10 @@ int BackupOperation::Finish(long result) {
       ui::MESSAGE("Files were not backed up successfully.  The operation was cancelled.", "Status",
                   ui::Icon::Information);
     else
-      ui::MESSAGE(backupErrorText(m_job.fileSpec, m_archive, code), "Backup (Zip) Error", ui::Icon::Exclamation);
+      ui::MESSAGE(backupErrorText(m_job.fileSpec, m_archive, code) + (m_copyFailure.empty() ? "" : "|" + m_copyFailure),
+                  "Backup (Zip) Error", ui::Icon::Exclamation);
+  } else if (result < 0 && !m_copyFailure.empty()) {
+    quietLog("Backup (Zip) Error: " + m_copyFailure);
   }
   return result >= 0 ? kExitSucceeded : exitCodeOf(code);
 }

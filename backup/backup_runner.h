@@ -108,6 +108,7 @@ class BackupOperation {
   BackupJob m_job;
   BackupZipClass m_zip;
   std::string m_archive, m_status, m_savedFolder;
+  std::string m_copyFailure;  // why a data file could not be copied ("" when none was refused)
   bool m_prepared = false, m_folderOk = true;
 };
 

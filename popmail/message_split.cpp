@@ -342,7 +342,7 @@ bool NetEmailReceive::ProcessSplitWholeMessage() {
     Log("No Mime or ContentType - UUDecode", proc);
     bool ok = true;
     size_t textLength = ProcessUUDecode(body, ok);
-    MessageText = std::string(body.substr(0, textLength));
+    MessageText.assign(body.substr(0, textLength));  // into the room of the last message's text
     return ok;
   }
   if (!MimeMixedBoundary.empty() || !MimeAltBoundary.empty() || !MimeRelBoundary.empty()) {
@@ -359,7 +359,7 @@ bool NetEmailReceive::ProcessSplitWholeMessage() {
     if (ok && m_partsFound == 0 && !body.empty()) {
       // Not one boundary line in the body: keep the body as the message's text rather than lose it.
       Log("Warning. No part found inside the multipart body - keeping the body as text", proc, kLogError);
-      MessageText = std::string(body);
+      MessageText.assign(body);
     }
     return ok;
   }
@@ -683,8 +683,18 @@ size_t NetEmailReceive::ProcessUUDecode(std::string_view body, bool& ok) {
   const char* proc = "NetEmailSend._ProcessUUDecode";
   Log("Called", "NetEmailReceive._ProcessUUDecode");
   ok = true;
-  // Lines are found after a CR LF; a begin line at the very start counts too.
-  const std::string text = "\r\n" + std::string(body);
+  // Lines are found after a CR LF; a begin line at the very start counts too. The copy with the
+  // CR LF in front reuses one buffer: a fresh one per message, freed again, had the heap grown
+  // and given back to the system (page faults and TLB flushes on every thread) for each message.
+  static thread_local std::string buffer;
+  buffer.assign("\r\n").append(body);
+  struct Release {
+    std::string& b;
+    ~Release() {
+      if (b.capacity() > (8u << 20)) std::string().swap(b);  // a huge message's room is not kept
+    }
+  } release{buffer};
+  const std::string& text = buffer;
   size_t textLength = body.size();
   bool first = true;
   size_t pos = 0;

@@ -895,6 +895,18 @@ Err checkStorageFile(const std::string& path, const std::string& password, std::
   return s->quickCheck(detail, repairable);
 }
 
+StorageCopy copyStorageFile(const std::string& path, const std::string& password, const std::string& target,
+                            std::string& detail) {
+  // Not under the file lock: a long copy must not hold up the process's own file work, and the
+  // copy uses a connection of its own.
+  switch (detail::snapshotStorage(path, password, target, 10000, detail)) {
+    case detail::SnapshotResult::Made: return StorageCopy::Made;
+    case detail::SnapshotResult::NotDataFile: return StorageCopy::NotDataFile;
+    case detail::SnapshotResult::Failed: break;
+  }
+  return StorageCopy::Failed;
+}
+
 bool isLoggedOut() {
   std::lock_guard lock(detail::fileLock());
   return logoutState().scope != nullptr;

@@ -203,4 +203,14 @@ bool isLoggedOut();
 rt::Err checkStorageFile(const std::string& path, const std::string& password, std::string& detail,
                          bool& repairable);
 
+// A copy of the storage file at `path` as one commit left it, made while other programs may be
+// writing it, for a backup: `target` is created anew with the same owner `password` and holds
+// every committed change up to one moment and none after it (the file's journal is part of what
+// is read; a copy of the file itself beside a copy of its journal taken a moment later would not
+// be one state). Made; NotDataFile when `path` does not read as a data file with that password
+// (a foreign or a damaged file too: nothing is written, copy its bytes as they are); Failed with `detail` naming the file and the cause.
+enum class StorageCopy { Made, NotDataFile, Failed };
+StorageCopy copyStorageFile(const std::string& path, const std::string& password, const std::string& target,
+                            std::string& detail);
+
 }  // namespace ov::db

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cerrno>
 #include <climits>
 #include <cstdarg>
@@ -882,6 +883,80 @@ bool Storage::completeIntents() {
   if (end(true) != rt::Err::None) return false;
   for (const auto& [peer, id] : done) deleteWhereId(*peer, "_ov_intent_done", id);
   return all;
+}
+
+}  // namespace ov::db::detail
+
+// ---- a copy of one moment ----
+
+namespace ov::db::detail {
+
+SnapshotResult snapshotStorage(const std::string& path, const std::string& password, const std::string& target,
+                               int timeoutMs, std::string& detail) {
+  useDescriptorLocks();
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0) return SnapshotResult::NotDataFile;
+  // A read-only connection: nothing of the file (nor a WAL it finds) is changed by looking at it.
+  auto open = [&](const std::string& file, int flags, sqlite3*& db) {
+    int rc = sqlite3_open_v2(file.c_str(), &db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc != SQLITE_OK) return rc;
+    sqlite3_busy_timeout(db, timeoutMs);
+    if (!password.empty()) {
+      const std::string& key = rawKey(password);
+      sqlite3_key(db, key.data(), static_cast<int>(key.size()));
+      (void)sqlite3_exec(db, "PRAGMA cipher_page_size = 8192", nullptr, nullptr, nullptr);
+    } else {
+      (void)sqlite3_exec(db, "PRAGMA page_size = 8192", nullptr, nullptr, nullptr);
+    }
+    return SQLITE_OK;
+  };
+  sqlite3* src = nullptr;
+  sqlite3* dst = nullptr;
+  sqlite3_backup* copy = nullptr;
+  auto finish = [&](SnapshotResult r) {
+    if (copy) sqlite3_backup_finish(copy);
+    sqlite3_close_v2(dst);
+    sqlite3_close_v2(src);
+    if (r != SnapshotResult::Made) ::unlink(target.c_str());
+    return r;
+  };
+  int rc = open(path, SQLITE_OPEN_READONLY, src);
+  if (rc == SQLITE_OK) rc = sqlite3_exec(src, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+  // Bytes that do not read as a data file (or no longer do: a damaged one) are not ours to judge
+  // here: they are copied as they are.
+  if ((rc & 0xFF) == SQLITE_NOTADB || (rc & 0xFF) == SQLITE_CORRUPT) return finish(SnapshotResult::NotDataFile);
+  if (rc != SQLITE_OK) {
+    detail = path + ": " + (src ? sqlite3_errmsg(src) : sqlite3_errstr(rc));
+    return finish(SnapshotResult::Failed);
+  }
+  ::unlink(target.c_str());
+  rc = open(target, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, dst);
+  if (rc == SQLITE_OK) copy = sqlite3_backup_init(dst, "main", src, "main");
+  if (!copy) {
+    detail = target + ": " + (dst ? sqlite3_errmsg(dst) : sqlite3_errstr(rc));
+    return finish(SnapshotResult::Failed);
+  }
+  // Every page in one step: the source's read transaction spans the whole copy, so the copy is
+  // the file as one commit left it, whatever other programs write meanwhile (a WAL lets them).
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    rc = sqlite3_backup_step(copy, -1);
+    if (rc == SQLITE_DONE) break;
+    if ((rc == SQLITE_BUSY || rc == SQLITE_LOCKED) && std::chrono::steady_clock::now() < until) {
+      sqlite3_sleep(20);
+      continue;
+    }
+    if ((rc & 0xFF) == SQLITE_NOTADB || (rc & 0xFF) == SQLITE_CORRUPT) return finish(SnapshotResult::NotDataFile);
+    detail = path + ": the copy failed (" + sqlite3_errstr(rc) + ")";
+    return finish(SnapshotResult::Failed);
+  }
+  rc = sqlite3_backup_finish(copy);
+  copy = nullptr;
+  if (rc != SQLITE_OK) {
+    detail = target + ": " + sqlite3_errmsg(dst);
+    return finish(SnapshotResult::Failed);
+  }
+  return finish(SnapshotResult::Made);
 }
 
 }  // namespace ov::db::detail

@@ -136,6 +136,14 @@ rt::Err commitTogether(const std::vector<std::shared_ptr<Storage>>& storages, st
 // Seam for tests: called with the number of storages committed so far during commitTogether.
 void setCommitSeam(void (*seam)(int committed));
 
+// Copies the storage file at `path` (owner `password`, "" = plain) as one commit left it into a
+// new file `target` with the same password, through the database's online backup: Made;
+// NotDataFile when `path` does not read as a data file with that password (an empty file, a
+// text, a foreign or a damaged file), nothing written; Failed with `detail` when it is one and could not be copied.
+enum class SnapshotResult { Made, NotDataFile, Failed };
+SnapshotResult snapshotStorage(const std::string& path, const std::string& password, const std::string& target,
+                               int timeoutMs, std::string& detail);
+
 // The process-wide lock that every file operation holds.
 std::recursive_mutex& fileLock();
 

@@ -244,6 +244,10 @@ class FileFinder {
   std::vector<Candidate> m_found;
 };
 
+std::mutex g_filterMutex;
+SourceFilter g_filter;
+std::string g_filterFailure;
+
 // The source of one file added to the archive: reads it when libzip writes the member, reports
 // progress and stops on an abort.
 struct FileSource {
@@ -253,19 +257,60 @@ struct FileSource {
   zip_error_t error{};
   bool failed = false;
   bool cancelled = false;
+  // What the source filter answered, asked once (at the first stat or open).
+  bool asked = false;
+  SourceAnswer answer;
+  uint64_t size = 0;
+
+  ~FileSource() {
+    if (answer.kind == SourceAnswer::Replaced && !answer.path.empty()) ::unlink(answer.path.c_str());
+  }
+  // False (with the error set) when the filter failed the file.
+  bool ask() {
+    if (asked) return answer.kind != SourceAnswer::Failed;
+    asked = true;
+    size = file.size;
+    SourceFilter filter;
+    {
+      std::lock_guard<std::mutex> lock(g_filterMutex);
+      filter = g_filter;
+    }
+    if (filter) answer = filter(file.path);
+    if (answer.kind == SourceAnswer::Empty) size = 0;
+    if (answer.kind == SourceAnswer::Replaced) {
+      struct stat st {};
+      if (::stat(answer.path.c_str(), &st) == 0) size = static_cast<uint64_t>(st.st_size);
+    }
+    if (answer.kind == SourceAnswer::Failed) {
+      {
+        std::lock_guard<std::mutex> lock(g_filterMutex);
+        g_filterFailure = answer.detail;
+      }
+      failed = true;
+      zip_error_set(&error, ZIP_ER_OPEN, 0);
+      return false;
+    }
+    return true;
+  }
+  const std::string& readPath() const { return answer.kind == SourceAnswer::Replaced ? answer.path : file.path; }
 };
 
 zip_int64_t fileSourceCallback(void* state, void* data, zip_uint64_t length, zip_source_cmd_t cmd) {
   auto* s = static_cast<FileSource*>(state);
   switch (cmd) {
     case ZIP_SOURCE_OPEN:
-      s->f = std::fopen(s->file.path.c_str(), "rb");
+      if (!s->ask()) return -1;
+      if (s->answer.kind == SourceAnswer::Empty) {
+        if (s->reporter) s->reporter->startFile(s->file.stored, 0);
+        return 0;
+      }
+      s->f = std::fopen(s->readPath().c_str(), "rb");
       if (!s->f) {
         s->failed = true;
         zip_error_set(&s->error, ZIP_ER_OPEN, errno);
         return -1;
       }
-      if (s->reporter) s->reporter->startFile(s->file.stored, s->file.size);
+      if (s->reporter) s->reporter->startFile(s->file.stored, s->size);
       return 0;
     case ZIP_SOURCE_READ: {
       if (aborted()) {
@@ -273,6 +318,7 @@ zip_int64_t fileSourceCallback(void* state, void* data, zip_uint64_t length, zip
         zip_error_set(&s->error, ZIP_ER_CANCELLED, 0);
         return -1;
       }
+      if (!s->f) return 0;  // an empty member
       size_t n = std::fread(data, 1, length, s->f);
       if (n == 0 && std::ferror(s->f)) {
         s->failed = true;
@@ -288,10 +334,11 @@ zip_int64_t fileSourceCallback(void* state, void* data, zip_uint64_t length, zip
       if (s->reporter) s->reporter->finishFile();
       return 0;
     case ZIP_SOURCE_STAT: {
+      if (!s->ask()) return -1;
       auto* st = static_cast<zip_stat_t*>(data);
       zip_stat_init(st);
       st->valid = ZIP_STAT_SIZE | ZIP_STAT_MTIME;
-      st->size = s->file.size;
+      st->size = s->size;
       st->mtime = s->file.mtime;
       return sizeof(zip_stat_t);
     }
@@ -330,6 +377,21 @@ long zipCloseError(zip_error_t* error, bool cancelled) {
   }
 }
 
+}  // namespace
+
+void setSourceFilter(SourceFilter filter) {
+  std::lock_guard<std::mutex> lock(g_filterMutex);
+  g_filter = std::move(filter);
+  g_filterFailure.clear();
+}
+
+std::string lastSourceFailure() {
+  std::lock_guard<std::mutex> lock(g_filterMutex);
+  return g_filterFailure;
+}
+
+namespace {
+
 bool copyFile(const std::string& from, const std::string& to) {
   std::error_code ec;
   fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec);
@@ -348,6 +410,10 @@ uint32_t externalAttributes(const Candidate& c) {
 
 long zipExecute(ZipSettings& s, const std::string& archivePath, long action, long level,
                 unsigned long options) {
+  {
+    std::lock_guard<std::mutex> lock(g_filterMutex);
+    g_filterFailure.clear();
+  }
   if (options & zipopt::MultiVolume) return code::NoMultipleVolumes;
   if (archivePath.empty()) return code::BadArchiveName;
   if (action < zipaction::Comment || action > zipaction::Freshen) return code::InternalError;

@@ -21,6 +21,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -129,6 +130,21 @@ struct MemberRecord {
 
 // The "LSZA" broadcast.
 void AbortAll();
+
+// What is read for a file the zip library adds. By default the file itself, as it is on disk when
+// its member is written. A program whose files may be written while it zips them (a database and
+// its journal) installs a source that gives, per file, what a consistent archive holds instead.
+struct SourceAnswer {
+  enum Kind { AsIs, Replaced, Empty, Failed } kind = AsIs;
+  std::string path;    // Replaced: the file to read instead; the library deletes it when done
+  std::string detail;  // Failed: why (the add then ends with -178)
+};
+using SourceFilter = std::function<SourceAnswer(const std::string& path)>;
+// Called on the thread of the execute call, once per file, just before its member is written;
+// an empty function restores the default.
+void setSourceFilter(SourceFilter filter);
+// The detail of the last file that a source filter failed ("" when none), for the error text.
+std::string lastSourceFailure();
 
 // ---- zip ----------------------------------------------------------------------------------------
 long LSZIP_INIT(ProgressSink* sink);  // 1; a null sink reports nowhere

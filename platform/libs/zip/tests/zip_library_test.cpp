@@ -356,3 +356,53 @@ TEST_F(ZipLibrary, HostileMemberNamesStayInsideTheTargetFolder) {
 }
 
 }  // namespace
+
+namespace {
+
+// A source filter answers per file: another file's bytes (deleted once written), an empty
+// member, the file as it is, or a refusal that fails the add and leaves the archive as it was.
+TEST_F(ZipLibrary, ASourceFilterReplacesEmptiesOrRefusesFilesAsItAnswers) {
+  const std::string replacement = (scratch.dir() / "snapshot.tmp").string();
+  auto filter = [&](const std::string& path) {
+    SourceAnswer a;
+    const std::string name = fs::path(path).filename().string();
+    if (name == "DATA.TPS") {
+      writeFile(replacement, "the copy of one moment");
+      a.kind = SourceAnswer::Replaced;
+      a.path = replacement;
+    } else if (name == "notes.tps") {
+      a.kind = SourceAnswer::Empty;
+    }
+    return a;
+  };
+  setSourceFilter(filter);
+  LSZIP_INCLUDE("DATA.TPS notes.tps readme.txt");
+  ASSERT_EQ(LSZIP_EXECUTE("f.zip", zipaction::Add, 6, 0), 0);
+  EXPECT_EQ(run("unzip -p f.zip DATA.TPS"), "the copy of one moment");
+  EXPECT_EQ(run("unzip -p f.zip notes.tps"), "");
+  EXPECT_EQ(run("unzip -p f.zip readme.txt"), "read me");
+  EXPECT_FALSE(fs::exists(replacement)) << "the replacement is gone once written";
+  EXPECT_EQ(lastSourceFailure(), "");
+
+  setSourceFilter([](const std::string& path) {
+    SourceAnswer a;
+    if (fs::path(path).filename() == "readme.txt") {
+      a.kind = SourceAnswer::Failed;
+      a.detail = "readme.txt: could not be copied";
+    }
+    return a;
+  });
+  const std::string before = readFile(scratch.dir() / "f.zip");
+  writeFile(scratch.dir() / "notes.tps", "changed");
+  LSZIP_INCLUDE("notes.tps readme.txt");
+  EXPECT_EQ(LSZIP_EXECUTE("f.zip", zipaction::Add, 6, 0), code::ZippingError);
+  EXPECT_EQ(lastSourceFailure(), "readme.txt: could not be copied");
+  EXPECT_EQ(readFile(scratch.dir() / "f.zip"), before) << "a refused file leaves the archive as it was";
+
+  setSourceFilter({});
+  LSZIP_INCLUDE("notes.tps");
+  ASSERT_EQ(LSZIP_EXECUTE("f.zip", zipaction::Add, 6, 0), 0);
+  EXPECT_EQ(run("unzip -p f.zip notes.tps"), "changed") << "the default source reads the file itself";
+}
+
+}  // namespace
