@@ -175,7 +175,7 @@ def try_command(s, p, frame, label, act, problems, opened_nothing, visual=True):
                 problems.extend("%s: %s" % (label, m) for m in visual_problems(s, w))
         except Failure as e:
             problems.append("%s: %s" % (label, e))
-        q.stop(3)
+        q.stop(1)  # its windows were all this sweep wanted of it
     # Close what opened, innermost first; what will not close is left to the end of the session.
     for _ in range(3):
         left = [w for w in p.windows() if w["class"] not in (TRAY_ICON_CLASS,) and window_key(w) not in before]
@@ -203,6 +203,12 @@ def in_front(s, p, w):
         return w
 
 
+def the_frame(p):
+    """The frame as it is now: it was waited for at the start and stays put."""
+    return wait_for(lambda: ([w for w in p.windows() if w["procedure"] == "Main"] or [None])[0], 5,
+                    what="the frame")
+
+
 def every_command(s, env=None):
     p, frame = first_start(s)
     problems, opened_nothing = [], []
@@ -222,14 +228,13 @@ def every_command(s, env=None):
         if tuple(path) in SKIP or tuple(path) in NO_WINDOW or not enabled:
             continue
         label = " > ".join(path)
-        frame = p.window(procedure="Main", shot=False)
+        frame = the_frame(p)
         try_command(s, p, frame, label, lambda: choose(s, p, frame, path), problems, opened_nothing)
     frame = p.window(procedure="Main", shot=False)
     buttons = [b for b in frame["bars"] if b["kind"] == "QToolButton" and b["visible"] and b["enabled"]]
     for number, b in enumerate(buttons, 1):
         label = "toolbar button %d %r" % (number, b["text"] or b.get("tip", ""))
         try_command(s, p, frame, label, lambda: click_box(s, b), problems, opened_nothing)
-        frame = p.window(procedure="Main", shot=False)
     report = []
     if opened_nothing:
         report.append("commands that showed nothing within %.0f s: %s" % (WAIT, "; ".join(opened_nothing)))
