@@ -1258,8 +1258,9 @@ void Window::firstShow() {
   m_view->showPending = false;
   ++m_view->programSizing;
   syncWindowView();
-  fitInFrame();
   --m_view->programSizing;
+  // Sized to the frame's area as a user sizes it: the controls follow.
+  fitInFrame();
   const std::vector<Window*>& stack = Runtime::get().slot(m_thread).stack;
   auto it = std::find(stack.begin(), stack.end(), this);
   const bool called = it != stack.end() && it != stack.begin();
@@ -1273,36 +1274,14 @@ void Window::firstShow() {
   }
 }
 
-// A child of the frame opens whole inside the frame's window area: the frame grows as far as the
-// screen allows, then the child moves in, and a child that still does not fit and can be sized
-// takes the area's size.
+// A child of the frame opens whole inside the frame's window area: it moves in, and a child
+// still larger than the area that can be sized takes the area's size. The frame keeps its own
+// place and size: they are the user's.
 void Window::fitInFrame() {
   View& v = *m_view;
   if (!v.sub || !v.sub->mdiArea() || m_maximized || m_iconized || m_hidden) return;
-  QSize room = v.sub->mdiArea()->viewport()->size();
-  QRect g = v.sub->geometry();
-  const int shortW = std::max(0, g.width() - room.width()), shortH = std::max(0, g.height() - room.height());
-  Window* frame = detail::frameWindow();
-  QWidget* top = frame && frame->m_view ? frame->m_view->main : nullptr;
-  if ((shortW || shortH) && top && top->isVisible() &&
-      !(top->windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen))) {
-    if (QScreen* screen = top->screen()) {
-      const QRect avail = screen->availableGeometry();
-      const QRect outer = top->frameGeometry();
-      const int dw = std::min(shortW, std::max(0, avail.width() - outer.width()));
-      const int dh = std::min(shortH, std::max(0, avail.height() - outer.height()));
-      if (dw || dh) {
-        top->resize(top->size() + QSize(dw, dh));
-        QPoint at = outer.topLeft();
-        at.setX(std::min(at.x(), avail.right() + 1 - outer.width() - dw));
-        at.setY(std::min(at.y(), avail.bottom() + 1 - outer.height() - dh));
-        if (at != outer.topLeft()) frame->m_view->moveFrame(at);
-        if (QLayout* layout = top->layout()) layout->activate();
-        room += QSize(dw, dh);
-      }
-    }
-  }
-  g = v.sub->geometry();
+  const QSize room = v.sub->mdiArea()->viewport()->size();
+  const QRect g = v.sub->geometry();
   const QPoint at(std::clamp(g.x(), 0, std::max(0, room.width() - g.width())),
                   std::clamp(g.y(), 0, std::max(0, room.height() - g.height())));
   if (at != g.topLeft()) v.sub->move(at);
