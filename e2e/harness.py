@@ -103,8 +103,12 @@ class _Foreign:
     def poll(self):
         try:
             os.kill(self.pid, 0)
+            # Ended, but not yet collected by the program that started it.
+            with open("/proc/%d/stat" % self.pid) as f:
+                if f.read().rsplit(")", 1)[1].split()[0] == "Z":
+                    raise ProcessLookupError
             return None
-        except ProcessLookupError:
+        except (ProcessLookupError, FileNotFoundError):
             self.returncode = self.returncode if self.returncode is not None else -1
             return self.returncode
 

@@ -816,6 +816,9 @@ class UpdateScheduleForm : public ui::WindowManager {
                     {m_basicsMessage, "SCH:Message", "Message"}};
     m_steps.Init(m_sheet, m_back, m_next, OkControl, CancelControl, true, false, false, m_wizard ? 1 : 0);
     if (m_wizard) m_required.RegisterWizard(m_sheet);
+    // A new task's form is shorter by the hidden last-run line. It shrinks before the saved place
+    // and size come back, so that a size saved from an earlier new task is not shrunk again.
+    if (Request == ui::InsertRecord) m_steps.ShrinkSheet(12);
     m_position.Init(*this, files::globalIni(), true);
     m_tabs.Init(kSelectedTabColour, -1, 0, -1, -1, 0, 0);
     if (m_deleting) FirstField = CancelControl;
@@ -826,7 +829,6 @@ class UpdateScheduleForm : public ui::WindowManager {
     if (m_copy) linkItems(false);
     if (Request == ui::InsertRecord) {
       w.setProp(m_lastRun, ui::Prop::Hide, 1);
-      m_steps.ShrinkSheet(12);
       if (SCH.ID == 0)
         ui::MESSAGE("Auto-increment error.  Could not set unique schedule ID.", "Internal Error", ui::Icon::Hand);
     }

@@ -122,36 +122,39 @@ def close_window(s, p, w):
         s.key("alt+F4", window=w)
 
 
-def settle(p, keys, timeout=WAIT):
-    """Waits until new windows stop appearing; returns them."""
+def settle(p, keys, timeout=WAIT, companions=lambda: []):
+    """Waits until new windows stop appearing and hold their places and sizes; returns them, and
+    the channels of companion programs that started meanwhile (a command that starts a companion
+    opens no window of its own)."""
     end = time.monotonic() + timeout
-    new, quiet = [], 0
+    last, quiet = None, 0
     while time.monotonic() < end:
         now = [w for w in p.windows() if w["class"] not in (TRAY_ICON_CLASS, "QMenu")
                and window_key(w) not in keys]
-        if now and len(now) == len(new):
+        # A window the window manager has not sized yet reads 1 x 1 for a moment.
+        shape = [(window_key(w), w["fx"], w["fy"], w["fw"], w["fh"]) for w in now
+                 if w["fw"] > 1 and w["fh"] > 1]
+        if now and len(shape) == len(now) and shape == last:
             quiet += 1
-            if quiet >= 3:
-                return now
+            if quiet >= 2:
+                return now, []
         else:
             quiet = 0
-        new = now
-        time.sleep(0.2)
-    return new
+        last = shape
+        if not now:
+            started = companions()
+            if started:
+                return [], started
+        time.sleep(0.12)
+    return now, []
 
 
 def try_command(s, p, frame, label, act, problems, opened_nothing, visual=True):
     before = {window_key(w) for w in p.windows()}
     companions_before = sockets(s)
     act()
-    new = settle(p, before)
-    new_companions = []
-    if not new:
-        try:
-            new_companions = wait_for(lambda: [n for n in sockets(s) - companions_before
-                                               if n.split("-")[0] in COMPANIONS], 3, what="")
-        except Failure:
-            pass
+    new, new_companions = settle(p, before, companions=lambda: [
+        n for n in sockets(s) - companions_before if n.split("-")[0] in COMPANIONS])
     if not new and not new_companions:
         opened_nothing.append(label)
         close_popups(s, p)
@@ -160,28 +163,54 @@ def try_command(s, p, frame, label, act, problems, opened_nothing, visual=True):
         if not s.is_viewable(w["winid"]):
             problems.append("%s: window %r is not mapped" % (label, w["title"]))
             continue
+        w = in_front(s, p, w)
         s.shoot_window(w)
         if visual:
             problems.extend("%s: %s" % (label, m) for m in visual_problems(s, w))
     for name in new_companions:
         q = s.attach(name.split("-")[0])
         try:
-            shown = wait_for(lambda: [w for w in q.windows() if w["class"] != TRAY_ICON_CLASS], 8,
-                             what="%s's window" % q.name)
+            wait_for(lambda: [w for w in q.windows() if w["class"] != TRAY_ICON_CLASS], 8, what="%s's window" % q.name)
+            shown, _ = settle(q, set())
             for w in shown:
+                w = in_front(s, q, w)
                 s.shoot_window(w)
                 problems.extend("%s: %s" % (label, m) for m in visual_problems(s, w))
         except Failure as e:
             problems.append("%s: %s" % (label, e))
-        q.stop(3)
+        q.stop(1)  # its windows were all this sweep wanted of it
     # Close what opened, innermost first; what will not close is left to the end of the session.
     for _ in range(3):
         left = [w for w in p.windows() if w["class"] not in (TRAY_ICON_CLASS,) and window_key(w) not in before]
         if not left:
             break
         close_window(s, p, left[-1])
-        time.sleep(0.5)
+        try:
+            wait_for(lambda: window_key(left[-1]) not in [window_key(w) for w in p.windows()], 1.5, what="")
+        except Failure:
+            pass
     return new
+
+
+def in_front(s, p, w):
+    """A modal window as it is once the window manager has mapped and activated it (a moment
+    after it shows); any other window as it was read."""
+    if not w["modal"]:
+        return w
+
+    def now():
+        same = [x for x in p.windows() if x["winid"] == w["winid"]]
+        return same[0] if same and same[0]["active"] and s.is_viewable(w["winid"]) else None
+    try:
+        return wait_for(now, 2, what="")
+    except Failure:
+        return w
+
+
+def the_frame(p):
+    """The frame as it is now: it was waited for at the start and stays put."""
+    return wait_for(lambda: ([w for w in p.windows() if w["procedure"] == "Main"] or [None])[0], 5,
+                    what="the frame")
 
 
 def every_command(s, env=None):
@@ -203,14 +232,13 @@ def every_command(s, env=None):
         if tuple(path) in SKIP or tuple(path) in NO_WINDOW or not enabled:
             continue
         label = " > ".join(path)
-        frame = p.window(procedure="Main", shot=False)
+        frame = the_frame(p)
         try_command(s, p, frame, label, lambda: choose(s, p, frame, path), problems, opened_nothing)
     frame = p.window(procedure="Main", shot=False)
     buttons = [b for b in frame["bars"] if b["kind"] == "QToolButton" and b["visible"] and b["enabled"]]
     for number, b in enumerate(buttons, 1):
         label = "toolbar button %d %r" % (number, b["text"] or b.get("tip", ""))
         try_command(s, p, frame, label, lambda: click_box(s, b), problems, opened_nothing)
-        frame = p.window(procedure="Main", shot=False)
     report = []
     if opened_nothing:
         report.append("commands that showed nothing within %.0f s: %s" % (WAIT, "; ".join(opened_nothing)))
@@ -288,7 +316,10 @@ def frame_buttons(s, part=None):
 
 def every_command_larger_font(s):
     """The same at a font one size larger."""
-    s.env["QT_FONT_DPI"] = "107"  # 9 points drawn as 10
+    # 9 points drawn as 10. Without the second setting Qt would scale every pixel by 107/96,
+    # and the inspection channel's places would no longer be the screen's.
+    s.env["QT_FONT_DPI"] = "107"
+    s.env["QT_ENABLE_HIGHDPI_SCALING"] = "0"
     every_command(s)
 
 

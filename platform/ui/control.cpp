@@ -211,7 +211,10 @@ QWidget* Label::createView(QWidget* parent) {
 void Label::syncView() {
   if (!m_view) return;
   Control::syncView();
-  static_cast<QLabel*>(m_view)->setText(q(m_text));
+  auto* l = static_cast<QLabel*>(m_view);
+  // A text given room for two lines or more breaks between words where it meets the edge.
+  l->setWordWrap(l->height() >= 2 * l->fontMetrics().lineSpacing());
+  l->setText(q(m_text));
 }
 
 QWidget* Prompt::createView(QWidget* parent) {
@@ -225,6 +228,7 @@ void Prompt::syncView() {
   if (!m_view) return;
   Control::syncView();
   auto* l = static_cast<QLabel*>(m_view);
+  l->setWordWrap(l->height() >= 2 * l->fontMetrics().lineSpacing());
   l->setText(q(m_text));
   // The prompt's letter goes to the next field that takes input.
   QWidget* buddy = nullptr;

@@ -98,7 +98,8 @@ Fit measure(QWidget* v) {
     f.have = p->width();
   } else if (auto* l = qobject_cast<QLabel*>(v)) {
     if (!l->text().isEmpty() && l->pixmap().isNull()) {
-      const QString text = l->textFormat() == Qt::PlainText ? l->text() : plain(l->text());
+      // A label with a buddy draws its "&" as the access key's underline.
+      const QString text = l->textFormat() == Qt::PlainText && !l->buddy() ? l->text() : plain(l->text());
       if (l->wordWrap()) {  // a wrapped label must fit in height
         f.need = l->heightForWidth(l->contentsRect().width());
         f.have = l->contentsRect().height();

@@ -22,6 +22,12 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QStyle>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabBar>
+#include <QTabWidget>
 
 #include <cstdio>
 
@@ -1270,6 +1276,8 @@ void Window::firstShow() {
   ++m_view->programSizing;
   syncWindowView();
   --m_view->programSizing;
+  // Sized to the frame's area as a user sizes it: the controls follow.
+  fitInFrame();
   const std::vector<Window*>& stack = Runtime::get().slot(m_thread).stack;
   auto it = std::find(stack.begin(), stack.end(), this);
   const bool called = it != stack.end() && it != stack.begin();
@@ -1281,6 +1289,21 @@ void Window::firstShow() {
       std::fprintf(stderr, "ov98: the window \"%s\" (%s) could not be shown\n", m_title.c_str(),
                    m_manager ? m_manager->procedureName().c_str() : "");
   }
+}
+
+// A child of the frame opens whole inside the frame's window area: it moves in, and a child
+// still larger than the area that can be sized takes the area's size. The frame keeps its own
+// place and size: they are the user's.
+void Window::fitInFrame() {
+  View& v = *m_view;
+  if (!v.sub || !v.sub->mdiArea() || m_maximized || m_iconized || m_hidden) return;
+  const QSize room = v.sub->mdiArea()->viewport()->size();
+  const QRect g = v.sub->geometry();
+  const QPoint at(std::clamp(g.x(), 0, std::max(0, room.width() - g.width())),
+                  std::clamp(g.y(), 0, std::max(0, room.height() - g.height())));
+  if (at != g.topLeft()) v.sub->move(at);
+  if (m_resizable && (g.width() > room.width() || g.height() > room.height()))
+    v.sub->resize(std::min(g.width(), room.width()), std::min(g.height(), room.height()));
 }
 
 void Window::placeUnplaced(Window* owner) {
@@ -1306,6 +1329,100 @@ void Window::placeUnplaced(Window* owner) {
   at.setX(std::clamp(at.x(), area.left(), std::max(area.left(), area.right() + 1 - size.width())));
   at.setY(std::clamp(at.y(), area.top(), std::max(area.top(), area.bottom() + 1 - size.height())));
   top->move(at);
+}
+
+namespace {
+
+// A label's text as drawn: in a prompt a single "&" marks the access key, "&&" shows one "&".
+QString shownText(const QString& text, bool accessKey) {
+  if (!accessKey) return text;
+  QString t = text;
+  t.replace(QLatin1String("&&"), QChar(0x1));
+  t.remove(QLatin1Char('&'));
+  t.replace(QChar(0x1), QLatin1Char('&'));
+  return t;
+}
+
+int widestLine(const QFontMetrics& fm, const QString& text) {
+  int w = 0;
+  for (const QString& line : text.split(QLatin1Char('\n'))) w = std::max(w, fm.horizontalAdvance(line));
+  return w;
+}
+
+// The pixels a control's text needs to be drawn whole on one line; 0 where nothing is measured.
+int textNeed(const Control& c, QWidget* v) {
+  if (auto* b = qobject_cast<QCheckBox*>(v)) return b->text().isEmpty() ? 0 : b->sizeHint().width();
+  if (auto* r = qobject_cast<QRadioButton*>(v)) return r->text().isEmpty() ? 0 : r->sizeHint().width();
+  if (auto* p = qobject_cast<QPushButton*>(v)) {
+    if (p->text().isEmpty()) return 0;
+    const int icon = p->icon().isNull() ? 0 : p->iconSize().width() + 4;
+    return widestLine(p->fontMetrics(), shownText(p->text(), true)) + icon + 8;
+  }
+  if (auto* l = qobject_cast<QLabel*>(v)) {
+    if (l->text().isEmpty() || !l->pixmap().isNull() || l->wordWrap()) return 0;
+    return widestLine(l->fontMetrics(), shownText(l->text(), c.kind() == Kind::Prompt)) + 2 * l->margin() +
+           std::max(0, l->indent()) + 2;
+  }
+  if (auto* g = qobject_cast<QGroupBox*>(v)) {
+    if (g->title().isEmpty()) return 0;
+    const int box = g->isCheckable() ? g->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, g) + 4 : 0;
+    return widestLine(g->fontMetrics(), shownText(g->title(), true)) + box + 16;
+  }
+  if (auto* t = qobject_cast<QTabWidget*>(v)) {
+    QTabBar* bar = t->tabBar();
+    if (bar->isHidden()) return 0;
+    int need = 0;
+    for (int i = 0; i < bar->count(); ++i)
+      if (bar->isTabVisible(i))
+        need += bar->fontMetrics().horizontalAdvance(shownText(bar->tabText(i), true)) +
+                std::max(16, bar->style()->pixelMetric(QStyle::PM_TabBarTabHSpace, nullptr, bar));
+    return need + 4;
+  }
+  return 0;
+}
+
+}  // namespace
+
+// How much wider the dialog units must be for every text of the window to show whole. A text
+// that only needs the free room to its right takes it (applyCommon); one that would run into
+// the next control or past its group, tab or window counts here, as do group titles and the
+// captions of a sheet's tabs, which have no room to take.
+double Window::widthForTexts() const {
+  const double cx = m_view->cx;
+  double scale = 1.0;
+  for (int feq : m_order) {
+    const Control& c = *m_controls.at(feq);
+    QWidget* view = c.view();
+    const Rect r = c.rect();
+    if (!view || r.w <= 0 || qobject_cast<QToolBar*>(view->parentWidget())) continue;
+    const int need = textNeed(c, view);
+    if (need <= 0) continue;
+    const Kind k = c.kind();
+    int room = r.w;
+    if (k == Kind::Check || k == Kind::Radio || k == Kind::Prompt || k == Kind::String || k == Kind::SString ||
+        k == Kind::Button) {
+      // Up to the next control on its right, or the inside edge of what holds it.
+      int limit = m_rect.w > 0 ? m_rect.w - 2 : 1 << 20;
+      if (const Control* holder = c.parentFeq() && c.parentFeq() != feq ? control(c.parentFeq()) : nullptr) {
+        const Control* box = holder->kind() == Kind::Tab ? control(holder->parentFeq()) : holder;
+        if (box && box->rect().w > 0) limit = std::min(limit, box->rect().x + box->rect().w - 3);
+      }
+      for (int other : m_order) {
+        const Control& o = *m_controls.at(other);
+        const Rect b = o.rect();
+        if (other == feq || o.parentFeq() != c.parentFeq() || b.w <= 0 || b.h <= 0 || !o.view()) continue;
+        if (b.x >= r.x + r.w - 1 && b.y < r.y + r.h && r.y < b.y + b.h) limit = std::min(limit, b.x - 1);
+      }
+      room = std::max(r.w, limit - r.x);
+    }
+    scale = std::max(scale, need / (room * cx));
+  }
+  if (scale <= 1.0) return 1.0;
+  // Never wider than half as much again, nor wider than the screen.
+  scale = std::min(scale, 1.5);
+  if (QScreen* screen = QGuiApplication::primaryScreen(); screen && m_rect.w > 0)
+    scale = std::max(1.0, std::min(scale, (screen->availableGeometry().width() - 40) / (m_rect.w * cx)));
+  return scale;
 }
 
 // ---- automatic layout --------------------------------------------------------------------------
@@ -1500,6 +1617,9 @@ void Window::buildView() {
     if (c.kind() == Kind::Menu || c.kind() == Kind::Item || c.kind() == Kind::Toolbar) continue;
     placeControl(c);
   }
+  // Dialog units come from the window's font, but texts are not all of average letters: where a
+  // text would still be cut, the units widen for the whole window, so nothing overlaps.
+  if (const double scale = widthForTexts(); scale > 1.0) v.cx *= scale;
   // Sheets, groups and options lie under every other control, one above the other in the order
   // they were declared.
   auto isContainer = [](Kind k) { return k == Kind::Sheet || k == Kind::Group || k == Kind::Option; };

@@ -196,6 +196,8 @@ class Window {
   void layOut();
   void programResized();
   void placeUnplaced(Window* owner);
+  double widthForTexts() const;
+  void fitInFrame();
   void firstShow();
   int callEventHandlers(int event);
 

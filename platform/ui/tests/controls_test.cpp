@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <gtest/gtest-spi.h>
 
+#include <QFontMetrics>
 #include <QImage>
 #include <QLabel>
 #include <QProgressBar>
@@ -266,6 +267,52 @@ TEST_F(Controls, WindowPropertiesByNumberInDialogUnitsOrPixels) {
       win.setProp(0, 0x7C65, 0);
       EXPECT_TRUE(win.view()->isVisible());
       EXPECT_EQ(win.prop(0, Prop::Text), "Sizes");
+    });
+  });
+}
+
+TEST_F(Controls, DialogUnitsComeFromTheFontAndWidenWhereATextWouldBeCut) {
+  ScriptedHost host;
+  const std::string letters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+  const std::string longText = "Longer prompt:";  // about a fifth more than its room
+  const std::string note = "A note given two lines of room, longer than one line holds.";
+  runScript([&](Driver& d) {
+    // Short texts: a horizontal unit is a quarter of the font's average letter, a vertical one
+    // an eighth of its height.
+    WindowDriver plain = open(d, [](Window& win) {
+      win.setTitle("Plain");
+      win.at(10, 10, 200, 60);
+      win.prompt("?P", "Name:").at(4, 4, 40, 10);
+      win.entry("?E", "@s20").at(50, 2, 100, 12);
+    });
+    plain.with([&](Window& win) {
+      const QFontMetrics fm(win.view()->font());
+      EXPECT_NEAR(win.dluToPxX(4 * 52), fm.horizontalAdvance(QString::fromStdString(letters)), 1);
+      EXPECT_EQ(win.dluToPxY(8), fm.height());
+    });
+    plain.close();
+    d.waitClosed(plain);
+
+    // A prompt that would run into its entry: the whole window's units widen, nothing overlaps;
+    // a text with two lines of room wraps instead.
+    WindowDriver tight = open(d, [&](Window& win) {
+      win.setTitle("Tight");
+      win.at(10, 10, 200, 60);
+      win.prompt("?P", longText).at(4, 4, 40, 10);
+      win.entry("?E", "@s20").at(46, 2, 100, 12);
+      win.string("?S", note).at(4, 20, 150, 22);
+    });
+    tight.with([&](Window& win) {
+      auto* prompt = qobject_cast<QLabel*>(win.control(win.feq("?P"))->view());
+      auto* entry = win.control(win.feq("?E"))->view();
+      auto* wrapped = qobject_cast<QLabel*>(win.control(win.feq("?S"))->view());
+      ASSERT_TRUE(prompt && entry && wrapped);
+      EXPECT_GE(prompt->width(), prompt->fontMetrics().horizontalAdvance(QString::fromStdString(longText)));
+      EXPECT_LE(prompt->geometry().right(), entry->geometry().left());
+      EXPECT_LE(entry->geometry().right(), win.clientView()->width());
+      EXPECT_GT(win.dluToPxX(4 * 52), QFontMetrics(win.view()->font()).horizontalAdvance(QString::fromStdString(letters)));
+      EXPECT_TRUE(wrapped->wordWrap());
+      EXPECT_LE(wrapped->heightForWidth(wrapped->width()), wrapped->height());
     });
   });
 }
