@@ -555,3 +555,20 @@ def tray_commands_open_windows(s):
 
 def tray_commands_buttons(s):
     tray_commands(s, visual=False, buttons=True)
+
+
+# The frame's button sweep in four parts, each a test of its own.
+def frame_buttons_1(s):
+    frame_buttons(s, part=(0, 4))
+
+
+def frame_buttons_2(s):
+    frame_buttons(s, part=(1, 4))
+
+
+def frame_buttons_3(s):
+    frame_buttons(s, part=(2, 4))
+
+
+def frame_buttons_4(s):
+    frame_buttons(s, part=(3, 4))
