@@ -171,7 +171,10 @@ class Program:
 
         def find():
             found = [w for w in self.windows() if matches(w)]
-            return found[-1] if found else None
+            # A window that has its size wins over a 1 x 1 one of the same name (a host the
+            # runtime keeps while a modal window of that procedure runs).
+            sized = [w for w in found if w["fw"] > 1 and w["fh"] > 1]
+            return (sized or found)[-1] if found else None
 
         desc = " ".join(filter(None, [procedure and "procedure " + procedure,
                                       title and "title %r" % title, cls and "class " + cls]))
