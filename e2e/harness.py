@@ -191,8 +191,11 @@ class Program:
         def settled():
             now = find()
             key = now and (now["fx"], now["fy"], now["fw"], now["fh"], now["x"], now["y"])
-            # A window the window manager has not sized yet reads 1 x 1 for a moment.
-            steady = key is not None and key == last[0] and now["fw"] > 1 and now["fh"] > 1
+            # A window the window manager has not sized yet reads 1 x 1 for a moment; Qt has
+            # been seen to keep reading 1 x 1 for a modal window that X shows whole, so X's
+            # size of it counts too.
+            steady = key is not None and key == last[0] and (
+                (now["fw"] > 1 and now["fh"] > 1) or min(self.session.x_size(now["winid"])) > 1)
             last[0] = key
             if not seen or seen[-1] != key:
                 seen.append(key)
@@ -357,6 +360,15 @@ class Session:
                     continue
                 icons.append({"winid": winid, "cls": cls, "x": int(x), "y": int(y), "w": int(w), "h": int(h)})
         return icons
+
+    def x_size(self, winid):
+        """The width and height X gives the window, (0, 0) when it cannot be read."""
+        try:
+            info = self.x(["xwininfo", "-id", winid])
+        except Exception:
+            return (0, 0)
+        found = dict(re.findall(r"^\s*(Width|Height):\s*(\d+)", info, re.M))
+        return (int(found.get("Width", 0)), int(found.get("Height", 0)))
 
     def is_viewable(self, winid):
         if not winid:
