@@ -162,11 +162,14 @@ QJsonObject describeTop(QWidget* top) {
                 {"modal", top->isModal()},
                 {"active", top->isActiveWindow()},
                 {"exposed", top->windowHandle() != nullptr && top->windowHandle()->isExposed()},
-                // The X window that holds it: its own, or its frame's for an MDI child (asking a
-                // child for winId() would make it a native window).
-                {"winid", QString::number(top->window()->winId())}};
+                // The X window that holds it: its own, or its frame's for an MDI child. Only read:
+                // asking for winId() would make a native window of one that has none yet.
+                {"winid", QString::number(top->window()->internalWinId())}};
   merge(o, place(top));
-  const QRect frame = top->frameGeometry();
+  // The frame's size is read only once the window manager has framed the window: asked before,
+  // the toolkit works the frame out from the bare window and keeps that wrong answer.
+  const bool framed = !top->isWindow() || (top->windowHandle() != nullptr && top->windowHandle()->isExposed());
+  const QRect frame = framed ? top->frameGeometry() : top->geometry();
   const QPoint frameAt = top->isWindow() ? frame.topLeft() : top->mapToGlobal(QPoint(0, 0));
   o.insert("fx", frameAt.x());
   o.insert("fy", frameAt.y());

@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QFontMetricsF>
 #include <QKeyEvent>
+#include <QMoveEvent>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMdiArea>
@@ -216,6 +217,7 @@ class InputFilter : public QObject {
  public:
   bool eventFilter(QObject* obj, QEvent* ev) override {
     QEvent::Type t = ev->type();
+    if (t == QEvent::Expose) checkFrame(obj);
     bool mouse = t == QEvent::MouseButtonPress || t == QEvent::MouseButtonRelease ||
                  t == QEvent::MouseButtonDblClick || t == QEvent::MouseMove;
     bool input = mouse || t == QEvent::Wheel || t == QEvent::KeyPress || t == QEvent::KeyRelease;
@@ -234,6 +236,21 @@ class InputFilter : public QObject {
   }
 
  private:
+  // A window shown: the window manager frames it about then, and the toolkit may have taken its
+  // frame's margins halfway through; they are read again now and twice more shortly after.
+  static void checkFrame(QObject* obj) {
+    auto* handle = qobject_cast<QWindow*>(obj);
+    if (handle == nullptr || !handle->isExposed() || handle->parent() != nullptr) return;
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+      if (top->windowHandle() != handle) continue;
+      detail::frameRect(top);
+      QPointer<QWidget> guard(top);
+      for (int ms : {250, 1000})
+        QTimer::singleShot(ms, top, [guard] { if (guard) detail::frameRect(guard); });
+      return;
+    }
+  }
+
   // True when the event is taken here and goes no further.
   bool filter(QWidget* widget, QEvent* ev, QEvent::Type t, bool mouse) {
     auto* ie = static_cast<QInputEvent*>(ev);
@@ -438,6 +455,11 @@ struct Window::View {
       top->windowHandle()->setFramePosition(to);
       sentFrame = to;
       sentAt.start();
+    } else if (!sub && top->windowHandle()) {
+      // An X window not shown yet (one made early to stay above its owner): a move alone would
+      // place its inside at the point, and the window manager would put the title bar above it.
+      top->move(to);
+      top->windowHandle()->setFramePosition(to);
     } else {
       top->move(to);
     }
@@ -461,6 +483,19 @@ Window* windowOfWidget(const QWidget* widget, int* feq) {
     if (auto* ww = dynamic_cast<const WindowWidget*>(w)) return ww->window();
   }
   return nullptr;
+}
+
+QRect frameRect(QWidget* top) {
+  if (!top->isWindow()) return top->frameGeometry();
+  QWindow* handle = top->windowHandle();
+  if (handle == nullptr || !handle->isExposed()) return top->geometry();
+  const QRect frame = top->geometry().marginsAdded(handle->frameMargins());
+  if (top->frameGeometry() != frame) {
+    // The toolkit's window takes its margins again on a move.
+    QMoveEvent moved(handle->position(), handle->position());
+    QCoreApplication::sendEvent(handle, &moved);
+  }
+  return frame;
 }
 
 Window* frameWindow() {
@@ -1315,7 +1350,7 @@ void Window::placeUnplaced(Window* owner) {
   QPoint at;
   if (owner && owner->view()) {
     // Over the middle of the window that called it.
-    const QRect below = owner->view()->window()->frameGeometry();
+    const QRect below = detail::frameRect(owner->view()->window());
     at = below.center() - QPoint(size.width() / 2, size.height() / 2);
   } else {
     // The middle of the screen, one step down and right for each window already shown there.

@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "platform/rt/command_line.h"
+#include "platform/ui/detail/runtime_impl.h"
 #include "platform/ui/event.h"
 #include "platform/ui/prop.h"
 #include "platform/ui/runtime.h"
@@ -34,7 +35,7 @@ rt::WindowPlace placeOf(const Window& w) {
 void bringOnScreen(Window& window) {
   QWidget* top = window.view();
   if (!top || !top->isWindow() || window.propInt(0, Prop::Maximize) != 0) return;
-  const QRect frame = top->frameGeometry();
+  const QRect frame = detail::frameRect(top);
   const QRect grip(frame.topLeft(), QSize(std::min(frame.width(), 64), 16));
   const auto screens = QGuiApplication::screens();
   for (QScreen* screen : screens) {

@@ -13,6 +13,7 @@
 #include "platform/rt/thread_data.h"
 #include "platform/ui/runtime.h"
 
+class QRect;
 class QWidget;
 class QObject;
 
@@ -173,6 +174,13 @@ void installInputFilter();
 
 // The application frame, when one is open.
 Window* frameWindow();
+
+// Where a top-level window's frame lies on the screen. The toolkit keeps the frame's margins it
+// read while the window manager was still framing the window (seen: a frame of 1 x 1 around a
+// whole window), and goes on placing the window by them; this reads them again from the window
+// manager once the window is shown, and sets the toolkit right when they differ. A window not
+// shown yet has no frame: its own rectangle.
+QRect frameRect(QWidget* top);
 
 // Pictures for the USE variables of controls.
 std::string formatValue(const Binding& b, std::string_view picture);
