@@ -17,7 +17,9 @@ function(ov_add_gtest name)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()
-  set(props TIMEOUT ${T_TIMEOUT})
+  # Two of ctest's slots, as scripts/test.sh gives two a core: a journey that only waits on the
+  # clock takes one (e2e/CMakeLists.txt).
+  set(props TIMEOUT ${T_TIMEOUT} PROCESSORS 2)
   # Nobody answers a prompt in a test run: one that no scripted host expects ends the test with its
   # text instead of hanging until the time-out.
   if(T_X11)

@@ -25,4 +25,6 @@ openbox >"$work/openbox.log" 2>&1 &
 pids+=($!)
 for _ in $(seq 50); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && break; sleep 0.1; done
 
-ctest --test-dir build -j"$(nproc)" --output-on-failure "$@"
+# Two slots a core: a test takes two, except an end-to-end journey that mostly waits for a task to
+# fall due on the wall clock, which takes one and so runs beside the others (cmake/orvane.cmake).
+ctest --test-dir build -j"$((2 * $(nproc)))" --output-on-failure "$@"
