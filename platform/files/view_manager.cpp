@@ -35,6 +35,11 @@ struct ViewScan {
   std::string startKey;
   // Where the reading back stands, once the view was placed in the middle.
   detail::CursorState back;
+  // An order of elements read a value of its first element at a time: the records of the value
+  // being read (their element keys and positions), read backwards in the key when `backward`.
+  bool grouped = false, backward = false;
+  std::string groupValue;
+  std::vector<std::pair<std::string, int64_t>> group;
 };
 
 // Bounds of the first component of a paged view's key: `field` null when there are none.
@@ -318,6 +323,7 @@ Err ViewManager::Open() {
   m_estimate = -1;
   m_scan.reset();
   if (m_paged && m_elements.empty()) return openPaged();
+  if (m_paged && openGrouped()) return Err::None;
   RecordImage saved = f.saveBuffer();
   detail::CursorState cursor = detail::saveCursor(f);
   std::vector<std::pair<std::string, int64_t>> sorted;
@@ -328,12 +334,7 @@ Err ViewManager::Open() {
       m_rows.push_back(f.position());
       continue;
     }
-    std::string key;
-    for (const Element& e : m_elements) {
-      if (e.expr.isTextResult()) detail::encodeText(e.expr.text(), true, e.descending, key);
-      else detail::encodeNumber(e.expr.number(), e.descending, key);
-    }
-    sorted.emplace_back(std::move(key), f.position());
+    sorted.emplace_back(elementKey(), f.position());
   }
   f.restoreBuffer(saved);
   detail::restoreCursor(f, cursor);
@@ -347,6 +348,59 @@ Err ViewManager::Open() {
   }
   rt::clearError();
   return Err::None;
+}
+
+std::string ViewManager::elementKey(size_t* firstLength) {
+  std::string key;
+  for (const Element& e : m_elements) {
+    if (e.expr.isTextResult()) detail::encodeText(e.expr.text(), true, e.descending, key);
+    else detail::encodeNumber(e.expr.number(), e.descending, key);
+    if (firstLength && &e == &m_elements.front()) *firstLength = key.size();
+  }
+  return key;
+}
+
+bool ViewManager::openGrouped() {
+  // The first element: a field, or UPPER of a text field.
+  std::string first;
+  for (const std::string& raw : splitElements(m_orderText))
+    if (!(first = trimmed(raw)).empty()) break;
+  bool descending = false;
+  if (!first.empty() && (first[0] == '-' || first[0] == '+')) {
+    descending = first[0] == '-';
+    first = trimmed(std::string_view(first).substr(1));
+  }
+  bool upper = false;
+  if (first.size() > 7 && rt::UPPER(std::string_view(first).substr(0, 6)) == "UPPER(" && first.back() == ')') {
+    upper = true;
+    first = trimmed(std::string_view(first).substr(6, first.size() - 7));
+  }
+  File& f = Primary.file();
+  const rt::FieldDesc* field = f.record().find(first);
+  if (!field || field->dim > 1) return false;
+  if (isTextField(*field) ? false : (upper || !isNumberField(*field))) return false;
+  for (int k = 0; k < f.keyCount(); ++k) {
+    const KeyDecl& decl = f.key(k).decl();
+    if (decl.parts.empty() || f.record().find(decl.parts.front().field) != field) continue;
+    if (isTextField(*field) && upper == decl.caseSensitive) continue;  // the key compares texts otherwise
+    m_bounds = std::make_unique<Bounds>();  // none: the filter alone selects
+    m_scan = std::make_unique<ViewScan>();
+    m_scan->grouped = true;
+    m_scan->backward = descending != decl.parts.front().descending;
+    m_scan->start = detail::CursorState{k, detail::Anchor{}, 0};
+    m_scan->cursor = m_scan->start;
+    m_pending = true;
+    rt::clearError();
+    return true;
+  }
+  return false;
+}
+
+void ViewManager::flushGroup() {
+  auto& g = m_scan->group;
+  std::sort(g.begin(), g.end());  // equal keys: by position, which is file order
+  for (auto& [key, at] : g) m_rows.push_back(at);
+  g.clear();
 }
 
 void ViewManager::Close() {
@@ -487,15 +541,26 @@ int64_t ViewManager::ensure(int64_t count) {
   detail::restoreCursor(f, m_scan->cursor);
   Err err = Err::None;
   while (known() < count) {
-    if ((err = f.next()) != Err::None) break;
+    if ((err = m_scan->backward ? f.previous() : f.next()) != Err::None) break;
     if (pastBounds()) {
       err = Err::NotAvailable;
       break;
     }
     if (!passes()) continue;
     const int64_t at = f.position();
-    if (m_scan->seen.insert(at).second) m_rows.push_back(at);
+    if (!m_scan->seen.insert(at).second) continue;
+    if (!m_scan->grouped) {
+      m_rows.push_back(at);
+      continue;
+    }
+    // A value of the first element is complete when the next one begins.
+    size_t length = 0;
+    std::string key = elementKey(&length);
+    if (!m_scan->group.empty() && key.compare(0, length, m_scan->groupValue) != 0) flushGroup();
+    if (m_scan->group.empty()) m_scan->groupValue = key.substr(0, length);
+    m_scan->group.emplace_back(std::move(key), at);
   }
+  if (err != Err::None && m_scan->grouped) flushGroup();
   m_scan->cursor = detail::saveCursor(f);
   f.restoreBuffer(saved);
   detail::restoreCursor(f, user);

@@ -21,7 +21,10 @@
 // reading starts at the lower bound in the key and stops past the upper one; the filter is still
 // checked on every record read. records() and a search for a record the view has not reached
 // read on to the end. An order of free elements must sort every record, so such a view reads the
-// file at Open as an unpaged one does.
+// file at Open as an unpaged one does; unless its first element is the first field of a key (as
+// the key orders it: a text field in UPPER for a key that ignores case, as it is for one that
+// doesn't), when the view reads in that key's order (backwards for the other direction) a value
+// of the field at a time and sorts the records of each value by the elements.
 //
 // A paged view in a key's order may also be placed in the middle (SeekKey, SeekPosition): it then
 // reads from a value of the key on, and back from it as records before are asked for, so a list
@@ -132,6 +135,9 @@ class ViewManager {
   bool pastBounds() const;
   bool beforeBounds() const;
   rt::Err openPaged();
+  bool openGrouped();
+  std::string elementKey(size_t* firstLength = nullptr);
+  void flushGroup();
   int64_t seekKey(const std::string& target);
   void readBack(int64_t count);
   void restartAtHead();

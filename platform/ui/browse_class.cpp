@@ -257,6 +257,7 @@ int64_t BrowseClass::positionOf(int row) const {
 }
 
 void BrowseClass::openView() {
+  followShift();  // m_top as the view read so far counts
   int row = m_list->selected();
   int64_t keep = positionOf(row);
   Order* o = current();
@@ -285,8 +286,8 @@ void BrowseClass::openView() {
     // The kept record is looked for near where it stood, not through the whole view; far from
     // the first record the view is placed at it instead.
     const int64_t near = 4 * static_cast<int64_t>(pageSize()) + 64;
-    int64_t index = m_top + row <= near ? m_view->indexOf(keep, m_top + row + near) : -1;
-    if (index < 0 && m_top + row > near && m_view->SeekPosition(keep, index)) m_seenShift = m_view->shift();
+    int64_t index = -1;
+    if (m_top + row <= near || !m_view->SeekPosition(keep, index)) index = m_view->indexOf(keep, m_top + row + near);
     if (index >= 0) placeIndex(index, row - 1);
   }
 }

@@ -231,6 +231,50 @@ TEST(ViewManager, PagedViewsReadOnDemandAndListEachRecordOnce) {
 }
 
 
+// An order of elements led by a key's first field reads a value of that field at a time in the
+// key's order (either way), and lists what a view that sorts every record lists.
+TEST(ViewManager, ElementOrdersLedByAKeyFieldReadAValueAtATime) {
+  ViewWorld w(true);
+  testing::setPerson(w.p, 6, "Bob", "oslo", 0, 200);  // case variants of a name and a city
+  ASSERT_EQ(w.file.add(), Err::None);
+  testing::setPerson(w.p, 7, "alice", "Rome", 1, 300);
+  ASSERT_EQ(w.file.add(), Err::None);
+  struct Case {
+    const char* order;
+    bool byValue;  // read a value at a time
+  };
+  const Case cases[] = {
+      {"PER:Date,UPPER(PER:Name)", true},  // KeyDate
+      {"-PER:Date,PER:ID", true},          // KeyDateDown
+      {"PER:Date,-PER:ID", true},
+      {"UPPER(PER:Name),-PER:ID", true},   // KeyName, which ignores case
+      {"-UPPER(PER:City)", true},          // KeyCity read backwards
+      {"PER:Flag,-PER:Date", true},        // KeyFlagDate
+      {"PER:Name", false},                 // case significant: no key orders so
+      {"UPPER(PER:Date)", false},
+      {"PER:Date+1", false},
+  };
+  for (const char* filter : {"", "PER:ID<>3"}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.order) + " / " + filter);
+      ASSERT_EQ(w.view.SetFilter(filter), Err::None);
+      ASSERT_EQ(w.view.SetOrder(c.order), Err::None);
+      w.view.SetPaged(false);
+      ASSERT_EQ(w.view.Open(), Err::None);
+      const Ids whole = w.all();
+      w.view.SetPaged(true);
+      ASSERT_EQ(w.view.Open(), Err::None);
+      EXPECT_EQ(w.view.known() == 0, c.byValue);
+      Ids firstTwo;
+      w.view.ReadPage(0, 2, [&] { firstTwo.push_back(w.p.id); });
+      EXPECT_EQ(firstTwo, Ids(whole.begin(), whole.begin() + 2));
+      if (c.byValue && !*filter) EXPECT_LT(w.view.known(), static_cast<int64_t>(whole.size()));
+      EXPECT_EQ(w.all(), whole);
+      EXPECT_EQ(w.view.records(), static_cast<int64_t>(whole.size()));
+    }
+  }
+}
+
 // A paged view placed at a value of its key lists from there, and back from there to the first
 // record, the records a view read from its start lists; the first index is an estimate from the
 // key's index until the reading back reaches the first record.
