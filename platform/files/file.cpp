@@ -624,7 +624,7 @@ std::string encodeKeyPrefixOf(File& file, Key key, const void* buffer, size_t pa
   return file.impl().drv().encodeKeyPrefix(key.index(), buffer, parts);
 }
 
-Err countKeyRange(File& file, Key key, const std::string* low, const std::string& high, int64_t& n) {
+Err countKeyRange(File& file, Key key, const std::string* low, const std::string* high, int64_t& n) {
   std::lock_guard lock(fileLock());
   if (!file.isOpen()) return Err::NotOpen;
   std::string detail;

@@ -648,7 +648,7 @@ int64_t ViewManager::seekKey(const std::string& target) {
   std::string start = target;
   if (m_scan->hasStartKey && start < m_scan->startKey) start = m_scan->startKey;
   int64_t before = 0;
-  if (detail::countKeyRange(f, m_orderKey, m_scan->hasStartKey ? &m_scan->startKey : nullptr, start, before) !=
+  if (detail::countKeyRange(f, m_orderKey, m_scan->hasStartKey ? &m_scan->startKey : nullptr, &start, before) !=
       Err::None) {
     rt::clearError();
     return -1;
@@ -670,6 +670,28 @@ int64_t ViewManager::SeekKey(size_t parts) {
   const int64_t index = seekKey(detail::encodeKeyPrefixOf(Primary.file(), m_orderKey, Primary.file().buffer(), parts));
   if (index >= 0) ensure(index + 1);
   return index;
+}
+
+int64_t ViewManager::SeekEnd() {
+  File& f = Primary.file();
+  if (!m_pending) return known();
+  if (!m_paged || !m_elements.empty() || !m_orderKey.isValid() || !m_scan || !f.isOpen()) return -1;
+  const Bounds& b = *m_bounds;
+  if (b.field && (b.descending ? b.hasLow : b.hasHigh)) return -1;  // ends at a bound: read up to it
+  int64_t count = 0;
+  if (detail::countKeyRange(f, m_orderKey, m_scan->hasStartKey ? &m_scan->startKey : nullptr, nullptr, count) !=
+      Err::None) {
+    rt::clearError();
+    return -1;
+  }
+  m_rows.clear();
+  m_pos = -1;
+  m_scan->seen.clear();
+  m_base = count;
+  m_backPending = count > 0;
+  m_pending = false;
+  m_scan->back = detail::CursorState{m_orderKey.index(), detail::Anchor{detail::Anchor::End, {}, 0}, 0};
+  return m_base;
 }
 
 bool ViewManager::SeekPosition(int64_t position, int64_t& index) {

@@ -112,6 +112,10 @@ class ViewManager {
   // it; false when the view cannot be placed, else `index` is the record's index or -1 when the
   // view does not select it (the view is then left as it was).
   int64_t SeekKey(size_t parts);
+  // At the end, for a view not bounded there: answers known(), the index past the last record
+  // (the view reads back from there); known() too when the view has read to its end already;
+  // -1 when it cannot be placed.
+  int64_t SeekEnd();
   bool SeekPosition(int64_t position, int64_t& index);
   // Selects records before first() until `index` is known or the first record is reached;
   // answers `index` as it stands afterwards (moved by the change of shift()). A long way back

@@ -411,7 +411,9 @@ void BrowseClass::ScrollPage(int direction) {
 
 void BrowseClass::ScrollEnd(int direction) {
   if (direction > 0) {
-    m_top = std::max<int64_t>(0, reach(INT64_MAX) - pageSize());  // the end; the records before stay unread
+    int64_t end = m_view->SeekEnd();  // placed at the end, the records before stay unread
+    if (end < 0) end = reach(INT64_MAX);
+    m_top = std::max<int64_t>(0, end - pageSize());
     m_wantRow = INT_MAX;
   } else {
     m_top = 0;

@@ -299,6 +299,8 @@ TEST(ViewManager, PlacedViewsListWhatAViewFromTheStartLists) {
       {"PER:KeyDate", "PER:Date<300", 400, {2, 4}, {}},       // past the last
       {"PER:KeyDate", "PER:Date>=200", 100, {}, {4, 1, 3, 5}},  // before the bound: at the bound
       {"PER:KeyDateDown", "PER:Flag", 200, {1, 5}, {4, 2}},   // descending: at or before the value
+      {"PER:KeyDate", "PER:ID<>4", -1, {2, 1, 3, 5}, {}},     // at the end
+      {"PER:KeyDateDown", "PER:Date<=200", -1, {4, 2}, {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.key) + " / " + c.filter + " / " + std::to_string(c.date));
@@ -306,7 +308,7 @@ TEST(ViewManager, PlacedViewsListWhatAViewFromTheStartLists) {
     ASSERT_EQ(w.view.SetFilter(c.filter), Err::None);
     ASSERT_EQ(w.view.Open(), Err::None);
     w.p.date = c.date;
-    const int64_t index = w.view.SeekKey(1);
+    const int64_t index = c.date < 0 ? w.view.SeekEnd() : w.view.SeekKey(1);
     ASSERT_GE(index, static_cast<int64_t>(c.before.size()));
     EXPECT_EQ(readFrom(static_cast<size_t>(index), 9), c.from);
     // Back one record at a time, as a list scrolled up: each step lists the records from there
@@ -315,7 +317,8 @@ TEST(ViewManager, PlacedViewsListWhatAViewFromTheStartLists) {
     whole.insert(whole.end(), c.from.begin(), c.from.end());
     int64_t at = index;
     for (int step = 0; step < 8 && !(at == 0 && w.view.first() == 0); ++step) {
-      at = std::max(w.view.reachBack(at - 1), w.view.first());
+      at = w.view.reachBack(at - 1);
+      at = std::max(at, w.view.first());
       const Ids rest = readFrom(static_cast<size_t>(at), 9);
       ASSERT_LE(rest.size(), whole.size());
       EXPECT_EQ(rest, Ids(whole.end() - static_cast<std::ptrdiff_t>(rest.size()), whole.end()));
@@ -325,6 +328,13 @@ TEST(ViewManager, PlacedViewsListWhatAViewFromTheStartLists) {
     EXPECT_EQ(w.view.records(), static_cast<int64_t>(whole.size()));
     EXPECT_EQ(w.all(), whole);
   }
+
+  // A view that ends at a bound is not placed at its end.
+  w.view.SetOrder(w.file.key("PER:KeyDate"));
+  ASSERT_EQ(w.view.SetFilter("PER:Date<300"), Err::None);
+  ASSERT_EQ(w.view.Open(), Err::None);
+  EXPECT_EQ(w.view.SeekEnd(), -1);
+  EXPECT_EQ(w.all(), (Ids{2, 4}));
 
   // Placed at a record by its position: found among the records of its key value; one the filter
   // drops is not found and leaves the view as it stood.

@@ -507,6 +507,12 @@ TEST_F(Browse, ALocatedListShowsTheSameRowsAndScrollsBackToTheFirst) {
     d.gui([&] { b.Browse.Locate(b.stepLocator, "Z"); });
     EXPECT_EQ(list.texts(1).back(), "N02999");
     EXPECT_EQ(list.selected(), static_cast<int>(k));
+    list.key(Key::Ctrl | Key::End);
+    EXPECT_EQ(list.texts(1), from(shown.size() - k, k));
+    EXPECT_EQ(list.selected(), static_cast<int>(k));
+    d.gui([&] { EXPECT_LT(b.Browse.view().known() - b.Browse.view().first(), 4 * static_cast<int64_t>(k)); });
+    list.key(Key::Ctrl | Key::Home);
+    EXPECT_EQ(list.texts(1), from(0, k));
     // Counting the records reads back to the first: the next page's index is exact.
     d.gui([&] { b.Browse.Locate(b.stepLocator, "N02000"); });
     d.gui([&] { EXPECT_EQ(b.Browse.Records(), static_cast<int64_t>(shown.size())); });
