@@ -1,7 +1,8 @@
 // The first page of the task lists over a SCHEDULE file of 1,000 and 100,000 tasks: the browse
 // reads the view again (as a reset with force does) in the orders and with the filters the task
-// explorer and the day list give it, and loads one page. Also the last page, which needs every
-// selected task, for comparison.
+// explorer and the day list give it (the explorer's day filters as the explorer makes them), and
+// loads one page; also sorted by a column, and placed at today. Also the last page, for
+// comparison.
 //
 // The browse runs on a declared window that is not shown, so the figures are those of the view
 // and the page loading, without painting. The tasks' dates spread over 400 days around today.
@@ -17,6 +18,7 @@
 #include "datalib/files.h"
 #include "datalib/globals.h"
 #include "datalib/records.h"
+#include "editors/task_list_rules.h"
 #include "platform/files/view_manager.h"
 #include "platform/rt/date_time.h"
 #include "platform/rt/expr.h"
@@ -141,19 +143,34 @@ void firstPage(benchmark::State& state, const std::function<void(TaskList&)>& se
   state.counters["rows"] = w.queue.RECORDS();
 }
 
+// The explorer's filter for one of its day choices.
+std::string dayCondition(const char* choice) { return editors::applyDayFilter(choice, rt::TODAY(), 0, 0).condition; }
+
 void BM_ExplorerToday(benchmark::State& state) {
-  firstPage(state, [](TaskList& w) { w.explorer("SCH:Date=TODAY()"); });
+  firstPage(state, [](TaskList& w) { w.explorer(dayCondition("Today")); });
 }
 void BM_ExplorerThisWeek(benchmark::State& state) {
-  firstPage(state, [](TaskList& w) { w.explorer("SCH:Date>=TODAY() AND SCH:Date<TODAY()+7"); });
+  firstPage(state, [](TaskList& w) { w.explorer(dayCondition("This Week")); });
 }
 void BM_ExplorerAll(benchmark::State& state) {
-  firstPage(state, [](TaskList& w) { w.explorer(""); });
+  firstPage(state, [](TaskList& w) { w.explorer(dayCondition("All")); });
 }
-// No key bounds this one: the page is filled by reading in date order until it is full.
 void BM_ExplorerThisMonth(benchmark::State& state) {
-  firstPage(state, [](TaskList& w) { w.explorer("MONTH(SCH:Date)=MONTH(TODAY())"); });
+  firstPage(state, [](TaskList& w) { w.explorer(dayCondition("This Month")); });
 }
+// All tasks sorted by a column's elements, as a click on its header orders them: Date, Category
+// and Description lead keys of the file; Time leads none, so every task is sorted.
+void sortedByColumn(benchmark::State& state, const char* elements) {
+  firstPage(state, [elements](TaskList& w) {
+    w.Browse.AddSortOrder();
+    w.Browse.SetOrder(elements);
+    w.explorer("");
+  });
+}
+void BM_ExplorerSortByDate(benchmark::State& state) { sortedByColumn(state, "-SCH:Date"); }
+void BM_ExplorerSortByCategory(benchmark::State& state) { sortedByColumn(state, "UPPER(SCH:Category)"); }
+void BM_ExplorerSortByDescription(benchmark::State& state) { sortedByColumn(state, "UPPER(SCH:Description)"); }
+void BM_ExplorerSortByTime(benchmark::State& state) { sortedByColumn(state, "SCH:Time"); }
 void BM_DayListDaySchedule(benchmark::State& state) {
   firstPage(state, [](TaskList& w) { w.Browse.SetFilter("(SCH:Date=SelectedDay AND SCH:Date>0)"); });
 }
@@ -193,6 +210,10 @@ OV_LIST_BENCH(BM_ExplorerToday);
 OV_LIST_BENCH(BM_ExplorerThisWeek);
 OV_LIST_BENCH(BM_ExplorerAll);
 OV_LIST_BENCH(BM_ExplorerThisMonth);
+OV_LIST_BENCH(BM_ExplorerSortByDate);
+OV_LIST_BENCH(BM_ExplorerSortByCategory);
+OV_LIST_BENCH(BM_ExplorerSortByDescription);
+OV_LIST_BENCH(BM_ExplorerSortByTime);
 OV_LIST_BENCH(BM_ExplorerAllAtToday);
 OV_LIST_BENCH(BM_DayListDaySchedule);
 OV_LIST_BENCH(BM_DayListAllByDate);

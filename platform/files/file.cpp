@@ -624,6 +624,13 @@ std::string encodeKeyPrefixOf(File& file, Key key, const void* buffer, size_t pa
   return file.impl().drv().encodeKeyPrefix(key.index(), buffer, parts);
 }
 
+Err countKeyRange(File& file, Key key, const std::string* low, const std::string* high, int64_t& n) {
+  std::lock_guard lock(fileLock());
+  if (!file.isOpen()) return Err::NotOpen;
+  std::string detail;
+  return file.impl().drv().countKeys(key.index(), low, high, n, detail);
+}
+
 CursorState saveCursor(File& file) {
   std::lock_guard lock(fileLock());
   File::Impl& i = file.impl();

@@ -29,6 +29,17 @@ struct FilterExpr {
 struct ViewScan {
   detail::CursorState cursor;
   std::unordered_set<int64_t> seen;
+  // Where the reading from the first record starts: the key bounds' start, when there is one.
+  detail::CursorState start;
+  bool hasStartKey = false;
+  std::string startKey;
+  // Where the reading back stands, once the view was placed in the middle.
+  detail::CursorState back;
+  // An order of elements read a value of its first element at a time: the records of the value
+  // being read (their element keys and positions), read backwards in the key when `backward`.
+  bool grouped = false, backward = false;
+  std::string groupValue;
+  std::vector<std::pair<std::string, int64_t>> group;
 };
 
 // Bounds of the first component of a paged view's key: `field` null when there are none.
@@ -294,6 +305,8 @@ bool ViewManager::passes() {
 Err ViewManager::Open() {
   File& f = Primary.file();
   m_rows.clear();
+  m_base = 0;
+  m_backPending = false;
   m_pos = -1;
   if (!f.isOpen()) {
     rt::setError(Err::NotOpen, f.name());
@@ -310,6 +323,7 @@ Err ViewManager::Open() {
   m_estimate = -1;
   m_scan.reset();
   if (m_paged && m_elements.empty()) return openPaged();
+  if (m_paged && openGrouped()) return Err::None;
   RecordImage saved = f.saveBuffer();
   detail::CursorState cursor = detail::saveCursor(f);
   std::vector<std::pair<std::string, int64_t>> sorted;
@@ -320,12 +334,7 @@ Err ViewManager::Open() {
       m_rows.push_back(f.position());
       continue;
     }
-    std::string key;
-    for (const Element& e : m_elements) {
-      if (e.expr.isTextResult()) detail::encodeText(e.expr.text(), true, e.descending, key);
-      else detail::encodeNumber(e.expr.number(), e.descending, key);
-    }
-    sorted.emplace_back(std::move(key), f.position());
+    sorted.emplace_back(elementKey(), f.position());
   }
   f.restoreBuffer(saved);
   detail::restoreCursor(f, cursor);
@@ -335,17 +344,71 @@ Err ViewManager::Open() {
   }
   if (!m_elements.empty()) {
     std::sort(sorted.begin(), sorted.end());  // equal keys: by position, which is file order
-    m_rows.reserve(sorted.size());
     for (auto& [key, pos] : sorted) m_rows.push_back(pos);
   }
   rt::clearError();
   return Err::None;
 }
 
+std::string ViewManager::elementKey(size_t* firstLength) {
+  std::string key;
+  for (const Element& e : m_elements) {
+    if (e.expr.isTextResult()) detail::encodeText(e.expr.text(), true, e.descending, key);
+    else detail::encodeNumber(e.expr.number(), e.descending, key);
+    if (firstLength && &e == &m_elements.front()) *firstLength = key.size();
+  }
+  return key;
+}
+
+bool ViewManager::openGrouped() {
+  // The first element: a field, or UPPER of a text field.
+  std::string first;
+  for (const std::string& raw : splitElements(m_orderText))
+    if (!(first = trimmed(raw)).empty()) break;
+  bool descending = false;
+  if (!first.empty() && (first[0] == '-' || first[0] == '+')) {
+    descending = first[0] == '-';
+    first = trimmed(std::string_view(first).substr(1));
+  }
+  bool upper = false;
+  if (first.size() > 7 && rt::UPPER(std::string_view(first).substr(0, 6)) == "UPPER(" && first.back() == ')') {
+    upper = true;
+    first = trimmed(std::string_view(first).substr(6, first.size() - 7));
+  }
+  File& f = Primary.file();
+  const rt::FieldDesc* field = f.record().find(first);
+  if (!field || field->dim > 1) return false;
+  if (isTextField(*field) ? false : (upper || !isNumberField(*field))) return false;
+  for (int k = 0; k < f.keyCount(); ++k) {
+    const KeyDecl& decl = f.key(k).decl();
+    if (decl.parts.empty() || f.record().find(decl.parts.front().field) != field) continue;
+    if (isTextField(*field) && upper == decl.caseSensitive) continue;  // the key compares texts otherwise
+    m_bounds = std::make_unique<Bounds>();  // none: the filter alone selects
+    m_scan = std::make_unique<ViewScan>();
+    m_scan->grouped = true;
+    m_scan->backward = descending != decl.parts.front().descending;
+    m_scan->start = detail::CursorState{k, detail::Anchor{}, 0};
+    m_scan->cursor = m_scan->start;
+    m_pending = true;
+    rt::clearError();
+    return true;
+  }
+  return false;
+}
+
+void ViewManager::flushGroup() {
+  auto& g = m_scan->group;
+  std::sort(g.begin(), g.end());  // equal keys: by position, which is file order
+  for (auto& [key, at] : g) m_rows.push_back(at);
+  g.clear();
+}
+
 void ViewManager::Close() {
   m_rows.clear();
+  m_base = 0;
   m_pos = -1;
   m_pending = false;
+  m_backPending = false;
   m_scan.reset();
 }
 
@@ -453,10 +516,15 @@ Err ViewManager::openPaged() {
       double held = rt::fieldNumber(base, *b.field);
       fits = b.descending ? held >= b.high : held <= b.low;
     }
-    if (fits) start = detail::Anchor{detail::Anchor::Value, detail::encodeKeyPrefixOf(f, m_orderKey, base, 1), 0};
+    if (fits) {
+      start = detail::Anchor{detail::Anchor::Value, detail::encodeKeyPrefixOf(f, m_orderKey, base, 1), 0};
+      m_scan->hasStartKey = true;
+      m_scan->startKey = start.key;
+    }
     f.restoreBuffer(saved);
   }
-  m_scan->cursor = detail::CursorState{order, start, 0};
+  m_scan->start = detail::CursorState{order, start, 0};
+  m_scan->cursor = m_scan->start;
   m_pending = true;
   return Err::None;
 }
@@ -473,27 +541,182 @@ int64_t ViewManager::ensure(int64_t count) {
   detail::restoreCursor(f, m_scan->cursor);
   Err err = Err::None;
   while (known() < count) {
-    if ((err = f.next()) != Err::None) break;
+    if ((err = m_scan->backward ? f.previous() : f.next()) != Err::None) break;
     if (pastBounds()) {
       err = Err::NotAvailable;
       break;
     }
     if (!passes()) continue;
     const int64_t at = f.position();
-    if (m_scan->seen.insert(at).second) m_rows.push_back(at);
+    if (!m_scan->seen.insert(at).second) continue;
+    if (!m_scan->grouped) {
+      m_rows.push_back(at);
+      continue;
+    }
+    // A value of the first element is complete when the next one begins.
+    size_t length = 0;
+    std::string key = elementKey(&length);
+    if (!m_scan->group.empty() && key.compare(0, length, m_scan->groupValue) != 0) flushGroup();
+    if (m_scan->group.empty()) m_scan->groupValue = key.substr(0, length);
+    m_scan->group.emplace_back(std::move(key), at);
   }
+  if (err != Err::None && m_scan->grouped) flushGroup();
   m_scan->cursor = detail::saveCursor(f);
   f.restoreBuffer(saved);
   detail::restoreCursor(f, user);
   if (err != Err::None) {
     m_pending = false;  // the end; or a failure, which stays in ERRORCODE()
-    m_scan.reset();
     if (err == Err::NotAvailable) rt::clearError();
   }
   return known();
 }
 
-int64_t ViewManager::records() { return ensure(std::numeric_limits<int64_t>::max()); }
+bool ViewManager::beforeBounds() const {
+  const Bounds& b = *m_bounds;
+  if (!b.field || !(b.descending ? b.hasHigh : b.hasLow)) return false;
+  const void* base = Primary.file().buffer();
+  if (b.text) {
+    std::string key = caselessKey(rt::fieldText(base, *b.field));
+    return b.descending ? key > b.highKey : key < b.lowKey;
+  }
+  double v = rt::fieldNumber(base, *b.field);
+  return b.descending ? v > b.high : v < b.low;
+}
+
+void ViewManager::rebase(int64_t base) {
+  const int64_t delta = base - m_base;
+  m_base = base;
+  m_shift += delta;
+  if (m_pos >= 0) m_pos += delta;
+}
+
+void ViewManager::restartAtHead() {
+  m_rows.clear();
+  m_base = 0;
+  m_pos = -1;
+  m_backPending = false;
+  m_pending = true;
+  m_scan->seen.clear();
+  m_scan->cursor = m_scan->start;
+}
+
+void ViewManager::readBack(int64_t count) {
+  File& f = Primary.file();
+  if (!m_backPending || !f.isOpen()) return;
+  RecordImage saved = f.saveBuffer();
+  detail::CursorState user = detail::saveCursor(f);
+  detail::restoreCursor(f, m_scan->back);
+  Err err = Err::None;
+  for (int64_t got = 0; got < count;) {
+    if ((err = f.previous()) != Err::None) break;
+    if (beforeBounds()) {
+      err = Err::NotAvailable;
+      break;
+    }
+    if (pastBounds() || !passes()) continue;  // past the far bound only before a view's end
+    const int64_t at = f.position();
+    if (!m_scan->seen.insert(at).second) continue;
+    m_rows.push_front(at);
+    --m_base;
+    ++got;
+  }
+  m_scan->back = detail::saveCursor(f);
+  f.restoreBuffer(saved);
+  detail::restoreCursor(f, user);
+  if (err != Err::None) {
+    // The first record: from here on the indexes are exact.
+    m_backPending = false;
+    rebase(0);
+    if (err == Err::NotAvailable) rt::clearError();
+  }
+}
+
+int64_t ViewManager::reachBack(int64_t index) {
+  if (!m_backPending || index >= m_base) return index;
+  if (index < m_base - index) {
+    // Nearer the first record than where the view stands: read from there.
+    restartAtHead();
+    return index;
+  }
+  const int64_t shiftBefore = m_shift;
+  readBack(m_base - index);  // stops at index > 0: index 0 is read from the first record
+  return index + (m_shift - shiftBefore);
+}
+
+int64_t ViewManager::seekKey(const std::string& target) {
+  File& f = Primary.file();
+  std::string start = target;
+  if (m_scan->hasStartKey && start < m_scan->startKey) start = m_scan->startKey;
+  int64_t before = 0;
+  if (detail::countKeyRange(f, m_orderKey, m_scan->hasStartKey ? &m_scan->startKey : nullptr, &start, before) !=
+      Err::None) {
+    rt::clearError();
+    return -1;
+  }
+  const int order = m_orderKey.index();
+  m_rows.clear();
+  m_pos = -1;
+  m_scan->seen.clear();
+  m_base = before;
+  m_backPending = before > 0;
+  m_pending = true;
+  m_scan->cursor = detail::CursorState{order, detail::Anchor{detail::Anchor::Value, start, 0}, 0};
+  m_scan->back = m_scan->cursor;
+  return m_base;
+}
+
+int64_t ViewManager::SeekKey(size_t parts) {
+  if (!m_paged || !m_elements.empty() || !m_orderKey.isValid() || !m_scan || !Primary.file().isOpen()) return -1;
+  const int64_t index = seekKey(detail::encodeKeyPrefixOf(Primary.file(), m_orderKey, Primary.file().buffer(), parts));
+  if (index >= 0) ensure(index + 1);
+  return index;
+}
+
+int64_t ViewManager::SeekEnd() {
+  File& f = Primary.file();
+  if (!m_pending) return known();
+  if (!m_paged || !m_elements.empty() || !m_orderKey.isValid() || !m_scan || !f.isOpen()) return -1;
+  const Bounds& b = *m_bounds;
+  if (b.field && (b.descending ? b.hasLow : b.hasHigh)) return -1;  // ends at a bound: read up to it
+  int64_t count = 0;
+  if (detail::countKeyRange(f, m_orderKey, m_scan->hasStartKey ? &m_scan->startKey : nullptr, nullptr, count) !=
+      Err::None) {
+    rt::clearError();
+    return -1;
+  }
+  m_rows.clear();
+  m_pos = -1;
+  m_scan->seen.clear();
+  m_base = count;
+  m_backPending = count > 0;
+  m_pending = false;
+  m_scan->back = detail::CursorState{m_orderKey.index(), detail::Anchor{detail::Anchor::End, {}, 0}, 0};
+  return m_base;
+}
+
+bool ViewManager::SeekPosition(int64_t position, int64_t& index) {
+  index = -1;
+  File& f = Primary.file();
+  if (!m_paged || !m_elements.empty() || !m_orderKey.isValid() || !m_scan || !f.isOpen()) return false;
+  RecordImage saved = f.saveBuffer();
+  detail::CursorState user = detail::saveCursor(f);
+  bool selected = f.getPosition(position) == Err::None && !beforeBounds() && !pastBounds() && passes();
+  std::string key = selected ? detail::encodeKeyOf(f, m_orderKey, f.buffer()) : std::string();
+  f.restoreBuffer(saved);
+  detail::restoreCursor(f, user);
+  rt::clearError();
+  if (!selected) return true;
+  if (seekKey(key) < 0) return false;
+  // The record comes among those of its key value, which the reading starts with.
+  index = indexOf(position);
+  return true;
+}
+
+int64_t ViewManager::records() {
+  ensure(std::numeric_limits<int64_t>::max());
+  readBack(std::numeric_limits<int64_t>::max());
+  return known();
+}
 
 int64_t ViewManager::estimate() {
   if (!m_pending) return known();
@@ -505,14 +728,15 @@ Err ViewManager::step(int direction) {
   File& f = Primary.file();
   for (;;) {
     int64_t next = m_pos + direction;
+    if (next >= 0 && next < m_base) next = reachBack(next);
     if (next >= 0) ensure(next + 1);
-    if (next < 0 || next >= static_cast<int64_t>(m_rows.size())) {
-      m_pos = next < 0 ? -1 : static_cast<int64_t>(m_rows.size());
+    if (next < m_base || next >= known()) {
+      m_pos = next < m_base ? -1 : known();
       rt::setError(Err::NotAvailable, f.name());
       return Err::NotAvailable;
     }
     m_pos = next;
-    Err err = f.getPosition(m_rows[static_cast<size_t>(m_pos)]);
+    Err err = f.getPosition(m_rows[static_cast<size_t>(m_pos - m_base)]);
     if (err != Err::NotFound) return err;  // a record deleted since Open is passed over
   }
 }
@@ -523,9 +747,11 @@ Err ViewManager::Previous() { return step(-1); }
 size_t ViewManager::ReadPage(size_t first, size_t count, const std::function<void()>& each) {
   File& f = Primary.file();
   size_t read = 0;
-  ensure(static_cast<int64_t>(std::min<size_t>(first + count, std::numeric_limits<int64_t>::max())));
-  for (size_t i = first; i < m_rows.size() && read < count; ++i) {
-    if (f.getPosition(m_rows[i]) != Err::None) continue;
+  int64_t from = reachBack(static_cast<int64_t>(std::min<size_t>(first, std::numeric_limits<int64_t>::max())));
+  from = std::max(from, m_base);  // before the first record, once the indexes became exact
+  ensure(static_cast<int64_t>(std::min<size_t>(static_cast<size_t>(from) + count, std::numeric_limits<int64_t>::max())));
+  for (int64_t i = from; i < known() && read < count; ++i) {
+    if (f.getPosition(m_rows[static_cast<size_t>(i - m_base)]) != Err::None) continue;
     ++read;
     each();
   }
@@ -533,20 +759,29 @@ size_t ViewManager::ReadPage(size_t first, size_t count, const std::function<voi
 }
 
 int64_t ViewManager::positionAt(size_t index) {
-  ensure(static_cast<int64_t>(index) + 1);
-  return index < m_rows.size() ? m_rows[index] : 0;
+  int64_t at = reachBack(static_cast<int64_t>(index));
+  ensure(at + 1);
+  return at >= m_base && at < known() ? m_rows[static_cast<size_t>(at - m_base)] : 0;
 }
 
 int64_t ViewManager::indexOf(int64_t position, int64_t limit) {
   size_t from = 0;
   for (;;) {
     auto it = std::find(m_rows.begin() + static_cast<std::ptrdiff_t>(from), m_rows.end(), position);
-    if (it != m_rows.end()) return static_cast<int64_t>(it - m_rows.begin());
-    if (!m_pending || (limit >= 0 && known() >= limit)) return -1;
+    if (it != m_rows.end()) return m_base + static_cast<int64_t>(it - m_rows.begin());
+    if (limit >= 0 && known() >= limit) return -1;
+    if (!m_pending) break;
     from = m_rows.size();
-    int64_t want = known() * 2 + 64;
+    int64_t want = known() + static_cast<int64_t>(m_rows.size()) + 64;  // the run read so far, doubled
     ensure(limit >= 0 ? std::min(limit, want) : want);
   }
+  if (limit >= 0 || !m_backPending) return -1;
+  // A placed view: the record may lie before the place.
+  const size_t had = m_rows.size();
+  readBack(std::numeric_limits<int64_t>::max());
+  const auto end = m_rows.begin() + static_cast<std::ptrdiff_t>(m_rows.size() - had);
+  const auto it = std::find(m_rows.begin(), end, position);
+  return it != end ? m_base + static_cast<int64_t>(it - m_rows.begin()) : -1;
 }
 
 }  // namespace ov::db

@@ -21,10 +21,23 @@
 // reading starts at the lower bound in the key and stops past the upper one; the filter is still
 // checked on every record read. records() and a search for a record the view has not reached
 // read on to the end. An order of free elements must sort every record, so such a view reads the
-// file at Open as an unpaged one does.
+// file at Open as an unpaged one does; unless its first element is the first field of a key (as
+// the key orders it: a text field in UPPER for a key that ignores case, as it is for one that
+// doesn't), when the view reads in that key's order (backwards for the other direction) a value
+// of the field at a time and sorts the records of each value by the elements.
+//
+// A paged view in a key's order may also be placed in the middle (SeekKey, SeekPosition): it then
+// reads from a value of the key on, and back from it as records before are asked for, so a list
+// shown at today's tasks reads the records of its page, not those before them. The index of the
+// first record read is then the count of the key's entries before it (within the key bounds),
+// taken from the index: an estimate not below the true one, since records the filter drops are
+// counted too. When the reading back reaches the first record the indexes become exact, and every
+// index the view gave moves by the same amount: shift() adds up these moves, so a caller that
+// keeps an index adds the change of shift() to it.
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -74,9 +87,11 @@ class ViewManager {
   // Selects records until at least `count` are known or none are left; answers how many are
   // known. An unpaged view knows every record from Open.
   int64_t ensure(int64_t count);
-  // How many records are selected so far, and whether that is all of them.
-  int64_t known() const { return static_cast<int64_t>(m_rows.size()); }
-  bool complete() const { return !m_pending; }
+  // One past the index of the last record selected so far; the index of the first one (0 unless
+  // the view was placed in the middle); whether that is all of them, from the first to the last.
+  int64_t known() const { return m_base + static_cast<int64_t>(m_rows.size()); }
+  int64_t first() const { return m_base; }
+  bool complete() const { return !m_pending && !m_backPending; }
   // The number of records, exact once complete, else a guess that is not below known() (for a
   // scroll bar): the records of the file.
   int64_t estimate();
@@ -88,6 +103,25 @@ class ViewManager {
   // the first `limit` records only when a limit is given.
   int64_t positionAt(size_t index);
   int64_t indexOf(int64_t position, int64_t limit = -1);
+
+  // Placing a paged view in a key's order (see above). SeekKey: at the first record whose first
+  // `parts` components of the key are at or after those of the record buffer (or at the start
+  // of the key bounds, when that lies later); answers its index, which is known() when no record
+  // lies there, or -1 when the view cannot be placed (another order, a driver without indexes),
+  // leaving the view as it was. SeekPosition: at the record at `position` when the view selects
+  // it; false when the view cannot be placed, else `index` is the record's index or -1 when the
+  // view does not select it (the view is then left as it was).
+  int64_t SeekKey(size_t parts);
+  // At the end, for a view not bounded there: answers known(), the index past the last record
+  // (the view reads back from there); known() too when the view has read to its end already;
+  // -1 when it cannot be placed.
+  int64_t SeekEnd();
+  bool SeekPosition(int64_t position, int64_t& index);
+  // Selects records before first() until `index` is known or the first record is reached;
+  // answers `index` as it stands afterwards (moved by the change of shift()). A long way back
+  // from where the view stands, the view reads again from its first record instead.
+  int64_t reachBack(int64_t index);
+  int64_t shift() const { return m_shift; }
 
  private:
   struct Element;
@@ -103,7 +137,15 @@ class ViewManager {
   struct Bounds;
   void findBounds(Bounds& b);
   bool pastBounds() const;
+  bool beforeBounds() const;
   rt::Err openPaged();
+  bool openGrouped();
+  std::string elementKey(size_t* firstLength = nullptr);
+  void flushGroup();
+  int64_t seekKey(const std::string& target);
+  void readBack(int64_t count);
+  void restartAtHead();
+  void rebase(int64_t base);
 
   std::string m_orderText, m_filterText;
   Key m_orderKey;
@@ -111,11 +153,14 @@ class ViewManager {
   std::unique_ptr<struct FilterExpr> m_filter;
   std::function<bool()> m_hook;
   std::vector<Range> m_ranges;
-  std::vector<int64_t> m_rows;
+  std::deque<int64_t> m_rows;  // the selected records from index m_base on
+  int64_t m_base = 0;
   int64_t m_pos = -1;
 
   bool m_paged = false;
-  bool m_pending = false;  // a paged view with records still to select
+  bool m_pending = false;      // a paged view with records still to select after the last
+  bool m_backPending = false;  // a placed view with records still to select before the first
+  int64_t m_shift = 0;
   std::unique_ptr<Bounds> m_bounds;
   std::unique_ptr<struct ViewScan> m_scan;
   int64_t m_estimate = -1;

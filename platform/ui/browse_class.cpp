@@ -257,6 +257,7 @@ int64_t BrowseClass::positionOf(int row) const {
 }
 
 void BrowseClass::openView() {
+  followShift();  // m_top as the view read so far counts
   int row = m_list->selected();
   int64_t keep = positionOf(row);
   Order* o = current();
@@ -282,10 +283,47 @@ void BrowseClass::openView() {
   m_openedOrder = m_current;
   for (ResetField& r : m_resetFields) r.last = r.field.text();
   if (keep) {
-    // The kept record is looked for near where it stood, not through the whole view.
-    int64_t index = m_view->indexOf(keep, m_top + row + 4 * pageSize() + 64);
+    // The kept record is looked for near where it stood, not through the whole view; far from
+    // the first record the view is placed at it instead.
+    const int64_t near = 4 * static_cast<int64_t>(pageSize()) + 64;
+    int64_t index = -1;
+    if (m_top + row <= near || !m_view->SeekPosition(keep, index)) index = m_view->indexOf(keep, m_top + row + near);
     if (index >= 0) placeIndex(index, row - 1);
   }
+}
+
+void BrowseClass::followShift() {
+  const int64_t now = m_view->shift();
+  m_top += now - m_seenShift;
+  m_seenShift = now;
+}
+
+int64_t BrowseClass::findPosition(int64_t position, int64_t near) {
+  int64_t index = m_view->indexOf(position, m_view->known() + near);
+  if (index >= 0 || m_view->complete()) return index;
+  if (m_view->SeekPosition(position, index)) return index;
+  return m_view->indexOf(position);
+}
+
+int64_t BrowseClass::seekValue(const rt::FieldDesc& f, std::string_view value, bool caseless, const std::string& picture) {
+  const Order* o = current();
+  if (!o->key.isValid() || !o->elements.empty()) return -1;
+  if (isText(f.type) && caseless == o->key.decl().caseSensitive) return -1;  // compared otherwise than the key orders
+  db::File& file = m_view->Primary.file();
+  db::RecordImage saved = file.saveBuffer();
+  void* rec = file.buffer();
+  bool fits;
+  if (isText(f.type)) {
+    rt::setFieldText(rec, f, value);
+    fits = rt::compareText(rt::fieldText(rec, f), value, caseless) == 0;  // not cut by the field's width
+  } else {
+    const double want = picture.empty() ? rt::textToNumber(value) : rt::deformatValue(value, picture);
+    rt::setFieldNumber(rec, f, want);
+    fits = rt::fieldNumber(rec, f) == want;
+  }
+  const int64_t index = fits ? m_view->SeekKey(1) : -1;
+  file.restoreBuffer(saved);
+  return index;
 }
 
 void BrowseClass::placeIndex(int64_t index, int rowOffset) {
@@ -306,8 +344,16 @@ void BrowseClass::loadPage() {
   int want = m_wantRow > 0 ? m_wantRow : m_list->selected();
   m_wantRow = 0;
   int page = pageSize();
+  followShift();
   int64_t total = reach(m_top + page + 1);  // one past the page: whether it can move down
   m_top = std::clamp<int64_t>(m_top, 0, std::max<int64_t>(0, total - page));
+  // A view placed in the middle reads back to the page's first row (its indexes may move then).
+  for (int i = 0; i < 4 && m_top < m_view->first(); ++i) {
+    m_top = m_view->reachBack(m_top);
+    m_seenShift = m_view->shift();
+    total = reach(m_top + page + 1);
+    m_top = std::clamp<int64_t>(m_top, 0, std::max<int64_t>(0, total - page));
+  }
   q.free();
   m_positions.clear();
   db::File& file = m_view->Primary.file();
@@ -333,6 +379,7 @@ rt::Err BrowseClass::UpdateBuffer() {
 }
 
 void BrowseClass::ScrollOne(int direction) {
+  followShift();
   int page = pageSize();
   int64_t total = reach(m_top + page + 1);
   if (direction > 0) {
@@ -349,6 +396,7 @@ void BrowseClass::ScrollOne(int direction) {
 }
 
 void BrowseClass::ScrollPage(int direction) {
+  followShift();
   int page = pageSize();
   int64_t total = reach(m_top + 2 * static_cast<int64_t>(page));
   if (direction > 0) {
@@ -363,7 +411,9 @@ void BrowseClass::ScrollPage(int direction) {
 
 void BrowseClass::ScrollEnd(int direction) {
   if (direction > 0) {
-    m_top = std::max<int64_t>(0, Records() - pageSize());
+    int64_t end = m_view->SeekEnd();  // placed at the end, the records before stay unread
+    if (end < 0) end = reach(INT64_MAX);
+    m_top = std::max<int64_t>(0, end - pageSize());
     m_wantRow = INT_MAX;
   } else {
     m_top = 0;
@@ -399,7 +449,13 @@ void BrowseClass::Locate(LocatorClass& locator, std::string_view value) {
   bool descending = false;
   int64_t total = INT64_MAX;
   int64_t index = total;
-  if (leadingField(*current(), lead, descending) && lead == f) {
+  const bool ordered = leadingField(*current(), lead, descending) && lead == f;
+  const int64_t placed = ordered ? seekValue(*f, value, caseless, locator.Picture) : -1;
+  if (placed >= 0) {
+    // The view is in the key's order: placed at the value, it reads from there.
+    index = placed;
+    total = reach(index + 1);
+  } else if (ordered) {
     // The view is ordered by the field: the first record at or after the value. The bracket
     // doubles from the top, so the view is read only as far as the value.
     int64_t lo = 0, hi = 1;
@@ -445,6 +501,7 @@ void BrowseClass::Locate(LocatorClass& locator, std::string_view value) {
     total = reach(index + 1);
   }
   index = std::min(index, total - 1);
+  if (index < 0) return;
   placeIndex(index, 0);
   loadPage();
 }
@@ -452,7 +509,7 @@ void BrowseClass::Locate(LocatorClass& locator, std::string_view value) {
 bool BrowseClass::SelectPosition(int64_t position) {
   if (!m_list || m_editing || position <= 0) return false;
   if (m_needOpen || m_openedOrder != m_current) openView();
-  const int64_t index = m_view->indexOf(position);
+  const int64_t index = findPosition(position, 2 * static_cast<int64_t>(pageSize()));
   if (index < 0) return false;
   placeIndex(index, 0);
   loadPage();
@@ -487,7 +544,7 @@ int BrowseClass::Ask(int request) {
     int64_t written = request == InsertRecord ? fm.file().position() : positionOf(row);
     openView();
     if (request != DeleteRecord) {
-      int64_t index = written ? m_view->indexOf(written) : -1;
+      int64_t index = written ? findPosition(written, 2 * static_cast<int64_t>(pageSize())) : -1;
       if (index >= 0) placeIndex(index, row - 1);
     } else {
       m_wantRow = row;
@@ -786,7 +843,7 @@ bool BrowseClass::finishEdit() {
   m_editing = false;
   hideEditors();
   openView();
-  int64_t index = m_view->indexOf(written);
+  int64_t index = findPosition(written, 2 * static_cast<int64_t>(pageSize()));
   if (index >= 0) placeIndex(index, row - 1);
   loadPage();
   w.select(m_listFeq);

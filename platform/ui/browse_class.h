@@ -21,7 +21,10 @@
 //
 // Loading: the view is paged (db::ViewManager::SetPaged): in a key's order it reads the file only
 // as far as the page shown, so a list of any size opens at the cost of its first page; scrolling
-// reads on, the end and a thumb dragged read further. The queue holds the rows that fit in the
+// reads on, the end and a thumb dragged read further. A locator on the key's first field, and a
+// record looked for by its position, place the view at the value in the key, so the page there
+// costs its own records; its place is an estimate until the list is scrolled back to its first
+// record. The queue holds the rows that fit in the
 // list (its Items), from the view's record `firstRow()`; the list is immediate, so its scroll events move the page over the view and its
 // thumb shows the page's place. Each row is made by SetQueueRecord from the record in the file's
 // buffer: the field pairs are copied, and a derived browse computes its own columns (icons,
@@ -201,6 +204,13 @@ class BrowseClass : public WindowComponent {
   int pageSize() const;
   // Has the view select at least `count` records where it has them; answers how many it has.
   int64_t reach(int64_t count) const;
+  // Moves m_top with the view's indexes (db::ViewManager::shift).
+  void followShift();
+  // The index of the record at a file position, -1 when the view does not select it: looked for
+  // among the records read so far and a few pages on, then by placing the view at the record.
+  int64_t findPosition(int64_t position, int64_t near);
+  // Places a view in a key's order at the locator's value; -1 when it can't be placed so.
+  int64_t seekValue(const rt::FieldDesc& f, std::string_view value, bool caseless, const std::string& picture);
   int compareAt(int64_t index, const rt::FieldDesc& f, std::string_view value, bool caseless, const std::string& picture);
   void pressButton(int feq);
   // Edit in place.
@@ -223,6 +233,7 @@ class BrowseClass : public WindowComponent {
   std::vector<ResetField> m_resetFields;
   std::vector<int64_t> m_positions;  // file positions of the loaded rows
   int64_t m_top = 0;
+  int64_t m_seenShift = 0;
   int m_wantRow = 0;  // the row to select at the next load (past the end: the last)
   bool m_needOpen = true;
   int m_openedOrder = 0;

@@ -68,6 +68,12 @@ class Backend {
   virtual rt::Err update(int64_t rid, std::string& detail) = 0;
   virtual rt::Err erase(int64_t rid, std::string& detail) = 0;
   virtual rt::Err count(int64_t& n, std::string& detail) = 0;
+  // The number of records whose encoded value of `key` lies at or after `low` and before `high`
+  // (either end open when not given), counted in the key's index; 80 for drivers without indexes.
+  virtual rt::Err countKeys(int key, const std::string* low, const std::string* high, int64_t& n, std::string& detail) {
+    (void)key, (void)low, (void)high, (void)n, (void)detail;
+    return rt::Err::NotSupported;
+  }
   // Whether another record than `rid` has the buffer's value of unique key `key`.
   virtual bool duplicate(int key, int64_t rid) = 0;
   // Changes made through this process since open; read-ahead is valid while it stays the same.

@@ -279,6 +279,20 @@ class TableBackend final : public Backend {
     return Err::None;
   }
 
+  Err countKeys(int key, const std::string* low, const std::string* high, int64_t& n, std::string& detail) override {
+    const std::string kcol = keyExpr(key);
+    Stmt st = m_storage->prepare("SELECT count(*) FROM " + m_quotedTable + " WHERE " + kcol + " >= ?1" +
+                                 (high ? " AND " + kcol + " < ?2" : std::string()));
+    if (!st) return prepareFailed(detail);
+    if (low) sqlite3_bind_blob(st.get(), 1, low->data(), static_cast<int>(low->size()), SQLITE_STATIC);
+    else sqlite3_bind_zeroblob(st.get(), 1, 0);  // every key is at or after the empty one
+    if (high) sqlite3_bind_blob(st.get(), 2, high->data(), static_cast<int>(high->size()), SQLITE_STATIC);
+    int rc = sqlite3_step(st.get());
+    if (rc != SQLITE_ROW) return m_storage->mapError(rc, &detail);
+    n = sqlite3_column_int64(st.get(), 0);
+    return Err::None;
+  }
+
   bool duplicate(int key, int64_t rid) override {
     Stmt st = m_storage->prepare("SELECT 1 FROM " + m_quotedTable + " WHERE " + keyExpr(key) +
                                  " = ?1 AND _rid <> ?2 LIMIT 1");

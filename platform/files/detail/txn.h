@@ -40,6 +40,9 @@ rt::Err highestNumber(File& file, Key key, double& value);
 // Whether any stored record has the buffer's value of unique `key`.
 bool duplicateAny(File& file, Key key);
 std::string encodeKeyPrefixOf(File& file, Key key, const void* buffer, size_t parts);
+// The number of records whose encoded `key` lies in [low, high) (an end left open when null),
+// from the key's index; 80 when the file's driver keeps no indexes.
+rt::Err countKeyRange(File& file, Key key, const std::string* low, const std::string* high, int64_t& n);
 
 // Where a file's sequence stands and which record is current, to be put back after a
 // cascade has read the file.

@@ -230,5 +230,139 @@ TEST(ViewManager, PagedViewsReadOnDemandAndListEachRecordOnce) {
   EXPECT_EQ(w.view.indexOf(alice), 4);
 }
 
+
+// An order of elements led by a key's first field reads a value of that field at a time in the
+// key's order (either way), and lists what a view that sorts every record lists.
+TEST(ViewManager, ElementOrdersLedByAKeyFieldReadAValueAtATime) {
+  ViewWorld w(true);
+  testing::setPerson(w.p, 6, "Bob", "oslo", 0, 200);  // case variants of a name and a city
+  ASSERT_EQ(w.file.add(), Err::None);
+  testing::setPerson(w.p, 7, "alice", "Rome", 1, 300);
+  ASSERT_EQ(w.file.add(), Err::None);
+  struct Case {
+    const char* order;
+    bool byValue;  // read a value at a time
+  };
+  const Case cases[] = {
+      {"PER:Date,UPPER(PER:Name)", true},  // KeyDate
+      {"-PER:Date,PER:ID", true},          // KeyDateDown
+      {"PER:Date,-PER:ID", true},
+      {"UPPER(PER:Name),-PER:ID", true},   // KeyName, which ignores case
+      {"-UPPER(PER:City)", true},          // KeyCity read backwards
+      {"PER:Flag,-PER:Date", true},        // KeyFlagDate
+      {"PER:Name", false},                 // case significant: no key orders so
+      {"UPPER(PER:Date)", false},
+      {"PER:Date+1", false},
+  };
+  for (const char* filter : {"", "PER:ID<>3"}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.order) + " / " + filter);
+      ASSERT_EQ(w.view.SetFilter(filter), Err::None);
+      ASSERT_EQ(w.view.SetOrder(c.order), Err::None);
+      w.view.SetPaged(false);
+      ASSERT_EQ(w.view.Open(), Err::None);
+      const Ids whole = w.all();
+      w.view.SetPaged(true);
+      ASSERT_EQ(w.view.Open(), Err::None);
+      EXPECT_EQ(w.view.known() == 0, c.byValue);
+      Ids firstTwo;
+      w.view.ReadPage(0, 2, [&] { firstTwo.push_back(w.p.id); });
+      EXPECT_EQ(firstTwo, Ids(whole.begin(), whole.begin() + 2));
+      if (c.byValue && !*filter) EXPECT_LT(w.view.known(), static_cast<int64_t>(whole.size()));
+      EXPECT_EQ(w.all(), whole);
+      EXPECT_EQ(w.view.records(), static_cast<int64_t>(whole.size()));
+    }
+  }
+}
+
+// A paged view placed at a value of its key lists from there, and back from there to the first
+// record, the records a view read from its start lists; the first index is an estimate from the
+// key's index until the reading back reaches the first record.
+TEST(ViewManager, PlacedViewsListWhatAViewFromTheStartLists) {
+  ViewWorld w(true);
+  w.view.SetPaged(true);
+  auto readFrom = [&](size_t first, size_t count) {
+    Ids ids;
+    w.view.ReadPage(first, count, [&] { ids.push_back(w.p.id); });
+    return ids;
+  };
+  struct Case {
+    const char* key;
+    const char* filter;
+    int date;
+    Ids before, from;  // the records before the place, and from it
+  };
+  const Case cases[] = {
+      {"PER:KeyDate", "", 300, {2, 4}, {1, 3, 5}},
+      {"PER:KeyDate", "PER:ID<>4", 300, {2}, {1, 3, 5}},      // Dora is counted, not listed
+      {"PER:KeyDate", "", 250, {2, 4}, {1, 3, 5}},            // between values: the next one
+      {"PER:KeyDate", "PER:Date<300", 400, {2, 4}, {}},       // past the last
+      {"PER:KeyDate", "PER:Date>=200", 100, {}, {4, 1, 3, 5}},  // before the bound: at the bound
+      {"PER:KeyDateDown", "PER:Flag", 200, {1, 5}, {4, 2}},   // descending: at or before the value
+      {"PER:KeyDate", "PER:ID<>4", -1, {2, 1, 3, 5}, {}},     // at the end
+      {"PER:KeyDateDown", "PER:Date<=200", -1, {4, 2}, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.key) + " / " + c.filter + " / " + std::to_string(c.date));
+    w.view.SetOrder(w.file.key(c.key));
+    ASSERT_EQ(w.view.SetFilter(c.filter), Err::None);
+    ASSERT_EQ(w.view.Open(), Err::None);
+    w.p.date = c.date;
+    const int64_t index = c.date < 0 ? w.view.SeekEnd() : w.view.SeekKey(1);
+    ASSERT_GE(index, static_cast<int64_t>(c.before.size()));
+    EXPECT_EQ(readFrom(static_cast<size_t>(index), 9), c.from);
+    // Back one record at a time, as a list scrolled up: each step lists the records from there
+    // to the end, until the first record stands at index 0.
+    Ids whole = c.before;
+    whole.insert(whole.end(), c.from.begin(), c.from.end());
+    int64_t at = index;
+    for (int step = 0; step < 8 && !(at == 0 && w.view.first() == 0); ++step) {
+      at = w.view.reachBack(at - 1);
+      at = std::max(at, w.view.first());
+      const Ids rest = readFrom(static_cast<size_t>(at), 9);
+      ASSERT_LE(rest.size(), whole.size());
+      EXPECT_EQ(rest, Ids(whole.end() - static_cast<std::ptrdiff_t>(rest.size()), whole.end()));
+    }
+    EXPECT_EQ(at, 0);
+    EXPECT_EQ(readFrom(0, 9), whole);
+    EXPECT_EQ(w.view.records(), static_cast<int64_t>(whole.size()));
+    EXPECT_EQ(w.all(), whole);
+  }
+
+  // A view that ends at a bound is not placed at its end.
+  w.view.SetOrder(w.file.key("PER:KeyDate"));
+  ASSERT_EQ(w.view.SetFilter("PER:Date<300"), Err::None);
+  ASSERT_EQ(w.view.Open(), Err::None);
+  EXPECT_EQ(w.view.SeekEnd(), -1);
+  EXPECT_EQ(w.all(), (Ids{2, 4}));
+
+  // Placed at a record by its position: found among the records of its key value; one the filter
+  // drops is not found and leaves the view as it stood.
+  w.view.SetOrder(w.file.key("PER:KeyDate"));
+  ASSERT_EQ(w.view.SetFilter("PER:ID<>4"), Err::None);
+  ASSERT_EQ(w.view.Open(), Err::None);
+  const int64_t anna = w.view.positionAt(3);  // Alice, bob, carl, anna
+  ASSERT_NE(anna, 0);
+  w.p.id = 4;
+  ASSERT_EQ(w.file.get(w.file.key("PER:KeyID")), Err::None);
+  const int64_t dora = w.file.position();
+  int64_t index = -2;
+  ASSERT_EQ(w.view.Open(), Err::None);
+  EXPECT_TRUE(w.view.SeekPosition(dora, index));
+  EXPECT_EQ(index, -1);
+  EXPECT_EQ(w.all(), (Ids{2, 1, 3, 5}));
+  ASSERT_EQ(w.view.Open(), Err::None);
+  EXPECT_TRUE(w.view.SeekPosition(anna, index));
+  EXPECT_EQ(index, 4) << "Dora is counted before her";
+  EXPECT_EQ(w.view.positionAt(static_cast<size_t>(index)), anna);
+  // A record before the place is found by reading back, at its exact index.
+  const int64_t alice = w.view.positionAt(0);
+  ASSERT_EQ(w.view.Open(), Err::None);
+  ASSERT_TRUE(w.view.SeekPosition(anna, index));
+  EXPECT_EQ(w.view.indexOf(alice), 0);
+  EXPECT_EQ(w.view.records(), 4);
+  EXPECT_EQ(w.view.indexOf(anna), 3);
+}
+
 }  // namespace
 }  // namespace ov::db

@@ -457,6 +457,79 @@ TEST_F(Browse, PagesOverTenThousandRecords) {
   });
 }
 
+// A list placed at a value reads from there: it shows the rows a list read from its start shows
+// at that place, and the rows before it come back in order up to the first, where the page's
+// index becomes exact (the filter drops records before the place, so the first estimate is high).
+TEST_F(Browse, ALocatedListShowsTheSameRowsAndScrollsBackToTheFirst) {
+  World world;
+  ASSERT_EQ(ov::db::LOGOUT(1, {&world.file}), Err::None);
+  char name[16];
+  Texts shown;  // the names the filter keeps, in key order
+  for (int i = 0; i < 3000; ++i) {
+    std::snprintf(name, sizeof name, "N%05d", (i * 7) % 3000);  // key order is not file order
+    const bool dropped = (i * 7) % 3000 % 10 == 3;
+    world.add(i + 1, name, dropped ? "Drop" : "X", i);
+  }
+  ASSERT_EQ(ov::db::COMMIT(), Err::None);
+  for (int n = 0; n < 3000; ++n)
+    if (n % 10 != 3) {
+      std::snprintf(name, sizeof name, "N%05d", n);
+      shown.push_back(name);
+    }
+  auto setUp = [&](BrowseItems& b) {
+    b.Browse.AddSortOrder(ov::db::Key(&world.file, 1));
+    b.Browse.SetFilter("ITM:City<>'Drop'");
+    b.stepLocator.Init("ITM:Name");
+    b.Browse.AddLocator(b.stepLocator);
+  };
+  auto from = [&](size_t first, size_t count) {
+    return Texts(shown.begin() + static_cast<std::ptrdiff_t>(first),
+                 shown.begin() + static_cast<std::ptrdiff_t>(std::min(shown.size(), first + count)));
+  };
+  const size_t at = static_cast<size_t>(std::find(shown.begin(), shown.end(), "N02000") - shown.begin());
+  run(world, setUp, [&](Driver& d, WindowDriver&, ListDriver& list, BrowseItems& b) {
+    const size_t k = static_cast<size_t>(list.items());
+    d.gui([&] {
+      b.Browse.Locate(b.stepLocator, "n02000");
+      EXPECT_LT(b.Browse.view().known() - b.Browse.view().first(), 4 * static_cast<int64_t>(k))
+          << "the records before the place are not read";
+      EXPECT_GE(b.Browse.firstRow(), static_cast<int64_t>(at));
+    });
+    EXPECT_EQ(list.texts(1), from(at, k));
+    EXPECT_EQ(list.selected(), 1);
+    list.key(Key::PgUp);
+    EXPECT_EQ(list.texts(1), from(at - k, k));
+    list.key(Key::Up);
+    EXPECT_EQ(list.texts(1), from(at - k - 1, k));
+    // A value between records places the list at the next one; past the last, at the last.
+    d.gui([&] { b.Browse.Locate(b.stepLocator, "N00993"); });
+    EXPECT_EQ(list.texts(1)[static_cast<size_t>(list.selected() - 1)], "N00994");
+    d.gui([&] { b.Browse.Locate(b.stepLocator, "Z"); });
+    EXPECT_EQ(list.texts(1).back(), "N02999");
+    EXPECT_EQ(list.selected(), static_cast<int>(k));
+    list.key(Key::Ctrl | Key::End);
+    EXPECT_EQ(list.texts(1), from(shown.size() - k, k));
+    EXPECT_EQ(list.selected(), static_cast<int>(k));
+    d.gui([&] { EXPECT_LT(b.Browse.view().known() - b.Browse.view().first(), 4 * static_cast<int64_t>(k)); });
+    list.key(Key::Ctrl | Key::Home);
+    EXPECT_EQ(list.texts(1), from(0, k));
+    // Counting the records reads back to the first: the next page's index is exact.
+    d.gui([&] { b.Browse.Locate(b.stepLocator, "N02000"); });
+    d.gui([&] { EXPECT_EQ(b.Browse.Records(), static_cast<int64_t>(shown.size())); });
+    list.key(Key::PgDn);
+    EXPECT_EQ(list.texts(1), from(at + k, k));
+    d.gui([&] { EXPECT_EQ(b.Browse.firstRow(), static_cast<int64_t>(at + k)); });
+    // Paging up all the way ends on the first records, at index 0.
+    d.gui([&] { b.Browse.Locate(b.stepLocator, "N00100"); });
+    for (int i = 0; i < 20; ++i) list.key(Key::PgUp);
+    EXPECT_EQ(list.texts(1), from(0, k));
+    d.gui([&] {
+      EXPECT_EQ(b.Browse.firstRow(), 0);
+      EXPECT_EQ(b.Browse.view().first(), 0);
+    });
+  });
+}
+
 TEST_F(Browse, EditsColumnsInPlace) {
   World world(/*uniqueNames=*/true);
   world.addSmall();
