@@ -21,6 +21,7 @@
 #include <sstream>
 #include <string>
 
+#include "bench/task_folder.h"
 #include "datalib/files.h"
 #include "datalib/globals.h"
 #include "datalib/records.h"
@@ -49,52 +50,20 @@ QApplication& application() {
   return *app;
 }
 
-// A data folder holding `count` tasks over 400 days; current while it lives.
-class TaskFolder {
- public:
-  explicit TaskFolder(int count) {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "ov-report-bench-XXXXXX").string();
-    if (!::mkdtemp(tmpl.data())) std::abort();
-    m_dir = tmpl;
-    m_cwd = std::filesystem::current_path();
-    std::filesystem::current_path(m_dir);
-    ::setenv("XDG_CONFIG_HOME", (m_dir / "config").c_str(), 1);
-    ::setenv("XDG_DATA_HOME", (m_dir / "share").c_str(), 1);
-    files::clearGlobals();
-    files::GLO.DATAPATH = m_dir.string() + "/";
-    files::FORMAT.DATE = "d2";
-    files::FORMAT.TIME = "t1";
-    rt::setTestClock(kToday, at(10, 0));
-    if (files::Access_SCHEDULE.Open() != rt::Err::None) std::abort();
-    (void)db::LOGOUT(10, {&files::SCHEDULE});
-    const char* categories[] = {"General", "Home", "Work", "Backup", "Mail"};
-    for (int i = 0; i < count; ++i) {
-      files::SCHEDULE.clear();
-      files::ScheduleRec& t = files::SCH;
-      t.ID = i + 1;
-      t.Description = "Task number " + std::to_string(i) + " of the bench";
-      t.TaskType = "Display Message";
-      t.Category = categories[i % 5];
-      t.Date = kToday + i % 400;
-      t.Time = at(i % 24, i % 60);
-      t.ScheduleType = "Once";
-      t.Completed = i % 7 == 0;
-      if (files::SCHEDULE.add() != rt::Err::None) std::abort();
-    }
-    if (db::COMMIT() != rt::Err::None) std::abort();
-    (void)files::Access_SCHEDULE.Close();
-  }
-  ~TaskFolder() {
-    rt::clearTestClock();
-    std::filesystem::current_path(m_cwd);
-    std::error_code ec;
-    std::filesystem::remove_all(m_dir, ec);
-  }
-  const std::filesystem::path& dir() const { return m_dir; }
-
- private:
-  std::filesystem::path m_dir, m_cwd;
-};
+// A data folder holding `count` tasks over 400 days.
+bench::TaskFolder briefTasks(int count) {
+  static const char* const categories[] = {"General", "Home", "Work", "Backup", "Mail"};
+  return bench::TaskFolder(count, [](int i, files::ScheduleRec& t) {
+    t.ID = i + 1;
+    t.Description = "Task number " + std::to_string(i) + " of the bench";
+    t.TaskType = "Display Message";
+    t.Category = categories[i % 5];
+    t.Date = kToday + i % 400;
+    t.Time = at(i % 24, i % 60);
+    t.ScheduleType = "Once";
+    t.Completed = i % 7 == 0;
+  });
+}
 
 // Answers the preview question (No: print) and takes the note that the file was saved; any other
 // prompt is kept, and fails the run.
@@ -155,7 +124,10 @@ int pdfPageCount(const std::filesystem::path& pdf) {
 // preview window, which is closed once it has drawn its first pages.
 void briefReport(benchmark::State& state, bool preview) {
   (void)application();
-  TaskFolder folder(int(state.range(0)));
+  rt::setTestClock(kToday, at(10, 0));
+  bench::TaskFolder folder = briefTasks(int(state.range(0)));
+  files::FORMAT.DATE = "d2";
+  files::FORMAT.TIME = "t1";
   reports::CriteriaDialogs saved = reports::criteriaDialogs();
   reports::criteriaDialogs().reportParameters = [] {
     reports::TMP.DateSelect = "All";
@@ -213,6 +185,7 @@ void briefReport(benchmark::State& state, bool preview) {
   ui::setHost(nullptr);
   reports::criteriaDialogs() = saved;
   report::PRINTER() = report::PrinterSettings{};
+  rt::clearTestClock();
 }
 void BM_BriefReportToPdf(benchmark::State& state) { briefReport(state, false); }
 BENCHMARK(BM_BriefReportToPdf)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1);

@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/task_folder.h"
 #include "datalib/files.h"
 #include "datalib/globals.h"
 #include "datalib/records.h"
@@ -45,54 +46,25 @@ const int32_t kToday = rt::DATE(3, 10, 2024);
 extern "C" char** environ;
 
 // A data folder holding `count` tasks, all due from tomorrow on; every other one has an advance
-// warning the day before it is due. Current while it lives.
-class TaskFolder {
- public:
-  explicit TaskFolder(int count) {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "ov-tick-bench-XXXXXX").string();
-    if (!::mkdtemp(tmpl.data())) std::abort();
-    m_dir = tmpl;
-    m_cwd = std::filesystem::current_path();
-    std::filesystem::current_path(m_dir);
-    ::setenv("XDG_CONFIG_HOME", (m_dir / "config").c_str(), 1);
-    ::setenv("XDG_DATA_HOME", (m_dir / "share").c_str(), 1);
-    files::clearGlobals();
-    files::GLO.DATAPATH = m_dir.string() + "/";
-    files::GLO.LOGFILENAME = (m_dir / "OV_EVENT.LOG").string();
-    if (files::Access_SCHEDULE.Open() != rt::Err::None) std::abort();
-    (void)db::LOGOUT(10, {&files::SCHEDULE});
-    for (int i = 0; i < count; ++i) {
-      files::SCHEDULE.clear();
-      files::ScheduleRec& t = files::SCH;
-      t.ID = i + 1;
-      t.Description = "Task " + std::to_string(i);
-      t.TaskType = "Display Message";
-      t.Date = kToday + 2 + i % 400;
-      t.Time = at(i % 24, i % 60);
-      t.ScheduleType = "Custom";
-      t.Every = 1 + i % 30;
-      t.EveryType = "day(s)";
-      if (i % 2 == 0) {
-        t.AdvanceWarnDate = t.Date - 1;
-        t.AdvanceWarnTime = t.Time;
-      } else {
-        t.AdvanceWarned = 1;
-      }
-      if (files::SCHEDULE.add() != rt::Err::None) std::abort();
+// warning the day before it is due.
+bench::TaskFolder dueTasks(int count) {
+  return bench::TaskFolder(count, [](int i, files::ScheduleRec& t) {
+    t.ID = i + 1;
+    t.Description = "Task " + std::to_string(i);
+    t.TaskType = "Display Message";
+    t.Date = kToday + 2 + i % 400;
+    t.Time = at(i % 24, i % 60);
+    t.ScheduleType = "Custom";
+    t.Every = 1 + i % 30;
+    t.EveryType = "day(s)";
+    if (i % 2 == 0) {
+      t.AdvanceWarnDate = t.Date - 1;
+      t.AdvanceWarnTime = t.Time;
+    } else {
+      t.AdvanceWarned = 1;
     }
-    if (db::COMMIT() != rt::Err::None) std::abort();
-    (void)files::Access_SCHEDULE.Close();
-  }
-  const std::filesystem::path& dir() const { return m_dir; }
-  ~TaskFolder() {
-    std::filesystem::current_path(m_cwd);
-    std::error_code ec;
-    std::filesystem::remove_all(m_dir, ec);
-  }
-
- private:
-  std::filesystem::path m_dir, m_cwd;
-};
+  });
+}
 
 void startTicking() {
   rt::setTestClock(kToday, at(10, 0));
@@ -120,7 +92,7 @@ void stopTicking() {
 // The first tick of a cycle: the runner finds the next task and the advance warnings are
 // looked at. Nothing is due.
 void BM_TickRunnerLooks(benchmark::State& state) {
-  TaskFolder folder(int(state.range(0)));
+  bench::TaskFolder folder = dueTasks(int(state.range(0)));
   startTicking();
   MainTimerTick();  // the advance warnings of the past are settled once
   for (auto _ : state) {
@@ -134,7 +106,7 @@ BENCHMARK(BM_TickRunnerLooks)->Arg(100000)->Unit(benchmark::kMicrosecond);
 
 // An ordinary tick: the remembered moment of the next task has not come.
 void BM_TickNothingToLookAt(benchmark::State& state) {
-  TaskFolder folder(int(state.range(0)));
+  bench::TaskFolder folder = dueTasks(int(state.range(0)));
   startTicking();
   MainTimerTick();
   for (auto _ : state) {
@@ -180,7 +152,7 @@ class TickingFrame : public ui::WindowManager {
 // runtime, so every one of them changes the resident logical thread (its record buffers and
 // file positions) and back.
 void BM_TickWithTenWindows(benchmark::State& state) {
-  TaskFolder folder(int(state.range(0)));
+  bench::TaskFolder folder = dueTasks(int(state.range(0)));
   (void)application();
   startTicking();
   MainTimerTick();
@@ -234,7 +206,7 @@ QApplication& application() {
 }
 
 void startUp(benchmark::State& state, bool firstTick) {
-  TaskFolder folder(int(state.range(0)));
+  bench::TaskFolder folder = dueTasks(int(state.range(0)));
   rt::setTestClock(kToday, at(10, 0));
   (void)application();
   for (auto _ : state) {
@@ -265,7 +237,7 @@ BENCHMARK(BM_StartupToFirstTick)->Arg(100000)->UseManualTime()->Unit(benchmark::
 // The program itself: from its start as a process on the data folder until its frame has
 // logged "Started" (the last step before the frame shows). Each run is killed after it.
 void BM_ProgramStartedLine(benchmark::State& state) {
-  TaskFolder folder(int(state.range(0)));
+  bench::TaskFolder folder = dueTasks(int(state.range(0)));
   const std::filesystem::path dir = folder.dir();
   std::filesystem::create_directories(dir / "config" / "orvane");
   std::ofstream(dir / "config" / "orvane" / "OV98.INI") << "[Settings]\nLogEvents=1\n";

@@ -8,6 +8,7 @@
 
 #include "platform/files/detail/key_codec.h"
 #include "platform/files/detail/txn.h"
+#include "platform/files/outer_scan.h"
 #include "platform/rt/expr.h"
 #include "platform/rt/text.h"
 
@@ -66,24 +67,6 @@ struct ViewNames {
   rt::Bindings names;
 };
 
-// Splits at commas outside parentheses and quotes.
-std::vector<std::string> splitElements(std::string_view text) {
-  std::vector<std::string> out(1);
-  int depth = 0;
-  bool quoted = false;
-  for (char c : text) {
-    if (c == '\'') quoted = !quoted;
-    if (!quoted && c == '(') ++depth;
-    if (!quoted && c == ')') --depth;
-    if (!quoted && depth == 0 && c == ',') {
-      out.emplace_back();
-      continue;
-    }
-    out.back() += c;
-  }
-  return out;
-}
-
 std::string trimmed(std::string_view s) {
   size_t b = s.find_first_not_of(" \t"), e = s.find_last_not_of(" \t");
   return b == std::string_view::npos ? std::string() : std::string(s.substr(b, e - b + 1));
@@ -112,35 +95,23 @@ struct TopWord {
   std::string upper;
 };
 bool topWords(std::string_view text, std::vector<TopWord>& out) {
-  int depth = 0;
-  bool quoted = false;
-  for (size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (c == '\'') quoted = !quoted;
-    if (quoted) continue;
-    if (c == '(') ++depth;
-    if (c == ')' && --depth < 0) return false;
-    if (depth == 0 && isNameChar(c) && (i == 0 || !isNameChar(text[i - 1]))) {
+  OuterScan s(text);
+  while (s.next()) {
+    const size_t i = s.at();
+    if (s.depth() == 0 && isNameChar(s.ch()) && (i == 0 || !isNameChar(text[i - 1]))) {
       size_t j = i;
       while (j < text.size() && isNameChar(text[j])) ++j;
       out.push_back({i, rt::UPPER(text.substr(i, j - i))});
     }
   }
-  return depth == 0 && !quoted;
+  return s.balanced();
 }
 
 // Whether `text` is wrapped whole in one pair of parentheses.
 bool wrapped(std::string_view text) {
   if (text.size() < 2 || text.front() != '(' || text.back() != ')') return false;
-  int depth = 0;
-  bool quoted = false;
-  for (size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (c == '\'') quoted = !quoted;
-    if (quoted) continue;
-    if (c == '(') ++depth;
-    if (c == ')' && --depth == 0 && i + 1 < text.size()) return false;
-  }
+  for (OuterScan s(text); s.next();)
+    if (s.ch() == ')' && s.depth() == 0 && s.at() + 1 < text.size()) return false;
   return true;
 }
 
@@ -175,15 +146,10 @@ void conjuncts(std::string_view text, std::vector<std::string>& out) {
 // A term "name op value": the comparison found at the outer level, outside quotes.
 enum class Cmp { None, Eq, Lt, Le, Gt, Ge };
 bool splitComparison(std::string_view term, std::string& name, Cmp& op, std::string& value) {
-  int depth = 0;
-  bool quoted = false;
-  for (size_t i = 0; i < term.size(); ++i) {
-    char c = term[i];
-    if (c == '\'') quoted = !quoted;
-    if (quoted) continue;
-    if (c == '(') ++depth;
-    if (c == ')') --depth;
-    if (depth != 0 || (c != '=' && c != '<' && c != '>' && c != '~')) continue;
+  for (OuterScan s(term); s.next();) {
+    const char c = s.ch();
+    if (s.depth() != 0 || (c != '=' && c != '<' && c != '>' && c != '~')) continue;
+    const size_t i = s.at();
     char next = i + 1 < term.size() ? term[i + 1] : '\0';
     size_t len = 1;
     op = Cmp::None;
@@ -196,12 +162,9 @@ bool splitComparison(std::string_view term, std::string& name, Cmp& op, std::str
     if (op == Cmp::None) return false;  // not equal, or a negation
     name = trimmed(term.substr(0, i));
     value = trimmed(term.substr(i + len));
-    // The value must be one operand: no further comparison, negation or logic in it.
-    bool inQuote = false;
-    for (char v : value) {
-      if (v == '\'') inQuote = !inQuote;
-      if (!inQuote && (v == '=' || v == '<' || v == '>' || v == '~')) return false;
-    }
+    // The value must be one operand: no further comparison, negation or logic in it, at any depth.
+    for (OuterScan v(value); v.next();)
+      if (v.ch() == '=' || v.ch() == '<' || v.ch() == '>' || v.ch() == '~') return false;
     std::vector<TopWord> words;
     if (value.empty() || !topWords(value, words)) return false;
     for (const TopWord& w : words)
@@ -229,7 +192,7 @@ void ViewManager::SetOrder(Key key) {
 
 Err ViewManager::parseOrder(std::string_view text, std::vector<Element>& out) {
   ViewNames n(Primary);
-  for (const std::string& raw : splitElements(text)) {
+  for (std::string_view raw : splitOuter(text)) {
     std::string element = trimmed(raw);
     if (element.empty()) continue;
     Element e;

@@ -8,7 +8,19 @@ struct LastError {
   std::string file;
   std::string detail;
 };
-thread_local LastError t_last;
+
+// Set when the thread's last error is destroyed. A thread's thread_local objects are destroyed
+// before the objects of static storage (and, within the thread, in reverse order of their
+// making), so a file manager of static storage that closes its file at the process's end
+// reports through a last error that is gone: from then on errors are dropped and read as none.
+// A bool has nothing to destroy, so it can be read at any time.
+thread_local bool t_gone = false;
+
+struct ThreadError {
+  LastError last;
+  ~ThreadError() { t_gone = true; }
+};
+thread_local ThreadError t_error;
 
 }  // namespace
 
@@ -46,15 +58,21 @@ std::string_view errorText(Err err) {
 }
 
 void setError(Err err, std::string_view file, std::string_view detail) {
-  t_last.code = err;
-  t_last.file.assign(file);
-  t_last.detail.assign(detail);
+  if (t_gone) return;
+  LastError& e = t_error.last;
+  e.code = err;
+  e.file.assign(file);
+  e.detail.assign(detail);
 }
 
-void clearError() { t_last = LastError{}; }
-int ERRORCODE() { return static_cast<int>(t_last.code); }
-std::string ERROR() { return t_last.code == Err::None ? std::string() : std::string(errorText(t_last.code)); }
-std::string ERRORFILE() { return t_last.file; }
-std::string FILEERROR() { return t_last.detail; }
+void clearError() {
+  if (!t_gone) t_error.last = LastError{};
+}
+int ERRORCODE() { return t_gone ? 0 : static_cast<int>(t_error.last.code); }
+std::string ERROR() {
+  return t_gone || t_error.last.code == Err::None ? std::string() : std::string(errorText(t_error.last.code));
+}
+std::string ERRORFILE() { return t_gone ? std::string() : t_error.last.file; }
+std::string FILEERROR() { return t_gone ? std::string() : t_error.last.detail; }
 
 }  // namespace ov::rt

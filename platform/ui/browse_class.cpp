@@ -6,6 +6,7 @@
 #include <cassert>
 #include <climits>
 
+#include "platform/files/outer_scan.h"
 #include "platform/rt/fixed_string.h"
 #include "platform/rt/picture.h"
 #include "platform/rt/text.h"
@@ -27,21 +28,6 @@ bool isText(rt::FieldType t) {
 std::string trim(std::string_view s) {
   size_t b = s.find_first_not_of(" \t"), e = s.find_last_not_of(" \t");
   return b == std::string_view::npos ? std::string() : std::string(s.substr(b, e - b + 1));
-}
-
-// The first element of an order: up to a comma outside parentheses and quotes.
-std::string firstElement(std::string_view text) {
-  int depth = 0;
-  bool quoted = false;
-  for (size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (c == '\'') quoted = !quoted;
-    if (quoted) continue;
-    if (c == '(') ++depth;
-    if (c == ')') --depth;
-    if (c == ',' && depth == 0) return trim(text.substr(0, i));
-  }
-  return trim(text);
 }
 
 }  // namespace
@@ -174,7 +160,7 @@ bool BrowseClass::leadingField(const Order& o, const rt::FieldDesc*& field, bool
     descending = k.parts.front().descending;
     return field != nullptr;
   }
-  std::string e = firstElement(o.elements);
+  std::string e = trim(db::splitOuter(o.elements).front());  // the first element
   if (!e.empty() && (e.front() == '-' || e.front() == '+')) {
     descending = e.front() == '-';
     e = trim(e.substr(1));

@@ -19,6 +19,9 @@ constexpr unsigned char kEnd = 0x02;
 constexpr unsigned char kHighRun = 0x20;  // then 0xFFFF - k (2 bytes), then d > ' '
 // A character above the blank with no blanks before it is written as itself (0x21..0xFF).
 
+constexpr uint64_t kOnes = 0x0101010101010101ULL;
+constexpr uint64_t kHighBits = 0x8080808080808080ULL;
+
 char* put16(char* p, unsigned v) {
   *p++ = static_cast<char>((v >> 8) & 0xFF);
   *p++ = static_cast<char>(v & 0xFF);
@@ -54,23 +57,20 @@ void encodeText(std::string_view text, bool caseSensitive, bool descending, std:
   text = rt::clipView(text);
   // Keys are encoded for every record written and every key compared: ASCII text (the common
   // case) is upper-cased on the way, other text through the Unicode tables first.
-  bool foldAscii = false;
-  if (!caseSensitive) {
-    uint64_t high = 0;
-    size_t i = 0;
-    for (; i + 8 <= text.size(); i += 8) {
-      uint64_t w;
-      std::memcpy(&w, text.data() + i, 8);
-      high |= w;
-    }
-    for (; i < text.size(); ++i) high |= static_cast<unsigned char>(text[i]);
-    if ((high & 0x8080808080808080ULL) == 0) {
-      foldAscii = true;
-    } else {
-      thread_local std::string upper;
-      upper = rt::UPPER(text);
-      text = rt::clipView(upper);
-    }
+  uint64_t high = 0;
+  size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    uint64_t w;
+    std::memcpy(&w, text.data() + i, 8);
+    high |= w;
+  }
+  for (; i < text.size(); ++i) high |= static_cast<unsigned char>(text[i]);
+  const bool ascii = (high & kHighBits) == 0;
+  const bool foldAscii = ascii && !caseSensitive;
+  if (!ascii && !caseSensitive) {
+    thread_local std::string upper;
+    upper = rt::UPPER(text);
+    text = rt::clipView(upper);
   }
   // At most four bytes a character and the end; written into a buffer on the stack (a heap one
   // for long texts) and appended at once, so `out` is never filled only to be overwritten.
@@ -82,6 +82,22 @@ void encodeText(std::string_view text, bool caseSensitive, bool descending, std:
   const char* s = text.data();
   const char* const e = s + text.size();
   while (s < e) {
+    if (ascii) {
+      // Eight characters at a time while none is a blank or below it: each is itself,
+      // upper-cased. No byte is 0x80 or above, so no sum carries into the next byte.
+      while (e - s >= 8) {
+        uint64_t w;
+        std::memcpy(&w, s, 8);
+        const uint64_t low = ~(w + kOnes * (0x80 - 0x21)) & kHighBits;  // the bytes <= ' '
+        if (foldAscii) w -= ((w + kOnes * (0x80 - 'a')) & ~(w + kOnes * (0x80 - 'z' - 1)) & kHighBits) >> 2;
+        std::memcpy(p, &w, 8);  // room: four bytes are set aside a character, and eight are left
+        const size_t n = low ? static_cast<size_t>(__builtin_ctzll(low)) / 8 : 8;
+        p += n;
+        s += n;
+        if (n < 8) break;
+      }
+      if (s == e) break;
+    }
     unsigned char d = static_cast<unsigned char>(*s++);
     if (d > ' ') {  // a character with no blanks before it: itself
       if (foldAscii && d >= 'a' && d <= 'z') d = static_cast<unsigned char>(d - 'a' + 'A');
@@ -124,14 +140,16 @@ void encodeInteger(int64_t value, bool descending, std::string& out) {
   // A length byte orders the sizes: negatives below 0x80, the longer the lower; non-negatives
   // from 0x80, the longer the higher. The value's bytes follow big-endian, a negative's as they
   // are in two's complement: -257 is 7D FE FF, -256 7E 00, -2 7E FE, -1 7F, 0 80, 256 82 01 00.
-  size_t start = out.size();
   uint64_t magnitude = value < 0 ? ~static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
   int len = 0;
   while (len < 8 && (magnitude >> (8 * len)) != 0) ++len;
-  out += static_cast<char>(value < 0 ? 0x7F - len : 0x80 + len);
+  char buf[9];
+  buf[0] = static_cast<char>(value < 0 ? 0x7F - len : 0x80 + len);
   uint64_t bits = value < 0 ? ~magnitude : magnitude;
-  for (int i = len - 1; i >= 0; --i) out += static_cast<char>((bits >> (8 * i)) & 0xFF);
-  if (descending) invertFrom(out, start);
+  for (int i = 0; i < len; ++i) buf[1 + i] = static_cast<char>((bits >> (8 * (len - 1 - i))) & 0xFF);
+  if (descending)
+    for (int i = 0; i <= len; ++i) buf[i] = static_cast<char>(~static_cast<unsigned char>(buf[i]));
+  out.append(buf, static_cast<size_t>(len) + 1);
 }
 
 bool resolveKey(const KeyDecl& key, const rt::RecordDesc& record, KeyLayout& out, std::string& missing) {

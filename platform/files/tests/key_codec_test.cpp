@@ -93,6 +93,50 @@ TEST(KeyCodec, TextBytesAreTheStoredFormat) {
   EXPECT_EQ(long1, want + "\x02");
 }
 
+// The text encoding as defined, a character at a time, for ASCII text: the encoder takes eight
+// characters at once where it can, and must write the same bytes wherever the blanks, control
+// characters and letters at the edges of a..z fall against its eight-character steps.
+std::string encodeTextByCharacter(std::string_view text, bool caseSensitive, bool descending) {
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\0')) text.remove_suffix(1);
+  std::string out;
+  size_t i = 0;
+  auto fold = [&](unsigned char c) { return !caseSensitive && c >= 'a' && c <= 'z' ? char(c - 32) : char(c); };
+  while (i < text.size()) {
+    size_t k = 0;
+    while (text[i] == ' ') ++k, ++i;
+    const unsigned char d = static_cast<unsigned char>(text[i++]);
+    if (k == 0 && d > ' ') {
+      out += fold(d);
+    } else if (d < ' ') {
+      out += {'\x01', char(k >> 8), char(k & 0xFF), char(d)};
+    } else {
+      out += {'\x20', char((0xFFFF - k) >> 8), char((0xFFFF - k) & 0xFF), fold(d)};
+    }
+  }
+  out += '\x02';
+  if (descending)
+    for (char& c : out) c = static_cast<char>(~static_cast<unsigned char>(c));
+  return out;
+}
+
+TEST(KeyCodec, TextBytesDoNotDependOnWherePartsFall) {
+  const std::string_view pieces[] = {"a", "z", "`", "{", "@", "[", "A", "Z", "~", "0", " ", "  ", "\t", "\x1f", "!"};
+  uint32_t seed = 12345;
+  auto next = [&] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7FFF; };
+  for (int n = 0; n < 3000; ++n) {
+    std::string text;
+    const size_t length = next() % 40;
+    while (text.size() < length) text += next() % 3 ? std::string(1, char('a' + next() % 26)) : std::string(pieces[next() % std::size(pieces)]);
+    for (bool caseSensitive : {false, true})
+      for (bool descending : {false, true}) {
+        std::string got = "x";
+        encodeText(text, caseSensitive, descending, got);
+        ASSERT_EQ(got, "x" + encodeTextByCharacter(text, caseSensitive, descending))
+            << "text \"" << text << "\" case " << caseSensitive << " descending " << descending;
+      }
+  }
+}
+
 TEST(KeyCodec, NumbersOrderByValue) {
   const double ordered[] = {-1e300, -2147483648.0, -1e9, -2.5, -1, 0, 0.25, 1, 2, 2.5, 255, 2147483647.0, 1e300};
   for (size_t i = 0; i + 1 < std::size(ordered); ++i) {
