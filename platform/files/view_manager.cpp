@@ -326,7 +326,7 @@ std::string ViewManager::elementKey(size_t* firstLength) {
 bool ViewManager::openGrouped() {
   // The first element: a field, or UPPER of a text field.
   std::string first;
-  for (const std::string& raw : splitElements(m_orderText))
+  for (std::string_view raw : splitOuter(m_orderText))
     if (!(first = trimmed(raw)).empty()) break;
   bool descending = false;
   if (!first.empty() && (first[0] == '-' || first[0] == '+')) {
