@@ -226,6 +226,9 @@ QJsonArray describeBars(QWidget* top) {
       d.insert("visible", a->isVisible() && button->isVisible());
       d.insert("kind", "QToolButton");
       d.insert("tip", a->toolTip());
+      // A control placed on the toolbar carries its text itself, not on its action.
+      if (auto* b = qobject_cast<QAbstractButton*>(button); b != nullptr && a->text().isEmpty())
+        d.insert("text", plain(b->text()));
       bars.append(d);
     }
   }
