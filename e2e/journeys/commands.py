@@ -192,6 +192,8 @@ def try_command(s, p, frame, label, act, problems, opened_nothing, visual=True):
             problems.append("%s: window %r is not mapped" % (label, w["title"]))
             continue
         w = in_front(s, p, w)
+        if w["fw"] <= 1 or w["fh"] <= 1:  # X shows it (it is viewable) while the toolkit reads 1 x 1
+            w = s.with_x_geometry(w)
         s.shoot_window(w)
         if visual:
             problems.extend("%s: %s" % (label, m) for m in visual_problems(s, w))
