@@ -204,6 +204,8 @@ class Program:
             w = wait_for(settled, 15, interval=0.15, what="window %s to hold still" % desc)
         except Failure as e:
             raise Failure("%s; its places (frame x, y, w, h, client x, y): %s" % (e, seen[-8:]))
+        if w["fw"] <= 1 or w["fh"] <= 1:
+            w = self.session.with_x_geometry(w)
         if shot:
             self.session.shoot_window(w)
         return w
@@ -369,6 +371,27 @@ class Session:
             return (0, 0)
         found = dict(re.findall(r"^\s*(Width|Height):\s*(\d+)", info, re.M))
         return (int(found.get("Width", 0)), int(found.get("Height", 0)))
+
+    def with_x_geometry(self, w):
+        """The window with its place and size as X has them: for a window that X shows whole while
+        the toolkit still reads it 1 x 1 (its controls' places are right all the same)."""
+        try:
+            info = self.x(["xwininfo", "-id", w["winid"]])
+            extents = self.x(["xprop", "-id", w["winid"], "_NET_FRAME_EXTENTS"])
+        except Exception:
+            return w
+        found = dict(re.findall(r"^\s*(Absolute upper-left X|Absolute upper-left Y|Width|Height):\s*(-?\d+)", info,
+                                re.M))
+        if len(found) < 4:
+            return w
+        x, y = int(found["Absolute upper-left X"]), int(found["Absolute upper-left Y"])
+        wd, ht = int(found["Width"]), int(found["Height"])
+        m = re.search(r"=\s*(\d+),\s*(\d+),\s*(\d+),\s*(\d+)", extents)
+        left, right, top, bottom = (int(v) for v in m.groups()) if m else (0, 0, 0, 0)
+        w = dict(w)
+        w.update({"vx": x, "vy": y, "vw": wd, "vh": ht, "fx": x - left, "fy": y - top, "fw": wd + left + right,
+                  "fh": ht + top + bottom})
+        return w
 
     def is_viewable(self, winid):
         if not winid:

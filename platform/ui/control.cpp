@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QGroupBox>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -29,6 +30,7 @@
 #include "platform/ui/detail/runtime_impl.h"
 #include "platform/ui/detail/view_util.h"
 #include "platform/ui/event.h"
+#include "platform/ui/icons.h"
 #include "platform/ui/runtime.h"
 #include "platform/ui/toolbar_class.h"
 #include "platform/ui/window.h"
@@ -1183,9 +1185,43 @@ void Button::syncView() {
   b->setDefault(m_default);
 }
 
+namespace {
+
+// A picture control. A picture file is stretched over the control; one of the programs' own
+// pictures (drawn scalable) is drawn afresh at the control's size, keeping its proportions.
+class PictureView : public QLabel {
+ public:
+  explicit PictureView(QWidget* parent) : QLabel(parent) {
+    setScaledContents(true);
+    setAlignment(Qt::AlignCenter);
+  }
+  void showFile(const QString& path) {
+    m_drawing = QIcon();
+    setScaledContents(true);
+    setPixmap(path.isEmpty() ? QPixmap() : QPixmap(path));
+  }
+  void showDrawing(QIcon drawing) {
+    m_drawing = std::move(drawing);
+    setScaledContents(false);
+    redraw();
+  }
+
+ protected:
+  void resizeEvent(QResizeEvent* e) override {
+    QLabel::resizeEvent(e);
+    if (!m_drawing.isNull()) redraw();
+  }
+
+ private:
+  void redraw() { setPixmap(size().isEmpty() ? QPixmap() : m_drawing.pixmap(size(), devicePixelRatioF())); }
+
+  QIcon m_drawing;
+};
+
+}  // namespace
+
 QWidget* Image::createView(QWidget* parent) {
-  auto* l = new QLabel(parent);
-  l->setScaledContents(true);
+  auto* l = new PictureView(parent);
   m_view = l;
   return l;
 }
@@ -1193,8 +1229,16 @@ QWidget* Image::createView(QWidget* parent) {
 void Image::syncView() {
   if (!m_view) return;
   Control::syncView();
-  std::string path = detail::findImageFile(m_text);
-  static_cast<QLabel*>(m_view)->setPixmap(path.empty() ? QPixmap() : QPixmap(q(path)));
+  auto* l = static_cast<PictureView*>(m_view);
+  // A file of that name wins; else the programs' own picture of that name, if they have one.
+  const std::string path = detail::findImageFile(m_text);
+  if (!path.empty()) {
+    l->showFile(q(path));
+  } else if (QIcon drawing = programPicture(m_text); !drawing.isNull()) {
+    l->showDrawing(std::move(drawing));
+  } else {
+    l->showFile(QString());
+  }
 }
 
 std::string ProgressBar::prop(int p) const {

@@ -54,6 +54,20 @@ QIcon programIcon(std::string_view name) {
   return ours;
 }
 
+QIcon programPicture(std::string_view name) {
+  std::string n = programIconName(name);
+  for (std::string_view end : {".jpg", ".jpeg", ".bmp", ".gif"})
+    if (n.size() > end.size() && n.compare(n.size() - end.size(), end.size(), end) == 0) {
+      n.erase(n.size() - end.size());
+      break;
+    }
+  // Only our own drawing: the desktop's theme has no counterpart of a wizard's picture.
+  static const bool registered = (initIconResources(), true);
+  (void)registered;
+  const QString path = QStringLiteral(":/icons/") + QString::fromStdString(n) + QStringLiteral(".svg");
+  return !n.empty() && QFile::exists(path) ? QIcon(path) : QIcon();
+}
+
 QIcon applicationIcon() { return programIcon("orvane"); }
 
 namespace {

@@ -19,6 +19,10 @@ namespace ov::ui {
 QIcon programIcon(std::string_view name);
 // The icon's name in the built-in set: "close" for "~Close.ICO", "tray" for "tray_ico".
 std::string programIconName(std::string_view name);
+// The programs' own drawing of a picture that a window names ("3hand.jpg", "~3hand.jpg"): the
+// name compares as an icon's does, whatever its picture-file ending; a null icon when the programs
+// have no picture by that name.
+QIcon programPicture(std::string_view name);
 // The programs' application icon (windows that name no icon of their own show it).
 QIcon applicationIcon();
 

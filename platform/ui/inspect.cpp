@@ -9,6 +9,9 @@
 //   window:  title, procedure ("" for a Qt dialog or menu of the host), thread, class, mdi,
 //            x y w h (the client area in screen pixels), fx fy fw fh (with the frame),
 //            vx vy vw vh (the part that can be seen: an MDI child only within its MDI area),
+//            ax ay aw ah (an MDI child: all of its MDI area that the area's scroll bars reach),
+//            scroll: [ {the frame's MDI area's scroll bars: orientation, x y w h, shown, value,
+//                       min, max} ]
 //            visible, minimized, exposed, modal, active, controls: [ {control}, ... ]
 //            bars: [ {the menu bar's menus and the toolbars' buttons: kind, text, x y w h, ...} ]
 //   control: kind (the runtime's kind, or the Qt class for a host dialog's widgets), feq, name,
@@ -44,6 +47,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
@@ -179,7 +183,18 @@ QJsonObject describeTop(QWidget* top) {
   QRect seen(frameAt, frame.size());
   if (auto* sub = qobject_cast<QMdiSubWindow*>(top); sub != nullptr && sub->mdiArea() != nullptr) {
     QWidget* area = sub->mdiArea()->viewport();
-    seen &= QRect(area->mapToGlobal(QPoint(0, 0)), area->size());
+    const QRect view(area->mapToGlobal(QPoint(0, 0)), area->size());
+    seen &= view;
+    // What scrolling the area brings into view: the viewport widened by each shown bar's range.
+    QRect reach = view;
+    if (QScrollBar* h = sub->mdiArea()->horizontalScrollBar(); h->isVisibleTo(sub->mdiArea()))
+      reach.adjust(-(h->value() - h->minimum()), 0, h->maximum() - h->value(), 0);
+    if (QScrollBar* v = sub->mdiArea()->verticalScrollBar(); v->isVisibleTo(sub->mdiArea()))
+      reach.adjust(0, -(v->value() - v->minimum()), 0, v->maximum() - v->value());
+    o.insert("ax", reach.x());
+    o.insert("ay", reach.y());
+    o.insert("aw", reach.width());
+    o.insert("ah", reach.height());
   }
   o.insert("vx", seen.x());
   o.insert("vy", seen.y());
@@ -214,8 +229,27 @@ QJsonArray describeBars(QWidget* top) {
       d.insert("visible", a->isVisible() && button->isVisible());
       d.insert("kind", "QToolButton");
       d.insert("tip", a->toolTip());
+      // A control placed on the toolbar carries its text itself, not on its action.
+      if (auto* b = qobject_cast<QAbstractButton*>(button); b != nullptr && a->text().isEmpty())
+        d.insert("text", plain(b->text()));
       bars.append(d);
     }
+  }
+  return bars;
+}
+
+// The scroll bars of a frame's MDI area, in screen pixels.
+QJsonArray describeScrollBars(QWidget* top) {
+  QJsonArray bars;
+  auto* main = qobject_cast<QMainWindow*>(top);
+  auto* area = main ? qobject_cast<QMdiArea*>(main->centralWidget()) : nullptr;
+  if (area == nullptr) return bars;
+  for (QScrollBar* b : {area->horizontalScrollBar(), area->verticalScrollBar()}) {
+    const QPoint at = b->mapToGlobal(QPoint(0, 0));
+    bars.append(QJsonObject{{"orientation", b->orientation() == Qt::Horizontal ? "h" : "v"},
+                            {"x", at.x()}, {"y", at.y()}, {"w", b->width()}, {"h", b->height()},
+                            {"shown", b->isVisible()}, {"value", b->value()}, {"min", b->minimum()},
+                            {"max", b->maximum()}});
   }
   return bars;
 }
@@ -291,6 +325,7 @@ QJsonObject describeWindow(Window& w) {
   }
   o.insert("controls", controls);
   o.insert("bars", describeBars(top));
+  o.insert("scroll", describeScrollBars(top));
   return o;
 }
 

@@ -1327,18 +1327,26 @@ void Window::firstShow() {
 }
 
 // A child of the frame opens whole inside the frame's window area: it moves in, and a child
-// still larger than the area that can be sized takes the area's size. The frame keeps its own
-// place and size: they are the user's.
+// still larger than the area that can be sized takes the area's size. One that cannot be made
+// that small (it is not resizable, or its minimum is larger) opens at the area's top-left, and
+// the area's scroll bars reach the rest. The frame keeps its own place and size: they are the
+// user's.
 void Window::fitInFrame() {
   View& v = *m_view;
   if (!v.sub || !v.sub->mdiArea() || m_maximized || m_iconized || m_hidden) return;
   const QSize room = v.sub->mdiArea()->viewport()->size();
-  const QRect g = v.sub->geometry();
+  QRect g = v.sub->geometry();
+  if (m_resizable && (g.width() > room.width() || g.height() > room.height())) {
+    // Never smaller than its controls' minimum: the rest is scrolled to.
+    const QSize fit = g.size().boundedTo(room).expandedTo(v.sub->minimumSizeHint());
+    if (fit != g.size()) {
+      v.sub->resize(fit);
+      g.setSize(v.sub->size());
+    }
+  }
   const QPoint at(std::clamp(g.x(), 0, std::max(0, room.width() - g.width())),
                   std::clamp(g.y(), 0, std::max(0, room.height() - g.height())));
   if (at != g.topLeft()) v.sub->move(at);
-  if (m_resizable && (g.width() > room.width() || g.height() > room.height()))
-    v.sub->resize(std::min(g.width(), room.width()), std::min(g.height(), room.height()));
 }
 
 void Window::placeUnplaced(Window* owner) {
@@ -1606,6 +1614,10 @@ void Window::buildView() {
   v.main->setWindowTitle(q(m_title));
   if (m_kind == WindowKind::Frame) {
     v.mdi = new QMdiArea(v.main);
+    // The frame's size is the user's: a child that does not fit in the area, or that the user
+    // moved partly out of it, is reached by scrolling the area.
+    v.mdi->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    v.mdi->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     v.main->setCentralWidget(v.mdi);
     v.client = v.mdi;
   } else {
@@ -1700,7 +1712,17 @@ void Window::buildView() {
   QSize extra = v.main->size() - v.client->size();
   if (extra.width() < 0 || extra.height() < 0) extra = QSize(0, 0);
   v.extra = extra;
-  v.main->resize(dluToPxX(w) + std::max(0, extra.width()), dluToPxY(h) + std::max(0, extra.height()));
+  int width = dluToPxX(w) + std::max(0, extra.width());
+  if (m_kind == WindowKind::Frame && v.toolBar) {
+    // The toolbar's buttons are sized by their font and icons, not in dialog units: a frame opens
+    // wide enough to show them all, as far as its screen allows. A size the user gave it (a
+    // stored place) still comes after this; a narrower frame puts the rest behind the toolbar's
+    // extension mark.
+    int wanted = v.toolBar->sizeHint().width();
+    if (QScreen* screen = QGuiApplication::primaryScreen()) wanted = std::min(wanted, screen->availableGeometry().width());
+    width = std::max(width, wanted);
+  }
+  v.main->resize(width, dluToPxY(h) + std::max(0, extra.height()));
   // The client takes its size now: controls whose text needs more room measure against it.
   if (QLayout* layout = v.main->layout()) layout->activate();
 

@@ -105,6 +105,39 @@ def tile(family):
             f'<rect x="2" y="2" width="44" height="44" rx="9" fill="url(#g)" stroke="{dark}" stroke-width="2"/>')
 
 
+# The wizards' side pictures: taller than an icon, in the same look (white drawing on a tile of
+# the family's colours), drawn at the size their window shows them and scaled with it.
+def birthday_picture():
+    """"3hand": a hand holding up a wrapped present, confetti above; for the birthday wizard."""
+    light, dark = COLOURS["date"]
+    line = f'fill="none" stroke="#fff" stroke-width="6" stroke-linecap="round" stroke-linejoin="round"'
+    body = (
+        f'<defs><linearGradient id="g" x1="0" y1="0" x2="0" y2="1">'
+        f'<stop offset="0" stop-color="{light}"/><stop offset="1" stop-color="{dark}"/>'
+        f'</linearGradient></defs>'
+        f'<rect x="2" y="2" width="156" height="296" rx="14" fill="url(#g)" stroke="{dark}" stroke-width="3"/>'
+        # confetti
+        f'<path fill="#fff" d="M40 46l4 11 11 4-11 4-4 11-4-11-11-4 11-4zM118 30l3 8 8 3-8 3-3 8-3-8-8-3 8-3z'
+        f'M100 78l2.5 6.5 6.5 2.5-6.5 2.5-2.5 6.5-2.5-6.5-6.5-2.5 6.5-2.5z"/>'
+        f'<circle fill="#fff" cx="72" cy="38" r="4"/><circle fill="#fff" cx="134" cy="76" r="4"/>'
+        f'<circle fill="#fff" cx="24" cy="96" r="3.5"/>'
+        f'<path {line} d="M64 70l8 6M132 112l-4 8M22 130l8-2"/>'
+        # the present: lid, box, ribbon and bow
+        f'<path {line} d="M46 142h68v54H46zM38 126h84v16H38zM80 126v70"/>'
+        f'<path {line} d="M80 124c-6-16-28-20-26-6 1 6 14 7 26 6zM80 124c6-16 28-20 26-6-1 6-14 7-26 6z"/>'
+        # the hand under it, palm up, the thumb at the box's side
+        f'<path fill="#fff" d="M34 294L50 232C44 222 38 212 36 200 34 190 36 182 42 182 48 182 50 190 52 200'
+        f'L126 200C134 200 136 208 130 212L112 216 116 218C122 220 120 228 114 228L76 234 72 294z"/>'
+        f'<path fill="none" stroke="{dark}" stroke-width="2.5" stroke-linecap="round" d="M88 207h36M84 214h28'
+        f'M52 204c4 8 10 12 18 12"/>'
+    )
+    return ('<svg xmlns="http://www.w3.org/2000/svg" width="160" height="300" viewBox="0 0 160 300">'
+            + body + '</svg>\n')
+
+
+PICTURES = {"3hand": birthday_picture}
+
+
 def main():
     for name, (glyph, family) in sorted(ICONS.items()):
         body = tile(family) + GLYPHS[glyph]
@@ -112,6 +145,9 @@ def main():
                + body + '</svg>\n')
         with open(os.path.join(HERE, name + ".svg"), "w") as f:
             f.write(svg)
+    for name, draw in PICTURES.items():
+        with open(os.path.join(HERE, name + ".svg"), "w") as f:
+            f.write(draw())
     # "blank" keeps an icon's place without a picture (list rows without a mark).
     with open(os.path.join(HERE, "blank.svg"), "w") as f:
         f.write('<svg xmlns="http://www.w3.org/2000/svg" width="48" height="48" viewBox="0 0 48 48"/>\n')

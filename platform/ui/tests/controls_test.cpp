@@ -343,6 +343,19 @@ TEST_F(Controls, ImagesRegionsAndProgressBars) {
       EXPECT_FALSE(label->pixmap().isNull()) << "found in the picture folder";
       win.setProp(win.feq("?Logo"), Prop::Text, "missing.jpg");
       EXPECT_TRUE(label->pixmap().isNull());
+      // No such file, but a picture of the programs' own: drawn at the control's size, in its
+      // proportions (the birthday wizard's is about twice as tall as it is wide).
+      win.setProp(win.feq("?Logo"), Prop::Text, "~3HAND.JPG");
+      ASSERT_FALSE(label->pixmap().isNull());
+      const QSize drawn = label->pixmap().deviceIndependentSize().toSize();
+      EXPECT_TRUE(drawn.width() == label->width() || drawn.height() == label->height()) << drawn.width();
+      EXPECT_LE(drawn.width(), label->width());
+      EXPECT_LE(drawn.height(), label->height());
+      EXPECT_NEAR(double(drawn.height()) / drawn.width(), 300.0 / 160.0, 0.1);
+      label->resize(label->width() * 2, label->height() * 2);
+      EXPECT_GT(label->pixmap().deviceIndependentSize().width(), drawn.width()) << "drawn afresh at the new size";
+      win.setProp(win.feq("?Logo"), Prop::Text, "ovlogo.jpg");
+      EXPECT_TRUE(label->hasScaledContents()) << "a file is stretched over the control again";
       auto* bar = qobject_cast<QProgressBar*>(win.control(win.feq("?Bar"))->view());
       EXPECT_EQ(bar->value(), 40);
       EXPECT_EQ(bar->maximum(), 200);

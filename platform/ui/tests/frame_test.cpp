@@ -4,8 +4,10 @@
 
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QScrollBar>
 #include <QWidget>
 
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -79,6 +81,26 @@ class Child : public WindowManager, public ToolbarTarget {
   int m_list = 0;
 };
 
+// A child of a given size, fixed or resizable down to a minimum.
+class Sized : public WindowManager {
+ public:
+  Sized(int w, int h, int minW, int minH) : WindowManager("Sized"), m_w(w), m_h(h), m_minW(minW), m_minH(minH) {}
+  Level Init() override {
+    Window& w = window();
+    w.setTitle("Sized");
+    w.kind(WindowKind::Mdi).at(-1, -1, m_w, m_h);
+    if (m_minW > 0) w.minSize(m_minW, m_minH).resizable();
+    // At the far corner of the least size it takes.
+    const int right = m_minW > 0 ? m_minW : m_w, bottom = m_minW > 0 ? m_minH : m_h;
+    w.button("?Far", "Far").at(right - 50, bottom - 18, 45, 14);
+    Open();
+    return Level::Benign;
+  }
+
+ private:
+  int m_w, m_h, m_minW, m_minH;
+};
+
 class Frames : public ::testing::Test {
  protected:
   void SetUp() override { ov::ui::test::application(); }
@@ -135,6 +157,60 @@ TEST_F(Frames, TileCascadeAndArrangeIconsPlaceTheChildren) {
     main.press("?Exit");
     d.waitClosed(main);
   });
+}
+
+// A child that cannot be made as small as the frame's area opens at the area's top-left, and the
+// area's scroll bars reach all of it; a resizable one is made as small as its minimum, no smaller.
+TEST_F(Frames, AChildLargerThanTheAreaOpensAtItsTopLeftAndTheAreaScrollsToIt) {
+  struct Case {
+    const char* what;
+    int w, h, minW, minH;
+  };
+  for (const Case& c : {Case{"fixed", 600, 400, 0, 0}, Case{"resizable above its minimum", 700, 500, 500, 330}}) {
+    SCOPED_TRACE(c.what);
+    ScriptedHost host;
+    Frame frame;
+    Sized* child = nullptr;
+    runScript([&](Driver& d) {
+      d.later([&] { frame.Run(); });
+      WindowDriver main = d.waitWindow("Main");
+      d.start([&] {
+        auto k = std::make_unique<Sized>(c.w, c.h, c.minW, c.minH);
+        child = k.get();
+        return k;
+      });
+      WindowDriver kid = d.waitWindow("Sized");
+      QMdiArea* area = nullptr;
+      ASSERT_TRUE(d.waitUntil([&] {
+        area = frame.window().view()->findChild<QMdiArea*>();
+        return area && child->window().view()->isVisible() && area->horizontalScrollBar()->isVisible();
+      })) << "the area shows its scroll bars";
+      d.gui([&] {
+        auto* sub = qobject_cast<QMdiSubWindow*>(child->window().view());
+        ASSERT_NE(sub, nullptr);
+        EXPECT_EQ(sub->pos(), QPoint(0, 0));
+        const QSize view = area->viewport()->size();
+        EXPECT_TRUE(sub->width() > view.width() && sub->height() > view.height());
+        if (c.minW > 0) {
+          const QSize least(child->window().dluToPxX(c.minW), child->window().dluToPxY(c.minH));
+          EXPECT_EQ(child->window().clientView()->size(), least) << "sized down to its minimum";
+        }
+        // Scrolled to the ends, the child's far corner and its button there come into view.
+        area->horizontalScrollBar()->setValue(area->horizontalScrollBar()->maximum());
+        area->verticalScrollBar()->setValue(area->verticalScrollBar()->maximum());
+        const QRect seen = sub->geometry();
+        EXPECT_LE(seen.right(), view.width() - 1);
+        EXPECT_LE(seen.bottom(), view.height() - 1);
+        QWidget* far = child->window().control(child->window().feq("?Far"))->view();
+        const QPoint corner = far->mapTo(area->viewport(), QPoint(far->width() - 1, far->height() - 1));
+        EXPECT_TRUE(area->viewport()->rect().contains(corner)) << corner.x() << "," << corner.y();
+      });
+      kid.post(EVENT::CloseWindow);
+      d.waitClosed(kid);
+      main.press("?Exit");
+      d.waitClosed(main);
+    });
+  }
 }
 
 TEST_F(Frames, MenusToolbarAndStatusOfTheFrameAndItsMdiChildren) {
