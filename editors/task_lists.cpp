@@ -408,6 +408,12 @@ class TaskListWindow : public ui::WindowManager {
     const bool all = m_isExplorer ? m_status == "All" : !m_activeOnly;
     w.setProp(m_showActive, ui::Prop::Disable, activeOnly ? 1 : 0);
     w.setProp(m_showAll, ui::Prop::Disable, all ? 1 : 0);
+    // The two toggles say what they would do to the highlighted task (the buffer holds it), as
+    // the popup does: a toggle whose row looks the same either way (a completed task, a skipped
+    // one in the explorer) still shows that it acted.
+    const char* undo = m_isExplorer ? "Undo: " : "Undo ";
+    w.setProp(m_skip, ui::Prop::Text, rows ? skipText(SCH.SkipNextTime == 1, undo) : std::string("Set &Skip"));
+    w.setProp(m_disabled, ui::Prop::Text, rows ? disableText(SCH.Disabled == 1, undo) : std::string("Disabled"));
     if (!m_isExplorer) {
       m_browse.Popup.SetItemEnable("Popup12", !m_activeOnly);
       m_browse.Popup.SetItemEnable("Popup13", m_activeOnly);

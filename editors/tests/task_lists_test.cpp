@@ -437,6 +437,10 @@ TEST_F(TaskLists, RowPopupTogglesAndScripting) {
     WindowDriver w = d.waitWindow("ExploreSchedule");
     ListDriver list(d, w, "?Browse:1");
     ASSERT_EQ(descriptions(list), (Rows{"Skipper", "Note"}));
+    EXPECT_EQ(w.text("?Skip"), "Undo: Skip Next Occurrence") << "the toggles follow the highlighted task";
+    list.select(2);
+    EXPECT_EQ(w.text("?Skip"), "Skip Next Occurrence");
+    list.select(1);
 
     host.expectPopup("");
     list.rightClick(1);
@@ -480,6 +484,7 @@ TEST_F(TaskLists, RowPopupTogglesAndScripting) {
     list.select(1);
     w.press("?Skip");  // the scheduler core's toggle
     d.settle();
+    EXPECT_EQ(w.text("?Skip"), "Skip Next Occurrence") << "the caption shows the toggle took";
     w.press("?Special");
     d.settle();
     ASSERT_EQ(callsTo("UpdateSchedule"), 1);
