@@ -843,8 +843,9 @@ class TaskListWindow : public ui::WindowManager {
     m_showActive = button("?ShowActive", "Show Active Only", "", 4, row3, 62);
     m_showAll = button("?ShowAll", "Show All", "", 68, row3);
     m_disabled = button("?Disabled", "Disabled", "", 114, row3, 56);
-    m_skip = button("?Skip", "Set &Skip", "", 172, row3, 80);
-    m_rescheduleAll = button("?RescheduleAll", "Reschedule All", "", 254, row3, 60);
+    // Wide enough for "Undo: Skip Next Occurrence", which it shows for a skipped task.
+    m_skip = button("?Skip", "Set &Skip", "", 172, row3, 110);
+    m_rescheduleAll = button("?RescheduleAll", "Reschedule All", "", 284, row3, 60);
   }
 
   void buildPopup() {
