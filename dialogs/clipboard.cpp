@@ -493,6 +493,7 @@ class BrowseClipboardWindow : public ui::WindowManager {
     m_copy = w.button("?Copy", "&Copy to Clipboard").at(46, 158, 72, 14).tip("Copy the highlighted record to the clipboard").feq();
     m_toggle = w.button("?ToggleSave", "&Toggle Save").at(120, 158, 52, 14).feq();
     m_viewButton = w.button("?View", "&View").at(174, 158, 40, 14).tip("View the highlighted record").feq();
+    m_browse.RowControls = {m_run, m_copy, m_toggle, m_viewButton};
     m_queryButton = w.button("?Query", "&Query").at(232, 158, 40, 14).feq();
     m_resetButton = w.button("?Reset", "&Reset").at(276, 158, 40, 14).feq();
     m_browse.InsertControl = w.button("?Insert", "&New").at(4, 178, 40, 14).feq();

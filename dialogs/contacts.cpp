@@ -765,6 +765,7 @@ class BrowseContactsWindow : public ui::WindowManager {
     m_explorer.columns = contactColumns();
 
     m_clip = w.button("?CopyToClipboard", "&Copy to Clipboard").at(4, 176, 70, 14).feq();
+    m_browse.RowControls = {m_clip};
     m_browse.InsertControl = w.button("?Insert", "&New").at(78, 176, 40, 14).feq();
     m_browse.SelectControl = w.button("?Select", "&Select").at(122, 176, 40, 14).feq();
     m_copy = w.button("?Copy", "Cop&y").at(166, 176, 40, 14).tip("Copy record").feq();

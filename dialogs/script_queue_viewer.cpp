@@ -165,6 +165,9 @@ class ViewQueueWindow : public ui::WindowManager {
     m_hasShown = row >= 1 && row <= ActiveScriptQueue.RECORDS();
     if (m_hasShown) m_shown = ActiveScriptQueue.at(row);
     m_details = m_hasShown ? scriptStepDetails(m_shown) : "";
+    // Details and Delete act on the step shown: greyed while there is none.
+    window().setProp(m_detailsButton, ui::Prop::Disable, m_hasShown ? 0 : 1);
+    window().setProp(m_delete, ui::Prop::Disable, m_hasShown ? 0 : 1);
     window().display();
   }
 

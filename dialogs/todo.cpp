@@ -409,6 +409,7 @@ class BrowseToDoListWindow : public ui::WindowManager {
     m_browse.ChangeControl = w.button("?Change", "&Change").at(50, 162, 44, 14).feq();
     m_browse.DeleteControl = w.button("?Delete", "&Delete").at(96, 162, 44, 14).feq();
     m_markDone = w.button("?MarkDone", "Done/&Not Done").at(4, 180, 64, 14).tip("Mark the highlighted item done or not done").feq();
+    m_browse.RowControls = {m_markDone};
     m_categories = w.button("?Categories", "Cate&gories").at(70, 180, 50, 14).tip("Choose the current category").feq();
     CancelControl = w.button("?Close", "Cl&ose").at(282, 180, 44, 14).feq();
     m_browse.AskProcedure = 1;

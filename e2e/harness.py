@@ -517,8 +517,13 @@ class Session:
         self.x(["xdotool", "type", "--clearmodifiers", "--delay", "20", text], check_rc=True)
 
     def click(self, x, y, button=1, double=False):
-        self.x(["xdotool", "mousemove", "--sync", str(x), str(y)], check_rc=True)
-        argv = ["xdotool", "click"] + (["--repeat", "2", "--delay", "80"] if double else []) + [str(button)]
+        # One xdotool run: each costs a process start, and "click" pauses after the button
+        # even for a single click.
+        argv = ["xdotool", "mousemove", "--sync", str(x), str(y)]
+        if double:
+            argv += ["click", "--repeat", "2", "--delay", "80", str(button)]
+        else:
+            argv += ["mousedown", str(button), "mouseup", str(button)]
         self.x(argv, check_rc=True)
 
     def drag(self, x0, y0, x1, y1):

@@ -125,6 +125,7 @@ class BrowseScriptTemplatesWindow : public ui::WindowManager {
     m_browse.ChangeControl = w.button("?Change", "&Edit").at(80, 170, 36, 14).feq();
     m_browse.DeleteControl = w.button("?Delete", "&Delete").at(118, 170, 36, 14).feq();
     m_print = w.button("?Print", "&Print").tip("Print information").at(156, 170, 36, 14).feq();
+    m_browse.RowControls = {m_print};
     m_browse.SelectControl = w.button("?Select", "&Select").at(216, 170, 36, 14).feq();
     CancelControl = w.button("?Close", "Cl&ose").at(256, 170, 36, 14).feq();
     if (request != ui::SelectRecord) w.setProp(m_browse.SelectControl, ui::Prop::Hide, 1);

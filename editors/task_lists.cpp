@@ -253,6 +253,8 @@ class TaskListWindow : public ui::WindowManager {
     m_browse.InsertControl = m_new;
     m_browse.ChangeControl = m_edit;
     m_browse.DeleteControl = m_delete;
+    // What acts on the highlighted task has nothing to act on in an empty list.
+    m_browse.RowControls = {m_quick, m_execute, m_special, m_editAsText, m_scripting, m_disabled, m_skip};
     m_browse.AskProcedure = 1;
     buildPopup();  // the window's items first: the explorer adds its own after them
     m_binding.Bind(*this, m_browse, m_query, m_explorer, m_state, ".\\POSITION.INI");
@@ -394,13 +396,24 @@ class TaskListWindow : public ui::WindowManager {
     updateButtons();
   }
 
-  // Copy and the active-only items follow the rows and the flag.
+  // Copy follows the rows; Show Active Only and Show All are each greyed while their filter is
+  // the one in force (the popup's items mimic them).
   void updateButtons() {
     if (!window().isOpen()) return;
     ui::Window& w = window();
     const bool rows = m_browse.HasRecords() > 0;
     w.setProp(m_copyButton, ui::Prop::Disable, rows ? 0 : 1);
     m_browse.Popup.SetItemEnable("Copy", rows);
+    const bool activeOnly = m_isExplorer ? m_status == "Active" : m_activeOnly;
+    const bool all = m_isExplorer ? m_status == "All" : !m_activeOnly;
+    w.setProp(m_showActive, ui::Prop::Disable, activeOnly ? 1 : 0);
+    w.setProp(m_showAll, ui::Prop::Disable, all ? 1 : 0);
+    // The two toggles say what they would do to the highlighted task (the buffer holds it), as
+    // the popup does: a toggle whose row looks the same either way (a completed task, a skipped
+    // one in the explorer) still shows that it acted.
+    const char* undo = m_isExplorer ? "Undo: " : "Undo ";
+    w.setProp(m_skip, ui::Prop::Text, rows ? skipText(SCH.SkipNextTime == 1, undo) : std::string("Set &Skip"));
+    w.setProp(m_disabled, ui::Prop::Text, rows ? disableText(SCH.Disabled == 1, undo) : std::string("Disabled"));
     if (!m_isExplorer) {
       m_browse.Popup.SetItemEnable("Popup12", !m_activeOnly);
       m_browse.Popup.SetItemEnable("Popup13", m_activeOnly);
@@ -830,8 +843,9 @@ class TaskListWindow : public ui::WindowManager {
     m_showActive = button("?ShowActive", "Show Active Only", "", 4, row3, 62);
     m_showAll = button("?ShowAll", "Show All", "", 68, row3);
     m_disabled = button("?Disabled", "Disabled", "", 114, row3, 56);
-    m_skip = button("?Skip", "Set &Skip", "", 172, row3, 80);
-    m_rescheduleAll = button("?RescheduleAll", "Reschedule All", "", 254, row3, 60);
+    // Wide enough for "Undo: Skip Next Occurrence", which it shows for a skipped task.
+    m_skip = button("?Skip", "Set &Skip", "", 172, row3, 110);
+    m_rescheduleAll = button("?RescheduleAll", "Reschedule All", "", 284, row3, 60);
   }
 
   void buildPopup() {

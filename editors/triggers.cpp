@@ -417,6 +417,8 @@ class UpdateTriggersForm : public ui::WindowManager {
     ui::Window& w = window();
     w.setProp(m_basic, ui::Prop::Hide, tab == m_basic ? 0 : 1);
     w.setProp(m_taskTab, ui::Prop::Hide, tab == m_taskTab ? 0 : 1);
+    // Back leads nowhere from the first page; a form that only shows a trigger keeps it off.
+    w.setProp(m_back, ui::Prop::Disable, tab == m_basic || m_viewOnly || m_deleting ? 1 : 0);
     w.select(tab);
   }
 
@@ -615,6 +617,7 @@ class BrowseTriggersWindow : public ui::WindowManager {
     m_browse.AddField("TRI:Description", "TRI:Description");
     m_browse.AddField("TRI:TRI_ID", "TRI:TRI_ID");
     m_execute = w.button("?Execute", "E&xecute").tip("Execute (run) the highlighted task").at(4, 178, 44, 14).feq();
+    m_browse.RowControls = {m_execute};
     m_browse.SelectControl = w.button("?Select", "&Select").at(52, 178, 40, 14).feq();
     m_browse.InsertControl = w.button("?Insert", "&New").at(96, 178, 40, 14).feq();
     m_copy = w.button("?Copy", "Cop&y").at(140, 178, 40, 14).feq();

@@ -122,7 +122,8 @@ Err resetWindowPositions() {
   return ec ? Err::NoAccess : Err::None;
 }
 
-Err VerifyLinks(const std::function<void(int percent)>& progress) {
+Err VerifyLinks(const std::function<void(int percent)>& progress, int64_t* removed) {
+  if (removed) *removed = 0;
   if (Err err = files::Access_SCRIPTING.Open(); err != Err::None) return err;
   if (Err err = files::Access_SCHEDULE.Open(); err != Err::None) {
     (void)files::Access_SCRIPTING.Close();
@@ -144,7 +145,7 @@ Err VerifyLinks(const std::function<void(int percent)>& progress) {
         SCH.ID = lastTask;
         lastTaskExists = files::SCHEDULE.get(files::SCH_KeyID) == Err::None;
       }
-      if (!lastTaskExists) err = files::Access_SCRIPTING.Delete();
+      if (!lastTaskExists && (err = files::Access_SCRIPTING.Delete()) == Err::None && removed) ++*removed;
       ++done;
       const int percent = total > 0 ? int(done * 100 / total) : 100;
       if (progress && percent != lastPercent) progress(lastPercent = percent);

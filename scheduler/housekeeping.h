@@ -25,7 +25,8 @@ rt::Err removeDisabledTasks(bool completedOnly);
 rt::Err clearToDoList();
 // POSITION.INI in the current (data) folder.
 rt::Err resetWindowPositions();
-// Script items whose task no longer exists; `progress` hears the percentage done.
-rt::Err VerifyLinks(const std::function<void(int percent)>& progress = {});
+// Script items whose task no longer exists; `progress` hears the percentage done, `removed` (when
+// given) the number of items removed.
+rt::Err VerifyLinks(const std::function<void(int percent)>& progress = {}, int64_t* removed = nullptr);
 
 }  // namespace ov::scheduler

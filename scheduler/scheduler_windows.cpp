@@ -174,7 +174,12 @@ Level Housekeeping::TakeAccepted() {
     return ui::MESSAGE(question, "Housekeeping", ui::Icon::Question, ui::BUTTON::Yes | ui::BUTTON::No,
                        ui::BUTTON::No) == ui::BUTTON::Yes;
   };
-  auto done = [](const char* text) { ui::MESSAGE(text, "Housekeeping", ui::Icon::Information); };
+  auto done = [](const std::string& text) { ui::MESSAGE(text, "Housekeeping", ui::Icon::Information); };
+  // A pass that failed says so: its changes were rolled back or never made.
+  auto failed = [](rt::Err err) {
+    ui::MESSAGE("The housekeeping step could not be completed: " + std::string(rt::errorText(err)), "Housekeeping",
+                ui::Icon::Exclamation);
+  };
   if (feq == m_removeDisabled || feq == m_removeCompleted) {
     const bool completed = feq == m_removeCompleted;
     if (confirmed(completed ? "Remove completed tasks?" : "Remove disabled tasks?")) {
@@ -183,7 +188,10 @@ Level Housekeeping::TakeAccepted() {
         ui::BusyCursor busy;
         err = removeDisabledTasks(completed);
       }
-      if (err == rt::Err::None) done(completed ? "Completed tasks removed." : "Disabled tasks removed.");
+      if (err == rt::Err::None)
+        done(completed ? "Completed tasks removed." : "Disabled tasks removed.");
+      else
+        failed(err);
     }
   } else if (feq == m_clearToDo) {
     if (confirmed("Clear To Do list?")) {
@@ -192,11 +200,18 @@ Level Housekeeping::TakeAccepted() {
         ui::BusyCursor busy;
         err = clearToDoList();
       }
-      if (err == rt::Err::None) done("To Do list removed.");
+      if (err == rt::Err::None)
+        done("To Do list removed.");
+      else
+        failed(err);
     }
   } else if (feq == m_resetPositions) {
-    if (confirmed("Reset saved window settings?") && resetWindowPositions() == rt::Err::None)
-      done("All saved window positions have been removed");
+    if (confirmed("Reset saved window settings?")) {
+      if (const rt::Err err = resetWindowPositions(); err == rt::Err::None)
+        done("All saved window positions have been removed");
+      else
+        failed(err);
+    }
   } else if (feq == m_removeScripts) {
     if (confirmed("Remove active scripts?")) {
       if (services().clearActiveScripts) services().clearActiveScripts();
@@ -206,9 +221,21 @@ Level Housekeeping::TakeAccepted() {
     RescheduleAllTasks_GetDate getDate;
     getDate.Run();
   } else if (feq == m_verifyLinks) {
-    ProcessWindow verify("VerifyLinks", "Verify Links",
-                         [](const std::function<void(int)>& progress) { return VerifyLinks(progress); });
+    int64_t removed = 0;
+    ProcessWindow verify("VerifyLinks", "Verify Links", [&removed](const std::function<void(int)>& progress) {
+      return VerifyLinks(progress, &removed);
+    });
     verify.Run();
+    // An empty or sound script file passes in a blink: the user is told what was found.
+    if (verify.result() != rt::Err::None)
+      failed(verify.result());
+    else if (verify.Response != ui::RequestCompleted)
+      ;  // closed before it ran: nothing was checked
+    else if (removed == 0)
+      done("Script links verified: every script item belongs to a task.");
+    else
+      done("Script links verified: " + std::to_string(removed) + (removed == 1 ? " script item" : " script items") +
+           " without a task removed.");
   } else {
     return WindowManager::TakeAccepted();
   }

@@ -75,6 +75,7 @@ TEST_F(QueueViewer, ListsStepsAndFollowsTheQueue) {
     ListDriver list(d, w, "?List");
     EXPECT_TRUE(list.rows().empty()) << "an empty queue shows an empty list";
     EXPECT_EQ(w.text("?DetailsText"), "");
+    EXPECT_FALSE(w.enabled("?Details") || w.enabled("?Delete")) << "no step to act on";
 
     d.gui([] {
       queueStep(7, 1, "Comment", "first", rt::DATE(3, 5, 2025), 6300001);
@@ -85,6 +86,7 @@ TEST_F(QueueViewer, ListsStepsAndFollowsTheQueue) {
     ASSERT_EQ(list.rows().size(), 3u);
     EXPECT_EQ(list.texts(3), (std::vector<std::string>{"Comment", "Comment", "Comment"}));
     list.select(1);
+    EXPECT_TRUE(w.enabled("?Details") && w.enabled("?Delete"));
     EXPECT_NE(w.text("?DetailsText").find("5:30:00PM\r\nComment\r\nfirst"), std::string::npos) << w.text("?DetailsText");
     list.select(2);
     EXPECT_NE(w.text("?DetailsText").find("yyyy"), std::string::npos);

@@ -382,6 +382,17 @@ TEST_F(TaskLists, ExplorerNewCopyAndTheEmptyList) {
     ListDriver list(d, w, "?Browse:1");
     EXPECT_TRUE(descriptions(list).empty());
     EXPECT_FALSE(w.enabled("?Copy")) << "nothing to copy";
+    for (const char* name : {"?Quick", "?Execute", "?Special", "?EditAsText", "?Scripting", "?Disabled", "?Skip"})
+      EXPECT_FALSE(w.enabled(name)) << name << " has no task to act on";
+    EXPECT_FALSE(w.enabled("?ShowAll")) << "all tasks are shown already";
+    w.press("?ShowActive");
+    d.settle();
+    EXPECT_EQ(w.text("?Status"), "Active");
+    EXPECT_FALSE(w.enabled("?ShowActive"));
+    EXPECT_TRUE(w.enabled("?ShowAll"));
+    w.press("?ShowAll");
+    d.settle();
+    EXPECT_EQ(w.text("?Status"), "All");
     w.with([](ui::Window& win) { win.post(ui::EVENT::Accepted, win.feq("?Browse:1"), ui::Key::MouseLeft2); });
     d.settle();
     EXPECT_EQ(callsTo("UpdateSchedule"), 0) << "a double click on an empty list edits nothing";
@@ -394,6 +405,7 @@ TEST_F(TaskLists, ExplorerNewCopyAndTheEmptyList) {
     EXPECT_EQ(calls.back().sourceTask, 0);
     EXPECT_EQ(descriptions(list), (Rows{"New task"}));
     EXPECT_TRUE(w.enabled("?Copy"));
+    EXPECT_TRUE(w.enabled("?Quick") && w.enabled("?Skip")) << "a row to act on";
     first = calls.back().id;
 
     list.select(1);
@@ -425,6 +437,10 @@ TEST_F(TaskLists, RowPopupTogglesAndScripting) {
     WindowDriver w = d.waitWindow("ExploreSchedule");
     ListDriver list(d, w, "?Browse:1");
     ASSERT_EQ(descriptions(list), (Rows{"Skipper", "Note"}));
+    EXPECT_EQ(w.text("?Skip"), "Undo: Skip Next Occurrence") << "the toggles follow the highlighted task";
+    list.select(2);
+    EXPECT_EQ(w.text("?Skip"), "Skip Next Occurrence");
+    list.select(1);
 
     host.expectPopup("");
     list.rightClick(1);
@@ -468,6 +484,7 @@ TEST_F(TaskLists, RowPopupTogglesAndScripting) {
     list.select(1);
     w.press("?Skip");  // the scheduler core's toggle
     d.settle();
+    EXPECT_EQ(w.text("?Skip"), "Skip Next Occurrence") << "the caption shows the toggle took";
     w.press("?Special");
     d.settle();
     ASSERT_EQ(callsTo("UpdateSchedule"), 1);
@@ -692,9 +709,12 @@ TEST_F(TaskLists, DayListTabsActiveOnlyAndMidnight) {
       EXPECT_EQ(l->cell(1, 3).fg, -1);
     });
 
+    EXPECT_FALSE(w.enabled("?ShowAll")) << "all tasks are shown already";
     w.press("?ShowActive");
     d.settle();
     EXPECT_EQ(descriptions(list), (Rows{"A today"}));
+    EXPECT_FALSE(w.enabled("?ShowActive"));
+    EXPECT_TRUE(w.enabled("?ShowAll"));
     w.selectTab("All by Date");
     d.settle();
     EXPECT_EQ(descriptions(list), (Rows{"A today", "C tomorrow"})) << "active only on every tab";

@@ -237,6 +237,7 @@ TEST_F(TriggerWindows, FormStoresFileWindowAndEventTriggersThatTheEngineLoads) {
     int response = 0;
     // A file trigger.
     WindowDriver form = newForm(d, response);
+    EXPECT_FALSE(form.enabled("?Back")) << "nothing before the first page";
     form.enter("?TRI:Description", "New reports");
     host.expectFile("Select file", {"/srv/in/*.csv"});
     form.press("?LookupFile");
@@ -244,9 +245,11 @@ TEST_F(TriggerWindows, FormStoresFileWindowAndEventTriggersThatTheEngineLoads) {
     EXPECT_TRUE(form.shown("?Tab:Task"));
     EXPECT_EQ(form.text("?TaskDescription"), "Trigger New reports");
     EXPECT_TRUE(form.enabled("?OK"));
+    EXPECT_TRUE(form.enabled("?Back"));
     // Back and Next again: still one task to make.
     form.press("?Back");
     EXPECT_TRUE(form.shown("?FileGroup"));
+    EXPECT_FALSE(form.enabled("?Back"));
     form.press("?Next");
     form.press("?OK");
     d.waitClosed(form);

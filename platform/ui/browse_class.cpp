@@ -511,6 +511,8 @@ void BrowseClass::UpdateWindow() {
   bool rows = HasRecords() > 0;
   for (int feq : {ChangeControl, DeleteControl, SelectControl, ViewControl})
     if (feq) m_manager->window().setProp(feq, Prop::Disable, rows ? "" : "1");
+  for (int feq : RowControls)
+    if (feq) m_manager->window().setProp(feq, Prop::Disable, rows ? "" : "1");
 }
 
 int BrowseClass::Ask(int request) {

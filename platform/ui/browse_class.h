@@ -139,6 +139,9 @@ class BrowseClass : public WindowComponent {
   int ChangeControl = 0;
   int DeleteControl = 0;
   int ViewControl = 0;
+  // The window's other buttons that act on the selected row (copy it, run it, mark it...): like
+  // change and delete, they are greyed while the list holds no row.
+  std::vector<int> RowControls;
   int AskProcedure = 0;     // the update procedure's number for WindowManager::Run; 0 = none
   bool Selecting = false;   // a picker: Enter and double click press the select button
   PopupClass Popup;

@@ -17,7 +17,8 @@
 //   control: kind (the runtime's kind, or the Qt class for a host dialog's widgets), feq, name,
 //            text, x y w h (screen pixels), enabled, visible, checked (check boxes and radios),
 //            need, have, fits; a list also
-//            rows: [ {position, selected, cells: [text, ...], x y w h} ] for the rows in sight;
+//            rows: [ {position, selected, cells: [text, ...], icons: [icon name or "", ...],
+//            colours: [text colour or -1, ...], x y w h} ] for the rows in sight;
 //            a tab the place of its caption and whether it is the chosen one
 //
 // A popup menu is listed as a window whose controls are its items (kind "QAction", with their
@@ -282,11 +283,17 @@ QJsonArray describeRows(const ListControl& list) {
   const int end = std::min<int>(static_cast<int>(shown.size()), list.topIndex() + list.items());
   for (int i = std::max(0, list.topIndex()); i < end; ++i) {
     const int position = shown[static_cast<size_t>(i)];
-    QJsonArray cells;
-    for (int column = 1; column <= list.columnCount(); ++column) cells.append(q(list.cell(position, column).text));
+    QJsonArray cells, icons, colours;
+    for (int column = 1; column <= list.columnCount(); ++column) {
+      const ListCell cell = list.cell(position, column);
+      cells.append(q(cell.text));
+      icons.append(q(cell.iconName));
+      colours.append(cell.fg);
+    }
     const int y = list.headerHeightPx() + (i - list.topIndex()) * list.rowHeightPx();
     rows.append(QJsonObject{{"position", position}, {"selected", position == list.selected()}, {"cells", cells},
-                            {"x", origin.x()}, {"y", origin.y() + y}, {"w", v->width()}, {"h", list.rowHeightPx()}});
+                            {"icons", icons}, {"colours", colours}, {"x", origin.x()}, {"y", origin.y() + y},
+                            {"w", v->width()}, {"h", list.rowHeightPx()}});
   }
   return rows;
 }

@@ -101,7 +101,9 @@ TEST_F(Housekeeping, VerifyLinksRemovesItemsOfMissingTasks) {
   addScriptItems(task + 5, 3);
   addScriptItems(task + 9, 1);
   std::vector<int> percents;
-  ASSERT_EQ(VerifyLinks([&](int p) { percents.push_back(p); }), rt::Err::None);
+  int64_t removed = -1;
+  ASSERT_EQ(VerifyLinks([&](int p) { percents.push_back(p); }, &removed), rt::Err::None);
+  EXPECT_EQ(removed, 4);
   EXPECT_EQ(scriptItemCount(task), 2);
   EXPECT_EQ(scriptItemCount(task + 5), 0);
   EXPECT_EQ(scriptItemCount(task + 9), 0);

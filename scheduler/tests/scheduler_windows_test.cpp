@@ -90,13 +90,15 @@ TEST_F(SchedulerWindows, HousekeepingAsksActsConfirmsAndTellsTheOthers) {
   ScriptedHost scripted;
   scripted.expectMessage("Remove completed tasks?", ui::BUTTON::Yes)
       .expectMessage("Completed tasks removed.", ui::BUTTON::Ok)
-      .expectMessage("Remove active scripts?", ui::BUTTON::No);
+      .expectMessage("Remove active scripts?", ui::BUTTON::No)
+      .expectMessage("Script links verified: every script item belongs to a task.", ui::BUTTON::Ok);
   ui::test::runScript([&](Driver& d) {
     d.later([&] { Housekeeping().Run(); });
     WindowDriver w = d.waitWindow("Housekeeping");
     EXPECT_EQ(w.prop("?Tab:Housekeeping", ui::Prop::Color), "10987431") << "the chosen tab is coloured";
     w.press("?RemoveCompleted");
     w.press("?RemoveScripts");
+    w.press("?VerifyLinks");
     w.press("?Close");
     d.waitClosed(w);
   });

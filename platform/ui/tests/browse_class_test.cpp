@@ -384,6 +384,39 @@ TEST_F(Browse, ButtonsAndPopupCallTheUpdateProcedureWithTheRequest) {
   EXPECT_FALSE(host.pending());
 }
 
+// Buttons that act on a row, the browse's own and the window's, are greyed while the list is
+// empty.
+TEST_F(Browse, RowButtonsGreyedWhileTheListIsEmpty) {
+  World world;
+  ScriptedHost host;
+  auto setUp = [&](BrowseItems& b) {
+    b.Browse.AddSortOrder(ov::db::Key(&world.file, 1));
+    b.Browse.AskProcedure = 7;
+    const int mark = b.window().button("?Mark", "&Mark").at(240, 52, 50, 14).feq();
+    b.Browse.RowControls = {mark};
+    b.onRun = [&](int request) {
+      if (request != InsertRecord) return RequestCancelled;
+      world.itm.name = "Zed";
+      return world.fm.Insert() == Err::None ? RequestCompleted : RequestCancelled;
+    };
+  };
+  run(world, setUp, [&](Driver& d, WindowDriver& w, ListDriver& list, BrowseItems& b) {
+    for (const char* name : {"?Change", "?Delete", "?Mark"}) EXPECT_FALSE(w.enabled(name)) << name;
+    EXPECT_TRUE(w.enabled("?Insert"));
+
+    w.press("?Insert");
+    ASSERT_EQ(list.texts(1), (Texts{"Zed"}));
+    for (const char* name : {"?Change", "?Delete", "?Mark"}) EXPECT_TRUE(w.enabled(name)) << name;
+
+    d.gui([&] { b.Browse.AskProcedure = 0; });
+    host.expectMessage("Are you sure you want to delete the highlighted record?", BUTTON::Yes);
+    w.press("?Delete");
+    EXPECT_TRUE(list.texts(1).empty());
+    for (const char* name : {"?Change", "?Delete", "?Mark"}) EXPECT_FALSE(w.enabled(name)) << name;
+  });
+  EXPECT_FALSE(host.pending());
+}
+
 TEST_F(Browse, PagesOverTenThousandRecords) {
   World world;
   ASSERT_EQ(ov::db::LOGOUT(1, {&world.file}), Err::None);
