@@ -16,6 +16,7 @@
 #include <QRadioButton>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QToolBar>
 #include <QStyleOptionTab>
 #include <QStylePainter>
 
@@ -29,6 +30,7 @@
 #include "platform/ui/detail/runtime_impl.h"
 #include "platform/ui/detail/view_util.h"
 #include "platform/ui/event.h"
+#include "platform/ui/icons.h"
 #include "platform/ui/runtime.h"
 #include "platform/ui/toolbar_class.h"
 #include "platform/ui/window.h"
@@ -1193,8 +1195,21 @@ QWidget* Image::createView(QWidget* parent) {
 void Image::syncView() {
   if (!m_view) return;
   Control::syncView();
-  std::string path = detail::findImageFile(m_text);
-  static_cast<QLabel*>(m_view)->setPixmap(path.empty() ? QPixmap() : QPixmap(q(path)));
+  auto* l = static_cast<QLabel*>(m_view);
+  if (std::string path = detail::findImageFile(m_text); !path.empty()) {
+    l->setPixmap(QPixmap(q(path)));
+    return;
+  }
+  // One of the programs' own icons ("~wrka.ico"): drawn at the control's size, or on a toolbar
+  // at the toolbar's icon size with a little room on either side.
+  const QIcon icon = programIcon(m_text);
+  QSize size = l->size();
+  if (auto* toolbar = qobject_cast<QToolBar*>(l->parentWidget())) {
+    size = toolbar->iconSize();
+    l->setContentsMargins(4, 0, 4, 0);
+    l->setFixedSize(size.width() + 8, size.height());
+  }
+  l->setPixmap(icon.isNull() || size.isEmpty() ? QPixmap() : icon.pixmap(size, l->devicePixelRatioF()));
 }
 
 std::string ProgressBar::prop(int p) const {
