@@ -10,7 +10,8 @@
 //            x y w h (the client area in screen pixels), fx fy fw fh (with the frame),
 //            vx vy vw vh (the part that can be seen: an MDI child only within its MDI area),
 //            visible, minimized, exposed, modal, active, controls: [ {control}, ... ]
-//            bars: [ {the menu bar's menus and the toolbars' buttons: kind, text, x y w h, ...} ]
+//            bars: [ {the menu bar's menus and the toolbars' buttons (kind QToolButton; another widget
+//            on a toolbar, a picture, has its Qt class): kind, text, x y w h, ...} ]
 //   control: kind (the runtime's kind, or the Qt class for a host dialog's widgets), feq, name,
 //            text, x y w h (screen pixels), enabled, visible, checked (check boxes and radios),
 //            need, have, fits; a list also
@@ -209,7 +210,9 @@ QJsonArray describeBars(QWidget* top) {
       if (a->isSeparator() || button == nullptr) continue;
       QJsonObject d = describeAction(a, button, button->rect(), false);
       d.insert("visible", a->isVisible() && button->isVisible());
-      d.insert("kind", "QToolButton");
+      // A picture on the bar (the frame's working icon) is no command.
+      d.insert("kind", qobject_cast<QAbstractButton*>(button) ? QStringLiteral("QToolButton")
+                                                              : QString::fromLatin1(button->metaObject()->className()));
       d.insert("tip", a->toolTip());
       bars.append(d);
     }
