@@ -210,10 +210,14 @@ QJsonArray describeBars(QWidget* top) {
       if (a->isSeparator() || button == nullptr) continue;
       QJsonObject d = describeAction(a, button, button->rect(), false);
       d.insert("visible", a->isVisible() && button->isVisible());
+      // A control on the bar is its own widget: its state and text are the widget's.
+      d.insert("enabled", a->isEnabled() && button->isEnabled());
+      if (auto* b = qobject_cast<QAbstractButton*>(button); b != nullptr && a->text().isEmpty())
+        d.insert("text", plain(b->text()));
       // A picture on the bar (the frame's working icon) is no command.
       d.insert("kind", qobject_cast<QAbstractButton*>(button) ? QStringLiteral("QToolButton")
                                                               : QString::fromLatin1(button->metaObject()->className()));
-      d.insert("tip", a->toolTip());
+      d.insert("tip", a->text().isEmpty() ? button->toolTip() : a->toolTip());
       bars.append(d);
     }
   }
