@@ -49,6 +49,7 @@ namespace ov::scheduler {
 namespace {
 
 constexpr int kTrayId = 99;
+constexpr int kWorkingIcon = -99;  // the toolbar's animated working icon
 constexpr int kEndSessionDelay = 500;  // centiseconds between the end of the session and the close
 
 std::string currentFolder() {
@@ -186,6 +187,10 @@ ui::Level Main::Init() {
   };
   tf.scriptsRunning = [this](bool running) {
     window().setProp(Command::StopScripts, ui::Prop::Disable, running ? 0 : 1);
+    window().setProp(Command::StopScripts2, ui::Prop::Disable, running ? 0 : 1);
+  };
+  tf.setWorkingIcon = [this](std::string_view icon) {
+    if (window().prop(kWorkingIcon, ui::Prop::Text) != icon) window().setProp(kWorkingIcon, ui::Prop::Text, icon);
   };
   tf.allowMinimize = [this] {
     if (m->trayOpen) m->tray.AllowMinimize();
@@ -331,6 +336,14 @@ ui::Level Main::Init() {
       {"?TbHotKeys", "Hot Keys", "~hotkey4.ico"},       {"?TbOptions", "Options", "~wrench16.ico"},
   };
   m->toolbar = w.toolbar().feq();
+  // First the working icon, which turns while the scheduler runs and shows its script frames
+  // while a script runs, and beside it the button that stops the scripts, offered while one runs.
+  w.image("?WorkingIcon", "~blank.ico", kWorkingIcon).on(m->toolbar);
+  w.button("?TbStopScripts", "Stop", Command::StopScripts2)
+      .on(m->toolbar)
+      .tip("Stop Active Scripts")
+      .icon("~stopscr.ico")
+      .disabled();
   int button = Command::LastToolbarButton;
   for (const auto& [name, text, icon] : kButtons) {
     ui::Control& b = w.button(std::string(name), text, button).on(m->toolbar).tip(text).icon(icon);

@@ -64,6 +64,11 @@ void UpdateScriptState() {
   if (!t.ScriptRunning) TempScriptExecution() = 0;
 }
 
+void UpdateWorkingIcon() {
+  const TickState& t = tickState();
+  call(tickFrame().setWorkingIcon, workingIcon(t.animationPhase, t.ScriptRunning, SchedulerActive != 0));
+}
+
 // A note left by another window takes the next task's place for one tick.
 bool ShowStatusBarNote() {
   if (StatusBarNote.isBlank()) return false;
@@ -116,6 +121,12 @@ TickFrame& tickFrame() {
 TickState& tickState() {
   static TickState state;
   return state;
+}
+
+std::string workingIcon(int animationPhase, bool scriptRunning, bool schedulerActive) {
+  if (!scriptRunning && !schedulerActive) return "~blank.ico";
+  const int phase = animationPhase >= 1 && animationPhase <= 7 ? animationPhase : 1;
+  return std::string("~wrk") + char('a' + phase - 1) + (scriptRunning ? "s" : "") + ".ico";
 }
 
 std::string statusDate(int32_t today) {
@@ -212,6 +223,7 @@ void MainTimerTick() {
     call(tickFrame().closeChangeNotification);
   }
   UpdateScriptState();
+  UpdateWorkingIcon();
   const bool noted = ShowStatusBarNote();
   if (!noted) UpdateStatusLine();
   if (t.ScriptRunning) {

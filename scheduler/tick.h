@@ -18,7 +18,8 @@ struct TickFrame {
   std::function<void(int zone, std::string_view)> setStatus;
   std::function<bool()> isHidden;                      // hidden or iconised
   std::function<void(std::string_view icon)> setTrayIcon;
-  std::function<void(bool running)> scriptsRunning;    // the stop-scripts command follows the queue
+  std::function<void(bool running)> scriptsRunning;    // the stop-scripts commands follow the queue
+  std::function<void(std::string_view icon)> setWorkingIcon;  // the frame's animated working icon
   std::function<void()> allowMinimize;                 // minimising goes to the task bar
   std::function<void()> disallowMinimize;              // minimising hides the frame into the tray
   std::function<bool()> dataFolderChanged;             // polls the change notification
@@ -53,6 +54,9 @@ TickFrame& tickFrame();
 TickState& tickState();
 
 void MainTimerTick();
+// The working icon's picture: none while the scheduler is off and no script runs; otherwise the
+// animation's frame, the script frames while one runs.
+std::string workingIcon(int animationPhase, bool scriptRunning, bool schedulerActive);
 void CheckDueTasks();
 void ClockForwardCheck();
 // Zone 4: the time in the user's time picture (t7 unless FORMAT:TIME chooses another).

@@ -197,9 +197,9 @@ def exports(s):
     exit_program(s, p)
 
 
-def graph(s):
-    """Graph on a column of the to-do list that allows one (Priority, Category) opens the graph
-    window, and it draws bars."""
+def open_graph(s):
+    """ov98 with three to-do items, and Graph on a column of the to-do list that allows one
+    (Priority, Category) from a row's popup; returns the program and the graph window."""
     p, frame = first_start(s)
     for text, priority in (("Water the garden", 2), ("File the invoices", 5), ("Call the plumber", 5)):
         add_todo(s, p, frame, text, priority)
@@ -225,7 +225,13 @@ def graph(s):
     check(item["text"].replace("&", "") in ("Graph on Priority", "Graph on Category"),
           "the graph is of a column that allows one: %r" % item["text"])
     s.click(item["x"] + item["w"] // 2, item["y"] + item["h"] // 2)
-    w = p.window(procedure="ExploreGraph", timeout=15)
+    return p, p.window(procedure="ExploreGraph", timeout=15)
+
+
+def graph(s):
+    """Graph on a column of the to-do list that allows one (Priority, Category) opens the graph
+    window, and it draws bars."""
+    p, w = open_graph(s)
     image = control(w, "?Graph")
     shot = s.shoot("graph", 0, (image["x"], image["y"], image["w"], image["h"]))
     width, height, rows = read_png(shot)
@@ -235,6 +241,17 @@ def graph(s):
     s.click_control(w, "Close")
     p.gone(procedure="ExploreGraph")
     exit_program(s, p)
+
+
+def exit_with_graph_open(s):
+    """File > Exit while the graph window is open ends the program as it does without it: the
+    process ends at once with exit code 0, and the clean-exit mark is written."""
+    p, _ = open_graph(s)
+    menu(s, p, p.window(procedure="Main", shot=False), "File", "Exit")
+    code = p.wait_exit(10)
+    check(code == 0, "ov98 ended with exit code %s" % code)
+    mark = open(os.path.join(s.data, "MUTEX.TMP")).read()
+    check("Normal Exit=True" in mark, "the clean-exit mark is written: %r" % mark)
 
 
 def report_program_preview(s):

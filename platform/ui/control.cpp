@@ -17,6 +17,7 @@
 #include <QRadioButton>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QToolBar>
 #include <QStyleOptionTab>
 #include <QStylePainter>
 
@@ -1213,7 +1214,10 @@ class PictureView : public QLabel {
   }
 
  private:
-  void redraw() { setPixmap(size().isEmpty() ? QPixmap() : m_drawing.pixmap(size(), devicePixelRatioF())); }
+  void redraw() {
+    const QSize room = contentsRect().size();
+    setPixmap(room.isEmpty() ? QPixmap() : m_drawing.pixmap(room, devicePixelRatioF()));
+  }
 
   QIcon m_drawing;
 };
@@ -1230,15 +1234,24 @@ void Image::syncView() {
   if (!m_view) return;
   Control::syncView();
   auto* l = static_cast<PictureView*>(m_view);
-  // A file of that name wins; else the programs' own picture of that name, if they have one.
-  const std::string path = detail::findImageFile(m_text);
-  if (!path.empty()) {
+  // A file of that name wins; else the programs' own picture or icon of that name ("~wrka.ico"),
+  // drawn at the control's size, or on a toolbar at the toolbar's icon size with a little room on
+  // either side.
+  if (const std::string path = detail::findImageFile(m_text); !path.empty()) {
     l->showFile(q(path));
-  } else if (QIcon drawing = programPicture(m_text); !drawing.isNull()) {
-    l->showDrawing(std::move(drawing));
-  } else {
-    l->showFile(QString());
+    return;
   }
+  QIcon drawing = programPicture(m_text);
+  if (drawing.isNull()) drawing = programIcon(m_text);
+  if (auto* toolbar = qobject_cast<QToolBar*>(l->parentWidget())) {
+    const QSize size = toolbar->iconSize();
+    l->setContentsMargins(4, 0, 4, 0);
+    l->setFixedSize(size.width() + 8, size.height());
+  }
+  if (drawing.isNull())
+    l->showFile(QString());
+  else
+    l->showDrawing(std::move(drawing));
 }
 
 std::string ProgressBar::prop(int p) const {

@@ -13,7 +13,8 @@
 //            scroll: [ {the frame's MDI area's scroll bars: orientation, x y w h, shown, value,
 //                       min, max} ]
 //            visible, minimized, exposed, modal, active, controls: [ {control}, ... ]
-//            bars: [ {the menu bar's menus and the toolbars' buttons: kind, text, x y w h, ...} ]
+//            bars: [ {the menu bar's menus and the toolbars' buttons (kind QToolButton; another widget
+//            on a toolbar, a picture, has its Qt class): kind, text, x y w h, ...} ]
 //   control: kind (the runtime's kind, or the Qt class for a host dialog's widgets), feq, name,
 //            text, x y w h (screen pixels), enabled, visible, checked (check boxes and radios),
 //            need, have, fits; a list also
@@ -228,11 +229,14 @@ QJsonArray describeBars(QWidget* top) {
       if (a->isSeparator() || button == nullptr) continue;
       QJsonObject d = describeAction(a, button, button->rect(), false);
       d.insert("visible", a->isVisible() && button->isVisible());
-      d.insert("kind", "QToolButton");
-      d.insert("tip", a->toolTip());
-      // A control placed on the toolbar carries its text itself, not on its action.
+      // A control on the bar is its own widget: its state and text are the widget's.
+      d.insert("enabled", a->isEnabled() && button->isEnabled());
       if (auto* b = qobject_cast<QAbstractButton*>(button); b != nullptr && a->text().isEmpty())
         d.insert("text", plain(b->text()));
+      // A picture on the bar (the frame's working icon) is no command.
+      d.insert("kind", qobject_cast<QAbstractButton*>(button) ? QStringLiteral("QToolButton")
+                                                              : QString::fromLatin1(button->metaObject()->className()));
+      d.insert("tip", a->text().isEmpty() ? button->toolTip() : a->toolTip());
       bars.append(d);
     }
   }

@@ -321,10 +321,22 @@ void Runtime::windowClosed(Window& w) {
   }
   if (w.windowKind() == WindowKind::Frame) {
     // The application frame ends the program: every other thread is told to close down.
+    m_frameEnding = false;
     for (int t = 1; t <= kMaxThreads; ++t)
       if (t != w.thread() && !m_slots[t].stack.empty())
         post(Posted{EVENT::CloseDown, 0, 0, TargetKind::Innermost, 0}, t);
+  } else if (m_frameEnding && !s.stack.empty() && s.stack.back()->windowKind() != WindowKind::Frame) {
+    // While the frame ends, the window below the one that closed is next.
+    post(Posted{EVENT::CloseDown, 0, 0, TargetKind::Innermost, 0}, w.thread());
   }
+  schedule();
+}
+
+void Runtime::frameEnding(int frameThread) {
+  m_frameEnding = true;
+  for (int t = 1; t <= kMaxThreads; ++t)
+    if (t != frameThread && !m_slots[t].stack.empty())
+      post(Posted{EVENT::CloseDown, 0, 0, TargetKind::Innermost, 0}, t);
   schedule();
 }
 

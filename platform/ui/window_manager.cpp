@@ -29,6 +29,9 @@ void WindowManager::AddHistoryField(int feq, std::function<void()> restore) {
 void WindowManager::endAccept() {
   m_done = true;
   if (m_loop) static_cast<QEventLoop*>(m_loop)->quit();
+  // The frame's loop returns only once the called windows whose loops run above it (a list's
+  // graph window, say) have returned: they are closed now, not left holding the program open.
+  if (m_window.isOpen() && m_window.windowKind() == WindowKind::Frame) Runtime::get().frameEnding(m_window.thread());
   // A started procedure ends (Kill, then the thread is freed) once no handler of it runs any more.
   if (m_started) Runtime::get().scheduleReap();
 }

@@ -171,6 +171,46 @@ TEST_F(Tick, AStatusBarNoteShowsForOneTickEvenWhileAScriptRuns) {
   EXPECT_EQ(shown.back(), "Send Email");
 }
 
+// The working icon: its idle frames turn one a tick while the scheduler runs, the script frames
+// take over while a script runs, and nothing shows while the scheduler is off with no script.
+TEST_F(Tick, TheWorkingIconFollowsTheSchedulerAndTheScriptQueue) {
+  rt::setTestClock(ymd(2024, 3, 10), at(10, 0));
+  tickState().LastSeenDate = rt::TODAY();
+  SchedulerActive = 1;
+  int queued = 0;
+  std::vector<std::string> icons;
+  tickFrame().queuedScripts = [&] { return queued; };
+  tickFrame().setWorkingIcon = [&](std::string_view icon) { icons.emplace_back(icon); };
+  for (int i = 0; i < 8; ++i) MainTimerTick();
+  EXPECT_EQ(icons, (std::vector<std::string>{"~wrka.ico", "~wrkb.ico", "~wrkc.ico", "~wrkd.ico", "~wrke.ico",
+                                             "~wrkf.ico", "~wrkg.ico", "~wrka.ico"}));
+
+  const struct {
+    bool active;
+    int queued;
+    uint8_t runByHand;
+    const char* icon;
+  } cases[] = {
+      {true, 1, 0, "~wrkbs.ico"},   // a queued script runs
+      {true, 0, 0, "~wrkc.ico"},    // back to idle once the queue is empty
+      {false, 0, 0, "~blank.ico"},  // off, nothing queued
+      {false, 1, 0, "~blank.ico"},  // off: a scheduled script waits
+      {false, 1, 1, "~wrkfs.ico"},  // off, but run by hand from a list
+  };
+  for (const auto& c : cases) {
+    SchedulerActive = c.active ? 1 : 0;
+    queued = c.queued;
+    TempScriptExecution() = c.runByHand;
+    icons.clear();
+    MainTimerTick();
+    ASSERT_EQ(icons.size(), 1u);
+    EXPECT_EQ(icons.back(), c.icon) << "active " << c.active << ", queued " << c.queued << ", by hand "
+                                    << int(c.runByHand);
+  }
+  TempScriptExecution() = 0;
+  SchedulerActive = 1;
+}
+
 TEST_F(Tick, WhileInactiveOnlyAScriptRunByHandTakesItsSteps) {
   rt::setTestClock(ymd(2024, 3, 10), at(10, 0));
   tickState().LastSeenDate = rt::TODAY();

@@ -115,6 +115,10 @@ class Runtime {
   void scheduleReap();
   void windowOpened(Window& w);
   void windowClosed(Window& w);
+  // The application frame's accept loop has ended: the program ends once every called window
+  // whose loop runs above the frame's has closed, so every window of the other threads is told to
+  // close down, one after the other, innermost first.
+  void frameEnding(int frameThread);
   void closeAll();
 
   bool forcingClose() const { return m_forcing; }
@@ -137,6 +141,7 @@ class Runtime {
   ProcNumber m_nextProc = 0x2000;
   bool m_scheduled = false;
   bool m_forcing = false;
+  bool m_frameEnding = false;
   std::mutex m_workerMutex;
   std::vector<std::tuple<int, int, int>> m_workerPosts;
 };

@@ -83,7 +83,6 @@ ICONS = {
     "keydownw": ("keydown", "key"),
     "contact": ("card", "mail"), "crdfle09": ("card", "mail"),
     "litebolt": ("bolt", "task"), "fourstar": ("star", "task"), "wrench16": ("wrench", "neutral"),
-    "wrkg": ("gear", "task"), "wrkgs": ("gear", "busy"), "wrka": ("gear", "task"), "wrkas": ("gear", "busy"),
     "wizard": ("wand", "task"), "scrwiz16": ("wand", "task"), "prgwiz16": ("wand", "command"),
     "zizozuru": ("script", "task"), "taskdoc": ("doc", "task"), "winpyr": ("window", "task"),
     "go": ("play", "good"), "progtsk2": ("gear", "task"), "bothtask": ("both", "task"),
@@ -95,6 +94,15 @@ ICONS = {
     # the application
     "orvane": ("clock", "task"), "davavida": ("clock", "task"),
 }
+
+
+# The working icon's seven frames, "wrka" .. "wrkg" while the scheduler waits and "wrkas" ..
+# "wrkgs" while a script runs: the gear turns by three sevenths of its 45-degree symmetry a frame,
+# so that seven frames make one turn of the picture at an even pace.
+for phase, letter in enumerate("abcdefg"):
+    angle = phase * 3 * 45 / 7 % 45
+    ICONS["wrk" + letter] = ("gear", "task", angle)
+    ICONS["wrk" + letter + "s"] = ("gear", "busy", angle)
 
 
 def tile(family):
@@ -139,8 +147,11 @@ PICTURES = {"3hand": birthday_picture}
 
 
 def main():
-    for name, (glyph, family) in sorted(ICONS.items()):
-        body = tile(family) + GLYPHS[glyph]
+    for name, (glyph, family, *turn) in sorted(ICONS.items()):
+        drawn = GLYPHS[glyph]
+        if turn and turn[0]:
+            drawn = f'<g transform="rotate({turn[0]:.2f} 24 24)">{drawn}</g>'
+        body = tile(family) + drawn
         svg = ('<svg xmlns="http://www.w3.org/2000/svg" width="48" height="48" viewBox="0 0 48 48">'
                + body + '</svg>\n')
         with open(os.path.join(HERE, name + ".svg"), "w") as f:

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QIcon>
 #include <QImage>
+#include <QLabel>
 #include <QPixmap>
 #include <QWidget>
 
@@ -14,6 +15,7 @@
 #include "platform/ui/detail/view_util.h"
 #include "platform/ui/icons.h"
 #include "platform/ui/testing/driver.h"
+#include "platform/ui/window.h"
 #include "platform/ui/window_manager.h"
 
 using namespace ov::ui;
@@ -66,8 +68,9 @@ TEST_F(Icons, EveryNamedIconIsThereAndDrawsAtDesktopSizes) {
       "keydown.ico", "keydownw.ico", "litebolt.ICO", "MAIL.ICO", "ok.ico", "old.ico", "open.ico", "PICK.ICO",
       "prgwiz16.ico", "msgwiz16.ico", "scrwiz16.ico", "qvmovebg.ico", "qvmovedn.ico", "qvmovend.ico",
       "qvmoveup.ico", "restore.ico", "save.ico", "stopscr.ico", "taskdoc.ico", "timedate.ico", "top.ico",
-      "up.ico", "WINPYR.ICO", "wizard.ico", "wrench16.ico", "~wrka.ico", "~wrkas.ico", "~wrkg.ico",
-      "~wrkgs.ico", "ZIZOzurU.ico", "~bothtask.ico", "~close.ico", "~disabled.ico", "~done.ico", "~go.ico",
+      "up.ico", "WINPYR.ICO", "wizard.ico", "wrench16.ico", "~wrka.ico", "~wrkb.ico", "~wrkc.ico",
+      "~wrkd.ico", "~wrke.ico", "~wrkf.ico", "~wrkg.ico", "~wrkas.ico", "~wrkbs.ico", "~wrkcs.ico", "~wrkds.ico",
+      "~wrkes.ico", "~wrkfs.ico", "~wrkgs.ico", "ZIZOzurU.ico", "~bothtask.ico", "~close.ico", "~disabled.ico", "~done.ico", "~go.ico",
       "~msgtask.ico", "~notdone.ico", "~progtsk2.ico", "~skip.ico", "~skipped.ico", "~x.ico",
       "tray_ico", "traybusy_ico", "traybus2_ico", "trayoff",
   };
@@ -103,6 +106,58 @@ TEST_F(Icons, TrayStatesAreNonBlankAndDistinct) {
   auto centreColour = [](const QImage& image) { return QColor(image.pixel(3, 11)); };
   EXPECT_NE(centreColour(images[0]).hue() / 20, centreColour(images[1]).hue() / 20);
   EXPECT_LT(centreColour(images[3]).saturation(), 80) << "off is grey";
+}
+
+// The working icon's seven frames turn: each differs from the next (the last from the first), and
+// the script frames differ from the idle ones in colour.
+TEST_F(Icons, WorkingIconFramesTurnAndTheScriptFramesStandOut) {
+  const std::string letters = "abcdefg";
+  for (const std::string end : {"", "s"}) {
+    for (size_t i = 0; i < letters.size(); ++i) {
+      const std::string name = std::string("~wrk") + letters[i] + end + ".ico";
+      const std::string next = std::string("~wrk") + letters[(i + 1) % letters.size()] + end + ".ico";
+      EXPECT_GT(differingPixels(render(programIcon(name), 22), render(programIcon(next), 22)), 10)
+          << name << " and " << next;
+    }
+  }
+  auto hue = [](const char* name) { return QColor(render(programIcon(name), 22).pixel(3, 11)).hue() / 20; };
+  EXPECT_NE(hue("~wrkc.ico"), hue("~wrkcs.ico"));
+}
+
+// An image control that names one of the programs' own icons draws it; on a toolbar too.
+TEST_F(Icons, AnImageControlDrawsAProgramIcon) {
+  struct Pictured : WindowManager {
+    Pictured() : WindowManager("Pictured") {}
+    Level Init() override {
+      window().setTitle("Pictured");
+      window().kind(WindowKind::Frame).at(-1, -1, 200, 100);
+      const int bar = window().toolbar().feq();
+      window().image("?OnBar", "~wrkb.ico", -99).on(bar);
+      window().image("?InWindow", "~wrkbs.ico").at(4, 4, 20, 20);
+      Open();
+      return Level::Benign;
+    }
+  };
+  QImage onBar, inWindow;
+  runScript([&](Driver& d) {
+    d.later([&] { Pictured().Run(); });
+    auto w = d.waitWindow("Pictured");
+    w.with([&](Window& win) {
+      auto picture = [&](const char* name) {
+        return static_cast<QLabel*>(win.control(name)->view())->pixmap().toImage().convertToFormat(QImage::Format_ARGB32);
+      };
+      onBar = picture("?OnBar");
+      inWindow = picture("?InWindow");
+    });
+    w.close();
+    d.waitClosed(w);
+  });
+  ASSERT_FALSE(onBar.isNull());
+  ASSERT_FALSE(inWindow.isNull());
+  EXPECT_GT(opaquePixels(onBar), onBar.width() * onBar.height() / 2);
+  EXPECT_EQ(differingPixels(onBar, render(programIcon("~wrkb.ico"), onBar.width())), 0)
+      << "the toolbar's image is the icon itself";
+  EXPECT_GT(opaquePixels(inWindow), inWindow.width() * inWindow.height() / 2);
 }
 
 class Plain : public WindowManager {

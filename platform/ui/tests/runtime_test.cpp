@@ -7,6 +7,8 @@
 #include <QWidget>
 #include <QTimer>
 
+#include <algorithm>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -222,6 +224,66 @@ TEST_F(Runtime, CalledWindowHoldsBackTheThreadsEventsButTakesCloseEvents) {
     EXPECT_TRUE(d.waitUntil([&] { return isThreadRunning(tb) && modalDepth(tb) == 0; }));
   });
   EXPECT_EQ(depthInChild, 1);
+}
+
+// The frame's loop lies below every called window's. When the frame ends while a window of
+// another thread sits in called windows (a list showing its graph, which shows a box of its own),
+// those close, innermost first, and the frame's Run returns: the program is not left running.
+TEST_F(Runtime, FrameEndingClosesTheCalledWindowsAboveItsLoop) {
+  std::vector<std::string> log;
+  struct FrameProbe : Probe {
+    FrameProbe(std::vector<std::string>* log) : Probe("Frame", log) {}
+    Level Init() override {
+      window().kind(WindowKind::Frame).at(-1, -1, 300, 200);
+      return Probe::Init();
+    }
+  };
+  // Each called window calls the next one once it is open; the last one tells the frame to close.
+  std::function<void(int)> callNext = [&](int depth) {
+    Probe called("Called" + std::to_string(depth), &log);
+    called.onEvent = [&, depth](int e) {
+      if (e != EVENT::OpenWindow) return;
+      if (depth < 2)
+        callNext(depth + 1);
+      else
+        POST(EVENT::CloseWindow, 0, kFrameThread);
+    };
+    called.Run();
+  };
+  int listThread = 0;
+  bool timedOut = false;
+  FrameProbe frame(&log);
+  frame.onEvent = [&](int e) {
+    if (e != EVENT::OpenWindow) return;
+    listThread = START([&] {
+      auto list = std::make_unique<Probe>("List", &log);
+      list->onEvent = [&](int le) {
+        if (le == EVENT::OpenWindow) callNext(1);
+      };
+      return list;
+    });
+  };
+  // Should the frame's loop never return, the watchdog ends the loops, one a round, so that the
+  // test reports it.
+  QTimer watchdog;
+  watchdog.setInterval(3000);
+  QObject::connect(&watchdog, &QTimer::timeout, [&] {
+    timedOut = true;
+    closeAllWindows();
+  });
+  watchdog.start();
+  (void)frame.Run();
+  watchdog.stop();
+  EXPECT_FALSE(timedOut) << "the frame's Run did not return";
+  processEvents();
+  EXPECT_TRUE(has(log, "Called2 " + std::to_string(EVENT::CloseDown)));
+  EXPECT_TRUE(has(log, "Called1 " + std::to_string(EVENT::CloseDown)));
+  const auto closedAt = [&](const std::string& entry) { return std::find(log.begin(), log.end(), entry) - log.begin(); };
+  EXPECT_LT(closedAt("Called2 " + std::to_string(EVENT::CloseDown)),
+            closedAt("Called1 " + std::to_string(EVENT::CloseDown)))
+      << "the innermost closes first";
+  ASSERT_NE(listThread, 0);
+  EXPECT_FALSE(isThreadRunning(listThread)) << "the list that called them closed as well";
 }
 
 TEST_F(Runtime, TimerEventsDoNotPileUpWhileAHandlerIsBusy) {
