@@ -516,10 +516,18 @@ class Session:
             self.activate(window)
         self.x(["xdotool", "type", "--clearmodifiers", "--delay", "20", text], check_rc=True)
 
+    def move_argv(self, x, y):
+        """xdotool's words that move the pointer to x, y and wait until it is there. Where it is
+        there already, no waiting: xdotool would wait for a motion that never comes."""
+        at = (int(x), int(y))
+        sync = [] if getattr(self, "_pointer", None) == at else ["--sync"]
+        self._pointer = at
+        return ["xdotool", "mousemove"] + sync + [str(at[0]), str(at[1])]
+
     def click(self, x, y, button=1, double=False):
         # One xdotool run: each costs a process start, and "click" pauses after the button
         # even for a single click.
-        argv = ["xdotool", "mousemove", "--sync", str(x), str(y)]
+        argv = self.move_argv(x, y)
         if double:
             argv += ["click", "--repeat", "2", "--delay", "80", str(button)]
         else:
@@ -527,9 +535,9 @@ class Session:
         self.x(argv, check_rc=True)
 
     def drag(self, x0, y0, x1, y1):
-        self.x(["xdotool", "mousemove", "--sync", str(x0), str(y0), "mousedown", "1"], check_rc=True)
+        self.x(self.move_argv(x0, y0) + ["mousedown", "1"], check_rc=True)
         for i in range(1, 6):  # in steps, as a hand moves
-            self.x(["xdotool", "mousemove", "--sync", str(x0 + (x1 - x0) * i // 5), str(y0 + (y1 - y0) * i // 5)])
+            self.x(self.move_argv(x0 + (x1 - x0) * i // 5, y0 + (y1 - y0) * i // 5))
         self.x(["xdotool", "mouseup", "1"], check_rc=True)
 
     def drag_window(self, w, dx, dy):

@@ -19,8 +19,7 @@ def scroll_to_end(s, p):
         bar = scroll_bars(p)[side]
         if not bar["shown"]:
             continue
-        s.x(["xdotool", "mousemove", "--sync", str(bar["x"] + bar["w"] // 2), str(bar["y"] + bar["h"] // 2)],
-            check_rc=True)
+        s.x(s.move_argv(bar["x"] + bar["w"] // 2, bar["y"] + bar["h"] // 2), check_rc=True)
         for _ in range(10):
             s.x(["xdotool", "click", "--repeat", "10", "--delay", "15", "5"], check_rc=True)
             bar = scroll_bars(p)[side]

@@ -163,3 +163,28 @@ def execute_finished_script_task(s):
     check("script was removed" in said, "the box says why nothing runs: %r" % said)
     s.key("Return")
     p.gone(title="Execute")
+
+
+def picker_reopens_in_place(s):
+    """The action picker, a window made above the item form before it shows, opened and closed
+    again and again: it opens in the same place each time, with its title bar (it crept up by a
+    title bar's height at each opening), and its frame is read whole."""
+    p, frame = first_start(s, None, "/I")
+    new_probe_task(s, p, frame, "Picker in place")
+    choose_tab(s, p, "?Tab:Script")
+    places = []
+    for _ in range(4):
+        s.click_control(form(p), "?NewItem")
+        picker = p.window(procedure=ACTION_PICKER, shot=not places)
+        check(picker["fw"] > picker["w"] and picker["fh"] > picker["h"],
+              "the picker's frame holds its inside: frame %s, inside %s" %
+              ((picker["fx"], picker["fy"], picker["fw"], picker["fh"]), (picker["x"], picker["y"], picker["w"], picker["h"])))
+        places.append((picker["fx"], picker["fy"]))
+        s.key("Escape")
+        p.gone(procedure=ACTION_PICKER)
+        if [w for w in p.windows() if w["procedure"] == ITEM_FORM]:
+            s.key("Escape")
+            p.gone(procedure=ITEM_FORM)
+    # A dialog unit's rounding may move it a pixel once; a title bar's height is some 20.
+    check(max(abs(x - places[0][0]) + abs(y - places[0][1]) for x, y in places) <= 2,
+          "the picker opens where it was each time: %s" % places)
