@@ -253,19 +253,20 @@ def splash_picture():
 
 def about_picture():
     """"about": the about box's picture: the program's clock and name on the tile's colours at
-    the top, a light band below for the click text, the version and the build."""
+    the top, a light band below for the click text, the version and the build. The box takes the
+    picture's size in pixels, as it would a logo file's."""
     light, dark = COLOURS["task"]
-    return ('<svg xmlns="http://www.w3.org/2000/svg" width="360" height="260" viewBox="0 0 360 260">'
+    return ('<svg xmlns="http://www.w3.org/2000/svg" width="440" height="280" viewBox="0 0 440 280">'
             f'<defs><linearGradient id="g" x1="0" y1="0" x2="0" y2="1">'
             f'<stop offset="0" stop-color="{light}"/><stop offset="1" stop-color="{dark}"/></linearGradient></defs>'
-            f'<rect width="360" height="260" fill="#eef7f7"/>'
-            f'<path fill="url(#g)" d="M0 0h360v176C260 198 120 198 0 180z"/>'
-            f'<circle fill="none" stroke="#fff" stroke-width="8" cx="84" cy="88" r="40"/>'
-            f'<path fill="none" stroke="#fff" stroke-width="8" stroke-linecap="round" stroke-linejoin="round" '
-            f'd="M84 64v24l17 11"/>'
-            f'<text x="142" y="104" font-family="DejaVu Sans, Liberation Sans, sans-serif" font-size="44" '
+            f'<rect width="440" height="280" fill="#eef7f7"/>'
+            f'<path fill="url(#g)" d="M0 0h440v170C320 194 140 194 0 174z"/>'
+            f'<circle fill="none" stroke="#fff" stroke-width="9" cx="104" cy="88" r="44"/>'
+            f'<path fill="none" stroke="#fff" stroke-width="9" stroke-linecap="round" stroke-linejoin="round" '
+            f'd="M104 62v26l19 12"/>'
+            f'<text x="172" y="106" font-family="DejaVu Sans, Liberation Sans, sans-serif" font-size="52" '
             f'font-weight="bold" fill="#fff">Orvane</text>'
-            f'<path fill="none" stroke="#fff" stroke-width="3" stroke-linecap="round" d="M144 118h180"/>'
+            f'<path fill="none" stroke="#fff" stroke-width="3" stroke-linecap="round" d="M174 122h218"/>'
             '</svg>\n')
 
 
