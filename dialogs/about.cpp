@@ -120,8 +120,6 @@ void placeInPixels(ui::Window& w, int control, int x, int y, int width) {
 // The programs' own splash picture is drawn for the outline, whose table is in pixels: it keeps
 // that size in pixels whatever the font, and the version line lies where the outline shows it.
 constexpr int kSplashWidth = 480, kSplashHeight = 309;
-// The programs' own about picture, in pixels: the box fits itself to it as to a logo file.
-constexpr int kAboutWidth = 440, kAboutHeight = 280;
 
 class SplashWindow : public ui::WindowManager {
  public:
@@ -219,10 +217,6 @@ class AboutWindow : public ui::WindowManager {
     w.button("?Help", "&Help").at(184, 140, 48, 14).disabled();  // no help file on this system
     Open();
     w.setProp(m_version, ui::Prop::Text, versionLine());
-    if (picture == "~about.jpg") {
-      w.setProp(m_picture, ui::Prop::Width, int64_t(w.pxToDluX(kAboutWidth)));
-      w.setProp(m_picture, ui::Prop::Height, int64_t(w.pxToDluY(kAboutHeight)));
-    }
     sizeToPicture(w, m_picture, picture);
     scheduler::FitRecord fit;
     scheduler::FitWindowToControl(w, fit, m_picture);

@@ -253,8 +253,8 @@ def splash_picture():
 
 def about_picture():
     """"about": the about box's picture: the program's clock and name on the tile's colours at
-    the top, a light band below for the click text, the version and the build. The box takes the
-    picture's size in pixels, as it would a logo file's."""
+    the top, a light band below for the click text, the version and the build. Drawn in the
+    proportions the box has at the desktop's usual font; it keeps them at other fonts."""
     light, dark = COLOURS["task"]
     return ('<svg xmlns="http://www.w3.org/2000/svg" width="440" height="280" viewBox="0 0 440 280">'
             f'<defs><linearGradient id="g" x1="0" y1="0" x2="0" y2="1">'
