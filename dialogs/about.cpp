@@ -110,6 +110,17 @@ void sizeToPicture(ui::Window& w, int control, const std::string& file) {
 
 std::string versionLine() { return "Version " + files::VERSIONNUMBER.str(); }
 
+// Places a control at a rectangle given in pixels of the window's client area.
+void placeInPixels(ui::Window& w, int control, int x, int y, int width) {
+  w.setProp(control, ui::Prop::Xpos, int64_t(w.pxToDluX(x)));
+  w.setProp(control, ui::Prop::Ypos, int64_t(w.pxToDluY(y)));
+  w.setProp(control, ui::Prop::Width, int64_t(w.pxToDluX(width)));
+}
+
+// The programs' own splash picture is drawn for the outline, whose table is in pixels: it keeps
+// that size in pixels whatever the font, and the version line lies where the outline shows it.
+constexpr int kSplashWidth = 480, kSplashHeight = 309;
+
 class SplashWindow : public ui::WindowManager {
  public:
   SplashWindow() : ui::WindowManager("Splash"), m_region(splashRegionData()) {}
@@ -120,17 +131,25 @@ class SplashWindow : public ui::WindowManager {
     w.at(-1, -1, 320, 190).hiddenAtOpen();
     const std::string picture = pictureFile("~splash.jpg");
     m_picture = w.image("?Image1", picture).at(0, 0, 320, 190).feq();
-    m_version1 = w.string("?Version1", "Version Information Unavailable").at(200, 170, 110, 10).feq();
-    m_version2 = w.string("?Version2", "Version Information Unavailable").at(10, 170, 110, 10).hidden().feq();
+    m_version1 = w.string("?Version1", "Version Information Unavailable").at(143, 96, 110, 10).feq();
+    m_version2 = w.string("?Version2", "Version Information Unavailable").at(40, 96, 110, 10).hidden().feq();
     w.timer(300);
     w.alert(ui::Key::MouseLeft);
     w.alert(ui::Key::MouseLeft2);
     w.alert(ui::Key::MouseRight);
     Open();
+    const bool drawn = picture == "~splash.jpg";
+    if (drawn) {
+      w.setProp(m_picture, ui::Prop::Width, int64_t(w.pxToDluX(kSplashWidth)));
+      w.setProp(m_picture, ui::Prop::Height, int64_t(w.pxToDluY(kSplashHeight)));
+      placeInPixels(w, m_version1, 215, 158, 190);
+    }
     sizeToPicture(w, m_picture, picture);
     w.setProp(m_version1, ui::Prop::Text, versionLine());
     w.setProp(m_version2, ui::Prop::Text, w.prop(m_version1, ui::Prop::Text));
-    if (w.propInt(m_picture, ui::Prop::Width) < 280) {
+    // A narrow logo leaves no room beside it: the version line moves under it. Our own picture
+    // has its place for it, at any font.
+    if (!drawn && w.propInt(m_picture, ui::Prop::Width) < 280) {
       w.setProp(m_version1, ui::Prop::Hide, 1);
       w.setProp(m_version2, ui::Prop::Hide, 0);
     }

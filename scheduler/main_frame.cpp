@@ -584,6 +584,8 @@ bool Main::command(int feq) {
 ui::Level Main::TakeEvent() {
   switch (int event = ui::EVENT()) {
     case EVENT::OpenWindow:
+      // The working icon shows its first frame as the frame opens, not a tick later.
+      tickFrame().setWorkingIcon(workingIcon(tickState().animationPhase, tickState().ScriptRunning, SchedulerActive != 0));
       // A minimised start takes its place from the last run too; with the tray it stays hidden.
       if (m->startMinimized) {
         (void)ui::FetchWindowPosition(files::globalIni(), "Main", window());

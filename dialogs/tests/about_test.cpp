@@ -4,6 +4,7 @@
 
 #include <QGuiApplication>
 #include <QImage>
+#include <QLabel>
 #include <QScreen>
 #include <QRegion>
 #include <QWidget>
@@ -119,6 +120,13 @@ TEST_F(Looks, SplashShowsTheShapeAndClosesByTimerOrClick) {
       EXPECT_FALSE(mask.contains(QPoint(0, 0))) << "a corner outside the outline";
       EXPECT_FALSE(mask.contains(QPoint(150, 9))) << "the gap between the two rectangles of a row";
       EXPECT_EQ(mask.boundingRect(), QRect(8, 3, 464, 278));
+      // The version line lies wholly inside the outline, where it can be seen.
+      const QRect version = win.control("?Version1")->view()->geometry();
+      EXPECT_TRUE(QRegion(version).subtracted(mask).isEmpty()) << "version line at " << version.x() << "," << version.y();
+      // Without a logo file the program's own splash picture fills the window.
+      const auto* picture = qobject_cast<const QLabel*>(win.control("?Image1")->view());
+      ASSERT_NE(picture, nullptr);
+      EXPECT_FALSE(picture->pixmap().isNull());
     });
     w.tick();
     d.waitClosed(w);

@@ -18,8 +18,8 @@ KIND_SHEET = 37
 # Commands whose result is not a window: stopping scripts clears the script queue; the manual
 # opens in the browser.
 NO_WINDOW = {("Tools", "Stop Active Scripts"), ("Help", "Contents")}
-# Pictures the programs draw themselves, by window procedure: the picture control of each.
-DRAWN_PICTURES = {"wizard:newbirthdays": "?Image"}
+KIND_IMAGE = 3
+PICTURE_ENDINGS = (".jpg", ".jpeg", ".bmp", ".gif")
 
 
 def menu_paths(s, p, frame):
@@ -88,9 +88,10 @@ def visual_problems(s, w):
         problems.append("%s lies partly outside what its frame's window area shows or scrolls to" % name)
     if w["modal"] and not (s.is_viewable(w["winid"]) and w["active"]):
         problems.append("modal %s is not mapped and in front" % name)
-    picture = DRAWN_PICTURES.get(w["procedure"].lower())
-    if picture and not picture_drawn(s, w, picture):
-        problems.append("%s: the picture %r is empty" % (name, picture))
+    for c in w["controls"]:
+        if c["kind"] == KIND_IMAGE and c.get("visible") and c["text"].lower().endswith(PICTURE_ENDINGS):
+            if not picture_drawn(s, c):
+                problems.append("%s: the picture %r is empty" % (name, c["text"]))
     for c in w["controls"]:
         if not c.get("visible") or "x" not in c or c["kind"] == "QAction":
             continue
@@ -105,10 +106,9 @@ def visual_problems(s, w):
     return problems
 
 
-def picture_drawn(s, w, name):
+def picture_drawn(s, c):
     """The picture control shows a drawing on the screen, not one flat colour."""
-    c = control(w, name)
-    if not c.get("visible") or c["w"] < 8 or c["h"] < 8:
+    if c["w"] < 8 or c["h"] < 8:
         return False
     _, _, rows = read_png(s.shoot("picture", 0, (c["x"], c["y"], c["w"], c["h"])))
     colours = {pixel for row in rows for pixel in row}

@@ -81,5 +81,15 @@ TEST_F(StartupWindows, NoSplashWhenTheSettingSaysSoAndTheDayListByDefault) {
   });
 }
 
+// The toolbar's working icon shows its first frame as the frame opens, before the first tick.
+TEST_F(StartupWindows, TheWorkingIconShowsAsTheFrameOpens) {
+  files::PUTCONFIG("NoSplash", "1");
+  ui::test::runScript([&](Driver& d) {
+    WindowDriver frame = startFrame(d);
+    EXPECT_EQ(frame.text("?WorkingIcon"), "~wrka.ico");
+    d.gui([] { ui::closeAllWindows(); });
+  });
+}
+
 }  // namespace
 }  // namespace ov::scheduler

@@ -143,7 +143,136 @@ def birthday_picture():
             + body + '</svg>\n')
 
 
-PICTURES = {"3hand": birthday_picture}
+def picture(width, height, family, body):
+    """A side picture: the family's tile at the picture's size with the drawing on it."""
+    light, dark = COLOURS[family]
+    return (f'<svg xmlns="http://www.w3.org/2000/svg" width="{width}" height="{height}" '
+            f'viewBox="0 0 {width} {height}"><defs><linearGradient id="g" x1="0" y1="0" x2="0" y2="1">'
+            f'<stop offset="0" stop-color="{light}"/><stop offset="1" stop-color="{dark}"/>'
+            f'</linearGradient></defs>'
+            f'<rect x="1.5" y="1.5" width="{width - 3}" height="{height - 3}" rx="10" fill="url(#g)" '
+            f'stroke="{dark}" stroke-width="3"/>' + body + '</svg>\n')
+
+
+LINE = 'fill="none" stroke="#fff" stroke-width="5" stroke-linecap="round" stroke-linejoin="round"'
+THIN = 'fill="none" stroke="#fff" stroke-width="3" stroke-linecap="round" stroke-linejoin="round"'
+
+
+def message_picture():
+    """"3dispmsg": a message popping up on the screen, its sign and lines of text, with an OK
+    button under them; for the message task's wizard."""
+    dark = COLOURS["mail"][1]
+    return picture(96, 96, "mail",
+                   f'<path fill="#fff" d="M14 20h68v50H14z"/>'
+                   f'<path fill="{dark}" opacity="0.35" d="M14 20h68v9H14z"/>'
+                   f'<circle fill="{dark}" cx="29" cy="45" r="9"/>'
+                   f'<path fill="none" stroke="#fff" stroke-width="3.5" stroke-linecap="round" d="M29 40v5"/>'
+                   f'<circle fill="#fff" cx="29" cy="50.5" r="2"/>'
+                   f'<path fill="none" stroke="{dark}" stroke-width="3" stroke-linecap="round" '
+                   f'd="M44 39h28M44 46h28M44 53h18"/>'
+                   f'<rect x="54" y="59" width="20" height="7" rx="2" fill="none" stroke="{dark}" stroke-width="2"/>'
+                   f'<path fill="#fff" d="M26 69l-6 15 20-15z"/>')
+
+
+def program_picture():
+    """"3startprg": a program's window with the start arrow before it and a clock that starts
+    it; for the program task's wizard."""
+    dark = COLOURS["command"][1]
+    return picture(96, 96, "command",
+                   f'<path {LINE} d="M12 16h60v46H12zM12 27h60"/>'
+                   f'<circle fill="#fff" cx="19" cy="21.5" r="2"/><circle fill="#fff" cx="26" cy="21.5" r="2"/>'
+                   f'<path fill="#fff" d="M32 34l20 11-20 11z"/>'
+                   f'<circle fill="#fff" cx="68" cy="68" r="18"/>'
+                   f'<path fill="none" stroke="{dark}" stroke-width="4" stroke-linecap="round" '
+                   f'stroke-linejoin="round" d="M68 57v11l8 5"/>')
+
+
+def script_picture():
+    """"3scripting": a script's page of steps, its lines ticked off in turn, with the gear that
+    works through them; for the script wizard."""
+    dark = COLOURS["task"][1]
+    teeth = "".join(f'<rect x="63" y="51" width="8" height="10" rx="1.5" fill="#fff" '
+                    f'transform="rotate({a} 67 68)"/>' for a in range(0, 360, 45))
+    return picture(96, 96, "task",
+                   f'<path fill="#fff" d="M16 10h38l12 12v50H16z"/>'
+                   f'<path fill="none" stroke="{dark}" stroke-width="3" stroke-linejoin="round" d="M54 10v12h12"/>'
+                   f'<path fill="none" stroke="{dark}" stroke-width="3" stroke-linecap="round" stroke-linejoin="round" '
+                   f'd="M22 28l3 3 5-6M22 40l3 3 5-6M35 29h20M35 41h20M35 53h12M23 53h4"/>'
+                   + teeth +
+                   f'<circle fill="#fff" cx="67" cy="68" r="13"/>'
+                   f'<circle fill="{dark}" cx="67" cy="68" r="5"/>')
+
+
+def schedule_picture():
+    """"scheduling": a calendar leaf with the day ringed and the clock of its time; for the
+    window that changes a user's schedule of a task."""
+    dark = COLOURS["date"][1]
+    days = "".join(f'<rect x="{20 + 13 * c}" y="{44 + 11 * r}" width="8" height="6" rx="1" fill="{dark}" '
+                   f'opacity="0.55"/>' for r in range(4) for c in range(5) if (r, c) != (1, 2))
+    return picture(144, 104, "date",
+                   f'<path fill="#fff" d="M12 22h74v72H12z"/>'
+                   f'<path fill="{dark}" d="M12 22h74v14H12z" opacity="0.45"/>'
+                   f'<path {THIN} d="M28 14v14M70 14v14"/>'
+                   + days +
+                   f'<circle fill="none" stroke="{dark}" stroke-width="3" cx="50" cy="58" r="8"/>'
+                   f'<circle fill="#fff" cx="106" cy="64" r="26"/>'
+                   f'<circle fill="none" stroke="{dark}" stroke-width="3" cx="106" cy="64" r="21"/>'
+                   f'<path fill="none" stroke="{dark}" stroke-width="4" stroke-linecap="round" '
+                   f'stroke-linejoin="round" d="M106 50v14l10 6"/>')
+
+
+def splash_picture():
+    """"splash": the program's start-up picture, shown through the splash window's outline (a
+    lamp at the top left over a wide body narrowing to a foot): the lamp lit, the program's
+    clock and its name on a light ground, room in the lower part for the version line."""
+    light, dark = COLOURS["task"]
+    rays = "".join(f'<path stroke="#e0a21c" stroke-width="4" stroke-linecap="round" '
+                   f'd="M88 {8 - 0}v-6" transform="rotate({a} 88 34)"/>' for a in range(-60, 61, 30))
+    return ('<svg xmlns="http://www.w3.org/2000/svg" width="480" height="309" viewBox="0 0 480 309">'
+            f'<defs><radialGradient id="b" cx="240" cy="142" r="250" gradientUnits="userSpaceOnUse">'
+            f'<stop offset="0" stop-color="#f4fbfb"/><stop offset="0.7" stop-color="#d3ecec"/>'
+            f'<stop offset="1" stop-color="{light}"/></radialGradient>'
+            f'<linearGradient id="g" x1="0" y1="0" x2="0" y2="1">'
+            f'<stop offset="0" stop-color="{light}"/><stop offset="1" stop-color="{dark}"/></linearGradient></defs>'
+            f'<rect width="480" height="309" fill="url(#b)"/>'
+            # the lamp
+            f'<circle cx="88" cy="34" r="22" fill="#ffd866" stroke="#e0a21c" stroke-width="4"/>' + rays +
+            # the program's clock on its tile
+            f'<rect x="96" y="74" width="104" height="104" rx="20" fill="url(#g)" stroke="{dark}" stroke-width="4"/>'
+            f'<circle fill="none" stroke="#fff" stroke-width="8" cx="148" cy="126" r="30"/>'
+            f'<path fill="none" stroke="#fff" stroke-width="8" stroke-linecap="round" stroke-linejoin="round" '
+            f'd="M148 108v18l13 9"/>'
+            # the name, and a line under it
+            f'<text x="220" y="138" font-family="DejaVu Sans, Liberation Sans, sans-serif" font-size="58" '
+            f'font-weight="bold" fill="{dark}">Orvane</text>'
+            f'<path fill="none" stroke="{light}" stroke-width="4" stroke-linecap="round" d="M222 152h190"/>'
+            # the foot
+            f'<path fill="url(#g)" d="M60 232C120 214 200 214 300 226V309H60z"/>'
+            '</svg>\n')
+
+
+def about_picture():
+    """"about": the about box's picture: the program's clock and name on the tile's colours at
+    the top, a light band below for the click text, the version and the build. Drawn in the
+    proportions the box has at the desktop's usual font; it keeps them at other fonts."""
+    light, dark = COLOURS["task"]
+    return ('<svg xmlns="http://www.w3.org/2000/svg" width="440" height="280" viewBox="0 0 440 280">'
+            f'<defs><linearGradient id="g" x1="0" y1="0" x2="0" y2="1">'
+            f'<stop offset="0" stop-color="{light}"/><stop offset="1" stop-color="{dark}"/></linearGradient></defs>'
+            f'<rect width="440" height="280" fill="#eef7f7"/>'
+            f'<path fill="url(#g)" d="M0 0h440v170C320 194 140 194 0 174z"/>'
+            f'<circle fill="none" stroke="#fff" stroke-width="9" cx="104" cy="88" r="44"/>'
+            f'<path fill="none" stroke="#fff" stroke-width="9" stroke-linecap="round" stroke-linejoin="round" '
+            f'd="M104 62v26l19 12"/>'
+            f'<text x="172" y="106" font-family="DejaVu Sans, Liberation Sans, sans-serif" font-size="52" '
+            f'font-weight="bold" fill="#fff">Orvane</text>'
+            f'<path fill="none" stroke="#fff" stroke-width="3" stroke-linecap="round" d="M174 122h218"/>'
+            '</svg>\n')
+
+
+PICTURES = {"3hand": birthday_picture, "3dispmsg": message_picture, "3startprg": program_picture,
+            "3scripting": script_picture, "scheduling": schedule_picture, "splash": splash_picture,
+            "about": about_picture}
 
 
 def main():

@@ -10,6 +10,7 @@
 #include <QPixmap>
 #include <QWidget>
 
+#include <set>
 #include <string>
 
 #include "platform/ui/detail/view_util.h"
@@ -122,6 +123,23 @@ TEST_F(Icons, WorkingIconFramesTurnAndTheScriptFramesStandOut) {
   }
   auto hue = [](const char* name) { return QColor(render(programIcon(name), 22).pixel(3, 11)).hue() / 20; };
   EXPECT_NE(hue("~wrkc.ico"), hue("~wrkcs.ico"));
+}
+
+// Every picture a window names has a drawing: opaque all over its tile and not one flat colour,
+// so the picture area never shows empty.
+TEST_F(Icons, EveryNamedPictureIsDrawn) {
+  const char* names[] = {"3hand.jpg",   "~3dispmsg.jpg", "~3startprg.jpg", "~3scripting.jpg",
+                         "scheduling.jpg", "~splash.jpg", "~about.jpg"};
+  for (const char* name : names) {
+    const QIcon picture = programPicture(name);
+    ASSERT_FALSE(picture.isNull()) << name;
+    const QImage image = picture.pixmap(120, 120).toImage().convertToFormat(QImage::Format_ARGB32);
+    EXPECT_GT(opaquePixels(image), image.width() * image.height() * 9 / 10) << name;
+    std::set<QRgb> colours;
+    for (int y = 0; y < image.height(); y += 2)
+      for (int x = 0; x < image.width(); x += 2) colours.insert(image.pixel(x, y));
+    EXPECT_GE(colours.size(), 16u) << name;
+  }
 }
 
 // An image control that names one of the programs' own icons draws it; on a toolbar too.
