@@ -1,13 +1,9 @@
 // "Reschedule all tasks" over a SCHEDULE file of 100,000 tasks of every schedule type.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 
-#include "datalib/files.h"
-#include "datalib/globals.h"
+#include "bench/task_folder.h"
 #include "datalib/records.h"
 #include "platform/rt/date_time.h"
 #include "scheduler/reschedule.h"
@@ -18,54 +14,26 @@ namespace {
 
 constexpr int32_t at(int h, int m) { return (h * 60 + m) * 6000 + 1; }
 
-// A temporary data folder holding `count` tasks, current while it lives.
-class TaskFolder {
- public:
-  explicit TaskFolder(int count) {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "ov-bench-XXXXXX").string();
-    if (!::mkdtemp(tmpl.data())) std::abort();
-    m_dir = tmpl;
-    m_cwd = std::filesystem::current_path();
-    std::filesystem::current_path(m_dir);
-    files::clearGlobals();
-    files::GLO.DATAPATH = m_dir.string() + "/";
-    files::GLO.LOGFILENAME = (m_dir / "OV_EVENT.LOG").string();
-    if (files::Access_SCHEDULE.Open() != rt::Err::None) std::abort();
-    (void)db::LOGOUT(10, {&files::SCHEDULE});
-    const char* units[] = {"minute(s)", "hour(s)", "day(s)", "week(s)", "month(s)"};
-    for (int i = 0; i < count; ++i) {
-      files::SCHEDULE.clear();
-      files::ScheduleRec& t = files::SCH;
-      t.ID = i + 1;
-      t.Description = "Task " + std::to_string(i);
-      t.TaskType = "Display Message";
-      t.Date = rt::DATE(1, 1, 2024) + i % 400;
-      t.Time = at(i % 24, i % 60);
-      switch (i % 6) {
-        case 0: t.ScheduleType = "Custom"; t.Every = 1 + i % 30; t.EveryType = units[i % 5]; break;
-        case 1: t.ScheduleType = "Day of Week"; t.Monday = t.Thursday = 1; break;
-        case 2: t.ScheduleType = "Day of Month"; t.Tuesday = 1; t.Every2nd = 1; break;
-        case 3: t.ScheduleType = "Monthly"; t.MonthRepeat = i % 2 ? "Twice - 1st, 15th" : "Once"; break;
-        case 4: t.ScheduleType = "Yearly"; break;
-        case 5: t.ScheduleType = "Day of Month"; t.LastDayOfMonth = 1; break;
-      }
-      if (files::SCHEDULE.add() != rt::Err::None) std::abort();
-    }
-    if (db::COMMIT() != rt::Err::None) std::abort();
-    (void)files::Access_SCHEDULE.Close();
+// One task of every schedule type in turn.
+void fillTask(int i, files::ScheduleRec& t) {
+  const char* units[] = {"minute(s)", "hour(s)", "day(s)", "week(s)", "month(s)"};
+  t.ID = i + 1;
+  t.Description = "Task " + std::to_string(i);
+  t.TaskType = "Display Message";
+  t.Date = rt::DATE(1, 1, 2024) + i % 400;
+  t.Time = at(i % 24, i % 60);
+  switch (i % 6) {
+    case 0: t.ScheduleType = "Custom"; t.Every = 1 + i % 30; t.EveryType = units[i % 5]; break;
+    case 1: t.ScheduleType = "Day of Week"; t.Monday = t.Thursday = 1; break;
+    case 2: t.ScheduleType = "Day of Month"; t.Tuesday = 1; t.Every2nd = 1; break;
+    case 3: t.ScheduleType = "Monthly"; t.MonthRepeat = i % 2 ? "Twice - 1st, 15th" : "Once"; break;
+    case 4: t.ScheduleType = "Yearly"; break;
+    case 5: t.ScheduleType = "Day of Month"; t.LastDayOfMonth = 1; break;
   }
-  ~TaskFolder() {
-    std::filesystem::current_path(m_cwd);
-    std::error_code ec;
-    std::filesystem::remove_all(m_dir, ec);
-  }
-
- private:
-  std::filesystem::path m_dir, m_cwd;
-};
+}
 
 void BM_RescheduleAllTasks(benchmark::State& state) {
-  TaskFolder folder(int(state.range(0)));
+  bench::TaskFolder folder(int(state.range(0)), fillTask);
   // Alternate between two moments half a year apart, so that every pass moves every task.
   int32_t moments[] = {rt::DATE(6, 1, 2024), rt::DATE(12, 1, 2024)};
   int pass = 0;
