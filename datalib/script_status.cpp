@@ -1,5 +1,6 @@
 #include "datalib/script_status.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -80,12 +81,12 @@ std::string first64(const String<255>& field) {
 }
 
 // The command of a run-as step without its user, password and domain: the rest from the first
-// double quote followed by a blank after "p=" (or after "d=", when that comes later); empty when
-// there is no such quote.
+// double quote followed by a blank after "p=" or "PASSWORDFILE=" (or after "d=", when that comes
+// later); empty when there is no such quote.
 std::string withoutRunAsOptions(const std::string& command) {
   std::string lower = rt::LOWER(command);
   if (lower.find("executeas") == std::string::npos) return command;
-  size_t from = lower.find("p=");
+  size_t from = std::min(lower.find("p="), lower.find("passwordfile="));
   if (from == std::string::npos) return command;
   size_t d = lower.find("d=", from);
   if (d != std::string::npos) from = d;

@@ -1,5 +1,6 @@
 #include "scheduler/program_runner.h"
 
+#include <algorithm>
 #include <QCoreApplication>
 
 #include <chrono>
@@ -185,8 +186,10 @@ std::string commandShownName(std::string_view commandIn) {
   const std::string command(commandIn);
   const std::string lower = rt::LOWER(command);
   std::string shown = command;
-  if (lower.find("executeas") != std::string::npos && lower.find("p=") != std::string::npos) {
-    size_t anchor = lower.find("p=");
+  // The password is given as p="..." or, as the scheduler hands it over, as PASSWORDFILE="...".
+  const size_t password = std::min(lower.find("p="), lower.find("passwordfile="));
+  if (lower.find("executeas") != std::string::npos && password != std::string::npos) {
+    size_t anchor = password;
     if (const size_t d = lower.find("d="); d != std::string::npos && d > anchor) anchor = d;
     shown.clear();
     const size_t open = command.find('"', anchor);

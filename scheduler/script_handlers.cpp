@@ -1,5 +1,6 @@
 // The script action handlers: what each step does when it reaches the head of the queue.
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <thread>
 
@@ -14,6 +15,7 @@
 #include "platform/rt/paths.h"
 #include "platform/rt/picture.h"
 #include "platform/rt/process.h"
+#include "platform/rt/secret_file.h"
 #include "platform/rt/text.h"
 #include "platform/ui/host.h"
 #include "scheduler/conditions.h"
@@ -194,12 +196,15 @@ bool TestLoop(int position) {
 
 // --- Start Program --------------------------------------------------------------------------
 
-// The system's "not supported" code, left in ExitCode by a run-as step.
-constexpr int kRunAsNotSupported = 50;
-
-void PrepareProgramCommand(ScriptEntry& e) {
+// Prepares the command of a "Start Program" step into the script state. A run-as step's password
+// is handed to the run-as program in a private file (platform/rt/secret_file.h) that PASSWORDFILE
+// names (`passwordFile`), never on its command line, where every local user can read it; the
+// program deletes the file once read. False, with `refusal` saying why, when that file cannot be
+// written: the step is then not run.
+bool PrepareProgramCommand(ScriptEntry& e, std::string& passwordFile, std::string& refusal) {
   ScriptState& s = st();
   s.status.clear();
+  passwordFile.clear();
   files::ScriptingRec& r = e.RECORD;
   const std::string options = rt::LEFT(r.DDEApplicationName.view(), 5);
   s.wait = options[0] == '1';
@@ -221,15 +226,20 @@ void PrepareProgramCommand(ScriptEntry& e) {
   }
   if (runAs) {
     const std::string_view credentials = r.DDECommand.view();
-    const std::string user = rt::CLIP(credentials.substr(0, 64)), password = rt::CLIP(credentials.substr(64, 64)),
-                      domain = rt::CLIP(credentials.substr(128, 64));
-    std::string line = "ExecuteAs u=\"" + user + "\" p=\"" + password + "\" d=\"" + domain + "\" ";
+    const std::string user = rt::CLIP(credentials.substr(0, 64)), domain = rt::CLIP(credentials.substr(128, 64));
+    std::string error;
+    passwordFile = rt::writeSecretFile(rt::CLIP(credentials.substr(64, 64)), &error);
+    if (passwordFile.empty()) {
+      refusal = "the password could not be handed over: " + error;
+      return false;
+    }
+    std::string line = "ExecuteAs u=\"" + user + "\" PASSWORDFILE=\"" + passwordFile + "\" d=\"" + domain + "\" ";
     if (s.showMode != 1) line += "show=" + std::to_string(s.showMode) + " ";
     command = line + command;
     setStatus("*User=" + user + "*");
-    int error = 0;
-    if (rt::findProgram(".\\EXECUTEAS.EXE", &error).empty() &&
-        !rt::findProgram(ProgramFolder() + "EXECUTEAS.EXE", &error).empty())
+    int lookup = 0;
+    if (rt::findProgram(".\\EXECUTEAS.EXE", &lookup).empty() &&
+        !rt::findProgram(ProgramFolder() + "EXECUTEAS.EXE", &lookup).empty())
       command = ProgramFolder() + command;
   }
   s.timeoutSeconds = r.TimeElapsed;
@@ -239,6 +249,7 @@ void PrepareProgramCommand(ScriptEntry& e) {
   }
   r.Command = command;
   s.command = command;
+  return true;
 }
 
 void finishProgramWait(ScriptEntry& e, bool withExitCode, int code) {
@@ -359,19 +370,13 @@ void CloseProgramItem() {
 void StartProgramItem() {
   ScriptState& s = st();
   ScriptEntry e = readHead();
-  PrepareProgramCommand(e);
-  writeHead(e);
-  const files::ScriptingRec& r = e.RECORD;
-  if (rt::LEFT(r.DDEApplicationName.view(), 5)[4] == '1') {
-    // Starting a program as another user has no helper here, and a helper would get the
-    // password on its command line, where every local user can read it: nothing is started.
-    const std::string shown = commandShownName(s.command);
-    WriteLog("Not available on this system: " + shown, "Run As");
-    const std::string code = std::to_string(kRunAsNotSupported);
-    SetVariable(code, "ExitCode" + files::EXTRACTFILENAME(s.command));
-    SetVariable(code, "ExitCode");
+  std::string passwordFile, refusal;
+  if (!PrepareProgramCommand(e, passwordFile, refusal)) {
+    WriteLog("Not run: " + refusal, "Run As");
     return;
   }
+  writeHead(e);
+  const files::ScriptingRec& r = e.RECORD;
   RunOptions o;
   rt::ProcessHandle handle = 0;
   o.handle = &handle;
@@ -392,6 +397,10 @@ void StartProgramItem() {
     }
   }
   (void)RunTaskProgram(s.command, o);  // a failed start is reported there and in ExitCode
+  if (!passwordFile.empty() && handle == 0) {
+    std::error_code ignored;  // the run-as program did not start, so nobody reads it
+    std::filesystem::remove(passwordFile, ignored);
+  }
   if (s.processHandle != 0 && s.processHandle != handle) rt::closeProgram(s.processHandle);
   s.processHandle = handle;
   if (!s.wait) return;

@@ -58,6 +58,11 @@ TEST(ScriptStatus, DescribesEachAction) {
       {"run-as wait, no domain",
        step("Wait for Program End", [](auto& r) { r.Command = "executeas u=\"bob\" p=\"pw\" calc"; r.Path = "/tmp"; }),
        "calc /tmp"},
+      {"run-as wait, password handed over in a file",
+       step("Wait for Program End", [](auto& r) {
+         r.Command = "/opt/ExecuteAs u=\"bob\" PASSWORDFILE=\"/run/o/secret-1\" d=\"\" tool p=zz";
+       }),
+       "tool p=zz"},
       {"run-as wait without quotes shows nothing of the command",
        step("Wait for Program End", [](auto& r) { r.Command = "executeas u=bob p=pw calc"; }), ""},
       {"system log on as",

@@ -3,6 +3,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -78,6 +79,8 @@ TEST_F(ProgramRunner, ShownNameHidesCredentialsAndPasswords) {
       {"run-as: what follows the password", R"(ExecuteAs u="joe" p="se cret" notepad.exe)", "notepad.exe"},
       {"run-as: what follows a later domain", R"(executeas u="joe" p="x" d="HOME" show=2 calc.exe)", "show=2 calc.exe"},
       {"run-as without quotes shows nothing", "ExecuteAs u=joe p=secret calc.exe", ""},
+      {"run-as with a password file", R"(/opt/ov/ExecuteAs u="joe" PASSWORDFILE="/run/x/secret-1" d="" tool p=zz)",
+       "tool p=zz"},
       {"transfer password masked", R"(ovftp U "/r/a.txt" "c:\a.txt" ftp.prompts.org joe "my pw")",
        R"(ovftp U "/r/a.txt" "c:\a.txt" ftp.prompts.org joe "*****")"},
   };
@@ -386,31 +389,73 @@ TEST_F(ProgramRunner, HttpDownloadStepFetchesThroughTheCompanion) {
   EXPECT_FALSE(fs::exists(dir() / "none.html"));
 }
 
-TEST_F(ProgramRunner, RunAsStepStartsNothingAndNeverShowsItsPassword) {
+// The run-as step starts the run-as program of the program's folder (build/bin) and waits for it.
+// As root the command runs as "nobody"; as anyone else as that user, which needs no password.
+TEST_F(ProgramRunner, RunAsStepRunsTheCommandAsTheUserWithoutItsPasswordOnAnyCommandLine) {
   files::DEBUG.ACTIVE = 1;
+  const passwd* pw = ::geteuid() == 0 ? ::getpwnam("nobody") : ::getpwuid(::geteuid());
+  ASSERT_NE(pw, nullptr);
+  const std::string user = pw->pw_name;
+  const uid_t uid = pw->pw_uid;
   std::string credentials(192, ' ');
-  credentials.replace(0, 5, "admin");
+  credentials.replace(0, user.size(), user);
   credentials.replace(64, 9, "s3cret pw");
-  // A run-as helper on the PATH would get the password on its command line: it is never started.
-  const fs::path bin = dir() / "bin";
-  fs::create_directories(bin);
-  {
-    std::ofstream helper(bin / "ExecuteAs");
-    helper << "#!/bin/sh\necho \"$@\" > " << (dir() / "helper-ran").string() << "\n";
-  }
-  fs::permissions(bin / "ExecuteAs", fs::perms::owner_all);
-  const std::string oldPath = ::getenv("PATH") ? ::getenv("PATH") : "";
-  ::setenv("PATH", (bin.string() + ":" + oldPath).c_str(), 1);
-  queue({Step("Start Program").command("calc.exe").name("0000" "1").ddeCommand(credentials),
+  credentials.replace(128, 7, "DOM4711");
+  // The command, run as the user, writes where that user may.
+  std::string out = (fs::temp_directory_path() / "ov-runas-XXXXXX").string();
+  ASSERT_NE(::mkdtemp(out.data()), nullptr);
+  ::chmod(out.c_str(), 0777);
+  // Its parent is the run-as program: the command keeps that program's command line.
+  const std::string command = "/bin/sh -c \"cat /proc/$PPID/cmdline > " + out + "/cmdline; id -u > " + out +
+                              "/uid; exit 6\"";
+  queue({Step("Start Program").command(command).name("10001").ddeCommand(credentials),
          Step("Comment").command("[ExitCode]")});
-  run();
-  ::setenv("PATH", oldPath.c_str(), 1);
+  runWithPrograms();
+
+  std::ifstream in(out + "/cmdline", std::ios::binary);
+  std::vector<std::string> words;
+  for (std::string w; std::getline(in, w, '\0');) words.push_back(w);
+  std::ifstream uidFile(out + "/uid");
+  std::string ranAs;
+  uidFile >> ranAs;
+  fs::remove_all(out);
+
+  ASSERT_GE(words.size(), 4u);
+  EXPECT_EQ(rt::LOWER(fs::path(words[0]).filename().string()), "executeas");
+  EXPECT_EQ(words[1], "u=" + user);
+  ASSERT_TRUE(words[2].starts_with("PASSWORDFILE=")) << words[2];
+  EXPECT_FALSE(fs::exists(words[2].substr(13))) << "the run-as program deletes the password file";
+  for (const std::string& w : words) EXPECT_EQ(w.find("s3cret"), std::string::npos) << w;
+  EXPECT_EQ(ranAs, std::to_string(uid));
+  EXPECT_EQ(var("ExitCode"), "6");
+  EXPECT_EQ(var("ExitCodeExecuteAs"), "6");
   const std::string log = allLog();
   EXPECT_EQ(log.find("s3cret"), std::string::npos) << log;
-  EXPECT_FALSE(fs::exists(dir() / "helper-ran"));
-  EXPECT_NE(log.find("Run As|Not available on this system"), std::string::npos) << log;
-  EXPECT_NE(log.find("*User=admin*"), std::string::npos) << log;
-  EXPECT_EQ(var("ExitCode"), "50");
+  EXPECT_EQ(log.find("PASSWORDFILE"), std::string::npos) << log;
+  EXPECT_EQ(log.find("DOM4711"), std::string::npos) << log;
+}
+
+TEST_F(ProgramRunner, RunAsStepWhosePasswordCannotBeHandedOverIsNotRun) {
+  // A secret folder that another user may enter is refused.
+  const fs::path runtime = dir() / "runtime";
+  fs::create_directories(runtime / "orvane");
+  ::chmod((runtime / "orvane").c_str(), 0755);
+  const char* old = ::getenv("XDG_RUNTIME_DIR");
+  const std::string saved = old ? old : "";
+  ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+  std::string credentials(192, ' ');
+  credentials.replace(0, 3, "bob");
+  credentials.replace(64, 2, "pw");
+  queue({Step("Start Program").command("/bin/sh -c \"touch " + (dir() / "ran").string() + "\"").name("10001")
+             .ddeCommand(credentials)});
+  runWithPrograms();
+  if (old) ::setenv("XDG_RUNTIME_DIR", saved.c_str(), 1);
+  else ::unsetenv("XDG_RUNTIME_DIR");
+  EXPECT_FALSE(fs::exists(dir() / "ran"));
+  const std::vector<std::string> refusal = logWith("Run As");
+  ASSERT_EQ(refusal.size(), 1u) << allLog();
+  EXPECT_TRUE(refusal[0].starts_with("Run As|Not run: the password could not be handed over: ")) << refusal[0];
+  EXPECT_TRUE(fs::is_empty(runtime / "orvane"));
 }
 
 TEST_F(ProgramRunner, CloseProgramEndsTheProgramTheScriptStarted) {
