@@ -1116,8 +1116,11 @@ class GetActionWindow : public ui::WindowManager {
     SCR.Action = PickerLabelFor(SCR);
     ui::Window& w = window();
     w.setTitle("Select Script Action");
-    w.at(-1, -1, 300, 230);
-    m_option = w.option("?SCR:Action", "").at(4, 4, 292, 200).use(SCR.Action).feq();
+    // The groups fill columns from top to bottom; the window is as wide as its columns.
+    struct Place {
+      int x, y;
+    };
+    std::vector<Place> places;
     int x = 8, y = 8;
     for (const PickerGroup& g : pickerGroups()) {
       const int height = 12 + 11 * static_cast<int>(g.labels.size());
@@ -1125,6 +1128,17 @@ class GetActionWindow : public ui::WindowManager {
         y = 8;
         x += 146;
       }
+      places.push_back({x, y});
+      y += height + 4;
+    }
+    const int width = x + 146;
+    w.at(-1, -1, width, 230);
+    m_option = w.option("?SCR:Action", "").at(4, 4, width - 8, 200).use(SCR.Action).feq();
+    for (size_t i = 0; i < pickerGroups().size(); ++i) {
+      const PickerGroup& g = pickerGroups()[i];
+      const int height = 12 + 11 * static_cast<int>(g.labels.size());
+      x = places[i].x;
+      y = places[i].y;
       w.group("?Group:" + std::string(rt::clipView(g.title)), g.title).at(x, y, 140, height).on(m_option);
       int ry = y + 10;
       for (std::string_view label : g.labels) {
@@ -1136,10 +1150,9 @@ class GetActionWindow : public ui::WindowManager {
         radio.at(x + 6, ry, 128, 10);
         ry += 11;
       }
-      y += height + 4;
     }
-    OkControl = w.button("?OK", "&OK").setDefault().at(200, 210, 45, 14).feq();
-    CancelControl = w.button("?Cancel", "Cancel").at(250, 210, 45, 14).feq();
+    OkControl = w.button("?OK", "&OK").setDefault().at(width - 100, 210, 45, 14).feq();
+    CancelControl = w.button("?Cancel", "Cancel").at(width - 50, 210, 45, 14).feq();
     // The focus goes to the first control that reads as the item's label.
     const std::string label = clipped(SCR.Action.view());
     for (int feq : w.fields()) {
