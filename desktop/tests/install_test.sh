@@ -24,6 +24,9 @@ done
 # The link leads to the program's own folder, where its companions and files lie.
 real=$(readlink -f "$prefix/bin/ov98")
 [ "$real" = "$(readlink -f "$prefix/$libdir/orvane/ov98")" ] || fail "bin/ov98 leads to $real"
+for h in httpget killproc executeas tpsfix; do
+  [ -x "$(dirname "$real")/$h" ] || fail "$h is not beside the programs"
+done
 [ -f "$(dirname "$real")/KEYCODES.TXT" ] || fail "KEYCODES.TXT is not beside the programs"
 [ -f "$prefix/share/doc/orvane/help/index.html" ] || fail "the user manual is not installed in share/doc/orvane/help"
 echo "install_test: $(find "$prefix" -type f -o -type l | wc -l) files and links installed"
