@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 
 #include <algorithm>
+#include <utility>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -206,6 +207,13 @@ void ExportWindow::refresh() {
     if (m_chooser.current(l) >= 0) window().setProp(feq, ui::Prop::Selected, static_cast<int>(m_chooser.current(l) + 1));
   }
   window().setProp(m_display, ui::Prop::Text, m_chooser.pictureDisplay());
+  // A button that would change nothing is greyed.
+  const std::pair<int, bool> able[] = {{m_add, m_chooser.canAdd()},
+                                       {m_remove, m_chooser.canRemove()},
+                                       {m_up, m_chooser.canShiftUp()},
+                                       {m_down, m_chooser.canShiftDown()},
+                                       {m_picture, m_chooser.current(FieldChooser::Chosen) >= 0}};
+  for (const auto& [feq, on] : able) window().setProp(feq, ui::Prop::Disable, on ? 0 : 1);
 }
 
 ui::Level ExportWindow::TakeNewSelection() {

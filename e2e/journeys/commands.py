@@ -292,11 +292,11 @@ def close_startup_list(s, p, problems):
                             ("did nothing twice" if attempt else "was lost"))
 
 
-def frame_commands(s, p, frame):
+def frame_commands(s, p, frame, skip=SKIP | NO_WINDOW):
     """Every command of the menus and the toolbar that may open a window: (label, act) pairs."""
     commands = []
     for path, enabled in menu_paths(s, p, frame):
-        if tuple(path) in SKIP or tuple(path) in NO_WINDOW or not enabled:
+        if tuple(path) in skip or not enabled:
             continue
         commands.append((" > ".join(path), lambda path=path: choose(s, p, p.window(procedure="Main", shot=False),
                                                                      path)))
@@ -315,22 +315,37 @@ def frame_buttons(s):
     companion program is left to every_command, which looks at the companion's windows."""
     install_opener(s)
     p, frame = first_start(s)
-    problems, opened_nothing, swept = [], [], set()
+    problems, opened_nothing = [], []
     close_startup_list(s, p, problems)
-    commands = frame_commands(s, p, frame)
+    sweep_commands(s, p, frame_commands(s, p, frame), problems, opened_nothing)
+    report = []
+    if opened_nothing:
+        report.append("commands that showed nothing within %.0f s: %s" % (WAIT, "; ".join(opened_nothing)))
+    report.extend(problems)
+    check(not report, "\n".join(report))
+
+
+def sweep_commands(s, p, commands, problems, opened_nothing):
+    """Does each of `commands` ((label, act) pairs) on the windows `p` shows now, and presses every
+    button of the window each opens (press_buttons). A command that shows no window counts as
+    having shown something where it handed the browser a page or the clipboard a text; one that
+    shows nothing at all goes to `opened_nothing`."""
+    swept = set()
     desktop = {window_key(w) for w in p.windows()}
     for label, act in commands:
         # A window that showed after its command's windows were closed (a file dialog that
         # follows a viewer) would hold the menus.
         back_to(s, p, "before " + label, desktop, problems)
         before, companions_before = {window_key(w) for w in p.windows()}, sockets(s)
+        pages_before, clip_before = opened_page_count(s), clipboard(s)
         act()
         new, started = settle(p, before, companions=lambda: [
             n for n in sockets(s) - companions_before if n.split("-")[0] in COMPANIONS])
         for name in started:
             end_companion(s, name)
         if not new and not started:
-            opened_nothing.append(label)
+            if opened_page_count(s) == pages_before and clipboard(s) == clip_before:
+                opened_nothing.append(label)
             close_popups(s, p)
             continue
         own = [w for w in new if w["class"] != "QMessageBox"]
@@ -350,11 +365,6 @@ def frame_buttons(s):
                       opened=opened, base=before)
         print("%s: %.1f s" % (label, time.monotonic() - started_at))
         back_to(s, p, "after " + label, desktop, problems)
-    report = []
-    if opened_nothing:
-        report.append("commands that showed nothing within %.0f s: %s" % (WAIT, "; ".join(opened_nothing)))
-    report.extend(problems)
-    check(not report, "\n".join(report))
 
 
 def settled_window(p, w):
@@ -576,7 +586,7 @@ def press_buttons(s, p, label, reopen, problems, opened=None, base=None):
             now = looks(p)
             started = [n for n in sockets(s) - companions_before if n.split("-")[0] in COMPANIONS]
             if now != before or started or opened_page_count(s) > pages_before or clipboard(s) != clip_before:
-                return now
+                return now or ["all its windows closed"]  # a companion that ended shows none
             return None
         try:
             steady(p, wait_for(result, WAIT, what=""))

@@ -1,0 +1,116 @@
+"""Every button of the companion programs' windows shows a result a user can see, as the frame's
+windows' buttons do (commands.press_buttons): each companion is started as its user starts it,
+from its own command line or from ov98's menus, and every window its menus, toolbar and buttons
+open is swept."""
+
+import os
+import socket
+import threading
+import zipfile
+
+from harness import Program, check, wait_for
+from journeys.commands import (
+    WAIT, back_to, frame_commands, install_opener, open_fresh, press_buttons, shoot_once, sweep_commands,
+    visual_problems, window_key)
+from journeys.common import first_start, menu
+
+
+class Latest(Program):
+    """The windows of every running copy of a companion that ov98 starts anew for each command:
+    the sweep reopens a window by choosing the command again, which starts another copy."""
+
+    def __init__(self, session, name):
+        Program.__init__(self, session, name, None, None, "/dev/null")
+
+    def running(self):
+        return True
+
+    def snapshot(self):
+        found = []
+        folder = self.session.env["OV_INSPECT"]
+        for entry in sorted(os.listdir(folder)):
+            if not (entry.startswith(self.name + "-") and entry.endswith(".sock")):
+                continue
+            copy = Program(self.session, self.name, None, os.path.join(folder, entry), "/dev/null")
+            try:
+                found.extend(copy.snapshot())
+            except (OSError, ValueError):  # a copy that is ending
+                pass
+        return found
+
+
+def report(problems, opened_nothing):
+    lines = []
+    if opened_nothing:
+        lines.append("commands that showed nothing within %.0f s: %s" % (WAIT, "; ".join(opened_nothing)))
+    lines.extend(problems)
+    check(not lines, "\n".join(lines))
+
+
+def sweep_frame(s, p, skip, problems, opened_nothing, prefix):
+    frame = p.window(procedure="Main")
+    problems.extend("%s start-up: %s" % (prefix, m) for m in visual_problems(s, frame))
+    commands = [("%s: %s" % (prefix, label), act) for label, act in frame_commands(s, p, frame, skip)]
+    sweep_commands(s, p, commands, problems, opened_nothing)
+
+
+def archiver(s):
+    """The archiver from its command line: every command and button with no archive open, then
+    with one open (the archive commands are greyed until then)."""
+    install_opener(s)
+    archive = os.path.join(s.home, "two.zip")
+    with zipfile.ZipFile(archive, "w", zipfile.ZIP_DEFLATED) as z:
+        z.writestr("alpha.txt", "a" * 3000)
+        z.writestr("beta.txt", "b" * 10)
+    p = s.start("qmtbacka", cwd=s.home)
+    problems, opened_nothing = [], []
+    leaves = {("File", "Exit"), ("File", "Close Archive")}
+    sweep_frame(s, p, leaves, problems, opened_nothing, "no archive")
+    menu(s, p, p.window(procedure="Main", shot=False), "File", "Open Archive...")
+    dialog = p.window(title="Open ZIP archive")
+    s.activate(dialog)
+    s.key("ctrl+a")
+    s.type(archive)
+    s.key("Return")
+    p.window(procedure="DisplayArchive")
+    sweep_frame(s, p, leaves | {("File", "New Archive..."), ("File", "Open Archive..."), ("Help", "About...")},
+                problems, opened_nothing, "archive open")
+    report(problems, opened_nothing)
+
+
+def report_program(s):
+    """The report program from its command line on the data folder ov98 made."""
+    install_opener(s)
+    first_start(s)
+    r = s.start("ov_rpts", "PATH=" + s.data, cwd=s.data)
+    problems, opened_nothing = [], []
+    sweep_frame(s, r, {("File", "Exit")}, problems, opened_nothing, "ov_rpts")
+    report(problems, opened_nothing)
+
+
+def from_ov98(s, p, label, path, companion, procedure, problems):
+    """A companion window that an ov98 command opens, its buttons swept; each reopening chooses the
+    command again."""
+    view = Latest(s, companion)
+
+    def reopen():
+        menu(s, p, p.window(procedure="Main", shot=False), *path)
+        return view.window(procedure=procedure, timeout=20, shot=False)
+    opened = reopen()
+    shoot_once(s, opened)
+    problems.extend("%s: %s" % (label, m) for m in visual_problems(s, opened))
+    press_buttons(s, view, label, reopen, problems, opened=opened, base=set())
+    back_to(s, view, "after " + label, set(), problems)
+    wait_for(lambda: not [w for w in view.windows()], 10, what="%s to end after %s" % (companion, label))
+
+
+def impex_and_backup(s):
+    """Export, import and backup started from ov98's File menu."""
+    install_opener(s)
+    p, frame = first_start(s)
+    problems = []
+    for table, procedure in (("To Do", "Todo"), ("Contacts", "Contact")):
+        from_ov98(s, p, "Export %s" % table, ("File", "Export", table + "..."), "ov_impex", "Export" + procedure,
+                  problems)
+    from_ov98(s, p, "Backup", ("File", "Backup..."), "qmtback", None, problems)
+    report(problems, [])
