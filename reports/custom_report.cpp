@@ -497,6 +497,8 @@ class CustomReportsWindow : public ui::WindowManager {
     }
     window().as<ui::TextList>(m_list)->setLines(lines);
     if (!lines.empty()) window().setProp(m_list, ui::Prop::Selected, std::min<int>(std::max(1, select), lines.size()));
+    // Without a definition there is nothing to edit, delete or run.
+    for (int feq : {m_edit, m_delete, OkControl}) window().setProp(feq, ui::Prop::Disable, lines.empty() ? 1 : 0);
   }
 
   std::vector<CustomDefinition> m_defs;

@@ -443,11 +443,12 @@ SKIP_BUTTONS = {
     # from a Find that was not made (a beep).
     ("ExploreSchedule", "?Refresh"): "reads the unchanged list again",
     ("ExploreSchedule", "?FindNext"): "goes on from a Find; without one it beeps",
+    ("SelectFiles", "Delete", "?OK"): "deletes the archive's members that the sweep's next windows list",
 }
 
 
 def skip_reason(w, name):
-    for key in ((w["procedure"], name), ("*", name)):
+    for key in ((w["procedure"], w.get("title"), name), (w["procedure"], name), ("*", name)):
         if key in SKIP_BUTTONS:
             return SKIP_BUTTONS[key]
     return None
