@@ -338,8 +338,25 @@ void ImportWindow::refresh() {
   if (colSel > 0) window().setProp(m_columns, ui::Prop::Selected, static_cast<int>(colSel));
   if (tgtSel > 0) window().setProp(m_targets, ui::Prop::Selected, static_cast<int>(tgtSel));
   window().setProp(m_rec, ui::Prop::Text, "Rec# " + std::to_string(m_sampleNumber));
-  window().setProp(m_auto, ui::Prop::Disable, m_autoDisabled ? 1 : 0);
   ui::DISPLAY();
+  offerButtons();
+}
+
+// A button that would change nothing is greyed: Picture without a chosen column, Assign without a
+// column and a field (or with the field taking that column already), Unassign without a field
+// that takes a column, Auto where it would make the assignment there is.
+void ImportWindow::offerButtons() {
+  const int col = window().choice(m_columns) - 1, tgt = window().choice(m_targets) - 1;
+  const int source = tgt >= 0 && tgt < static_cast<int>(m_layout.source.size()) ? m_layout.source[static_cast<size_t>(tgt)] : -1;
+  ImportLayout again = m_layout;
+  again.autoAssign(m_table);
+  // (Auto finding nothing new would also clear the header box: greyed, it cannot.)
+  const bool autoSame = again.source == m_layout.source;
+  const std::pair<int, bool> able[] = {{m_picture, col >= 0},
+                                       {m_assign, col >= 0 && tgt >= 0 && source != col},
+                                       {m_unassign, source >= 0},
+                                       {m_auto, !m_autoDisabled && !autoSame}};
+  for (const auto& [feq, on] : able) window().setProp(feq, ui::Prop::Disable, on ? 0 : 1);
 }
 
 ui::Level ImportWindow::TakeNewSelection() {
@@ -353,6 +370,7 @@ ui::Level ImportWindow::TakeNewSelection() {
   } else if (ui::FIELD() == m_targets && tgt >= 0 && m_layout.source[static_cast<size_t>(tgt)] >= 0) {
     window().setProp(m_columns, ui::Prop::Selected, static_cast<int>(m_layout.source[static_cast<size_t>(tgt)] + 1));
   }
+  offerButtons();
   return WindowManager::TakeNewSelection();
 }
 

@@ -13,6 +13,7 @@ from journeys.commands import (
     WAIT, back_to, frame_commands, install_opener, open_fresh, press_buttons, shoot_once, sweep_commands,
     visual_problems, window_key)
 from journeys.common import first_start, menu
+from journeys.impex import answer_file_dialog
 
 
 class Latest(Program):
@@ -88,13 +89,15 @@ def report_program(s):
     report(problems, opened_nothing)
 
 
-def from_ov98(s, p, label, path, companion, procedure, problems):
+def from_ov98(s, p, label, path, companion, procedure, problems, chosen_file=None):
     """A companion window that an ov98 command opens, its buttons swept; each reopening chooses the
-    command again."""
+    command again (and names `chosen_file` in the file dialog the companion shows first)."""
     view = Latest(s, companion)
 
     def reopen():
         menu(s, p, p.window(procedure="Main", shot=False), *path)
+        if chosen_file:
+            answer_file_dialog(s, view, chosen_file)
         return view.window(procedure=procedure, timeout=20, shot=False)
     opened = reopen()
     shoot_once(s, opened)
@@ -112,5 +115,70 @@ def impex_and_backup(s):
     for table, procedure in (("To Do", "Todo"), ("Contacts", "Contact")):
         from_ov98(s, p, "Export %s" % table, ("File", "Export", table + "..."), "ov_impex", "Export" + procedure,
                   problems)
+    lines = os.path.join(s.home, "todo.csv")
+    with open(lines, "w") as f:
+        f.write('"TDO:ToDo","TDO:Priority"\n"Water the garden","2"\n"Pay the invoices","1"\n')
+    from_ov98(s, p, "Import To Do", ("File", "Import", "To Do..."), "ov_impex", "ImportTodo", problems, lines)
     from_ov98(s, p, "Backup", ("File", "Backup..."), "qmtback", None, problems)
+    report(problems, [])
+
+
+class SilentServer:
+    """A server on the loopback that takes connections and never answers: a transfer waits on it
+    with its window up for as long as the sweep needs."""
+
+    def __init__(self):
+        self.sock = socket.socket()
+        self.sock.bind(("127.0.0.1", 0))
+        self.sock.listen(8)
+        self.port = self.sock.getsockname()[1]
+        self.held = []
+        threading.Thread(target=self.serve, daemon=True).start()
+
+    def serve(self):
+        while True:
+            try:
+                conn, _ = self.sock.accept()
+            except OSError:
+                return
+            self.held.append(conn)
+
+    def close(self):
+        for c in self.held:
+            c.close()
+        self.sock.close()
+
+
+def started_window(s, program, args, procedure, label, problems):
+    """A companion started from its command line, its window's buttons swept; each reopening starts
+    it again."""
+    view = Latest(s, program)
+
+    def reopen():
+        s.start(program, *args, cwd=s.home)
+        return view.window(procedure=procedure, timeout=20, shot=False)
+    opened = reopen()
+    shoot_once(s, opened)
+    problems.extend("%s: %s" % (label, m) for m in visual_problems(s, opened))
+    press_buttons(s, view, label, reopen, problems, opened=opened, base=set())
+    back_to(s, view, "after " + label, set(), problems)
+
+
+def transfers(s):
+    """The FTP program and the mail receiver, each on a server that never answers, show their
+    progress windows whole; the receiver's Cancel ends the fetch. The FTP window's Cancel is left
+    alone: the FTP library's calls hold the window's events, so that it asks only once the
+    connection attempt has timed out (30 s)."""
+    server = SilentServer()
+    problems = []
+    try:
+        ftp = s.start("ovftp", "D", "/remote.txt", os.path.join(s.home, "local.txt"), "127.0.0.1", "user", "secret",
+                      "Y", "Y", str(server.port), cwd=s.home)
+        shown = ftp.window(procedure="FTPAction", timeout=20)
+        problems.extend("ovftp: %s" % m for m in visual_problems(s, shown))
+        ftp.stop(3)
+        started_window(s, "ov_pop", ["SERVER=127.0.0.1", "PORT=%d" % server.port, "USER=user", "PASSWORD=secret",
+                                     "TIMEOUT=60"], "Main", "ov_pop", problems)
+    finally:
+        server.close()
     report(problems, [])
