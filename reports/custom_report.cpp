@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <utility>
 
 #include "datalib/files.h"
 #include "datalib/globals.h"
@@ -372,6 +373,11 @@ class CustomDefinitionForm : public ui::WindowManager {
     return ui::Level::Benign;
   }
 
+  ui::Level TakeNewSelection() override {
+    if (ui::FIELD() == m_available || ui::FIELD() == m_chosen) offerButtons();
+    return WindowManager::TakeNewSelection();
+  }
+
   ui::Level TakeAccepted() override {
     const int f = ui::ACCEPTED();
     const int chosen = window().as<ui::TextList>(m_chosen)->selected();
@@ -430,6 +436,20 @@ class CustomDefinitionForm : public ui::WindowManager {
     window().as<ui::TextList>(m_available)->setLines(avail);
     window().as<ui::TextList>(m_chosen)->setLines(chosen);
     if (select) window().setProp(m_chosen, ui::Prop::Selected, select);
+    offerButtons();
+  }
+
+  // A button that would change nothing is greyed: Add without a chosen available field, Remove,
+  // Up and Down without a printed field that they can take away or move.
+  void offerButtons() {
+    const int row = window().as<ui::TextList>(m_available)->selected();
+    const int chosen = window().as<ui::TextList>(m_chosen)->selected();
+    const int count = static_cast<int>(m_fields.size());
+    const std::pair<int, bool> able[] = {{m_add, row >= 1 && row <= static_cast<int>(available().size())},
+                                         {m_remove, chosen >= 1 && chosen <= count},
+                                         {m_up, chosen > 1 && chosen <= count},
+                                         {m_down, chosen >= 1 && chosen < count}};
+    for (const auto& [feq, on] : able) window().setProp(feq, ui::Prop::Disable, on ? 0 : 1);
   }
 
   CustomDefinition& m_def;

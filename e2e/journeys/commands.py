@@ -454,9 +454,10 @@ def skip_reason(w, name):
     return None
 
 
-def push_buttons(w):
-    return [c["name"] or c["text"] for c in w["controls"] if c["kind"] == KIND_BUTTON and c.get("visible")
-            and c.get("enabled") and "x" in c and (c["name"] or c["text"])]
+def push_buttons(w, kinds=(KIND_BUTTON,)):
+    """The buttons a user can press, by name (or text, for a host dialog's Qt buttons)."""
+    return [c["name"] or c["text"].replace("&", "") for c in w["controls"] if c["kind"] in kinds and
+            c.get("visible") and c.get("enabled") and "x" in c and (c["name"] or c["text"])]
 
 
 def opened_page_count(s):
@@ -550,19 +551,19 @@ def steady(p, seen, timeout=1.5):
         seen = now
 
 
-def press_buttons(s, p, label, reopen, problems, opened=None, base=None):
+def press_buttons(s, p, label, reopen, problems, opened=None, base=None, kinds=(KIND_BUTTON,)):
     """Clicks every visible, enabled push button of a window, one per opening: `opened` first
     (else what `reopen()` opens), then what `reopen()` opens whenever a button left the window
     otherwise than it opened. Each must show a result within a few seconds: a page or a text
     changes, a window opens (a message box is answered), the window closes, a companion program
     starts, the clipboard receives a text or the browser is handed a page. A button that shows
     nothing fails with its window's and its own name. `base` is the window keys before the
-    window opened."""
+    window opened; `kinds` the kinds of control pressed (a host dialog's Qt buttons by class)."""
     if base is None:
         base = {window_key(x) for x in p.windows()}
     w = opened or reopen()
     title = w["title"]
-    names = push_buttons(w)
+    names = push_buttons(w, kinds)
     names = [n for n in names if n not in CLOSING] + [n for n in CLOSING if n in names]
     pressed = []
     for name in names:

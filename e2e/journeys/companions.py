@@ -8,12 +8,13 @@ import socket
 import threading
 import zipfile
 
-from harness import Program, check, wait_for
+from harness import Program, check, control, wait_for
 from journeys.commands import (
-    WAIT, back_to, frame_commands, install_opener, open_fresh, press_buttons, shoot_once, sweep_commands,
+    KIND_BUTTON, WAIT, back_to, frame_commands, install_opener, open_fresh, press_buttons, shoot_once, sweep_commands,
     visual_problems, window_key)
 from journeys.common import first_start, menu
 from journeys.impex import answer_file_dialog
+from journeys.records import click_row
 
 
 class Latest(Program):
@@ -80,13 +81,54 @@ def archiver(s):
 
 
 def report_program(s):
-    """The report program from its command line on the data folder ov98 made."""
+    """The report program from its command line on the data folder ov98 made, with a task category
+    made in ov98 and a custom report designed in the report program, so that the lists its
+    windows show have a row to act on; then the design form and the preview of a report."""
     install_opener(s)
-    first_start(s)
+    p, frame = first_start(s)
+    menu(s, p, frame, "Tools", "Task Categories")
+    s.click_control(p.window(procedure="BrowseTaskCategories", shot=False), "?Insert")
+    form = p.window(procedure="UpdateCategories", shot=False)
+    s.type_into(form, "?CAT:Category", "Garden")
+    s.key("Tab")
+    s.click_control(p.window(procedure="UpdateCategories", shot=False), "?OK")
+    p.gone(procedure="UpdateCategories")
+    s.click_control(p.window(procedure="BrowseTaskCategories", shot=False), "?Close")
     r = s.start("ov_rpts", "PATH=" + s.data, cwd=s.data)
     problems, opened_nothing = [], []
+
+    def design_form():
+        menu(s, r, r.window(procedure="Main", shot=False), "Reports", "Custom Reports")
+        s.click_control(r.window(procedure="CustomReports", shot=False), "?New")
+        return r.window(procedure="UpdateCustomReport", shot=False)
+    form = design_form()
+    s.type_into(form, "?Name", "Plants")
+    click_row(s, rows_of(r, "UpdateCustomReport", "?Available")[0])
+    wait_for(lambda: control(r.window(procedure="UpdateCustomReport", shot=False), "?Add")["enabled"], 5,
+             what="Add to be offered once a field is chosen")
+    s.click_control(r.window(procedure="UpdateCustomReport", shot=False), "?Add")
+    wait_for(lambda: rows_of(r, "UpdateCustomReport", "?Chosen"), 5, what="the field in the printed list")
+    s.click_control(r.window(procedure="UpdateCustomReport", shot=False), "?OK")
+    r.gone(procedure="UpdateCustomReport")
+    s.click_control(r.window(procedure="CustomReports", shot=False), "?Cancel")
+    r.gone(procedure="CustomReports")
+
     sweep_frame(s, r, {("File", "Exit")}, problems, opened_nothing, "ov_rpts")
+    desktop = {window_key(w) for w in r.windows()}
+    press_buttons(s, r, "design form", design_form, problems, base=desktop)
+    back_to(s, r, "after the design form", desktop, problems)
+
+    def preview():
+        menu(s, r, r.window(procedure="Main", shot=False), "Reports", "Categories")
+        box = r.window(cls="QMessageBox", title="Preview", shot=False)
+        s.key("Return", window=box)  # Yes, the default
+        return r.window(cls="QDialog", title="Category List", timeout=20, shot=False)
+    press_buttons(s, r, "preview", preview, problems, base=desktop, kinds=(KIND_BUTTON, "QPushButton"))
     report(problems, opened_nothing)
+
+
+def rows_of(p, procedure, name):
+    return control(p.window(procedure=procedure, shot=False), name).get("rows", [])
 
 
 def from_ov98(s, p, label, path, companion, procedure, problems, chosen_file=None):
