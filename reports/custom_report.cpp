@@ -471,10 +471,10 @@ class CustomReportsWindow : public ui::WindowManager {
     ui::Window& w = window();
     w.setTitle("Custom Reports");
     w.at(-1, -1, 220, 150).resizable();
-    m_list = w.add<ui::TextList>(0, "?Definitions").at(6, 6, 208, 110).feq();
-    m_new = w.button("?New", "&New").at(6, 122, 40, 14).feq();
-    m_edit = w.button("?Edit", "&Edit").at(50, 122, 40, 14).feq();
-    m_delete = w.button("?Delete", "&Delete").at(94, 122, 40, 14).feq();
+    m_list = w.add<ui::TextList>(0, "?Definitions").at(6, 6, 208, 104).feq();
+    m_new = w.button("?New", "&New").at(6, 116, 40, 14).feq();
+    m_edit = w.button("?Edit", "&Edit").at(50, 116, 40, 14).feq();
+    m_delete = w.button("?Delete", "&Delete").at(94, 116, 40, 14).feq();
     OkControl = w.button("?OK", "&OK").setDefault().at(130, 134, 40, 14).feq();
     CancelControl = w.button("?Cancel", "Cancel").at(174, 134, 40, 14).feq();
     Open();

@@ -263,6 +263,7 @@ class AboutWindow : public ui::WindowManager {
     ui::Window& w = window();
     w.setTitle("About");
     w.at(-1, -1, 280, 152).minSize(279, 151);
+    w.image("?Logo", "~orvane.jpg").at(10, 10, 60, 60);
     w.string("?Module", "Report Module").at(80, 10, 190, 12);
     w.string("?Version", "Version " + files::VERSIONNUMBER.str()).at(80, 30, 190, 10);
     w.string("?BuildLabel", "Build").at(80, 44, 30, 10);
