@@ -598,6 +598,15 @@ void DisplayArchiveWindow::refresh() {
   }
   window().setProp(m_list, ui::Prop::Selected, selected);
   window().display(m_list);
+  // A button that would change no mark is greyed: All with every row marked, Clear All with no
+  // row marked but the current one (which it keeps).
+  bool allMarked = true, othersMarked = false;
+  for (size_t i = 0; i < Archive.LSZQ.size(); ++i) {
+    allMarked = allMarked && Archive.LSZQ[i].mark;
+    othersMarked = othersMarked || (Archive.LSZQ[i].mark && static_cast<int>(i) + 1 != selected);
+  }
+  window().setProp(m_all, ui::Prop::Disable, allMarked ? 1 : 0);
+  window().setProp(m_clear, ui::Prop::Disable, othersMarked ? 0 : 1);
 }
 
 int DisplayArchiveWindow::currentRow() const { return static_cast<int>(window().propInt(m_list, ui::Prop::Selected)); }

@@ -115,6 +115,8 @@ TEST_F(Archiver, OpenListExtractAndDeleteThroughTheWindows) {
         list.press("?All");
         d.settle();
         EXPECT_EQ(members.texts(1), (std::vector<std::string>{"* 0002", "* 0001"}));
+        EXPECT_FALSE(list.enabled("?All")) << "every member marked already";
+        EXPECT_TRUE(list.enabled("?ClearAll"));
 
         // Extract everything into a folder.
         frame.press("?TbUnzip");
