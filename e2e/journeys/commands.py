@@ -325,12 +325,13 @@ def frame_buttons(s):
     check(not report, "\n".join(report))
 
 
-def sweep_commands(s, p, commands, problems, opened_nothing):
+def sweep_commands(s, p, commands, problems, opened_nothing, swept=None):
     """Does each of `commands` ((label, act) pairs) on the windows `p` shows now, and presses every
-    button of the window each opens (press_buttons). A command that shows no window counts as
-    having shown something where it handed the browser a page or the clipboard a text; one that
-    shows nothing at all goes to `opened_nothing`."""
-    swept = set()
+    button of the window each opens (press_buttons) unless `swept` (procedures and titles) holds
+    it already. A command that shows no window counts as having shown something where it handed
+    the browser a page or the clipboard a text; one that shows nothing at all goes to
+    `opened_nothing`."""
+    swept = set() if swept is None else swept
     desktop = {window_key(w) for w in p.windows()}
     for label, act in commands:
         # A window that showed after its command's windows were closed (a file dialog that

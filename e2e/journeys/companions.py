@@ -1,7 +1,8 @@
 """Every button of the companion programs' windows shows a result a user can see, as the frame's
 windows' buttons do (commands.press_buttons): each companion is started as its user starts it,
 from its own command line or from ov98's menus, and every window its menus, toolbar and buttons
-open is swept."""
+open is swept. The mail sender (tessel) shows only a minimised frame without buttons while it
+sends, and has nothing to sweep."""
 
 import os
 import socket
@@ -10,7 +11,7 @@ import zipfile
 
 from harness import Program, check, control, wait_for
 from journeys.commands import (
-    KIND_BUTTON, WAIT, back_to, frame_commands, install_opener, open_fresh, press_buttons, shoot_once, sweep_commands,
+    KIND_BUTTON, WAIT, back_to, frame_commands, install_opener, press_buttons, shoot_once, sweep_commands,
     visual_problems, window_key)
 from journeys.common import first_start, menu
 from journeys.impex import answer_file_dialog
@@ -49,11 +50,11 @@ def report(problems, opened_nothing):
     check(not lines, "\n".join(lines))
 
 
-def sweep_frame(s, p, skip, problems, opened_nothing, prefix):
+def sweep_frame(s, p, skip, problems, opened_nothing, prefix, swept=None):
     frame = p.window(procedure="Main")
     problems.extend("%s start-up: %s" % (prefix, m) for m in visual_problems(s, frame))
     commands = [("%s: %s" % (prefix, label), act) for label, act in frame_commands(s, p, frame, skip)]
-    sweep_commands(s, p, commands, problems, opened_nothing)
+    sweep_commands(s, p, commands, problems, opened_nothing, swept)
 
 
 def archiver(s):
@@ -67,7 +68,8 @@ def archiver(s):
     p = s.start("qmtbacka", cwd=s.home)
     problems, opened_nothing = [], []
     leaves = {("File", "Exit"), ("File", "Close Archive")}
-    sweep_frame(s, p, leaves, problems, opened_nothing, "no archive")
+    swept = set()  # a window that both sweeps open has its buttons pressed once
+    sweep_frame(s, p, leaves, problems, opened_nothing, "no archive", swept)
     menu(s, p, p.window(procedure="Main", shot=False), "File", "Open Archive...")
     dialog = p.window(title="Open ZIP archive")
     s.activate(dialog)
@@ -76,7 +78,7 @@ def archiver(s):
     s.key("Return")
     p.window(procedure="DisplayArchive")
     sweep_frame(s, p, leaves | {("File", "New Archive..."), ("File", "Open Archive..."), ("Help", "About...")},
-                problems, opened_nothing, "archive open")
+                problems, opened_nothing, "archive open", swept)
     report(problems, opened_nothing)
 
 
