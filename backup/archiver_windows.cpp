@@ -314,18 +314,18 @@ class PreferencesDialog : public ui::WindowManager {
     int sheet = w.sheet("?Sheet").at(4, 4, 252, 160).feq();
     int general = w.tab("?General", "&General", sheet).feq();
     int level = w.option("?Compression", "Compression").at(10, 22, 110, 62).use(s.COMPRESSIONLEVELSWITCH).on(general).feq();
-    w.radio("?Fast", "&Fast", level).value("1").at(16, 34, 80, 10).on(general);
-    w.radio("?Normal", "&Normal", level).value("2").at(16, 46, 80, 10).on(general);
-    w.radio("?Extra", "E&xtra", level).value("3").at(16, 58, 80, 10).on(general);
-    w.radio("?Store", "&Store", level).value("4").at(16, 70, 80, 10).on(general);
+    w.radio("?Fast", "&Fast", level).value("1").at(16, 34, 80, 10);
+    w.radio("?Normal", "&Normal", level).value("2").at(16, 46, 80, 10);
+    w.radio("?Extra", "E&xtra", level).value("3").at(16, 58, 80, 10);
+    w.radio("?Store", "&Store", level).value("4").at(16, 70, 80, 10);
     int path = w.option("?PathInformation", "Path Information").at(130, 22, 120, 62).use(s.PATHINFORMATIONSWITCH).on(general).feq();
-    w.radio("?NoPath", "&No path information", path).value("1").at(136, 34, 110, 10).on(general);
-    w.radio("?RelativePath", "&Relative path", path).value("2").at(136, 46, 110, 10).on(general);
-    w.radio("?FullPath", "&Full path", path).value("3").at(136, 58, 110, 10).on(general);
+    w.radio("?NoPath", "&No path information", path).value("1").at(136, 34, 110, 10);
+    w.radio("?RelativePath", "&Relative path", path).value("2").at(136, 46, 110, 10);
+    w.radio("?FullPath", "&Full path", path).value("3").at(136, 58, 110, 10);
     int action = w.option("?Action", "Action").at(10, 90, 240, 50).use(s.ACTION).on(general).feq();
-    w.radio("?AddReplace", "&Add (and Replace) files", action).value("1").at(16, 102, 150, 10).on(general);
-    w.radio("?Freshen", "&Freshen Existing files", action).value("2").at(16, 114, 150, 10).on(general);
-    w.radio("?UpdateAdd", "&Update (and Add) files", action).value("3").at(16, 126, 150, 10).on(general);
+    w.radio("?AddReplace", "&Add (and Replace) files", action).value("1").at(16, 102, 150, 10);
+    w.radio("?Freshen", "&Freshen Existing files", action).value("2").at(16, 114, 150, 10);
+    w.radio("?UpdateAdd", "&Update (and Add) files", action).value("3").at(16, 126, 150, 10);
     w.check("?Recurse", "Recurse folders").at(130, 70, 110, 10).use(s.RECURSESUBDIRECTORIESSWITCH).on(general);
     int extra = w.tab("?Extra", "&Extra", sheet).feq();
     int y = 22;
@@ -598,6 +598,15 @@ void DisplayArchiveWindow::refresh() {
   }
   window().setProp(m_list, ui::Prop::Selected, selected);
   window().display(m_list);
+  // A button that would change no mark is greyed: All with every row marked, Clear All with no
+  // row marked but the current one (which it keeps).
+  bool allMarked = true, othersMarked = false;
+  for (size_t i = 0; i < Archive.LSZQ.size(); ++i) {
+    allMarked = allMarked && Archive.LSZQ[i].mark;
+    othersMarked = othersMarked || (Archive.LSZQ[i].mark && static_cast<int>(i) + 1 != selected);
+  }
+  window().setProp(m_all, ui::Prop::Disable, allMarked ? 1 : 0);
+  window().setProp(m_clear, ui::Prop::Disable, othersMarked ? 0 : 1);
 }
 
 int DisplayArchiveWindow::currentRow() const { return static_cast<int>(window().propInt(m_list, ui::Prop::Selected)); }
@@ -710,6 +719,11 @@ Level ArchiverFrame::Init() {
   w.button("?TbComment", "Archive Comment", kTbComment).on(tb).tip("Archive Comment");
   w.button("?TbAbout", "About LSZip", kTbAbout).on(tb).tip("About LSZip");
   Open();
+  // The clipboard commands need a text control with the focus: greyed otherwise.
+  w.onMenuShow(edit, [this] {
+    for (int feq : {kCut, kCopy, kPaste})
+      window().setProp(feq, ui::Prop::Disable, ui::Window::focusTakesClipboard() ? 0 : 1);
+  });
   g_frameThread = ui::THREAD();
   zip::LSUZ_INIT(&progressSink());
   zip::LSZIP_INIT(&progressSink());
@@ -726,7 +740,7 @@ Level ArchiverFrame::TakeWindowEvent() {
 }
 
 void ArchiverFrame::enableArchiveCommands(bool on) {
-  for (int feq : {kAdd, kDelete, kExtract, kTest, kInformation, kTbZip, kTbUnzip, kTbTest, kTbInfo, kTbDelete,
+  for (int feq : {kCloseArchive, kAdd, kDelete, kExtract, kTest, kInformation, kTbZip, kTbUnzip, kTbTest, kTbInfo, kTbDelete,
                   kTbComment})
     window().setProp(feq, ui::Prop::Disable, on ? 0 : 1);
 }

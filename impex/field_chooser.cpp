@@ -109,6 +109,26 @@ void FieldChooser::shiftDown() {
   ++c;
 }
 
+bool FieldChooser::canAdd() const {
+  for (const ChooserEntry& e : m_list[All]) {
+    if (!e.marked) continue;
+    auto it = std::find_if(m_list[Chosen].begin(), m_list[Chosen].end(),
+                           [&](const ChooserEntry& c) { return c.field == e.field; });
+    if (it == m_list[Chosen].end() || !it->marked) return true;
+  }
+  return false;
+}
+
+bool FieldChooser::canRemove() const {
+  return std::any_of(m_list[Chosen].begin(), m_list[Chosen].end(), [](const ChooserEntry& e) { return e.marked; });
+}
+
+bool FieldChooser::canShiftUp() const { return m_current[Chosen] > 0; }
+
+bool FieldChooser::canShiftDown() const {
+  return m_current[Chosen] >= 0 && m_current[Chosen] + 1 < static_cast<int>(m_list[Chosen].size());
+}
+
 void FieldChooser::setPicture(const std::string& picture) {
   if (picture.empty() || m_current[Chosen] < 0) return;
   m_list[Chosen][static_cast<size_t>(m_current[Chosen])].picture = picture;

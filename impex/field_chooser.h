@@ -46,6 +46,11 @@ class FieldChooser {
   void shiftUp();        // "Shift &Up"
   void shiftDown();      // "Shift &Down"
   void setPicture(const std::string& picture);  // "&Picture" on the current chosen entry
+  // Whether each button would change the lists now; the window greys the ones that would not.
+  bool canAdd() const;     // a marked field is missing from "Export Fields", or listed unmarked
+  bool canRemove() const;  // an entry of "Export Fields" is marked
+  bool canShiftUp() const;
+  bool canShiftDown() const;
   // What the "Picture" display shows for the current chosen entry.
   std::string pictureDisplay() const;
 

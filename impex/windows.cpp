@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 
 #include <algorithm>
+#include <utility>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -206,6 +207,13 @@ void ExportWindow::refresh() {
     if (m_chooser.current(l) >= 0) window().setProp(feq, ui::Prop::Selected, static_cast<int>(m_chooser.current(l) + 1));
   }
   window().setProp(m_display, ui::Prop::Text, m_chooser.pictureDisplay());
+  // A button that would change nothing is greyed.
+  const std::pair<int, bool> able[] = {{m_add, m_chooser.canAdd()},
+                                       {m_remove, m_chooser.canRemove()},
+                                       {m_up, m_chooser.canShiftUp()},
+                                       {m_down, m_chooser.canShiftDown()},
+                                       {m_picture, m_chooser.current(FieldChooser::Chosen) >= 0}};
+  for (const auto& [feq, on] : able) window().setProp(feq, ui::Prop::Disable, on ? 0 : 1);
 }
 
 ui::Level ExportWindow::TakeNewSelection() {
@@ -330,8 +338,25 @@ void ImportWindow::refresh() {
   if (colSel > 0) window().setProp(m_columns, ui::Prop::Selected, static_cast<int>(colSel));
   if (tgtSel > 0) window().setProp(m_targets, ui::Prop::Selected, static_cast<int>(tgtSel));
   window().setProp(m_rec, ui::Prop::Text, "Rec# " + std::to_string(m_sampleNumber));
-  window().setProp(m_auto, ui::Prop::Disable, m_autoDisabled ? 1 : 0);
   ui::DISPLAY();
+  offerButtons();
+}
+
+// A button that would change nothing is greyed: Picture without a chosen column, Assign without a
+// column and a field (or with the field taking that column already), Unassign without a field
+// that takes a column, Auto where it would make the assignment there is.
+void ImportWindow::offerButtons() {
+  const int col = window().choice(m_columns) - 1, tgt = window().choice(m_targets) - 1;
+  const int source = tgt >= 0 && tgt < static_cast<int>(m_layout.source.size()) ? m_layout.source[static_cast<size_t>(tgt)] : -1;
+  ImportLayout again = m_layout;
+  again.autoAssign(m_table);
+  // (Auto finding nothing new would also clear the header box: greyed, it cannot.)
+  const bool autoSame = again.source == m_layout.source;
+  const std::pair<int, bool> able[] = {{m_picture, col >= 0},
+                                       {m_assign, col >= 0 && tgt >= 0 && source != col},
+                                       {m_unassign, source >= 0},
+                                       {m_auto, !m_autoDisabled && !autoSame}};
+  for (const auto& [feq, on] : able) window().setProp(feq, ui::Prop::Disable, on ? 0 : 1);
 }
 
 ui::Level ImportWindow::TakeNewSelection() {
@@ -345,6 +370,7 @@ ui::Level ImportWindow::TakeNewSelection() {
   } else if (ui::FIELD() == m_targets && tgt >= 0 && m_layout.source[static_cast<size_t>(tgt)] >= 0) {
     window().setProp(m_columns, ui::Prop::Selected, static_cast<int>(m_layout.source[static_cast<size_t>(tgt)] + 1));
   }
+  offerButtons();
   return WindowManager::TakeNewSelection();
 }
 

@@ -59,6 +59,7 @@ class ImportWindow : public ui::WindowManager {
 
  private:
   void refresh();
+  void offerButtons();
   void runImport();
   const ImpexTable& m_table;
   std::string m_path;

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <utility>
 
 #include "datalib/files.h"
 #include "datalib/globals.h"
@@ -372,6 +373,11 @@ class CustomDefinitionForm : public ui::WindowManager {
     return ui::Level::Benign;
   }
 
+  ui::Level TakeNewSelection() override {
+    if (ui::FIELD() == m_available || ui::FIELD() == m_chosen) offerButtons();
+    return WindowManager::TakeNewSelection();
+  }
+
   ui::Level TakeAccepted() override {
     const int f = ui::ACCEPTED();
     const int chosen = window().as<ui::TextList>(m_chosen)->selected();
@@ -430,6 +436,20 @@ class CustomDefinitionForm : public ui::WindowManager {
     window().as<ui::TextList>(m_available)->setLines(avail);
     window().as<ui::TextList>(m_chosen)->setLines(chosen);
     if (select) window().setProp(m_chosen, ui::Prop::Selected, select);
+    offerButtons();
+  }
+
+  // A button that would change nothing is greyed: Add without a chosen available field, Remove,
+  // Up and Down without a printed field that they can take away or move.
+  void offerButtons() {
+    const int row = window().as<ui::TextList>(m_available)->selected();
+    const int chosen = window().as<ui::TextList>(m_chosen)->selected();
+    const int count = static_cast<int>(m_fields.size());
+    const std::pair<int, bool> able[] = {{m_add, row >= 1 && row <= static_cast<int>(available().size())},
+                                         {m_remove, chosen >= 1 && chosen <= count},
+                                         {m_up, chosen > 1 && chosen <= count},
+                                         {m_down, chosen >= 1 && chosen < count}};
+    for (const auto& [feq, on] : able) window().setProp(feq, ui::Prop::Disable, on ? 0 : 1);
   }
 
   CustomDefinition& m_def;
@@ -451,10 +471,10 @@ class CustomReportsWindow : public ui::WindowManager {
     ui::Window& w = window();
     w.setTitle("Custom Reports");
     w.at(-1, -1, 220, 150).resizable();
-    m_list = w.add<ui::TextList>(0, "?Definitions").at(6, 6, 208, 110).feq();
-    m_new = w.button("?New", "&New").at(6, 122, 40, 14).feq();
-    m_edit = w.button("?Edit", "&Edit").at(50, 122, 40, 14).feq();
-    m_delete = w.button("?Delete", "&Delete").at(94, 122, 40, 14).feq();
+    m_list = w.add<ui::TextList>(0, "?Definitions").at(6, 6, 208, 104).feq();
+    m_new = w.button("?New", "&New").at(6, 116, 40, 14).feq();
+    m_edit = w.button("?Edit", "&Edit").at(50, 116, 40, 14).feq();
+    m_delete = w.button("?Delete", "&Delete").at(94, 116, 40, 14).feq();
     OkControl = w.button("?OK", "&OK").setDefault().at(130, 134, 40, 14).feq();
     CancelControl = w.button("?Cancel", "Cancel").at(174, 134, 40, 14).feq();
     Open();
@@ -497,6 +517,8 @@ class CustomReportsWindow : public ui::WindowManager {
     }
     window().as<ui::TextList>(m_list)->setLines(lines);
     if (!lines.empty()) window().setProp(m_list, ui::Prop::Selected, std::min<int>(std::max(1, select), lines.size()));
+    // Without a definition there is nothing to edit, delete or run.
+    for (int feq : {m_edit, m_delete, OkControl}) window().setProp(feq, ui::Prop::Disable, lines.empty() ? 1 : 0);
   }
 
   std::vector<CustomDefinition> m_defs;

@@ -142,6 +142,17 @@ class MainFrame : public ui::WindowManager {
     m_support = support.feq();
     m_about = w.item("?About", "&About", help).tip("About this program").feq();
     Open();
+    // The clipboard commands need a text control with the focus, the window arrangement children
+    // to arrange: greyed otherwise.
+    w.onMenuShow(edit, [this] {
+      for (int feq : {m_cut, m_copy, m_paste})
+        window().setProp(feq, ui::Prop::Disable, ui::Window::focusTakesClipboard() ? 0 : 1);
+    });
+    w.onMenuShow(windowMenu, [this] {
+      window().setProp(m_tile, ui::Prop::Disable, window().childWindows() ? 0 : 1);
+      window().setProp(m_cascade, ui::Prop::Disable, window().childWindows() ? 0 : 1);
+      window().setProp(m_arrange, ui::Prop::Disable, window().childWindows(true) ? 0 : 1);
+    });
     m_shutdown.Init(1, 1, m_watchSession);  // yes to both questions of the session's end
     m_position.Init(*this, files::globalIni(), true);
     AddItem(m_position);
@@ -252,6 +263,7 @@ class AboutWindow : public ui::WindowManager {
     ui::Window& w = window();
     w.setTitle("About");
     w.at(-1, -1, 280, 152).minSize(279, 151);
+    w.image("?Logo", "~orvane.jpg").at(10, 10, 60, 60);
     w.string("?Module", "Report Module").at(80, 10, 190, 12);
     w.string("?Version", "Version " + files::VERSIONNUMBER.str()).at(80, 30, 190, 10);
     w.string("?BuildLabel", "Build").at(80, 44, 30, 10);

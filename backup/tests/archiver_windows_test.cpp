@@ -72,8 +72,7 @@ TEST_F(Archiver, OpenListExtractAndDeleteThroughTheWindows) {
         WindowDriver frame = d.waitWindow("Main");
         EXPECT_EQ(frame.title(), "QMT Backup Module");
         EXPECT_FALSE(frame.enabled("?Extract")) << "no archive yet";
-        frame.press("?CloseArchive");  // nothing to close: nothing happens
-        EXPECT_EQ(frame.title(), "QMT Backup Module");
+        EXPECT_FALSE(frame.enabled("?CloseArchive")) << "nothing to close";
 
         // Opening a second archive closes the first archive window first.
         run("cd '" + scratch.work().string() + "' && zip -q first.zip a.txt");
@@ -116,6 +115,8 @@ TEST_F(Archiver, OpenListExtractAndDeleteThroughTheWindows) {
         list.press("?All");
         d.settle();
         EXPECT_EQ(members.texts(1), (std::vector<std::string>{"* 0002", "* 0001"}));
+        EXPECT_FALSE(list.enabled("?All")) << "every member marked already";
+        EXPECT_TRUE(list.enabled("?ClearAll"));
 
         // Extract everything into a folder.
         frame.press("?TbUnzip");
@@ -152,6 +153,33 @@ TEST_F(Archiver, OpenListExtractAndDeleteThroughTheWindows) {
       std::chrono::seconds(60));
   EXPECT_EQ(readFile(scratch.work() / "out" / "a.txt"), std::string(3000, 'a'));
   EXPECT_EQ(zipNames(scratch.work() / "arc.zip"), (std::set<std::string>{"a.txt"}));
+}
+
+// The preferences dialog shows the start values in its option groups, and a choice made there is
+// what Add works with.
+TEST_F(Archiver, PreferencesShowAndKeepTheChosenOptions) {
+  ScriptedHost host;
+  runScript([&](Driver& d) {
+    d.later([] {
+      ArchiverFrame frame;
+      frame.Run();
+    });
+    WindowDriver frame = d.waitWindow("Main");
+    frame.press("?Preferences");
+    WindowDriver prefs = d.waitWindow("ZipPreferences");
+    EXPECT_EQ(prefs.choice("?Compression"), 2) << "Normal";
+    EXPECT_EQ(prefs.choice("?PathInformation"), 3) << "Full path";
+    EXPECT_EQ(prefs.choice("?Action"), 1) << "Add (and Replace)";
+    prefs.press("?Store");
+    prefs.press("?RelativePath");
+    prefs.press("?UpdateAdd");
+    prefs.press("?OK");
+    d.waitClosed(prefs);
+    EXPECT_EQ(Archive.COMPRESSIONLEVELSWITCH, 4);
+    EXPECT_EQ(Archive.PATHINFORMATIONSWITCH, 2);
+    EXPECT_EQ(Archive.ACTION, 3);
+    frame.close();
+  });
 }
 
 }  // namespace

@@ -292,11 +292,11 @@ def close_startup_list(s, p, problems):
                             ("did nothing twice" if attempt else "was lost"))
 
 
-def frame_commands(s, p, frame):
+def frame_commands(s, p, frame, skip=SKIP | NO_WINDOW):
     """Every command of the menus and the toolbar that may open a window: (label, act) pairs."""
     commands = []
     for path, enabled in menu_paths(s, p, frame):
-        if tuple(path) in SKIP or tuple(path) in NO_WINDOW or not enabled:
+        if tuple(path) in skip or not enabled:
             continue
         commands.append((" > ".join(path), lambda path=path: choose(s, p, p.window(procedure="Main", shot=False),
                                                                      path)))
@@ -315,22 +315,38 @@ def frame_buttons(s):
     companion program is left to every_command, which looks at the companion's windows."""
     install_opener(s)
     p, frame = first_start(s)
-    problems, opened_nothing, swept = [], [], set()
+    problems, opened_nothing = [], []
     close_startup_list(s, p, problems)
-    commands = frame_commands(s, p, frame)
+    sweep_commands(s, p, frame_commands(s, p, frame), problems, opened_nothing)
+    report = []
+    if opened_nothing:
+        report.append("commands that showed nothing within %.0f s: %s" % (WAIT, "; ".join(opened_nothing)))
+    report.extend(problems)
+    check(not report, "\n".join(report))
+
+
+def sweep_commands(s, p, commands, problems, opened_nothing, swept=None):
+    """Does each of `commands` ((label, act) pairs) on the windows `p` shows now, and presses every
+    button of the window each opens (press_buttons) unless `swept` (procedures and titles) holds
+    it already. A command that shows no window counts as having shown something where it handed
+    the browser a page or the clipboard a text; one that shows nothing at all goes to
+    `opened_nothing`."""
+    swept = set() if swept is None else swept
     desktop = {window_key(w) for w in p.windows()}
     for label, act in commands:
         # A window that showed after its command's windows were closed (a file dialog that
         # follows a viewer) would hold the menus.
         back_to(s, p, "before " + label, desktop, problems)
         before, companions_before = {window_key(w) for w in p.windows()}, sockets(s)
+        pages_before, clip_before = opened_page_count(s), clipboard(s)
         act()
         new, started = settle(p, before, companions=lambda: [
             n for n in sockets(s) - companions_before if n.split("-")[0] in COMPANIONS])
         for name in started:
             end_companion(s, name)
         if not new and not started:
-            opened_nothing.append(label)
+            if opened_page_count(s) == pages_before and clipboard(s) == clip_before:
+                opened_nothing.append(label)
             close_popups(s, p)
             continue
         own = [w for w in new if w["class"] != "QMessageBox"]
@@ -350,11 +366,6 @@ def frame_buttons(s):
                       opened=opened, base=before)
         print("%s: %.1f s" % (label, time.monotonic() - started_at))
         back_to(s, p, "after " + label, desktop, problems)
-    report = []
-    if opened_nothing:
-        report.append("commands that showed nothing within %.0f s: %s" % (WAIT, "; ".join(opened_nothing)))
-    report.extend(problems)
-    check(not report, "\n".join(report))
 
 
 def settled_window(p, w):
@@ -433,19 +444,21 @@ SKIP_BUTTONS = {
     # from a Find that was not made (a beep).
     ("ExploreSchedule", "?Refresh"): "reads the unchanged list again",
     ("ExploreSchedule", "?FindNext"): "goes on from a Find; without one it beeps",
+    ("SelectFiles", "Delete", "?OK"): "deletes the archive's members that the sweep's next windows list",
 }
 
 
 def skip_reason(w, name):
-    for key in ((w["procedure"], name), ("*", name)):
+    for key in ((w["procedure"], w.get("title"), name), (w["procedure"], name), ("*", name)):
         if key in SKIP_BUTTONS:
             return SKIP_BUTTONS[key]
     return None
 
 
-def push_buttons(w):
-    return [c["name"] or c["text"] for c in w["controls"] if c["kind"] == KIND_BUTTON and c.get("visible")
-            and c.get("enabled") and "x" in c and (c["name"] or c["text"])]
+def push_buttons(w, kinds=(KIND_BUTTON,)):
+    """The buttons a user can press, by name (or text, for a host dialog's Qt buttons)."""
+    return [c["name"] or c["text"].replace("&", "") for c in w["controls"] if c["kind"] in kinds and
+            c.get("visible") and c.get("enabled") and "x" in c and (c["name"] or c["text"])]
 
 
 def opened_page_count(s):
@@ -539,19 +552,19 @@ def steady(p, seen, timeout=1.5):
         seen = now
 
 
-def press_buttons(s, p, label, reopen, problems, opened=None, base=None):
+def press_buttons(s, p, label, reopen, problems, opened=None, base=None, kinds=(KIND_BUTTON,)):
     """Clicks every visible, enabled push button of a window, one per opening: `opened` first
     (else what `reopen()` opens), then what `reopen()` opens whenever a button left the window
     otherwise than it opened. Each must show a result within a few seconds: a page or a text
     changes, a window opens (a message box is answered), the window closes, a companion program
     starts, the clipboard receives a text or the browser is handed a page. A button that shows
     nothing fails with its window's and its own name. `base` is the window keys before the
-    window opened."""
+    window opened; `kinds` the kinds of control pressed (a host dialog's Qt buttons by class)."""
     if base is None:
         base = {window_key(x) for x in p.windows()}
     w = opened or reopen()
     title = w["title"]
-    names = push_buttons(w)
+    names = push_buttons(w, kinds)
     names = [n for n in names if n not in CLOSING] + [n for n in CLOSING if n in names]
     pressed = []
     for name in names:
@@ -576,7 +589,7 @@ def press_buttons(s, p, label, reopen, problems, opened=None, base=None):
             now = looks(p)
             started = [n for n in sockets(s) - companions_before if n.split("-")[0] in COMPANIONS]
             if now != before or started or opened_page_count(s) > pages_before or clipboard(s) != clip_before:
-                return now
+                return now or ["all its windows closed"]  # a companion that ended shows none
             return None
         try:
             steady(p, wait_for(result, WAIT, what=""))

@@ -62,6 +62,32 @@ TEST(FieldChooser, ButtonsAndSelectionKeys) {
   EXPECT_EQ(c.pictureDisplay(), "");
 }
 
+// The buttons the window greys: each is offered only where pressing it changes the lists.
+TEST(FieldChooser, ButtonsOfferedOnlyWhereTheyChangeSomething) {
+  FieldChooser c(*findImpexTable("HOLIDAYS"));
+  using L = FieldChooser::List;
+  // As it opens: every field chosen, the first marked in both lists and current.
+  EXPECT_FALSE(c.canAdd());
+  EXPECT_TRUE(c.canRemove());
+  EXPECT_FALSE(c.canShiftUp());
+  EXPECT_TRUE(c.canShiftDown());
+
+  c.click(L::Chosen, 2);  // the last one: marked there, the first unmarked
+  EXPECT_TRUE(c.canAdd());  // Add would mark HolidayDate again
+  EXPECT_TRUE(c.canShiftUp());
+  EXPECT_FALSE(c.canShiftDown());
+  c.addMarked();
+  EXPECT_FALSE(c.canAdd());
+
+  c.click(L::Chosen, 0);
+  c.extend(L::Chosen, 2);
+  c.removeMarked();
+  EXPECT_FALSE(c.canRemove());
+  EXPECT_FALSE(c.canShiftUp());
+  EXPECT_FALSE(c.canShiftDown());
+  EXPECT_TRUE(c.canAdd());  // the marked field is no longer listed
+}
+
 // A list's marks: "*" marked, "-" not, "^" before the current entry.
 std::string marks(const FieldChooser& c, FieldChooser::List l) {
   std::string out;

@@ -159,6 +159,43 @@ TEST(ImpexWindows, NoFieldsChosenKeepsTheWindow) {
   });
 }
 
+// The import window offers a button only where it would change the assignment: with no rows
+// chosen Picture, Assign and Unassign are greyed, and Auto is once it has assigned what it can.
+TEST(ImpexWindows, ImportButtonsGreyedWhileTheyCannotAct) {
+  ui::test::application();
+  DataFolder dir;
+  const std::string csv = (dir.root() / "todo.csv").string();
+  {
+    std::ofstream out(csv);
+    out << "\"TDO:ToDo\",\"Rank\"\r\n\"Buy milk\",\"3\"\r\n";
+  }
+  ScriptedHost host;
+  runScript([&](Driver& d) {
+    rt::setCommandLine("ov_impex I TODO");
+    host.expectFile("Import File", {csv});
+    d.later([] { EXPECT_TRUE(ImpExDispatch()); });
+    ui::test::WindowDriver w = d.waitWindow("ImportTodo");
+    for (const char* button : {"?Picture", "?Assign", "?Unassign", "?Auto"})
+      EXPECT_FALSE(w.enabled(button)) << button;
+    w.with([](ui::Window& win) {  // a click on TDO:ToDo, which Auto assigned from the header
+      auto* view = qobject_cast<QListWidget*>(win.control("?TargetFields")->view());
+      ASSERT_NE(view, nullptr);
+      ASSERT_EQ(view->item(5)->text().toStdString(), "TDO:ToDo = Field_1");
+      QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualItemRect(view->item(5)).center());
+    });
+    d.settle();
+    EXPECT_TRUE(w.enabled("?Unassign"));
+    EXPECT_FALSE(w.enabled("?Assign")) << "the field takes the chosen column already";
+    w.press("?Unassign");
+    EXPECT_TRUE(w.enabled("?Auto")) << "Auto would assign it again";
+    EXPECT_FALSE(w.enabled("?Unassign"));
+    w.press("?Auto");
+    EXPECT_FALSE(w.enabled("?Auto"));
+    w.press("?Cancel");
+    d.waitClosed(w);
+  });
+}
+
 // Real keys and clicks on the views: the marks follow the list's own rules, not the view's.
 TEST(ImpexWindows, FieldListsMarkByClicksAndKeys) {
   ui::test::application();

@@ -19,7 +19,8 @@
 //            text, x y w h (screen pixels), enabled, visible, checked (check boxes and radios),
 //            need, have, fits; a list also
 //            rows: [ {position, selected, cells: [text, ...], icons: [icon name or "", ...],
-//            colours: [text colour or -1, ...], x y w h} ] for the rows in sight;
+//            colours: [text colour or -1, ...], x y w h} ] for the rows in sight (a text list: one
+//            cell a line, no icons or colours);
 //            a tab the place of its caption and whether it is the chosen one
 //
 // A popup menu is listed as a window whose controls are its items (kind "QAction", with their
@@ -40,6 +41,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
+#include <QListWidget>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QMainWindow>
@@ -60,6 +62,7 @@
 #include <set>
 
 #include "platform/ui/list_control.h"
+#include "platform/ui/text_list.h"
 #include "platform/ui/runtime.h"
 #include "platform/ui/window.h"
 
@@ -277,6 +280,22 @@ QJsonObject describeTab(Window& w, Control& tab) {
   return {};
 }
 
+// The lines a text list shows, as rows of one cell each.
+QJsonArray describeLines(const TextList& list) {
+  QJsonArray rows;
+  auto* v = qobject_cast<QListWidget*>(list.view());
+  if (v == nullptr) return rows;
+  for (int i = 0; i < v->count(); ++i) {
+    const QRect r = v->visualItemRect(v->item(i));
+    if (!r.intersects(v->viewport()->rect())) continue;  // out of sight
+    const QPoint at = v->viewport()->mapToGlobal(r.topLeft());
+    rows.append(QJsonObject{{"position", i + 1}, {"selected", i + 1 == list.selected()},
+                            {"cells", QJsonArray{v->item(i)->text()}}, {"x", at.x()}, {"y", at.y()},
+                            {"w", r.width()}, {"h", r.height()}});
+  }
+  return rows;
+}
+
 // The rows a list shows: each row's cells as shown and where the row lies on the screen.
 QJsonArray describeRows(const ListControl& list) {
   QJsonArray rows;
@@ -331,6 +350,8 @@ QJsonObject describeWindow(Window& w) {
       for (int column = 1; column <= list->columnCount(); ++column)
         headers.append(q(list->propList(PROPLIST::Header, column)));
       d.insert("headers", headers);
+    } else if (auto* lines = dynamic_cast<TextList*>(c)) {
+      d.insert("rows", describeLines(*lines));
     }
     controls.append(d);
   }

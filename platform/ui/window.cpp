@@ -662,6 +662,25 @@ void Window::cascadeChildren() {
   if (m_view && m_view->mdi) m_view->mdi->cascadeSubWindows();
 }
 
+int Window::childWindows(bool minimisedOnly) const {
+  if (!m_view || !m_view->mdi) return 0;
+  int n = 0;
+  for (QMdiSubWindow* sub : m_view->mdi->subWindowList())
+    if (sub->isVisible() || sub->isMinimized()) n += !minimisedOnly || sub->isMinimized();
+  return n;
+}
+
+void Window::onMenuShow(int menuFeq, std::function<void()> update) {
+  if (!m_view || !m_view->menus.count(menuFeq)) return;
+  QMenu* menu = m_view->menus[menuFeq];
+  QObject::connect(menu, &QMenu::aboutToShow, menu, std::move(update));
+}
+
+bool Window::focusTakesClipboard() {
+  const QWidget* focus = QApplication::focusWidget();
+  return focus && focus->metaObject()->indexOfMethod("paste()") >= 0;
+}
+
 void Window::arrangeIcons() {
   if (!m_view || !m_view->mdi) return;
   QMdiArea* area = m_view->mdi;

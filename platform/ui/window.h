@@ -141,6 +141,14 @@ class Window {
   void tileChildren();
   void cascadeChildren();
   void arrangeIcons();
+  // How many children the frame's MDI area shows (with minimisedOnly, how many of them are
+  // minimised); 0 on other windows.
+  int childWindows(bool minimisedOnly = false) const;
+  // Calls `update` each time the menu `menuFeq` is about to open, so that its items show what
+  // they can do at that moment (greyed where they would do nothing). After Open.
+  void onMenuShow(int menuFeq, std::function<void()> update);
+  // Whether the control with the keyboard focus takes Cut, Copy and Paste (an entry or a text box).
+  static bool focusTakesClipboard();
 
   // A control is shown when neither it nor any control it lies on is hidden and, on a sheet, its
   // tab is the chosen one.

@@ -178,19 +178,31 @@ TEST_F(CustomReport, TheDesignWindowMakesAndPicksADesign) {
   ui::test::runScript([&](ui::test::Driver& d) {
     d.later([&] { picked = CustomReports(); });
     ui::test::WindowDriver list = d.waitWindow("CustomReports");
+    // Without a design there is nothing to edit, delete or print.
+    for (const char* button : {"?Edit", "?Delete", "?OK"}) EXPECT_FALSE(list.enabled(button)) << button;
     list.press("?New");
     ui::test::WindowDriver form = d.waitWindow("UpdateCustomReport");
+    // Nothing chosen in either list: no button can act yet.
+    for (const char* button : {"?Add", "?Remove", "?Up", "?Down"}) EXPECT_FALSE(form.enabled(button)) << button;
     form.type("?Name", "Mine");
     form.type("?Title", "For me");
     form.choose("?Sort", "Description");
-    form.with([](ui::Window& w) { w.setProp(w.feq("?Available"), ui::Prop::Selected, 1); });
+    auto pick = [&](const char* list, int row) {
+      form.with([&](ui::Window& w) { w.setProp(w.feq(list), ui::Prop::Selected, row); });
+      form.post(ui::EVENT::NewSelection, list);
+    };
+    pick("?Available", 1);
     form.press("?Add");  // the first field by caption: "1st"
-    form.with([](ui::Window& w) { w.setProp(w.feq("?Available"), ui::Prop::Selected, 1); });
+    pick("?Available", 1);
     form.press("?Add");  // then "2nd"
-    form.with([](ui::Window& w) { w.setProp(w.feq("?Chosen"), ui::Prop::Selected, 2); });
+    pick("?Chosen", 2);
+    EXPECT_FALSE(form.enabled("?Down")) << "the last one";
     form.press("?Up");
+    EXPECT_FALSE(form.enabled("?Up")) << "now the first";
+    EXPECT_TRUE(form.enabled("?Down"));
     form.press("?OK");
     d.waitClosed(form);
+    EXPECT_TRUE(list.enabled("?OK"));
     list.press("?OK");
     d.waitClosed(list);
   });
