@@ -193,10 +193,11 @@ void PopReceiver::requestClose() {
 }
 
 // The log names the last file saved. It is written when the run ends rather than after every
-// file: each write of the log is a synced replacement of the whole file.
+// file, and not flushed to the disk: the run's end waits for no disk.
 void PopReceiver::flushLog() {
   if (m_lastFile.empty()) return;
-  (void)rt::putIniValues("POP", {{"Path", rt::SHORTPATH(m_lastPath)}, {"File", m_lastFile}}, kPopLog);  // best effort
+  (void)rt::putIniValues("POP", {{"Path", rt::SHORTPATH(m_lastPath)}, {"File", m_lastFile}}, kPopLog,
+                         rt::IniFlush::Unflushed);  // best effort
   m_lastPath.clear();
   m_lastFile.clear();
 }
