@@ -193,11 +193,10 @@ void PopReceiver::requestClose() {
 }
 
 // The log names the last file saved. It is written when the run ends rather than after every
-// file, and not flushed to the disk: the run's end waits for no disk.
+// file: each write of the log is a synced replacement of the whole file.
 void PopReceiver::flushLog() {
   if (m_lastFile.empty()) return;
-  (void)rt::putIniValues("POP", {{"Path", rt::SHORTPATH(m_lastPath)}, {"File", m_lastFile}}, kPopLog,
-                         rt::IniFlush::Unflushed);  // best effort
+  (void)rt::putIniValues("POP", {{"Path", rt::SHORTPATH(m_lastPath)}, {"File", m_lastFile}}, kPopLog);  // best effort
   m_lastPath.clear();
   m_lastFile.clear();
 }
