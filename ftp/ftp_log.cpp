@@ -54,10 +54,11 @@ void WriteFtpLog(const std::string& folder, const FtpSession& session, const Ftp
                          log);
 }
 
+// Written as each transfer starts: not flushed to the disk, which would hold the transfer up.
 void WriteDebugStatus(const std::string& folder, const FtpSession& session) {
   (void)rt::putIniValues("FTPStatus",
                          {{"Errorcode", rt::CLIP(session.ErrorText())}, {"Errormessage", rt::CLIP(session.STATUSMSG)}},
-                         file(folder, kDebugIni));  // best effort
+                         file(folder, kDebugIni), rt::IniFlush::Unflushed);  // best effort
 }
 
 void WriteLoginError(const std::string& folder, const FtpSession& session) {

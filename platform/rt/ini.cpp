@@ -142,7 +142,7 @@ Err fail(Err err, const std::string& path, int e) {
 }
 
 // Writes `content` to a new file beside `path` and renames it over `path`.
-Err replaceFile(const std::string& path, const std::string& content) {
+Err replaceFile(const std::string& path, const std::string& content, IniFlush flush) {
   std::string tmp = path + ".XXXXXX";
   int fd = ::mkstemp(tmp.data());
   if (fd < 0) return fail(errnoError(errno), path, errno);
@@ -162,7 +162,7 @@ Err replaceFile(const std::string& path, const std::string& content) {
     ok = n > 0;
     if (ok) done += static_cast<size_t>(n);
   }
-  ok = ok && ::fsync(fd) == 0;
+  if (flush == IniFlush::Durable) ok = ok && ::fsync(fd) == 0;
   int e = errno;
   ok = ::close(fd) == 0 && ok;
   if (ok && ::rename(tmp.c_str(), path.c_str()) == 0) return Err::None;
@@ -206,7 +206,7 @@ std::string GETINI(std::string_view section, std::string_view key, std::string_v
 }
 
 Err putIniValues(std::string_view section, const std::vector<std::pair<std::string, std::string>>& values,
-                 std::string_view file) {
+                 std::string_view file, IniFlush flush) {
   section = trim(section);
   if (!nameIsWritable(section, "]\r\n")) return Err::BadParameters;
   for (const auto& kv : values)
@@ -236,7 +236,7 @@ Err putIniValues(std::string_view section, const std::vector<std::pair<std::stri
   std::string content(ini.bom ? kBom : std::string_view());
   const char* eol = ini.crlf ? "\r\n" : "\n";
   for (const std::string& line : ini.lines) content += line + eol;
-  if (Err err = replaceFile(path, content); err != Err::None) return err;
+  if (Err err = replaceFile(path, content, flush); err != Err::None) return err;
   clearError();
   return Err::None;
 }

@@ -35,10 +35,17 @@ std::string GETINI(std::string_view section, std::string_view key, std::string_v
 [[nodiscard]] Err PUTINI(std::string_view section, std::string_view key, std::string_view value,
                          std::string_view file = {});
 
+// How a write reaches the disk. Durable waits until the new file is on the disk before it takes
+// the old one's place. Unflushed leaves that to the system: still the old or the new file after
+// a program crash, but a failure of the machine itself may lose the last write. It is for
+// status and log files that are rewritten at every step, where waiting for the disk would hold
+// up the work they describe.
+enum class IniFlush { Durable, Unflushed };
+
 // Sets several keys of one section in a single replacement of the file, in the order given.
 [[nodiscard]] Err putIniValues(std::string_view section,
                                const std::vector<std::pair<std::string, std::string>>& values,
-                               std::string_view file = {});
+                               std::string_view file = {}, IniFlush flush = IniFlush::Durable);
 
 // A window's place, as the window layer reads and sets it. `minimized` and `resizable` are read
 // by Update only.

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <netdb.h>
 #include <poll.h>
+#include <sys/select.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -37,6 +38,7 @@ enum class Stream { None, Reading, Writing };
 
 struct Connection {
   CURL* easy = nullptr;
+  CURLM* multi = nullptr;  // runs every request of `easy`; holds the open control connection
   std::string host;
   uint32_t port = 21;
   std::atomic<uint32_t> timeout{30};
@@ -227,9 +229,50 @@ int errorOf(CURLcode rc, const Connection& c) {
   }
 }
 
+// Runs the request prepared on the handle to its end, on the calling thread.
+//
+// This is what curl_easy_perform does, with one difference: the system's libcurl may leave a
+// transfer with no socket to wait on between two steps (a reply that was already there when it
+// looked, followed by a step that opens a new connection, as after EPSV) and then sits out its
+// whole one-second wait before it takes the next step. Here a step without a socket to wait on
+// is taken again after a millisecond.
+CURLcode runRequest(Connection& c) {
+  if (curl_multi_add_handle(c.multi, c.easy) != CURLM_OK) return CURLE_FAILED_INIT;
+  CURLcode result = CURLE_OK;
+  for (;;) {
+    int running = 0;
+    if (curl_multi_perform(c.multi, &running) != CURLM_OK) {
+      result = CURLE_FAILED_INIT;
+      break;
+    }
+    if (running == 0) {
+      int left = 0;
+      while (CURLMsg* msg = curl_multi_info_read(c.multi, &left))
+        if (msg->msg == CURLMSG_DONE && msg->easy_handle == c.easy) result = msg->data.result;
+      break;
+    }
+    long timeout = -1;
+    curl_multi_timeout(c.multi, &timeout);
+    const int waitMs = timeout < 0 || timeout > 1000 ? 1000 : int(timeout);
+    fd_set readable, writable, failed;
+    FD_ZERO(&readable);
+    FD_ZERO(&writable);
+    FD_ZERO(&failed);
+    int maxfd = -1;
+    curl_multi_fdset(c.multi, &readable, &writable, &failed, &maxfd);
+    if (maxfd == -1) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(std::min(waitMs, 1)));
+      continue;
+    }
+    curl_multi_wait(c.multi, nullptr, 0, waitMs, nullptr);
+  }
+  curl_multi_remove_handle(c.multi, c.easy);
+  return result;
+}
+
 // Runs the prepared request on the calling thread. 0, or -1 with the last error set.
 int perform(Connection& c, Request& r) {
-  CURLcode rc = curl_easy_perform(c.easy);
+  CURLcode rc = runRequest(c);
   if (rc == CURLE_OK) {
     succeed();
     return 0;
@@ -397,7 +440,7 @@ void runTransfer(std::shared_ptr<Connection> cp, std::string u, bool upload) {
     curl_easy_setopt(c.easy, CURLOPT_WRITEDATA, &c);
   }
   if (upload) c.signal(kNotifyWrite);  // the buffer is empty: the writer may start
-  CURLcode rc = curl_easy_perform(c.easy);
+  CURLcode rc = runRequest(c);
   bool wake;
   {
     std::lock_guard<std::mutex> lock(c.mutex);
@@ -639,7 +682,12 @@ Handle FtpConnect(std::string_view host, uint32_t port, uint32_t timeoutSeconds)
   if (!why.empty()) return fail(code, why);
   auto c = std::make_shared<Connection>();
   c->easy = curl_easy_init();
-  if (!c->easy) return fail(err::ConnectFailed, "out of memory");
+  c->multi = curl_multi_init();
+  if (!c->easy || !c->multi) {
+    if (c->easy) curl_easy_cleanup(c->easy);
+    if (c->multi) curl_multi_cleanup(c->multi);
+    return fail(err::ConnectFailed, "out of memory");
+  }
   c->host = std::string(host);
   c->port = port;
   c->timeout = timeoutSeconds;
@@ -696,7 +744,9 @@ void FtpDisconnect(Handle h) {
   c->abort = true;
   finishStream(*c, true);
   while (c->blocking) std::this_thread::sleep_for(std::chrono::milliseconds(5));  // a cancelled call ends soon
-  curl_easy_cleanup(c->easy);  // closes the control connection (QUIT)
+  curl_multi_cleanup(c->multi);  // closes the control connection (QUIT)
+  curl_easy_cleanup(c->easy);
+  c->multi = nullptr;
   c->easy = nullptr;
 }
 

@@ -179,6 +179,28 @@ TEST(Ini, ReadersSeeTheOldFileOrTheNewOneNeverHalf) {
   EXPECT_EQ(files, 1);  // no temporary file left behind
 }
 
+// A write that skips the flush to disk is the same replacement otherwise: the same bytes, the
+// file's mode kept, no temporary file left.
+TEST(Ini, UnflushedWritesReplaceTheFileAsDurableOnesDo) {
+  Scratch s;
+  s.write("D.INI", kFixture);
+  s.write("U.INI", kFixture);
+  ASSERT_EQ(::chmod(s.path("U.INI").c_str(), 0640), 0);
+  const std::vector<std::pair<std::string, std::string>> values = {{"DateFormat", "d3"}, {"New", "x"}};
+  ASSERT_EQ(putIniValues("Settings", values, ".\\D.INI", IniFlush::Durable), Err::None);
+  ASSERT_EQ(putIniValues("Settings", values, ".\\U.INI", IniFlush::Unflushed), Err::None);
+  ASSERT_EQ(putIniValues("Fresh", {{"k", "v"}}, ".\\N.INI", IniFlush::Unflushed), Err::None);
+  EXPECT_EQ(s.read("U.INI"), s.read("D.INI"));
+  EXPECT_EQ(GETINI("Settings", "DateFormat", "", ".\\U.INI"), "d3");
+  EXPECT_EQ(s.read("N.INI"), "[Fresh]\nk=v\n");
+  struct stat st {};
+  ASSERT_EQ(::stat(s.path("U.INI").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+  int files = 0;
+  for (auto& e : std::filesystem::directory_iterator(s.root())) files += e.is_regular_file();
+  EXPECT_EQ(files, 3);
+}
+
 // Two writers of different keys in one file lose neither's keys.
 TEST(Ini, ConcurrentWritersLoseNoKey) {
   Scratch s;
