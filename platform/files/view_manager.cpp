@@ -41,6 +41,12 @@ struct ViewScan {
   bool grouped = false, backward = false;
   std::string groupValue;
   std::vector<std::pair<std::string, int64_t>> group;
+  // An order of fields that no key leads: the driver sorts the file by `columns` and hands over
+  // a batch of records at a time after the last one read (cursor.anchor), or before the first
+  // one read back (back.anchor). The batches grow as the reading goes on.
+  bool sorted = false;
+  std::vector<detail::Backend::SortColumn> columns;
+  int batch = 0, backBatch = 0;
 };
 
 // Bounds of the first component of a paged view's key: `field` null when there are none.
@@ -287,6 +293,7 @@ Err ViewManager::Open() {
   m_scan.reset();
   if (m_paged && m_elements.empty()) return openPaged();
   if (m_paged && openGrouped()) return Err::None;
+  if (m_paged && openSorted()) return Err::None;
   RecordImage saved = f.saveBuffer();
   detail::CursorState cursor = detail::saveCursor(f);
   std::vector<std::pair<std::string, int64_t>> sorted;
@@ -357,6 +364,82 @@ bool ViewManager::openGrouped() {
     return true;
   }
   return false;
+}
+
+bool ViewManager::openSorted() {
+  // Every element a field, or UPPER of a text field.
+  File& f = Primary.file();
+  std::vector<detail::Backend::SortColumn> columns;
+  for (std::string_view raw : splitOuter(m_orderText)) {
+    std::string e = trimmed(raw);
+    if (e.empty()) continue;
+    bool descending = false;
+    if (e[0] == '-' || e[0] == '+') {
+      descending = e[0] == '-';
+      e = trimmed(std::string_view(e).substr(1));
+    }
+    bool upper = false;
+    if (e.size() > 7 && rt::UPPER(std::string_view(e).substr(0, 6)) == "UPPER(" && e.back() == ')') {
+      upper = true;
+      e = trimmed(std::string_view(e).substr(6, e.size() - 7));
+    }
+    const rt::FieldDesc* field = f.record().find(e);
+    if (!field || field->dim > 1) return false;
+    if (isTextField(*field) ? false : (upper || !isNumberField(*field))) return false;
+    columns.push_back({field, upper, descending});
+  }
+  // Whether the driver orders by columns at all: asked for no records, it reads none.
+  std::vector<detail::Row> none;
+  if (columns.empty() || detail::sortedRows(f, columns, detail::Anchor{}, true, 0, none) != Err::None) {
+    rt::clearError();
+    return false;
+  }
+  m_bounds = std::make_unique<Bounds>();  // none: the filter alone selects
+  m_scan = std::make_unique<ViewScan>();
+  m_scan->sorted = true;
+  m_scan->columns = std::move(columns);
+  m_pending = true;
+  rt::clearError();
+  return true;
+}
+
+void ViewManager::readSorted(bool forward, int64_t want) {
+  constexpr int kFirstBatch = 128, kLargestBatch = 1 << 16;
+  File& f = Primary.file();
+  RecordImage saved = f.saveBuffer();
+  detail::Anchor& at = forward ? m_scan->cursor.anchor : m_scan->back.anchor;
+  int& batch = forward ? m_scan->batch : m_scan->backBatch;
+  std::vector<detail::Row> rows;
+  Err err = Err::None;
+  bool end = false;
+  for (int64_t got = 0; got < want && !end;) {
+    const int64_t size = std::max<int64_t>(2 * static_cast<int64_t>(batch), want - got);
+    batch = static_cast<int>(std::clamp<int64_t>(size, kFirstBatch, kLargestBatch));
+    if ((err = detail::sortedRows(f, m_scan->columns, at, forward, batch, rows)) != Err::None) break;
+    end = rows.size() < static_cast<size_t>(batch);
+    for (detail::Row& r : rows) {
+      at = detail::Anchor{detail::Anchor::Row, std::move(r.key), r.rid};
+      f.restoreBuffer(r.image);
+      if (!passes() || !m_scan->seen.insert(r.rid).second) continue;
+      if (forward) {
+        m_rows.push_back(r.rid);
+      } else {
+        m_rows.push_front(r.rid);
+        --m_base;
+      }
+      ++got;
+    }
+  }
+  f.restoreBuffer(saved);
+  if (err == Err::None && !end) return;
+  // The end (or the first record); or a failure, which stays in ERRORCODE().
+  if (forward) {
+    m_pending = false;
+  } else {
+    m_backPending = false;
+    if (err == Err::None) rebase(0);  // from here on the indexes are exact
+  }
+  if (err == Err::None) rt::clearError();
 }
 
 void ViewManager::flushGroup() {
@@ -499,6 +582,10 @@ int64_t ViewManager::ensure(int64_t count) {
     m_pending = false;
     return known();
   }
+  if (m_scan->sorted) {
+    readSorted(true, count - known());
+    return known();
+  }
   RecordImage saved = f.saveBuffer();
   detail::CursorState user = detail::saveCursor(f);
   detail::restoreCursor(f, m_scan->cursor);
@@ -561,11 +648,16 @@ void ViewManager::restartAtHead() {
   m_pending = true;
   m_scan->seen.clear();
   m_scan->cursor = m_scan->start;
+  m_scan->batch = 0;
 }
 
 void ViewManager::readBack(int64_t count) {
   File& f = Primary.file();
   if (!m_backPending || !f.isOpen()) return;
+  if (m_scan->sorted) {
+    readSorted(false, count);
+    return;
+  }
   RecordImage saved = f.saveBuffer();
   detail::CursorState user = detail::saveCursor(f);
   detail::restoreCursor(f, m_scan->back);
@@ -638,6 +730,24 @@ int64_t ViewManager::SeekKey(size_t parts) {
 int64_t ViewManager::SeekEnd() {
   File& f = Primary.file();
   if (!m_pending) return known();
+  if (m_scan && m_scan->sorted && f.isOpen()) {
+    // Read back from the last record; the index past it starts as the count of the file's
+    // records, not below the true one (see readBack).
+    const int64_t count = f.records();
+    if (count < 0) {
+      rt::clearError();
+      return -1;
+    }
+    m_rows.clear();
+    m_pos = -1;
+    m_scan->seen.clear();
+    m_base = count;
+    m_backPending = count > 0;
+    m_pending = false;
+    m_scan->back.anchor = detail::Anchor{};
+    m_scan->backBatch = 0;
+    return m_base;
+  }
   if (!m_paged || !m_elements.empty() || !m_orderKey.isValid() || !m_scan || !f.isOpen()) return -1;
   const Bounds& b = *m_bounds;
   if (b.field && (b.descending ? b.hasLow : b.hasHigh)) return -1;  // ends at a bound: read up to it

@@ -140,6 +140,8 @@ class ViewManager {
   bool beforeBounds() const;
   rt::Err openPaged();
   bool openGrouped();
+  bool openSorted();
+  void readSorted(bool forward, int64_t want);
   std::string elementKey(size_t* firstLength = nullptr);
   void flushGroup();
   int64_t seekKey(const std::string& target);

@@ -74,6 +74,20 @@ class Backend {
     (void)key, (void)low, (void)high, (void)n, (void)detail;
     return rt::Err::NotSupported;
   }
+  // Up to `limit` records in the order of `columns` (their values encoded as a key of those
+  // components encodes them, ties by row id) after (or, when not `forward`, before) `from`: an
+  // Unset anchor starts at the first (or last) record, a Row anchor at its key and row id.
+  // Each Row's key is its encoded value. 80 for drivers that cannot order by columns.
+  struct SortColumn {
+    const rt::FieldDesc* field;
+    bool caseless;  // texts: compared with case ignored
+    bool descending;
+  };
+  virtual rt::Err sortedScan(const std::vector<SortColumn>& columns, const Anchor& from, bool forward, int limit,
+                             std::vector<Row>& out, std::string& detail) {
+    (void)columns, (void)from, (void)forward, (void)limit, (void)out, (void)detail;
+    return rt::Err::NotSupported;
+  }
   // Whether another record than `rid` has the buffer's value of unique key `key`.
   virtual bool duplicate(int key, int64_t rid) = 0;
   // Changes made through this process since open; read-ahead is valid while it stays the same.

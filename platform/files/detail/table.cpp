@@ -101,6 +101,99 @@ bool processAlive(int64_t pid) {
   return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
 }
 
+// The values of a sorted reading's terms for one record, kept as the place to read on from: per
+// value a kind byte ('i' integer, 'r' real, 'b' text or blob) and its bytes (8, 8, or a 4-byte
+// length and the bytes).
+void appendTerm(sqlite3_stmt* st, int col, std::string& out) {
+  switch (sqlite3_column_type(st, col)) {
+    case SQLITE_INTEGER: {
+      int64_t v = sqlite3_column_int64(st, col);
+      out += 'i';
+      out.append(reinterpret_cast<const char*>(&v), sizeof v);
+      break;
+    }
+    case SQLITE_FLOAT: {
+      double v = sqlite3_column_double(st, col);
+      out += 'r';
+      out.append(reinterpret_cast<const char*>(&v), sizeof v);
+      break;
+    }
+    default: {
+      const void* p = sqlite3_column_blob(st, col);
+      uint32_t len = static_cast<uint32_t>(sqlite3_column_bytes(st, col));
+      out += 'b';
+      out.append(reinterpret_cast<const char*>(&len), sizeof len);
+      out.append(p ? static_cast<const char*>(p) : "", len);
+      break;
+    }
+  }
+}
+
+struct Term {
+  char kind = 0;
+  int64_t i = 0;
+  double r = 0;
+  std::string_view b;
+};
+
+// Reads the next term of `text` from `at`; false when the text ends or is malformed.
+bool nextTerm(std::string_view text, size_t& at, Term& t) {
+  if (at >= text.size()) return false;
+  t.kind = text[at++];
+  if (t.kind == 'i' || t.kind == 'r') {
+    if (text.size() - at < 8) return false;
+    if (t.kind == 'i') std::memcpy(&t.i, text.data() + at, 8);
+    else std::memcpy(&t.r, text.data() + at, 8);
+    at += 8;
+    return true;
+  }
+  uint32_t len = 0;
+  if (t.kind != 'b' || text.size() - at < sizeof len) return false;
+  std::memcpy(&len, text.data() + at, sizeof len);
+  at += sizeof len;
+  if (text.size() - at < len) return false;
+  t.b = text.substr(at, len);
+  at += len;
+  return true;
+}
+
+// Binds the `n` terms of `text` to ?1...?n; false when it does not hold n terms.
+bool bindTerms(sqlite3_stmt* st, std::string_view text, int n) {
+  size_t at = 0;
+  Term t;
+  for (int i = 1; i <= n; ++i) {
+    if (!nextTerm(text, at, t)) return false;
+    if (t.kind == 'i') sqlite3_bind_int64(st, i, t.i);
+    else if (t.kind == 'r') sqlite3_bind_double(st, i, t.r);
+    else sqlite3_bind_blob(st, i, t.b.data(), static_cast<int>(t.b.size()), SQLITE_TRANSIENT);
+  }
+  return at == text.size();
+}
+
+// Compares two records' terms as SQLite orders them (numbers by value before texts and blobs,
+// those byte by byte), each term turned round where `descending` says.
+int compareTerms(std::string_view a, std::string_view b, const std::vector<bool>& descending) {
+  size_t ia = 0, ib = 0;
+  Term x, y;
+  for (size_t k = 0; nextTerm(a, ia, x) && nextTerm(b, ib, y); ++k) {
+    int c;
+    const bool xn = x.kind != 'b', yn = y.kind != 'b';
+    if (xn != yn) {
+      c = xn ? -1 : 1;
+    } else if (!xn) {
+      c = x.b.compare(y.b);
+      c = c < 0 ? -1 : c > 0 ? 1 : 0;
+    } else if (x.kind == 'i' && y.kind == 'i') {
+      c = x.i < y.i ? -1 : x.i > y.i ? 1 : 0;
+    } else {
+      const double u = x.kind == 'i' ? static_cast<double>(x.i) : x.r, v = y.kind == 'i' ? static_cast<double>(y.i) : y.r;
+      c = u < v ? -1 : u > v ? 1 : 0;
+    }
+    if (c != 0) return k < descending.size() && descending[k] ? -c : c;
+  }
+  return 0;
+}
+
 class TableBackend final : public Backend {
  public:
   explicit TableBackend(File& file) : m_file(file), m_decl(file.decl()), m_memos(memoSlots(file.decl())) {}
@@ -200,6 +293,72 @@ class TableBackend final : public Backend {
       case Anchor::Row: sql = head + " WHERE _rid" + gt + "?2" + ord + " LIMIT ?3"; break;
     }
     return runScan(sql, order >= 0 && from.kind == Anchor::Value ? &from.key : nullptr, from.rid, limit, out, detail);
+  }
+
+  Err sortedScan(const std::vector<SortColumn>& columns, const Anchor& from, bool forward, int limit,
+                 std::vector<Row>& out, std::string& detail) override {
+    out.clear();
+    if (columns.empty()) return Err::NotSupported;
+    // A term per column: numbers as stored (SQLite orders them by value), texts encoded as a key
+    // compares them; each ascending or descending, and the row id last.
+    std::vector<std::string> terms;
+    std::vector<bool> descending;
+    for (const SortColumn& sc : columns) {
+      const Column* col = nullptr;
+      for (const Column& c : m_columns)
+        if (c.field == sc.field && c.element == 0 && c.field->dim == 1) col = &c;
+      if (!col) return Err::NotSupported;  // a memo, an array or another file's field
+      const FieldType t = sc.field->type;
+      terms.push_back(isInteger(t) || isReal(t) ? quote(col->name)
+                                                : "ov_key('" + std::string(sc.caseless ? "t+" : "T+") + "', " +
+                                                      quote(col->name) + ")");
+      descending.push_back(sc.descending != !forward);
+    }
+    const int n = static_cast<int>(terms.size());
+    const std::string ridParam = "?" + std::to_string(n + 1), limitParam = "?" + std::to_string(n + 2);
+    std::string inner = "SELECT _rid AS _sr";
+    for (int i = 0; i < n; ++i) inner += ", " + terms[i] + " AS _s" + std::to_string(i + 1);
+    inner += " FROM " + m_quotedTable;
+    if (from.kind == Anchor::Row) {
+      // After the anchor's values: the first term beyond it, or equal to it and the rest after.
+      std::string after = std::string("_rid") + (forward ? " > " : " < ") + ridParam;
+      for (int i = n - 1; i >= 0; --i) {
+        const std::string param = "?" + std::to_string(i + 1);
+        after = "(" + terms[i] + (descending[i] ? " < " : " > ") + param + " OR (" + terms[i] + " = " + param +
+                " AND " + after + "))";
+      }
+      inner += " WHERE " + after;
+    }
+    inner += " ORDER BY ";
+    for (int i = 0; i < n; ++i) inner += "_s" + std::to_string(i + 1) + (descending[i] ? " DESC, " : ", ");
+    inner += std::string("_sr") + (forward ? "" : " DESC") + " LIMIT " + limitParam;
+    // The sorting reads the terms and row ids only; the records of the batch are then read by
+    // row id (the subquery is the outer loop of the join).
+    std::string sql = "SELECT _sr";
+    for (int i = 0; i < n; ++i) sql += ", _s" + std::to_string(i + 1);
+    sql += m_selectColsOfT + " FROM (" + inner + ") AS _s CROSS JOIN " + m_quotedTable + " AS _t ON _t._rid = _s._sr";
+    Stmt st = m_storage->prepare(sql);
+    if (!st) return prepareFailed(detail);
+    if (from.kind == Anchor::Row && !bindTerms(st.get(), from.key, n)) {
+      detail = m_name.path + ": the place to read on from is not one this order gave";
+      return Err::BadParameters;
+    }
+    sqlite3_bind_int64(st.get(), n + 1, from.rid);
+    sqlite3_bind_int(st.get(), n + 2, limit);
+    int rc;
+    while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
+      Row& row = out.emplace_back();
+      row.rid = sqlite3_column_int64(st.get(), 0);
+      for (int i = 0; i < n; ++i) appendTerm(st.get(), i + 1, row.key);
+      loadImage(st.get(), n + 1, row);
+    }
+    if (rc != SQLITE_DONE) return m_storage->mapError(rc, &detail);
+    // The join hands the records over in no set order: put them in the subquery's.
+    std::sort(out.begin(), out.end(), [&](const Row& a, const Row& b) {
+      int c = compareTerms(a.key, b.key, descending);
+      return c != 0 ? c < 0 : forward ? a.rid < b.rid : a.rid > b.rid;
+    });
+    return Err::None;
   }
 
   Err getByKey(int key, const std::string& value, Row& out, std::string& detail) override {
@@ -523,6 +682,7 @@ class TableBackend final : public Backend {
       params += (params.empty() ? "?" : ", ?") + std::to_string(n);
       sets += (sets.empty() ? "" : ", ") + quote(col) + " = ?" + std::to_string(n);
       m_selectCols += ", " + quote(col);
+      m_selectColsOfT += ", _t." + quote(col);
     };
     for (const Column& c : m_columns) add(c.name);
     for (const MemoSlot& m : m_memos) add(withoutPrefix(m.name));
@@ -816,18 +976,23 @@ class TableBackend final : public Backend {
       row.rid = sqlite3_column_int64(st.get(), 0);
       if (const void* k = sqlite3_column_blob(st.get(), 1))
         row.key.assign(static_cast<const char*>(k), static_cast<size_t>(sqlite3_column_bytes(st.get(), 1)));
-      row.image.bytes.assign(static_cast<const char*>(m_decl.buffer), m_decl.bufferSize);
-      int next = loadFields(st.get(), 2, row.image.bytes.data());
-      row.image.memos.resize(m_memos.size());
-      for (size_t m = 0; m < m_memos.size(); ++m, ++next) {
-        const void* p = sqlite3_column_blob(st.get(), next);
-        size_t n = static_cast<size_t>(sqlite3_column_bytes(st.get(), next));
-        std::string_view v(p ? static_cast<const char*>(p) : "", n);
-        row.image.memos[m].assign(v.substr(0, m_memos[m].isBlob ? std::min<size_t>(n, m_memos[m].size)
-                                                                 : rt::utf8CutLength(v, m_memos[m].size)));
-      }
+      loadImage(st.get(), 2, row);
     }
     return rc == SQLITE_DONE ? Err::None : m_storage->mapError(rc, &detail);
+  }
+
+  // Reads the field and memo columns starting at column `col` into the row's image.
+  void loadImage(sqlite3_stmt* st, int col, Row& row) const {
+    row.image.bytes.assign(static_cast<const char*>(m_decl.buffer), m_decl.bufferSize);
+    int next = loadFields(st, col, row.image.bytes.data());
+    row.image.memos.resize(m_memos.size());
+    for (size_t m = 0; m < m_memos.size(); ++m, ++next) {
+      const void* p = sqlite3_column_blob(st, next);
+      size_t n = static_cast<size_t>(sqlite3_column_bytes(st, next));
+      std::string_view v(p ? static_cast<const char*>(p) : "", n);
+      row.image.memos[m].assign(v.substr(0, m_memos[m].isBlob ? std::min<size_t>(n, m_memos[m].size)
+                                                               : rt::utf8CutLength(v, m_memos[m].size)));
+    }
   }
 
   // Reads the field columns starting at column `col` into the record at `base`; returns the
@@ -897,6 +1062,7 @@ class TableBackend final : public Backend {
   std::vector<Column> m_columns;
   std::vector<KeyLayout> m_keys;
   std::string m_selectCols, m_insertSql, m_updateSql, m_insertTemplate, m_updateTemplate, m_keySignature;
+  std::string m_selectColsOfT;  // the selected columns, each taken from the table aliased _t
   std::vector<std::string> m_keyExprs;  // per key: the SQL expression its index is on
   bool m_readOnly = false;
   bool m_holding = false;
