@@ -292,8 +292,7 @@ Err ViewManager::Open() {
   m_estimate = -1;
   m_scan.reset();
   if (m_paged && m_elements.empty()) return openPaged();
-  if (m_paged && openGrouped()) return Err::None;
-  if (m_paged && openSorted()) return Err::None;
+  if (m_paged && (openGrouped(false) || openSorted() || openGrouped(true))) return Err::None;
   RecordImage saved = f.saveBuffer();
   detail::CursorState cursor = detail::saveCursor(f);
   std::vector<std::pair<std::string, int64_t>> sorted;
@@ -330,7 +329,30 @@ std::string ViewManager::elementKey(size_t* firstLength) {
   return key;
 }
 
-bool ViewManager::openGrouped() {
+// The lexicographic successor of every string that starts with `prefix`, or "" when none exists.
+static std::string successorOf(std::string prefix) {
+  while (!prefix.empty() && static_cast<unsigned char>(prefix.back()) == 0xFF) prefix.pop_back();
+  if (!prefix.empty()) prefix.back() = static_cast<char>(static_cast<unsigned char>(prefix.back()) + 1);
+  return prefix;
+}
+
+int64_t ViewManager::firstRun(Key key, bool backward) {
+  File& f = Primary.file();
+  RecordImage saved = f.saveBuffer();
+  detail::CursorState cursor = detail::saveCursor(f);
+  int64_t n = 0;
+  if (f.set(key) == Err::None && (backward ? f.previous() : f.next()) == Err::None) {
+    const std::string low = detail::encodeKeyPrefixOf(f, key, f.buffer(), 1);
+    const std::string high = successorOf(low);
+    if (detail::countKeyRange(f, key, &low, high.empty() ? nullptr : &high, n) != Err::None) n = 0;
+  }
+  f.restoreBuffer(saved);
+  detail::restoreCursor(f, cursor);
+  rt::clearError();
+  return n;
+}
+
+bool ViewManager::openGrouped(bool longRuns) {
   // The first element: a field, or UPPER of a text field.
   std::string first;
   for (std::string_view raw : splitOuter(m_orderText))
@@ -353,10 +375,17 @@ bool ViewManager::openGrouped() {
     const KeyDecl& decl = f.key(k).decl();
     if (decl.parts.empty() || f.record().find(decl.parts.front().field) != field) continue;
     if (isTextField(*field) && upper == decl.caseSensitive) continue;  // the key compares texts otherwise
+    const bool backward = descending != decl.parts.front().descending;
+    if (!longRuns) {
+      // A value most records share (one category for every task) would be read whole for the
+      // first page: a tenth of the file or more is left to the file's own sorting.
+      const int64_t run = firstRun(f.key(k), backward);
+      if (run > kLongRun && run > f.records() / 10) return false;
+    }
     m_bounds = std::make_unique<Bounds>();  // none: the filter alone selects
     m_scan = std::make_unique<ViewScan>();
     m_scan->grouped = true;
-    m_scan->backward = descending != decl.parts.front().descending;
+    m_scan->backward = backward;
     m_scan->start = detail::CursorState{k, detail::Anchor{}, 0};
     m_scan->cursor = m_scan->start;
     m_pending = true;

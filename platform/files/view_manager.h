@@ -139,7 +139,11 @@ class ViewManager {
   bool pastBounds() const;
   bool beforeBounds() const;
   rt::Err openPaged();
-  bool openGrouped();
+  // An order of elements led by a key's first field; with `longRuns` false, not when the key's
+  // first value is shared by many records (see firstRun).
+  bool openGrouped(bool longRuns);
+  int64_t firstRun(Key key, bool backward);
+  static constexpr int64_t kLongRun = 1000;
   bool openSorted();
   void readSorted(bool forward, int64_t want);
   std::string elementKey(size_t* firstLength = nullptr);

@@ -503,5 +503,33 @@ TEST(ViewManager, ColumnSortsLedByNoKeyListWhatAFullSortLists) {
   EXPECT_EQ(listed.front(), first[0]);
 }
 
+// An order led by a key's first field whose first value most records share is not read a value
+// at a time (the whole run would be read for the first page) but as the file sorts it.
+TEST(ViewManager, ALongRunOfOneValueIsLeftToTheFileSorting) {
+  ViewWorld w;
+  ASSERT_EQ(LOGOUT(10, {&w.file}), Err::None);
+  for (int i = 0; i < 1100; ++i) {
+    testing::setPerson(w.p, 0, i % 2 ? "x" : "Y", "aarhus", 0, 1000 - i);
+    w.p.id = 100 + i;
+    ASSERT_EQ(w.file.add(), Err::None);
+  }
+  ASSERT_EQ(COMMIT(), Err::None);
+  for (const char* order : {"UPPER(PER:City),-PER:ID", "UPPER(PER:City),PER:Date,UPPER(PER:Name)"}) {
+    SCOPED_TRACE(order);
+    ASSERT_EQ(w.view.SetOrder(order), Err::None);
+    w.view.SetPaged(false);
+    ASSERT_EQ(w.view.Open(), Err::None);
+    const Ids whole = w.all();
+    w.view.SetPaged(true);
+    ASSERT_EQ(w.view.Open(), Err::None);
+    EXPECT_EQ(w.view.known(), 0);
+    Ids page;
+    w.view.ReadPage(0, 5, [&] { page.push_back(w.p.id); });
+    EXPECT_EQ(page, Ids(whole.begin(), whole.begin() + 5));
+    EXPECT_LT(w.view.known(), 1000) << "the run of Aarhus is not read whole";
+    EXPECT_EQ(w.all(), whole);
+  }
+}
+
 }  // namespace
 }  // namespace ov::db
