@@ -641,6 +641,15 @@ Err sortedRows(File& file, const std::vector<Backend::SortColumn>& columns, cons
   return err;
 }
 
+Err readRows(File& file, const std::vector<int64_t>& rids, std::vector<Row>& out) {
+  std::lock_guard lock(fileLock());
+  if (!file.isOpen()) return Err::NotOpen;
+  std::string detail;
+  Err err = file.impl().drv().readRows(rids, out, detail);
+  if (err != Err::None) rt::setError(err, file.name(), detail);
+  return err;
+}
+
 CursorState saveCursor(File& file) {
   std::lock_guard lock(fileLock());
   File::Impl& i = file.impl();

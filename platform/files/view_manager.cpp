@@ -42,11 +42,14 @@ struct ViewScan {
   std::string groupValue;
   std::vector<std::pair<std::string, int64_t>> group;
   // An order of fields that no key leads: the driver sorts the file by `columns` and hands over
-  // a batch of records at a time after the last one read (cursor.anchor), or before the first
-  // one read back (back.anchor). The batches grow as the reading goes on.
+  // the row ids of a batch at a time after the last one it gave (cursor.anchor), or before the
+  // last one it gave reading back (back.anchor); the batches grow as the reading goes on. The
+  // ids not taken yet wait in `ahead` and `behind`; drained: the driver has given the last.
   bool sorted = false;
   std::vector<detail::Backend::SortColumn> columns;
   int batch = 0, backBatch = 0;
+  std::deque<int64_t> ahead, behind;
+  bool aheadDrained = false, behindDrained = false;
 };
 
 // Bounds of the first component of a paged view's key: `field` null when there are none.
@@ -435,32 +438,57 @@ bool ViewManager::openSorted() {
 void ViewManager::readSorted(bool forward, int64_t want) {
   constexpr int kFirstBatch = 128, kLargestBatch = 1 << 16;
   File& f = Primary.file();
-  RecordImage saved = f.saveBuffer();
   detail::Anchor& at = forward ? m_scan->cursor.anchor : m_scan->back.anchor;
   int& batch = forward ? m_scan->batch : m_scan->backBatch;
+  std::deque<int64_t>& fetched = forward ? m_scan->ahead : m_scan->behind;
+  bool& drained = forward ? m_scan->aheadDrained : m_scan->behindDrained;
+  // Without a filter every record is selected: the records themselves are not read.
+  const bool check = m_filter || !m_ranges.empty() || m_hook;
+  RecordImage saved;
+  if (check) saved = f.saveBuffer();
   std::vector<detail::Row> rows;
+  std::vector<int64_t> rids;
   Err err = Err::None;
-  bool end = false;
-  for (int64_t got = 0; got < want && !end;) {
-    const int64_t size = std::max<int64_t>(2 * static_cast<int64_t>(batch), want - got);
-    batch = static_cast<int>(std::clamp<int64_t>(size, kFirstBatch, kLargestBatch));
-    if ((err = detail::sortedRows(f, m_scan->columns, at, forward, batch, rows)) != Err::None) break;
-    end = rows.size() < static_cast<size_t>(batch);
-    for (detail::Row& r : rows) {
-      at = detail::Anchor{detail::Anchor::Row, std::move(r.key), r.rid};
-      f.restoreBuffer(r.image);
-      if (!passes() || !m_scan->seen.insert(r.rid).second) continue;
+  for (int64_t got = 0; got < want;) {
+    if (fetched.empty()) {
+      if (drained) break;
+      const int64_t size = std::max<int64_t>(2 * static_cast<int64_t>(batch), want - got);
+      batch = static_cast<int>(std::clamp<int64_t>(size, kFirstBatch, kLargestBatch));
+      if ((err = detail::sortedRows(f, m_scan->columns, at, forward, batch, rows)) != Err::None) break;
+      drained = rows.size() < static_cast<size_t>(batch);
+      if (!rows.empty()) at = detail::Anchor{detail::Anchor::Row, std::move(rows.back().key), rows.back().rid};
+      for (const detail::Row& r : rows) fetched.push_back(r.rid);
+      continue;
+    }
+    // The next ones in the order, their records read together (about as many as still wanted).
+    const size_t n = check ? std::min<size_t>(fetched.size(), static_cast<size_t>(std::clamp<int64_t>(want - got, 64, 512)))
+                           : fetched.size();
+    rids.assign(fetched.begin(), fetched.begin() + static_cast<std::ptrdiff_t>(n));
+    fetched.erase(fetched.begin(), fetched.begin() + static_cast<std::ptrdiff_t>(n));
+    if (check) {
+      if ((err = detail::readRows(f, rids, rows)) != Err::None) break;
+      std::sort(rows.begin(), rows.end(), [](const detail::Row& a, const detail::Row& b) { return a.rid < b.rid; });
+    }
+    for (int64_t rid : rids) {
+      if (check) {
+        auto it = std::lower_bound(rows.begin(), rows.end(), rid,
+                                   [](const detail::Row& r, int64_t v) { return r.rid < v; });
+        if (it == rows.end() || it->rid != rid) continue;  // deleted meanwhile
+        f.restoreBuffer(it->image);
+        if (!passes()) continue;
+      }
+      if (!m_scan->seen.insert(rid).second) continue;
       if (forward) {
-        m_rows.push_back(r.rid);
+        m_rows.push_back(rid);
       } else {
-        m_rows.push_front(r.rid);
+        m_rows.push_front(rid);
         --m_base;
       }
       ++got;
     }
   }
-  f.restoreBuffer(saved);
-  if (err == Err::None && !end) return;
+  if (check) f.restoreBuffer(saved);
+  if (err == Err::None && !(fetched.empty() && drained)) return;
   // The end (or the first record); or a failure, which stays in ERRORCODE().
   if (forward) {
     m_pending = false;
@@ -678,6 +706,8 @@ void ViewManager::restartAtHead() {
   m_scan->seen.clear();
   m_scan->cursor = m_scan->start;
   m_scan->batch = 0;
+  m_scan->ahead.clear();
+  m_scan->aheadDrained = false;
 }
 
 void ViewManager::readBack(int64_t count) {
@@ -775,6 +805,8 @@ int64_t ViewManager::SeekEnd() {
     m_pending = false;
     m_scan->back.anchor = detail::Anchor{};
     m_scan->backBatch = 0;
+    m_scan->behind.clear();
+    m_scan->behindDrained = false;
     return m_base;
   }
   if (!m_paged || !m_elements.empty() || !m_orderKey.isValid() || !m_scan || !f.isOpen()) return -1;

@@ -170,30 +170,6 @@ bool bindTerms(sqlite3_stmt* st, std::string_view text, int n) {
   return at == text.size();
 }
 
-// Compares two records' terms as SQLite orders them (numbers by value before texts and blobs,
-// those byte by byte), each term turned round where `descending` says.
-int compareTerms(std::string_view a, std::string_view b, const std::vector<bool>& descending) {
-  size_t ia = 0, ib = 0;
-  Term x, y;
-  for (size_t k = 0; nextTerm(a, ia, x) && nextTerm(b, ib, y); ++k) {
-    int c;
-    const bool xn = x.kind != 'b', yn = y.kind != 'b';
-    if (xn != yn) {
-      c = xn ? -1 : 1;
-    } else if (!xn) {
-      c = x.b.compare(y.b);
-      c = c < 0 ? -1 : c > 0 ? 1 : 0;
-    } else if (x.kind == 'i' && y.kind == 'i') {
-      c = x.i < y.i ? -1 : x.i > y.i ? 1 : 0;
-    } else {
-      const double u = x.kind == 'i' ? static_cast<double>(x.i) : x.r, v = y.kind == 'i' ? static_cast<double>(y.i) : y.r;
-      c = u < v ? -1 : u > v ? 1 : 0;
-    }
-    if (c != 0) return k < descending.size() && descending[k] ? -c : c;
-  }
-  return 0;
-}
-
 class TableBackend final : public Backend {
  public:
   explicit TableBackend(File& file) : m_file(file), m_decl(file.decl()), m_memos(memoSlots(file.decl())) {}
@@ -316,9 +292,9 @@ class TableBackend final : public Backend {
     }
     const int n = static_cast<int>(terms.size());
     const std::string ridParam = "?" + std::to_string(n + 1), limitParam = "?" + std::to_string(n + 2);
-    std::string inner = "SELECT _rid AS _sr";
-    for (int i = 0; i < n; ++i) inner += ", " + terms[i] + " AS _s" + std::to_string(i + 1);
-    inner += " FROM " + m_quotedTable;
+    std::string sql = "SELECT _rid AS _sr";
+    for (int i = 0; i < n; ++i) sql += ", " + terms[i] + " AS _s" + std::to_string(i + 1);
+    sql += " FROM " + m_quotedTable;
     if (from.kind == Anchor::Row) {
       // After the anchor's values: the first term beyond it, or equal to it and the rest after.
       std::string after = std::string("_rid") + (forward ? " > " : " < ") + ridParam;
@@ -327,16 +303,11 @@ class TableBackend final : public Backend {
         after = "(" + terms[i] + (descending[i] ? " < " : " > ") + param + " OR (" + terms[i] + " = " + param +
                 " AND " + after + "))";
       }
-      inner += " WHERE " + after;
+      sql += " WHERE " + after;
     }
-    inner += " ORDER BY ";
-    for (int i = 0; i < n; ++i) inner += "_s" + std::to_string(i + 1) + (descending[i] ? " DESC, " : ", ");
-    inner += std::string("_sr") + (forward ? "" : " DESC") + " LIMIT " + limitParam;
-    // The sorting reads the terms and row ids only; the records of the batch are then read by
-    // row id (the subquery is the outer loop of the join).
-    std::string sql = "SELECT _sr";
-    for (int i = 0; i < n; ++i) sql += ", _s" + std::to_string(i + 1);
-    sql += m_selectColsOfT + " FROM (" + inner + ") AS _s CROSS JOIN " + m_quotedTable + " AS _t ON _t._rid = _s._sr";
+    sql += " ORDER BY ";
+    for (int i = 0; i < n; ++i) sql += "_s" + std::to_string(i + 1) + (descending[i] ? " DESC, " : ", ");
+    sql += std::string("_sr") + (forward ? "" : " DESC") + " LIMIT " + limitParam;
     Stmt st = m_storage->prepare(sql);
     if (!st) return prepareFailed(detail);
     if (from.kind == Anchor::Row && !bindTerms(st.get(), from.key, n)) {
@@ -350,14 +321,34 @@ class TableBackend final : public Backend {
       Row& row = out.emplace_back();
       row.rid = sqlite3_column_int64(st.get(), 0);
       for (int i = 0; i < n; ++i) appendTerm(st.get(), i + 1, row.key);
-      loadImage(st.get(), n + 1, row);
     }
-    if (rc != SQLITE_DONE) return m_storage->mapError(rc, &detail);
-    // The join hands the records over in no set order: put them in the subquery's.
-    std::sort(out.begin(), out.end(), [&](const Row& a, const Row& b) {
-      int c = compareTerms(a.key, b.key, descending);
-      return c != 0 ? c < 0 : forward ? a.rid < b.rid : a.rid > b.rid;
-    });
+    return rc == SQLITE_DONE ? Err::None : m_storage->mapError(rc, &detail);
+  }
+
+  Err readRows(const std::vector<int64_t>& rids, std::vector<Row>& out, std::string& detail) override {
+    out.clear();
+    // SQLite takes up to 999 parameters a statement. The lists come in a few sizes (the last row
+    // id repeated to fill one), so that a few statements are prepared and kept.
+    constexpr size_t kChunk = 512;
+    for (size_t from = 0; from < rids.size(); from += kChunk) {
+      const size_t count = std::min(kChunk, rids.size() - from);
+      size_t slots = 16;
+      while (slots < count) slots *= 2;
+      std::string sql = "SELECT _rid, NULL" + m_selectCols + " FROM " + m_quotedTable + " WHERE _rid IN (";
+      for (size_t i = 0; i < slots; ++i) sql += i ? ", ?" + std::to_string(i + 1) : "?1";
+      sql += ")";
+      Stmt st = m_storage->prepare(sql);
+      if (!st) return prepareFailed(detail);
+      for (size_t i = 0; i < slots; ++i)
+        sqlite3_bind_int64(st.get(), static_cast<int>(i + 1), rids[from + std::min(i, count - 1)]);
+      int rc;
+      while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
+        Row& row = out.emplace_back();
+        row.rid = sqlite3_column_int64(st.get(), 0);
+        loadImage(st.get(), 2, row);
+      }
+      if (rc != SQLITE_DONE) return m_storage->mapError(rc, &detail);
+    }
     return Err::None;
   }
 
@@ -682,7 +673,6 @@ class TableBackend final : public Backend {
       params += (params.empty() ? "?" : ", ?") + std::to_string(n);
       sets += (sets.empty() ? "" : ", ") + quote(col) + " = ?" + std::to_string(n);
       m_selectCols += ", " + quote(col);
-      m_selectColsOfT += ", _t." + quote(col);
     };
     for (const Column& c : m_columns) add(c.name);
     for (const MemoSlot& m : m_memos) add(withoutPrefix(m.name));
@@ -1062,7 +1052,6 @@ class TableBackend final : public Backend {
   std::vector<Column> m_columns;
   std::vector<KeyLayout> m_keys;
   std::string m_selectCols, m_insertSql, m_updateSql, m_insertTemplate, m_updateTemplate, m_keySignature;
-  std::string m_selectColsOfT;  // the selected columns, each taken from the table aliased _t
   std::vector<std::string> m_keyExprs;  // per key: the SQL expression its index is on
   bool m_readOnly = false;
   bool m_holding = false;
