@@ -641,6 +641,16 @@ Err sortedRows(File& file, const std::vector<Backend::SortColumn>& columns, cons
   return err;
 }
 
+Err sortedPlace(File& file, const std::vector<Backend::SortColumn>& columns, int64_t rid, std::string& key,
+                int64_t& before) {
+  std::lock_guard lock(fileLock());
+  if (!file.isOpen()) return Err::NotOpen;
+  std::string detail;
+  Err err = file.impl().drv().sortedPlace(columns, rid, key, before, detail);
+  if (err != Err::None && err != Err::NotSupported && err != Err::NotFound) rt::setError(err, file.name(), detail);
+  return err;
+}
+
 Err readRows(File& file, const std::vector<int64_t>& rids, std::vector<Row>& out) {
   std::lock_guard lock(fileLock());
   if (!file.isOpen()) return Err::NotOpen;

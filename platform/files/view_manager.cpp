@@ -831,6 +831,37 @@ int64_t ViewManager::SeekEnd() {
 bool ViewManager::SeekPosition(int64_t position, int64_t& index) {
   index = -1;
   File& f = Primary.file();
+  if (m_paged && m_scan && m_scan->sorted && f.isOpen()) {
+    // Placed at the record: the reading goes on after it and back before it, the records the
+    // file holds before it counted as before it (not below the true index).
+    RecordImage saved = f.saveBuffer();
+    detail::CursorState user = detail::saveCursor(f);
+    const bool selected = f.getPosition(position) == Err::None && passes();
+    f.restoreBuffer(saved);
+    detail::restoreCursor(f, user);
+    rt::clearError();
+    if (!selected) return true;
+    std::string key;
+    int64_t before = 0;
+    if (detail::sortedPlace(f, m_scan->columns, position, key, before) != Err::None) {
+      rt::clearError();
+      return false;
+    }
+    m_rows.clear();
+    m_pos = -1;
+    m_scan->seen.clear();
+    m_base = before;
+    m_backPending = before > 0;
+    m_pending = true;
+    m_scan->cursor.anchor = m_scan->back.anchor = detail::Anchor{detail::Anchor::Row, key, position};
+    m_scan->batch = m_scan->backBatch = 0;
+    m_scan->ahead.assign(1, position);
+    m_scan->behind.clear();
+    m_scan->aheadDrained = m_scan->behindDrained = false;
+    ensure(m_base + 1);
+    index = indexOf(position, m_base + 1);
+    return true;
+  }
   if (!m_paged || !m_elements.empty() || !m_orderKey.isValid() || !m_scan || !f.isOpen()) return false;
   RecordImage saved = f.saveBuffer();
   detail::CursorState user = detail::saveCursor(f);

@@ -89,6 +89,13 @@ class Backend {
     (void)columns, (void)from, (void)forward, (void)limit, (void)out, (void)detail;
     return rt::Err::NotSupported;
   }
+  // The place of the record `rid` in the order of `columns`: its values of the columns (as
+  // sortedScan gives them) and the number of records before it. 35 when it is gone.
+  virtual rt::Err sortedPlace(const std::vector<SortColumn>& columns, int64_t rid, std::string& key, int64_t& before,
+                              std::string& detail) {
+    (void)columns, (void)rid, (void)key, (void)before, (void)detail;
+    return rt::Err::NotSupported;
+  }
   // The records at `rids` that still exist, in any order.
   virtual rt::Err readRows(const std::vector<int64_t>& rids, std::vector<Row>& out, std::string& detail) {
     out.clear();

@@ -271,40 +271,82 @@ class TableBackend final : public Backend {
     return runScan(sql, order >= 0 && from.kind == Anchor::Value ? &from.key : nullptr, from.rid, limit, out, detail);
   }
 
-  Err sortedScan(const std::vector<SortColumn>& columns, const Anchor& from, bool forward, int limit,
-                 std::vector<Row>& out, std::string& detail) override {
-    out.clear();
-    if (columns.empty()) return Err::NotSupported;
-    // A term per column: numbers as stored (SQLite orders them by value), texts encoded as a key
-    // compares them; each ascending or descending, and the row id last.
-    std::vector<std::string> terms;
-    std::vector<bool> descending;
+  // A term per column: numbers as stored (SQLite orders them by value), texts encoded as a key
+  // compares them; each ascending or descending in the reading's direction (the row id after
+  // them). False when a column is no column of the table.
+  bool sortTerms(const std::vector<SortColumn>& columns, bool forward, std::vector<std::string>& terms,
+                 std::vector<bool>& descending) const {
+    if (columns.empty()) return false;
     for (const SortColumn& sc : columns) {
       const Column* col = nullptr;
       for (const Column& c : m_columns)
         if (c.field == sc.field && c.element == 0 && c.field->dim == 1) col = &c;
-      if (!col) return Err::NotSupported;  // a memo, an array or another file's field
+      if (!col) return false;  // a memo, an array or another file's field
       const FieldType t = sc.field->type;
       terms.push_back(isInteger(t) || isReal(t) ? quote(col->name)
                                                 : "ov_key('" + std::string(sc.caseless ? "t+" : "T+") + "', " +
                                                       quote(col->name) + ")");
       descending.push_back(sc.descending != !forward);
     }
+    return true;
+  }
+
+  // The records after the one whose terms are bound to ?1...?n and whose row id to ?n+1: the
+  // first term beyond it, or equal to it and the rest after.
+  static std::string afterCondition(const std::vector<std::string>& terms, const std::vector<bool>& descending,
+                                    bool forward) {
     const int n = static_cast<int>(terms.size());
-    const std::string ridParam = "?" + std::to_string(n + 1), limitParam = "?" + std::to_string(n + 2);
+    std::string after = std::string("_rid") + (forward ? " > ?" : " < ?") + std::to_string(n + 1);
+    for (int i = n - 1; i >= 0; --i) {
+      const std::string param = "?" + std::to_string(i + 1);
+      after = "(" + terms[i] + (descending[i] ? " < " : " > ") + param + " OR (" + terms[i] + " = " + param +
+              " AND " + after + "))";
+    }
+    return after;
+  }
+
+  Err sortedPlace(const std::vector<SortColumn>& columns, int64_t rid, std::string& key, int64_t& before,
+                  std::string& detail) override {
+    std::vector<std::string> terms;
+    std::vector<bool> descending;
+    if (!sortTerms(columns, false, terms, descending)) return Err::NotSupported;
+    const int n = static_cast<int>(terms.size());
+    std::string sql = "SELECT _rid";
+    for (const std::string& t : terms) sql += ", " + t;
+    sql += " FROM " + m_quotedTable + " WHERE _rid = ?1";
+    Stmt st = m_storage->prepare(sql);
+    if (!st) return prepareFailed(detail);
+    sqlite3_bind_int64(st.get(), 1, rid);
+    int rc = sqlite3_step(st.get());
+    if (rc == SQLITE_DONE) return Err::NotFound;
+    if (rc != SQLITE_ROW) return m_storage->mapError(rc, &detail);
+    key.clear();
+    for (int i = 0; i < n; ++i) appendTerm(st.get(), i + 1, key);
+    sqlite3_reset(st.get());
+    // The records before it: those after it reading backwards.
+    Stmt count = m_storage->prepare("SELECT count(*) FROM " + m_quotedTable + " WHERE " +
+                                    afterCondition(terms, descending, false));
+    if (!count) return prepareFailed(detail);
+    if (!bindTerms(count.get(), key, n)) return Err::BadParameters;
+    sqlite3_bind_int64(count.get(), n + 1, rid);
+    rc = sqlite3_step(count.get());
+    if (rc != SQLITE_ROW) return m_storage->mapError(rc, &detail);
+    before = sqlite3_column_int64(count.get(), 0);
+    return Err::None;
+  }
+
+  Err sortedScan(const std::vector<SortColumn>& columns, const Anchor& from, bool forward, int limit,
+                 std::vector<Row>& out, std::string& detail) override {
+    out.clear();
+    std::vector<std::string> terms;
+    std::vector<bool> descending;
+    if (!sortTerms(columns, forward, terms, descending)) return Err::NotSupported;
+    const int n = static_cast<int>(terms.size());
+    const std::string limitParam = "?" + std::to_string(n + 2);
     std::string sql = "SELECT _rid AS _sr";
     for (int i = 0; i < n; ++i) sql += ", " + terms[i] + " AS _s" + std::to_string(i + 1);
     sql += " FROM " + m_quotedTable;
-    if (from.kind == Anchor::Row) {
-      // After the anchor's values: the first term beyond it, or equal to it and the rest after.
-      std::string after = std::string("_rid") + (forward ? " > " : " < ") + ridParam;
-      for (int i = n - 1; i >= 0; --i) {
-        const std::string param = "?" + std::to_string(i + 1);
-        after = "(" + terms[i] + (descending[i] ? " < " : " > ") + param + " OR (" + terms[i] + " = " + param +
-                " AND " + after + "))";
-      }
-      sql += " WHERE " + after;
-    }
+    if (from.kind == Anchor::Row) sql += " WHERE " + afterCondition(terms, descending, forward);
     sql += " ORDER BY ";
     for (int i = 0; i < n; ++i) sql += "_s" + std::to_string(i + 1) + (descending[i] ? " DESC, " : ", ");
     sql += std::string("_sr") + (forward ? "" : " DESC") + " LIMIT " + limitParam;

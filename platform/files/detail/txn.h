@@ -50,6 +50,9 @@ rt::Err countKeyRange(File& file, Key key, const std::string* low, const std::st
 rt::Err sortedRows(File& file, const std::vector<Backend::SortColumn>& columns, const Anchor& from, bool forward,
                    int limit, std::vector<Row>& out);
 rt::Err readRows(File& file, const std::vector<int64_t>& rids, std::vector<Row>& out);
+// Where the record at `rid` stands in the order of `columns` (Backend::sortedPlace).
+rt::Err sortedPlace(File& file, const std::vector<Backend::SortColumn>& columns, int64_t rid, std::string& key,
+                    int64_t& before);
 
 // Where a file's sequence stands and which record is current, to be put back after a
 // cascade has read the file.

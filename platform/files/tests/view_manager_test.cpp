@@ -484,6 +484,21 @@ TEST(ViewManager, ColumnSortsLedByNoKeyListWhatAFullSortLists) {
     EXPECT_EQ(read(0, 20), slice(0, 20));
     EXPECT_EQ(view.records(), size);
     EXPECT_EQ(all(), whole);
+
+    // Placed at a record in the middle (a kept row found again), and read back from there.
+    if (size == 0) continue;
+    const int64_t middle = size / 2, position = view.positionAt(static_cast<size_t>(middle));
+    ASSERT_EQ(view.Open(), Err::None);
+    int64_t index = -1;
+    ASSERT_TRUE(view.SeekPosition(position, index));
+    ASSERT_GE(index, middle) << "counted before it: not below its true index";
+    EXPECT_EQ(read(static_cast<size_t>(index), 20), slice(middle, 20));
+    at = index;
+    for (int step = 0; step < 30 && at > 0; ++step) at = back(at - 20);
+    EXPECT_EQ(at, 0);
+    EXPECT_EQ(read(0, 20), slice(0, 20));
+    EXPECT_EQ(view.indexOf(position), middle);
+    EXPECT_EQ(all(), whole);
   }
 
   // A record moved past the reading after its page was read is listed once, where it was read.
@@ -501,6 +516,16 @@ TEST(ViewManager, ColumnSortsLedByNoKeyListWhatAFullSortLists) {
   EXPECT_EQ(listed.size(), 400u);
   EXPECT_EQ(std::count(listed.begin(), listed.end(), first[0]), 1);
   EXPECT_EQ(listed.front(), first[0]);
+
+  // A record the filter drops is not placed at: the view stays as it was.
+  ASSERT_EQ(view.SetFilter("ITM:ID <> 990"), Err::None);
+  ASSERT_EQ(view.Open(), Err::None);
+  it.id = 990;
+  ASSERT_EQ(file.get(file.key("ITM:KeyID")), Err::None);
+  int64_t index = 0;
+  EXPECT_TRUE(view.SeekPosition(file.position(), index));
+  EXPECT_EQ(index, -1);
+  EXPECT_EQ(view.records(), 399);
 }
 
 // An order led by a key's first field whose first value most records share is not read a value
