@@ -159,7 +159,8 @@ void BM_ExplorerThisMonth(benchmark::State& state) {
   firstPage(state, [](TaskList& w) { w.explorer(dayCondition("This Month")); });
 }
 // All tasks sorted by a column's elements, as a click on its header orders them: Date, Category
-// and Description lead keys of the file; Time leads none, so every task is sorted.
+// and Description lead keys of the file (one category holds a fifth of the tasks); Time and the
+// last run lead none, so the file sorts the tasks by them.
 void sortedByColumn(benchmark::State& state, const char* elements) {
   firstPage(state, [elements](TaskList& w) {
     w.Browse.AddSortOrder();
@@ -171,6 +172,22 @@ void BM_ExplorerSortByDate(benchmark::State& state) { sortedByColumn(state, "-SC
 void BM_ExplorerSortByCategory(benchmark::State& state) { sortedByColumn(state, "UPPER(SCH:Category)"); }
 void BM_ExplorerSortByDescription(benchmark::State& state) { sortedByColumn(state, "UPPER(SCH:Description)"); }
 void BM_ExplorerSortByTime(benchmark::State& state) { sortedByColumn(state, "SCH:Time"); }
+void BM_ExplorerSortByTimeDown(benchmark::State& state) { sortedByColumn(state, "-SCH:Time"); }
+void BM_ExplorerSortByLastRun(benchmark::State& state) { sortedByColumn(state, "-SCH:LastRunDate,-SCH:LastRunTime"); }
+// The last page of all tasks sorted by time (End pressed in the list).
+void BM_ExplorerSortByTimeLastPage(benchmark::State& state) {
+  folder(static_cast<int>(state.range(0)));
+  TaskList w;
+  w.Browse.AddSortOrder();
+  w.Browse.SetOrder("SCH:Time");
+  w.explorer("");
+  for (auto _ : state) {
+    w.Browse.ResetSort(true);
+    w.Browse.ScrollEnd(1);
+    benchmark::DoNotOptimize(w.queue.RECORDS());
+  }
+  state.counters["rows"] = w.queue.RECORDS();
+}
 void BM_DayListDaySchedule(benchmark::State& state) {
   firstPage(state, [](TaskList& w) { w.Browse.SetFilter("(SCH:Date=SelectedDay AND SCH:Date>0)"); });
 }
@@ -214,6 +231,9 @@ OV_LIST_BENCH(BM_ExplorerSortByDate);
 OV_LIST_BENCH(BM_ExplorerSortByCategory);
 OV_LIST_BENCH(BM_ExplorerSortByDescription);
 OV_LIST_BENCH(BM_ExplorerSortByTime);
+OV_LIST_BENCH(BM_ExplorerSortByTimeDown);
+OV_LIST_BENCH(BM_ExplorerSortByLastRun);
+OV_LIST_BENCH(BM_ExplorerSortByTimeLastPage);
 OV_LIST_BENCH(BM_ExplorerAllAtToday);
 OV_LIST_BENCH(BM_DayListDaySchedule);
 OV_LIST_BENCH(BM_DayListAllByDate);

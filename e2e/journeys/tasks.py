@@ -1,9 +1,10 @@
 """Tasks made and edited through the task form while the scheduler runs and other tasks fall due."""
 
+import datetime
 import time
 
 from harness import check, control, wait_for
-from journeys.common import first_start, menu
+from journeys.common import exit_program, first_start, menu
 
 FORM = "UpdateSchedule"
 LIST = "BrowseSchedule"
@@ -182,3 +183,65 @@ def wav_browse_keeps_form_on_top(s):
     # Keys typed now reach the form: Esc closes it.
     s.key("Escape")
     p.gone(procedure=FORM, timeout=10)
+
+
+def sorted_by_time(s):
+    """Tasks made at times out of their order are listed by time after a click on the Time header
+    of the schedule list, and the other way round after a second click."""
+    p, frame = first_start(s)
+    # Days a week and more ahead (none falls due), in another order than the times.
+    made = [("Sort check noon", "12:05", 7), ("Sort check early", "07:40", 9), ("Sort check late", "21:15", 8),
+            ("Sort check morning", "09:30", 10)]
+    for description, hhmm, ahead in made:
+        day = datetime.date.today() + datetime.timedelta(days=ahead)
+        menu(s, p, frame, "File", "New", "Task...")
+        form(p)
+        fill_basics(s, p, description)
+        fill_message(s, p, "Listed by its time.")
+        fill_scheduling(s, p, hhmm)
+        shown = control(form(p), "?SCH:Date")["text"].strip()
+        formats = [f for f in ("%d %b %y", "%m/%d/%Y", "%d/%m/%Y", "%Y-%m-%d", "%d.%m.%Y", "%m/%d/%y")
+                   if datetime.date.today().strftime(f).upper() == shown.upper()]
+        check(formats, "the form shows today's date as its start date: %r" % shown)
+        s.type_into(form(p), "?SCH:Date", day.strftime(formats[0]).upper())
+        s.key("Tab")
+        press_ok(s, p)
+    stored = sorted((r for r in s.records("SCHEDULE") if r["Description"].startswith("Sort check")),
+                    key=lambda r: (int(r["Time"]), int(r["ID"])))
+    check(len(stored) == len(made), "the tasks are stored: %s" % [r["Description"] for r in stored])
+    by_time = [r["Description"].strip() for r in stored]
+    check(by_time == ["Sort check early", "Sort check morning", "Sort check noon", "Sort check late"],
+          "the stored times order the tasks: %s" % by_time)
+
+    def browse():
+        w = p.window(procedure=LIST, shot=False)
+        lists = [c for c in w["controls"] if "header_cells" in c]
+        found = [c for c in lists if "Time" in [h.strip().lstrip("<>") for h in c["headers"]]]
+        check(found, "the schedule list has a Time column: %s" % [c["headers"] for c in lists])
+        return found[0]
+
+    def column(b, header):
+        return [h.strip().lstrip("<>") for h in b["headers"]].index(header)  # without a sort mark
+
+    def listed():
+        b = browse()
+        at = column(b, "Description")
+        return [r["cells"][at].strip() for r in b.get("rows", []) if r["cells"][at].startswith("Sort check")]
+
+    # The list opens on today's tab; the tasks lie a week ahead.
+    tab = next(c for c in p.window(procedure=LIST, shot=False)["controls"] if c.get("text") == "All by Date")
+    s.click(tab["x"] + tab["w"] // 2, tab["y"] + tab["h"] // 2)
+    wait_for(lambda: sorted(listed()) == sorted(by_time), 10, what="the schedule list to show the tasks")
+    # Each click sorts by time, the first one either way, the second the other way round.
+    before = listed()
+    for click in range(2):
+        b = browse()
+        cell = b["header_cells"][column(b, "Time")]
+        check(cell["w"] > 0, "the Time header is in sight: %s" % cell)
+        s.click(cell["x"] + cell["w"] // 2, cell["y"] + cell["h"] // 2)
+        wants = (by_time, by_time[::-1]) if click == 0 else (before[::-1],)
+        wait_for(lambda: listed() in wants and listed() != before, 10,
+                 what="the list sorted by time %s, shows %s" % (wants, listed()))
+        before = listed()
+        p.window(procedure=LIST)  # a picture of the sorted list
+    exit_program(s, p, frame)

@@ -631,6 +631,35 @@ Err countKeyRange(File& file, Key key, const std::string* low, const std::string
   return file.impl().drv().countKeys(key.index(), low, high, n, detail);
 }
 
+Err sortedRows(File& file, const std::vector<Backend::SortColumn>& columns, const Anchor& from, bool forward, int limit,
+               std::vector<Row>& out) {
+  std::lock_guard lock(fileLock());
+  if (!file.isOpen()) return Err::NotOpen;
+  std::string detail;
+  Err err = file.impl().drv().sortedScan(columns, from, forward, limit, out, detail);
+  if (err != Err::None && err != Err::NotSupported) rt::setError(err, file.name(), detail);
+  return err;
+}
+
+Err sortedPlace(File& file, const std::vector<Backend::SortColumn>& columns, int64_t rid, std::string& key,
+                int64_t& before) {
+  std::lock_guard lock(fileLock());
+  if (!file.isOpen()) return Err::NotOpen;
+  std::string detail;
+  Err err = file.impl().drv().sortedPlace(columns, rid, key, before, detail);
+  if (err != Err::None && err != Err::NotSupported && err != Err::NotFound) rt::setError(err, file.name(), detail);
+  return err;
+}
+
+Err readRows(File& file, const std::vector<int64_t>& rids, std::vector<Row>& out) {
+  std::lock_guard lock(fileLock());
+  if (!file.isOpen()) return Err::NotOpen;
+  std::string detail;
+  Err err = file.impl().drv().readRows(rids, out, detail);
+  if (err != Err::None) rt::setError(err, file.name(), detail);
+  return err;
+}
+
 CursorState saveCursor(File& file) {
   std::lock_guard lock(fileLock());
   File::Impl& i = file.impl();

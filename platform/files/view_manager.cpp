@@ -41,6 +41,15 @@ struct ViewScan {
   bool grouped = false, backward = false;
   std::string groupValue;
   std::vector<std::pair<std::string, int64_t>> group;
+  // An order of fields that no key leads: the driver sorts the file by `columns` and hands over
+  // the row ids of a batch at a time after the last one it gave (cursor.anchor), or before the
+  // last one it gave reading back (back.anchor); the batches grow as the reading goes on. The
+  // ids not taken yet wait in `ahead` and `behind`; drained: the driver has given the last.
+  bool sorted = false;
+  std::vector<detail::Backend::SortColumn> columns;
+  int batch = 0, backBatch = 0;
+  std::deque<int64_t> ahead, behind;
+  bool aheadDrained = false, behindDrained = false;
 };
 
 // Bounds of the first component of a paged view's key: `field` null when there are none.
@@ -286,7 +295,7 @@ Err ViewManager::Open() {
   m_estimate = -1;
   m_scan.reset();
   if (m_paged && m_elements.empty()) return openPaged();
-  if (m_paged && openGrouped()) return Err::None;
+  if (m_paged && (openGrouped(false) || openSorted() || openGrouped(true))) return Err::None;
   RecordImage saved = f.saveBuffer();
   detail::CursorState cursor = detail::saveCursor(f);
   std::vector<std::pair<std::string, int64_t>> sorted;
@@ -323,7 +332,30 @@ std::string ViewManager::elementKey(size_t* firstLength) {
   return key;
 }
 
-bool ViewManager::openGrouped() {
+// The lexicographic successor of every string that starts with `prefix`, or "" when none exists.
+static std::string successorOf(std::string prefix) {
+  while (!prefix.empty() && static_cast<unsigned char>(prefix.back()) == 0xFF) prefix.pop_back();
+  if (!prefix.empty()) prefix.back() = static_cast<char>(static_cast<unsigned char>(prefix.back()) + 1);
+  return prefix;
+}
+
+int64_t ViewManager::firstRun(Key key, bool backward) {
+  File& f = Primary.file();
+  RecordImage saved = f.saveBuffer();
+  detail::CursorState cursor = detail::saveCursor(f);
+  int64_t n = 0;
+  if (f.set(key) == Err::None && (backward ? f.previous() : f.next()) == Err::None) {
+    const std::string low = detail::encodeKeyPrefixOf(f, key, f.buffer(), 1);
+    const std::string high = successorOf(low);
+    if (detail::countKeyRange(f, key, &low, high.empty() ? nullptr : &high, n) != Err::None) n = 0;
+  }
+  f.restoreBuffer(saved);
+  detail::restoreCursor(f, cursor);
+  rt::clearError();
+  return n;
+}
+
+bool ViewManager::openGrouped(bool longRuns) {
   // The first element: a field, or UPPER of a text field.
   std::string first;
   for (std::string_view raw : splitOuter(m_orderText))
@@ -346,10 +378,17 @@ bool ViewManager::openGrouped() {
     const KeyDecl& decl = f.key(k).decl();
     if (decl.parts.empty() || f.record().find(decl.parts.front().field) != field) continue;
     if (isTextField(*field) && upper == decl.caseSensitive) continue;  // the key compares texts otherwise
+    const bool backward = descending != decl.parts.front().descending;
+    if (!longRuns) {
+      // A value most records share (one category for every task) would be read whole for the
+      // first page: a tenth of the file or more is left to the file's own sorting.
+      const int64_t run = firstRun(f.key(k), backward);
+      if (run > kLongRun && run > f.records() / 10) return false;
+    }
     m_bounds = std::make_unique<Bounds>();  // none: the filter alone selects
     m_scan = std::make_unique<ViewScan>();
     m_scan->grouped = true;
-    m_scan->backward = descending != decl.parts.front().descending;
+    m_scan->backward = backward;
     m_scan->start = detail::CursorState{k, detail::Anchor{}, 0};
     m_scan->cursor = m_scan->start;
     m_pending = true;
@@ -357,6 +396,107 @@ bool ViewManager::openGrouped() {
     return true;
   }
   return false;
+}
+
+bool ViewManager::openSorted() {
+  // Every element a field, or UPPER of a text field.
+  File& f = Primary.file();
+  std::vector<detail::Backend::SortColumn> columns;
+  for (std::string_view raw : splitOuter(m_orderText)) {
+    std::string e = trimmed(raw);
+    if (e.empty()) continue;
+    bool descending = false;
+    if (e[0] == '-' || e[0] == '+') {
+      descending = e[0] == '-';
+      e = trimmed(std::string_view(e).substr(1));
+    }
+    bool upper = false;
+    if (e.size() > 7 && rt::UPPER(std::string_view(e).substr(0, 6)) == "UPPER(" && e.back() == ')') {
+      upper = true;
+      e = trimmed(std::string_view(e).substr(6, e.size() - 7));
+    }
+    const rt::FieldDesc* field = f.record().find(e);
+    if (!field || field->dim > 1) return false;
+    if (isTextField(*field) ? false : (upper || !isNumberField(*field))) return false;
+    columns.push_back({field, upper, descending});
+  }
+  // Whether the driver orders by columns at all: asked for no records, it reads none.
+  std::vector<detail::Row> none;
+  if (columns.empty() || detail::sortedRows(f, columns, detail::Anchor{}, true, 0, none) != Err::None) {
+    rt::clearError();
+    return false;
+  }
+  m_bounds = std::make_unique<Bounds>();  // none: the filter alone selects
+  m_scan = std::make_unique<ViewScan>();
+  m_scan->sorted = true;
+  m_scan->columns = std::move(columns);
+  m_pending = true;
+  rt::clearError();
+  return true;
+}
+
+void ViewManager::readSorted(bool forward, int64_t want) {
+  constexpr int kFirstBatch = 128, kLargestBatch = 1 << 16;
+  File& f = Primary.file();
+  detail::Anchor& at = forward ? m_scan->cursor.anchor : m_scan->back.anchor;
+  int& batch = forward ? m_scan->batch : m_scan->backBatch;
+  std::deque<int64_t>& fetched = forward ? m_scan->ahead : m_scan->behind;
+  bool& drained = forward ? m_scan->aheadDrained : m_scan->behindDrained;
+  // Without a filter every record is selected: the records themselves are not read.
+  const bool check = m_filter || !m_ranges.empty() || m_hook;
+  RecordImage saved;
+  if (check) saved = f.saveBuffer();
+  std::vector<detail::Row> rows;
+  std::vector<int64_t> rids;
+  Err err = Err::None;
+  for (int64_t got = 0; got < want;) {
+    if (fetched.empty()) {
+      if (drained) break;
+      const int64_t size = std::max<int64_t>(2 * static_cast<int64_t>(batch), want - got);
+      batch = static_cast<int>(std::clamp<int64_t>(size, kFirstBatch, kLargestBatch));
+      if ((err = detail::sortedRows(f, m_scan->columns, at, forward, batch, rows)) != Err::None) break;
+      drained = rows.size() < static_cast<size_t>(batch);
+      if (!rows.empty()) at = detail::Anchor{detail::Anchor::Row, std::move(rows.back().key), rows.back().rid};
+      for (const detail::Row& r : rows) fetched.push_back(r.rid);
+      continue;
+    }
+    // The next ones in the order, their records read together (about as many as still wanted).
+    const size_t n = check ? std::min<size_t>(fetched.size(), static_cast<size_t>(std::clamp<int64_t>(want - got, 64, 512)))
+                           : fetched.size();
+    rids.assign(fetched.begin(), fetched.begin() + static_cast<std::ptrdiff_t>(n));
+    fetched.erase(fetched.begin(), fetched.begin() + static_cast<std::ptrdiff_t>(n));
+    if (check) {
+      if ((err = detail::readRows(f, rids, rows)) != Err::None) break;
+      std::sort(rows.begin(), rows.end(), [](const detail::Row& a, const detail::Row& b) { return a.rid < b.rid; });
+    }
+    for (int64_t rid : rids) {
+      if (check) {
+        auto it = std::lower_bound(rows.begin(), rows.end(), rid,
+                                   [](const detail::Row& r, int64_t v) { return r.rid < v; });
+        if (it == rows.end() || it->rid != rid) continue;  // deleted meanwhile
+        f.restoreBuffer(it->image);
+        if (!passes()) continue;
+      }
+      if (!m_scan->seen.insert(rid).second) continue;
+      if (forward) {
+        m_rows.push_back(rid);
+      } else {
+        m_rows.push_front(rid);
+        --m_base;
+      }
+      ++got;
+    }
+  }
+  if (check) f.restoreBuffer(saved);
+  if (err == Err::None && !(fetched.empty() && drained)) return;
+  // The end (or the first record); or a failure, which stays in ERRORCODE().
+  if (forward) {
+    m_pending = false;
+  } else {
+    m_backPending = false;
+    if (err == Err::None) rebase(0);  // from here on the indexes are exact
+  }
+  if (err == Err::None) rt::clearError();
 }
 
 void ViewManager::flushGroup() {
@@ -499,6 +639,10 @@ int64_t ViewManager::ensure(int64_t count) {
     m_pending = false;
     return known();
   }
+  if (m_scan->sorted) {
+    readSorted(true, count - known());
+    return known();
+  }
   RecordImage saved = f.saveBuffer();
   detail::CursorState user = detail::saveCursor(f);
   detail::restoreCursor(f, m_scan->cursor);
@@ -561,11 +705,18 @@ void ViewManager::restartAtHead() {
   m_pending = true;
   m_scan->seen.clear();
   m_scan->cursor = m_scan->start;
+  m_scan->batch = 0;
+  m_scan->ahead.clear();
+  m_scan->aheadDrained = false;
 }
 
 void ViewManager::readBack(int64_t count) {
   File& f = Primary.file();
   if (!m_backPending || !f.isOpen()) return;
+  if (m_scan->sorted) {
+    readSorted(false, count);
+    return;
+  }
   RecordImage saved = f.saveBuffer();
   detail::CursorState user = detail::saveCursor(f);
   detail::restoreCursor(f, m_scan->back);
@@ -638,6 +789,26 @@ int64_t ViewManager::SeekKey(size_t parts) {
 int64_t ViewManager::SeekEnd() {
   File& f = Primary.file();
   if (!m_pending) return known();
+  if (m_scan && m_scan->sorted && f.isOpen()) {
+    // Read back from the last record; the index past it starts as the count of the file's
+    // records, not below the true one (see readBack).
+    const int64_t count = f.records();
+    if (count < 0) {
+      rt::clearError();
+      return -1;
+    }
+    m_rows.clear();
+    m_pos = -1;
+    m_scan->seen.clear();
+    m_base = count;
+    m_backPending = count > 0;
+    m_pending = false;
+    m_scan->back.anchor = detail::Anchor{};
+    m_scan->backBatch = 0;
+    m_scan->behind.clear();
+    m_scan->behindDrained = false;
+    return m_base;
+  }
   if (!m_paged || !m_elements.empty() || !m_orderKey.isValid() || !m_scan || !f.isOpen()) return -1;
   const Bounds& b = *m_bounds;
   if (b.field && (b.descending ? b.hasLow : b.hasHigh)) return -1;  // ends at a bound: read up to it
@@ -660,6 +831,37 @@ int64_t ViewManager::SeekEnd() {
 bool ViewManager::SeekPosition(int64_t position, int64_t& index) {
   index = -1;
   File& f = Primary.file();
+  if (m_paged && m_scan && m_scan->sorted && f.isOpen()) {
+    // Placed at the record: the reading goes on after it and back before it, the records the
+    // file holds before it counted as before it (not below the true index).
+    RecordImage saved = f.saveBuffer();
+    detail::CursorState user = detail::saveCursor(f);
+    const bool selected = f.getPosition(position) == Err::None && passes();
+    f.restoreBuffer(saved);
+    detail::restoreCursor(f, user);
+    rt::clearError();
+    if (!selected) return true;
+    std::string key;
+    int64_t before = 0;
+    if (detail::sortedPlace(f, m_scan->columns, position, key, before) != Err::None) {
+      rt::clearError();
+      return false;
+    }
+    m_rows.clear();
+    m_pos = -1;
+    m_scan->seen.clear();
+    m_base = before;
+    m_backPending = before > 0;
+    m_pending = true;
+    m_scan->cursor.anchor = m_scan->back.anchor = detail::Anchor{detail::Anchor::Row, key, position};
+    m_scan->batch = m_scan->backBatch = 0;
+    m_scan->ahead.assign(1, position);
+    m_scan->behind.clear();
+    m_scan->aheadDrained = m_scan->behindDrained = false;
+    ensure(m_base + 1);
+    index = indexOf(position, m_base + 1);
+    return true;
+  }
   if (!m_paged || !m_elements.empty() || !m_orderKey.isValid() || !m_scan || !f.isOpen()) return false;
   RecordImage saved = f.saveBuffer();
   detail::CursorState user = detail::saveCursor(f);

@@ -20,11 +20,17 @@
 // "field = value", "field >= value" and the like, the value not depending on the record), the
 // reading starts at the lower bound in the key and stops past the upper one; the filter is still
 // checked on every record read. records() and a search for a record the view has not reached
-// read on to the end. An order of free elements must sort every record, so such a view reads the
-// file at Open as an unpaged one does; unless its first element is the first field of a key (as
-// the key orders it: a text field in UPPER for a key that ignores case, as it is for one that
-// doesn't), when the view reads in that key's order (backwards for the other direction) a value
-// of the field at a time and sorts the records of each value by the elements.
+// read on to the end. An order of free elements whose first element is the first field of a key
+// (as the key orders it: a text field in UPPER for a key that ignores case, as it is for one that
+// doesn't) is read in that key's order (backwards for the other direction) a value of the field at
+// a time, the records of each value sorted by the elements; unless that first value is shared by
+// a tenth of the file or more. An order whose elements are all fields (a text field in UPPER or
+// as it is, either direction) is otherwise sorted by the file's driver, which hands over the row
+// ids of a growing batch at a time; the view reads the records of those it checks against the
+// filter, and can start from the end (SeekEnd) or at a record (SeekPosition), the records of the
+// file before it counted as its index, an estimate as above. Any other order of elements (an
+// expression, a memo, a driver without indexes) must sort every record: the view reads the file
+// at Open as an unpaged one does.
 //
 // A paged view in a key's order may also be placed in the middle (SeekKey, SeekPosition): it then
 // reads from a value of the key on, and back from it as records before are asked for, so a list
@@ -139,7 +145,13 @@ class ViewManager {
   bool pastBounds() const;
   bool beforeBounds() const;
   rt::Err openPaged();
-  bool openGrouped();
+  // An order of elements led by a key's first field; with `longRuns` false, not when the key's
+  // first value is shared by many records (see firstRun).
+  bool openGrouped(bool longRuns);
+  int64_t firstRun(Key key, bool backward);
+  static constexpr int64_t kLongRun = 1000;
+  bool openSorted();
+  void readSorted(bool forward, int64_t want);
   std::string elementKey(size_t* firstLength = nullptr);
   void flushGroup();
   int64_t seekKey(const std::string& target);

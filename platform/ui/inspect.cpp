@@ -346,10 +346,17 @@ QJsonObject describeWindow(Window& w) {
     d.insert("text", q(c->screenText()));
     if (auto* list = dynamic_cast<ListControl*>(c)) {
       d.insert("rows", describeRows(*list));
-      QJsonArray headers;
-      for (int column = 1; column <= list->columnCount(); ++column)
+      QJsonArray headers, spans;
+      const QPoint origin = list->view() ? list->view()->mapToGlobal(QPoint(0, 0)) : QPoint();
+      for (int column = 1; column <= list->columnCount(); ++column) {
         headers.append(q(list->propList(PROPLIST::Header, column)));
+        // Where the column's header lies on the screen (its width 0 when hidden).
+        int left = 0, width = 0;
+        if (!list->columnSpanPx(column, left, width)) left = width = 0;
+        spans.append(QJsonObject{{"x", origin.x() + left}, {"y", origin.y()}, {"w", width}, {"h", list->headerHeightPx()}});
+      }
       d.insert("headers", headers);
+      d.insert("header_cells", spans);
     } else if (auto* lines = dynamic_cast<TextList*>(c)) {
       d.insert("rows", describeLines(*lines));
     }

@@ -74,6 +74,40 @@ class Backend {
     (void)key, (void)low, (void)high, (void)n, (void)detail;
     return rt::Err::NotSupported;
   }
+  // Up to `limit` records in the order of `columns` (numbers by value, texts as a key of those
+  // components compares them, ties by row id) after (or, when not `forward`, before) `from`: an
+  // Unset anchor starts at the first (or last) record, a Row anchor at the key and row id of a
+  // Row this gave. Each Row holds the row id and, as its key, the record's values of the columns
+  // (the driver's own form); not the record. 80 for drivers that cannot order by columns.
+  struct SortColumn {
+    const rt::FieldDesc* field;
+    bool caseless;  // texts: compared with case ignored
+    bool descending;
+  };
+  virtual rt::Err sortedScan(const std::vector<SortColumn>& columns, const Anchor& from, bool forward, int limit,
+                             std::vector<Row>& out, std::string& detail) {
+    (void)columns, (void)from, (void)forward, (void)limit, (void)out, (void)detail;
+    return rt::Err::NotSupported;
+  }
+  // The place of the record `rid` in the order of `columns`: its values of the columns (as
+  // sortedScan gives them) and the number of records before it. 35 when it is gone.
+  virtual rt::Err sortedPlace(const std::vector<SortColumn>& columns, int64_t rid, std::string& key, int64_t& before,
+                              std::string& detail) {
+    (void)columns, (void)rid, (void)key, (void)before, (void)detail;
+    return rt::Err::NotSupported;
+  }
+  // The records at `rids` that still exist, in any order.
+  virtual rt::Err readRows(const std::vector<int64_t>& rids, std::vector<Row>& out, std::string& detail) {
+    out.clear();
+    for (int64_t rid : rids) {
+      Row row;
+      rt::Err err = getByRid(rid, row, detail);
+      if (err == rt::Err::NotFound) continue;
+      if (err != rt::Err::None) return err;
+      out.push_back(std::move(row));
+    }
+    return rt::Err::None;
+  }
   // Whether another record than `rid` has the buffer's value of unique key `key`.
   virtual bool duplicate(int key, int64_t rid) = 0;
   // Changes made through this process since open; read-ahead is valid while it stays the same.

@@ -101,6 +101,75 @@ bool processAlive(int64_t pid) {
   return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
 }
 
+// The values of a sorted reading's terms for one record, kept as the place to read on from: per
+// value a kind byte ('i' integer, 'r' real, 'b' text or blob) and its bytes (8, 8, or a 4-byte
+// length and the bytes).
+void appendTerm(sqlite3_stmt* st, int col, std::string& out) {
+  switch (sqlite3_column_type(st, col)) {
+    case SQLITE_INTEGER: {
+      int64_t v = sqlite3_column_int64(st, col);
+      out += 'i';
+      out.append(reinterpret_cast<const char*>(&v), sizeof v);
+      break;
+    }
+    case SQLITE_FLOAT: {
+      double v = sqlite3_column_double(st, col);
+      out += 'r';
+      out.append(reinterpret_cast<const char*>(&v), sizeof v);
+      break;
+    }
+    default: {
+      const void* p = sqlite3_column_blob(st, col);
+      uint32_t len = static_cast<uint32_t>(sqlite3_column_bytes(st, col));
+      out += 'b';
+      out.append(reinterpret_cast<const char*>(&len), sizeof len);
+      out.append(p ? static_cast<const char*>(p) : "", len);
+      break;
+    }
+  }
+}
+
+struct Term {
+  char kind = 0;
+  int64_t i = 0;
+  double r = 0;
+  std::string_view b;
+};
+
+// Reads the next term of `text` from `at`; false when the text ends or is malformed.
+bool nextTerm(std::string_view text, size_t& at, Term& t) {
+  if (at >= text.size()) return false;
+  t.kind = text[at++];
+  if (t.kind == 'i' || t.kind == 'r') {
+    if (text.size() - at < 8) return false;
+    if (t.kind == 'i') std::memcpy(&t.i, text.data() + at, 8);
+    else std::memcpy(&t.r, text.data() + at, 8);
+    at += 8;
+    return true;
+  }
+  uint32_t len = 0;
+  if (t.kind != 'b' || text.size() - at < sizeof len) return false;
+  std::memcpy(&len, text.data() + at, sizeof len);
+  at += sizeof len;
+  if (text.size() - at < len) return false;
+  t.b = text.substr(at, len);
+  at += len;
+  return true;
+}
+
+// Binds the `n` terms of `text` to ?1...?n; false when it does not hold n terms.
+bool bindTerms(sqlite3_stmt* st, std::string_view text, int n) {
+  size_t at = 0;
+  Term t;
+  for (int i = 1; i <= n; ++i) {
+    if (!nextTerm(text, at, t)) return false;
+    if (t.kind == 'i') sqlite3_bind_int64(st, i, t.i);
+    else if (t.kind == 'r') sqlite3_bind_double(st, i, t.r);
+    else sqlite3_bind_blob(st, i, t.b.data(), static_cast<int>(t.b.size()), SQLITE_TRANSIENT);
+  }
+  return at == text.size();
+}
+
 class TableBackend final : public Backend {
  public:
   explicit TableBackend(File& file) : m_file(file), m_decl(file.decl()), m_memos(memoSlots(file.decl())) {}
@@ -200,6 +269,129 @@ class TableBackend final : public Backend {
       case Anchor::Row: sql = head + " WHERE _rid" + gt + "?2" + ord + " LIMIT ?3"; break;
     }
     return runScan(sql, order >= 0 && from.kind == Anchor::Value ? &from.key : nullptr, from.rid, limit, out, detail);
+  }
+
+  // A term per column: numbers as stored (SQLite orders them by value), texts encoded as a key
+  // compares them; each ascending or descending in the reading's direction (the row id after
+  // them). False when a column is no column of the table.
+  bool sortTerms(const std::vector<SortColumn>& columns, bool forward, std::vector<std::string>& terms,
+                 std::vector<bool>& descending) const {
+    if (columns.empty()) return false;
+    for (const SortColumn& sc : columns) {
+      const Column* col = nullptr;
+      for (const Column& c : m_columns)
+        if (c.field == sc.field && c.element == 0 && c.field->dim == 1) col = &c;
+      if (!col) return false;  // a memo, an array or another file's field
+      const FieldType t = sc.field->type;
+      terms.push_back(isInteger(t) || isReal(t) ? quote(col->name)
+                                                : "ov_key('" + std::string(sc.caseless ? "t+" : "T+") + "', " +
+                                                      quote(col->name) + ")");
+      descending.push_back(sc.descending != !forward);
+    }
+    return true;
+  }
+
+  // The records after the one whose terms are bound to ?1...?n and whose row id to ?n+1: the
+  // first term beyond it, or equal to it and the rest after.
+  static std::string afterCondition(const std::vector<std::string>& terms, const std::vector<bool>& descending,
+                                    bool forward) {
+    const int n = static_cast<int>(terms.size());
+    std::string after = std::string("_rid") + (forward ? " > ?" : " < ?") + std::to_string(n + 1);
+    for (int i = n - 1; i >= 0; --i) {
+      const std::string param = "?" + std::to_string(i + 1);
+      after = "(" + terms[i] + (descending[i] ? " < " : " > ") + param + " OR (" + terms[i] + " = " + param +
+              " AND " + after + "))";
+    }
+    return after;
+  }
+
+  Err sortedPlace(const std::vector<SortColumn>& columns, int64_t rid, std::string& key, int64_t& before,
+                  std::string& detail) override {
+    std::vector<std::string> terms;
+    std::vector<bool> descending;
+    if (!sortTerms(columns, false, terms, descending)) return Err::NotSupported;
+    const int n = static_cast<int>(terms.size());
+    std::string sql = "SELECT _rid";
+    for (const std::string& t : terms) sql += ", " + t;
+    sql += " FROM " + m_quotedTable + " WHERE _rid = ?1";
+    Stmt st = m_storage->prepare(sql);
+    if (!st) return prepareFailed(detail);
+    sqlite3_bind_int64(st.get(), 1, rid);
+    int rc = sqlite3_step(st.get());
+    if (rc == SQLITE_DONE) return Err::NotFound;
+    if (rc != SQLITE_ROW) return m_storage->mapError(rc, &detail);
+    key.clear();
+    for (int i = 0; i < n; ++i) appendTerm(st.get(), i + 1, key);
+    sqlite3_reset(st.get());
+    // The records before it: those after it reading backwards.
+    Stmt count = m_storage->prepare("SELECT count(*) FROM " + m_quotedTable + " WHERE " +
+                                    afterCondition(terms, descending, false));
+    if (!count) return prepareFailed(detail);
+    if (!bindTerms(count.get(), key, n)) return Err::BadParameters;
+    sqlite3_bind_int64(count.get(), n + 1, rid);
+    rc = sqlite3_step(count.get());
+    if (rc != SQLITE_ROW) return m_storage->mapError(rc, &detail);
+    before = sqlite3_column_int64(count.get(), 0);
+    return Err::None;
+  }
+
+  Err sortedScan(const std::vector<SortColumn>& columns, const Anchor& from, bool forward, int limit,
+                 std::vector<Row>& out, std::string& detail) override {
+    out.clear();
+    std::vector<std::string> terms;
+    std::vector<bool> descending;
+    if (!sortTerms(columns, forward, terms, descending)) return Err::NotSupported;
+    const int n = static_cast<int>(terms.size());
+    const std::string limitParam = "?" + std::to_string(n + 2);
+    std::string sql = "SELECT _rid AS _sr";
+    for (int i = 0; i < n; ++i) sql += ", " + terms[i] + " AS _s" + std::to_string(i + 1);
+    sql += " FROM " + m_quotedTable;
+    if (from.kind == Anchor::Row) sql += " WHERE " + afterCondition(terms, descending, forward);
+    sql += " ORDER BY ";
+    for (int i = 0; i < n; ++i) sql += "_s" + std::to_string(i + 1) + (descending[i] ? " DESC, " : ", ");
+    sql += std::string("_sr") + (forward ? "" : " DESC") + " LIMIT " + limitParam;
+    Stmt st = m_storage->prepare(sql);
+    if (!st) return prepareFailed(detail);
+    if (from.kind == Anchor::Row && !bindTerms(st.get(), from.key, n)) {
+      detail = m_name.path + ": the place to read on from is not one this order gave";
+      return Err::BadParameters;
+    }
+    sqlite3_bind_int64(st.get(), n + 1, from.rid);
+    sqlite3_bind_int(st.get(), n + 2, limit);
+    int rc;
+    while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
+      Row& row = out.emplace_back();
+      row.rid = sqlite3_column_int64(st.get(), 0);
+      for (int i = 0; i < n; ++i) appendTerm(st.get(), i + 1, row.key);
+    }
+    return rc == SQLITE_DONE ? Err::None : m_storage->mapError(rc, &detail);
+  }
+
+  Err readRows(const std::vector<int64_t>& rids, std::vector<Row>& out, std::string& detail) override {
+    out.clear();
+    // SQLite takes up to 999 parameters a statement. The lists come in a few sizes (the last row
+    // id repeated to fill one), so that a few statements are prepared and kept.
+    constexpr size_t kChunk = 512;
+    for (size_t from = 0; from < rids.size(); from += kChunk) {
+      const size_t count = std::min(kChunk, rids.size() - from);
+      size_t slots = 16;
+      while (slots < count) slots *= 2;
+      std::string sql = "SELECT _rid, NULL" + m_selectCols + " FROM " + m_quotedTable + " WHERE _rid IN (";
+      for (size_t i = 0; i < slots; ++i) sql += i ? ", ?" + std::to_string(i + 1) : "?1";
+      sql += ")";
+      Stmt st = m_storage->prepare(sql);
+      if (!st) return prepareFailed(detail);
+      for (size_t i = 0; i < slots; ++i)
+        sqlite3_bind_int64(st.get(), static_cast<int>(i + 1), rids[from + std::min(i, count - 1)]);
+      int rc;
+      while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
+        Row& row = out.emplace_back();
+        row.rid = sqlite3_column_int64(st.get(), 0);
+        loadImage(st.get(), 2, row);
+      }
+      if (rc != SQLITE_DONE) return m_storage->mapError(rc, &detail);
+    }
+    return Err::None;
   }
 
   Err getByKey(int key, const std::string& value, Row& out, std::string& detail) override {
@@ -816,18 +1008,23 @@ class TableBackend final : public Backend {
       row.rid = sqlite3_column_int64(st.get(), 0);
       if (const void* k = sqlite3_column_blob(st.get(), 1))
         row.key.assign(static_cast<const char*>(k), static_cast<size_t>(sqlite3_column_bytes(st.get(), 1)));
-      row.image.bytes.assign(static_cast<const char*>(m_decl.buffer), m_decl.bufferSize);
-      int next = loadFields(st.get(), 2, row.image.bytes.data());
-      row.image.memos.resize(m_memos.size());
-      for (size_t m = 0; m < m_memos.size(); ++m, ++next) {
-        const void* p = sqlite3_column_blob(st.get(), next);
-        size_t n = static_cast<size_t>(sqlite3_column_bytes(st.get(), next));
-        std::string_view v(p ? static_cast<const char*>(p) : "", n);
-        row.image.memos[m].assign(v.substr(0, m_memos[m].isBlob ? std::min<size_t>(n, m_memos[m].size)
-                                                                 : rt::utf8CutLength(v, m_memos[m].size)));
-      }
+      loadImage(st.get(), 2, row);
     }
     return rc == SQLITE_DONE ? Err::None : m_storage->mapError(rc, &detail);
+  }
+
+  // Reads the field and memo columns starting at column `col` into the row's image.
+  void loadImage(sqlite3_stmt* st, int col, Row& row) const {
+    row.image.bytes.assign(static_cast<const char*>(m_decl.buffer), m_decl.bufferSize);
+    int next = loadFields(st, col, row.image.bytes.data());
+    row.image.memos.resize(m_memos.size());
+    for (size_t m = 0; m < m_memos.size(); ++m, ++next) {
+      const void* p = sqlite3_column_blob(st, next);
+      size_t n = static_cast<size_t>(sqlite3_column_bytes(st, next));
+      std::string_view v(p ? static_cast<const char*>(p) : "", n);
+      row.image.memos[m].assign(v.substr(0, m_memos[m].isBlob ? std::min<size_t>(n, m_memos[m].size)
+                                                               : rt::utf8CutLength(v, m_memos[m].size)));
+    }
   }
 
   // Reads the field columns starting at column `col` into the record at `base`; returns the

@@ -44,6 +44,16 @@ std::string encodeKeyPrefixOf(File& file, Key key, const void* buffer, size_t pa
 // from the key's index; 80 when the file's driver keeps no indexes.
 rt::Err countKeyRange(File& file, Key key, const std::string* low, const std::string* high, int64_t& n);
 
+// Up to `limit` row ids of `file` in the order of `columns` after (or before) `from`, with their
+// values of the columns, as Backend::sortedScan reads them; 80 when the file's driver cannot
+// order by columns. readRows: the records at `rids` that still exist, in any order.
+rt::Err sortedRows(File& file, const std::vector<Backend::SortColumn>& columns, const Anchor& from, bool forward,
+                   int limit, std::vector<Row>& out);
+rt::Err readRows(File& file, const std::vector<int64_t>& rids, std::vector<Row>& out);
+// Where the record at `rid` stands in the order of `columns` (Backend::sortedPlace).
+rt::Err sortedPlace(File& file, const std::vector<Backend::SortColumn>& columns, int64_t rid, std::string& key,
+                    int64_t& before);
+
 // Where a file's sequence stands and which record is current, to be put back after a
 // cascade has read the file.
 struct CursorState {
