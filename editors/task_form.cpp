@@ -294,7 +294,10 @@ class UpdateScheduleForm : public ui::WindowManager {
   // used file.
   ui::Level TakeSelected() override {
     const int feq = ui::FIELD();
-    if ((feq == m_message || feq == m_basicsMessage) && SCH.Message.isBlank() && !SCH.Description.isBlank()) {
+    // The box as shown counts too: keys typed before this event came are the user's message.
+    const ui::Control* box = window().control(feq);
+    if ((feq == m_message || feq == m_basicsMessage) && SCH.Message.isBlank() && !SCH.Description.isBlank() &&
+        box && rt::clipView(box->screenText()).empty()) {
       SCH.Message = SCH.Description.view();
       window().display(feq);
     } else if (feq == m_alarmFile && !m_viewOnly && !m_deleting) {
