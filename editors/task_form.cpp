@@ -264,9 +264,12 @@ class UpdateScheduleForm : public ui::WindowManager {
       const int32_t was = m_steps.CURTABNUM;
       m_steps.TakeAccepted();
       if (m_steps.CURTABNUM != was) {
-        // The focus leaves the page first, or the sheet would follow it back there.
+        // The focus leaves the page first, or the sheet would follow it back there; then it goes
+        // to the new page's first field, so that typing lands there and Enter goes on to the next
+        // page (or finishes), never on Cancel, which would throw away the new task.
         window().select(CancelControl);
         window().setProp(m_sheet, ui::Prop::Selected, m_steps.CURTABNUM);
+        window().select(firstFieldOfPage());
       }
       refreshLists();
       return ui::Level::Notify;
@@ -291,7 +294,10 @@ class UpdateScheduleForm : public ui::WindowManager {
   // used file.
   ui::Level TakeSelected() override {
     const int feq = ui::FIELD();
-    if ((feq == m_message || feq == m_basicsMessage) && SCH.Message.isBlank() && !SCH.Description.isBlank()) {
+    // The box as shown counts too: keys typed before this event came are the user's message.
+    const ui::Control* box = window().control(feq);
+    if ((feq == m_message || feq == m_basicsMessage) && SCH.Message.isBlank() && !SCH.Description.isBlank() &&
+        box && rt::clipView(box->screenText()).empty()) {
       SCH.Message = SCH.Description.view();
       window().display(feq);
     } else if (feq == m_alarmFile && !m_viewOnly && !m_deleting) {
@@ -884,6 +890,22 @@ class UpdateScheduleForm : public ui::WindowManager {
       window().setProp(m_sheet, ui::Prop::Selected, static_cast<int>(i + 1));
       return;
     }
+  }
+
+  // The first field of the chosen page that takes typing or a choice; the wizard's way on (Next,
+  // or OK on its last page) when the page has none.
+  int firstFieldOfPage() const {
+    const ui::Window& w = window();
+    const int tab = chosenTab();
+    for (int feq : w.fields()) {
+      const ui::Control* c = w.control(feq);
+      if (!c || !c->takesInput() || c->kind() == ui::Kind::List || c->isReadOnly() || hiddenOnForm(feq) ||
+          !w.isEnabled(feq))
+        continue;
+      for (const ui::Control* p = c; p; p = p->parentFeq() ? w.control(p->parentFeq()) : nullptr)
+        if (p->feq() == tab) return feq;
+    }
+    return m_steps.NextControl();
   }
 
   int chosenTab() const {

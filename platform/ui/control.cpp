@@ -585,6 +585,8 @@ bool sameLines(std::string_view shown, std::string_view held) {
 
 QWidget* TextBox::createView(QWidget* parent) {
   auto* t = new TextView(parent, this);
+  // Tab and Shift+Tab go to the next and previous control, as in every other control of a form.
+  t->setTabChangesFocus(true);
   QObject::connect(t, &QPlainTextEdit::textChanged, t, [this, t] {
     std::string now = s8(t->toPlainText());
     if (!sameLines(now, m_screen)) userEdit(now);
@@ -597,7 +599,13 @@ void TextBox::syncView() {
   if (!m_view) return;
   Control::syncView();
   auto* t = static_cast<QPlainTextEdit*>(m_view);
-  if (!sameLines(s8(t->toPlainText()), m_screen)) t->setPlainText(q(m_screen));
+  if (!sameLines(s8(t->toPlainText()), m_screen)) {
+    // A blank box filled in by the program while the user is in it (a suggested text) is
+    // selected, so that typing replaces it instead of running into it.
+    const bool suggested = t->hasFocus() && t->document()->isEmpty();
+    t->setPlainText(q(m_screen));
+    if (suggested) t->selectAll();
+  }
   t->setReadOnly(m_readOnly);
 }
 

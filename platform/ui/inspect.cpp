@@ -155,6 +155,9 @@ QString shownText(QWidget* v) {
 QJsonObject describeView(QWidget* v) {
   QJsonObject c{{"text", shownText(v)}, {"enabled", v->isEnabled()}, {"visible", v->isVisible()}};
   if (auto* b = qobject_cast<QAbstractButton*>(v); b != nullptr && b->isCheckable()) c.insert("checked", b->isChecked());
+  // The control that keys typed into its window go to (a combo's or spin's inner entry counts).
+  QWidget* focus = v->window()->focusWidget();
+  c.insert("focused", focus != nullptr && (focus == v || v->isAncestorOf(focus)));
   merge(c, place(v));
   const Fit f = measure(v);
   c.insert("need", f.need);

@@ -327,6 +327,19 @@ class InputFilter : public QObject {
     int target = 0;
     if (code == Key::Esc) {
       target = w->manager()->CancelControl;
+      // A window of its own without a Cancel button (a reminder, a window with only Close) is
+      // closed by Esc as by its close box; the frame and the windows inside it are not.
+      if (!target && w->windowKind() == WindowKind::Normal) {
+        QPointer<QWidget> top = w->view();
+        QMetaObject::invokeMethod(
+            qApp,
+            [top] {
+              Window* w = top ? detail::windowOfWidget(top) : nullptr;
+              if (w && w->isOpen()) SendMessage(w->handle(), WM::Close, 0, 0);
+            },
+            Qt::QueuedConnection);
+        return;
+      }
     } else {
       Control* focused = feq ? w->control(feq) : nullptr;
       if (focused && focused->kind() == Kind::Button) {
