@@ -31,6 +31,10 @@ int32_t nextHolidayDate(int32_t date, std::string_view kind, std::string_view na
     const int32_t last = rt::DATE(5, 24, year + 1);
     return last - (weekday(last) - 1 + 7) % 7;
   }
+  if (isKind(kind, "Day of Month") && rt::CLIP(name) == kMemorialDay) {
+    const int32_t last = rt::DATE(5, 31, year + 1);
+    return last - (weekday(last) - 1 + 7) % 7;
+  }
   if (isKind(kind, "Day of Month")) {
     const int32_t week = (day - 1) / 7;
     const int32_t first = rt::DATE(month, 7 * week + 1, year + 1);
@@ -65,7 +69,7 @@ void FillDefaultHolidays() {
     AddDefaultHoliday(rt::DATE(7, 4, 1999), "Annual", "Independence Day (U.S.)");
     AddDefaultHoliday(rt::DATE(5, 18, 1998), "Day of Month", kVictoriaDay);
     // 31 May 1999 lies in the fifth week: the last Monday of May.
-    AddDefaultHoliday(rt::DATE(5, 31, 1999), "Day of Month", "Memorial Day (U.S.)");
+    AddDefaultHoliday(rt::DATE(5, 31, 1999), "Day of Month", kMemorialDay);
     AddDefaultHoliday(rt::DATE(9, 7, 1998), "Day of Month", "Labor Day/Labour Day");
     // Fixed dates, not weekdays of the month.
     AddDefaultHoliday(rt::DATE(11, 11, 1998), "Annual", "Veteran's Day (U.S.)");

@@ -31,8 +31,13 @@ void AddDefaultHoliday(int32_t date, std::string_view kind, std::string_view nam
 // fixed week of the month holds (18 May 1998, 24 May 2027).
 constexpr std::string_view kVictoriaDay = "Victoria Day (Canada)";
 
+// The default Memorial Day: the last Monday of May, which is the fourth Monday in some years and the
+// fifth in others, so the week of its last date does not tell the next one (25 May 2026, 31 May 2027).
+constexpr std::string_view kMemorialDay = "Memorial Day (U.S.)";
+
 // The date a holiday of `kind` on `date` moves to one year on (the kinds above; "Once" and
-// unknown kinds as "Annual"). `name` tells the default Victoria Day from other holidays.
+// unknown kinds as "Annual"). `name` tells the default Victoria Day and Memorial Day
+// from other holidays.
 int32_t nextHolidayDate(int32_t date, std::string_view kind, std::string_view name = {});
 
 }  // namespace ov::dialogs

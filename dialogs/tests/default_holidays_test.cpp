@@ -142,16 +142,34 @@ TEST_F(DefaultHolidays, DayOfMonthKeepsWeekAndWeekday) {
     EXPECT_EQ(dialogs::nextHolidayDate(c.from, "Day of Month", dialogs::kVictoriaDay), c.to);
   }
   EXPECT_EQ(dialogs::nextHolidayDate(DATE(5, 18, 2026), "Day of Month", "Other third Monday"), DATE(5, 17, 2027));
+  // Memorial Day is the last Monday of May, whichever week that is.
+  const Case kMemorial[] = {
+      {"2026 (fourth week) to 2027 (fifth)", DATE(5, 25, 2026), DATE(5, 31, 2027)},
+      {"2027 to 2028", DATE(5, 31, 2027), DATE(5, 29, 2028)},
+      {"1999 seed to 2000", DATE(5, 31, 1999), DATE(5, 29, 2000)},
+      {"2000 to 2001 (fourth week)", DATE(5, 29, 2000), DATE(5, 28, 2001)},
+  };
+  for (const Case& c : kMemorial) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(dialogs::nextHolidayDate(c.from, "Day of Month", dialogs::kMemorialDay), c.to);
+  }
 }
 
-TEST_F(DefaultHolidays, VictoriaDayRollsToTheMondayBeforeTheTwentyFifth) {
-  rt::setTestClock(DATE(6, 1, 2026), 1000000);
+TEST_F(DefaultHolidays, VictoriaDayAndMemorialDayRollToTheirOwnMondays) {
+  // Past May 2026 both move on: the fourth Monday of May 2027 is Victoria Day, the fifth Memorial
+  // Day (rolled by its week, Memorial Day took Victoria Day's date, was refused and stayed in 1999).
+  rt::setTestClock(DATE(12, 11, 2026), 1000000);
   dialogs::InitDefaultHolidays();
   const auto stored = byName();
-  auto it = stored.find("Victoria Day (Canada)");
-  ASSERT_NE(it, stored.end());
-  EXPECT_EQ(it->second.first, DATE(5, 24, 2027));
-  EXPECT_EQ(it->second.second, "Day of Month") << "the stored kind stays as the other programs read it";
+  const std::pair<const char*, int32_t> kWant[] = {{"Victoria Day (Canada)", DATE(5, 24, 2027)},
+                                                   {"Memorial Day (U.S.)", DATE(5, 31, 2027)}};
+  for (const auto& [name, date] : kWant) {
+    SCOPED_TRACE(name);
+    auto it = stored.find(name);
+    ASSERT_NE(it, stored.end());
+    EXPECT_EQ(it->second.first, date);
+    EXPECT_EQ(it->second.second, "Day of Month") << "the stored kind stays as the other programs read it";
+  }
 }
 
 }  // namespace
