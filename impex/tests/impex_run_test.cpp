@@ -366,12 +366,17 @@ TEST_F(ImpexRun, ImportedTodosReadBackInKeyOrderHoweverTheKeysWereKept) {
     int existing;  // records in the table before the run
     int steps;     // steps of 2 records taken before finish() (-1: to the end)
     bool keep;
+    int64_t deferLimit = kDeferredKeyRecords;
+    bool keysBeforeFinish = false;  // the keys exist before finish()
   };
   const Case cases[] = {
       {"keys built at the end", 0, -1, true},
       {"cancelled, keys built for what was stored", 1, 2, true},
-      {"keys kept record by record", 9, -1, true},
+      {"keys kept record by record", 9, -1, true, kDeferredKeyRecords, true},
       {"abandoned after deferring", 0, 2, false},
+      {"keys built part-way, the rest kept record by record", 1, -1, true, 3, true},
+      {"abandoned after building the keys part-way", 0, 2, false, 3, true},
+      {"limit reached by the last record: keys built at the end", 0, -1, true, 6},
   };
   const std::string data =
       "\"TDO:Category\",\"TDO:Priority\",\"TDO:ToDo\"\r\n\"work\",3,\"b\"\r\n\"Home\",1,\"c\"\r\n"
@@ -396,10 +401,12 @@ TEST_F(ImpexRun, ImportedTodosReadBackInKeyOrderHoweverTheKeysWereKept) {
     ASSERT_EQ(layout.autoAssign(t), 3);
     {
       ImportRun run(t, data, layout);
+      run.setDeferredKeyRecords(c.deferLimit);
       ASSERT_TRUE(run.begin()) << run.error();
       ImportRun::Step s = ImportRun::Step::More;
       for (int n = 0; s == ImportRun::Step::More && n != c.steps; ++n) s = run.step(2);
       ASSERT_NE(s, ImportRun::Step::Failed) << run.error();
+      EXPECT_EQ(hasIndex(t.file->path(), "ix_ToDo_KeyToDo"), c.keysBeforeFinish);
       if (c.keep) {
         ASSERT_TRUE(run.finish()) << run.error();
       }
