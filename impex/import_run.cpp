@@ -183,7 +183,8 @@ bool ImportRun::begin() {
   // must stop the run at its own line).
   const auto& keys = m_table.file->decl().keys;
   const bool anyUnique = std::any_of(keys.begin(), keys.end(), [](const db::KeyDecl& k) { return k.unique; });
-  if (m_table.idField == nullptr && !anyUnique && m_total > 0 && m_table.file->records() <= m_total) {
+  m_existing = m_table.file->records();
+  if (m_table.idField == nullptr && !anyUnique && m_total > 0 && m_existing <= m_total && m_existing < m_deferLimit) {
     if (rt::Err err = m_table.file->deferKeys(); err != rt::Err::None) {
       m_error = errText(err);
       abandon();
@@ -262,6 +263,9 @@ ImportRun::Step ImportRun::step(int maxRecords) {
     }
     ++m_next;
     ++n;
+    // Sorting more records at once would hold more memory than a large import may take: the
+    // keys are built for what is stored so far and the rest of the records keep them up.
+    if (m_keysDeferred && m_existing + m_next >= m_deferLimit && m_next < m_total && !buildKeys()) return Step::Failed;
   }
   if (m_next < m_total) return Step::More;
   return Step::Done;
@@ -273,17 +277,22 @@ bool ImportRun::finish() {
     abandon();
     return false;
   }
-  if (m_keysDeferred) {
-    if (rt::Err err = m_table.file->buildDeferredKeys(); err != rt::Err::None) {
-      m_error = errText(err) + ".  Nothing was imported.";
-      abandon();
-      return false;
-    }
-  }
+  if (m_keysDeferred && !buildKeys()) return false;
   m_inTransaction = false;
   if (rt::Err err = db::COMMIT(); err != rt::Err::None) {
     m_error = errText(err) + ".  Nothing was imported.";
     (void)db::ROLLBACK();  // best effort: nothing half-done stays
+    return false;
+  }
+  return true;
+}
+
+// Builds the keys dropped at begin(); on failure the run is rolled back.
+bool ImportRun::buildKeys() {
+  m_keysDeferred = false;
+  if (rt::Err err = m_table.file->buildDeferredKeys(); err != rt::Err::None) {
+    m_error = errText(err) + ".  Nothing was imported.";
+    abandon();
     return false;
   }
   return true;

@@ -6,7 +6,8 @@
 // fewer fields than the first line, stops it with its line number and nothing stored), then reads
 // the file again record by record and adds the records in steps inside one transaction, so
 // a failure part-way (a duplicate key) leaves the table as it was; a large import into a table of
-// non-unique keys builds the keys once when it is kept. Each record starts cleared: a field
+// non-unique keys builds the keys once when it is kept (or once the table holds
+// kDeferredKeyRecords records, keeping the rest record by record). Each record starts cleared: a field
 // without a column is blank or zero, never the previous line's value. A file on disk is read as
 // a stream both times, a chunk at a time, so the memory a run takes does not grow with the file;
 // a file that changes between the check and the end of storing stores nothing.
@@ -24,6 +25,13 @@
 namespace ov::impex {
 
 inline constexpr const char* kTextColumnPicture = "@S1000";
+
+// The most records a table holds when an import builds its keys in one pass. The keys are sorted
+// in memory (an encrypted data file never sorts through a plain temporary file), about 80 bytes a
+// record for a to-do's key, one key at a time; past this many the keys are built where the run
+// has got to and kept record by record from there on, so the memory an import takes stays bounded
+// however large its file.
+inline constexpr int64_t kDeferredKeyRecords = 500000;
 inline constexpr const char* kNumberColumnPicture = "@N30.9";
 
 struct ImportColumn {
@@ -84,6 +92,9 @@ class ImportRun {
   // Rolls back whatever was stored.
   void abandon();
 
+  // For tests: the records at which deferred keys are built (kDeferredKeyRecords). Before begin().
+  void setDeferredKeyRecords(int64_t n) { m_deferLimit = n; }
+
   // Records the file holds (known after begin()) and records stored so far.
   int64_t total() const { return m_total; }
   int64_t done() const { return m_next; }
@@ -101,6 +112,7 @@ class ImportRun {
   void inputError(const std::string& text);
   void fillRecord(const CsvRecord& rec);
   rt::Err store();
+  bool buildKeys();
   rt::Err autoNumberAdd();
 
   struct Binding {  // a target fed by a column
@@ -119,7 +131,9 @@ class ImportRun {
   int64_t m_total = 0, m_next = 0;
   bool m_headerPending = false;
   bool m_inTransaction = false;
-  bool m_keysDeferred = false;  // the table's keys are built at finish()
+  bool m_keysDeferred = false;  // the table's keys are built at finish() or at m_deferLimit
+  int64_t m_deferLimit = kDeferredKeyRecords;
+  int64_t m_existing = 0;  // records the table held when the run began
   RetryQuestion m_askRetry;
   bool m_readFailed = false;  // numbering could not read the last record
   std::string m_error, m_caption;

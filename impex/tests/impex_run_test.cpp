@@ -20,6 +20,7 @@
 #include "impex/export_run.h"
 #include "impex/import_run.h"
 #include "platform/files/detail/storage.h"
+#include "platform/files/tests/process.h"
 #include "platform/rt/date_time.h"
 #include "platform/rt/picture.h"
 #include "platform/rt/text.h"
@@ -366,12 +367,17 @@ TEST_F(ImpexRun, ImportedTodosReadBackInKeyOrderHoweverTheKeysWereKept) {
     int existing;  // records in the table before the run
     int steps;     // steps of 2 records taken before finish() (-1: to the end)
     bool keep;
+    int64_t deferLimit = kDeferredKeyRecords;
+    bool keysBeforeFinish = false;  // the keys exist before finish()
   };
   const Case cases[] = {
       {"keys built at the end", 0, -1, true},
       {"cancelled, keys built for what was stored", 1, 2, true},
-      {"keys kept record by record", 9, -1, true},
+      {"keys kept record by record", 9, -1, true, kDeferredKeyRecords, true},
       {"abandoned after deferring", 0, 2, false},
+      {"keys built part-way, the rest kept record by record", 1, -1, true, 3, true},
+      {"abandoned after building the keys part-way", 0, 2, false, 3, true},
+      {"limit reached by the last record: keys built at the end", 0, -1, true, 6},
   };
   const std::string data =
       "\"TDO:Category\",\"TDO:Priority\",\"TDO:ToDo\"\r\n\"work\",3,\"b\"\r\n\"Home\",1,\"c\"\r\n"
@@ -396,10 +402,12 @@ TEST_F(ImpexRun, ImportedTodosReadBackInKeyOrderHoweverTheKeysWereKept) {
     ASSERT_EQ(layout.autoAssign(t), 3);
     {
       ImportRun run(t, data, layout);
+      run.setDeferredKeyRecords(c.deferLimit);
       ASSERT_TRUE(run.begin()) << run.error();
       ImportRun::Step s = ImportRun::Step::More;
       for (int n = 0; s == ImportRun::Step::More && n != c.steps; ++n) s = run.step(2);
       ASSERT_NE(s, ImportRun::Step::Failed) << run.error();
+      EXPECT_EQ(hasIndex(t.file->path(), "ix_ToDo_KeyToDo"), c.keysBeforeFinish);
       if (c.keep) {
         ASSERT_TRUE(run.finish()) << run.error();
       }
@@ -438,6 +446,62 @@ TEST_F(ImpexRun, ImportedTodosReadBackInKeyOrderHoweverTheKeysWereKept) {
     EXPECT_EQ(readBy(files::TDO_KeyToDo), sortedBy({2}));
     (void)t.file->close();
   }
+}
+
+// Another program reading the table while a large import runs (its keys dropped, then built
+// part-way) sees the records and keys as they were, until the run is kept.
+TEST_F(ImpexRun, AnotherProgramSeesTheOldRecordsUntilTheImportIsKept) {
+  DataFolder dir;
+  const ImpexTable& t = *findImpexTable("TODO");
+  ASSERT_EQ(openOrCreate(*t.file), rt::Err::None);
+  for (const char* old : {"old b", "old a"}) {
+    t.file->clear();
+    files::TDO.ToDo = old;
+    ASSERT_EQ(t.file->add(), rt::Err::None);
+  }
+  ASSERT_EQ(t.file->close(), rt::Err::None);  // the reader starts with no storage of ours
+  // On each word the reader answers with the to-dos it reads in the order of the to-do key,
+  // as one letter a record ('.' when the count of records disagrees).
+  db::testing::Child reader([](db::testing::Child& c) {
+    if (files::TODO.open() != rt::Err::None) return 1;
+    while (c.await() == '?') {
+      std::string seen;
+      if (files::TODO.set(files::TDO_KeyToDo) != rt::Err::None) return 2;
+      while (files::TODO.next() == rt::Err::None) seen += files::TDO.ToDo.str().back();
+      if (static_cast<int64_t>(seen.size()) != files::TODO.records()) seen = ".";
+      for (char ch : seen) c.tell(ch);
+      c.tell('|');
+    }
+    return 0;
+  });
+  ASSERT_TRUE(reader.started());
+  auto ask = [&] {
+    reader.answer('?');
+    std::string got;
+    for (char ch; (ch = reader.awaitChild()) != '|' && ch != 0;) got += ch;
+    return got;
+  };
+  ASSERT_EQ(t.file->open(), rt::Err::None);
+  const std::string data =
+      "\"TDO:ToDo\",\"TDO:Priority\"\r\n\"new f\",1\r\n\"new e\",1\r\n\"new d\",1\r\n\"new c\",1\r\n";
+  CsvReader r(data);
+  CsvRecord first, second;
+  ASSERT_EQ(r.next(first), CsvReader::Result::Record);
+  ASSERT_EQ(r.next(second), CsvReader::Result::Record);
+  ImportLayout layout = ImportLayout::fromSample(t, first, &second);
+  ASSERT_EQ(layout.autoAssign(t), 2);
+  ImportRun run(t, data, layout);
+  run.setDeferredKeyRecords(4);
+  ASSERT_TRUE(run.begin()) << run.error();
+  EXPECT_EQ(run.step(1), ImportRun::Step::More);  // keys dropped, one record stored
+  EXPECT_EQ(ask(), "ab");
+  EXPECT_EQ(run.step(2), ImportRun::Step::More);  // keys built at four records, one more kept up
+  EXPECT_EQ(ask(), "ab");
+  EXPECT_EQ(run.step(2), ImportRun::Step::Done);
+  ASSERT_TRUE(run.finish()) << run.error();
+  EXPECT_EQ(ask(), "cdefab");
+  reader.answer('q');
+  EXPECT_EQ(reader.wait(), 0);
 }
 
 TEST_F(ImpexRun, BlankLineDoesNotEndTheImport) {

@@ -3,6 +3,7 @@
 #include <langinfo.h>
 #include <locale.h>
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -499,6 +500,24 @@ struct NumberToken {
   size_t digits;
 };
 
+// Up to four numbers of a date or a time, without a heap allocation.
+class NumberTokens {
+ public:
+  bool push_back(NumberToken t) {
+    if (m_size == m_items.size()) return false;
+    m_items[m_size++] = t;
+    return true;
+  }
+  size_t size() const { return m_size; }
+  bool empty() const { return m_size == 0; }
+  void clear() { m_size = 0; }
+  const NumberToken& operator[](size_t i) const { return m_items[i]; }
+
+ private:
+  std::array<NumberToken, 4> m_items{};
+  size_t m_size = 0;
+};
+
 // The value of a run of at most 9 decimal digits.
 int digitsValue(std::string_view digits) {
   int v = 0;
@@ -518,16 +537,16 @@ int32_t readDate(std::string_view text, const Parsed& p) {
     case 18: order = fieldOrder(currentFormats()->longDate); break;
   }
   if (order.size() < 2) order = "Mdy";
-  std::vector<NumberToken> numbers;
-  numbers.reserve(4);
+  // Read for every date of an import: the numbers are kept on the stack. A date has at most
+  // three; a text with more reads as no date.
+  NumberTokens numbers;
   int month = 0;
   for (size_t i = 0; i < text.size();) {
     char c = text[i];
     if (isDigit(c)) {
       size_t b = i;
       while (i < text.size() && isDigit(text[i])) ++i;
-      if (i - b > 8) return 0;
-      numbers.push_back({digitsValue(text.substr(b, i - b)), i - b});
+      if (i - b > 8 || !numbers.push_back({digitsValue(text.substr(b, i - b)), i - b})) return 0;
     } else if (isLetter(c)) {
       size_t b = i;
       while (i < text.size() && isLetter(text[i])) ++i;
@@ -575,15 +594,14 @@ int32_t readDate(std::string_view text, const Parsed& p) {
 }
 
 int32_t readTime(std::string_view text) {
-  std::vector<NumberToken> numbers;
+  NumberTokens numbers;  // a time has at most three
   int half = 0;  // 1 am, 2 pm
   for (size_t i = 0; i < text.size();) {
     char c = text[i];
     if (isDigit(c)) {
       size_t b = i;
       while (i < text.size() && isDigit(text[i])) ++i;
-      if (i - b > 6) return 0;
-      numbers.push_back({digitsValue(text.substr(b, i - b)), i - b});
+      if (i - b > 6 || !numbers.push_back({digitsValue(text.substr(b, i - b)), i - b})) return 0;
     } else if (isLetter(c)) {
       size_t b = i;
       while (i < text.size() && (isLetter(text[i]) || text[i] == '.')) ++i;
