@@ -614,6 +614,20 @@ Err highestNumber(File& file, Key key, double& value) {
   return err;
 }
 
+Err noteReservation(File& file, int64_t rid, bool reserved) {
+  std::lock_guard lock(fileLock());
+  if (!file.isOpen()) return Err::NotOpen;
+  std::string detail;
+  Err err = file.impl().drv().noteReservation(rid, reserved, detail);
+  if (err != Err::None) rt::setError(err, file.name(), detail);
+  return err;
+}
+
+std::vector<int64_t> abandonedReservations(File& file) {
+  std::lock_guard lock(fileLock());
+  return file.isOpen() ? file.impl().drv().abandonedReservations() : std::vector<int64_t>();
+}
+
 bool duplicateAny(File& file, Key key) {
   std::lock_guard lock(fileLock());
   return file.isOpen() && file.impl().drv().duplicate(key.index(), 0);

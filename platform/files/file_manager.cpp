@@ -85,6 +85,8 @@ Err FileManager::numberAndAdd(bool reserve) {
     if (err = detail::highestNumber(m_file, key, highest); err != Err::None) return err;
     rt::setFieldNumber(m_file.buffer(), *numbered, highest + 1);
     err = m_file.add();
+    // A reserved record is noted with it, so that one its program never finished is found.
+    if (err == Err::None && reserve) err = detail::noteReservation(m_file, m_file.position(), true);
     if (err == Err::None) {
       if (Err c = scope.finish(true, &detail); c != Err::None) {
         rt::setError(c, m_file.name(), detail);
@@ -122,23 +124,50 @@ Err FileManager::PrimeRecord(bool suppressClear) {
   return report(err, Msg::AutoIncFailed);
 }
 
+// Writes over (or removes) the reserved record at `at` and forgets its reservation, together.
+Err FileManager::finishReservation(int64_t at, bool keep) {
+  detail::WriteScope scope;
+  std::string detail;
+  if (Err err = scope.begin({&m_file}, 10000, &detail); err != Err::None) {
+    rt::setError(err, m_file.name(), detail);
+    return err;
+  }
+  Err err = keep ? m_file.putAt(at) : m_file.deleteAt(at);
+  if (err == Err::NotAvailable && !keep) err = Err::None;  // already gone
+  if (err == Err::None) err = detail::noteReservation(m_file, at, false);
+  if (err != Err::None) {
+    std::string keepDetail = rt::FILEERROR();
+    (void)scope.finish(false);
+    rt::setError(err, m_file.name(), keepDetail);
+    return err;
+  }
+  if (Err c = scope.finish(true, &detail); c != Err::None) {
+    rt::setError(c, m_file.name(), detail);
+    return c;
+  }
+  return Err::None;
+}
+
 Err FileManager::CancelAutoInc() {
   if (reserved() == 0) return Err::None;
   int64_t at = reserved();
   reserved() = 0;
   if (!m_file.isOpen()) return Err::NotOpen;
-  Err err = m_file.deleteAt(at);
-  return err == Err::NotAvailable ? Err::None : err;  // already gone
+  return finishReservation(at, false);
 }
 
 Err FileManager::insertRecord() {
   if (reserved() != 0) {
-    Err err = m_file.putAt(reserved());
+    Err err = finishReservation(reserved(), true);
     if (err == Err::None) reserved() = 0;
     return err;
   }
   return TryInsertApart();
 }
+
+std::vector<int64_t> FileManager::AbandonedReservations() { return detail::abandonedReservations(m_file); }
+
+Err FileManager::ForgetReservation(int64_t position) { return detail::noteReservation(m_file, position, false); }
 
 Err FileManager::TryInsertApart() {
   Key key = autoKey();

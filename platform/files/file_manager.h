@@ -15,6 +15,7 @@
 
 #include <functional>
 #include <string_view>
+#include <vector>
 
 #include "platform/files/error_class.h"
 #include "platform/files/file.h"
@@ -51,6 +52,10 @@ class FileManager {
   rt::Err CancelAutoInc();
   // The reservation belongs to the logical thread that primed the record.
   bool hasReservation() const { return m_reserved[rt::residentThread()] != 0; }
+  // Reserved records that a program ended (or was killed) without finishing or giving up: their
+  // positions, and the note of one taken away once the record is gone.
+  std::vector<int64_t> AbandonedReservations();
+  rt::Err ForgetReservation(int64_t position);
 
   rt::Err Insert();
   rt::Err TryInsert();
@@ -108,6 +113,7 @@ class FileManager {
   rt::Err openFile();
   Key autoKey() const;
   rt::Err numberAndAdd(bool reserve);
+  rt::Err finishReservation(int64_t at, bool keep);
   rt::Err report(rt::Err err, Msg id);
 
   File& m_file;

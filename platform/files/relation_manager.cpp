@@ -61,7 +61,33 @@ Err RelationManager::Open() {
     }
     m_openedWith.push_back(r.other);
   }
+  dropAbandoned();
   return Err::None;
+}
+
+// A new record that a program reserved and never finished nor gave up (it was killed with the
+// form open) goes, with what was written under its number, as giving it up would have done;
+// the next record given that number must not find it. A failure leaves it for the next open.
+void RelationManager::dropAbandoned() {
+  const std::vector<int64_t> rids = Me.AbandonedReservations();
+  if (rids.empty()) return;
+  File& f = Me.file();
+  const RecordImage buffer = f.saveBuffer();
+  const detail::CursorState cursor = detail::saveCursor(f);
+  const SavedError before;
+  for (int64_t rid : rids) {
+    detail::WriteScope scope;
+    if (scope.begin({&f}, 10000) != Err::None) break;
+    Msg failure = Msg::DeleteFailed;
+    std::string failedFile;
+    Err err = f.getPosition(rid);
+    if (err == Err::None) err = deleteInScope(scope, failure, failedFile);
+    if (err == Err::None || err == Err::NotFound) err = Me.ForgetReservation(rid);
+    (void)scope.finish(err == Err::None);
+  }
+  f.restoreBuffer(buffer);
+  detail::restoreCursor(f, cursor);
+  before.restore();
 }
 
 Err RelationManager::Close() {

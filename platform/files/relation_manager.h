@@ -58,6 +58,7 @@ class RelationManager {
   };
 
   rt::Err updateOnce();
+  void dropAbandoned();
   rt::Err updateInScope(detail::WriteScope& scope, Msg& failure, std::string& failedFile);
   rt::Err deleteInScope(detail::WriteScope& scope, Msg& failure, std::string& failedFile);
   rt::Err forEachChild(const Relation& rel, const std::vector<std::string>& values, bool stopAtFirst, bool& found,

@@ -121,6 +121,15 @@ class Backend {
   // Whether a live process holds `rid`; dropHold removes any hold on it.
   virtual bool isHeld(int64_t rid) = 0;
   virtual void dropHold(int64_t rid) = 0;
+  // New records reserved by a file manager (PrimeRecord), noted with the process that reserved
+  // them until the record is finished or given up, in the same transaction as the record; the
+  // noted ones whose process has ended were left half-made. Drivers without transactions note
+  // nothing.
+  virtual rt::Err noteReservation(int64_t rid, bool reserved, std::string& detail) {
+    (void)rid, (void)reserved, (void)detail;
+    return rt::Err::None;
+  }
+  virtual std::vector<int64_t> abandonedReservations() { return {}; }
   // PACK and BUILD.
   virtual rt::Err pack(std::string& detail) = 0;
   virtual rt::Err build(const std::function<void(std::string_view)>& onKey, std::string& detail) = 0;

@@ -14,6 +14,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 
 #define SQLITE_HAS_CODEC
 #include <sqlcipher/sqlite3.h>
@@ -168,6 +171,20 @@ bool bindTerms(sqlite3_stmt* st, std::string_view text, int n) {
     else sqlite3_bind_blob(st, i, t.b.data(), static_cast<int>(t.b.size()), SQLITE_TRANSIENT);
   }
   return at == text.size();
+}
+
+// When the process `pid` started (clock ticks after boot, from /proc); 0 when it is unknown.
+// With the number it tells a live process from a later one that was given the same number.
+int64_t processStart(int64_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  size_t close = text.rfind(')');
+  if (close == std::string::npos) return 0;
+  std::istringstream fields(text.substr(close + 1));
+  std::string field;
+  for (int i = 3; i <= 22 && fields >> field; ++i)  // the fields after the name begin with the third
+    if (i == 22) return std::strtoll(field.c_str(), nullptr, 10);
+  return 0;
 }
 
 class TableBackend final : public Backend {
@@ -554,6 +571,42 @@ class TableBackend final : public Backend {
     sqlite3_bind_text(st.get(), 1, m_tableKey.c_str(), -1, SQLITE_TRANSIENT);
     sqlite3_bind_int64(st.get(), 2, rid);
     return sqlite3_step(st.get()) == SQLITE_ROW && processAlive(sqlite3_column_int64(st.get(), 0));
+  }
+
+  Err noteReservation(int64_t rid, bool reserved, std::string& detail) override {
+    if (reserved) {
+      if (Err err = m_storage->exec("CREATE TABLE IF NOT EXISTS _ov_reserved(tbl TEXT, rid INTEGER, pid INTEGER, "
+                                    "started INTEGER, PRIMARY KEY(tbl, rid))",
+                                    &detail);
+          err != Err::None)
+        return err;
+    }
+    Stmt st = m_storage->prepare(reserved ? "INSERT OR REPLACE INTO _ov_reserved(tbl, rid, pid, started) "
+                                            "VALUES(?1, ?2, ?3, ?4)"
+                                          : "DELETE FROM _ov_reserved WHERE tbl = ?1 AND rid = ?2");
+    if (!st) return reserved ? m_storage->mapError(SQLITE_ERROR, &detail) : Err::None;  // none was ever noted
+    sqlite3_bind_text(st.get(), 1, m_tableKey.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_int64(st.get(), 2, rid);
+    if (reserved) {
+      const int64_t me = ::getpid();  // a forked child is a process of its own
+      sqlite3_bind_int64(st.get(), 3, me);
+      sqlite3_bind_int64(st.get(), 4, processStart(me));
+    }
+    int rc = sqlite3_step(st.get());
+    return rc == SQLITE_DONE ? Err::None : m_storage->mapError(rc, &detail);
+  }
+
+  std::vector<int64_t> abandonedReservations() override {
+    std::vector<int64_t> rids;
+    Stmt st = m_storage->prepare("SELECT rid, pid, started FROM _ov_reserved WHERE tbl = ?1 ORDER BY rid");
+    if (!st) return rids;  // no reservation was ever noted in this storage
+    sqlite3_bind_text(st.get(), 1, m_tableKey.c_str(), -1, SQLITE_TRANSIENT);
+    while (sqlite3_step(st.get()) == SQLITE_ROW) {
+      int64_t pid = sqlite3_column_int64(st.get(), 1), started = sqlite3_column_int64(st.get(), 2);
+      bool alive = processAlive(pid) && (started == 0 || processStart(pid) == started);
+      if (!alive) rids.push_back(sqlite3_column_int64(st.get(), 0));
+    }
+    return rids;
   }
 
   void dropHold(int64_t rid) override {

@@ -37,6 +37,11 @@ std::shared_ptr<Storage> storageOf(File& file);
 // The highest value of the numbered component of auto-numbered `key` among the records that
 // share the buffer's leading components.
 rt::Err highestNumber(File& file, Key key, double& value);
+// Notes (or forgets) the record at `rid` as a new record reserved by this process; inside the
+// write that makes (or finishes or removes) it.
+rt::Err noteReservation(File& file, int64_t rid, bool reserved);
+// The positions of reserved records whose process ended before finishing them.
+std::vector<int64_t> abandonedReservations(File& file);
 // Whether any stored record has the buffer's value of unique `key`.
 bool duplicateAny(File& file, Key key);
 std::string encodeKeyPrefixOf(File& file, Key key, const void* buffer, size_t parts);

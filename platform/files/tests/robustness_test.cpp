@@ -397,3 +397,106 @@ TEST(RowRuns, HoldEveryRowWrittenInRuns) {
 
 }  // namespace
 }  // namespace ov::db
+
+namespace ov::db {
+namespace {
+
+// A program killed while a new record was reserved (a form open on a new record, with steps
+// already written under its number) leaves neither half: the next open of the file through its
+// relations removes the blank record and its steps. Records finished by a program that ended,
+// and a reservation of a program still running, stay.
+TEST(Robustness, ANewRecordLeftReservedByAKilledProgramGoesWithItsChildren) {
+  TempDir dir;
+  std::string people = dir / "RO97.ZEZ\\!People", steps = dir / "RO97.ZEZ\\!Steps";
+  {
+    Person p;
+    testing::Step s;
+    ASSERT_EQ(File(testing::personDecl(p, people)).create(), Err::None);
+    ASSERT_EQ(File(testing::stepDecl(s, steps)).create(), Err::None);
+  }
+  // Each program opens the people with their steps, as a task and its script items.
+  auto program = [&](const std::function<int(FileManager&, testing::Step&, FileManager&)>& body) {
+    Person q;
+    testing::Step s;
+    File pf(testing::personDecl(q, people)), sf(testing::stepDecl(s, steps));
+    FileManager pfm(pf), sfm(sf);
+    RelationManager prm(pfm), srm(sfm);
+    prm.AddRelation(srm, Rule::Cascade, Rule::Cascade, sf.key("STP:KeyID"), {{"PER:ID", "STP:Task"}});
+    if (prm.Open() != Err::None) return 1;
+    return body(pfm, s, sfm);
+  };
+  auto reserveWithSteps = [&](const char* name, int stepCount, Child& c) {
+    return program([&](FileManager& pfm, testing::Step& s, FileManager& sfm) {
+      if (pfm.PrimeRecord() != Err::None) return 2;
+      const int32_t id = static_cast<Person*>(pfm.file().buffer())->id;
+      for (int i = 0; i < stepCount; ++i) {
+        s.task = id;
+        s.seq = i + 1;
+        s.action = name;
+        if (sfm.file().add() != Err::None) return 3;
+      }
+      c.tell();
+      c.await();
+      return 0;
+    });
+  };
+  // Finished and ended normally: number 1 with two steps.
+  Child finished([&](Child&) {
+    return program([&](FileManager& pfm, testing::Step& s, FileManager& sfm) {
+      if (pfm.PrimeRecord() != Err::None) return 2;
+      Person& q = *static_cast<Person*>(pfm.file().buffer());
+      q.name = "Ann";
+      for (int i = 1; i <= 2; ++i) {
+        s.task = q.id;
+        s.seq = i;
+        s.action = "kept";
+        if (sfm.file().add() != Err::None) return 3;
+      }
+      return pfm.Insert() == Err::None ? 0 : 4;
+    });
+  });
+  ASSERT_EQ(finished.wait(), 0);
+  Child killed([&](Child& c) { return reserveWithSteps("half", 3, c); });  // number 2
+  ASSERT_EQ(killed.awaitChild(), '.');
+  killed.killNow();
+  // The next program's open removes number 2 with its steps; its own new record takes number 2
+  // again and finds none of them.
+  Child running([&](Child& c) { return reserveWithSteps("running", 1, c); });
+  ASSERT_EQ(running.awaitChild(), '.');
+
+  auto ids = [](File& f) {
+    std::vector<int> out;
+    Person& p = *static_cast<Person*>(f.buffer());
+    if (f.set(f.key("PER:KeyID")) != Err::None) return out;
+    while (f.next() == Err::None) out.push_back(p.id);
+    return out;
+  };
+  auto actions = [](File& f) {
+    std::multiset<std::string> out;
+    testing::Step& s = *static_cast<testing::Step*>(f.buffer());
+    if (f.set() != Err::None) return out;
+    while (f.next() == Err::None) out.insert(s.action.str());
+    return out;
+  };
+  program([&](FileManager& pfm, testing::Step&, FileManager& sfm) {
+    EXPECT_EQ(ids(pfm.file()), (std::vector<int>{1, 2})) << "a running program's reservation stays";
+    EXPECT_EQ(actions(sfm.file()), (std::multiset<std::string>{"kept", "kept", "running"}));
+    return 0;
+  });
+  running.killNow();
+  program([&](FileManager& pfm, testing::Step&, FileManager& sfm) {
+    EXPECT_EQ(ids(pfm.file()), (std::vector<int>{1}));
+    EXPECT_EQ(actions(sfm.file()), (std::multiset<std::string>{"kept", "kept"}));
+    EXPECT_EQ(pfm.PrimeRecord(), Err::None);
+    EXPECT_EQ(static_cast<Person*>(pfm.file().buffer())->id, 2);
+    EXPECT_EQ(pfm.CancelAutoInc(), Err::None);
+    return 0;
+  });
+  Person p;
+  File pf(testing::personDecl(p, people));
+  ASSERT_EQ(pf.open(), Err::None);
+  EXPECT_EQ(pf.records(), 1) << "the given-up record is gone as well";
+}
+
+}  // namespace
+}  // namespace ov::db
