@@ -15,12 +15,7 @@ def new_probe_task(s, p, frame, description):
     probe_log = os.path.join(s.home, "probe.log")
     command = "%s ProbeWindow %s" % (os.path.join(s.bin_dir, "script_probe"), probe_log)
     due, _ = clock_in(60)
-    menu(s, p, frame, "File", "New", "Task...")
-    form(p, shot=True)
-    f = choose_tab(s, p, "?Tab:Basics")
-    s.click_control(f, "?SCH:TaskType:Program")
-    s.type_into(form(p), "?SCH:Description", description)
-    s.key("Tab")
+    new_program_task(s, p, frame, description)
     f = choose_tab(s, p, "?Tab:Program")
     s.type_into(f, "?SCH:Command", command)
     s.key("Tab")
@@ -51,6 +46,17 @@ def run(s):
 
 ITEM_FORM = "UpdateScripting"
 ACTION_PICKER = "UpdateScripting:GetAction"
+
+
+def new_program_task(s, p, frame, description, shot=True):
+    """Opens a new task from File > New and makes it a program task named `description`; the form
+    stays open on its Basics tab."""
+    menu(s, p, frame, "File", "New", "Task...")
+    form(p, shot=shot)
+    f = choose_tab(s, p, "?Tab:Basics")
+    s.click_control(f, "?SCH:TaskType:Program")
+    s.type_into(form(p), "?SCH:Description", description)
+    s.key("Tab")
 
 
 def new_script_item(s, p, action):
@@ -134,12 +140,7 @@ def execute_finished_script_task(s):
     Execute/Test on it afterwards says why nothing runs instead of doing nothing."""
     p, frame = first_start(s)
     due, _ = clock_in(45)
-    menu(s, p, frame, "File", "New", "Task...")
-    form(p, shot=True)
-    f = choose_tab(s, p, "?Tab:Basics")
-    s.click_control(f, "?SCH:TaskType:Program")
-    s.type_into(form(p), "?SCH:Description", "Only a script")
-    s.key("Tab")
+    new_program_task(s, p, frame, "Only a script")
     choose_tab(s, p, "?Tab:Script")
     item = new_script_item(s, p, "Wait")
     s.type_into(item, "?SCR:SecondsToWait", "1")

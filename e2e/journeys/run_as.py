@@ -7,9 +7,9 @@ import shutil
 import tempfile
 
 from harness import check, control, wait_for
-from journeys.common import exit_program, first_start, menu
-from journeys.program_task import ITEM_FORM, item_ok, new_script_item
-from journeys.tasks import choose_tab, clock_in, fill_scheduling, form, press_ok, seconds_until, task
+from journeys.common import exit_program, first_start
+from journeys.program_task import ITEM_FORM, item_ok, new_program_task, new_script_item
+from journeys.tasks import choose_tab, clock_in, fill_scheduling, press_ok, seconds_until, task
 
 ADVANCED = "UpdateScripting:StartProgram:Advanced"
 PASSWORD = "s3cret pw"
@@ -33,12 +33,7 @@ def run(s):
     try:
         p, frame = first_start(s)
         due, _ = clock_in(45)
-        menu(s, p, frame, "File", "New", "Task...")
-        form(p, shot=True)
-        f = choose_tab(s, p, "?Tab:Basics")
-        s.click_control(f, "?SCH:TaskType:Program")
-        s.type_into(form(p), "?SCH:Description", "Run as another user")
-        s.key("Tab")
+        new_program_task(s, p, frame, "Run as another user")
         choose_tab(s, p, "?Tab:Script")
 
         # The command keeps the command line of its parent, the run-as program.

@@ -5,10 +5,10 @@ and both go back."""
 import re
 
 from harness import check, control, wait_for
-from journeys.common import FRAME, exit_program, first_start, menu
-from journeys.program_task import item_ok, new_script_item
+from journeys.common import FRAME, exit_program, first_start
+from journeys.program_task import item_ok, new_program_task, new_script_item
 from journeys.records import click_row, row_with
-from journeys.tasks import choose_tab, clock_in, fill_scheduling, form, press_ok
+from journeys.tasks import choose_tab, clock_in, fill_scheduling, press_ok
 
 IDLE = re.compile(r"^~wrk[a-g]\.ico$")
 RUNNING = re.compile(r"^~wrk[a-g]s\.ico$")
@@ -39,12 +39,7 @@ def run(s):
     check(not frame_state(p)[1], "the stop-scripts button is disabled while no script runs")
 
     # A task whose script waits for a window that never comes, due an hour from now.
-    menu(s, p, frame, "File", "New", "Task...")
-    form(p, shot=False)
-    f = choose_tab(s, p, "?Tab:Basics")
-    s.click_control(f, "?SCH:TaskType:Program")
-    s.type_into(form(p), "?SCH:Description", "Wait for nothing")
-    s.key("Tab")
+    new_program_task(s, p, frame, "Wait for nothing", shot=False)
     choose_tab(s, p, "?Tab:Script")
     item = new_script_item(s, p, "Wait")
     s.type_into(item, "?SCR:SecondsToWait", "0")

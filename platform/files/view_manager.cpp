@@ -697,13 +697,17 @@ void ViewManager::rebase(int64_t base) {
   if (m_pos >= 0) m_pos += delta;
 }
 
-void ViewManager::restartAtHead() {
+void ViewManager::restartAt(int64_t before, bool pending) {
   m_rows.clear();
-  m_base = 0;
   m_pos = -1;
-  m_backPending = false;
-  m_pending = true;
   m_scan->seen.clear();
+  m_base = before;
+  m_backPending = before > 0;
+  m_pending = pending;
+}
+
+void ViewManager::restartAtHead() {
+  restartAt(0, true);
   m_scan->cursor = m_scan->start;
   m_scan->batch = 0;
   m_scan->ahead.clear();
@@ -768,12 +772,7 @@ int64_t ViewManager::seekKey(const std::string& target) {
     return -1;
   }
   const int order = m_orderKey.index();
-  m_rows.clear();
-  m_pos = -1;
-  m_scan->seen.clear();
-  m_base = before;
-  m_backPending = before > 0;
-  m_pending = true;
+  restartAt(before, true);
   m_scan->cursor = detail::CursorState{order, detail::Anchor{detail::Anchor::Value, start, 0}, 0};
   m_scan->back = m_scan->cursor;
   return m_base;
@@ -797,12 +796,7 @@ int64_t ViewManager::SeekEnd() {
       rt::clearError();
       return -1;
     }
-    m_rows.clear();
-    m_pos = -1;
-    m_scan->seen.clear();
-    m_base = count;
-    m_backPending = count > 0;
-    m_pending = false;
+    restartAt(count, false);
     m_scan->back.anchor = detail::Anchor{};
     m_scan->backBatch = 0;
     m_scan->behind.clear();
@@ -818,12 +812,7 @@ int64_t ViewManager::SeekEnd() {
     rt::clearError();
     return -1;
   }
-  m_rows.clear();
-  m_pos = -1;
-  m_scan->seen.clear();
-  m_base = count;
-  m_backPending = count > 0;
-  m_pending = false;
+  restartAt(count, false);
   m_scan->back = detail::CursorState{m_orderKey.index(), detail::Anchor{detail::Anchor::End, {}, 0}, 0};
   return m_base;
 }
@@ -847,12 +836,7 @@ bool ViewManager::SeekPosition(int64_t position, int64_t& index) {
       rt::clearError();
       return false;
     }
-    m_rows.clear();
-    m_pos = -1;
-    m_scan->seen.clear();
-    m_base = before;
-    m_backPending = before > 0;
-    m_pending = true;
+    restartAt(before, true);
     m_scan->cursor.anchor = m_scan->back.anchor = detail::Anchor{detail::Anchor::Row, key, position};
     m_scan->batch = m_scan->backBatch = 0;
     m_scan->ahead.assign(1, position);

@@ -156,6 +156,9 @@ class ViewManager {
   void flushGroup();
   int64_t seekKey(const std::string& target);
   void readBack(int64_t count);
+  // Forgets the rows read and starts again with `before` records ahead of the first one read
+  // (read back on demand); `pending` when reading on is still to come.
+  void restartAt(int64_t before, bool pending);
   void restartAtHead();
   void rebase(int64_t base);
 
