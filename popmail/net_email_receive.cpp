@@ -116,6 +116,9 @@ void NetEmailReceive::Ask(long command) {
   auto connect = [&] {
     State = kStateConnecting;
     m_in.clear();
+    m_sent.clear();
+    m_capa = 0;
+    m_pipelining = false;
     m_waitingReply = true;
     m_lastActivity = std::chrono::steady_clock::now();
     Open(Server, Port);
@@ -148,6 +151,8 @@ void NetEmailReceive::Close() {
   NetSimple::Close();
   State = kStateIdle;
   m_waitingReply = false;
+  m_sent.clear();
+  m_capa = 0;
 }
 
 void NetEmailReceive::ProcessSendIt(std::string_view command) {
@@ -225,6 +230,30 @@ bool NetEmailReceive::expectingMultiLine() const {
   return State == kStateMessages && (DownloadStage == 3 || DownloadStage == 4);
 }
 
+bool NetEmailReceive::oldestReplyIsDropped() const {
+  if (m_sent.empty()) return false;
+  if (State != kStateMessages) return true;  // the run went on to QUIT (or stopped) without them
+  const Sent& s = m_sent.front();
+  return s.msg < CurrentMessageNum || (s.msg == CurrentMessageNum && s.stage < DownloadStage);
+}
+
+bool NetEmailReceive::dropReply() {
+  const Sent s = m_sent.front();
+  if (s.stage == 3 || s.stage == 4) {
+    if (!collectMultiLine(m_dropped, true)) return false;
+    std::string().swap(m_dropped);
+  } else {
+    size_t eol = m_in.find("\r\n");
+    if (eol == std::string::npos) return false;
+    m_in.erase(0, eol + 2);
+  }
+  Log("Dropped the reply to a command sent ahead (message " + num(s.msg) + ", stage " + num(s.stage) + ")",
+      "NetEmailReceive.Process");
+  m_sent.pop_front();
+  m_waitingReply = true;
+  return true;
+}
+
 void NetEmailReceive::Process() {
   const size_t length = static_cast<size_t>(std::clamp(Packet.BinDataLen, 0, static_cast<std::int32_t>(sizeof Packet.BinData)));
   Log("Received " + num(static_cast<long long>(length)) + " bytes from the " + ServerDesc() + " Server",
@@ -239,8 +268,13 @@ void NetEmailReceive::Process() {
   if (State == kStateMessages) TotalBytesReceived += static_cast<long long>(length);
   m_in.append(Packet.BinData, length);
   while (!m_in.empty()) {
+    if (oldestReplyIsDropped()) {
+      if (!dropReply()) return;
+      continue;
+    }
     if (expectingMultiLine()) {
-      if (!collectMultiLine()) return;
+      if (!collectMultiLine(WholeMessage, false)) return;
+      if (!m_sent.empty()) m_sent.pop_front();
       handleMultiLine();
       continue;
     }
@@ -260,6 +294,7 @@ void NetEmailReceive::Process() {
     }
     std::string line = m_in.substr(0, eol + 2);
     m_in.erase(0, eol + 2);
+    if (State == kStateMessages && !m_sent.empty()) m_sent.pop_front();
     handleLine(line);
   }
 }
@@ -301,11 +336,34 @@ void NetEmailReceive::handleLine(std::string_view line) {
       ProcessSendIt("PASS " + std::string(rt::clipView(Password)) + "\r\n");
       return;
     case kStatePass:
-      Log("Pass State. Will decide what to do and action it.", proc);
-      if (!ok) {
-        ProcessRaiseError(text);
+      if (m_capa == 0) {
+        Log("Pass State. Will decide what to do and action it.", proc);
+        if (!ok) {
+          ProcessRaiseError(text);
+          return;
+        }
+        if (Command == kAskFetch) {
+          m_capa = 1;  // a fetch sends many commands: may they go out back to back?
+          ProcessSendIt("CAPA\r\n");
+          return;
+        }
+        ProcessDecideWhereToGo();
         return;
       }
+      if (m_capa == 1 && !ok) {
+        Log("The server lists no capabilities: one command per reply.", proc);
+        m_capa = 0;
+        ProcessDecideWhereToGo();
+        return;
+      }
+      if (m_capa == 1 || line != ".\r\n") {
+        if (m_capa == 2 && rt::UPPER(getWord(stripLineEnd(line), 1)) == "PIPELINING") m_pipelining = true;
+        m_capa = 2;
+        m_waitingReply = true;  // the list goes on up to its "." line
+        return;
+      }
+      m_capa = 0;
+      Log(m_pipelining ? "The server takes commands back to back." : "The server wants one command per reply.", proc);
       ProcessDecideWhereToGo();
       return;
     case kStateStat:
@@ -352,8 +410,7 @@ void NetEmailReceive::handleLine(std::string_view line) {
   Close();
 }
 
-// Collects a multi-line reply (TOP, RETR) into WholeMessage; true once it is complete.
-bool NetEmailReceive::collectMultiLine() {
+bool NetEmailReceive::collectMultiLine(std::string& into, bool drop) {
   const char* proc = "NetEmailReceive._ProcessCopyBinData";
   if (!m_statusLineSeen) {
     size_t eol = m_in.find("\r\n");
@@ -371,6 +428,11 @@ bool NetEmailReceive::collectMultiLine() {
       m_in.clear();
       return false;
     }
+    if (rt::UPPER(std::string_view(m_in).substr(0, 3)) != "+OK" && drop) {
+      m_in.erase(0, eol + 2);  // a one-line refusal of a command whose answer is not needed
+      into.clear();
+      return true;
+    }
     if (rt::UPPER(std::string_view(m_in).substr(0, 3)) != "+OK") {
       // A refused TOP is reported too: the client must not wait for a reply that will not come.
       ErrorTrap("The " + ServerDesc() + " Server returned error = " + first160(stripLineEnd(m_in.substr(0, eol))), proc);
@@ -380,40 +442,43 @@ bool NetEmailReceive::collectMultiLine() {
     }
     m_statusLineSeen = true;
     m_in.erase(0, eol + 2);
-    WholeMessage.clear();
-    // The size is the server's word: a huge one must neither overflow nor reserve much.
-    constexpr long long kMost = static_cast<long long>(kReserveMax);
-    const long long reserve = Bytes > kMost - 5 ? kMost : std::max<long long>(Bytes + 5, 0);
-    WholeMessage.reserve(static_cast<size_t>(reserve));
+    into.clear();
+    if (!drop) {
+      // The size is the server's word: a huge one must neither overflow nor reserve much.
+      constexpr long long kMost = static_cast<long long>(kReserveMax);
+      const long long reserve = Bytes > kMost - 5 ? kMost : std::max<long long>(Bytes + 5, 0);
+      into.reserve(static_cast<size_t>(reserve));
+    }
   }
-  size_t before = WholeMessage.size();
-  WholeMessage += m_in;
+  size_t before = into.size();
+  into += m_in;
   m_in.clear();
   size_t end = std::string::npos;
-  if (WholeMessage.compare(0, 3, ".\r\n") == 0) {
+  if (into.compare(0, 3, ".\r\n") == 0) {
     end = 3;  // an empty message: the status line's CR LF ends the line before the "."
   } else {
-    size_t p = WholeMessage.find("\r\n.\r\n", before >= 4 ? before - 4 : 0);
+    size_t p = into.find("\r\n.\r\n", before >= 4 ? before - 4 : 0);
     if (p != std::string::npos) end = p + 5;
   }
   if (end == std::string::npos) {
-    if (WholeMessage.size() > kMessageMax) {
+    if (into.size() > kMessageMax) {
       ErrorTrap("The " + ServerDesc() + " Server sent a message of more than 1 GiB. State = " +
                     num(static_cast<long long>(State)), proc);
       Close();
-      WholeMessage.clear();
+      into.clear();
     }
     m_waitingReply = true;
     return false;
   }
-  if (end < WholeMessage.size()) {
-    m_in = WholeMessage.substr(end);
-    WholeMessage.resize(end);
+  if (end < into.size()) {
+    m_in = into.substr(end);
+    into.resize(end);
   }
-  unstuff(WholeMessage);
   m_statusLineSeen = false;
+  if (drop) return true;
+  unstuff(into);
   m_waitingReply = false;
-  Log("Download of message (or Header) complete : {" + first160(WholeMessage) + "}", proc);
+  Log("Download of message (or Header) complete : {" + first160(into) + "}", proc);
   return true;
 }
 
@@ -554,15 +619,34 @@ void NetEmailReceive::sendNextCommand() {
     return;
   }
   m_statusLineSeen = false;
-  const std::string n = num(CurrentMessageNum);
-  switch (DownloadStage) {
-    case 1: ProcessSendIt("LIST " + n + "\r\n"); break;
-    case 2: ProcessSendIt("UIDL " + n + "\r\n"); break;
-    case 3: ProcessSendIt("TOP " + n + " 0\r\n"); break;
-    case 4: ProcessSendIt("RETR " + n + "\r\n"); break;
-    case 5: ProcessSendIt("DELE " + n + "\r\n"); break;
-    default: break;
+  if (DownloadStage < 1 || DownloadStage > 5) return;
+  std::string batch;
+  auto add = [&](long msg, long stage) {
+    for (const Sent& s : m_sent)
+      if (s.msg == msg && s.stage == stage) return;  // already sent ahead
+    const std::string n = num(msg);
+    switch (stage) {
+      case 1: batch += "LIST " + n + "\r\n"; break;
+      case 2: batch += "UIDL " + n + "\r\n"; break;
+      case 3: batch += "TOP " + n + " 0\r\n"; break;
+      case 4: batch += "RETR " + n + "\r\n"; break;
+      default: batch += "DELE " + n + "\r\n"; break;
+    }
+    m_sent.push_back({msg, stage});
+  };
+  const long n = CurrentMessageNum;
+  add(n, DownloadStage);
+  if (m_pipelining) {
+    if (DownloadStage == 1) {
+      add(n, 2);
+      add(n, 3);
+    } else if (((DownloadStage == 4 && !OptionsDelete) || DownloadStage == 5) && n < TotalMessagesCount) {
+      // After RETR n (kept on the server) or DELE n the next message starts for certain.
+      for (long stage : {1L, 2L, 3L}) add(n + 1, stage);
+    }
   }
+  if (!batch.empty()) ProcessSendIt(batch);
+  m_waitingReply = true;
 }
 
 void NetEmailReceive::ConnectionClosed() {

@@ -3,8 +3,17 @@
 // A caller fills Server, Port, User, Password and the options and calls Ask(11); from then on the
 // server's replies drive it: each packet goes to Process, which runs the protocol's state machine,
 // sends the next command and, per message, asks Decide what to do (DecideAction) and hands the
-// split message to Done. The client sends USER, PASS, STAT, LIST n, UIDL n, TOP n 0, RETR n,
-// DELE n, NOOP and QUIT, in clear text.
+// split message to Done. The client sends USER, PASS, CAPA, STAT, LIST n, UIDL n, TOP n 0,
+// RETR n, DELE n, NOOP and QUIT, in clear text.
+//
+// A fetch asks for the server's capabilities after the log-in. When the server announces
+// PIPELINING, the per-message commands go out back to back instead of one per reply: LIST n,
+// UIDL n and TOP n 0 together (the headers are usually looked at first), and the next message's
+// three with RETR n (or with DELE n). The messages are still handled strictly one after another:
+// Decide and Done come in the same order, and a reply to a command sent ahead that a decision
+// made unnecessary (UIDL and TOP of a message downloaded, skipped or deleted at once, everything
+// before QUIT) is read and dropped. DELE n is never sent ahead: it waits until Done has handled
+// message n. A server without CAPA or PIPELINING gets one command per reply.
 //
 // Replies are framed by the protocol, not by packets: a reply line split over packets is joined,
 // a message's end (CR LF "." CR LF) is found however the stream is cut, and dot-stuffing is undone
@@ -19,6 +28,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -175,15 +185,31 @@ class NetEmailReceive : public NetSimple {
   void sendNextCommand();
   bool finishMessage();
   bool nextMessage();
-  bool collectMultiLine();
+  // Collects a TOP or RETR reply into `into`; true once it is complete. With `drop` the reply
+  // answers a command sent ahead that is no longer needed: a refusal is no error then.
+  bool collectMultiLine(std::string& into, bool drop);
   bool expectingMultiLine() const;
+  // The oldest reply still due answers a command sent ahead that is no longer needed.
+  bool oldestReplyIsDropped() const;
+  // Reads and drops that reply; false while it is not complete.
+  bool dropReply();
   bool writeAttachment(const std::string& name, std::string_view body, const std::string& encoding, const char* proc);
   bool uniqueFileName(const std::vector<std::string>& taken, std::string& name, bool saving);
   bool processNested(std::string_view part, const std::string& type, int depth);
   bool walkParts(std::string_view body, std::string_view boundary, const char* missingEnd,
                  const std::function<bool(std::string_view)>& dispatch);
 
+  // A command of the per-message phase that was sent and not answered yet.
+  struct Sent {
+    long msg;
+    long stage;  // the DownloadStage it belongs to
+  };
+
   std::string m_in;          // bytes received and not yet handled
+  std::deque<Sent> m_sent;   // in the order sent, so in the order of their replies
+  std::string m_dropped;     // a multi-line reply being dropped
+  bool m_pipelining = false; // the server announced PIPELINING
+  int m_capa = 0;            // 1: CAPA sent, 2: reading its list
   bool m_statusLineSeen = false;
   bool m_headersOnly = false;  // a TOP reply is split: attachments are listed, not written
   int m_partsFound = 0;

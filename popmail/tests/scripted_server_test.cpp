@@ -61,26 +61,32 @@ TEST(ScriptedServer, AnAbsurdListSizeStillFetchesTheMessage) {
   EXPECT_EQ(logged("File"), files[0]);
 }
 
-// Deleted are exactly the messages that passed the filters and were saved.
+// Deleted are exactly the messages that passed the filters and were saved, whether the server
+// takes one command per reply or commands back to back.
 TEST(ScriptedServer, DeletesOnlyMessagesThatWereSaved) {
-  Scratch scratch;
-  ScriptedPop3::Script script;
-  script.messages = {mail("Invoice 1", "pay me"), mail("Hello", "hi"), mail("invoice 3", "spam offer"),
-                     mail("Invoice 4", "pay again")};
-  ScriptedPop3 server(script);
-  PopOptions o = optionsFor(server);
-  o.SaveText = scratch.root() + "/text/";
-  o.Subject = "invoice";
-  o.Message = "~~spam";
-  o.Delete = true;
-  PopReceiver r(o);
-  ASSERT_TRUE(test::runFetch(r));
-  EXPECT_FALSE(r.failed()) << logged("Error");
-  EXPECT_EQ(server.deleted(), (std::vector<int>{1, 4}));
-  EXPECT_EQ(scratch.list("text").size(), 2u);
-  std::vector<std::string> commands = server.commands();
-  EXPECT_EQ(std::count(commands.begin(), commands.end(), "RETR 2"), 0);  // refused by its headers
-  EXPECT_EQ(std::count(commands.begin(), commands.end(), "RETR 3"), 1);  // refused by its text
+  for (bool pipelining : {false, true}) {
+    SCOPED_TRACE(pipelining);
+    Scratch scratch;
+    ScriptedPop3::Script script;
+    script.messages = {mail("Invoice 1", "pay me"), mail("Hello", "hi"), mail("invoice 3", "spam offer"),
+                       mail("Invoice 4", "pay again")};
+    if (pipelining) script.capabilities = {"TOP", "UIDL", "PIPELINING"};
+    ScriptedPop3 server(script);
+    PopOptions o = optionsFor(server);
+    o.SaveText = scratch.root() + "/text/";
+    o.Subject = "invoice";
+    o.Message = "~~spam";
+    o.Delete = true;
+    PopReceiver r(o);
+    ASSERT_TRUE(test::runFetch(r));
+    EXPECT_FALSE(r.failed()) << logged("Error");
+    EXPECT_EQ(server.deleted(), (std::vector<int>{1, 4}));
+    EXPECT_EQ(scratch.list("text").size(), 2u);
+    std::vector<std::string> commands = server.commands();
+    EXPECT_EQ(std::count(commands.begin(), commands.end(), "RETR 2"), 0);  // refused by its headers
+    EXPECT_EQ(std::count(commands.begin(), commands.end(), "RETR 3"), 1);  // refused by its text
+    EXPECT_EQ(std::count(commands.begin(), commands.end(), "CAPA"), 1);
+  }
 }
 
 TEST(ScriptedServer, NothingToSaveDeletesWithoutDownloading) {

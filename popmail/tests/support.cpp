@@ -334,7 +334,11 @@ void ScriptedPop3::session(int fd) {
       words >> verb >> number;
       const auto& box = m_script.messages;
       bool valid = number >= 1 && number <= static_cast<long>(box.size());
-      if (verb == "USER" || verb == "NOOP") {
+      if (verb == "CAPA" && !m_script.capabilities.empty()) {
+        std::string list = "+OK\r\n";
+        for (const std::string& c : m_script.capabilities) list += c + "\r\n";
+        reply(command, list + ".\r\n");
+      } else if (verb == "USER" || verb == "NOOP") {
         reply(command, "+OK\r\n");
       } else if (verb == "PASS") {
         reply(command, command == "PASS " + m_script.password ? "+OK logged in\r\n" : "-ERR [AUTH] Authentication failed.\r\n");

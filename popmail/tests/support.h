@@ -78,6 +78,7 @@ class ScriptedPop3 {
     std::string stallOn;                               // this command (prefix) and all after it get no answer
     std::string hangUpOn;                              // after answering this command it closes the connection
     bool closeAfterQuit = true;
+    std::vector<std::string> capabilities;            // the CAPA list; empty: CAPA is an unknown command
   };
   explicit ScriptedPop3(Script script);
   ~ScriptedPop3();
