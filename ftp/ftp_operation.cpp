@@ -43,7 +43,8 @@ FtpOperation::FtpOperation(FtpCommand command, std::string logFolder, FtpSession
 void FtpOperation::Start() {
   std::remove((m_logFolder + "/" + kFtpLog).c_str());
   if (m_command.port == 0) m_command.port = 21;
-  if (m_session.Connect(m_command.host, m_command.port, 30) == -1) {
+  // The connection is made on a thread of its own: Cancel works while the server keeps silent.
+  if (m_session.StartConnect(m_command.host, m_command.port, 30) == -1) {
     fail();  // nothing to connect to is a failed run
   }
 }

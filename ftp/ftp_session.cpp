@@ -19,6 +19,7 @@ namespace lib = ov::ftplib;
 namespace {
 
 constexpr int32_t kDay = 8640000;  // hundredths of a second
+constexpr int kConnectEnded = 0x40;  // a notification of our own: StartConnect's thread is done
 
 std::string errnoText() { return std::strerror(errno); }
 
@@ -60,6 +61,7 @@ void FtpSession::Init(FtpSessionHost& host, bool autorefresh) {
 
 void FtpSession::Kill() {
   if (!m_host) return;
+  stopConnecting();
   Disconnect();
   lib::FtpUninitialize();
   Q.clear();
@@ -97,6 +99,59 @@ int32_t FtpSession::Connect(const std::string& host, int32_t port, int32_t timeo
   LOGGEDIN = false;
   Post(FtpEvent::Connected);
   return handle;
+}
+
+int FtpSession::StartConnect(const std::string& host, int32_t port, int32_t timeout) {
+  if (!m_host) return Connect(host, port, timeout) == -1 ? -1 : 0;
+  if (!CANCONNECT || m_connector.joinable()) return -1;
+  HANDLE = 0;
+  STATUS = 0;
+  LOCALFILECLOSED = REMOTEFILECLOSED = true;
+  HOST = rt::CLIP(host);
+  SetStatus("Connecting to " + HOST);
+  if (port != -1) PORT = uint32_t(port);
+  if (timeout != -1) TIMEOUT = uint32_t(timeout);
+  m_connectEnded = false;
+  m_connectHandle = -1;
+  m_connectCancelled = false;
+  FtpSessionHost* owner = m_host;
+  m_connector = std::thread([this, owner, server = HOST, port = PORT, limit = TIMEOUT] {
+    m_connectHandle = lib::FtpConnect(server, port, limit);
+    m_connectEnded = true;
+    owner->postNotify(kConnectEnded);
+  });
+  return 0;
+}
+
+void FtpSession::finishConnect() {
+  if (!m_connector.joinable()) return;
+  m_connector.join();
+  const int32_t handle = m_connectHandle.exchange(-1);
+  if (m_connectCancelled) {
+    if (handle != -1) lib::FtpDisconnect(handle);  // it got through just as it was cancelled
+    return;
+  }
+  if (handle == -1) {
+    ReportError("Connection to host failed");
+    CONNECTED = false;
+    HANDLE = 0;
+    return;
+  }
+  HANDLE = handle;
+  CONNECTED = true;
+  LOGGEDIN = false;
+  Post(FtpEvent::Connected);
+}
+
+void FtpSession::stopConnecting() {
+  if (!m_connector.joinable()) return;
+  m_connectCancelled = true;
+  // The attempt may not have reached the library yet: ask again until its thread has ended.
+  while (!m_connectEnded) {
+    lib::FtpCancelConnect();
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  finishConnect();
 }
 
 int FtpSession::Login(const std::string& user, const std::string& password) {
@@ -144,6 +199,10 @@ void FtpSession::Disconnect() {
 }
 
 void FtpSession::Cancel() {
+  if (m_connector.joinable()) {
+    stopConnecting();
+    SetStatus("Connection to " + HOST + " cancelled");
+  }
   if (CONNECTED && lib::FtpCancel(HANDLE)) SetStatus("Cancelled");
   CloseFiles();
 }
@@ -586,6 +645,9 @@ void FtpSession::TakeNotify(int code) {
       break;
     case 16:
     case 32:
+      break;
+    case kConnectEnded:
+      finishConnect();
       break;
     default:
       ReportError("Unknown library call", true);

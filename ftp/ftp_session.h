@@ -12,13 +12,18 @@
 // or cancelled download keeps the file it would have replaced. An upload that fails or is
 // cancelled is abandoned, never finished as if complete.
 //
+// StartConnect connects on a thread of its own, so that the owner's window stays free to take
+// its Cancel while the server has not answered; Cancel then ends the attempt at once.
+//
 // Threading: the owner's thread (the window's), except FtpSessionHost::postNotify.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace ov::ftp {
@@ -73,6 +78,10 @@ class FtpSession {
 
   // The handle, or -1.
   int32_t Connect(const std::string& host, int32_t port, int32_t timeout);
+  // Starts connecting without waiting: 1793 follows once connected, 1798 when it failed (or
+  // nothing, when Cancel stopped it). -1 when no connection can be made at all. Without a host
+  // it connects at once, as Connect.
+  int StartConnect(const std::string& host, int32_t port, int32_t timeout);
   int Login(const std::string& user, const std::string& password);
   void Disconnect();
   void Cancel();
@@ -147,6 +156,10 @@ class FtpSession {
   void showCopied(bool force = false);
   void blocking(const std::function<void()>& call);
   void remoteCommand(const char* what, const std::function<int()>& call);
+  // The connecting thread has ended: takes its handle on the owner's thread.
+  void finishConnect();
+  // Stops a connection attempt still under way and waits for its thread.
+  void stopConnecting();
 
   FtpSessionHost* m_host = nullptr;
   std::FILE* m_local = nullptr;
@@ -159,6 +172,10 @@ class FtpSession {
   size_t m_heldAt = 0;
   bool m_failed = false;
   std::string m_errorText;
+  std::thread m_connector;                  // StartConnect's attempt
+  std::atomic<bool> m_connectEnded{false};
+  std::atomic<int32_t> m_connectHandle{-1};
+  bool m_connectCancelled = false;
 };
 
 }  // namespace ov::ftp

@@ -4,6 +4,7 @@ from its own command line or from ov98's menus, and every window its menus, tool
 open is swept. The mail sender (tessel) shows only a minimised frame without buttons while it
 sends, and has nothing to sweep."""
 
+import json
 import os
 import socket
 import threading
@@ -210,9 +211,8 @@ def started_window(s, program, args, procedure, label, problems):
 
 def transfers(s):
     """The FTP program and the mail receiver, each on a server that never answers, show their
-    progress windows whole; the receiver's Cancel ends the fetch. The FTP window's Cancel is left
-    alone: the FTP library's calls hold the window's events, so that it asks only once the
-    connection attempt has timed out (30 s)."""
+    progress windows whole, and each one's Cancel ends the run while the server still keeps
+    silent: the FTP program asks once, ends at once with its failure code and leaves no file."""
     server = SilentServer()
     problems = []
     try:
@@ -220,7 +220,13 @@ def transfers(s):
                       "Y", "Y", str(server.port), cwd=s.home)
         shown = ftp.window(procedure="FTPAction", timeout=20)
         problems.extend("ovftp: %s" % m for m in visual_problems(s, shown))
-        ftp.stop(3)
+        s.click_control(shown, "?Cancel")
+        box = ftp.window(cls="QMessageBox", timeout=10)
+        check("cancel this operation" in json.dumps(box), "ovftp asks before it cancels: %s" % box["title"])
+        s.key("y", window=box)
+        code = ftp.wait_exit(10)  # well before the connection's time-out of 30 s
+        check(code == 255, "ovftp ended with %s after Cancel (its failure is -1)" % code)
+        check(not os.path.exists(os.path.join(s.home, "local.txt")), "a cancelled download leaves no file")
         started_window(s, "ov_pop", ["SERVER=127.0.0.1", "PORT=%d" % server.port, "USER=user", "PASSWORD=secret",
                                      "TIMEOUT=60"], "Main", "ov_pop", problems)
     finally:

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 #include "ftp/ftp_command.h"
 #include "ftp/ftp_log.h"
@@ -268,6 +270,35 @@ TEST_F(FtpOperationRun, CancelDuringATransferIsAFailureAndKeepsTheOldFile) {
   EXPECT_EQ(logged(logs, "FTPStatus", "Errorcode"), "Cancelled by the user");
   EXPECT_EQ(local.read("big.bin"), "old");
   EXPECT_EQ(local.list(), std::vector<std::string>{"big.bin"});
+}
+
+// A server that takes the connection and never greets: Cancel ends the run at once (not after
+// the 30 s connection time-out), as a failure, and leaves nothing behind.
+TEST_F(FtpOperationRun, CancelWhileConnectingToASilentServerEndsAtOnce) {
+  ftplib::test::SilentPort silent;
+  TempFolder local, logs;
+  FtpCommand cmd;
+  ASSERT_TRUE(parseFtpCommand({"D", "/x.txt", local.path(), "127.0.0.1", "probe", "pw", "Y", "N",
+                               std::to_string(silent.port())},
+                              logs.file("OVFTP.INI"), cmd));
+  LoopHost host;
+  FtpSession session;
+  session.Init(host, false);
+  bool closed = false;
+  FtpOperation operation(cmd, logs.path(), session, [&] { closed = true; });
+  operation.Start();
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_FALSE(closed) << "still waiting for the greeting";
+  EXPECT_FALSE(session.CONNECTED);
+  const auto start = std::chrono::steady_clock::now();
+  operation.Cancel();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  EXPECT_TRUE(closed);
+  EXPECT_EQ(operation.result(), -1);
+  EXPECT_EQ(logged(logs, "FTPStatus", "Errorcode"), "Cancelled by the user");
+  EXPECT_EQ(host.statuses.back(), "Connection to 127.0.0.1 cancelled");
+  EXPECT_TRUE(local.list().empty());
+  session.Kill();
 }
 
 }  // namespace

@@ -194,5 +194,32 @@ TEST(FtpProgramWindow, ShowsProgressAndCancelEndsWithAFailure) {
   EXPECT_NE(rt::GETINI("FTPAction", "Maximize", "", config.file("orvane/ovftp.INI")), "");
 }
 
+// The window takes its Cancel while the server has not answered the connection: the run ends
+// then, not after the 30 s time-out, and leaves no file behind.
+TEST(FtpProgramWindow, CancelWhileConnectingEndsAtOnce) {
+  ftplib::test::SilentPort silent;
+  ASSERT_NE(silent.port(), 0);
+  ui::test::application();
+  ui::test::ScriptedHost host;
+  TempFolder local, folder;
+  int result = 1;
+  const std::vector<std::string> args = {"D", "/x.bin", local.path(), "127.0.0.1", "probe", "pw", "Y", "Y",
+                                         std::to_string(silent.port())};
+  ui::test::runScript([&](ui::test::Driver& d) {
+    d.later([&] { result = FtpProgram(args, folder.path()); });
+    ui::test::WindowDriver w = d.waitWindow("FTPAction");
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(w.text("?StatusText"), "Connecting to 127.0.0.1");
+    host.expectMessage("Do you want to cancel this operation?", 1);  // Yes
+    const auto pressed = std::chrono::steady_clock::now();
+    w.press("Cancel");
+    d.waitClosed(w);
+    EXPECT_LT(std::chrono::steady_clock::now() - pressed, 10s) << "closed by the cancel, not the time-out";
+  }, 60s);
+  EXPECT_EQ(result, -1);
+  EXPECT_EQ(rt::GETINI("FTPStatus", "Errorcode", "", folder.file(kFtpLog)), "Cancelled by the user");
+  EXPECT_TRUE(local.list().empty());
+}
+
 }  // namespace
 }  // namespace ov::ftp

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <netdb.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/select.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -21,6 +22,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <thread>
 #include <vector>
 
@@ -319,9 +321,57 @@ std::shared_ptr<Connection> usable(Handle h, bool needLogin = true) {
 
 // ---- the greeting probe of FtpConnect -----------------------------------------------------------
 
+// A connection attempt that FtpCancelConnect can stop: its waits also watch `wake`.
+struct PendingConnect {
+  int wake = -1;
+  bool cancelled = false;  // under g_connectsMutex
+};
+std::mutex g_connectsMutex;
+std::set<PendingConnect*> g_connects;
+
+// Registered for as long as it lives.
+class ConnectAttempt {
+ public:
+  ConnectAttempt() {
+    m_p.wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    std::lock_guard<std::mutex> lock(g_connectsMutex);
+    g_connects.insert(&m_p);
+  }
+  ~ConnectAttempt() {
+    {
+      std::lock_guard<std::mutex> lock(g_connectsMutex);
+      g_connects.erase(&m_p);
+    }
+    if (m_p.wake >= 0) ::close(m_p.wake);
+  }
+  ConnectAttempt(const ConnectAttempt&) = delete;
+  ConnectAttempt& operator=(const ConnectAttempt&) = delete;
+
+  bool cancelled() {
+    std::lock_guard<std::mutex> lock(g_connectsMutex);
+    return m_p.cancelled;
+  }
+  // Waits up to `ms` for `events` on `fd`: 1 when they came, 0 on the time-out, -1 when the
+  // attempt was cancelled.
+  int wait(int fd, short events, int ms) {
+    if (cancelled()) return -1;
+    pollfd p[2] = {{fd, events, 0}, {m_p.wake, POLLIN, 0}};
+    int n;
+    do {
+      n = ::poll(p, m_p.wake >= 0 ? 2 : 1, ms);
+    } while (n < 0 && errno == EINTR);
+    if (cancelled()) return -1;
+    return n > 0 && p[0].revents != 0 ? 1 : 0;
+  }
+
+ private:
+  PendingConnect m_p;
+};
+
 // Connects to the server and reads its greeting; "" when it greets with 220, else what went wrong
 // (`code` gets the error code).
 std::string greet(const std::string& host, uint32_t port, uint32_t timeout, int& code) {
+  ConnectAttempt attempt;
   addrinfo hints{};
   hints.ai_socktype = SOCK_STREAM;
   addrinfo* found = nullptr;
@@ -337,13 +387,23 @@ std::string greet(const std::string& host, uint32_t port, uint32_t timeout, int&
   };
   std::string why = "no address to connect to";
   code = err::ConnectFailed;
+  auto cancelled = [&] {
+    ::freeaddrinfo(found);
+    code = err::Cancelled;
+    return std::string("the connection was cancelled");
+  };
   for (addrinfo* a = found; a; a = a->ai_next) {
+    if (attempt.cancelled()) return cancelled();
     int fd = ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, a->ai_protocol);
     if (fd < 0) continue;
     bool connected = ::connect(fd, a->ai_addr, a->ai_addrlen) == 0;
     if (!connected && errno == EINPROGRESS) {
-      pollfd p{fd, POLLOUT, 0};
-      if (::poll(&p, 1, msLeft()) == 1) {
+      const int ready = attempt.wait(fd, POLLOUT, msLeft());
+      if (ready < 0) {
+        ::close(fd);
+        return cancelled();
+      }
+      if (ready == 1) {
         int soError = 0;
         socklen_t len = sizeof soError;
         ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &soError, &len);
@@ -362,8 +422,12 @@ std::string greet(const std::string& host, uint32_t port, uint32_t timeout, int&
     }
     std::string line;
     while (line.find('\n') == std::string::npos) {
-      pollfd p{fd, POLLIN, 0};
-      if (::poll(&p, 1, msLeft()) != 1) break;
+      const int ready = attempt.wait(fd, POLLIN, msLeft());
+      if (ready < 0) {
+        ::close(fd);
+        return cancelled();
+      }
+      if (ready != 1) break;
       char chunk[512];
       ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
       if (n <= 0) break;
@@ -912,6 +976,18 @@ int FtpCancel(Handle h) {
   }
   c->cv.notify_all();
   return running ? 1 : 0;
+}
+
+int FtpCancelConnect() {
+  std::lock_guard<std::mutex> lock(g_connectsMutex);
+  for (PendingConnect* p : g_connects) {
+    p->cancelled = true;
+    if (p->wake >= 0) {
+      const uint64_t one = 1;
+      (void)!::write(p->wake, &one, sizeof one);
+    }
+  }
+  return g_connects.empty() ? 0 : 1;
 }
 
 bool FtpIsBlocking(Handle h) {

@@ -19,7 +19,8 @@
 // The password given to FtpLogin is never written anywhere by the library.
 //
 // Threading: a handle is used by one caller at a time, except FtpCancel and FtpIsBlocking, which
-// may be called from any thread while a blocking call runs. The notification callback runs on
+// may be called from any thread while a blocking call runs, and FtpCancelConnect, which may be
+// called from any thread while FtpConnect runs on another. The notification callback runs on
 // the library's own transfer thread; once FtpAsyncNotify(handle, nullptr) has returned it is
 // never called again.
 #pragma once
@@ -127,6 +128,10 @@ int FtpCloseFile(Handle h);
 int FtpCancel(Handle h);
 // True while a blocking call runs on the handle.
 bool FtpIsBlocking(Handle h);
+// Stops every FtpConnect of the process that is waiting for its server: each answers -1 with
+// err::Cancelled at once. Non-zero when there was one to stop. (A connection has no handle
+// before FtpConnect returns, so FtpCancel cannot reach it.)
+int FtpCancelConnect();
 
 // Whole files in one blocking call: -1 on failure, with the last error set. A download goes to
 // a temporary file beside `local` and replaces `local` only once complete, so a failure keeps

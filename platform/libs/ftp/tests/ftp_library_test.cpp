@@ -1,6 +1,8 @@
 // The FTP client library against a pyftpdlib server on 127.0.0.1.
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -261,6 +263,29 @@ TEST_F(FtpLibrary, ConnectionFailuresAreReportedWithTheirCause) {
   std::string folder;
   EXPECT_EQ(FtpChangeDirectory(h, "/"), -1);
   EXPECT_EQ(FtpGetLastError(), err::NotLoggedIn);
+}
+
+// A server that takes the connection and never greets: FtpCancelConnect ends the wait at once,
+// not after the connection's time-out.
+TEST_F(FtpLibrary, CancelConnectStopsAConnectionThatWaitsForItsGreeting) {
+  test::SilentPort silent;
+  ASSERT_NE(silent.port(), 0);
+  const uint32_t port = silent.port();
+  EXPECT_EQ(FtpCancelConnect(), 0) << "nothing to stop";
+  std::atomic<bool> returned{false};
+  std::thread canceller([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_FALSE(returned) << "the connection did not wait for the greeting";
+    EXPECT_NE(FtpCancelConnect(), 0);
+  });
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(FtpConnect("127.0.0.1", port, 30), -1);
+  returned = true;
+  const auto waited = std::chrono::steady_clock::now() - start;
+  canceller.join();
+  EXPECT_EQ(FtpGetLastError(), err::Cancelled);
+  EXPECT_LT(waited, std::chrono::seconds(10)) << "ended by the cancel, not by the 30 s time-out";
+  EXPECT_EQ(FtpCancelConnect(), 0);
 }
 
 TEST_F(FtpLibrary, CancelStopsABlockingCallAndAnUploadWithoutFinishingIt) {

@@ -151,6 +151,21 @@ std::string FtpServer::freshFolder() {
 
 uint16_t deadPort() { return freePort(); }
 
+SilentPort::SilentPort() {
+  m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in at{};
+  at.sin_family = AF_INET;
+  at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof at;
+  if (m_fd >= 0 && ::bind(m_fd, reinterpret_cast<sockaddr*>(&at), sizeof at) == 0 && ::listen(m_fd, 8) == 0 &&
+      ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&at), &len) == 0)
+    m_port = ntohs(at.sin_port);
+}
+
+SilentPort::~SilentPort() {
+  if (m_fd >= 0) ::close(m_fd);
+}
+
 TempFolder::TempFolder() {
   char tmpl[] = "/tmp/ov_ftp_XXXXXX";
   m_path = ::mkdtemp(tmpl);

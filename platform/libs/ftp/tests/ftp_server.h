@@ -49,6 +49,20 @@ class FtpServer {
 // A port on 127.0.0.1 where nothing listens.
 uint16_t deadPort();
 
+// A port on 127.0.0.1 that takes connections and never says a word, while it lives.
+class SilentPort {
+ public:
+  SilentPort();
+  ~SilentPort();
+  SilentPort(const SilentPort&) = delete;
+  SilentPort& operator=(const SilentPort&) = delete;
+  uint16_t port() const { return m_port; }
+
+ private:
+  int m_fd = -1;
+  uint16_t m_port = 0;
+};
+
 // A temporary folder, removed at the end.
 class TempFolder {
  public:
