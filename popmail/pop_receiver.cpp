@@ -186,6 +186,7 @@ void PopReceiver::status(const std::string& text) {
 }
 
 void PopReceiver::requestClose() {
+  writeLaterFiles();
   flushLog();
   if (m_closeRequested) return;
   m_closeRequested = true;
@@ -202,8 +203,20 @@ void PopReceiver::flushLog() {
 }
 
 void PopReceiver::Kill() {
+  writeLaterFiles();
   flushLog();
   NetEmailReceive::Kill();
+}
+
+void PopReceiver::Process() {
+  NetEmailReceive::Process();
+  writeLaterFiles();
+}
+
+void PopReceiver::writeLaterFiles() {
+  std::vector<LaterFile> files;
+  files.swap(m_later);  // a failure below closes the run, which comes back here: nothing is written twice
+  for (LaterFile& f : files) (void)SaveMessageFile(f.folder, f.text, std::move(f.name));  // failures are reported
 }
 
 void PopReceiver::ShowProgress(bool visible, long value) {
@@ -288,6 +301,15 @@ void PopReceiver::Done(long command, bool finished) {
     KeepOnServer = true;  // refused by the filter: neither saved nor deleted
   } else {
     const std::string name = MessageFileName(Subject, MessageID);
+    if (!OptionsDelete) {
+      // Kept on the server whatever becomes of its files: they can be written a little later.
+      if (!m_options.SaveText.empty() && !MessageText.empty())
+        m_later.push_back({m_options.SaveText, MessageText, name + ".txt"});
+      if (!m_options.SaveHTML.empty() && !MessageHTML.empty())
+        m_later.push_back({m_options.SaveHTML, MessageHTML, name + ".htm"});
+      NetEmailReceive::Done(command, finished);
+      return;
+    }
     bool textSaved = false, htmlSaved = false;
     if (!m_options.SaveText.empty() && !MessageText.empty()) {
       textSaved = SaveMessageFile(m_options.SaveText, MessageText, name + ".txt");

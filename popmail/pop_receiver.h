@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "popmail/net_email_receive.h"
 
@@ -79,6 +80,8 @@ class PopReceiver : public NetEmailReceive {
   void Done(long command, bool finished) override;    // SaveReceivedMessage
   void ShowProgress(bool visible, long value) override;
   void Kill() override;
+  // Handles the packet, then writes the files of messages kept on the server (see Done).
+  void Process() override;
 
   bool failed() const { return m_failed; }
   bool finished() const { return m_finished; }
@@ -91,7 +94,17 @@ class PopReceiver : public NetEmailReceive {
   void flushLog();
   // Writes one text or HTML file into `folder` under a name no other file has; false on failure.
   bool SaveMessageFile(const std::string& folder, std::string_view text, std::string name);
+  // Writes the files that Done left for later, in the order they came.
+  void writeLaterFiles();
 
+  // A message kept on the server is written once the packet that completed it has been handled,
+  // by then the next command has gone out and the server works while the file is written. Its
+  // name is chosen when it is written, in the same order, so the names are those of writing at
+  // once. A message to be deleted is written at once: its deletion waits for the outcome.
+  struct LaterFile {
+    std::string folder, text, name;
+  };
+  std::vector<LaterFile> m_later;
   PopOptions m_options;
   bool m_firstProgress = false;
   bool m_failed = false;

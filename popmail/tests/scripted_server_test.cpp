@@ -89,6 +89,41 @@ TEST(ScriptedServer, DeletesOnlyMessagesThatWereSaved) {
   }
 }
 
+// Messages kept on the server are written after the next command went out: still in their order,
+// so a name taken twice gets its " (1)" on the second message, and a file that cannot be written
+// still fails the run with its reason.
+TEST(ScriptedServer, FilesOfKeptMessagesAreWrittenInOrderAndTheirFailuresReported) {
+  Scratch scratch;
+  ScriptedPop3::Script script;
+  script.messages = {mail("same", "first body"), mail("same", "second body"), mail("other", "third body")};
+  script.capabilities = {"PIPELINING"};
+  {
+    ScriptedPop3 server(script);
+    PopOptions o = optionsFor(server);
+    o.SaveText = scratch.root() + "/text/";
+    PopReceiver r(o);
+    ASSERT_TRUE(test::runFetch(r));
+    EXPECT_FALSE(r.failed()) << logged("Error");
+    std::vector<std::string> files = scratch.list("text");
+    ASSERT_EQ(files.size(), 3u);
+    const std::string same = MessageFileName("same", "<same@test>");
+    EXPECT_EQ(scratch.read("text/" + same + ".txt"), "first body");
+    EXPECT_EQ(scratch.read("text/" + same + " (1).txt"), "second body");
+    EXPECT_EQ(scratch.read("text/" + MessageFileName("other", "<other@test>") + ".txt"), "third body");
+    EXPECT_EQ(logged("File"), MessageFileName("other", "<other@test>") + ".txt");
+  }
+  scratch.write("plain", "a file, not a folder");
+  ScriptedPop3 server(script);
+  PopOptions o = optionsFor(server);
+  o.SaveText = scratch.root() + "/plain/";
+  PopReceiver r(o);
+  ASSERT_TRUE(test::runFetch(r));
+  EXPECT_TRUE(r.failed());
+  EXPECT_NE(logged("Error").find("Error writing the message file (" + scratch.root() + "/plain/"), std::string::npos)
+      << logged("Error");
+  EXPECT_EQ(scratch.read("plain"), "a file, not a folder");
+}
+
 TEST(ScriptedServer, NothingToSaveDeletesWithoutDownloading) {
   Scratch scratch;
   ScriptedPop3::Script script;
