@@ -150,3 +150,50 @@ def clipboard_capture_note(s):
     wait_for(lambda: not control(p.window(procedure="BrowseClipboard", shot=False), "?CaptureNote")["visible"], 5,
              what="the note to go once capture is on")
     p.window(procedure="BrowseClipboard", shot=True)
+
+
+RECORD_LISTS = [  # how the list opens (a menu path or a toolbar button), the list's procedure, its file
+    (("View", "To Do List"), "BrowseToDoList", "TODO"),
+    (("View", "Contacts"), "BrowseContacts", "CONTACT"),
+    (("Tools", "Holidays"), "BrowseHolidays", "HOLIDAYS"),
+    (("Messages",), "BrowseMessages", "MESSAGES"),
+    (("Clipboard",), "BrowseClipboard", "CLIPBOARD"),
+]
+
+
+def record_forms(s):
+    """The form behind each record list's New button shows every text whole on every page, and Esc
+    closes it without storing anything."""
+    from journeys.commands import visual_problems
+    p, frame = first_start(s)
+    problems = []
+    for path, procedure, label in RECORD_LISTS:
+        if len(path) == 1:
+            click_box(s, bar_item(frame, path[0]))
+        else:
+            menu(s, p, frame, *path)
+        lst = p.window(procedure=procedure)
+        held = s.records(label)  # the default holidays are there
+        before = {w["winid"] for w in p.windows()}
+        s.click_control(lst, "?Insert")
+        new = wait_for(lambda: [w for w in p.windows() if w["winid"] not in before], 10,
+                       what="the form of %s's New button" % procedure)[0]
+        f = p.window(procedure=new["procedure"], title=new["title"])
+        for tab in [c for c in f["controls"] if c.get("name", "").startswith("?Tab:") and c.get("visible")]:
+            s.click(tab["x"] + tab["w"] // 2, tab["y"] + tab["h"] // 2)
+            page = wait_for(lambda: (lambda w: w if control(w, tab["name"]).get("chosen") else None)(
+                p.window(procedure=f["procedure"], shot=False)), 5, what="the page %s" % tab["name"])
+            s.shoot_window(page)
+            problems += ["%s, page %s" % (m, tab["name"]) for m in visual_problems(s, page)]
+        s.key("Escape")
+        p.gone(procedure=f["procedure"], timeout=5)
+        check(s.records(label) == held, "Esc on %s stored nothing: %s" % (f["title"], s.records(label)))
+        s.click_control(p.window(procedure=procedure, shot=False), "?Close")
+        p.gone(procedure=procedure, timeout=5)
+    check(not problems, "the record forms show whole:\n" + "\n".join(problems))
+
+
+def record_forms_larger_font(s):
+    s.env["QT_FONT_DPI"] = "107"  # as the command sweep's larger font
+    s.env["QT_ENABLE_HIGHDPI_SCALING"] = "0"
+    record_forms(s)
