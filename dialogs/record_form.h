@@ -39,7 +39,7 @@ class RelationUpdateFile : public ui::UpdateFile {
 void takeFormRequest(int& request, bool& viewOnly, bool& deleting);
 
 // "New <kind>" for an insert, "Edit <kind>" for a change, "View <kind>" in view-only mode, and
-// "Delete <kind>" for a delete, whose form shows the record read-only for OK to delete it.
+// the bare <kind> for a delete, whose form shows the record read-only for OK to delete it.
 std::string formTitle(int request, bool viewOnly, std::string_view kind);
 
 }  // namespace ov::dialogs
