@@ -6,6 +6,7 @@
 
 #include "datalib/date_string_functions.h"
 #include "datalib/files.h"
+#include "datalib/globals.h"
 #include "datalib/records.h"
 #include "datalib/requests.h"
 #include "datalib/startup.h"
@@ -500,6 +501,8 @@ class BrowseClipboardWindow : public ui::WindowManager {
     m_browse.ChangeControl = w.button("?Change", "&Edit").at(46, 178, 40, 14).feq();
     m_browse.DeleteControl = w.button("?Delete", "&Delete").at(88, 178, 40, 14).tip("Delete the highlighted record").feq();
     CancelControl = w.button("?Close", "Cl&ose").at(276, 178, 40, 14).feq();
+    // Says why nothing new comes into the list while the program does not capture the clipboard.
+    m_captureNote = w.prompt("?CaptureNote", "Capture is off: File > Options > Clipboard").at(132, 181, 142, 10).feq();
     m_browse.AskProcedure = 1;
     buildPopup();  // the window's items first: the explorer adds its own after them
     m_binding.Bind(*this, m_browse, m_explorerQuery, m_explorer, m_state, ".\\POSITION.INI");
@@ -512,6 +515,7 @@ class BrowseClipboardWindow : public ui::WindowManager {
     // A wizard that could not load its fields leaves Query and Reset off for the window's life.
     w.setProp(m_queryButton, ui::Prop::Disable, m_wizardError != qwizard::code::None ? 1 : 0);
     w.setProp(m_resetButton, ui::Prop::Disable, m_wizardError != qwizard::code::None || m_query.empty() ? 1 : 0);
+    showCaptureNote();
     return ui::Level::Benign;
   }
 
@@ -584,7 +588,13 @@ class BrowseClipboardWindow : public ui::WindowManager {
     return ui::WindowManager::TakeAccepted();
   }
 
+  void showCaptureNote() {
+    const int hide = files::CLIP.MONITOR && !files::CLIP.USEEXTERNAL ? 1 : 0;
+    if (window().propInt(m_captureNote, ui::Prop::Hide) != hide) window().setProp(m_captureNote, ui::Prop::Hide, hide);
+  }
+
   ui::Level TakeWindowEvent() override {
+    if (ui::EVENT() == ui::EVENT::Timer) showCaptureNote();  // the settings may have changed meanwhile
     if (ui::EVENT() == ui::EVENT::Timer && ++m_timerCount > kRefreshTimerEvents) {
       m_timerCount = 0;
       m_browse.ResetSort(true);
@@ -646,7 +656,7 @@ class BrowseClipboardWindow : public ui::WindowManager {
   bool m_opened = false;
   int m_sheet = 0, m_tabs[4] = {}, m_list = 0;
   int m_run = 0, m_copy = 0, m_toggle = 0, m_viewButton = 0, m_queryButton = 0, m_resetButton = 0;
-  int m_timerCount = 0;
+  int m_timerCount = 0, m_captureNote = 0;
   int m_tabOrder = 1;  // the order of the current tab
   ui::QueryClass m_explorerQuery;
   editors::BoundExplorer m_explorer;

@@ -18,6 +18,8 @@ std::string formTitle(int request, bool viewOnly, std::string_view kind) {
   if (request == ui::InsertRecord) title = "New " + std::string(kind);
   if (request == ui::ChangeRecord) title = "Edit " + std::string(kind);
   if (viewOnly && !title.empty()) title = "View" + title.substr(title.find(' '));
+  // A form opened to delete a record shows it read-only under the bare kind; never an empty title.
+  if (request == ui::DeleteRecord) title = std::string(kind);
   return title;
 }
 

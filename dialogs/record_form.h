@@ -39,7 +39,7 @@ class RelationUpdateFile : public ui::UpdateFile {
 void takeFormRequest(int& request, bool& viewOnly, bool& deleting);
 
 // "New <kind>" for an insert, "Edit <kind>" for a change, "View <kind>" in view-only mode, and
-// the empty action text for a delete.
+// the bare <kind> for a delete, whose form shows the record read-only for OK to delete it.
 std::string formTitle(int request, bool viewOnly, std::string_view kind);
 
 }  // namespace ov::dialogs

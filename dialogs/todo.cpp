@@ -139,14 +139,14 @@ class UpdateTodoForm : public ui::WindowManager {
     w.prompt("?TDO:Category:Prompt", "C&ategory:").at(10, 56, 50, 10).on(general);
     m_category = w.dropList("?TDO:Category", categoryChoices()).at(64, 54, 120, 12).use(TDO.Category).on(general).feq();
     m_done = w.check("?TDO:Done", "&Done").at(10, 74, 50, 10).use(TDO.Done).on(general).feq();
-    w.prompt("?TDO:CompletionDate:Prompt", "Completion Da&te:").at(10, 90, 56, 10).on(general);
+    w.prompt("?TDO:CompletionDate:Prompt", "Completion Da&te:").at(10, 90, 59, 10).on(general);
     m_date = w.entry("?TDO:CompletionDate", userPicture(files::FORMAT.DATE.view(), "d17"))
                  .at(70, 88, 70, 12)
                  .use(TDO.CompletionDate)
                  .on(general)
                  .feq();
     m_calendar = w.button("?CallCalendar", "...").at(142, 88, 14, 12).tip("Select Completion Date").on(general).feq();
-    w.prompt("?TDO:CompletionTime:Prompt", "Completion T&ime:").at(10, 106, 56, 10).on(general);
+    w.prompt("?TDO:CompletionTime:Prompt", "Completion T&ime:").at(10, 106, 59, 10).on(general);
     m_time = w.entry("?TDO:CompletionTime", userPicture(files::FORMAT.TIME.view(), "t7"))
                  .at(70, 104, 70, 12)
                  .use(TDO.CompletionTime)

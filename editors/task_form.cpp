@@ -500,6 +500,8 @@ class UpdateScheduleForm : public ui::WindowManager {
         files::CATEGORIES.clear();
         if (files::CATEGORIES.set() == Err::None && files::CATEGORIES.next() == Err::None)
           SCH.Category = files::CAT.Category.view();
+        // No categories yet: the form shows the category the task is stored under.
+        if (SCH.Category.isBlank()) SCH.Category = "General";
       } else {
         m_skipFirst = true;
       }

@@ -195,6 +195,14 @@ struct TaskStore {
 // `failure`; a failed skip mark is reported at once and the rest goes on.
 rt::Err storeTask(const TaskStore& store, std::string& failure);
 
+// Every new task stored counts here with its number, so that a task list that reloads after a
+// task was made elsewhere (the frame's commands, a wizard) can select it.
+struct NewTaskNote {
+  uint64_t count = 0;
+  int32_t id = 0;
+};
+NewTaskNote lastNewTask();
+
 // A cancelled new task: its reserved record and every script item written under its number.
 void discardNewTask(int32_t id);
 

@@ -19,6 +19,7 @@ using files::SCH;
 using rt::Err;
 
 namespace {
+NewTaskNote g_newTask;
 
 // The message in M_ stored: changed when it has a number and is there, else added with a new one.
 Err storeMessage(bool insert) {
@@ -91,8 +92,11 @@ Err storeTask(const TaskStore& given, std::string& failure) {
       (void)db::ROLLBACK();  // nothing of the task, its message or its source's mark stays
     }
   }
+  if (err == Err::None && store.request == ui::InsertRecord) g_newTask = {g_newTask.count + 1, SCH.ID};
   return err;
 }
+
+NewTaskNote lastNewTask() { return g_newTask; }
 
 void discardNewTask(int32_t id) {
   if (id != 0) (void)scheduler::deleteScriptItems(id);  // best effort: reported by nothing but the file

@@ -433,6 +433,7 @@ class TaskListWindow : public ui::WindowManager {
       dayChanged();
     } else if (event == scheduler::EVENT::RefreshAll) {
       refresh();
+      selectNewTask();
     } else if (event == ui::EVENT::GainFocus && ui::FIELD() == 0) {
       ui::Window& w = window();
       if (w.propInt(0, ui::Prop::Iconize)) w.setProp(0, ui::Prop::Iconize, 0);
@@ -683,6 +684,18 @@ class TaskListWindow : public ui::WindowManager {
     files::CAT = keep;
   }
 
+  // A task made elsewhere since the list last looked (the frame's commands, a wizard) becomes the
+  // selected row when the list holds it; otherwise the selection stays.
+  void selectNewTask() {
+    const NewTaskNote note = lastNewTask();
+    if (note.count == m_seenNewTasks) return;
+    m_seenNewTasks = note.count;
+    SCH.ID = note.id;
+    bool found = false;
+    if (files::SCHEDULE.get(files::SCH_KeyID) == rt::Err::None) found = m_browse.SelectPosition(files::SCHEDULE.position());
+    if (!found) (void)m_browse.UpdateBuffer();  // the buffer back on the highlighted task
+  }
+
   // Selects the first task in description order whose description starts with the find text (case
   // ignored) and that the list holds; with `after`, the first one after that task's record.
   bool findTask(int64_t after) {
@@ -926,6 +939,7 @@ class TaskListWindow : public ui::WindowManager {
   int m_wizardError = qwizard::code::None;
   std::map<std::pair<int, std::string>, std::string> m_parts;
   std::string m_findText;
+  uint64_t m_seenNewTasks = lastNewTask().count;
   bool m_activeOnly = false, m_copy = false, m_visitedAll = false;
   int m_ownOrder = 1;
 

@@ -156,7 +156,7 @@ TEST_F(Holidays, DeleteConfirmsThroughTheReadOnlyForm) {
     WindowDriver list = d.waitWindow("BrowseHolidays");
     list.press("?Delete");
     WindowDriver form = d.waitWindow("UpdateHolidays");
-    EXPECT_EQ(form.title(), "");
+    EXPECT_EQ(form.title(), "Holiday") << "a delete has a title too";
     EXPECT_EQ(form.text("?HOL:Holiday"), "New Year's Day");
     EXPECT_FALSE(form.enabled("?HOL:Holiday"));
     EXPECT_TRUE(form.enabled("?OK"));

@@ -1,7 +1,7 @@
 """What a new user does in the first hour, with the keyboard where a user would use it."""
 
 from harness import check, control, wait_for
-from journeys.common import bar_item, click_box, first_start
+from journeys.common import bar_item, click_box, first_start, menu
 from journeys.tasks import REMINDER, clock_in, form, seconds_until, task, wait_reminder
 
 
@@ -81,3 +81,119 @@ def message_wizard_by_keys(s):
     check(len(todo) == 1, "the reminder is on the to-do list once: %s" % s.records("TODO"))
     s.key("Escape", window=p.window(procedure=REMINDER, shot=False))
     p.gone(procedure=REMINDER, timeout=5)
+
+
+def list_rows(p, procedure):
+    return [r for c in p.window(procedure=procedure, shot=False)["controls"] for r in c.get("rows", [])]
+
+
+def selected_rows(p, procedure):
+    return [r["cells"] for r in list_rows(p, procedure) if r["selected"]]
+
+
+def new_task_selected(s):
+    """A task made from the schedule list's New button shows on its form the category it is stored
+    under; a task made from File > New (not from the list) becomes the list's selected row, and
+    Enter on the list opens that task."""
+    from journeys.tasks import fill_basics, fill_scheduling, press_ok
+    p, frame = first_start(s)
+    s.click_control(p.window(procedure="BrowseSchedule", shot=False), "?Insert")
+    f = form(p, shot=True)
+    shown = control(f, "?SCH:Category")["text"]
+    check(shown == "General", "the new task's form shows the category it will be stored under: %r" % shown)
+    fill_basics(s, p, "Early task")
+    fill_scheduling(s, p, clock_in(3600)[0])
+    press_ok(s, p)
+    check(task(s, "Early task")["Category"] == "General", "the task is stored under General")
+    wait_for(lambda: any("Early task" in r for r in selected_rows(p, "BrowseSchedule")), 10,
+             what="the task made from the list to be its selected row")
+
+    # Later in the day than the first: the old row sorts first, the new one after it.
+    menu(s, p, frame, "File", "New", "Task...")
+    form(p, shot=True)
+    fill_basics(s, p, "Later task")
+    fill_scheduling(s, p, clock_in(5400)[0])
+    press_ok(s, p)
+    task(s, "Later task")
+    wait_for(lambda: len(list_rows(p, "BrowseSchedule")) == 2, 10, what="both tasks in the schedule list")
+    p.window(procedure="BrowseSchedule", shot=True)
+    selected = wait_for(lambda: selected_rows(p, "BrowseSchedule"), 5, what="a selected row")
+    check(len(selected) == 1 and "Later task" in selected[0],
+          "the task made from the File menu is the list's selected row, not %s" % selected)
+    s.activate(p.window(procedure="BrowseSchedule", shot=False))
+    s.key("Return")
+    f = form(p, shot=True)
+    shown = control(f, "?SCH:Description")["text"].strip()
+    check(shown == "Later task", "Enter on the list opens the selected task, not %r" % shown)
+    s.key("Escape")
+    p.gone(procedure="UpdateSchedule", timeout=5)
+
+
+def clipboard_capture_note(s):
+    """The clipboard history says while capture is off where to switch it on; switched on in the
+    options, the note goes."""
+    from journeys.records import choose_tab
+    p, frame = first_start(s)
+    click_box(s, bar_item(frame, "Clipboard"))
+    w = p.window(procedure="BrowseClipboard")
+    note = control(w, "?CaptureNote")
+    check(note["visible"] and "Options" in note["text"] and note.get("fits", True),
+          "the clipboard history says capture is off and where to switch it on: %s" % note)
+    menu(s, p, frame, "File", "Options...")
+    p.window(procedure="Setup")
+    w = choose_tab(s, p, "Setup", "?Tab:Clipboard")
+    s.click_control(w, "?CLIP:MONITOR")
+    wait_for(lambda: control(p.window(procedure="Setup", shot=False), "?CLIP:MONITOR")["checked"], 5,
+             what="the check box to be checked")
+    s.click_control(p.window(procedure="Setup", shot=False), "?OK")
+    p.gone(procedure="Setup")
+    wait_for(lambda: not control(p.window(procedure="BrowseClipboard", shot=False), "?CaptureNote")["visible"], 5,
+             what="the note to go once capture is on")
+    p.window(procedure="BrowseClipboard", shot=True)
+
+
+RECORD_LISTS = [  # how the list opens (a menu path or a toolbar button), the list's procedure, its file
+    (("View", "To Do List"), "BrowseToDoList", "TODO"),
+    (("View", "Contacts"), "BrowseContacts", "CONTACT"),
+    (("Tools", "Holidays"), "BrowseHolidays", "HOLIDAYS"),
+    (("Messages",), "BrowseMessages", "MESSAGES"),
+    (("Clipboard",), "BrowseClipboard", "CLIPBOARD"),
+]
+
+
+def record_forms(s):
+    """The form behind each record list's New button shows every text whole on every page, and Esc
+    closes it without storing anything."""
+    from journeys.commands import visual_problems
+    p, frame = first_start(s)
+    problems = []
+    for path, procedure, label in RECORD_LISTS:
+        if len(path) == 1:
+            click_box(s, bar_item(frame, path[0]))
+        else:
+            menu(s, p, frame, *path)
+        lst = p.window(procedure=procedure)
+        held = s.records(label)  # the default holidays are there
+        before = {w["winid"] for w in p.windows()}
+        s.click_control(lst, "?Insert")
+        new = wait_for(lambda: [w for w in p.windows() if w["winid"] not in before], 10,
+                       what="the form of %s's New button" % procedure)[0]
+        f = p.window(procedure=new["procedure"], title=new["title"])
+        for tab in [c for c in f["controls"] if c.get("name", "").startswith("?Tab:") and c.get("visible")]:
+            s.click(tab["x"] + tab["w"] // 2, tab["y"] + tab["h"] // 2)
+            page = wait_for(lambda: (lambda w: w if control(w, tab["name"]).get("chosen") else None)(
+                p.window(procedure=f["procedure"], shot=False)), 5, what="the page %s" % tab["name"])
+            s.shoot_window(page)
+            problems += ["%s, page %s" % (m, tab["name"]) for m in visual_problems(s, page)]
+        s.key("Escape")
+        p.gone(procedure=f["procedure"], timeout=5)
+        check(s.records(label) == held, "Esc on %s stored nothing: %s" % (f["title"], s.records(label)))
+        s.click_control(p.window(procedure=procedure, shot=False), "?Close")
+        p.gone(procedure=procedure, timeout=5)
+    check(not problems, "the record forms show whole:\n" + "\n".join(problems))
+
+
+def record_forms_larger_font(s):
+    s.env["QT_FONT_DPI"] = "107"  # as the command sweep's larger font
+    s.env["QT_ENABLE_HIGHDPI_SCALING"] = "0"
+    record_forms(s)

@@ -157,9 +157,11 @@ TEST_F(TaskForm, NewTaskOpenedAt2358IsStoredForTheNextDayWithItsDefaults) {
   { std::ofstream service(dir() / "OVNT.EXE"); }  // the service program is present
   ScriptedHost host;
   int response = 0;
+  const editors::NewTaskNote before = editors::lastNewTask();
   runScript([&](Driver& d) {
     WindowDriver form = openForm(d, ui::InsertRecord, response);
     EXPECT_EQ(form.title(), "New Task");
+    EXPECT_EQ(form.text("?SCH:Category"), "General") << "no categories yet: the one the task is stored under";
     EXPECT_EQ(form.tabs("?CurrentTab"),
               (std::vector<std::string>{"Task Basics", "Program", "Script", "Message", "Scheduling", "Users",
                                         "Options / Alarm"}));
@@ -198,6 +200,9 @@ TEST_F(TaskForm, NewTaskOpenedAt2358IsStoredForTheNextDayWithItsDefaults) {
   EXPECT_EQ(t.Time, 3 * 6000 + 1) << "00:03";
   EXPECT_EQ(t.ScheduleType.str(), "Day of Week");
   EXPECT_EQ(t.Command.str(), "N/A");
+  EXPECT_EQ(t.Category.str(), "General");
+  EXPECT_EQ(editors::lastNewTask().count, before.count + 1) << "the lists learn of the new task";
+  EXPECT_EQ(editors::lastNewTask().id, t.ID);
   EXPECT_EQ(t.Category.str(), "General");
   EXPECT_EQ(t.Message.str(), "Water the plants");
   EXPECT_EQ(t.OriginalID, t.ID);
@@ -451,7 +456,9 @@ TEST_F(TaskForm, FailedTaskWriteLeavesNoMessageBehind) {
       M_ = files::MessageRec{};
       M_.EmailTo = "ann@example.com";
       std::string failure;
+      const uint64_t noted = editors::lastNewTask().count;
       EXPECT_NE(editors::storeTask({ui::InsertRecord, true, false, 0, {}}, failure), Err::None) << "task 1 exists";
+      EXPECT_EQ(editors::lastNewTask().count, noted) << "a failed write makes no new task for the lists";
       (void)files::Relate_MESSAGES.Close();
       (void)files::Relate_SCHEDULE.Close();
     });
