@@ -11,6 +11,7 @@
 #include <sys/vfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cerrno>
@@ -122,6 +123,8 @@ int ofdFcntl(int fd, int op, ...) {
   return ::fcntl(fd, op, arg);
 }
 
+bool g_descriptorLocks = false;  // SQLite's locks belong to its own descriptors
+
 void useDescriptorLocks() {
   static std::once_flag once;
   std::call_once(once, [] {
@@ -134,12 +137,14 @@ void useDescriptorLocks() {
     bool supported = fd >= 0 && ::fcntl(fd, F_OFD_GETLK, &probe) == 0;
     if (fd >= 0) ::close(fd);
     if (supported) unix->xSetSystemCall(unix, "fcntl", reinterpret_cast<sqlite3_syscall_ptr>(ofdFcntl));
+    g_descriptorLocks = supported;
   });
 }
 
 // ---- a VFS that fails writes once a byte budget is spent (the full-disk seam of the tests) ----
 
 std::atomic<int64_t> g_budget{-1};
+std::atomic<int> g_besidePages{4096};
 bool g_budgetArmed = false;
 
 struct FaultFile {
@@ -316,6 +321,7 @@ Stmt::~Stmt() {
 }
 
 Storage::~Storage() {
+  waitForCheckpoint();
   for (auto& [sql, s] : m_stmts) sqlite3_finalize(s);
   if (m_db) sqlite3_close_v2(m_db);
   if (m_lockFd >= 0) ::close(m_lockFd);  // only now: closing it earlier would drop SQLite's locks
@@ -434,6 +440,8 @@ rt::Err Storage::acquire(const std::string& path, const std::string& password, b
   // stray close elsewhere must still find the WAL it is using.
   int persist = 1;
   (void)sqlite3_file_control(s->m_db, "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
+  // In place of SQLite's own check-point after a commit that leaves 1,000 pages or more in the WAL.
+  sqlite3_wal_hook(s->m_db, onWalCommit, s.get());
   registry()[path] = s;
   s->completeIntents();
   out = s;
@@ -563,6 +571,85 @@ rt::Err Storage::endLevel(bool commit, std::string* detail) {
     return err;
   }
   return sqlite3_get_autocommit(m_db) ? rt::Err::None : exec("ROLLBACK", detail);
+}
+
+// ---- check-points ----
+//
+// A commit leaves its pages in the WAL; a check-point copies them into the file. SQLite does it
+// as the commit that fills the WAL past 1,000 pages ends, and so do we for a WAL of that size. A
+// commit that leaves a much larger WAL (a large import, keys built for many records) would spend
+// a good part of its time on the copy: the commit is made durable at once (the WAL synced, as
+// the copy would first do) and the copy runs beside the program on a connection of its own,
+// which readers and writers do not wait for. Closing the storage waits for it.
+
+void setBesideCheckpointPages(int pages) { g_besidePages.store(pages); }
+
+int Storage::onWalCommit(void* self, sqlite3* db, const char* name, int frames) {
+  constexpr int kCheckpointPages = 1000;
+  const int beside = g_besidePages.load();
+  if (frames < std::min(kCheckpointPages, beside)) return SQLITE_OK;
+  if (frames >= beside && static_cast<Storage*>(self)->checkpointBeside()) return SQLITE_OK;
+  (void)sqlite3_wal_checkpoint_v2(db, name, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+  return SQLITE_OK;
+}
+
+bool Storage::checkpointBeside() {
+  std::lock_guard lock(m_checkpointMutex);
+  if (m_checkpointRunning) {  // it may have begun before this commit: it goes once more
+    m_checkpointAgain = true;
+    return true;
+  }
+  // Opening and closing a descriptor of our own is harmless only when SQLite's locks are not
+  // the process's record locks.
+  if (!g_descriptorLocks) return false;
+  int fd = ::open((m_path + "-wal").c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool synced = ::fdatasync(fd) == 0;
+  ::close(fd);
+  if (!synced) return false;
+  if (m_checkpointer.joinable()) m_checkpointer.join();  // one that has ended
+  m_checkpointRunning = true;
+  m_checkpointer = std::thread([this, key = m_password.empty() ? std::string() : rawKey(m_password)] {
+    runCheckpoints(key);
+  });
+  return true;
+}
+
+void Storage::runCheckpoints(const std::string& key) {
+  sqlite3* db = nullptr;
+  int rc = sqlite3_open_v2(m_path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
+                           g_budgetArmed ? faultVfsName() : nullptr);
+  if (rc == SQLITE_OK) {
+    sqlite3_busy_timeout(db, m_timeoutMs);
+    if (!key.empty()) {
+      sqlite3_key(db, key.data(), static_cast<int>(key.size()));
+      (void)sqlite3_exec(db, "PRAGMA cipher_page_size = 8192", nullptr, nullptr, nullptr);
+    }
+    rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);  // opens the WAL
+  }
+  for (;;) {
+    // A failure leaves the pages in the WAL, where every reader finds them; the next commit's
+    // check-point copies them.
+    if (rc == SQLITE_OK) (void)sqlite3_wal_checkpoint_v2(db, "main", SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+    std::lock_guard lock(m_checkpointMutex);
+    if (!m_checkpointAgain) {
+      m_checkpointRunning = false;
+      break;
+    }
+    m_checkpointAgain = false;
+  }
+  // Not the last connection to the file (the storage's own stays open until this has ended): the
+  // close neither check-points nor removes the WAL.
+  sqlite3_close_v2(db);
+}
+
+void Storage::waitForCheckpoint() {
+  std::thread running;
+  {
+    std::lock_guard lock(m_checkpointMutex);
+    running = std::move(m_checkpointer);
+  }
+  if (running.joinable()) running.join();
 }
 
 rt::Err Storage::quickCheck(std::string& detail, bool& damaged) {

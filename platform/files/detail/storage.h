@@ -7,8 +7,9 @@
 #include <mutex>
 #include <set>
 #include <string>
-#include <vector>
 #include <string_view>
+#include <thread>
+#include <vector>
 
 #include "platform/rt/err.h"
 
@@ -105,7 +106,16 @@ class Storage {
   // over several storage files copies them into its intent record (commitTogether).
   const std::map<std::string, RowRuns, std::less<>>& touched() const { return m_touched; }
 
+  // Waits until the copy of a large commit's WAL into the file, which runs beside the program on
+  // a connection of its own, has ended (closing the storage waits for it as well).
+  void waitForCheckpoint();
+
  private:
+  static int onWalCommit(void* self, sqlite3* db, const char* name, int frames);
+  // Starts (or asks the running one to repeat) the check-point beside the program; false when
+  // it cannot run there and is to be done at once.
+  bool checkpointBeside();
+  void runCheckpoints(const std::string& key);  // the raw key, "" for a plain file
   rt::Err endLevel(bool commit, std::string* detail);
   static void onUpdate(void* self, int op, const char* db, const char* table, int64_t rowid);
   // Completes (or clears) the changes over several files that a program ended before finishing.
@@ -124,6 +134,9 @@ class Storage {
   std::map<std::string, sqlite3_stmt*, std::less<>> m_stmts;
   std::map<std::string, uint64_t, std::less<>> m_generations;
   std::map<std::string, RowRuns, std::less<>> m_touched;
+  std::thread m_checkpointer;
+  std::mutex m_checkpointMutex;  // guards the two flags below
+  bool m_checkpointRunning = false, m_checkpointAgain = false;
   friend struct StorageAccess;
 };
 
@@ -146,6 +159,10 @@ SnapshotResult snapshotStorage(const std::string& path, const std::string& passw
 
 // The process-wide lock that every file operation holds.
 std::recursive_mutex& fileLock();
+
+// The WAL pages (8 KiB each) from which a commit's check-point runs beside the program (4,096);
+// smaller WALs are check-pointed as each commit ends, from 1,000 pages. A test sets it lower.
+void setBesideCheckpointPages(int pages);
 
 // Seams for tests: the next `n` bytes written to storage files succeed, then writes fail as on a
 // full disk (negative: never). Applies to storages opened afterwards.

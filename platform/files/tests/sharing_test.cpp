@@ -1,7 +1,8 @@
 // What other code of the process and other programs can do to open data files: a stray open and
 // close of a data file must not drop our locks, a program closing its last connection must not
 // delete a WAL that another still uses, and a change over two storage files killed between its
-// commits is completed at the next open.
+// commits is completed at the next open. A large commit's WAL is copied into the file beside the
+// program without another program missing a row or a last close leaving a WAL behind.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -97,6 +98,58 @@ TEST(Sharing, AStrayCloseOfADataFileKeepsOurLocksAndAnotherProgramLeavesTheWal) 
   ASSERT_EQ(f.add(), Err::None);
   Child reader([&](Child&) { return static_cast<int>(countPeople(name)); });
   EXPECT_EQ(reader.wait(), 3) << "our record reaches the file, not a private copy";
+}
+
+TEST(Sharing, ALargeCommitReachesTheFileBesideTheProgram) {
+  TempDir dir;
+  Person p;
+  std::string name = dir / "RO97.ZEZ\\!People", file = dir / "RO97.ZEZ";
+  detail::setBesideCheckpointPages(64);
+  constexpr int kPeople = 6000;  // some 90 pages of records and keys
+  {
+    File f(testing::personDecl(p, name));
+    ASSERT_EQ(f.create(), Err::None);
+    ASSERT_EQ(f.open(), Err::None);
+    // Forked now: a process forked while the copy runs would inherit its locks held.
+    Child reader([&](Child& c) {
+      c.await();
+      return static_cast<int>(countPeople(name) / 100);
+    });
+    ASSERT_EQ(LOGOUT(1, {&f}), Err::None);
+    for (int i = 1; i <= kPeople; ++i) {
+      testing::setPerson(p, i, ("Person " + std::to_string(i)).c_str(), i % 2 ? "Oslo" : "Rome");
+      ASSERT_EQ(f.add(), Err::None);
+    }
+    ASSERT_EQ(COMMIT(), Err::None);
+    reader.answer();
+    EXPECT_EQ(reader.wait(), kPeople / 100) << "another program sees the commit at once";
+    // Committed while the copy may still run: it is copied as well, or stays in the WAL.
+    testing::setPerson(p, kPeople + 1, "Last", "Oslo");
+    ASSERT_EQ(f.add(), Err::None);
+
+    std::shared_ptr<detail::Storage> storage = detail::Storage::find(file);
+    ASSERT_TRUE(storage);
+    storage->waitForCheckpoint();
+    // The file without its WAL holds the large commit: the copy was made.
+    const std::string copy = dir / "COPY.ZEZ";
+    std::filesystem::copy_file(file, copy);
+    std::string why;
+    bool repairable = false;
+    EXPECT_EQ(checkStorageFile(copy, "secret-01", why, repairable), Err::None) << why;
+    Person q;
+    File c(testing::personDecl(q, dir / "COPY.ZEZ\\!People"));
+    ASSERT_EQ(c.open(), Err::None);
+    EXPECT_GE(c.records(), kPeople);
+    ASSERT_EQ(c.set(c.key("PER:KeyName")), Err::None);
+    int read = 0;
+    while (c.next() == Err::None) ++read;
+    EXPECT_EQ(read, c.records()) << "the copied keys hold every record";
+    EXPECT_EQ(f.records(), kPeople + 1);
+  }
+  detail::setBesideCheckpointPages(4096);
+  // The copy's connection has gone before the storage's own: the last close emptied the WAL.
+  EXPECT_EQ(std::filesystem::file_size(file + "-wal"), 0u);
+  EXPECT_EQ(countPeople(name), kPeople + 1);
 }
 
 int g_killAt = -1;
