@@ -316,10 +316,26 @@ Stmt::~Stmt() {
 }
 
 Storage::~Storage() {
+  // SQLite leaves the WAL as it is when it closes a file that is no longer at its name; it must
+  // not stay for the file now there.
+  if (m_db && m_depth == 0) (void)checkPlace(nullptr);
   for (auto& [sql, s] : m_stmts) sqlite3_finalize(s);
   if (m_db) sqlite3_close_v2(m_db);
   if (m_lockFd >= 0) ::close(m_lockFd);  // only now: closing it earlier would drop SQLite's locks
   registry().erase(m_path);
+}
+
+std::vector<std::string> Storage::findLost() {
+  std::vector<std::shared_ptr<Storage>> open;  // held apart: a storage let go ends its registry entry
+  for (const auto& [path, weak] : registry())
+    if (auto s = weak.lock()) open.push_back(std::move(s));
+  std::vector<std::string> found;
+  for (const auto& s : open) {
+    bool before = s->m_lost;
+    std::string detail;
+    if (s->checkPlace(&detail) != rt::Err::None && !before) found.push_back(detail);
+  }
+  return found;
 }
 
 std::shared_ptr<Storage> Storage::find(const std::string& path) {
@@ -341,6 +357,7 @@ rt::Err Storage::acquire(const std::string& path, const std::string& password, b
       }
       s->m_exclusive = true;
     }
+    if (rt::Err err = s->checkPlace(&detail); err != rt::Err::None) return err;
     out = s;
     return rt::Err::None;
   }
@@ -363,6 +380,10 @@ rt::Err Storage::acquire(const std::string& path, const std::string& password, b
     detail = path + ": " + std::strerror(e);
     return e == ENOENT ? rt::Err::NoFile : e == EACCES || e == EPERM || e == EROFS ? rt::Err::NoAccess
                                                                                     : rt::Err::FileSystem;
+  }
+  if (struct stat held; ::fstat(s->m_lockFd, &held) == 0) {
+    s->m_device = held.st_dev;
+    s->m_inode = held.st_ino;
   }
   if (::flock(s->m_lockFd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
     detail = path + (exclusive ? ": in use by another program" : ": opened exclusively by another program");
@@ -484,9 +505,40 @@ rt::Err Storage::checkTransaction(std::string* detail) const {
   return rt::Err::FileSystem;
 }
 
+rt::Err Storage::checkWrite(std::string* detail) {
+  if (rt::Err err = checkTransaction(detail); err != rt::Err::None) return err;
+  return m_depth == 0 ? checkPlace(detail) : rt::Err::None;
+}
+
+rt::Err Storage::checkPlace(std::string* detail) {
+  if (!m_lost) {
+    struct stat st;
+    bool there = ::stat(m_path.c_str(), &st) == 0;
+    if (there && st.st_dev == m_device && st.st_ino == m_inode) return rt::Err::None;
+    if (!there && errno != ENOENT && errno != ENOTDIR) return rt::Err::None;  // cannot tell (EACCES, EIO): as it was
+    bool gone = !there;
+    m_lost = true;
+    m_lostDetail = m_path +
+                   (gone ? ": the file was deleted or moved away while this program had it open"
+                         : ": the file was replaced by another file while this program had it open") +
+                   "; nothing more is saved into the file it had open. Close the program and start it again to "
+                   "work with the file now there.";
+  }
+  if (m_depth == 0 && m_db && sqlite3_get_autocommit(m_db)) {
+    // What the WAL holds belongs to the lost file: into it, and the WAL emptied. Readers of
+    // another program may hold it up; a short wait only (it is tried again at every look).
+    sqlite3_busy_timeout(m_db, 200);
+    (void)sqlite3_wal_checkpoint_v2(m_db, "main", SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+    sqlite3_busy_timeout(m_db, m_timeoutMs);
+  }
+  if (detail) *detail = m_lostDetail;
+  return rt::Err::FileSystem;
+}
+
 rt::Err Storage::begin(int timeoutMs, std::string* detail) {
   if (rt::Err err = checkTransaction(detail); err != rt::Err::None) return err;
   if (m_depth == 0) {
+    if (rt::Err err = checkPlace(detail); err != rt::Err::None) return err;
     sqlite3_busy_timeout(m_db, timeoutMs);
     rt::Err err = exec("BEGIN IMMEDIATE", detail);
     sqlite3_busy_timeout(m_db, m_timeoutMs);
@@ -557,6 +609,12 @@ rt::Err Storage::endLevel(bool commit, std::string* detail) {
     return err;
   }
   if (commit) {
+    // A file put in the place of this one while the transaction ran: what it wrote is not saved.
+    if (rt::Err err = checkPlace(detail); err != rt::Err::None) {
+      (void)exec("ROLLBACK");
+      (void)checkPlace(nullptr);  // now outside the transaction: the WAL goes to the lost file
+      return err;
+    }
     rt::Err err = exec("COMMIT", detail);
     if (err == rt::Err::None) return err;
     (void)exec("ROLLBACK");  // a failed commit leaves nothing half-done
@@ -795,6 +853,9 @@ rt::Err commitTogether(const std::vector<std::shared_ptr<Storage>>& storages, st
   if (lead) order.push_back(lead);
   for (const auto& s : storages)
     if (s.get() != lead) order.push_back(s.get());
+  // Every file is still in its place before the first commit: none of the change is made otherwise.
+  for (Storage* s : order)
+    if (rt::Err err = s->checkPlace(detail); err != rt::Err::None) return rollbackAll(err);
   rt::Err result = rt::Err::None;
   int committed = 0;
   seam(committed);

@@ -1,13 +1,15 @@
 // What other code of the process and other programs can do to open data files: a stray open and
 // close of a data file must not drop our locks, a program closing its last connection must not
 // delete a WAL that another still uses, and a change over two storage files killed between its
-// commits is completed at the next open.
+// commits is completed at the next open; a file put in the place of an open one (or deleted) takes
+// no more writes and is left whole for the programs that open it next.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 
 #include "platform/files/detail/storage.h"
@@ -160,6 +162,80 @@ TEST(Sharing, AChangeOverTwoFilesKilledAtItsCommitsIsWholeAtTheNextOpen) {
     int moved = 0;
     while (pf.next() == Err::None) moved += p.city.str() == current;
     ASSERT_EQ(moved, 3) << "the people's city differs from the city";
+  }
+}
+
+// The names of the people in file order, or "!" and the reason when the file does not open.
+std::string namesIn(const std::string& name) {
+  Person p;
+  File f(testing::personDecl(p, name));
+  if (f.open() != Err::None) return "!" + rt::FILEERROR();
+  std::string names;
+  for (f.set(); f.next() == Err::None;) names += (names.empty() ? "" : ",") + p.name.str();
+  return names;
+}
+
+void makePeople(const std::string& name, std::initializer_list<const char*> names) {
+  Person p;
+  File f(testing::personDecl(p, name));
+  ASSERT_EQ(f.create(), Err::None);
+  ASSERT_EQ(f.open(), Err::None);
+  int id = 0;
+  for (const char* n : names) {
+    testing::setPerson(p, ++id, n, "Oslo");
+    ASSERT_EQ(f.add(), Err::None);
+  }
+}
+
+// A copy restored by hand (or a sync tool) renamed over the data file while a program has it
+// open, or the file deleted: the program's next writes would go to a file nobody finds again and
+// its WAL, left beside the name, would be read as the new file's.
+TEST(Sharing, AFileReplacedOrDeletedWhileOpenTakesNoMoreWritesAndTheFileNowThereReadsAsItIs) {
+  for (bool replaced : {true, false}) {
+    SCOPED_TRACE(replaced ? "replaced" : "deleted");
+    TempDir dir;
+    std::string name = dir / "RO97.ZEZ\\!People", file = dir / "RO97.ZEZ";
+    makePeople(name, {"Ann", "Ben"});
+    if (replaced) makePeople(dir / "COPY.ZEZ\\!People", {"Cid", "Dag", "Eva"});
+    std::string expected = replaced ? "Cid,Dag,Eva" : "";
+    // Another program, forked while this one has no file open, looks once the file is replaced.
+    Child other([&](Child& c) {
+      c.await();
+      if (!replaced) makePeople(name, {});  // as a first start makes the data file
+      return namesIn(name) == expected ? 0 : 1;
+    });
+    Person p;
+    File f(testing::personDecl(p, name));
+    ASSERT_EQ(f.open(), Err::None);
+    testing::setPerson(p, 3, "Fay", "Rome");
+    ASSERT_EQ(f.add(), Err::None);  // its pages wait in the WAL
+    if (replaced)
+      ASSERT_EQ(std::rename((dir / "COPY.ZEZ").c_str(), file.c_str()), 0);
+    else
+      ASSERT_EQ(::unlink(file.c_str()), 0);
+
+    testing::setPerson(p, 4, "Gus", "Rome");
+    EXPECT_EQ(f.add(), Err::FileSystem) << "a record was written into a file that is not at its name";
+    EXPECT_NE(rt::FILEERROR().find(file), std::string::npos) << rt::FILEERROR();
+    EXPECT_NE(rt::FILEERROR().find(replaced ? "replaced by another file" : "deleted"), std::string::npos)
+        << rt::FILEERROR();
+    ASSERT_EQ(f.set(), Err::None);
+    ASSERT_EQ(f.next(), Err::None);
+    p.city = "Lima";
+    EXPECT_EQ(f.put(), Err::FileSystem);
+    Person q;
+    File again(testing::personDecl(q, name));
+    EXPECT_EQ(again.open(), Err::FileSystem) << "a new open in this program reads the lost file";
+
+    other.answer();
+    EXPECT_EQ(other.wait(), 0) << "another program read the file through the lost file's WAL";
+    ASSERT_EQ(f.close(), Err::None);
+    if (!replaced) continue;
+    // The next start.
+    EXPECT_EQ(namesIn(name), expected);
+    std::string detail;
+    bool repairable = false;
+    EXPECT_EQ(checkStorageFile(file, "secret-01", detail, repairable), Err::None) << detail;
   }
 }
 
