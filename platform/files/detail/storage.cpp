@@ -319,6 +319,18 @@ Storage::~Storage() {
   // SQLite leaves the WAL as it is when it closes a file that is no longer at its name; it must
   // not stay for the file now there.
   if (m_db && m_depth == 0) (void)checkPlace(nullptr);
+  // Nor may the last connection to the lost file check-point the WAL into it (and remove it) as
+  // it closes: what is in the WAL then is the new file's. SQLite does that only with an
+  // exclusive lock on the file, which a read lock on the shared bytes through a descriptor of
+  // our own withholds (the locks belong to descriptors, so ours conflicts with SQLite's).
+  if (m_db && m_lost && m_lockFd >= 0) {
+    struct flock shared{};
+    shared.l_type = F_RDLCK;
+    shared.l_whence = SEEK_SET;
+    shared.l_start = 0x40000002;  // SQLite's shared-lock bytes, after its pending and reserved ones
+    shared.l_len = 510;
+    (void)::fcntl(m_lockFd, F_OFD_SETLK, &shared);
+  }
   for (auto& [sql, s] : m_stmts) sqlite3_finalize(s);
   if (m_db) sqlite3_close_v2(m_db);
   if (m_lockFd >= 0) ::close(m_lockFd);  // only now: closing it earlier would drop SQLite's locks
@@ -524,12 +536,23 @@ rt::Err Storage::checkPlace(std::string* detail) {
                    "; nothing more is saved into the file it had open. Close the program and start it again to "
                    "work with the file now there.";
   }
-  if (m_depth == 0 && m_db && sqlite3_get_autocommit(m_db)) {
-    // What the WAL holds belongs to the lost file: into it, and the WAL emptied. Readers of
-    // another program may hold it up; a short wait only (it is tried again at every look).
-    sqlite3_busy_timeout(m_db, 200);
-    (void)sqlite3_wal_checkpoint_v2(m_db, "main", SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
-    sqlite3_busy_timeout(m_db, m_timeoutMs);
+  if (!m_walReleased && m_depth == 0 && m_db && sqlite3_get_autocommit(m_db)) {
+    // The WAL beside the name holds what was written to the lost file: it goes into that file and
+    // the WAL is emptied, so that the file now there reads as it is. Once only: after that the
+    // WAL is the new file's, and so it is as soon as one of our programs has the new file open
+    // (its commits may be in it). Readers of the lost file in other programs may hold it up: a
+    // short wait, tried again at the next look.
+    int probe = ::open(m_path.c_str(), O_RDONLY | O_CLOEXEC);
+    bool newInUse = probe >= 0 && ::flock(probe, LOCK_EX | LOCK_NB) != 0;
+    if (probe >= 0) ::close(probe);  // another file than SQLite's: no lock of ours goes with it
+    if (newInUse) {
+      m_walReleased = true;
+    } else {
+      sqlite3_busy_timeout(m_db, 200);
+      m_walReleased =
+          sqlite3_wal_checkpoint_v2(m_db, "main", SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr) == SQLITE_OK;
+      sqlite3_busy_timeout(m_db, m_timeoutMs);
+    }
   }
   if (detail) *detail = m_lostDetail;
   return rt::Err::FileSystem;

@@ -105,8 +105,9 @@ class Storage {
   // None while the file at path() is still the one this storage has open. Once another file has
   // taken its place (a copy renamed over it) or none is there any more, an error naming the file,
   // for good: what is written here would go to a file nobody finds again, and the WAL beside the
-  // name would be read as the new file's. On finding it, the WAL is emptied into the lost file,
-  // so a program opening the file now at the path reads that file as it is.
+  // name would be read as the new file's. On finding it, the WAL is emptied into the lost file
+  // (unless a program of ours has the new file open already), so a program opening the file now
+  // at the path reads that file as it is.
   rt::Err checkPlace(std::string* detail);
   bool lost() const { return m_lost; }
 
@@ -133,6 +134,7 @@ class Storage {
   int m_lockFd = -1;
   uint64_t m_device = 0, m_inode = 0;  // of the file opened, to tell it from one put in its place
   bool m_lost = false;
+  bool m_walReleased = false;  // the lost file's WAL emptied into it (or left to the new file's programs)
   std::string m_lostDetail;
   bool m_exclusive = false;
   int m_depth = 0;

@@ -239,5 +239,49 @@ TEST(Sharing, AFileReplacedOrDeletedWhileOpenTakesNoMoreWritesAndTheFileNowThere
   }
 }
 
+// Two programs had the file when a copy took its place; one notices at once, then the file now
+// there is opened and written to by a third. The other, closing later, must leave the WAL to it.
+TEST(Sharing, AProgramClosingALostFileLeavesTheWalToTheNewFilesPrograms) {
+  TempDir dir;
+  std::string name = dir / "RO97.ZEZ\\!People", file = dir / "RO97.ZEZ";
+  makePeople(name, {"Ann"});
+  makePeople(dir / "COPY.ZEZ\\!People", {"Cid"});
+  Child holder([&](Child& c) {  // opens the file, then closes it when told
+    Person q;
+    File f(testing::personDecl(q, name));
+    if (f.open() != Err::None) return 1;
+    c.tell();
+    c.await();
+    return 0;
+  });
+  Child newcomer([&](Child& c) {  // opens the file now there, adds a record and keeps it open
+    c.await();
+    Person q;
+    File f(testing::personDecl(q, name));
+    if (f.open() != Err::None) return 1;
+    testing::setPerson(q, 2, "Hal", "Rome");
+    if (f.add() != Err::None) return 2;
+    c.tell();
+    c.await();
+    return 0;
+  });
+  ASSERT_EQ(holder.awaitChild(), '.');
+  {
+    Person p;
+    File f(testing::personDecl(p, name));
+    ASSERT_EQ(f.open(), Err::None);
+    ASSERT_EQ(std::rename((dir / "COPY.ZEZ").c_str(), file.c_str()), 0);
+    testing::setPerson(p, 3, "Fay", "Rome");
+    ASSERT_EQ(f.add(), Err::FileSystem);
+  }
+  newcomer.answer();
+  ASSERT_EQ(newcomer.awaitChild(), '.');
+  holder.answer();
+  EXPECT_EQ(holder.wait(), 0);
+  newcomer.answer();
+  EXPECT_EQ(newcomer.wait(), 0);
+  EXPECT_EQ(namesIn(name), "Cid,Hal") << "the new file's record went with the lost file";
+}
+
 }  // namespace
 }  // namespace ov::db
