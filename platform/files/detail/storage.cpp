@@ -358,6 +358,7 @@ std::shared_ptr<Storage> Storage::find(const std::string& path) {
 rt::Err Storage::acquire(const std::string& path, const std::string& password, bool create, bool exclusive,
                          std::shared_ptr<Storage>& out, std::string& detail) {
   if (auto s = find(path)) {
+    if (rt::Err err = s->checkPlace(&detail); err != rt::Err::None) return err;
     if (s->m_password != password) {
       detail = path + ": open with another owner password";
       return rt::Err::NoAccess;
@@ -369,7 +370,6 @@ rt::Err Storage::acquire(const std::string& path, const std::string& password, b
       }
       s->m_exclusive = true;
     }
-    if (rt::Err err = s->checkPlace(&detail); err != rt::Err::None) return err;
     out = s;
     return rt::Err::None;
   }
@@ -542,7 +542,7 @@ rt::Err Storage::checkPlace(std::string* detail) {
     // WAL is the new file's, and so it is as soon as one of our programs has the new file open
     // (its commits may be in it). Readers of the lost file in other programs may hold it up: a
     // short wait, tried again at the next look.
-    int probe = ::open(m_path.c_str(), O_RDONLY | O_CLOEXEC);
+    int probe = ::open(m_path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);  // whatever is there: a FIFO too
     bool newInUse = probe >= 0 && ::flock(probe, LOCK_EX | LOCK_NB) != 0;
     if (probe >= 0) ::close(probe);  // another file than SQLite's: no lock of ours goes with it
     if (newInUse) {

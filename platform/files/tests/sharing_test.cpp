@@ -7,6 +7,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -237,6 +238,21 @@ TEST(Sharing, AFileReplacedOrDeletedWhileOpenTakesNoMoreWritesAndTheFileNowThere
     bool repairable = false;
     EXPECT_EQ(checkStorageFile(file, "secret-01", detail, repairable), Err::None) << detail;
   }
+}
+
+// Not a file at all in its place: the look at what is there must not wait on a reader of a FIFO.
+TEST(Sharing, AFifoInThePlaceOfAnOpenFileIsToldAsAReplacement) {
+  TempDir dir;
+  std::string name = dir / "RO97.ZEZ\\!People", file = dir / "RO97.ZEZ";
+  makePeople(name, {"Ann"});
+  Person p;
+  File f(testing::personDecl(p, name));
+  ASSERT_EQ(f.open(), Err::None);
+  ASSERT_EQ(::unlink(file.c_str()), 0);
+  ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+  testing::setPerson(p, 2, "Ben", "Rome");
+  EXPECT_EQ(f.add(), Err::FileSystem);
+  EXPECT_NE(rt::FILEERROR().find("replaced by another file"), std::string::npos) << rt::FILEERROR();
 }
 
 // Two programs had the file when a copy took its place; one notices at once, then the file now
