@@ -8,6 +8,7 @@
 
 #include "datalib/date_string_functions.h"
 #include "datalib/globals.h"
+#include "platform/files/file.h"
 #include "platform/rt/date_time.h"
 #include "platform/rt/picture.h"
 #include "scheduler/clipboard_capture.h"
@@ -109,6 +110,13 @@ void GuardCurrentFolder() {
   if (cur == dataPath || cur + "/" == dataPath) return;
   WriteLog(cur, "Data path changed");
   if (::chdir(dataPath.c_str()) != 0) return;  // logged above; looked at again next tick
+}
+
+// A data file replaced by another (a copy renamed over it) or deleted while the program runs: the
+// program no longer saves into it; said once, as soon as it is seen.
+void CheckDataFiles() {
+  for (const std::string& text : db::lostStorageFiles())
+    call(tickFrame().warn, "A data file of this program is no longer the one it opened.\r\r" + text, "Data file");
 }
 
 }  // namespace
@@ -231,6 +239,7 @@ void MainTimerTick() {
     if (!noted) UpdateStatusLine();
   }
   GuardCurrentFolder();
+  CheckDataFiles();
   if (t.ScriptRunning) {
     t.busyPhase = t.busyPhase % 4 + 1;
     call(tickFrame().setTrayIcon, t.busyPhase % 2 == 1 ? "traybusy_ico" : "traybus2_ico");

@@ -1,6 +1,6 @@
 // The frame's timer tick: the clipboard capture, title, status zones and tray icon, the gate in front of the due-task
 // runner, the clock-forward check, history expiry, the trigger poll, one script step, the current
-// folder guard and the refresh broadcast.
+// folder guard, the look at the data files still being the ones opened, and the refresh broadcast.
 //
 // Runs on the frame's logical thread, one tick per timer step; a tick never overlaps another.
 #pragma once

@@ -945,6 +945,11 @@ Err checkStorageFile(const std::string& path, const std::string& password, std::
   return s->quickCheck(detail, repairable);
 }
 
+std::vector<std::string> lostStorageFiles() {
+  std::lock_guard lock(detail::fileLock());
+  return detail::Storage::findLost();
+}
+
 StorageCopy copyStorageFile(const std::string& path, const std::string& password, const std::string& target,
                             std::string& detail) {
   // Not under the file lock: a long copy must not hold up the process's own file work, and the

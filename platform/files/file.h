@@ -203,6 +203,11 @@ bool isLoggedOut();
 rt::Err checkStorageFile(const std::string& path, const std::string& password, std::string& detail,
                          bool& repairable);
 
+// The data files of this process that another file has taken the place of (renamed over them)
+// or that were deleted since they were opened, found since the last call: one text for each,
+// naming the file. Writes to such a file fail from then on (error 90, the same text).
+std::vector<std::string> lostStorageFiles();
+
 // A copy of the storage file at `path` as one commit left it, made while other programs may be
 // writing it, for a backup: `target` is created anew with the same owner `password` and holds
 // every committed change up to one moment and none after it (the file's journal is part of what

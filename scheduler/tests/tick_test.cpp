@@ -1,6 +1,9 @@
 // The tick: when the runner looks at the schedule, and the clock-forward warning.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -254,6 +257,24 @@ TEST_F(Tick, WhileInactiveOnlyAScriptRunByHandTakesItsSteps) {
   queued = 0;
   MainTimerTick();
   EXPECT_EQ(tray, "tray_ico");
+}
+
+TEST_F(Tick, ADataFileReplacedWhileOpenIsToldOnce) {
+  rt::setTestClock(ymd(2024, 3, 10), at(10, 0));
+  tickState().LastSeenDate = rt::TODAY();
+  ASSERT_EQ(files::Access_SCHEDULE.Open(), rt::Err::None);
+  MainTimerTick();
+  EXPECT_TRUE(warnings.empty());
+  // Not a data file of ours at all: nothing may be written into it.
+  const std::string file = (dir() / "RO97.ZEZ").string();
+  { std::ofstream(dir() / "other") << "a file from somewhere else\n"; }
+  ASSERT_EQ(std::rename((dir() / "other").c_str(), file.c_str()), 0);
+  MainTimerTick();
+  MainTimerTick();
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_NE(warnings[0].find(file + ": the file was replaced by another file"), std::string::npos) << warnings[0];
+  std::ifstream in(file);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "a file from somewhere else\n");
 }
 
 }  // namespace

@@ -125,6 +125,17 @@ int ofdFcntl(int fd, int op, ...) {
 
 bool g_descriptorLocks = false;  // SQLite's locks belong to its own descriptors
 
+// A read lock on SQLite's shared-lock bytes through a descriptor of our own: while it is held no
+// connection gets the exclusive lock a last close needs to check-point the WAL into the file.
+void holdSharedLock(int fd) {
+  struct flock shared{};
+  shared.l_type = F_RDLCK;
+  shared.l_whence = SEEK_SET;
+  shared.l_start = 0x40000002;  // after SQLite's pending and reserved bytes
+  shared.l_len = 510;
+  (void)::fcntl(fd, F_OFD_SETLK, &shared);
+}
+
 void useDescriptorLocks() {
   static std::once_flag once;
   std::call_once(once, [] {
@@ -322,10 +333,31 @@ Stmt::~Stmt() {
 
 Storage::~Storage() {
   waitForCheckpoint();
+  // SQLite leaves the WAL as it is when it closes a file that is no longer at its name; it must
+  // not stay for the file now there.
+  if (m_db && m_depth == 0) (void)checkPlace(nullptr);
+  // Nor may the last connection to the lost file check-point the WAL into it (and remove it) as
+  // it closes: what is in the WAL then is the new file's. SQLite does that only with an
+  // exclusive lock on the file, which a read lock on the shared bytes through a descriptor of
+  // our own withholds (the locks belong to descriptors, so ours conflicts with SQLite's).
+  if (m_db && m_lost && m_lockFd >= 0) holdSharedLock(m_lockFd);
   for (auto& [sql, s] : m_stmts) sqlite3_finalize(s);
   if (m_db) sqlite3_close_v2(m_db);
   if (m_lockFd >= 0) ::close(m_lockFd);  // only now: closing it earlier would drop SQLite's locks
   registry().erase(m_path);
+}
+
+std::vector<std::string> Storage::findLost() {
+  std::vector<std::shared_ptr<Storage>> open;  // held apart: a storage let go ends its registry entry
+  for (const auto& [path, weak] : registry())
+    if (auto s = weak.lock()) open.push_back(std::move(s));
+  std::vector<std::string> found;
+  for (const auto& s : open) {
+    bool before = s->m_lost;
+    std::string detail;
+    if (s->checkPlace(&detail) != rt::Err::None && !before) found.push_back(detail);
+  }
+  return found;
 }
 
 std::shared_ptr<Storage> Storage::find(const std::string& path) {
@@ -336,6 +368,7 @@ std::shared_ptr<Storage> Storage::find(const std::string& path) {
 rt::Err Storage::acquire(const std::string& path, const std::string& password, bool create, bool exclusive,
                          std::shared_ptr<Storage>& out, std::string& detail) {
   if (auto s = find(path)) {
+    if (rt::Err err = s->checkPlace(&detail); err != rt::Err::None) return err;
     if (s->m_password != password) {
       detail = path + ": open with another owner password";
       return rt::Err::NoAccess;
@@ -369,6 +402,10 @@ rt::Err Storage::acquire(const std::string& path, const std::string& password, b
     detail = path + ": " + std::strerror(e);
     return e == ENOENT ? rt::Err::NoFile : e == EACCES || e == EPERM || e == EROFS ? rt::Err::NoAccess
                                                                                     : rt::Err::FileSystem;
+  }
+  if (struct stat held; ::fstat(s->m_lockFd, &held) == 0) {
+    s->m_device = held.st_dev;
+    s->m_inode = held.st_ino;
   }
   if (::flock(s->m_lockFd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
     detail = path + (exclusive ? ": in use by another program" : ": opened exclusively by another program");
@@ -492,9 +529,51 @@ rt::Err Storage::checkTransaction(std::string* detail) const {
   return rt::Err::FileSystem;
 }
 
+rt::Err Storage::checkWrite(std::string* detail) {
+  if (rt::Err err = checkTransaction(detail); err != rt::Err::None) return err;
+  return m_depth == 0 ? checkPlace(detail) : rt::Err::None;
+}
+
+rt::Err Storage::checkPlace(std::string* detail) {
+  if (!m_lost) {
+    struct stat st;
+    bool there = ::stat(m_path.c_str(), &st) == 0;
+    if (there && st.st_dev == m_device && st.st_ino == m_inode) return rt::Err::None;
+    if (!there && errno != ENOENT && errno != ENOTDIR) return rt::Err::None;  // cannot tell (EACCES, EIO): as it was
+    bool gone = !there;
+    m_lost = true;
+    m_lostDetail = m_path +
+                   (gone ? ": the file was deleted or moved away while this program had it open"
+                         : ": the file was replaced by another file while this program had it open") +
+                   "; nothing more is saved into the file it had open. Close the program and start it again to "
+                   "work with the file now there.";
+  }
+  if (!m_walReleased && m_depth == 0 && m_db && sqlite3_get_autocommit(m_db)) {
+    // The WAL beside the name holds what was written to the lost file: it goes into that file and
+    // the WAL is emptied, so that the file now there reads as it is. Once only: after that the
+    // WAL is the new file's, and so it is as soon as one of our programs has the new file open
+    // (its commits may be in it). Readers of the lost file in other programs may hold it up: a
+    // short wait, tried again at the next look.
+    int probe = ::open(m_path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);  // whatever is there: a FIFO too
+    bool newInUse = probe >= 0 && ::flock(probe, LOCK_EX | LOCK_NB) != 0;
+    if (probe >= 0) ::close(probe);  // another file than SQLite's: no lock of ours goes with it
+    if (newInUse) {
+      m_walReleased = true;
+    } else {
+      sqlite3_busy_timeout(m_db, 200);
+      m_walReleased =
+          sqlite3_wal_checkpoint_v2(m_db, "main", SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr) == SQLITE_OK;
+      sqlite3_busy_timeout(m_db, m_timeoutMs);
+    }
+  }
+  if (detail) *detail = m_lostDetail;
+  return rt::Err::FileSystem;
+}
+
 rt::Err Storage::begin(int timeoutMs, std::string* detail) {
   if (rt::Err err = checkTransaction(detail); err != rt::Err::None) return err;
   if (m_depth == 0) {
+    if (rt::Err err = checkPlace(detail); err != rt::Err::None) return err;
     sqlite3_busy_timeout(m_db, timeoutMs);
     rt::Err err = exec("BEGIN IMMEDIATE", detail);
     sqlite3_busy_timeout(m_db, m_timeoutMs);
@@ -565,6 +644,12 @@ rt::Err Storage::endLevel(bool commit, std::string* detail) {
     return err;
   }
   if (commit) {
+    // A file put in the place of this one while the transaction ran: what it wrote is not saved.
+    if (rt::Err err = checkPlace(detail); err != rt::Err::None) {
+      (void)exec("ROLLBACK");
+      (void)checkPlace(nullptr);  // now outside the transaction: the WAL goes to the lost file
+      return err;
+    }
     rt::Err err = exec("COMMIT", detail);
     if (err == rt::Err::None) return err;
     (void)exec("ROLLBACK");  // a failed commit leaves nothing half-done
@@ -627,6 +712,11 @@ void Storage::runCheckpoints(const std::string& key) {
     }
     rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);  // opens the WAL
   }
+  // A file put in the place of ours since the commit: the WAL at the name holds our pages, never
+  // to be copied into that file.
+  struct stat there{};
+  const bool moved = ::stat(m_path.c_str(), &there) != 0 || there.st_dev != m_device || there.st_ino != m_inode;
+  if (moved) rc = SQLITE_ABORT;
   for (;;) {
     // A failure leaves the pages in the WAL, where every reader finds them; the next commit's
     // check-point copies them.
@@ -639,8 +729,13 @@ void Storage::runCheckpoints(const std::string& key) {
     m_checkpointAgain = false;
   }
   // Not the last connection to the file (the storage's own stays open until this has ended): the
-  // close neither check-points nor removes the WAL.
+  // close neither check-points nor removes the WAL. Where another file has come to the name this
+  // may be that file's last connection: a shared lock of our own keeps SQLite from copying our WAL
+  // into it as it closes.
+  int guard = moved ? ::open(m_path.c_str(), O_RDONLY | O_CLOEXEC) : -1;
+  if (guard >= 0) holdSharedLock(guard);
   sqlite3_close_v2(db);
+  if (guard >= 0) ::close(guard);
 }
 
 void Storage::waitForCheckpoint() {
@@ -882,6 +977,9 @@ rt::Err commitTogether(const std::vector<std::shared_ptr<Storage>>& storages, st
   if (lead) order.push_back(lead);
   for (const auto& s : storages)
     if (s.get() != lead) order.push_back(s.get());
+  // Every file is still in its place before the first commit: none of the change is made otherwise.
+  for (Storage* s : order)
+    if (rt::Err err = s->checkPlace(detail); err != rt::Err::None) return rollbackAll(err);
   rt::Err result = rt::Err::None;
   int committed = 0;
   seam(committed);

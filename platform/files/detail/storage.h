@@ -69,6 +69,9 @@ class Storage {
   // returns the one this process has open. `exclusive` asks that no other process has it open.
   static rt::Err acquire(const std::string& path, const std::string& password, bool create, bool exclusive,
                          std::shared_ptr<Storage>& out, std::string& detail);
+  // The storages of this process found lost (checkPlace) since the last call, one text each; those
+  // lost before have their WAL emptied again when it could not be at first.
+  static std::vector<std::string> findLost();
   // Every storage this process has open at `path` (or null).
   static std::shared_ptr<Storage> find(const std::string& path);
 
@@ -90,12 +93,24 @@ class Storage {
   // transaction back after some failed writes, a full disk among them): writes must not go on
   // outside it, each committed on its own, until the transaction is ended here.
   rt::Err checkTransaction(std::string* detail) const;
+  // Before a write: checkTransaction, and outside a transaction (a write committed on its own)
+  // checkPlace.
+  rt::Err checkWrite(std::string* detail);
 
   // Changes made through this process to a table, counted so read-ahead can be dropped;
   // touchAll() counts a change of every table (a rollback).
   uint64_t generation(const std::string& table) const;
   void touch(const std::string& table);
   void touchAll() { ++m_epoch; }
+
+  // None while the file at path() is still the one this storage has open. Once another file has
+  // taken its place (a copy renamed over it) or none is there any more, an error naming the file,
+  // for good: what is written here would go to a file nobody finds again, and the WAL beside the
+  // name would be read as the new file's. On finding it, the WAL is emptied into the lost file
+  // (unless a program of ours has the new file open already), so a program opening the file now
+  // at the path reads that file as it is.
+  rt::Err checkPlace(std::string* detail);
+  bool lost() const { return m_lost; }
 
   int defaultTimeoutMs() const { return m_timeoutMs; }
   // Reads every page: None when sound, else a text of the damage (`damaged` set).
@@ -127,6 +142,10 @@ class Storage {
   std::string m_path;
   std::string m_password;
   int m_lockFd = -1;
+  uint64_t m_device = 0, m_inode = 0;  // of the file opened, to tell it from one put in its place
+  bool m_lost = false;
+  bool m_walReleased = false;  // the lost file's WAL emptied into it (or left to the new file's programs)
+  std::string m_lostDetail;
   bool m_exclusive = false;
   int m_depth = 0;
   int m_timeoutMs = 10000;

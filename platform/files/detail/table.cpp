@@ -435,7 +435,7 @@ class TableBackend final : public Backend {
 
   Err insert(int64_t& rid, std::string& detail) override {
     if (m_readOnly) return readOnly(detail);
-    if (Err err = m_storage->checkTransaction(&detail); err != Err::None) return err;
+    if (Err err = m_storage->checkWrite(&detail); err != Err::None) return err;
     Stmt st = m_storage->prepare(m_insertSql);
     if (!st) return prepareFailed(detail);
     bindRecord(st.get());
@@ -448,7 +448,7 @@ class TableBackend final : public Backend {
 
   Err update(int64_t rid, std::string& detail) override {
     if (m_readOnly) return readOnly(detail);
-    if (Err err = m_storage->checkTransaction(&detail); err != Err::None) return err;
+    if (Err err = m_storage->checkWrite(&detail); err != Err::None) return err;
     Stmt st = m_storage->prepare(m_updateSql);
     if (!st) return prepareFailed(detail);
     int n = bindRecord(st.get());
@@ -465,7 +465,7 @@ class TableBackend final : public Backend {
 
   Err erase(int64_t rid, std::string& detail) override {
     if (m_readOnly) return readOnly(detail);
-    if (Err err = m_storage->checkTransaction(&detail); err != Err::None) return err;
+    if (Err err = m_storage->checkWrite(&detail); err != Err::None) return err;
     Stmt st = m_storage->prepare("DELETE FROM " + m_quotedTable + " WHERE _rid = ?1");
     if (!st) return prepareFailed(detail);
     sqlite3_bind_int64(st.get(), 1, rid);
@@ -653,7 +653,7 @@ class TableBackend final : public Backend {
       detail = m_name.path + ": keys are deferred only inside a transaction";
       return Err::NoLogout;
     }
-    if (Err err = m_storage->checkTransaction(&detail); err != Err::None) return err;
+    if (Err err = m_storage->checkWrite(&detail); err != Err::None) return err;
     Err err = Err::None;
     for (size_t k = 0; err == Err::None && k < m_keys.size(); ++k)
       err = m_storage->exec("DROP INDEX IF EXISTS " + quote(indexName(k)), &detail);
@@ -663,7 +663,7 @@ class TableBackend final : public Backend {
 
   Err buildDeferredKeys(std::string& detail) override {
     if (m_readOnly) return readOnly(detail);
-    if (Err err = m_storage->checkTransaction(&detail); err != Err::None) return err;
+    if (Err err = m_storage->checkWrite(&detail); err != Err::None) return err;
     Err err = Err::None;
     for (size_t k = 0; err == Err::None && k < m_keys.size(); ++k) {
       Stmt st = m_storage->prepare("SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = ?1");

@@ -1,14 +1,18 @@
 // What other code of the process and other programs can do to open data files: a stray open and
 // close of a data file must not drop our locks, a program closing its last connection must not
 // delete a WAL that another still uses, and a change over two storage files killed between its
-// commits is completed at the next open. A large commit's WAL is copied into the file beside the
-// program without another program missing a row or a last close leaving a WAL behind.
+// commits is completed at the next open; a file put in the place of an open one (or deleted) takes
+// no more writes and is left whole for the programs that open it next. A large commit's WAL is
+// copied into the file beside the program without another program missing a row or a last close
+// leaving a WAL behind.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 
 #include "platform/files/detail/storage.h"
@@ -214,6 +218,139 @@ TEST(Sharing, AChangeOverTwoFilesKilledAtItsCommitsIsWholeAtTheNextOpen) {
     while (pf.next() == Err::None) moved += p.city.str() == current;
     ASSERT_EQ(moved, 3) << "the people's city differs from the city";
   }
+}
+
+// The names of the people in file order, or "!" and the reason when the file does not open.
+std::string namesIn(const std::string& name) {
+  Person p;
+  File f(testing::personDecl(p, name));
+  if (f.open() != Err::None) return "!" + rt::FILEERROR();
+  std::string names;
+  for (f.set(); f.next() == Err::None;) names += (names.empty() ? "" : ",") + p.name.str();
+  return names;
+}
+
+void makePeople(const std::string& name, std::initializer_list<const char*> names) {
+  Person p;
+  File f(testing::personDecl(p, name));
+  ASSERT_EQ(f.create(), Err::None);
+  ASSERT_EQ(f.open(), Err::None);
+  int id = 0;
+  for (const char* n : names) {
+    testing::setPerson(p, ++id, n, "Oslo");
+    ASSERT_EQ(f.add(), Err::None);
+  }
+}
+
+// A copy restored by hand (or a sync tool) renamed over the data file while a program has it
+// open, or the file deleted: the program's next writes would go to a file nobody finds again and
+// its WAL, left beside the name, would be read as the new file's.
+TEST(Sharing, AFileReplacedOrDeletedWhileOpenTakesNoMoreWritesAndTheFileNowThereReadsAsItIs) {
+  for (bool replaced : {true, false}) {
+    SCOPED_TRACE(replaced ? "replaced" : "deleted");
+    TempDir dir;
+    std::string name = dir / "RO97.ZEZ\\!People", file = dir / "RO97.ZEZ";
+    makePeople(name, {"Ann", "Ben"});
+    if (replaced) makePeople(dir / "COPY.ZEZ\\!People", {"Cid", "Dag", "Eva"});
+    std::string expected = replaced ? "Cid,Dag,Eva" : "";
+    // Another program, forked while this one has no file open, looks once the file is replaced.
+    Child other([&](Child& c) {
+      c.await();
+      if (!replaced) makePeople(name, {});  // as a first start makes the data file
+      return namesIn(name) == expected ? 0 : 1;
+    });
+    Person p;
+    File f(testing::personDecl(p, name));
+    ASSERT_EQ(f.open(), Err::None);
+    testing::setPerson(p, 3, "Fay", "Rome");
+    ASSERT_EQ(f.add(), Err::None);  // its pages wait in the WAL
+    if (replaced)
+      ASSERT_EQ(std::rename((dir / "COPY.ZEZ").c_str(), file.c_str()), 0);
+    else
+      ASSERT_EQ(::unlink(file.c_str()), 0);
+
+    testing::setPerson(p, 4, "Gus", "Rome");
+    EXPECT_EQ(f.add(), Err::FileSystem) << "a record was written into a file that is not at its name";
+    EXPECT_NE(rt::FILEERROR().find(file), std::string::npos) << rt::FILEERROR();
+    EXPECT_NE(rt::FILEERROR().find(replaced ? "replaced by another file" : "deleted"), std::string::npos)
+        << rt::FILEERROR();
+    ASSERT_EQ(f.set(), Err::None);
+    ASSERT_EQ(f.next(), Err::None);
+    p.city = "Lima";
+    EXPECT_EQ(f.put(), Err::FileSystem);
+    Person q;
+    File again(testing::personDecl(q, name));
+    EXPECT_EQ(again.open(), Err::FileSystem) << "a new open in this program reads the lost file";
+
+    other.answer();
+    EXPECT_EQ(other.wait(), 0) << "another program read the file through the lost file's WAL";
+    ASSERT_EQ(f.close(), Err::None);
+    if (!replaced) continue;
+    // The next start.
+    EXPECT_EQ(namesIn(name), expected);
+    std::string detail;
+    bool repairable = false;
+    EXPECT_EQ(checkStorageFile(file, "secret-01", detail, repairable), Err::None) << detail;
+  }
+}
+
+// Not a file at all in its place: the look at what is there must not wait on a reader of a FIFO.
+TEST(Sharing, AFifoInThePlaceOfAnOpenFileIsToldAsAReplacement) {
+  TempDir dir;
+  std::string name = dir / "RO97.ZEZ\\!People", file = dir / "RO97.ZEZ";
+  makePeople(name, {"Ann"});
+  Person p;
+  File f(testing::personDecl(p, name));
+  ASSERT_EQ(f.open(), Err::None);
+  ASSERT_EQ(::unlink(file.c_str()), 0);
+  ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+  testing::setPerson(p, 2, "Ben", "Rome");
+  EXPECT_EQ(f.add(), Err::FileSystem);
+  EXPECT_NE(rt::FILEERROR().find("replaced by another file"), std::string::npos) << rt::FILEERROR();
+}
+
+// Two programs had the file when a copy took its place; one notices at once, then the file now
+// there is opened and written to by a third. The other, closing later, must leave the WAL to it.
+TEST(Sharing, AProgramClosingALostFileLeavesTheWalToTheNewFilesPrograms) {
+  TempDir dir;
+  std::string name = dir / "RO97.ZEZ\\!People", file = dir / "RO97.ZEZ";
+  makePeople(name, {"Ann"});
+  makePeople(dir / "COPY.ZEZ\\!People", {"Cid"});
+  Child holder([&](Child& c) {  // opens the file, then closes it when told
+    Person q;
+    File f(testing::personDecl(q, name));
+    if (f.open() != Err::None) return 1;
+    c.tell();
+    c.await();
+    return 0;
+  });
+  Child newcomer([&](Child& c) {  // opens the file now there, adds a record and keeps it open
+    c.await();
+    Person q;
+    File f(testing::personDecl(q, name));
+    if (f.open() != Err::None) return 1;
+    testing::setPerson(q, 2, "Hal", "Rome");
+    if (f.add() != Err::None) return 2;
+    c.tell();
+    c.await();
+    return 0;
+  });
+  ASSERT_EQ(holder.awaitChild(), '.');
+  {
+    Person p;
+    File f(testing::personDecl(p, name));
+    ASSERT_EQ(f.open(), Err::None);
+    ASSERT_EQ(std::rename((dir / "COPY.ZEZ").c_str(), file.c_str()), 0);
+    testing::setPerson(p, 3, "Fay", "Rome");
+    ASSERT_EQ(f.add(), Err::FileSystem);
+  }
+  newcomer.answer();
+  ASSERT_EQ(newcomer.awaitChild(), '.');
+  holder.answer();
+  EXPECT_EQ(holder.wait(), 0);
+  newcomer.answer();
+  EXPECT_EQ(newcomer.wait(), 0);
+  EXPECT_EQ(namesIn(name), "Cid,Hal") << "the new file's record went with the lost file";
 }
 
 }  // namespace
