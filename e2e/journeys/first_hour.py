@@ -197,3 +197,29 @@ def record_forms_larger_font(s):
     s.env["QT_FONT_DPI"] = "107"  # as the command sweep's larger font
     s.env["QT_ENABLE_HIGHDPI_SCALING"] = "0"
     record_forms(s)
+
+
+def resized_form_reopens_in_place(s):
+    """A form the user made larger reopens where it was and as large, however often it opens."""
+    p, frame = first_start(s)
+    menu(s, p, frame, "View", "To Do List")
+    places = []
+    for i in range(3):
+        before = {w["winid"] for w in p.windows()}
+        s.click_control(p.window(procedure="BrowseToDoList", shot=False), "?Insert")
+        new = wait_for(lambda: [w for w in p.windows() if w["winid"] not in before], 10,
+                       what="the to-do form")[0]
+        f = p.window(procedure=new["procedure"], title=new["title"])
+        places.append((f["fx"], f["fy"], f["fw"], f["fh"]))
+        if i == 0:  # its bottom right corner dragged out
+            x1, y1 = f["fx"] + f["fw"] - 2, f["fy"] + f["fh"] - 2
+            s.drag(x1, y1, x1 + 50, y1 + 30)
+            wait_for(lambda: p.window(procedure=f["procedure"], shot=False)["fw"] > f["fw"] + 40, 5,
+                     what="the form to grow")
+        s.key("Escape")
+        p.gone(procedure=f["procedure"], timeout=5)
+    (x0, y0, w0, h0), later = places[0], places[1:]
+    check(all(abs(x - x0) <= 2 and abs(y - y0) <= 2 for x, y, _, _ in later),
+          "the form reopens where it was (frame x, y, w, h each time): %s" % places)
+    check(all(w >= w0 + 40 and h >= h0 + 20 for _, _, w, h in later),
+          "the form reopens as large as the user made it: %s" % places)

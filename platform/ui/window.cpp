@@ -447,6 +447,8 @@ struct Window::View {
   // Where the frame was last sent: the window manager moves it a moment later.
   QPoint sentFrame;
   QElapsedTimer sentAt;
+  // The window was given the place of its frame before it was shown.
+  bool framePlaced = false;
 
   // What the window adds around its client (menu, toolbar, status bar; an MDI child's frame),
   // measured when the view was built: a window not shown yet lays its client out only at showing.
@@ -473,6 +475,7 @@ struct Window::View {
       // place its inside at the point, and the window manager would put the title bar above it.
       top->move(to);
       top->windowHandle()->setFramePosition(to);
+      framePlaced = true;
     } else {
       top->move(to);
     }
@@ -1833,6 +1836,14 @@ void Window::syncWindowView() {
   QIcon icon = m_icon.empty() ? QIcon() : detail::loadIcon(m_icon);
   v.main->setWindowIcon(icon.isNull() ? applicationIcon() : icon);
   if (v.showPending) return;
+  // A window given the place of its frame and then a size before it was shown (a stored place
+  // and size restored): the toolkit's window still has the old size, and showing would then
+  // take the frame's place for the inside's, opening the window a title bar higher each time.
+  if (QWindow* handle = v.sub ? nullptr : top->windowHandle(); handle && v.framePlaced && handle->size() != top->size()) {
+    const QPoint at = handle->framePosition();
+    handle->resize(top->size());
+    handle->setFramePosition(at);
+  }
   v.main->suppressState = true;
   if (m_hidden) {
     top->hide();
