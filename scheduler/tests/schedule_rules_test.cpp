@@ -212,7 +212,8 @@ TEST_F(ScheduleRules, OccurrencesOneAfterAnother) {
        ymd(2027, 6, 1), at(7, 0), ymd(2027, 6, 1), {"2027-06-01 07:00", "2027-06-01 19:00", "2027-06-01 21:00",
        "2027-06-01 23:00"}},
 
-      // Excluded days: 25 December 2027 is a Saturday.
+      // Excluded days: 25 December 2027 is a Saturday. A day moved to where the task runs anyway
+      // adds no second run at that moment.
       {"holiday on a Saturday, next day", "UTC", holidayMonthly(25, "Next day"), {ymd(2027, 12, 25)}, ymd(2027, 11, 25),
        at(9, 0), ymd(2028, 1, 25), {"2027-11-25 09:00", "2027-12-27 09:00", "2028-01-25 09:00"}},
       {"holiday on a Saturday, previous day", "UTC", holidayMonthly(25, "Previous day"), {ymd(2027, 12, 25)},
@@ -222,6 +223,21 @@ TEST_F(ScheduleRules, OccurrencesOneAfterAnother) {
       {"holiday on a Sunday, kept on Monday too, next day", "UTC", holidayMonthly(26, "Next day"),
        {ymd(2027, 12, 26), ymd(2027, 12, 27)}, ymd(2027, 11, 26), at(9, 0), ymd(2028, 1, 26),
        {"2027-11-26 09:00", "2027-12-28 09:00", "2028-01-26 09:00"}},
+      {"daily, weekends to the next day", "UTC", with(daily(ymd(2027, 12, 10), at(9, 0)), [](ScheduleRecord& t) {
+         t.ExceptWeekends = 1;
+         t.ShiftType = "Next day";
+       }), {}, ymd(2027, 12, 10), at(9, 0), ymd(2027, 12, 14), {"2027-12-10 09:00", "2027-12-13 09:00", "2027-12-14 09:00"}},
+      {"every 6 hours, weekends to the next day", "UTC", with(custom(6, "hour(s)", ymd(2027, 12, 10), at(18, 0)),
+       [](ScheduleRecord& t) {
+         t.ExceptWeekends = 1;
+         t.ShiftType = "Next day";
+       }), {}, ymd(2027, 12, 10), at(18, 0), ymd(2027, 12, 13),
+       {"2027-12-10 18:00", "2027-12-13 00:00", "2027-12-13 06:00", "2027-12-13 12:00", "2027-12-13 18:00"}},
+      {"daily, weekends to the previous day", "UTC", with(daily(ymd(2027, 12, 9), at(9, 0)), [](ScheduleRecord& t) {
+         t.ExceptWeekends = 1;
+         t.ShiftType = "Previous day";
+       }), {}, ymd(2027, 12, 9), at(9, 0), ymd(2027, 12, 14),
+       {"2027-12-09 09:00", "2027-12-10 09:00", "2027-12-13 09:00", "2027-12-14 09:00"}},
       {"the next occurrence skipped once", "UTC", with(custom(1, "week(s)", ymd(2027, 6, 7), ten),
        [](ScheduleRecord& t) { t.SkipNextTime = 1; }), {}, ymd(2027, 6, 7), ten, ymd(2027, 6, 21),
        {"2027-06-14 10:00", "2027-06-21 10:00"}},
