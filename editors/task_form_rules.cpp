@@ -185,8 +185,8 @@ std::string startDateWarning(const files::ScheduleRec& task) {
 int32_t startDateOnSchedule(const files::ScheduleRec& task) {
   if (task.Date == 0 || scheduler::IsValidScheduleDate(task, task.Date, false)) return task.Date;
   if (const int32_t next = nextValidScheduleDate(task, task.Date + 1, 59); next != 0) return next;
-  // A schedule of which the test knows no date (a day of the month without a week): the first
-  // date from the start date on that the scheduler runs it on.
+  // No fitting date within the 60 days: the first date from the start date on that the scheduler
+  // runs it on.
   scheduler::ScheduleRecord probe = task;
   probe.Completed = 0;
   probe.ExpiryDate = probe.ExpiryTime = 0;

@@ -68,6 +68,28 @@ bool occursOn(const ScheduleRecord& t, int32_t day) {
   return probe.Date == day && !probe.Completed;
 }
 
+// The task runs by its own schedule at the moment (date, time), before its expiry: a shifted copy
+// there would perform it twice at once. False when the rule can't be followed that far.
+bool runsItselfAt(const ScheduleRecord& t, int32_t date, int32_t time) {
+  const ScheduleKind kind = scheduleKind(t);
+  if (kind == ScheduleKind::Once) return false;
+  const CustomUnit unit = kind == ScheduleKind::Custom ? customUnit(t) : CustomUnit::Invalid;
+  if (kind == ScheduleKind::Custom && unit == CustomUnit::Invalid) return false;
+  if (t.ExpiryDate != 0) {
+    const int32_t expiryTime = t.ExpiryTime != 0 ? t.ExpiryTime : rt::kCentisecondsPerDay;
+    if (date > t.ExpiryDate || (date == t.ExpiryDate && time > expiryTime)) return false;
+  }
+  ScheduleRecord probe = t;
+  probe.Completed = 0;
+  probe.ExpiryDate = probe.ExpiryTime = 0;
+  if (!ReschedulePreviousOccurrence(probe, date, 1)) return false;
+  NextOccurrence(probe, date - 1, rt::kCentisecondsPerDay);  // its first occurrence on `date` or later
+  if (probe.Completed || probe.Date != date) return false;
+  if (unit != CustomUnit::Minute && unit != CustomUnit::Hour) return probe.Time == time;
+  const int64_t step = int64_t(std::max(probe.Every, 1)) * (unit == CustomUnit::Minute ? 6000 : 360000);
+  return time >= probe.Time && (int64_t(time) - probe.Time) % step == 0;
+}
+
 void logRemovedCopy(const ScheduleRecord& t, const ScheduleRecord& copy, ExceptionStore& store) {
   store.writeLog(t.Description.str() + " (" + files::FMTDATE(copy.Date) + ")", "Shifted copy removed");
 }
@@ -140,7 +162,7 @@ bool stepOutOfWindow(ScheduleRecord& t) {
 
 // Makes the one-time copy of the excluded occurrence on the nearest valid day and links it. A
 // copy whose moment has already passed is not made (it would run at once, late): the occurrence
-// is skipped with a line in the log.
+// is skipped with a line in the log. Nor is one made where the task runs at that moment anyway.
 void makeShiftedCopy(ScheduleRecord& t, ExceptionStore& store, bool forward) {
   ScheduleRecord copy = t;
   for (int i = 0; i < kShiftSearchDays; ++i) {
@@ -156,6 +178,13 @@ void makeShiftedCopy(ScheduleRecord& t, ExceptionStore& store, bool forward) {
     t.ExceptionLink = 0;
     return;
   }
+  // The valid day already has the task at that moment: by its own schedule (a daily task whose
+  // weekend goes to Monday), or by the copy made for an excluded day next to this one.
+  if (copy.Date != t.Date && runsItselfAt(t, copy.Date, copy.Time)) return;
+  ScheduleRecord previous;
+  if (t.ExceptionLink != 0 && store.fetchTask(t.ExceptionLink, previous) && isPendingCopyOf(t, previous) &&
+      previous.Date == copy.Date && previous.Time == copy.Time)
+    return;
   copy.ExceptionLink = 0;
   copy.ScheduleType = "Once";
   copy.SkipNextTime = 0;

@@ -249,14 +249,10 @@ bool IsValidScheduleDate(const ScheduleRecord& t, int32_t date, bool useTaskDate
     case ScheduleKind::DayOfMonth:
       if (!inCalendar(d)) return false;
       if (t.LastDayOfMonth) return d == lastDayOfMonth(d);
-      if (!isChosen(weekdayMask(t), d)) return false;
-      if (t.Every1st || t.Every2nd || t.Every3rd || t.Every4th) {
-        const int32_t day = rt::DAY(d);
-        if ((day <= 7 && t.Every1st) || (day >= 8 && day <= 14 && t.Every2nd) ||
-            (day >= 15 && day <= 21 && t.Every3rd) || (day >= 22 && day <= 28 && t.Every4th))
-          return true;
-      }
-      return t.EveryLast && rt::MONTH(d + 7) != rt::MONTH(d);
+      if (!isChosen(weekdayMask(t), d)) return false;  // also when no weekday is chosen at all
+      // With no week of the month chosen the task runs on every chosen weekday (NextOccurrence):
+      // refusing those would grey out every day of its calendar and warn on every start date.
+      return !anyWeekChosen(t) || weekMatches(t, d);
   }
   return true;
 }

@@ -76,3 +76,66 @@ def start_date_off_rule(s):
           (expected, stored_day(expected), today, stored["Date"]))
     check(stored["ScheduleType"].strip() == "Day of Month", "the task keeps its rule: %r" % stored["ScheduleType"])
     exit_program(s, p, frame)
+
+
+def calendar_offers_rule_days(s):
+    """A "Day of Month" task on Tuesdays with no week of the month chosen runs every Tuesday: the
+    start-date picker offers exactly the Tuesdays, and one picked there is stored without a warning."""
+    p, frame = first_start(s, None, "/I")
+    menu(s, p, frame, "File", "New", "Task...")
+    form(p, shot=True)
+    fill_basics(s, p, "Tuesday stand-up")
+    fill_message(s, p, "Five minutes each.")
+    f = choose_tab(s, p, "?Tab:Scheduling")
+    s.click_control(f, "?SCH:ScheduleType:Day of Month")
+    for o in ORDINALS:
+        set_check(s, p, "?SCH:Every" + o, False)
+    for d in DAYS:
+        set_check(s, p, "?SCH:" + d, d == "Tuesday")
+    s.type_into(form(p, shot=False), "?SCH:Time", "09:00")
+    s.key("Tab")
+
+    s.click_control(form(p, shot=False), "?StartDateButton")
+    cal = p.window(procedure="Calendar", shot=False)
+    s.click_control(cal, "?NextMonth")  # a month wholly ahead: every Tuesday of it may be picked
+
+    def days(w):
+        # Buttons run Sunday to Saturday in rows of seven; the shown ones carry their day.
+        out = []
+        for i in range(1, 43):
+            c = control(w, "?Day%d" % i)
+            if c.get("visible") and c.get("text"):
+                out.append((int(c["text"]), (i - 1) % 7, bool(c.get("enabled"))))
+        return out
+
+    today = datetime.date.today()
+    month_ahead = (today.replace(day=1) + datetime.timedelta(days=32)).replace(day=1)
+    first_column = (month_ahead.weekday() + 1) % 7  # Sunday first
+
+    def next_month_shown():
+        w = p.window(procedure="Calendar", shot=False)
+        d = days(w)
+        return w if d and d[0][:2] == (1, first_column) and len(d) >= 28 else None
+    cal = wait_for(next_month_shown, 10, what="the next month in the date picker")
+    s.shoot_window(cal)
+    shown = days(cal)
+    wrong = [(d, col, on) for d, col, on in shown if on != (col == 2)]
+    check(not wrong, "the picker offers Tuesdays and only Tuesdays (day, column, enabled): %r" % wrong)
+
+    first_tuesday = next(d for d, col, on in shown if col == 2)
+    expected = month_ahead.replace(day=first_tuesday)
+    check(expected.weekday() == 1, "%s is a Tuesday" % expected)
+    i = next(i for i in range(1, 43) if control(cal, "?Day%d" % i).get("text") == str(first_tuesday))
+    day, after = control(cal, "?Day%d" % i), control(cal, "?Day%d" % (i + 1))
+    # The day buttons overlap their right-hand neighbours: click the part of it left uncovered.
+    s.click((day["x"] + min(after["x"], day["x"] + day["w"])) // 2, day["y"] + day["h"] // 2)
+    p.gone(procedure="Calendar", timeout=10)
+    form(p, shot=True)
+    # A warning would hold the form open behind its box.
+    s.click_control(form(p, shot=False), "?OK")
+    p.gone(procedure="UpdateSchedule", timeout=10)
+
+    stored = task(s, "Tuesday stand-up")
+    check(stored["Date"] == str(stored_day(expected)),
+          "the task is stored for %s (day %d): Date %s" % (expected, stored_day(expected), stored["Date"]))
+    exit_program(s, p, frame)

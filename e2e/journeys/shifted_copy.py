@@ -127,3 +127,50 @@ def run(s):
     check(saved["SkipNextTime"] == "1", "the user's skip mark stays: %s" % saved["SkipNextTime"])
     check(saved["Date"] == str(stored_day(next_week)), "the task stays on next week: %s" % saved["Date"])
     exit_program(s, p, frame)
+
+
+def daily_task_needs_no_copy(s):
+    """A daily task whose next occurrence falls on a holiday, excluding holidays with "Next day":
+    the day after has an occurrence of its own at the same time, so saving the task skips the
+    holiday's occurrence and makes no copy that would run the task twice at once."""
+    today = datetime.date.today()
+    holiday, after = today + datetime.timedelta(days=1), today + datetime.timedelta(days=2)
+    p, frame = first_start(s, None, "/I")  # nothing falls due meanwhile
+    make_holiday(s, p, frame, holiday, "Works outing")
+
+    menu(s, p, frame, "File", "New", "Task...")
+    form(p, shot=True)
+    fill_basics(s, p, "Daily round")
+    fill_message(s, p, "Check the boiler.")
+    f = choose_tab(s, p, "?Tab:Scheduling")
+    s.click_control(f, "?SCH:ScheduleType:Custom")
+    s.type_into(form(p), "?SCH:Every", "1")
+    s.click_control(form(p), "?SCH:EveryType:day(s)")
+    s.type_into(form(p), "?SCH:Date", holiday.strftime("%m/%d/%Y"))
+    s.key("Tab")
+    s.type_into(form(p), "?SCH:Time", "09:00")
+    s.key("Tab")
+    s.click_control(form(p), "?Except")
+    p.window(procedure=EXCEPTIONS)
+    s.click_control(p.window(procedure=EXCEPTIONS, shot=False), "?SCH:ShiftType:Radio3")
+    set_exception = p.window(procedure=EXCEPTIONS, shot=False)
+    if not control(set_exception, "?SCH:ExceptHolidays").get("checked"):
+        s.click_control(set_exception, "?SCH:ExceptHolidays")
+    wait_for(lambda: control(p.window(procedure=EXCEPTIONS, shot=False), "?SCH:ExceptHolidays").get("checked"),
+             5, what="Except holidays to be ticked")
+    s.shoot_window(p.window(procedure=EXCEPTIONS, shot=False))
+    s.click_control(p.window(procedure=EXCEPTIONS, shot=False), "?Close")
+    p.gone(procedure=EXCEPTIONS)
+    form(p, shot=True)
+    s.click_control(form(p), "?OK")
+    p.gone(procedure="UpdateSchedule", timeout=10)
+
+    found = tasks_named(s, "Daily round")
+    check(len(found) == 1, "the task alone, no copy for %s where it runs anyway: %s" %
+          (after, [(r["ScheduleType"].strip(), r["Date"], r["Time"]) for r in found]))
+    task = found[0]
+    check(task["Date"] == str(stored_day(holiday)) and task["SkipNextTime"] == "1",
+          "the task stays on the holiday (%s), to be skipped once: Date %s, SkipNextTime %s" %
+          (holiday, task["Date"], task["SkipNextTime"]))
+    check(task["ExceptionLink"] == "0", "no copy linked: %s" % task["ExceptionLink"])
+    exit_program(s, p, frame)

@@ -163,6 +163,8 @@ TEST(ApplyExceptions, ExcludedDaysAndShiftedCopies) {
     bool weekends, holidays;
     const char* other;
     int32_t wantCopyDate;  // 0: no copy
+    const char* unit = "week(s)";
+    int every = 1;
   };
   const Row rows[] = {
       {"holiday, next day: the next day", "Next day", kXmas, false, true, "", ymd(2023, 12, 26)},
@@ -173,12 +175,22 @@ TEST(ApplyExceptions, ExcludedDaysAndShiftedCopies) {
       {"skip: no copy", "Skip (to next valid day)", kXmas, false, true, "", 0},
       {"every weekday excluded, previous day: the excluded day itself", "Previous day", kXmas, false, false,
        "YYYYYYY", kXmas},
+      // The task itself runs at the copy's moment: a copy would perform it twice at once.
+      {"daily, next day: runs there anyway, no copy", "Next day", kXmas, false, true, "", 0, "day(s)"},
+      {"daily, previous day: runs there anyway, no copy", "Previous day", ymd(2023, 12, 23), true, false, "", 0,
+       "day(s)"},
+      {"every 3 days, next day: not a day of its own, a copy", "Next day", kXmas, false, true, "", ymd(2023, 12, 26),
+       "day(s)", 3},
+      {"every 8 hours, next day: one of its own times there, no copy", "Next day", kXmas, false, true, "", 0,
+       "hour(s)", 8},
+      {"every 7 hours, next day: off its own times there, a copy", "Next day", kXmas, false, true, "",
+       ymd(2023, 12, 26), "hour(s)", 7},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     MemoryStore store;
     store.holidays = {kXmas, ymd(2023, 12, 31), kNewYear};
-    ScheduleRecord t = custom(1, "day(s)", row.date, at(10, 0));
+    ScheduleRecord t = custom(row.every, row.unit, row.date, at(10, 0));
     t.ID = 7;
     t.OriginalID = 7;
     t.TaskType = "Display Message";

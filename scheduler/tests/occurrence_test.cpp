@@ -353,12 +353,42 @@ TEST(IsValidScheduleDate, FollowsEachScheduleType) {
       {"second Tuesday: a Wednesday in the second week", dayOfMonth("--T----", "-2---", 0, 0), ymd(2024, 1, 10), false},
       {"last Friday: 26 January 2024", dayOfMonth("-----F-", "----L", 0, 0), ymd(2024, 1, 26), true},
       {"last Friday: 19 January 2024", dayOfMonth("-----F-", "----L", 0, 0), ymd(2024, 1, 19), false},
-      {"no week flag: false even on a chosen day", dayOfMonth("-M-----", "-----", 0, 0), ymd(2024, 1, 1), false},
+      {"no week flag: every chosen weekday", dayOfMonth("-M-----", "-----", 0, 0), ymd(2024, 1, 1), true},
+      {"no week flag: not another weekday", dayOfMonth("-M-----", "-----", 0, 0), ymd(2024, 1, 2), false},
       {"no weekday chosen: false", dayOfMonth("-------", "1----", 0, 0), ymd(2024, 1, 1), false},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     EXPECT_EQ(IsValidScheduleDate(row.task, row.date, false), row.want);
+  }
+}
+
+// The days a task's calendar offers are the days it runs on: over two years, the dates the
+// next-occurrence steps reach are exactly the dates the test accepts (for every rule with a
+// weekday chosen where it takes one).
+TEST(IsValidScheduleDate, AcceptsExactlyTheDatesTheTaskRunsOn) {
+  const ScheduleRecord tasks[] = {
+      dayOfMonth("-M-----", "-----", ymd(2027, 1, 4), at(9, 0)),
+      dayOfMonth("--T-T--", "-2-4-", ymd(2027, 1, 12), at(9, 0)),
+      dayOfMonth("-----F-", "----L", ymd(2027, 1, 29), at(9, 0)),
+      dayOfMonth("S-----S", "1-3-L", ymd(2027, 1, 2), at(9, 0)),
+      lastDayOfMonthTask(ymd(2027, 1, 31), at(9, 0)),
+      dayOfWeek("-M-W-F-", ymd(2027, 1, 1), at(9, 0)),
+      semiMonthly("Twice - 1st, 15th", 0, ymd(2027, 1, 1), at(9, 0)),
+      semiMonthly("Twice - 15th, Last", -2, ymd(2027, 1, 13), at(9, 0)),
+  };
+  for (const ScheduleRecord& start : tasks) {
+    std::vector<int32_t> runs{start.Date};
+    ScheduleRecord t = start;
+    while (t.Date < ymd(2029, 1, 1)) {
+      NextOccurrence(t, t.Date, t.Time);
+      runs.push_back(t.Date);
+    }
+    std::vector<int32_t> accepted;
+    for (int32_t d = start.Date; d <= runs.back(); ++d)
+      if (IsValidScheduleDate(start, d, false)) accepted.push_back(d);
+    SCOPED_TRACE(moment(start.Date, start.Time) + " " + start.ScheduleType.str());
+    EXPECT_EQ(accepted, runs);
   }
 }
 
