@@ -103,6 +103,15 @@ def visual_problems(s, w):
         if (c["x"] < w["fx"] or c["y"] < w["fy"] or c["x"] + c["w"] > w["fx"] + w["fw"] or
                 c["y"] + c["h"] > w["fy"] + w["fh"]) and c["w"] > 0 and c["h"] > 0:
             problems.append("%s: control %r lies outside the window" % (name, label))
+    # Buttons drawn over each other hide each other's texts.
+    buttons = [c for c in w["controls"] if c.get("visible") and c["kind"] == KIND_BUTTON and "x" in c
+               and c["w"] > 0 and c["h"] > 0]
+    for i, a in enumerate(buttons):
+        for b in buttons[i + 1:]:
+            if (min(a["x"] + a["w"], b["x"] + b["w"]) - max(a["x"], b["x"]) > 2 and
+                    min(a["y"] + a["h"], b["y"] + b["h"]) - max(a["y"], b["y"]) > 2):
+                problems.append("%s: buttons %r and %r lie over each other" %
+                                (name, a.get("name") or a["text"], b.get("name") or b["text"]))
     return problems
 
 

@@ -118,6 +118,9 @@ def calendar_offers_rule_days(s):
         return w if d and d[0][:2] == (1, first_column) and len(d) >= 28 else None
     cal = wait_for(next_month_shown, 10, what="the next month in the date picker")
     s.shoot_window(cal)
+    from journeys.commands import visual_problems
+    problems = visual_problems(s, cal)
+    check(not problems, "the date picker shows whole:\n" + "\n".join(problems))
     shown = days(cal)
     wrong = [(d, col, on) for d, col, on in shown if on != (col == 2)]
     check(not wrong, "the picker offers Tuesdays and only Tuesdays (day, column, enabled): %r" % wrong)

@@ -595,6 +595,8 @@ std::string numberText(double v) {
   return buf;
 }
 
+int buttonTextNeed(QWidget& view);
+
 void applyCommon(const Control& c, QWidget& view) {
   const Window& w = c.window();
   auto* toolbar = qobject_cast<QToolBar*>(view.parentWidget());
@@ -610,12 +612,15 @@ void applyCommon(const Control& c, QWidget& view) {
     // A text that does not fit its control in the window's font widens the control, as far as
     // the window leaves room: a text is never cut.
     const Kind k = c.kind();
-    if (r.w > 0 && hint.width() > width &&
+    // A button needs its text's width: the style's size hint holds a least width of its own for
+    // buttons, which would spread a row of small buttons over each other.
+    const int need = k == Kind::Button ? buttonTextNeed(view) : hint.width();
+    if (r.w > 0 && need > width &&
         (k == Kind::Check || k == Kind::Radio || k == Kind::Prompt || k == Kind::String || k == Kind::SString ||
          k == Kind::Button)) {
       QWidget* client = view.parentWidget();
       const int room = client ? client->width() - w.dluToPxX(r.x) - 2 : 0;
-      if (room > width) width = std::min(hint.width(), room);
+      if (room > width) width = std::min(need, room);
     }
     view.setGeometry(w.dluToPxX(r.x), w.dluToPxY(r.y), width, height);
     view.setVisible(w.isShown(c.feq()));
@@ -1431,11 +1436,7 @@ int widestLine(const QFontMetrics& fm, const QString& text) {
 int textNeed(const Control& c, QWidget* v) {
   if (auto* b = qobject_cast<QCheckBox*>(v)) return b->text().isEmpty() ? 0 : b->sizeHint().width();
   if (auto* r = qobject_cast<QRadioButton*>(v)) return r->text().isEmpty() ? 0 : r->sizeHint().width();
-  if (auto* p = qobject_cast<QPushButton*>(v)) {
-    if (p->text().isEmpty()) return 0;
-    const int icon = p->icon().isNull() ? 0 : p->iconSize().width() + 4;
-    return widestLine(p->fontMetrics(), shownText(p->text(), true)) + icon + 8;
-  }
+  if (qobject_cast<QPushButton*>(v)) return detail::buttonTextNeed(*v);
   if (auto* l = qobject_cast<QLabel*>(v)) {
     if (l->text().isEmpty() || !l->pixmap().isNull() || l->wordWrap()) return 0;
     return widestLine(l->fontMetrics(), shownText(l->text(), c.kind() == Kind::Prompt)) + 2 * l->margin() +
@@ -1460,6 +1461,18 @@ int textNeed(const Control& c, QWidget* v) {
 }
 
 }  // namespace
+
+namespace detail {
+
+// The pixels a button's text (and icon) needs to be drawn whole; 0 for a button without text.
+int buttonTextNeed(QWidget& view) {
+  auto* p = qobject_cast<QPushButton*>(&view);
+  if (!p || p->text().isEmpty()) return 0;
+  const int icon = p->icon().isNull() ? 0 : p->iconSize().width() + 4;
+  return widestLine(p->fontMetrics(), shownText(p->text(), true)) + icon + 8;
+}
+
+}  // namespace detail
 
 // How much wider the dialog units must be for every text of the window to show whole. A text
 // that only needs the free room to its right takes it (applyCommon); one that would run into
