@@ -26,6 +26,9 @@ def message_wizard_by_keys(s):
     box, and Enter through every page to the end, which stores the task. The reminder comes at its
     time, Alt+T adds it to the to-do list and Esc closes it."""
     p, frame = first_start(s)
+    # The frame lays out its toolbar again as the start-up list opens: read it once that is there.
+    p.window(procedure="BrowseSchedule", shot=False)
+    frame = p.window(procedure=frame["procedure"], shot=False)
     click_box(s, bar_item(frame, "Message"))
     f = form(p, shot=True)
     check(f["title"].startswith("Display Message Wizard"), "the message wizard opens: %r" % f["title"])
