@@ -77,8 +77,8 @@ void FtpSession::blocking(const std::function<void()>& call) {
   else call();
 }
 
-int32_t FtpSession::Connect(const std::string& host, int32_t port, int32_t timeout) {
-  if (!CANCONNECT) return -1;
+// What a connection attempt starts from: no handle, the host and the limits it is made with.
+void FtpSession::beginConnect(const std::string& host, int32_t port, int32_t timeout) {
   HANDLE = 0;
   STATUS = 0;
   LOCALFILECLOSED = REMOTEFILECLOSED = true;
@@ -86,6 +86,11 @@ int32_t FtpSession::Connect(const std::string& host, int32_t port, int32_t timeo
   SetStatus("Connecting to " + HOST);
   if (port != -1) PORT = uint32_t(port);
   if (timeout != -1) TIMEOUT = uint32_t(timeout);
+}
+
+int32_t FtpSession::Connect(const std::string& host, int32_t port, int32_t timeout) {
+  if (!CANCONNECT) return -1;
+  beginConnect(host, port, timeout);
   int32_t handle = -1;
   blocking([&] { handle = lib::FtpConnect(HOST, PORT, TIMEOUT); });
   if (handle == -1) {
@@ -104,13 +109,7 @@ int32_t FtpSession::Connect(const std::string& host, int32_t port, int32_t timeo
 int FtpSession::StartConnect(const std::string& host, int32_t port, int32_t timeout) {
   if (!m_host) return Connect(host, port, timeout) == -1 ? -1 : 0;
   if (!CANCONNECT || m_connector.joinable()) return -1;
-  HANDLE = 0;
-  STATUS = 0;
-  LOCALFILECLOSED = REMOTEFILECLOSED = true;
-  HOST = rt::CLIP(host);
-  SetStatus("Connecting to " + HOST);
-  if (port != -1) PORT = uint32_t(port);
-  if (timeout != -1) TIMEOUT = uint32_t(timeout);
+  beginConnect(host, port, timeout);
   m_connectEnded = false;
   m_connectHandle = -1;
   m_connectCancelled = false;

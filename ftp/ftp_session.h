@@ -157,6 +157,7 @@ class FtpSession {
   void blocking(const std::function<void()>& call);
   void remoteCommand(const char* what, const std::function<int()>& call);
   // The connecting thread has ended: takes its handle on the owner's thread.
+  void beginConnect(const std::string& host, int32_t port, int32_t timeout);
   void finishConnect();
   // Stops a connection attempt still under way and waits for its thread.
   void stopConnecting();
